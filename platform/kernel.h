@@ -1,0 +1,147 @@
+// Kernel services: last error, handles, waits, events, semaphores, mutexes, critical sections,
+// threads, the tick count, modules, version information, debug output and process tokens.
+#pragma once
+
+#include "platform/wintypes.h"
+
+// ---- Last error and handles ----
+DWORD GetLastError();
+void SetLastError(DWORD error);
+BOOL CloseHandle(HANDLE handle);
+
+// ---- Time ----
+DWORD GetTickCount();
+ULONGLONG GetTickCount64();
+void Sleep(DWORD milliseconds);
+
+struct SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;
+    WORD wDayOfWeek;
+    WORD wDay;
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+};
+void GetLocalTime(SYSTEMTIME* time);
+
+// ---- Waits ----
+#define WAIT_OBJECT_0 0x00000000u
+#define WAIT_ABANDONED 0x00000080u
+#define WAIT_FAILED 0xFFFFFFFFu
+#define MAXIMUM_WAIT_OBJECTS 64
+
+DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
+DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds);
+
+// ---- Events, semaphores, mutexes ----
+HANDLE CreateEventW(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset, BOOL initialState,
+                    LPCWSTR name);
+HANDLE OpenEventW(DWORD access, BOOL inherit, LPCWSTR name);
+BOOL SetEvent(HANDLE event);
+BOOL ResetEvent(HANDLE event);
+HANDLE CreateSemaphoreW(LPSECURITY_ATTRIBUTES attributes, LONG initialCount, LONG maximumCount,
+                        LPCWSTR name);
+BOOL ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LONG* previousCount);
+HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES attributes, BOOL initialOwner, LPCWSTR name);
+BOOL ReleaseMutex(HANDLE mutex);
+
+#define EVENT_ALL_ACCESS 0x1F0003u
+#define SYNCHRONIZE 0x00100000u
+
+// ---- Critical sections (re-entrant) ----
+struct CRITICAL_SECTION {
+    void* impl;
+};
+using LPCRITICAL_SECTION = CRITICAL_SECTION*;
+void InitializeCriticalSection(LPCRITICAL_SECTION cs);
+void DeleteCriticalSection(LPCRITICAL_SECTION cs);
+void EnterCriticalSection(LPCRITICAL_SECTION cs);
+BOOL TryEnterCriticalSection(LPCRITICAL_SECTION cs);
+void LeaveCriticalSection(LPCRITICAL_SECTION cs);
+
+// ---- Threads and processes ----
+using LPTHREAD_START_ROUTINE = DWORD (*)(LPVOID parameter);
+#define CREATE_SUSPENDED 0x00000004u
+#define STILL_ACTIVE 259u
+
+HANDLE CreateThread(LPSECURITY_ATTRIBUTES attributes, SIZE_T stackSize,
+                    LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags, LPDWORD threadId);
+DWORD ResumeThread(HANDLE thread);
+BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
+DWORD GetCurrentThreadId();
+HANDLE GetCurrentProcess();
+DWORD GetCurrentProcessId();
+
+// ---- Modules ----
+DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size);
+HMODULE LoadLibraryW(LPCWSTR fileName);
+FARPROC GetProcAddress(HMODULE module, LPCSTR procName);
+BOOL FreeLibrary(HMODULE module);
+
+// ---- Version and system information ----
+struct OSVERSIONINFOW {
+    DWORD dwOSVersionInfoSize;
+    DWORD dwMajorVersion;
+    DWORD dwMinorVersion;
+    DWORD dwBuildNumber;
+    DWORD dwPlatformId;
+    WCHAR szCSDVersion[128];
+};
+using LPOSVERSIONINFOW = OSVERSIONINFOW*;
+#define VER_PLATFORM_WIN32s 0
+#define VER_PLATFORM_WIN32_WINDOWS 1
+#define VER_PLATFORM_WIN32_NT 2
+BOOL GetVersionExW(LPOSVERSIONINFOW info);
+
+struct SYSTEM_INFO {
+    WORD wProcessorArchitecture;
+    WORD wReserved;
+    DWORD dwPageSize;
+    LPVOID lpMinimumApplicationAddress;
+    LPVOID lpMaximumApplicationAddress;
+    DWORD_PTR dwActiveProcessorMask;
+    DWORD dwNumberOfProcessors;
+    DWORD dwProcessorType;
+    DWORD dwAllocationGranularity;
+    WORD wProcessorLevel;
+    WORD wProcessorRevision;
+};
+using LPSYSTEM_INFO = SYSTEM_INFO*;
+#define PROCESSOR_ARCHITECTURE_INTEL 0
+#define PROCESSOR_ARCHITECTURE_IA64 6
+#define PROCESSOR_ARCHITECTURE_AMD64 9
+void GetSystemInfo(LPSYSTEM_INFO info);
+// Reached through GetProcAddress on "Kernel32.dll"; present from version 5.1 on.
+using PGNSI = void (*)(LPSYSTEM_INFO);
+
+// ---- Debug output ----
+void OutputDebugStringW(LPCWSTR text);
+void OutputDebugStringA(LPCSTR text);
+
+// ---- Tokens and privileges ----
+#define TOKEN_ADJUST_PRIVILEGES 0x0020u
+#define TOKEN_QUERY 0x0008u
+#define TOKEN_DUPLICATE 0x0002u
+#define TOKEN_ASSIGN_PRIMARY 0x0001u
+#define TOKEN_ALL_ACCESS 0xF01FFu
+#define SE_PRIVILEGE_ENABLED 0x00000002u
+#define SE_DEBUG_NAME L"SeDebugPrivilege"
+#define SE_SHUTDOWN_NAME L"SeShutdownPrivilege"
+
+struct LUID_AND_ATTRIBUTES {
+    LUID Luid;
+    DWORD Attributes;
+};
+struct TOKEN_PRIVILEGES {
+    DWORD PrivilegeCount;
+    LUID_AND_ATTRIBUTES Privileges[1];
+};
+using PTOKEN_PRIVILEGES = TOKEN_PRIVILEGES*;
+
+BOOL OpenProcessToken(HANDLE process, DWORD access, PHANDLE token);
+BOOL LookupPrivilegeValueW(LPCWSTR systemName, LPCWSTR name, LUID* luid);
+BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newState,
+                           DWORD bufferLength, PTOKEN_PRIVILEGES previousState,
+                           PDWORD returnLength);

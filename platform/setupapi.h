@@ -1,0 +1,119 @@
+// Device installation functions: device information sets, device interfaces, registry
+// properties and class-installer property changes.
+#pragma once
+
+#include "platform/cfgmgr.h"
+#include "platform/devguid.h"
+#include "platform/wintypes.h"
+
+using HDEVINFO = PVOID;
+
+#define DIGCF_DEFAULT 0x00000001u
+#define DIGCF_PRESENT 0x00000002u
+#define DIGCF_ALLCLASSES 0x00000004u
+#define DIGCF_PROFILE 0x00000008u
+#define DIGCF_DEVICEINTERFACE 0x00000010u
+
+#define SPDRP_DEVICEDESC 0x00000000u
+#define SPDRP_HARDWAREID 0x00000001u
+#define SPDRP_COMPATIBLEIDS 0x00000002u
+#define SPDRP_SERVICE 0x00000004u
+#define SPDRP_CLASS 0x00000007u
+#define SPDRP_CLASSGUID 0x00000008u
+#define SPDRP_DRIVER 0x00000009u
+#define SPDRP_MFG 0x0000000Bu
+#define SPDRP_FRIENDLYNAME 0x0000000Cu
+#define SPDRP_PHYSICAL_DEVICE_OBJECT_NAME 0x0000000Eu
+
+#define REG_NONE 0u
+#define REG_SZ 1u
+#define REG_EXPAND_SZ 2u
+#define REG_BINARY 3u
+#define REG_DWORD 4u
+#define REG_MULTI_SZ 7u
+
+#define DIF_PROPERTYCHANGE 0x00000012u
+#define DICS_ENABLE 0x00000001u
+#define DICS_DISABLE 0x00000002u
+#define DICS_PROPCHANGE 0x00000003u
+#define DICS_FLAG_GLOBAL 0x00000001u
+#define DICS_FLAG_CONFIGSPECIFIC 0x00000002u
+
+#define DI_NEEDRESTART 0x00000080u
+#define DI_NEEDREBOOT 0x00000100u
+
+using DI_FUNCTION = UINT;
+
+struct SP_DEVINFO_DATA {
+    DWORD cbSize;
+    GUID ClassGuid;
+    DWORD DevInst;
+    ULONG_PTR Reserved;
+};
+using PSP_DEVINFO_DATA = SP_DEVINFO_DATA*;
+
+struct SP_DEVICE_INTERFACE_DATA {
+    DWORD cbSize;
+    GUID InterfaceClassGuid;
+    DWORD Flags;
+    ULONG_PTR Reserved;
+};
+using PSP_DEVICE_INTERFACE_DATA = SP_DEVICE_INTERFACE_DATA*;
+#define SPINT_ACTIVE 0x00000001u
+
+struct SP_DEVICE_INTERFACE_DETAIL_DATA_W {
+    DWORD cbSize;
+    WCHAR DevicePath[1];
+};
+using PSP_DEVICE_INTERFACE_DETAIL_DATA_W = SP_DEVICE_INTERFACE_DETAIL_DATA_W*;
+
+struct SP_CLASSINSTALL_HEADER {
+    DWORD cbSize;
+    DI_FUNCTION InstallFunction;
+};
+using PSP_CLASSINSTALL_HEADER = SP_CLASSINSTALL_HEADER*;
+
+struct SP_PROPCHANGE_PARAMS {
+    SP_CLASSINSTALL_HEADER ClassInstallHeader;
+    DWORD StateChange;
+    DWORD Scope;
+    DWORD HwProfile;
+};
+
+struct SP_DEVINSTALL_PARAMS_W {
+    DWORD cbSize;
+    DWORD Flags;
+    DWORD FlagsEx;
+    HWND hwndParent;
+    void* InstallMsgHandler;
+    PVOID InstallMsgHandlerContext;
+    PVOID FileQueue;
+    ULONG_PTR ClassInstallReserved;
+    DWORD Reserved;
+    WCHAR DriverPath[MAX_PATH];
+};
+using PSP_DEVINSTALL_PARAMS_W = SP_DEVINSTALL_PARAMS_W*;
+
+HDEVINFO SetupDiGetClassDevsW(const GUID* classGuid, LPCWSTR enumerator, HWND parent,
+                              DWORD flags);
+BOOL SetupDiDestroyDeviceInfoList(HDEVINFO set);
+BOOL SetupDiEnumDeviceInfo(HDEVINFO set, DWORD index, PSP_DEVINFO_DATA data);
+BOOL SetupDiEnumDeviceInterfaces(HDEVINFO set, PSP_DEVINFO_DATA device, const GUID* classGuid,
+                                 DWORD index, PSP_DEVICE_INTERFACE_DATA data);
+// A size query (no buffer) fails with ERROR_INSUFFICIENT_BUFFER and reports the size. The
+// detail's cbSize must be sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W).
+BOOL SetupDiGetDeviceInterfaceDetailW(HDEVINFO set, PSP_DEVICE_INTERFACE_DATA data,
+                                      PSP_DEVICE_INTERFACE_DETAIL_DATA_W detail, DWORD detailSize,
+                                      PDWORD requiredSize, PSP_DEVINFO_DATA device);
+BOOL SetupDiGetDeviceInstanceIdW(HDEVINFO set, PSP_DEVINFO_DATA device, PWSTR buffer,
+                                 DWORD bufferChars, PDWORD requiredChars);
+// Fails with ERROR_INSUFFICIENT_BUFFER when the buffer is too small, ERROR_INVALID_DATA when the
+// device has no such property. Sizes are in bytes.
+BOOL SetupDiGetDeviceRegistryPropertyW(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD property,
+                                       PDWORD regType, PBYTE buffer, DWORD bufferSize,
+                                       PDWORD requiredSize);
+BOOL SetupDiSetClassInstallParamsW(HDEVINFO set, PSP_DEVINFO_DATA device,
+                                   PSP_CLASSINSTALL_HEADER params, DWORD size);
+BOOL SetupDiCallClassInstaller(DI_FUNCTION function, HDEVINFO set, PSP_DEVINFO_DATA device);
+BOOL SetupDiGetDeviceInstallParamsW(HDEVINFO set, PSP_DEVINFO_DATA device,
+                                    PSP_DEVINSTALL_PARAMS_W params);

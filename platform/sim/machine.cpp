@@ -1,0 +1,311 @@
+#include "platform/sim/machine.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <unistd.h>
+
+#include "platform/sim/devices.h"
+#include "platform/sim/handles.h"
+
+namespace sim {
+
+void RegisterSystemModules(Machine& m);  // kernel.cpp
+
+namespace {
+
+std::mutex g_machineMu;
+Machine* g_machine = nullptr;
+// Replaced machines are kept: a thread left over from an earlier test may still hold one.
+std::vector<Machine*>* g_retired = new std::vector<Machine*>();
+
+void RemoveCurrentHostFolder() {
+    std::lock_guard<std::mutex> lk(g_machineMu);
+    if (g_machine) g_machine->RemoveHostFolder();
+}
+
+}  // namespace
+
+std::wstring Lower(const std::wstring& s) {
+    std::wstring r = s;
+    for (auto& c : r)
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    return r;
+}
+
+std::wstring Upper(const std::wstring& s) {
+    std::wstring r = s;
+    for (auto& c : r)
+        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+    return r;
+}
+
+std::string ToUtf8(const std::wstring& s) {
+    std::string out;
+    for (wchar_t wc : s) {
+        auto c = static_cast<std::uint32_t>(wc);
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::wstring FromUtf8(const std::string& s) {
+    std::wstring out;
+    for (std::size_t i = 0; i < s.size();) {
+        auto b = static_cast<unsigned char>(s[i]);
+        std::uint32_t c;
+        int extra;
+        if (b < 0x80) { c = b; extra = 0; }
+        else if ((b & 0xE0) == 0xC0) { c = b & 0x1F; extra = 1; }
+        else if ((b & 0xF0) == 0xE0) { c = b & 0x0F; extra = 2; }
+        else if ((b & 0xF8) == 0xF0) { c = b & 0x07; extra = 3; }
+        else { out += L'\uFFFD'; ++i; continue; }
+        bool ok = true;
+        for (int k = 1; k <= extra; ++k) {
+            if (i + k >= s.size() || (static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) {
+                ok = false;
+                break;
+            }
+            c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+        }
+        if (!ok) { out += L'\uFFFD'; ++i; continue; }
+        out += static_cast<wchar_t>(c);
+        i += extra + 1;
+    }
+    return out;
+}
+
+Config Config::WindowsXP() { return Config(); }
+
+Config Config::Windows2000() {
+    Config c;
+    c.major = 5; c.minor = 0; c.build = 2195; c.servicePack = L"Service Pack 4";
+    return c;
+}
+
+Config Config::WindowsVista() {
+    Config c;
+    c.major = 6; c.minor = 0; c.build = 6002; c.servicePack = L"Service Pack 2";
+    c.profileFolder = L"C:\\Users\\user";
+    return c;
+}
+
+Config Config::Windows7() {
+    Config c = WindowsVista();
+    c.minor = 1; c.build = 7601; c.servicePack = L"Service Pack 1";
+    return c;
+}
+
+Config Config::Windows98() {
+    Config c;
+    c.major = 4; c.minor = 10; c.build = 2222; c.platformId = 1; c.servicePack = L"";
+    return c;
+}
+
+Machine::Machine(const Config& config) : config_(config), devices_(std::make_unique<DeviceTree>()) {
+    if (config_.hostFolder.empty()) {
+        char tmpl[] = "/tmp/simmachine-XXXXXX";
+        if (char* d = mkdtemp(tmpl)) {
+            hostRoot_ = d;
+            ownsHostRoot_ = true;
+        }
+    } else {
+        hostRoot_ = config_.hostFolder;
+        std::filesystem::create_directories(hostRoot_);
+    }
+}
+
+Machine::~Machine() { RemoveHostFolder(); }
+
+void Machine::RemoveHostFolder() {
+    if (!ownsHostRoot_) return;
+    std::error_code ec;
+    std::filesystem::remove_all(hostRoot_, ec);
+    ownsHostRoot_ = false;
+}
+
+Machine& machine() {
+    std::lock_guard<std::mutex> lk(g_machineMu);
+    if (!g_machine) {
+        g_machine = new Machine(Config());
+        RegisterSystemModules(*g_machine);
+        static bool registered = (std::atexit(RemoveCurrentHostFolder), true);
+        (void)registered;
+    }
+    return *g_machine;
+}
+
+void Machine::Reset(const Config& config) {
+    auto& core = WaitCore::Get();
+    core.EnsureRegistered();
+    core.CancelAll();
+    core.ResetClock(config.clock, config.clockSpeed, config.startTick);
+    auto* fresh = new Machine(config);
+    {
+        std::lock_guard<std::mutex> lk(g_machineMu);
+        if (g_machine) {
+            // Its folder goes now; the object stays for threads that still hold it.
+            g_machine->RemoveHostFolder();
+            g_retired->push_back(g_machine);
+        }
+        g_machine = fresh;
+        static bool registered = (std::atexit(RemoveCurrentHostFolder), true);
+        (void)registered;
+    }
+    RegisterSystemModules(*fresh);
+    for (const std::wstring& folder :
+         {config.programFolder, config.profileFolder, std::wstring(L"C:\\WINDOWS\\system32")})
+        std::filesystem::create_directories(fresh->HostPath(folder));
+}
+
+std::filesystem::path Machine::HostPath(const std::wstring& machinePathIn) const {
+    std::wstring p = machinePathIn;
+    for (auto& c : p)
+        if (c == L'/') c = L'\\';
+    if (p.rfind(L"\\\\?\\", 0) == 0) p = p.substr(4);
+    std::filesystem::path cur;
+    std::wstring rest;
+    if (p.size() >= 2 && p[1] == L':') {
+        wchar_t drive = Upper(std::wstring(1, p[0]))[0];
+        cur = hostRoot_ / ToUtf8(std::wstring(1, drive));
+        rest = p.substr(2);
+    } else {
+        // A relative path starts in the program's folder.
+        cur = HostPath(config_.programFolder);
+        rest = p;
+    }
+    std::wstringstream ss(rest);
+    std::wstring part;
+    std::filesystem::path root = cur;
+    while (std::getline(ss, part, L'\\')) {
+        if (part.empty() || part == L".") continue;
+        if (part == L"..") {
+            if (cur != root) cur = cur.parent_path();
+            continue;
+        }
+        std::filesystem::path next = cur / ToUtf8(part);
+        std::error_code ec;
+        if (!std::filesystem::exists(next, ec) && std::filesystem::is_directory(cur, ec)) {
+            std::wstring want = Lower(part);
+            for (const auto& e : std::filesystem::directory_iterator(cur, ec)) {
+                if (Lower(FromUtf8(e.path().filename().string())) == want) {
+                    next = e.path();
+                    break;
+                }
+            }
+        }
+        cur = next;
+    }
+    return cur;
+}
+
+void Machine::WriteFile(const std::wstring& machinePath, const std::string& bytes) {
+    auto p = HostPath(machinePath);
+    std::filesystem::create_directories(p.parent_path());
+    std::ofstream f(p, std::ios::binary | std::ios::trunc);
+    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string Machine::ReadFile(const std::wstring& machinePath) const {
+    std::ifstream f(HostPath(machinePath), std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+bool Machine::FileExists(const std::wstring& machinePath) const {
+    std::error_code ec;
+    return std::filesystem::exists(HostPath(machinePath), ec);
+}
+
+void Machine::FailOpen(const std::wstring& path, DWORD error, int count) {
+    std::lock_guard<std::mutex> lk(mu_);
+    openFailures_[Lower(path)] = {error, count};
+}
+
+DWORD Machine::TakeOpenFailure(const std::wstring& path) {
+    std::lock_guard<std::mutex> lk(mu_);
+    auto it = openFailures_.find(Lower(path));
+    if (it == openFailures_.end()) return 0;
+    DWORD error = it->second.first;
+    if (it->second.second > 0 && --it->second.second == 0) openFailures_.erase(it);
+    return error;
+}
+
+void Machine::RegisterModule(ModuleDef def) {
+    std::lock_guard<std::mutex> lk(mu_);
+    std::wstring key = Lower(def.name);
+    modules_[key] = std::move(def);
+}
+
+void Machine::UnregisterModule(const std::wstring& name) {
+    std::lock_guard<std::mutex> lk(mu_);
+    modules_.erase(Lower(name));
+}
+
+const ModuleDef* Machine::FindModule(const std::wstring& fileName) const {
+    std::lock_guard<std::mutex> lk(mu_);
+    auto it = modules_.find(Lower(fileName));
+    return it == modules_.end() ? nullptr : &it->second;
+}
+
+void Machine::AppendDebugOutput(const std::wstring& text) {
+    std::lock_guard<std::mutex> lk(mu_);
+    debugOutput_.push_back(text);
+    if (config_.echoDebugOutput) std::fprintf(stderr, "[debug] %s\n", ToUtf8(text).c_str());
+}
+
+std::vector<std::wstring> Machine::DebugOutput() {
+    std::lock_guard<std::mutex> lk(mu_);
+    return debugOutput_;
+}
+
+void Machine::AppendConsole(const std::wstring& text) {
+    std::lock_guard<std::mutex> lk(mu_);
+    console_ += text;
+    if (config_.echoConsole) {
+        std::string s = ToUtf8(text);
+        std::fwrite(s.data(), 1, s.size(), stdout);
+        std::fflush(stdout);
+    }
+}
+
+std::wstring Machine::Console() {
+    std::lock_guard<std::mutex> lk(mu_);
+    return console_;
+}
+
+void Machine::ClearCaptured() {
+    std::lock_guard<std::mutex> lk(mu_);
+    console_.clear();
+    debugOutput_.clear();
+}
+
+std::shared_ptr<KObject> Machine::FindNamed(const std::wstring& name) {
+    std::lock_guard<std::mutex> lk(mu_);
+    auto it = named_.find(Lower(name));
+    return it == named_.end() ? nullptr : it->second.lock();
+}
+
+void Machine::AddNamed(const std::wstring& name, std::shared_ptr<KObject> obj) {
+    std::lock_guard<std::mutex> lk(mu_);
+    named_[Lower(name)] = obj;
+}
+
+}  // namespace sim

@@ -1,0 +1,136 @@
+// The simulated machine that backs the platform layer. Tests and demos reset it and drive it
+// through this control interface; the system's code never includes this header.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/sim/waitcore.h"
+#include "platform/wintypes.h"
+
+namespace sim {
+
+class DeviceTree;
+
+struct Config {
+    // Windows version as GetVersionExW reports it.
+    DWORD major = 5;
+    DWORD minor = 1;
+    DWORD build = 2600;
+    DWORD platformId = 2;  // 1: the 9x line, 2: NT
+    std::wstring servicePack = L"Service Pack 2";
+    bool is64Bit = false;
+    UINT ansiCodePage = 936;
+    LANGID uiLanguage = 0x0804;
+    std::wstring userName = L"user";
+    std::wstring profileFolder = L"C:\\Documents and Settings\\user";
+    // The running program: its folder (ending in a backslash) and file name.
+    std::wstring programFolder = L"C:\\Program Files\\Modem\\";
+    std::wstring programName = L"program.exe";
+    // Host folder that holds the drives ("C:\x" is <hostFolder>/C/x). Empty: a fresh temporary
+    // folder, removed at the next reset.
+    std::filesystem::path hostFolder;
+    ClockMode clock = ClockMode::Virtual;
+    double clockSpeed = 1.0;
+    std::uint64_t startTick = 0;
+    // Local wall-clock time at tick 0, in seconds since 1970 (GetLocalTime adds the ticks).
+    std::int64_t startLocalTime = 1212321600;  // 2008-06-01 12:00:00
+    // Whether the process token holds SeDebugPrivilege (an administrator's token does).
+    bool hasDebugPrivilege = true;
+    // Console output is captured; echoed to the host's standard output when set (demos).
+    bool echoConsole = false;
+    bool echoDebugOutput = false;
+
+    static Config WindowsXP();
+    static Config Windows2000();
+    static Config WindowsVista();
+    static Config Windows7();
+    static Config Windows98();
+};
+
+// A module that LoadLibraryW can find: a name, whether it is a system module (always found),
+// and its exports.
+struct ModuleDef {
+    std::wstring name;  // file name, for example "Kernel32.dll"
+    bool system = false;
+    std::map<std::string, void*> exports;
+};
+
+class Machine {
+public:
+    // Replaces the process's machine with a fresh one.
+    static void Reset(const Config& config = Config());
+    const Config& config() const { return config_; }
+
+    // ---- Files ----
+    // Host path of a machine path ("C:\a\b" or "C:/a/b"), resolving each existing component
+    // without regard to case.
+    std::filesystem::path HostPath(const std::wstring& machinePath) const;
+    const std::filesystem::path& HostRoot() const { return hostRoot_; }
+    // Convenience for tests and demos: writes a file (creating folders) / reads one.
+    void WriteFile(const std::wstring& machinePath, const std::string& bytes);
+    std::string ReadFile(const std::wstring& machinePath) const;
+    bool FileExists(const std::wstring& machinePath) const;
+    // A test can make the next opens of a path fail with an error (count < 0: always).
+    void FailOpen(const std::wstring& path, DWORD error, int count = -1);
+    DWORD TakeOpenFailure(const std::wstring& path);
+
+    // ---- Devices ----
+    DeviceTree& devices() { return *devices_; }
+
+    // ---- Modules ----
+    void RegisterModule(ModuleDef def);
+    void UnregisterModule(const std::wstring& name);
+    const ModuleDef* FindModule(const std::wstring& fileName) const;
+
+    // ---- Debug output and console ----
+    void AppendDebugOutput(const std::wstring& text);
+    std::vector<std::wstring> DebugOutput();
+    void AppendConsole(const std::wstring& text);
+    std::wstring Console();
+    void ClearCaptured();
+
+    // ---- Named kernel objects (machine-wide; names compare without regard to case) ----
+    std::shared_ptr<struct KObject> FindNamed(const std::wstring& name);
+    void AddNamed(const std::wstring& name, std::shared_ptr<struct KObject> obj);
+
+    // ---- Program ----
+    std::wstring ProgramPath() const { return config_.programFolder + config_.programName; }
+
+    ~Machine();
+    void RemoveHostFolder();
+
+private:
+    friend Machine& machine();
+    explicit Machine(const Config& config);
+
+    Config config_;
+    std::filesystem::path hostRoot_;
+    bool ownsHostRoot_ = false;
+    std::unique_ptr<DeviceTree> devices_;
+
+    mutable std::mutex mu_;
+    std::map<std::wstring, ModuleDef> modules_;  // key: lower-case file name
+    std::map<std::wstring, std::pair<DWORD, int>> openFailures_;
+    std::vector<std::wstring> debugOutput_;
+    std::wstring console_;
+    std::map<std::wstring, std::weak_ptr<struct KObject>> named_;
+};
+
+// The process's machine (a default one is made on first use).
+Machine& machine();
+
+// Lower-cases ASCII letters (machine names compare this way).
+std::wstring Lower(const std::wstring& s);
+std::wstring Upper(const std::wstring& s);
+// UTF-8 for host paths and host output.
+std::string ToUtf8(const std::wstring& s);
+std::wstring FromUtf8(const std::string& s);
+
+}  // namespace sim

@@ -1,0 +1,341 @@
+#include "platform/sim/modem.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/cfgmgr.h"
+#include "platform/devguid.h"
+#include "platform/scsi.h"
+#include "platform/sim/machine.h"
+#include "platform/sim/waitcore.h"
+
+namespace sim {
+
+namespace {
+constexpr BYTE kSwitchOpcode = 0x9F;
+}
+
+std::shared_ptr<SimModem> SimModem::Plug(const ModemOptions& options) {
+    auto modem = std::make_shared<SimModem>(options);
+    modem->Replug();
+    return modem;
+}
+
+std::wstring SimModem::Pid() const {
+    wchar_t buf[8];
+    std::swprintf(buf, 8, L"%04X", options_.productId);
+    return buf;
+}
+
+std::wstring SimModem::UsbInstanceId() const {
+    return L"USB\\VID_3A5C&PID_" + Pid() + L"\\" + options_.serial;
+}
+std::wstring SimModem::CdromInstanceId() const {
+    return L"USBSTOR\\CDROM&VEN_" + options_.cdromVendor + L"&PROD_CDMA_MODEM&REV_2.31\\" +
+           L"7&1C2D3E4F&0&" + options_.serial.substr(options_.serial.rfind(L'&') + 1) + L"&0";
+}
+std::wstring SimModem::ChipUsbInstanceId() const { return L"USB\\VID_3A5C&PID_FFF4\\6&3B1A0C2D&0&2"; }
+std::wstring SimModem::ChipCdromInstanceId() const {
+    return L"USBSTOR\\CDROM&VEN_VARNIFFF4&PROD_USB_CHIP&REV_1.00\\7&2B3C4D5E&0&2&0";
+}
+std::wstring SimModem::ModemInstanceId() const {
+    return L"USB\\VID_3A5C&PID_" + Pid() + L"&MI_00\\6&1A2B3C4D&0&0000";
+}
+std::wstring SimModem::PortInstanceId(int index) const {
+    return L"USB\\VID_3A5C&PID_" + Pid() + L"&MI_0" + std::to_wstring(index + 1) +
+           L"\\6&1A2B3C4D&0&000" + std::to_wstring(index + 1);
+}
+std::wstring SimModem::CdromInterfacePath() const {
+    return DeviceTree::MakeSymbolicLink(CdromInstanceId(), GUID_DEVINTERFACE_CDROM);
+}
+
+void SimModem::PlugDiskMode() {
+    auto& tree = machine().devices();
+    DeviceNodeSpec usb;
+    usb.instanceId = UsbInstanceId();
+    usb.hardwareIds = {L"USB\\VID_3A5C&PID_" + Pid() + L"&REV_0000", L"USB\\VID_3A5C&PID_" + Pid()};
+    usb.compatibleIds = {L"USB\\Class_08&SubClass_06&Prot_50", L"USB\\Class_08"};
+    usb.classGuid = GUID_DEVCLASS_USB;
+    usb.className = L"USB";
+    usb.description = L"USB Mass Storage Device";
+    usb.physicalObjectName = L"\\Device\\USBPDO-7";
+    usb.service = L"USBSTOR";
+    usb.model = shared_from_this();
+    DWORD parent = tree.Plug(usb);
+
+    DeviceNodeSpec cd;
+    cd.instanceId = CdromInstanceId();
+    cd.hardwareIds = {L"USBSTOR\\CdRom" + options_.cdromVendor + L"CDMA_MODEM2.31",
+                      L"USBSTOR\\CdRom" + options_.cdromVendor + L"CDMA_MODEM",
+                      L"USBSTOR\\CdRom", L"GenCdRom"};
+    cd.classGuid = GUID_DEVCLASS_CDROM;
+    cd.className = L"CDROM";
+    cd.description = L"CD-ROM Drive";
+    cd.friendlyName = options_.cdromVendor + L" CDMA_MODEM USB Device";
+    cd.physicalObjectName = L"\\Device\\00000071";
+    cd.service = L"cdrom";
+    cd.interfaces = {{GUID_DEVINTERFACE_CDROM, L""}};
+    cd.model = shared_from_this();
+    tree.Plug(cd, parent);
+}
+
+void SimModem::PlugModemMode() {
+    auto& tree = machine().devices();
+    std::wstring pid = Pid();
+    DeviceNodeSpec usb;
+    usb.instanceId = UsbInstanceId();
+    usb.hardwareIds = {L"USB\\VID_3A5C&PID_" + pid + L"&REV_0000", L"USB\\VID_3A5C&PID_" + pid};
+    usb.compatibleIds = {L"USB\\DevClass_00&SubClass_00&Prot_00", L"USB\\COMPOSITE"};
+    usb.classGuid = GUID_DEVCLASS_USB;
+    usb.className = L"USB";
+    usb.description = L"USB Composite Device";
+    usb.physicalObjectName = L"\\Device\\USBPDO-8";
+    usb.service = L"usbccgp";
+    usb.model = shared_from_this();
+    DWORD parent = tree.Plug(usb);
+
+    int com = options_.firstComPort;
+    DeviceNodeSpec modem;
+    modem.instanceId = ModemInstanceId();
+    modem.hardwareIds = {L"USB\\VID_3A5C&PID_" + pid + L"&REV_0000&MI_00",
+                         L"USB\\VID_3A5C&PID_" + pid + L"&MI_00"};
+    modem.compatibleIds = {L"USB\\Class_02&SubClass_02&Prot_01", L"USB\\Class_02"};
+    modem.classGuid = GUID_DEVCLASS_MODEM;
+    modem.className = L"Modem";
+    modem.description = L"CDMA USB Modem";
+    modem.friendlyName = L"CDMA USB Modem";
+    modem.physicalObjectName = L"\\Device\\USBPDO-9";
+    modem.service = L"usbser";
+    modem.interfaces = {{GUID_DEVINTERFACE_MODEM, L""}};
+    modem.driverKey = {{L"AttachedTo", L"COM" + std::to_wstring(com)},
+                       {L"FriendlyName", L"CDMA USB Modem"}};
+    modem.deviceKey = {{L"PortName", L"COM" + std::to_wstring(com)}};
+    modem.model = shared_from_this();
+    tree.Plug(modem, parent);
+
+    const wchar_t* names[] = {L"CDMA USB Diagnostics Port", L"CDMA USB Status Port"};
+    for (int i = 0; i < 2; ++i) {
+        std::wstring port = L"COM" + std::to_wstring(com + 1 + i);
+        DeviceNodeSpec p;
+        p.instanceId = PortInstanceId(i);
+        p.hardwareIds = {L"USB\\VID_3A5C&PID_" + pid + L"&REV_0000&MI_0" + std::to_wstring(i + 1),
+                         L"USB\\VID_3A5C&PID_" + pid + L"&MI_0" + std::to_wstring(i + 1)};
+        p.classGuid = GUID_DEVCLASS_PORTS;
+        p.className = L"Ports";
+        p.description = names[i];
+        p.friendlyName = std::wstring(names[i]) + L" (" + port + L")";
+        p.physicalObjectName = L"\\Device\\USBPDO-" + std::to_wstring(10 + i);
+        p.service = L"usbser";
+        p.interfaces = {{GUID_DEVINTERFACE_COMPORT, L""}};
+        p.deviceKey = {{L"PortName", port}};
+        p.driverKey = {{L"MatchingDeviceId", p.hardwareIds[1]}};
+        p.model = shared_from_this();
+        tree.Plug(p, parent);
+    }
+}
+
+void SimModem::PlugChip() {
+    auto& tree = machine().devices();
+    DeviceNodeSpec usb;
+    usb.instanceId = ChipUsbInstanceId();
+    usb.hardwareIds = {L"USB\\VID_3A5C&PID_FFF4&REV_0100", L"USB\\VID_3A5C&PID_FFF4"};
+    usb.classGuid = GUID_DEVCLASS_USB;
+    usb.className = L"USB";
+    usb.description = L"USB Mass Storage Device";
+    usb.service = L"USBSTOR";
+    usb.model = shared_from_this();
+    DWORD parent = tree.Plug(usb);
+    DeviceNodeSpec cd;
+    cd.instanceId = ChipCdromInstanceId();
+    cd.hardwareIds = {L"USBSTOR\\CdRomVARNIFFF4USB_CHIP1.00", L"USBSTOR\\CdRom", L"GenCdRom"};
+    cd.classGuid = GUID_DEVCLASS_CDROM;
+    cd.className = L"CDROM";
+    cd.description = L"CD-ROM Drive";
+    cd.friendlyName = L"VARNIFFF4 USB_CHIP USB Device";
+    cd.service = L"cdrom";
+    cd.interfaces = {{GUID_DEVINTERFACE_CDROM, L""}};
+    cd.model = shared_from_this();
+    tree.Plug(cd, parent);
+}
+
+void SimModem::UnplugAll() {
+    auto& tree = machine().devices();
+    tree.UnplugInstance(UsbInstanceId());
+    if (options_.variant == ModemVariant::UsbChip) tree.UnplugInstance(ChipUsbInstanceId());
+}
+
+void SimModem::Replug() {
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        ++generation_;
+        switching_ = false;
+        modemMode_ = options_.variant == ModemVariant::UsbChip || options_.startInModemMode;
+    }
+    if (options_.variant == ModemVariant::UsbChip) {
+        PlugModemMode();
+        PlugChip();
+    } else if (options_.startInModemMode) {
+        PlugModemMode();
+    } else {
+        PlugDiskMode();
+    }
+}
+
+void SimModem::Unplug() {
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        ++generation_;
+        switching_ = false;
+    }
+    UnplugAll();
+}
+
+void SimModem::EnterModemMode() {
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        ++generation_;
+        switching_ = false;
+        modemMode_ = true;
+    }
+    machine().devices().UnplugInstance(UsbInstanceId());
+    PlugModemMode();
+}
+
+bool SimModem::InModemMode() const {
+    std::lock_guard<std::mutex> lk(mu_);
+    return modemMode_;
+}
+
+void SimModem::RejectSwitch(bool reject) {
+    std::lock_guard<std::mutex> lk(mu_);
+    rejectSwitch_ = reject;
+}
+
+void SimModem::VetoEject(int times, int vetoType, const std::wstring& vetoName) {
+    std::lock_guard<std::mutex> lk(mu_);
+    vetoRemaining_ = times;
+    vetoType_ = vetoType;
+    vetoName_ = vetoName.empty() ? CdromInstanceId() : vetoName;
+}
+
+void SimModem::FailOpen(DWORD error, int count) {
+    std::lock_guard<std::mutex> lk(mu_);
+    openError_ = error;
+    openFailures_ = count;
+}
+
+std::vector<SimModem::PassThrough> SimModem::Requests() const {
+    std::lock_guard<std::mutex> lk(mu_);
+    return requests_;
+}
+
+int SimModem::EjectRequests() const {
+    std::lock_guard<std::mutex> lk(mu_);
+    return ejectRequests_;
+}
+
+int SimModem::SwitchCount() const {
+    std::lock_guard<std::mutex> lk(mu_);
+    return switches_;
+}
+
+DWORD SimModem::Open(const std::wstring& instanceId) {
+    std::lock_guard<std::mutex> lk(mu_);
+    if (openError_ == 0 || openFailures_ == 0) return 0;
+    if (openFailures_ > 0) --openFailures_;
+    return openError_;
+}
+
+BOOL SimModem::IoControl(const std::wstring& instanceId, DWORD code, const void* in, DWORD inSize,
+                         void* out, DWORD outSize, DWORD* returned, DWORD* error) {
+    *returned = 0;
+    if (code != IOCTL_SCSI_PASS_THROUGH) {
+        *error = ERROR_INVALID_FUNCTION;
+        return FALSE;
+    }
+    if (in == nullptr || inSize < sizeof(SCSI_PASS_THROUGH)) {
+        *error = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    SCSI_PASS_THROUGH spt;
+    std::memcpy(&spt, in, sizeof spt);
+    if (spt.Length != sizeof(SCSI_PASS_THROUGH) || spt.CdbLength == 0 || spt.CdbLength > 16 ||
+        (spt.DataTransferLength > 0 &&
+         (out == nullptr ||
+          static_cast<std::uint64_t>(spt.DataBufferOffset) + spt.DataTransferLength > outSize))) {
+        *error = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    PassThrough record;
+    record.header.assign(static_cast<const BYTE*>(in), static_cast<const BYTE*>(in) + inSize);
+    record.inSize = inSize;
+    record.outSize = outSize;
+    record.cdb.assign(spt.Cdb, spt.Cdb + spt.CdbLength);
+
+    bool startSwitch = false;
+    std::uint64_t gen = 0;
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        requests_.push_back(record);
+        if (instanceId == CdromInstanceId() && spt.Cdb[0] == kSwitchOpcode && !rejectSwitch_ &&
+            !modemMode_ && !switching_) {
+            switching_ = true;
+            ++switches_;
+            startSwitch = true;
+            gen = generation_;
+        }
+    }
+    // The device answers with a good status and no data.
+    if (out != nullptr && outSize >= sizeof(SCSI_PASS_THROUGH)) {
+        auto* reply = static_cast<SCSI_PASS_THROUGH*>(out);
+        reply->ScsiStatus = 0;
+        *returned = outSize;
+    }
+    if (startSwitch) {
+        std::weak_ptr<SimModem> weak = shared_from_this();
+        auto& core = WaitCore::Get();
+        std::uint64_t now = core.Now();
+        core.Schedule(now + options_.leaveDelayMs, [weak, gen] {
+            auto self = weak.lock();
+            if (!self) return;
+            {
+                std::lock_guard<std::mutex> lk(self->mu_);
+                if (self->generation_ != gen) return;
+            }
+            machine().devices().UnplugInstance(self->UsbInstanceId());
+        });
+        core.Schedule(now + options_.arriveDelayMs, [weak, gen] {
+            auto self = weak.lock();
+            if (!self) return;
+            {
+                std::lock_guard<std::mutex> lk(self->mu_);
+                if (self->generation_ != gen) return;
+                self->switching_ = false;
+                self->modemMode_ = true;
+            }
+            self->PlugModemMode();
+        });
+    }
+    return TRUE;
+}
+
+DWORD SimModem::RequestEject(const std::wstring& instanceId, int* vetoType,
+                             std::wstring* vetoName) {
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        ++ejectRequests_;
+        if (vetoRemaining_ != 0) {
+            if (vetoRemaining_ > 0) --vetoRemaining_;
+            *vetoType = vetoType_;
+            *vetoName = vetoName_;
+            return CR_REMOVE_VETOED;
+        }
+        ++generation_;
+        switching_ = false;
+    }
+    *vetoType = 0;
+    UnplugAll();
+    return CR_SUCCESS;
+}
+
+}  // namespace sim

@@ -1,0 +1,104 @@
+// The simulated USB modem. Plugged in, it first shows a USB device with a USB storage CD-ROM
+// (disk mode). The vendor mode-switch command (SCSI operation 0x9F) sent to that CD-ROM makes it
+// leave and, after a delay on the machine clock, come back as a composite device with a modem
+// function and serial ports (modem mode). The "chip" variant instead comes up in modem mode at
+// once beside a CD-ROM that its USB chip presents.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/sim/devices.h"
+
+namespace sim {
+
+enum class ModemVariant { Standard, UsbChip };
+
+struct ModemOptions {
+    WORD productId = 0xFFF1;
+    ModemVariant variant = ModemVariant::Standard;
+    std::wstring serial = L"5&2A4F3B1C&0&1";
+    // The CD-ROM's vendor field: "QOB" for the standard variant.
+    std::wstring cdromVendor = L"QOB";
+    DWORD leaveDelayMs = 300;    // from the switch command until the disk-mode device is gone
+    DWORD arriveDelayMs = 2500;  // from the switch command until modem mode is up
+    int firstComPort = 3;        // the modem's port; the serial ports take the next numbers
+    bool startInModemMode = false;
+};
+
+class SimModem : public DeviceModel, public std::enable_shared_from_this<SimModem> {
+public:
+    // Plugs a modem into the process's machine.
+    static std::shared_ptr<SimModem> Plug(const ModemOptions& options = ModemOptions());
+
+    void Unplug();
+    // Plugs the same device in again (in disk mode, or modem mode for the chip variant).
+    void Replug();
+    // Switches at once, as if the command had been answered and the delay had passed.
+    void EnterModemMode();
+    bool InModemMode() const;
+
+    // ---- Test controls ----
+    void RejectSwitch(bool reject);
+    // The next `times` eject requests are vetoed (-1: every one).
+    void VetoEject(int times, int vetoType = 5 /* PNP_VetoOutstandingOpen */,
+                   const std::wstring& vetoName = L"");
+    // Opens of the CD-ROM fail with this error (count < 0: always; 0 error clears).
+    void FailOpen(DWORD error, int count = -1);
+
+    // ---- What the device saw ----
+    struct PassThrough {
+        std::vector<BYTE> header;  // the request's input bytes
+        DWORD inSize;
+        DWORD outSize;
+        std::vector<BYTE> cdb;  // CdbLength bytes of the command block
+    };
+    std::vector<PassThrough> Requests() const;
+    int EjectRequests() const;
+    int SwitchCount() const;
+
+    // ---- Instance IDs and paths ----
+    std::wstring UsbInstanceId() const;
+    std::wstring CdromInstanceId() const;
+    std::wstring ChipUsbInstanceId() const;
+    std::wstring ChipCdromInstanceId() const;
+    std::wstring ModemInstanceId() const;
+    std::wstring PortInstanceId(int index) const;  // 0: port A, 1: port B
+    std::wstring CdromInterfacePath() const;
+    const ModemOptions& options() const { return options_; }
+
+    // DeviceModel
+    DWORD Open(const std::wstring& instanceId) override;
+    BOOL IoControl(const std::wstring& instanceId, DWORD code, const void* in, DWORD inSize,
+                   void* out, DWORD outSize, DWORD* returned, DWORD* error) override;
+    DWORD RequestEject(const std::wstring& instanceId, int* vetoType,
+                       std::wstring* vetoName) override;
+
+    explicit SimModem(const ModemOptions& options) : options_(options) {}
+
+private:
+    void PlugDiskMode();
+    void PlugModemMode();
+    void PlugChip();
+    void UnplugAll();
+    std::wstring Pid() const;
+
+    ModemOptions options_;
+    mutable std::mutex mu_;
+    bool modemMode_ = false;
+    bool switching_ = false;
+    bool rejectSwitch_ = false;
+    int vetoRemaining_ = 0;
+    int vetoType_ = 5;
+    std::wstring vetoName_;
+    DWORD openError_ = 0;
+    int openFailures_ = 0;
+    std::vector<PassThrough> requests_;
+    int ejectRequests_ = 0;
+    int switches_ = 0;
+    std::uint64_t generation_ = 0;  // bumped by unplugging; pending re-enumerations check it
+};
+
+}  // namespace sim

@@ -1,0 +1,130 @@
+#include "support/device_control.h"
+
+#include <cstring>
+#include <vector>
+
+#include "platform/setupapi.h"
+#include "support/device_enum.h"
+#include "support/platform_helpers.h"
+
+namespace {
+
+std::wstring InstanceIdOf(HDEVINFO set, SP_DEVINFO_DATA& device, bool* ok) {
+    wchar_t id[256];
+    std::memset(id, 0, sizeof id);
+    *ok = SetupDiGetDeviceInstanceIdW(set, &device, id, 256, nullptr) != FALSE;
+    return id;
+}
+
+bool ChangeState(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD stateChange, DWORD scope) {
+    SP_PROPCHANGE_PARAMS params;
+    std::memset(&params, 0, sizeof params);
+    params.ClassInstallHeader.cbSize = sizeof(SP_CLASSINSTALL_HEADER);
+    params.ClassInstallHeader.InstallFunction = DIF_PROPERTYCHANGE;
+    params.StateChange = stateChange;
+    params.Scope = scope;
+    params.HwProfile = 0;
+    if (!SetupDiSetClassInstallParamsW(set, &device, &params.ClassInstallHeader, sizeof params))
+        return false;
+    return SetupDiCallClassInstaller(DIF_PROPERTYCHANGE, set, &device) != FALSE;
+}
+
+}  // namespace
+
+bool SetDeviceInstanceState(const std::wstring& instanceId, bool enable) {
+    HDEVINFO set = SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES);
+    if (set == INVALID_HANDLE_VALUE) return false;
+    SP_DEVINFO_DATA device;
+    std::memset(&device, 0, sizeof device);
+    device.cbSize = sizeof device;
+    bool found = false;
+    for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); ++index) {
+        bool ok = false;
+        if (InstanceIdOf(set, device, &ok) == instanceId) {
+            found = true;
+            break;
+        }
+    }
+    if (!found) {
+        SetupDiDestroyDeviceInfoList(set);
+        return false;
+    }
+    ULONG status = 0, problem = 0;
+    if (CM_Get_DevNode_Status(&status, &problem, device.DevInst, 0) == CR_SUCCESS) {
+        bool hasProblem = (status & DN_HAS_PROBLEM) != 0;
+        if ((!enable && hasProblem && problem == CM_PROB_DISABLED) || (enable && !hasProblem)) {
+            SetupDiDestroyDeviceInfoList(set);
+            return true;
+        }
+    }
+    if (enable && ChangeState(set, device, DICS_ENABLE, DICS_FLAG_GLOBAL))
+        DebugLog(L"%s,SetupDiCallClassInstaller Enable OK ", instanceId.c_str());
+    bool result = ChangeState(set, device, enable ? DICS_ENABLE : DICS_DISABLE,
+                              DICS_FLAG_CONFIGSPECIFIC);
+    if (result) {
+        SP_DEVINSTALL_PARAMS_W installParams;
+        std::memset(&installParams, 0, sizeof installParams);
+        installParams.cbSize = sizeof installParams;
+        SetupDiGetDeviceInstallParamsW(set, &device, &installParams);  // a restart is not acted on
+    }
+    SetupDiDestroyDeviceInfoList(set);
+    return result;
+}
+
+bool SetUsbChipCdromState(bool enable, bool presentOnly) {
+    std::vector<std::wstring> ids;
+    FindUsbChipCdroms(ids, presentOnly);
+    for (const std::wstring& id : ids) SetDeviceInstanceState(id, enable);
+    DebugLog(L"vecInstanceID.size()  =  %d", static_cast<int>(ids.size()));
+    return !ids.empty();
+}
+
+bool EjectDevice() {
+    EnableDebugPrivilege();
+    CDeviceInfoSet set;
+    std::vector<DeviceRecord> records;
+    set.EnumInterfaces(GUID_DEVINTERFACE_CDROM, records);
+    for (const DeviceRecord& record : records) {
+        if (!IsSupportedID(record.InstanceId)) continue;
+        DEVINST parent = 0;
+        CM_Get_Parent(&parent, record.DevInst, 0);
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            PNP_VETO_TYPE vetoType = PNP_VetoTypeUnknown;
+            wchar_t vetoName[MAX_PATH];
+            std::memset(vetoName, 0, sizeof vetoName);
+            CONFIGRET result = CM_Request_Device_EjectW(parent, &vetoType, vetoName, MAX_PATH, 0);
+            if (result == CR_SUCCESS && vetoType == PNP_VetoTypeUnknown) {
+                DebugLog(L"CM_Request_Device_Eject() OK.\n");
+                return true;
+            }
+            DebugLog(L"CM_Request_Device_Eject(),Res:CR_%d Error:[%d],VetoName:%s\n",
+                     static_cast<int>(result), static_cast<int>(GetLastError()), vetoName);
+            Sleep(1000);
+        }
+    }
+    return false;
+}
+
+bool IsDevicePresent() {
+    HDEVINFO set = SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES);
+    if (set == INVALID_HANDLE_VALUE) return false;
+    SP_DEVINFO_DATA device;
+    std::memset(&device, 0, sizeof device);
+    device.cbSize = sizeof device;
+    int count = 0;
+    bool healthy = true;
+    for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); ++index) {
+        bool ok = false;
+        std::wstring id = InstanceIdOf(set, device, &ok);
+        if (!ok || !IsSupportedID(id)) continue;
+        ULONG status = 0, problem = 0;
+        if (CM_Get_DevNode_Status(&status, &problem, device.DevInst, 0) != CR_SUCCESS ||
+            (status & DN_HAS_PROBLEM)) {
+            healthy = false;
+            break;
+        }
+        ++count;
+    }
+    SetupDiDestroyDeviceInfoList(set);
+    return healthy && count >= 3;
+}

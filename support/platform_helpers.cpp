@@ -1,0 +1,156 @@
+#include "support/platform_helpers.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "platform/crt.h"
+#include "platform/files.h"
+#include "platform/nls.h"
+
+namespace {
+
+class LogState {
+public:
+    LogState() { InitializeCriticalSection(&m_lock); }
+    CRITICAL_SECTION m_lock;
+    bool m_firstCall = true;
+    bool m_enabled = false;
+    HANDLE m_file = INVALID_HANDLE_VALUE;
+};
+
+LogState& Log() {
+    static LogState* state = new LogState();  // lives until the process ends
+    return *state;
+}
+
+// Writes a line to the log file in the ANSI code page, with CR LF. A character the code page
+// cannot hold is written as '?', so that one such character never silences the lines after it.
+void WriteLogLine(HANDLE file, const wchar_t* line) {
+    std::wstring text = std::wstring(line) + L"\r\n";
+    int need = WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr,
+                                   0, nullptr, nullptr);
+    if (need <= 0) return;
+    std::string bytes(static_cast<size_t>(need), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), need,
+                        nullptr, nullptr);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    FlushFileBuffers(file);
+}
+
+}  // namespace
+
+void DebugLog(const wchar_t* format, ...) {
+    LogState& log = Log();
+    EnterCriticalSection(&log.m_lock);
+    if (log.m_firstCall) {
+        log.m_firstCall = false;
+        std::wstring path = GetModuleFolder() + L"EnableLog.txt";
+        if (FileExists(path)) {
+            log.m_file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+            log.m_enabled = true;  // also when the file could not be opened
+        }
+    }
+    if (!log.m_enabled) {
+        LeaveCriticalSection(&log.m_lock);
+        return;
+    }
+    wchar_t line[256];
+    std::memset(line, 0, sizeof line);
+    va_list args;
+    va_start(args, format);
+    _vsnwprintf(line, 256, format, args);  // cuts a longer line at 255 characters
+    va_end(args);
+
+    if (log.m_file != INVALID_HANDLE_VALUE) WriteLogLine(log.m_file, line);
+    OutputDebugStringW(line);
+    crt::WriteConsoleText(std::wstring(line) + L"\n");
+    LeaveCriticalSection(&log.m_lock);
+}
+
+bool EnableDebugPrivilege() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token)) return false;
+    TOKEN_PRIVILEGES privileges;
+    std::memset(&privileges, 0, sizeof privileges);
+    if (!LookupPrivilegeValueW(nullptr, SE_DEBUG_NAME, &privileges.Privileges[0].Luid))
+        crt::printf("Can't   lookup   privilege   value.\n");
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (!AdjustTokenPrivileges(token, FALSE, &privileges, sizeof privileges, nullptr, nullptr))
+        crt::printf("Can't   adjust   privilege   value.\n");
+    // A privilege the token does not hold is reported through the last error only.
+    DWORD error = GetLastError();
+    CloseHandle(token);
+    return error == ERROR_SUCCESS;
+}
+
+int GetOsVersionCode() {
+    OSVERSIONINFOW info;
+    std::memset(&info, 0, sizeof info);
+    info.dwOSVersionInfoSize = sizeof info;
+    if (!GetVersionExW(&info)) return 0;
+    if (info.dwMajorVersion == 6) return 6;
+    if (info.dwMajorVersion == 4 && info.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
+        if (info.dwMinorVersion == 10) return 1;
+        if (info.dwMinorVersion == 90) return 2;
+    }
+    if (info.dwMajorVersion == 5 && info.dwPlatformId == VER_PLATFORM_WIN32_NT) {
+        if (info.dwMinorVersion == 0) return 3;
+        if (info.dwMinorVersion == 1) return 4;
+        if (info.dwMinorVersion == 2) return 5;
+    }
+    return 0;
+}
+
+namespace {
+bool ComputeIs64BitWindows() {
+    HMODULE kernel = LoadLibraryW(L"Kernel32.dll");
+    if (kernel == nullptr) return false;
+    bool result = false;
+    auto getNative = reinterpret_cast<PGNSI>(GetProcAddress(kernel, "GetNativeSystemInfo"));
+    if (getNative != nullptr) {
+        SYSTEM_INFO info;
+        std::memset(&info, 0, sizeof info);
+        getNative(&info);
+        result = info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64;
+    }
+    FreeLibrary(kernel);
+    return result;
+}
+}  // namespace
+
+bool Is64BitWindows() {
+    static const bool is64 = ComputeIs64BitWindows();
+    return is64;
+}
+
+bool FileExists(const std::wstring& path) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(path.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return false;
+    FindClose(find);
+    return true;
+}
+
+std::wstring GetModuleFolder() {
+    wchar_t path[1024];
+    std::memset(path, 0, sizeof path);
+    GetModuleFileNameW(nullptr, path, 1024);
+    std::wstring full = path;
+    // The last character and the first are not looked at.
+    for (std::size_t i = full.size() >= 2 ? full.size() - 2 : 0; i >= 1; --i) {
+        if (full[i] == L'\\') return full.substr(0, i + 1);
+    }
+    return full;
+}
+
+BOOL CLibraryHolder::Release() {
+    if (m_module == nullptr) return 0;
+    BOOL result = FreeLibrary(m_module);
+    m_module = nullptr;
+    return result;
+}
