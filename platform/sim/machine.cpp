@@ -9,6 +9,7 @@
 
 #include "platform/sim/devices.h"
 #include "platform/sim/handles.h"
+#include "platform/sim/serial.h"
 
 namespace sim {
 
@@ -118,7 +119,10 @@ Config Config::Windows98() {
     return c;
 }
 
-Machine::Machine(const Config& config) : config_(config), devices_(std::make_unique<DeviceTree>()) {
+Machine::Machine(const Config& config)
+    : config_(config),
+      devices_(std::make_unique<DeviceTree>()),
+      serialPorts_(std::make_unique<SerialPortTable>()) {
     if (config_.hostFolder.empty()) {
         char tmpl[] = "/tmp/simmachine-XXXXXX";
         if (char* d = mkdtemp(tmpl)) {
@@ -186,8 +190,11 @@ std::filesystem::path Machine::HostPath(const std::wstring& machinePathIn) const
         cur = hostRoot_ / ToUtf8(std::wstring(1, drive));
         rest = p.substr(2);
     } else {
-        // A relative path starts in the program's folder.
-        cur = HostPath(config_.programFolder);
+        // A relative path starts in the program's folder (or the root of C: when that folder is
+        // not a full path itself).
+        const std::wstring& folder = config_.programFolder;
+        bool absolute = folder.size() >= 2 && folder[1] == L':';
+        cur = absolute ? HostPath(folder) : hostRoot_ / "C";
         rest = p;
     }
     std::wstringstream ss(rest);

@@ -29,6 +29,7 @@ struct ThreadMark {
     }
 };
 thread_local ThreadMark t_mark;
+thread_local bool t_isScheduler = false;
 
 }  // namespace
 
@@ -125,6 +126,14 @@ void WaitCore::MaybeAdvanceLocked() {
         if (!w->runnable) next = std::min(next, w->deadline);
     if (next == kForever) return;
     if (next > virtualNow_) virtualNow_ = next;
+    // Callbacks due at this instant run before the threads whose waits end at it: the scheduler
+    // is woken alone first, and the others once it waits again.
+    for (Waiter* w : waiters_) {
+        if (w->scheduler && !w->runnable && w->deadline <= virtualNow_) {
+            WakeLocked(*w);
+            return;
+        }
+    }
     for (Waiter* w : waiters_)
         if (!w->runnable && w->deadline <= virtualNow_) WakeLocked(*w);
 }
@@ -137,6 +146,7 @@ bool WaitCore::Wait(std::unique_lock<std::mutex>& lk, const std::function<bool()
         if (NowLocked() >= deadline) return false;
 
         Waiter w{&ready, deadline};
+        w.scheduler = t_isScheduler;
         waiters_.push_back(&w);
         ++waiting_;
         MaybeAdvanceLocked();
@@ -187,6 +197,7 @@ std::uint64_t WaitCore::Schedule(std::uint64_t dueMs, std::function<void()> fn) 
     if (start) {
         std::thread([this] {
             AdoptPendingThread();
+            t_isScheduler = true;
             SchedulerLoop();
         }).detach();
     }

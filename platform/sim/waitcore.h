@@ -64,6 +64,7 @@ private:
         const std::function<bool()>* ready;
         std::uint64_t deadline;
         bool runnable = false;
+        bool scheduler = false;  // the scheduler thread's wait
         std::condition_variable cv;
     };
     struct Task {
