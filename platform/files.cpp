@@ -13,6 +13,7 @@
 #include "platform/sim/devices.h"
 #include "platform/sim/handles.h"
 #include "platform/sim/machine.h"
+#include "platform/sim/serial.h"
 
 namespace fs = std::filesystem;
 using sim::Fail;
@@ -117,9 +118,11 @@ void FillFind(WIN32_FIND_DATAW* d, const fs::directory_entry& e) {
 }  // namespace
 
 HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES,
-                   DWORD disposition, DWORD, HANDLE) {
+                   DWORD disposition, DWORD flagsAndAttributes, HANDLE) {
     if (fileName == nullptr || *fileName == 0) return Fail(INVALID_HANDLE_VALUE, ERROR_PATH_NOT_FOUND);
     std::wstring path = fileName;
+    if (!sim::SerialPortNameOfPath(path).empty())
+        return sim::OpenSerialPort(path, flagsAndAttributes);
     if (IsDevicePath(path)) return OpenDevice(path);
     auto& m = sim::machine();
     if (DWORD e = m.TakeOpenFailure(path)) return Fail(INVALID_HANDLE_VALUE, e);
@@ -178,7 +181,10 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPP
     return TRUE;
 }
 
-BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED) {
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written,
+               LPOVERLAPPED overlapped) {
+    if (auto port = sim::HandleTable::Get().FindAs<sim::SerialHandle>(file))
+        return sim::WriteSerialPort(*port, buffer, toWrite, written, overlapped != nullptr);
     auto f = sim::HandleTable::Get().FindAs<FileObj>(file);
     if (!f) return Fail(FALSE, ERROR_INVALID_HANDLE);
     if (!(f->access & GENERIC_WRITE)) return Fail(FALSE, ERROR_ACCESS_DENIED);

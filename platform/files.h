@@ -24,6 +24,7 @@
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010u
 #define FILE_ATTRIBUTE_ARCHIVE 0x00000020u
 #define FILE_ATTRIBUTE_NORMAL 0x00000080u
+#define FILE_FLAG_OVERLAPPED 0x40000000u
 #define INVALID_FILE_ATTRIBUTES 0xFFFFFFFFu
 #define INVALID_FILE_SIZE 0xFFFFFFFFu
 
@@ -49,7 +50,8 @@ struct WIN32_FIND_DATAW {
 };
 using LPWIN32_FIND_DATAW = WIN32_FIND_DATAW*;
 
-// Opens a file, or a device by its interface path ("\\?\..." or "\\.\...").
+// Opens a file, a device by its interface path ("\\?\..." or "\\.\..."), or a serial port
+// ("\\.\COMn", opened by one handle at a time; see platform/comm.h).
 HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode,
                    LPSECURITY_ATTRIBUTES attributes, DWORD creationDisposition, DWORD flags,
                    HANDLE templateFile);

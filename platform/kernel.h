@@ -120,6 +120,40 @@ using PGNSI = void (*)(LPSYSTEM_INFO);
 void OutputDebugStringW(LPCWSTR text);
 void OutputDebugStringA(LPCSTR text);
 
+// ---- Local memory and the system's message texts (platform/messages.cpp) ----
+using HLOCAL = HANDLE;
+#define LMEM_FIXED 0x0000u
+#define LMEM_ZEROINIT 0x0040u
+#define LPTR 0x0040u
+HLOCAL LocalAlloc(UINT flags, SIZE_T bytes);
+// NULL on success.
+HLOCAL LocalFree(HLOCAL memory);
+
+#define FORMAT_MESSAGE_ALLOCATE_BUFFER 0x00000100u
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200u
+#define FORMAT_MESSAGE_FROM_STRING 0x00000400u
+#define FORMAT_MESSAGE_FROM_HMODULE 0x00000800u
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000u
+#define FORMAT_MESSAGE_ARGUMENT_ARRAY 0x00002000u
+#define FORMAT_MESSAGE_MAX_WIDTH_MASK 0x000000FFu
+#define LANG_NEUTRAL 0x00
+#define LANG_ENGLISH 0x09
+#define SUBLANG_NEUTRAL 0x00
+#define SUBLANG_DEFAULT 0x01
+#define SUBLANG_SYS_DEFAULT 0x02
+#define MAKELANGID(primary, sub) \
+    static_cast<WORD>((static_cast<WORD>(sub) << 10) | static_cast<WORD>(primary))
+#define ERROR_MR_MID_NOT_FOUND 317L
+#define ERROR_RESOURCE_LANG_NOT_FOUND 1815L
+// Only FORMAT_MESSAGE_FROM_SYSTEM is served: the text of a system error code, ending in CR LF,
+// from the machine's one table of message texts (English; a language other than neutral,
+// default or English fails with ERROR_RESOURCE_LANG_NOT_FOUND). An unknown code fails with
+// ERROR_MR_MID_NOT_FOUND. With FORMAT_MESSAGE_ALLOCATE_BUFFER, buffer is really an LPWSTR* that
+// receives text allocated with LocalAlloc (free it with LocalFree), and size is the least number
+// of characters to allocate. Returns the number of characters without the terminator, or 0.
+DWORD FormatMessageW(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId,
+                     LPWSTR buffer, DWORD size, void* arguments);
+
 // ---- Tokens and privileges ----
 #define TOKEN_ADJUST_PRIVILEGES 0x0020u
 #define TOKEN_QUERY 0x0008u

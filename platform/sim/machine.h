@@ -17,6 +17,7 @@
 namespace sim {
 
 class DeviceTree;
+class SerialPortTable;
 
 struct Config {
     // Windows version as GetVersionExW reports it.
@@ -83,6 +84,8 @@ public:
 
     // ---- Devices ----
     DeviceTree& devices() { return *devices_; }
+    // Serial ports: those of started device nodes and those a test added (sim/serial.h).
+    SerialPortTable& serialPorts() { return *serialPorts_; }
 
     // ---- Modules ----
     void RegisterModule(ModuleDef def);
@@ -114,6 +117,7 @@ private:
     std::filesystem::path hostRoot_;
     bool ownsHostRoot_ = false;
     std::unique_ptr<DeviceTree> devices_;
+    std::unique_ptr<SerialPortTable> serialPorts_;
 
     mutable std::mutex mu_;
     std::map<std::wstring, ModuleDef> modules_;  // key: lower-case file name
