@@ -368,8 +368,11 @@ void NativeSystemInfo(LPSYSTEM_INFO info) {
 }  // namespace
 
 namespace sim {
+void RegisterRasModule(Machine& m);  // sim/ras.cpp
+
 // The system's own modules, registered by every machine reset.
 void RegisterSystemModules(Machine& m) {
+    RegisterRasModule(m);
     ModuleDef kernel32;
     kernel32.name = L"kernel32.dll";
     kernel32.system = true;

@@ -1,0 +1,139 @@
+#include "platform/ras.h"
+
+#include <cstring>
+#include <cwchar>
+
+#include "platform/sim/ras.h"
+
+namespace {
+
+struct ErrorText {
+    UINT code;
+    const wchar_t* text;
+};
+
+// The service's error texts.
+const ErrorText kErrorTexts[] = {
+    {600, L"An operation is pending."},
+    {601, L"An invalid port handle was given."},
+    {602, L"The port is already open."},
+    {603, L"The caller's buffer is too small."},
+    {604, L"Wrong information was given."},
+    {605, L"The port information cannot be set."},
+    {606, L"The port is not connected."},
+    {607, L"An invalid event was detected."},
+    {608, L"A device that does not exist was given."},
+    {609, L"A device type that does not exist was given."},
+    {610, L"An invalid buffer was given."},
+    {611, L"A route is not available."},
+    {612, L"A route is not allocated."},
+    {613, L"An invalid compression was given."},
+    {614, L"There are not enough buffers available."},
+    {615, L"The port was not found."},
+    {616, L"An asynchronous request is pending."},
+    {617, L"The modem is already disconnecting."},
+    {618, L"The port is not open."},
+    {619, L"The port was disconnected: a connection to the remote computer could not be made."},
+    {620, L"No endpoints could be determined."},
+    {621, L"The phone book file cannot be opened."},
+    {622, L"The phone book file cannot be loaded."},
+    {623, L"The phone book entry for this connection cannot be found."},
+    {624, L"The phone book file cannot be written."},
+    {625, L"Invalid information was found in the phone book."},
+    {626, L"A string cannot be loaded."},
+    {627, L"A key cannot be found."},
+    {628, L"The connection was closed."},
+    {629, L"The connection was closed by the remote computer."},
+    {630, L"The modem was disconnected because of a hardware failure."},
+    {631, L"The user disconnected the modem."},
+    {632, L"An incorrect structure size was detected."},
+    {633, L"The modem is already in use or is not set up for dialling out."},
+    {634, L"The computer could not be registered on the remote network."},
+    {635, L"An unknown error occurred."},
+    {636, L"The device attached to the port is not the one expected."},
+    {637, L"A string was detected that could not be converted."},
+    {638, L"The remote server did not respond in time."},
+    {645, L"An internal authentication error occurred."},
+    {646, L"The account is not permitted to log on at this time of day."},
+    {647, L"The account is disabled."},
+    {648, L"The password for this account has expired."},
+    {649, L"The account does not have permission to dial in."},
+    {650, L"The remote access server is not responding."},
+    {651, L"The modem reported an error."},
+    {652, L"The modem gave an unrecognised response."},
+    {676, L"The phone line is busy."},
+    {677, L"A person answered instead of a modem."},
+    {678, L"There was no answer."},
+    {679, L"No carrier was detected."},
+    {680, L"There was no dial tone."},
+    {691, L"Access was denied because the user name or password is not valid on the domain."},
+    {692, L"There was a hardware failure in the modem."},
+    {718, L"The remote computer did not answer the link negotiation in time."},
+    {720, L"No link control protocols could be agreed with the remote computer."},
+    {734, L"The link control protocol was terminated."},
+    {742, L"The remote computer does not support the required encryption."},
+    {769, L"The remote destination cannot be reached."},
+    {777, L"The modem on the remote computer is out of order."},
+    {797, L"The modem could not be found or is busy."},
+};
+
+bool ValidName(LPCWSTR name) { return name != nullptr && *name != 0; }
+
+}  // namespace
+
+DWORD RasSetEntryPropertiesW(LPCWSTR phonebook, LPCWSTR entryName, LPRASENTRYW entry,
+                             DWORD entrySize, LPBYTE, DWORD) {
+    if (!ValidName(entryName) || entry == nullptr) return ERROR_INVALID_PARAMETER;
+    if (std::wcslen(entryName) > RAS_MaxEntryName) return ERROR_INVALID_PARAMETER;
+    return sim::Ras::Get().SetEntry(phonebook, entryName, entry, entrySize);
+}
+
+DWORD RasDeleteEntryW(LPCWSTR phonebook, LPCWSTR entryName) {
+    if (!ValidName(entryName)) return ERROR_INVALID_PARAMETER;
+    return sim::Ras::Get().DeleteEntry(phonebook, entryName);
+}
+
+DWORD RasDialW(LPRASDIALEXTENSIONS, LPCWSTR phonebook, LPRASDIALPARAMSW params,
+               DWORD notifierType, LPVOID notifier, LPHRASCONN connection) {
+    if (params == nullptr || connection == nullptr || *connection != nullptr)
+        return ERROR_INVALID_PARAMETER;
+    if (params->dwSize != sizeof(RASDIALPARAMSW) &&
+        params->dwSize != offsetof(RASDIALPARAMSW, dwSubEntry))
+        return ERROR_INVALID_SIZE;
+    if (notifierType != 1 || notifier == nullptr) return ERROR_INVALID_PARAMETER;
+    return sim::Ras::Get().Dial(phonebook, params, reinterpret_cast<RasDialFunc1>(notifier),
+                                connection);
+}
+
+DWORD RasHangUpW(HRASCONN connection) {
+    if (connection == nullptr) return ERROR_INVALID_HANDLE;
+    return sim::Ras::Get().HangUp(connection);
+}
+
+DWORD RasGetConnectStatusW(HRASCONN connection, LPRASCONNSTATUSW status) {
+    if (status == nullptr) return ERROR_INVALID_PARAMETER;
+    if (status->dwSize != sizeof(RASCONNSTATUSW) &&
+        status->dwSize != offsetof(RASCONNSTATUSW, szPhoneNumber))
+        return ERROR_INVALID_SIZE;
+    if (connection == nullptr) return ERROR_INVALID_HANDLE;
+    return sim::Ras::Get().Status(connection, status);
+}
+
+DWORD RasGetErrorStringW(UINT error, LPWSTR buffer, DWORD bufferChars) {
+    if (buffer == nullptr || bufferChars == 0) return ERROR_INVALID_PARAMETER;
+    for (const ErrorText& e : kErrorTexts) {
+        if (e.code != error) continue;
+        std::size_t n = std::wcslen(e.text);
+        if (n + 1 > bufferChars) return ERROR_INSUFFICIENT_BUFFER;
+        std::wmemcpy(buffer, e.text, n + 1);
+        return 0;
+    }
+    return ERROR_INVALID_PARAMETER;
+}
+
+DWORD RasGetConnectionStatistics(HRASCONN connection, RAS_STATS* statistics) {
+    if (statistics == nullptr) return ERROR_INVALID_PARAMETER;
+    if (statistics->dwSize != sizeof(RAS_STATS)) return ERROR_INVALID_SIZE;
+    if (connection == nullptr) return ERROR_INVALID_HANDLE;
+    return sim::Ras::Get().Statistics(connection, statistics);
+}

@@ -1,0 +1,543 @@
+#include "platform/sim/ras.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <thread>
+
+#include "platform/devguid.h"
+#include "platform/kernel.h"
+#include "platform/sim/devices.h"
+#include "platform/sim/machine.h"
+#include "platform/sim/waitcore.h"
+
+namespace sim {
+
+namespace {
+
+std::mutex g_rasMu;
+// One RAS per machine; like replaced machines, they stay for threads that may still hold them.
+std::map<Machine*, Ras*>* g_ras = new std::map<Machine*, Ras*>();
+
+constexpr DWORD kConnectedBps = 153600;
+
+std::wstring Field(const WCHAR* text, std::size_t capacity) {
+    std::size_t n = 0;
+    while (n < capacity && text[n] != 0) ++n;
+    return std::wstring(text, n);
+}
+
+template <std::size_t N>
+void CopyField(WCHAR (&dst)[N], const std::wstring& src) {
+    std::size_t n = std::min(src.size(), N - 1);
+    std::wmemcpy(dst, src.c_str(), n);
+    dst[n] = 0;
+}
+
+}  // namespace
+
+// ---- Scripts ----
+
+std::vector<RasStep> DialScript::DefaultSteps() {
+    return {{RASCS_OpenPort, 100},         {RASCS_PortOpened, 100},
+            {RASCS_ConnectDevice, 200},    {RASCS_DeviceConnected, 300},
+            {RASCS_AllDevicesConnected, 50}, {RASCS_Authenticate, 100},
+            {RASCS_Authenticated, 300}};
+}
+
+DialScript DialScript::Connect() { return DialScript(); }
+
+DialScript DialScript::Fail(DWORD notifyError, DWORD statusError) {
+    DialScript s;
+    s.steps = {{RASCS_OpenPort, 100}, {RASCS_PortOpened, 100}, {RASCS_ConnectDevice, 200}};
+    s.end = End::Fail;
+    s.endDelayMs = 500;
+    s.notifyError = notifyError;
+    s.statusError = statusError;
+    return s;
+}
+
+DialScript DialScript::Hang() {
+    DialScript s;
+    s.steps = {{RASCS_OpenPort, 100}, {RASCS_PortOpened, 100}, {RASCS_ConnectDevice, 200}};
+    s.end = End::Hang;
+    return s;
+}
+
+DialScript DialScript::FailSync(DWORD error, bool returnHandle) {
+    DialScript s;
+    s.steps.clear();
+    s.end = End::FailSync;
+    s.syncError = error;
+    s.syncHandle = returnHandle;
+    return s;
+}
+
+// ---- The machine's RAS ----
+
+Ras& Ras::Of(Machine& machine) {
+    std::lock_guard<std::mutex> lk(g_rasMu);
+    Ras*& ras = (*g_ras)[&machine];
+    if (ras == nullptr) ras = new Ras(machine);
+    return *ras;
+}
+
+Ras& Ras::Get() { return Of(machine()); }
+
+Ras::Ras(Machine& machine) : machine_(machine) {
+    machine_.devices().AddListener([this](const InterfaceEvent& e) {
+        if (!e.arrival) OnDeviceChange();
+    });
+}
+
+void RegisterRasModule(Machine& machine) {
+    Ras::Of(machine);
+    ModuleDef def;
+    def.name = L"rasapi32.dll";
+    def.system = true;
+    def.exports["RasGetConnectionStatistics"] = reinterpret_cast<void*>(&RasGetConnectionStatistics);
+    machine.RegisterModule(def);
+}
+
+void Ras::SetStatisticsEntryPoint(bool present) {
+    ModuleDef def;
+    def.name = L"rasapi32.dll";
+    def.system = true;
+    if (present)
+        def.exports["RasGetConnectionStatistics"] =
+            reinterpret_cast<void*>(&RasGetConnectionStatistics);
+    machine_.RegisterModule(def);
+}
+
+std::wstring Ras::BookKey(LPCWSTR phonebook, LPCWSTR name) {
+    return Lower(phonebook ? phonebook : L"") + L"|" + Lower(name ? name : L"");
+}
+
+void Ras::ScriptNextDial(const DialScript& script) {
+    std::lock_guard<std::mutex> lk(mu_);
+    scripts_.push_back(script);
+}
+
+void Ras::SetDefaultScript(const DialScript& script) {
+    std::lock_guard<std::mutex> lk(mu_);
+    defaultScript_ = script;
+}
+
+void Ras::SetHangUpTime(DWORD ms) {
+    std::lock_guard<std::mutex> lk(mu_);
+    hangUpMs_ = ms;
+}
+
+int Ras::DialCount() {
+    std::lock_guard<std::mutex> lk(mu_);
+    return dials_;
+}
+
+int Ras::HangUpCount() {
+    std::lock_guard<std::mutex> lk(mu_);
+    return hangUps_;
+}
+
+int Ras::HangUpCalls() {
+    std::lock_guard<std::mutex> lk(mu_);
+    return hangUpCalls_;
+}
+
+std::vector<DialRecord> Ras::Dials() {
+    std::lock_guard<std::mutex> lk(mu_);
+    return dialRecords_;
+}
+
+std::optional<RasEntryRecord> Ras::Entry(const std::wstring& name, const std::wstring& phonebook) {
+    std::lock_guard<std::mutex> lk(mu_);
+    auto it = entries_.find(BookKey(phonebook.c_str(), name.c_str()));
+    if (it == entries_.end()) return std::nullopt;
+    return it->second;
+}
+
+int Ras::OpenConnections() {
+    std::lock_guard<std::mutex> lk(mu_);
+    PurgeLocked();
+    return static_cast<int>(conns_.size());
+}
+
+std::optional<RASCONNSTATE> Ras::CurrentState() {
+    std::lock_guard<std::mutex> lk(mu_);
+    PurgeLocked();
+    auto c = CurrentLocked();
+    if (!c) return std::nullopt;
+    if (c->phase == Phase::TearingDown || c->phase == Phase::Dropped) return RASCS_Disconnected;
+    return c->state;
+}
+
+// ---- Connections ----
+
+void Ras::PurgeLocked() {
+    std::uint64_t now = WaitCore::Get().Now();
+    conns_.erase(std::remove_if(conns_.begin(), conns_.end(),
+                                [&](const std::shared_ptr<Conn>& c) {
+                                    return c->phase == Phase::TearingDown &&
+                                           now >= c->teardownEnd;
+                                }),
+                 conns_.end());
+}
+
+std::shared_ptr<Ras::Conn> Ras::FindLocked(HRASCONN handle) {
+    PurgeLocked();
+    for (auto& c : conns_)
+        if (c->handle == handle) return c;
+    return nullptr;
+}
+
+std::shared_ptr<Ras::Conn> Ras::CurrentLocked() {
+    for (auto it = conns_.rbegin(); it != conns_.rend(); ++it)
+        if ((*it)->phase != Phase::TearingDown) return *it;
+    return conns_.empty() ? nullptr : conns_.back();
+}
+
+void Ras::Interrupt(const std::shared_ptr<Conn>& conn) {
+    conn->wake.fetch_add(1);
+    WaitCore::Get().Notify();
+}
+
+void Ras::Counters(const Conn& c, std::uint64_t now, std::uint64_t* sent,
+                   std::uint64_t* received) const {
+    std::uint64_t elapsed = c.counting && now > c.since ? now - c.since : 0;
+    *sent = c.sentBase + c.sentRate * elapsed / 1000;
+    *received = c.receivedBase + c.receivedRate * elapsed / 1000;
+}
+
+void Ras::FreezeCountersLocked(Conn& c, std::uint64_t now) {
+    Counters(c, now, &c.sentBase, &c.receivedBase);
+    c.since = now;
+    c.counting = false;
+}
+
+void Ras::FailLocked(Conn& c, DWORD notifyError, DWORD statusError) {
+    c.pendingFailure = true;
+    c.pendingNotifyError = notifyError;
+    c.pendingStatusError = statusError;
+}
+
+bool Ras::ModemPresent(const std::wstring& deviceName) {
+    if (deviceName.empty()) return false;
+    std::wstring want = Lower(deviceName);
+    for (const DeviceNode& n : machine_.devices().Nodes()) {
+        if (!(n.spec.classGuid == GUID_DEVCLASS_MODEM) || !n.Started()) continue;
+        if (Lower(n.spec.friendlyName) == want || Lower(n.spec.description) == want) return true;
+    }
+    return false;
+}
+
+void Ras::OnDeviceChange() {
+    std::vector<std::pair<std::shared_ptr<Conn>, std::wstring>> live;
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        for (auto& c : conns_)
+            if (c->phase == Phase::Dialling || c->phase == Phase::Connected)
+                live.emplace_back(c, c->deviceName);
+    }
+    for (auto& [c, device] : live) {
+        if (ModemPresent(device)) continue;
+        std::lock_guard<std::mutex> lk(mu_);
+        if (c->phase == Phase::Connected) {
+            FreezeCountersLocked(*c, WaitCore::Get().Now());
+            c->phase = Phase::Dropped;
+            c->statusError = ERROR_DISCONNECTION;
+        } else if (c->phase == Phase::Dialling) {
+            FailLocked(*c, ERROR_HARDWARE_FAILURE, ERROR_HARDWARE_FAILURE);
+            Interrupt(c);
+        }
+    }
+}
+
+bool Ras::DropLine(DWORD error) {
+    std::lock_guard<std::mutex> lk(mu_);
+    PurgeLocked();
+    auto c = CurrentLocked();
+    if (!c) return false;
+    if (c->phase == Phase::Connected) {
+        FreezeCountersLocked(*c, WaitCore::Get().Now());
+        c->phase = Phase::Dropped;
+        c->statusError = error;
+        return true;
+    }
+    if (c->phase == Phase::Dialling) {
+        FailLocked(*c, error, error);
+        Interrupt(c);
+        return true;
+    }
+    return false;
+}
+
+bool Ras::KillHandle() {
+    std::lock_guard<std::mutex> lk(mu_);
+    PurgeLocked();
+    auto c = CurrentLocked();
+    if (!c) return false;
+    // The RAS thread goes quietly, as after a hang-up.
+    c->phase = Phase::TearingDown;
+    c->teardownEnd = 0;
+    Interrupt(c);
+    conns_.erase(std::find(conns_.begin(), conns_.end(), c));
+    return true;
+}
+
+void Ras::SetTrafficRates(std::uint64_t sentPerSecond, std::uint64_t receivedPerSecond) {
+    std::lock_guard<std::mutex> lk(mu_);
+    std::uint64_t now = WaitCore::Get().Now();
+    sentRate_ = sentPerSecond;
+    receivedRate_ = receivedPerSecond;
+    for (auto& c : conns_) {
+        if (!c->counting) continue;
+        Counters(*c, now, &c->sentBase, &c->receivedBase);
+        c->since = now;
+        c->sentRate = sentPerSecond;
+        c->receivedRate = receivedPerSecond;
+    }
+}
+
+bool Ras::SetCounters(std::uint64_t sent, std::uint64_t received) {
+    std::lock_guard<std::mutex> lk(mu_);
+    PurgeLocked();
+    auto c = CurrentLocked();
+    if (!c) return false;
+    c->sentBase = sent;
+    c->receivedBase = received;
+    c->since = WaitCore::Get().Now();
+    return true;
+}
+
+// ---- The functions ----
+
+DWORD Ras::SetEntry(LPCWSTR phonebook, LPCWSTR name, const RASENTRYW* entry, DWORD entrySize) {
+    const Config& cfg = machine_.config();
+    bool knowsXpFields = cfg.platformId != VER_PLATFORM_WIN32_NT || cfg.major > 5 ||
+                         (cfg.major == 5 && cfg.minor >= 1);
+    DWORD size = entry->dwSize;
+    bool sizeKnown = size == RASENTRYW_V500_SIZE || (knowsXpFields && size == sizeof(RASENTRYW));
+    if (!sizeKnown || entrySize < size) return ERROR_INVALID_SIZE;
+    RasEntryRecord rec;
+    std::memset(&rec.entry, 0, sizeof rec.entry);
+    std::memcpy(&rec.entry, entry, size);
+    rec.size = size;
+    std::lock_guard<std::mutex> lk(mu_);
+    entries_[BookKey(phonebook, name)] = rec;
+    return 0;
+}
+
+DWORD Ras::DeleteEntry(LPCWSTR phonebook, LPCWSTR name) {
+    std::lock_guard<std::mutex> lk(mu_);
+    if (entries_.erase(BookKey(phonebook, name)) == 0) return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
+    return 0;
+}
+
+DWORD Ras::Dial(LPCWSTR phonebook, const RASDIALPARAMSW* params, RasDialFunc1 notifier,
+                LPHRASCONN out) {
+    std::wstring entryName = Field(params->szEntryName, RAS_MaxEntryName + 1);
+    std::optional<RasEntryRecord> entry;
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        auto it = entries_.find(BookKey(phonebook, entryName.c_str()));
+        if (it == entries_.end()) return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
+        entry = it->second;
+    }
+    DialRecord rec;
+    rec.phonebook = phonebook ? phonebook : L"";
+    rec.entryName = entryName;
+    rec.phoneNumber = Field(params->szPhoneNumber, RAS_MaxPhoneNumber + 1);
+    if (rec.phoneNumber.empty())
+        rec.phoneNumber = Field(entry->entry.szLocalPhoneNumber, RAS_MaxPhoneNumber + 1);
+    rec.userName = Field(params->szUserName, UNLEN + 1);
+    rec.password = Field(params->szPassword, PWLEN + 1);
+    rec.deviceName = Field(entry->entry.szDeviceName, RAS_MaxDeviceName + 1);
+    rec.tick = WaitCore::Get().Now();
+    bool present = ModemPresent(rec.deviceName);
+
+    auto c = std::make_shared<Conn>();
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        ++dials_;
+        dialRecords_.push_back(rec);
+        if (!scripts_.empty()) {
+            c->script = scripts_.front();
+            scripts_.pop_front();
+        } else {
+            c->script = defaultScript_;
+        }
+        if (c->script.end == DialScript::End::FailSync) {
+            if (!c->script.syncHandle) return c->script.syncError;
+            c->phase = Phase::Failed;
+            c->statusError = c->script.syncError;
+        } else if (!present) {
+            // No started modem carries the entry's device: the port cannot be opened.
+            c->script = DialScript::Fail(ERROR_PORT_NOT_AVAILABLE, ERROR_PORT_NOT_AVAILABLE);
+            c->script.steps = {{RASCS_OpenPort, 0}};
+            c->script.endDelayMs = 50;
+        }
+        c->handle = reinterpret_cast<HRASCONN>(nextHandle_);
+        nextHandle_ += 4;
+        c->notifier = notifier;
+        c->deviceName = rec.deviceName;
+        c->phoneNumber = rec.phoneNumber;
+        c->statusError = c->phase == Phase::Failed ? c->statusError : c->script.dialStatusError;
+        conns_.push_back(c);
+    }
+    *out = c->handle;
+    if (c->phase == Phase::Failed) return c->script.syncError;
+
+    auto& core = WaitCore::Get();
+    core.AddPendingThread();
+    std::thread([this, c, &core] {
+        core.AdoptPendingThread();
+        c->threadId = GetCurrentThreadId();
+        RasThread(c);
+        core.ThreadFinished();
+    }).detach();
+    return 0;
+}
+
+void Ras::RasThread(std::shared_ptr<Conn> c) {
+    auto& core = WaitCore::Get();
+    const DialScript& s = c->script;
+    std::uint64_t last = core.Now();
+    std::size_t next = 0;
+    for (;;) {
+        bool isStep = next < s.steps.size();
+        bool forever = !isStep && s.end == DialScript::End::Hang;
+        std::uint64_t deadline =
+            forever ? kForever : last + (isStep ? s.steps[next].delayMs : s.endDelayMs);
+
+        RASCONNSTATE state = RASCS_OpenPort;
+        DWORD error = 0;
+        bool deliver = true;
+        bool final = false;
+        std::uint64_t seen;
+        {
+            std::lock_guard<std::mutex> lk(mu_);
+            if (c->phase != Phase::Dialling) return;  // hung up, killed or dropped
+            seen = c->wake.load();
+            std::uint64_t now = core.Now();
+            if (c->pendingFailure) {
+                c->pendingFailure = false;
+                c->phase = Phase::Failed;
+                c->statusError = c->pendingStatusError;
+                state = c->state;
+                error = c->pendingNotifyError;
+                final = true;
+            } else if (now >= deadline) {
+                if (isStep) {
+                    state = s.steps[next].state;
+                    c->state = state;
+                    ++next;
+                } else if (s.end == DialScript::End::Connect) {
+                    state = RASCS_Connected;
+                    c->state = state;
+                    c->phase = Phase::Connected;
+                    c->statusError = 0;
+                    c->connectedAt = now;
+                    c->counting = true;
+                    c->since = now;
+                    c->sentBase = c->receivedBase = 0;
+                    c->sentRate = sentRate_;
+                    c->receivedRate = receivedRate_;
+                    final = true;
+                } else {
+                    state = c->state;
+                    error = s.notifyError;
+                    c->phase = Phase::Failed;
+                    c->statusError = s.statusError;
+                    final = true;
+                }
+                last = now;
+            } else {
+                deliver = false;
+            }
+            if (deliver) c->delivering.store(true);
+        }
+        if (!deliver) {
+            // Until the next event is due, or a hang-up or failure interrupts.
+            std::unique_lock<std::mutex> lk(core.Mutex());
+            std::function<bool()> interrupted = [&c, seen] { return c->wake.load() != seen; };
+            core.Wait(lk, interrupted, deadline);
+            continue;
+        }
+        if (c->notifier) c->notifier(c->handle, WM_RASDIALEVENT, state, error, 0);
+        c->delivering.store(false);
+        core.Notify();
+        if (final) return;
+    }
+}
+
+DWORD Ras::HangUp(HRASCONN handle) {
+    std::shared_ptr<Conn> c;
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        ++hangUpCalls_;
+        c = FindLocked(handle);
+        if (!c) return ERROR_INVALID_HANDLE;
+        if (c->phase != Phase::TearingDown) {
+            std::uint64_t now = WaitCore::Get().Now();
+            ++hangUps_;
+            FreezeCountersLocked(*c, now);
+            c->phase = Phase::TearingDown;
+            c->teardownEnd = now + hangUpMs_;
+            Interrupt(c);
+        }
+    }
+    // No notification runs once the hang-up has begun: wait for one in progress (unless this is
+    // that notification calling).
+    if (c->threadId != GetCurrentThreadId()) {
+        auto& core = WaitCore::Get();
+        std::unique_lock<std::mutex> lk(core.Mutex());
+        std::function<bool()> quiet = [&c] { return !c->delivering.load(); };
+        core.Wait(lk, quiet, kForever);
+    }
+    return 0;
+}
+
+DWORD Ras::Status(HRASCONN handle, RASCONNSTATUSW* status) {
+    std::lock_guard<std::mutex> lk(mu_);
+    auto c = FindLocked(handle);
+    if (!c) return ERROR_INVALID_HANDLE;
+    switch (c->phase) {
+        case Phase::TearingDown:
+            status->rasconnstate = RASCS_Disconnected;
+            status->dwError = 0;
+            break;
+        case Phase::Dropped:
+            status->rasconnstate = RASCS_Disconnected;
+            status->dwError = c->statusError;
+            break;
+        default:
+            status->rasconnstate = c->state;
+            status->dwError = c->statusError;
+            break;
+    }
+    CopyField(status->szDeviceType, RASDT_Modem);
+    CopyField(status->szDeviceName, c->deviceName);
+    if (status->dwSize >= sizeof(RASCONNSTATUSW)) CopyField(status->szPhoneNumber, c->phoneNumber);
+    return 0;
+}
+
+DWORD Ras::Statistics(HRASCONN handle, RAS_STATS* stats) {
+    std::lock_guard<std::mutex> lk(mu_);
+    auto c = FindLocked(handle);
+    if (!c) return ERROR_INVALID_HANDLE;
+    std::uint64_t now = WaitCore::Get().Now();
+    std::uint64_t sent = 0, received = 0;
+    Counters(*c, now, &sent, &received);
+    std::memset(reinterpret_cast<BYTE*>(stats) + sizeof(DWORD), 0,
+                sizeof(RAS_STATS) - sizeof(DWORD));
+    stats->dwBytesXmited = static_cast<DWORD>(sent);
+    stats->dwBytesRcved = static_cast<DWORD>(received);
+    stats->dwFramesXmited = static_cast<DWORD>(sent / 1500);
+    stats->dwFramesRcved = static_cast<DWORD>(received / 1500);
+    if (c->phase == Phase::Connected) {
+        stats->dwBps = kConnectedBps;
+        stats->dwConnectDuration = static_cast<DWORD>(now - c->connectedAt);
+    }
+    return 0;
+}
+
+}  // namespace sim
