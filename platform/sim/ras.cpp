@@ -394,6 +394,7 @@ DWORD Ras::Dial(LPCWSTR phonebook, const RASDIALPARAMSW* params, RasDialFunc1 no
         RasThread(c);
         core.ThreadFinished();
     }).detach();
+    if (c->script.returnDelayMs > 0) Sleep(c->script.returnDelayMs);
     return 0;
 }
 

@@ -46,6 +46,8 @@ struct DialScript {
     DWORD syncError = 0;
     bool syncHandle = false;   // FailSync: a handle is still returned (and must be hung up)
     DWORD dialStatusError = 0;  // the status query's error while the dial is in progress
+    // RasDialW returns this long after the dial began (its notifications may come first).
+    DWORD returnDelayMs = 0;
 
     static std::vector<RasStep> DefaultSteps();
     static DialScript Connect();
