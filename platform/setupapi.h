@@ -117,3 +117,54 @@ BOOL SetupDiSetClassInstallParamsW(HDEVINFO set, PSP_DEVINFO_DATA device,
 BOOL SetupDiCallClassInstaller(DI_FUNCTION function, HDEVINFO set, PSP_DEVINFO_DATA device);
 BOOL SetupDiGetDeviceInstallParamsW(HDEVINFO set, PSP_DEVINFO_DATA device,
                                     PSP_DEVINSTALL_PARAMS_W params);
+
+// ---- Setup information (.inf) files (platform/setupapi_inf.cpp) ----
+// Syntax and lookup errors of the INF functions.
+#define ERROR_EXPECTED_SECTION_NAME (APPLICATION_ERROR_MASK | ERROR_SEVERITY_ERROR | 0x000u)
+#define ERROR_BAD_SECTION_NAME_LINE (APPLICATION_ERROR_MASK | ERROR_SEVERITY_ERROR | 0x001u)
+#define ERROR_SECTION_NAME_TOO_LONG (APPLICATION_ERROR_MASK | ERROR_SEVERITY_ERROR | 0x002u)
+#define ERROR_GENERAL_SYNTAX (APPLICATION_ERROR_MASK | ERROR_SEVERITY_ERROR | 0x003u)
+#define ERROR_WRONG_INF_STYLE (APPLICATION_ERROR_MASK | ERROR_SEVERITY_ERROR | 0x100u)
+#define ERROR_SECTION_NOT_FOUND (APPLICATION_ERROR_MASK | ERROR_SEVERITY_ERROR | 0x101u)
+#define ERROR_LINE_NOT_FOUND (APPLICATION_ERROR_MASK | ERROR_SEVERITY_ERROR | 0x102u)
+#define ERROR_NO_ASSOCIATED_CLASS (APPLICATION_ERROR_MASK | ERROR_SEVERITY_ERROR | 0x200u)
+#define ERROR_CLASS_MISMATCH (APPLICATION_ERROR_MASK | ERROR_SEVERITY_ERROR | 0x201u)
+
+using HINF = PVOID;
+struct INFCONTEXT {
+    PVOID Inf;
+    PVOID CurrentInf;
+    UINT Section;
+    UINT Line;
+};
+using PINFCONTEXT = INFCONTEXT*;
+using PUINT = UINT*;
+
+#define INF_STYLE_NONE 0x00000000u
+#define INF_STYLE_OLDNT 0x00000001u
+#define INF_STYLE_WIN4 0x00000002u
+
+// Opens an .inf file (UTF-16LE with its byte-order mark, or ANSI). Only INF_STYLE_WIN4 files
+// are read: a [Version] section whose Signature is "$Windows NT$" or "$Chicago$"; others fail
+// with ERROR_WRONG_INF_STYLE. A class name, when given, must equal the file's Class
+// (ERROR_CLASS_MISMATCH). A syntax error fails with its code and *errorLine set.
+HINF SetupOpenInfFileW(PCWSTR fileName, PCWSTR infClass, DWORD infStyle, PUINT errorLine);
+void SetupCloseInfFile(HINF inf);
+// The first line of the section, or the first whose key equals key (case ignored). A line with
+// no '=' and a single value has that value as its key. ERROR_LINE_NOT_FOUND when there is none.
+BOOL SetupFindFirstLineW(HINF inf, PCWSTR section, PCWSTR key, PINFCONTEXT context);
+BOOL SetupFindNextLine(const INFCONTEXT* contextIn, PINFCONTEXT contextOut);
+// Field 0 is the key (ERROR_INVALID_PARAMETER for a line without one); fields from 1 on are the
+// values. Sizes are in characters with the terminator; a null buffer asks for the size.
+BOOL SetupGetStringFieldW(const INFCONTEXT* context, DWORD fieldIndex, PWSTR buffer,
+                          DWORD bufferSize, PDWORD requiredSize);
+// The number of values on the line (the key not counted).
+DWORD SetupGetFieldCount(const INFCONTEXT* context);
+// The class name and class GUID of an .inf file's [Version] section. A file that names its class
+// but no GUID gives the all-zero GUID; one that names neither fails with
+// ERROR_NO_ASSOCIATED_CLASS.
+BOOL SetupDiGetINFClassW(PCWSTR infName, LPGUID classGuid, PWSTR className, DWORD classNameSize,
+                         PDWORD requiredSize);
+// The GUIDs of the setup classes installed under that name (case ignored).
+BOOL SetupDiClassGuidsFromNameW(PCWSTR className, LPGUID guidList, DWORD guidListSize,
+                                PDWORD requiredSize);
