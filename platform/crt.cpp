@@ -1,8 +1,10 @@
 #include "platform/crt.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <cwctype>
 #include <string>
 
 #include "platform/sim/machine.h"
@@ -16,6 +18,32 @@ std::wstring Widen(const std::string& s) {
     w.reserve(s.size());
     for (char c : s) w.push_back(static_cast<unsigned char>(c));
     return w;
+}
+
+// One value through the host's printf with the given conversion, as long as the text needs
+// (wide fields and long fractions are not cut).
+template <class T>
+std::wstring FormatOne(const std::string& spec, T value) {
+    char small[128];
+    int n = std::snprintf(small, sizeof small, spec.c_str(), value);
+    if (n < 0) return std::wstring();
+    if (static_cast<size_t>(n) < sizeof small) return Widen(std::string(small, static_cast<size_t>(n)));
+    std::string big(static_cast<size_t>(n), '\0');
+    std::snprintf(big.data(), big.size() + 1, spec.c_str(), value);
+    return Widen(big);
+}
+
+// One value through the host's printf with the given conversion, as long as the text needs
+// (wide fields and long fractions are not cut).
+template <class T>
+std::wstring FormatOne(const std::string& spec, T value) {
+    char small[128];
+    int n = std::snprintf(small, sizeof small, spec.c_str(), value);
+    if (n < 0) return std::wstring();
+    if (static_cast<size_t>(n) < sizeof small) return Widen(std::string(small, static_cast<size_t>(n)));
+    std::string big(static_cast<size_t>(n), '\0');
+    std::snprintf(big.data(), big.size() + 1, spec.c_str(), value);
+    return Widen(big);
 }
 
 void Pad(std::wstring& out, const std::wstring& body, int width, bool left, wchar_t fill) {
@@ -116,7 +144,6 @@ std::wstring FormatV(const wchar_t* f, va_list args) {
         std::string spec = "%" + flags;
         if (width >= 0) spec += std::to_string(width);
         if (precision >= 0) spec += "." + std::to_string(precision);
-        char buf[512];
         switch (conv) {
             case L'd':
             case L'i':
@@ -127,22 +154,21 @@ std::wstring FormatV(const wchar_t* f, va_list args) {
                 char c = static_cast<char>(conv);
                 bool isSigned = conv == L'd' || conv == L'i';
                 if (size == 2) {
-                    std::snprintf(buf, sizeof buf, (spec + "ll" + c).c_str(),
-                                  isSigned ? va_arg(ap, long long)
-                                           : static_cast<long long>(va_arg(ap, unsigned long long)));
+                    out += FormatOne(spec + "ll" + c,
+                                     isSigned ? va_arg(ap, long long)
+                                              : static_cast<long long>(va_arg(ap, unsigned long long)));
                 } else if (size == 3) {
-                    std::snprintf(buf, sizeof buf, (spec + "z" + c).c_str(), va_arg(ap, size_t));
+                    out += FormatOne(spec + "z" + c, va_arg(ap, size_t));
                 } else if (size == 1) {
                     // "long" is 32 bits on the platform.
-                    int v = va_arg(ap, long);
-                    std::snprintf(buf, sizeof buf, (spec + c).c_str(), v);
+                    int v = static_cast<int>(va_arg(ap, long));
+                    out += FormatOne(spec + c, v);
                 } else {
                     int v = va_arg(ap, int);
                     if (size == -1) v = isSigned ? static_cast<short>(v) : static_cast<unsigned short>(v);
                     if (size == -2) v = isSigned ? static_cast<signed char>(v) : static_cast<unsigned char>(v);
-                    std::snprintf(buf, sizeof buf, (spec + c).c_str(), v);
+                    out += FormatOne(spec + c, v);
                 }
-                out += Widen(buf);
                 break;
             }
             case L'e':
@@ -153,15 +179,15 @@ std::wstring FormatV(const wchar_t* f, va_list args) {
             case L'G':
             case L'a':
             case L'A':
-                std::snprintf(buf, sizeof buf, (spec + static_cast<char>(conv)).c_str(),
-                              va_arg(ap, double));
-                out += Widen(buf);
+                out += FormatOne(spec + static_cast<char>(conv), va_arg(ap, double));
                 break;
-            case L'p':
+            case L'p': {
+                char buf[32];
                 std::snprintf(buf, sizeof buf, "%0*zX", static_cast<int>(sizeof(void*) * 2),
                               reinterpret_cast<size_t>(va_arg(ap, void*)));
                 Pad(out, Widen(buf), width, left, L' ');
                 break;
+            }
             case L'c':
             case L'C': {
                 bool isNarrow = conv == L'C' ? !wide : narrow;
@@ -235,6 +261,8 @@ int printf(const char* format, ...) {
 
 int _vsnwprintf(wchar_t* buffer, std::size_t count, const wchar_t* format, va_list args) {
     std::wstring s = crt::FormatV(format, args);
+    // A null buffer of no size asks for the length (without the terminator).
+    if (buffer == nullptr && count == 0) return static_cast<int>(s.size());
     if (buffer == nullptr || count == 0) return -1;
     if (s.size() >= count) {
         std::wmemcpy(buffer, s.c_str(), count - 1);
@@ -260,4 +288,30 @@ int swprintf_s(wchar_t* buffer, std::size_t count, const wchar_t* format, ...) {
     va_end(ap);
     if (n < 0 && buffer && count) buffer[0] = 0;
     return n;
+}
+
+int _wtoi(const wchar_t* text) {
+    if (text == nullptr) return 0;
+    while (std::iswspace(static_cast<wint_t>(*text))) ++text;
+    bool negative = *text == L'-';
+    if (*text == L'-' || *text == L'+') ++text;
+    long long value = 0;
+    const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
+    for (; *text >= L'0' && *text <= L'9'; ++text) {
+        value = value * 10 + (*text - L'0');
+        if (value > limit) {
+            value = limit;
+            break;
+        }
+    }
+    return static_cast<int>(negative ? -value : value);
+}
+
+int _wcsicmp(const wchar_t* a, const wchar_t* b) {
+    for (;; ++a, ++b) {
+        auto x = static_cast<wint_t>(std::towlower(static_cast<wint_t>(*a)));
+        auto y = static_cast<wint_t>(std::towlower(static_cast<wint_t>(*b)));
+        if (x != y) return x < y ? -1 : 1;
+        if (x == 0) return 0;
+    }
 }

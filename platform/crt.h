@@ -11,7 +11,8 @@
 
 // Formats into buffer (count characters). Returns the number of characters written without the
 // terminator, or -1 when the text did not fit (the buffer then holds as much as fitted and,
-// unlike the platform, always ends with a terminator when count > 0).
+// unlike the platform, always ends with a terminator when count > 0). A null buffer with count 0
+// asks for the length.
 int _vsnwprintf(wchar_t* buffer, std::size_t count, const wchar_t* format, va_list args);
 int _snwprintf(wchar_t* buffer, std::size_t count, const wchar_t* format, ...);
 int swprintf_s(wchar_t* buffer, std::size_t count, const wchar_t* format, ...);
@@ -28,3 +29,11 @@ int printf(const char* format, ...);
 void WriteConsoleText(const std::wstring& text);
 
 }  // namespace crt
+
+// ---- Wide string helpers of the platform's runtime library that the host's lacks ----
+
+// Decimal integer after optional white space and sign; 0 when there are no digits. A value out of
+// the int range gives INT_MAX or INT_MIN.
+int _wtoi(const wchar_t* text);
+// Compares without regard to case (each character lowered with towlower in the current locale).
+int _wcsicmp(const wchar_t* a, const wchar_t* b);

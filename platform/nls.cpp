@@ -1,7 +1,12 @@
 #include "platform/nls.h"
 
+#include <wctype.h>
+
+#include <algorithm>
+#include <clocale>
 #include <cstring>
 #include <cwchar>
+#include <cwctype>
 #include <string>
 
 #include "platform/kernel.h"
@@ -12,6 +17,8 @@
 using sim::Fail;
 
 UINT GetACP() { return sim::machine().config().ansiCodePage; }
+
+LANGID GetUserDefaultUILanguage() { return sim::machine().config().uiLanguage; }
 
 namespace {
 UINT Resolve(UINT cp) { return cp == CP_ACP || cp == CP_OEMCP ? GetACP() : cp; }
@@ -55,4 +62,47 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR text, int length, LP
     if (outBytes < need) return Fail(0, ERROR_INSUFFICIENT_BUFFER);
     std::memcpy(out, bytes.data(), bytes.size());
     return need;
+}
+
+BOOL IsDBCSLeadByte(BYTE byte) { return sim::IsLeadByte(GetACP(), byte) ? TRUE : FALSE; }
+
+LPSTR CharNextA(LPCSTR current) {
+    if (current == nullptr) return nullptr;
+    if (*current == 0) return const_cast<LPSTR>(current);
+    if (IsDBCSLeadByte(static_cast<BYTE>(*current)) && current[1] != 0)
+        return const_cast<LPSTR>(current + 2);
+    return const_cast<LPSTR>(current + 1);
+}
+
+namespace {
+
+// Simple case folding that does not depend on the process's C locale.
+wchar_t Fold(wchar_t c) {
+    static locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    if (utf8 != static_cast<locale_t>(0)) return static_cast<wchar_t>(towlower_l(c, utf8));
+    return static_cast<wchar_t>(std::towlower(c));
+}
+
+}  // namespace
+
+int CompareStringA(LCID locale, DWORD flags, LPCSTR text1, int length1, LPCSTR text2,
+                   int length2) {
+    if (text1 == nullptr || text2 == nullptr || length1 < -1 || length2 < -1)
+        return Fail(0, ERROR_INVALID_PARAMETER);
+    if ((flags & ~NORM_IGNORECASE) != 0) return Fail(0, ERROR_INVALID_FLAGS);
+    (void)locale;  // one user locale on the machine
+    std::string a = length1 < 0 ? std::string(text1) : std::string(text1, length1);
+    std::string b = length2 < 0 ? std::string(text2) : std::string(text2, length2);
+    std::wstring wa, wb;
+    sim::CodePageToWide(a, GetACP(), &wa);
+    sim::CodePageToWide(b, GetACP(), &wb);
+    auto order = [](wchar_t x, wchar_t y) { return x < y ? CSTR_LESS_THAN : CSTR_GREATER_THAN; };
+    size_t n = std::min(wa.size(), wb.size());
+    for (size_t i = 0; i < n; ++i)
+        if (Fold(wa[i]) != Fold(wb[i])) return order(Fold(wa[i]), Fold(wb[i]));
+    if (wa.size() != wb.size()) return wa.size() < wb.size() ? CSTR_LESS_THAN : CSTR_GREATER_THAN;
+    if (flags & NORM_IGNORECASE) return CSTR_EQUAL;
+    for (size_t i = 0; i < n; ++i)
+        if (wa[i] != wb[i]) return order(wb[i], wa[i]);  // lower case (the larger value) first
+    return CSTR_EQUAL;
 }

@@ -22,6 +22,12 @@ struct Iconv {
     bool ok() const { return cd != reinterpret_cast<iconv_t>(-1); }
 };
 
+// Windows code page 1252 maps its five unassigned bytes to the C1 controls of the same value, in
+// both directions; iconv rejects them.
+bool PassesThrough(UINT codePage, std::uint32_t c) {
+    return codePage == 1252 && (c == 0x81 || c == 0x8D || c == 0x8F || c == 0x90 || c == 0x9D);
+}
+
 }  // namespace
 
 std::string CodePageName(UINT cp) {
@@ -62,6 +68,10 @@ bool WideToCodePage(const std::wstring& text, UINT codePage, std::string* out, c
         size_t il = 4, ol = sizeof buf;
         if (iconv(conv.cd, &ip, &il, &op, &ol) == static_cast<size_t>(-1)) {
             iconv(conv.cd, nullptr, nullptr, nullptr, nullptr);
+            if (PassesThrough(codePage, c)) {
+                out->push_back(static_cast<char>(c));
+                continue;
+            }
             out->push_back(defaultChar);
             if (lossy) *lossy = true;
             continue;
@@ -94,6 +104,14 @@ bool CodePageToWide(const std::string& bytes, UINT codePage, std::wstring* out, 
         }
         if (r == static_cast<size_t>(-1)) {
             if (errno == E2BIG) continue;
+            auto byte = static_cast<unsigned char>(*ip);
+            if (errno == EILSEQ && PassesThrough(codePage, byte)) {
+                out->push_back(static_cast<wchar_t>(byte));
+                ++ip;
+                --il;
+                iconv(conv.cd, nullptr, nullptr, nullptr, nullptr);
+                continue;
+            }
             if (strict) return false;
             out->push_back(L'\uFFFD');
             ++ip;
@@ -102,6 +120,16 @@ bool CodePageToWide(const std::string& bytes, UINT codePage, std::wstring* out, 
         }
     }
     return true;
+}
+
+bool IsLeadByte(UINT codePage, unsigned char byte) {
+    switch (codePage) {
+        case 932: return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+        case 936:
+        case 949:
+        case 950: return byte >= 0x81 && byte <= 0xFE;
+        default: return false;
+    }
 }
 
 }  // namespace sim

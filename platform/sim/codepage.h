@@ -17,5 +17,8 @@ bool WideToCodePage(const std::wstring& text, UINT codePage, std::string* out,
 // makes the call fail). Returns false when the code page is unknown.
 bool CodePageToWide(const std::string& bytes, UINT codePage, std::wstring* out,
                     bool strict = false);
+// Whether the byte starts a double-byte character in the code page (the lead-byte ranges of the
+// double-byte pages 932, 936, 949 and 950; no byte does in any other page).
+bool IsLeadByte(UINT codePage, unsigned char byte);
 
 }  // namespace sim

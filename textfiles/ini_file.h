@@ -1,0 +1,95 @@
+// The INI-style text file reader (UTF-16LE with byte-order mark, or ANSI), the escaping of spaces
+// that the settings file applies to the password, and path helpers.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/wintypes.h"
+
+// Orders wide strings by their UTF-16 code units (a character above U+FFFF sorts as its
+// surrogate pair), which is the order the platform's wide strings have.
+struct Utf16Less {
+    bool operator()(const std::wstring& a, const std::wstring& b) const;
+};
+
+// A file opened for reading raw bytes, shared with every other opener, read in blocks.
+class CByteStream {
+public:
+    explicit CByteStream(const std::wstring& path);
+    ~CByteStream();
+    CByteStream(const CByteStream&) = delete;
+    CByteStream& operator=(const CByteStream&) = delete;
+
+    bool IsOpen() const { return m_file != INVALID_HANDLE_VALUE; }
+    // The next byte; false at the end of the file or on a read error.
+    bool ReadByte(std::uint8_t& byte);
+    // True when no further byte can be read.
+    bool AtEnd();
+    void Rewind();
+
+private:
+    bool Fill();
+
+    HANDLE m_file;
+    std::vector<std::uint8_t> m_buffer;
+    std::size_t m_pos = 0;
+    bool m_end = false;
+};
+
+// True when the stream starts with FF FE (the stream is then left after them); otherwise the
+// stream is rewound to its start.
+bool HasUtf16Bom(CByteStream& stream);
+// The next line: 16-bit little-endian units in wide mode, bytes in the ANSI code page otherwise.
+// A line ends at LF (not part of it); one CR right before the LF is dropped.
+std::wstring ReadTextLine(CByteStream& stream, bool wide);
+
+// Lower-cases with the runtime library's towlower in the current locale, one UTF-16 code unit at a
+// time (characters above U+FFFF stay as they are).
+std::wstring LowerText(const std::wstring& text);
+
+// An INI-style file read whole at construction into sections of key/value pairs. Section names
+// and keys are kept lower-cased; lookups ignore case.
+class CIniFile {
+public:
+    using Section = std::map<std::wstring, std::wstring, Utf16Less>;
+
+    // Reads the file; a missing or unreadable file leaves the object empty.
+    explicit CIniFile(const std::wstring& path);
+    ~CIniFile();
+    CIniFile(const CIniFile&) = delete;
+    CIniFile& operator=(const CIniFile&) = delete;
+
+    // The value, or an empty string when the section or key is missing.
+    const std::wstring& GetValue(const std::wstring& section, const std::wstring& key) const;
+    // Keys in the section; 0 when it is missing.
+    int GetKeyCount(const std::wstring& section) const;
+    // The index-th (key, value) of the section in key order; false (item untouched) when the
+    // section is missing or the index is out of range.
+    bool GetItem(const std::wstring& section, int index,
+                 std::pair<std::wstring, std::wstring>& item) const;
+    // The (lower-cased) names of the sections, in order.
+    std::vector<std::wstring> GetSectionNames() const;
+
+private:
+    void Parse(const std::wstring& path);
+    const Section* FindSection(const std::wstring& section) const;
+
+    std::map<std::wstring, std::unique_ptr<Section>, Utf16Less> m_sections;
+};
+
+// Every space becomes the three characters "% ^".
+std::wstring EscapeSpaces(const std::wstring& value);
+// Every '%', x, '^' becomes x.
+std::wstring UnescapeSpaces(const std::wstring& value);
+
+// The path up to and including its last backslash (neither the first nor the last character
+// counts); the whole path when there is none.
+std::wstring GetFolderOfPath(const std::wstring& path);
+// The path with every "\.." and the component before it removed ("C:\a\b\..\c" is "C:\a\c").
+// A "\.." with no backslash before it is dropped alone.
+std::wstring NormalizeParentPath(const std::wstring& path);
