@@ -9,20 +9,6 @@ HandleTable& HandleTable::Get() {
     return *table;
 }
 
-HANDLE HandleTable::Add(std::shared_ptr<KObject> obj) {
-    std::lock_guard<std::mutex> lk(mu_);
-    ULONG_PTR value = next_;
-    next_ += 4;
-    table_.emplace(value, std::move(obj));
-    return reinterpret_cast<HANDLE>(value);
-}
-
-std::shared_ptr<KObject> HandleTable::Find(HANDLE h) {
-    std::lock_guard<std::mutex> lk(mu_);
-    auto it = table_.find(reinterpret_cast<ULONG_PTR>(h));
-    return it == table_.end() ? nullptr : it->second;
-}
-
 bool HandleTable::Close(HANDLE h) {
     std::shared_ptr<KObject> obj;
     {

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "platform/kernel.h"
+#include "platform/sim/object_table.h"
 
 namespace sim {
 
@@ -21,24 +22,15 @@ struct KObject {
     virtual void OnLastHandleClosed() {}
 };
 
-class HandleTable {
+class HandleTable : public ObjectTable<KObject> {
 public:
+    HandleTable() : ObjectTable(0x1000) {}
     static HandleTable& Get();
 
-    HANDLE Add(std::shared_ptr<KObject> obj);
-    std::shared_ptr<KObject> Find(HANDLE h);
-    template <class T>
-    std::shared_ptr<T> FindAs(HANDLE h) {
-        return std::dynamic_pointer_cast<T>(Find(h));
-    }
+    // Add, Find and FindAs come from ObjectTable.
     // False when the handle is not open.
     bool Close(HANDLE h);
     std::size_t OpenCount();
-
-private:
-    std::mutex mu_;
-    std::unordered_map<ULONG_PTR, std::shared_ptr<KObject>> table_;
-    ULONG_PTR next_ = 0x1000;
 };
 
 // Sets the thread's last error and returns the given value: `return Fail(FALSE, ERROR_X);`.

@@ -1,0 +1,73 @@
+#include "platform/gdi.h"
+
+#include <cstring>
+#include <cwchar>
+
+#include "platform/kernel.h"
+#include "platform/sim/gdi_objects.h"
+#include "platform/sim/handles.h"
+
+using sim::Fail;
+
+#define ERROR_INVALID_WINDOW_HANDLE 1400L
+
+HFONT CreateFontIndirectW(const LOGFONTW* font) {
+    if (font == nullptr) return Fail<HFONT>(nullptr, ERROR_INVALID_PARAMETER);
+    auto obj = std::make_shared<sim::GdiFont>();
+    obj->logFont = *font;
+    // The face name ends within the array, as the platform keeps it.
+    obj->logFont.lfFaceName[LF_FACESIZE - 1] = 0;
+    return static_cast<HFONT>(sim::GdiTable::Get().Add(obj));
+}
+
+BOOL DeleteObject(HGDIOBJ object) {
+    auto obj = sim::GdiTable::Get().Find(object);
+    if (!obj || obj->Type() == OBJ_DC) return Fail(FALSE, ERROR_INVALID_PARAMETER);
+    if (obj->stock) return TRUE;
+    sim::GdiTable::Get().Remove(object);
+    return TRUE;
+}
+
+int GetObjectW(HGDIOBJ object, int size, LPVOID buffer) {
+    auto font = sim::GdiTable::Get().FindAs<sim::GdiFont>(object);
+    if (!font) return Fail(0, ERROR_INVALID_HANDLE);
+    int need = static_cast<int>(sizeof(LOGFONTW));
+    if (buffer == nullptr) return need;
+    if (size <= 0) return Fail(0, ERROR_INVALID_PARAMETER);
+    int copied = size < need ? size : need;
+    std::memcpy(buffer, &font->logFont, static_cast<size_t>(copied));
+    return copied;
+}
+
+DWORD GetObjectType(HGDIOBJ object) {
+    auto obj = sim::GdiTable::Get().Find(object);
+    return obj ? obj->Type() : Fail<DWORD>(0, ERROR_INVALID_HANDLE);
+}
+
+HGDIOBJ GetCurrentObject(HDC dc, UINT type) {
+    auto obj = sim::GdiTable::Get().FindAs<sim::GdiDc>(dc);
+    if (!obj) return Fail<HGDIOBJ>(nullptr, ERROR_INVALID_HANDLE);
+    if (type == OBJ_FONT) return obj->font;
+    return Fail<HGDIOBJ>(nullptr, ERROR_INVALID_PARAMETER);
+}
+
+int GetDeviceCaps(HDC dc, int index) {
+    auto obj = sim::GdiTable::Get().FindAs<sim::GdiDc>(dc);
+    if (!obj) return 0;
+    return index == LOGPIXELSX || index == LOGPIXELSY ? obj->dpi : 0;
+}
+
+HDC GetDC(HWND window) {
+    // Contexts of windows come with the window manager.
+    if (window != nullptr) return Fail<HDC>(nullptr, ERROR_INVALID_WINDOW_HANDLE);
+    auto obj = std::make_shared<sim::GdiDc>();
+    obj->font = sim::GdiTable::Get().SystemFont();
+    return static_cast<HDC>(sim::GdiTable::Get().Add(obj));
+}
+
+int ReleaseDC(HWND window, HDC dc) {
+    auto obj = sim::GdiTable::Get().FindAs<sim::GdiDc>(dc);
+    if (!obj || obj->window != window) return 0;
+    sim::GdiTable::Get().Remove(dc);
+    return 1;
+}

@@ -1,0 +1,64 @@
+#include "platform/mfc.h"
+
+#include <cstdlib>
+#include <cwchar>
+
+BOOL CGdiObject::DeleteObject() {
+    if (m_hObject == nullptr) return FALSE;
+    return ::DeleteObject(Detach());
+}
+
+BOOL CGdiObject::Attach(HGDIOBJ object) {
+    if (object == nullptr) return FALSE;
+    DeleteObject();
+    m_hObject = object;
+    return TRUE;
+}
+
+HGDIOBJ CGdiObject::Detach() {
+    HGDIOBJ object = m_hObject;
+    m_hObject = nullptr;
+    return object;
+}
+
+BOOL CFont::CreateFontIndirect(const LOGFONTW* font) {
+    return Attach(::CreateFontIndirectW(font));
+}
+
+BOOL CFont::CreatePointFont(int pointSize, LPCWSTR faceName) {
+    LOGFONTW font{};
+    font.lfCharSet = DEFAULT_CHARSET;
+    font.lfHeight = pointSize;
+    if (faceName != nullptr) std::wcsncpy(font.lfFaceName, faceName, LF_FACESIZE - 1);
+    return CreatePointFontIndirect(&font);
+}
+
+BOOL CFont::CreatePointFontIndirect(const LOGFONTW* font) {
+    if (font == nullptr) return FALSE;
+    LOGFONTW scaled = *font;
+    HDC screen = ::GetDC(nullptr);
+    long long dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+    ::ReleaseDC(nullptr, screen);
+    // Tenths of a point to pixels, rounded; kept inside the range of a height.
+    long long tenths = font->lfHeight;
+    long long product = tenths * dpi;
+    long long pixels = (product >= 0 ? product + 360 : product - 360) / 720;
+    pixels = std::llabs(pixels);
+    if (pixels > 0x7FFFFFFF) pixels = 0x7FFFFFFF;
+    scaled.lfHeight = -static_cast<LONG>(pixels);
+    return CreateFontIndirect(&scaled);
+}
+
+namespace {
+HINSTANCE g_afxInstance = nullptr;
+}  // namespace
+
+BOOL AfxWinInit(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
+    if (instance == nullptr) return FALSE;
+    g_afxInstance = instance;
+    return TRUE;
+}
+
+HINSTANCE AfxGetInstanceHandle() {
+    return g_afxInstance;
+}

@@ -1,0 +1,160 @@
+#include "textfiles/localizer.h"
+
+#include <cwchar>
+#include <cwctype>
+
+#include "platform/crt.h"
+#include "platform/nls.h"
+#include "support/platform_helpers.h"
+
+namespace {
+
+std::wstring Trim(const std::wstring& s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && std::iswspace(static_cast<wint_t>(s[b]))) ++b;
+    while (e > b && std::iswspace(static_cast<wint_t>(s[e - 1]))) --e;
+    return s.substr(b, e - b);
+}
+
+std::wstring ReplaceLineBreaks(const std::wstring& value) {
+    std::wstring out;
+    out.reserve(value.size());
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == L'\\' && i + 1 < value.size() && value[i + 1] == L'n') {
+            out += L"\r\n";
+            ++i;
+        } else {
+            out += value[i];
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+TextEntry ParseTextValue(const std::wstring& raw) {
+    TextEntry entry;
+    std::wstring value = ReplaceLineBreaks(raw);
+    entry.text = value;
+    if (value.empty() || value[0] != L'{') return entry;
+    std::size_t close = value.find(L'}', 1);
+    if (close == std::wstring::npos) return entry;
+    std::size_t end = close + 1;
+    // A brace group of at least eight characters, such as "{0,0,0,0}".
+    if (end <= 7) return entry;
+    std::wstring group = value.substr(0, end);
+    int rect[4] = {0, 0, 0, 0};
+    std::swscanf(group.c_str(), L"{%d,%d,%d,%d}", &rect[0], &rect[1], &rect[2], &rect[3]);
+    entry.left = rect[0];
+    entry.top = rect[1];
+    entry.right = rect[2];
+    entry.bottom = rect[3];
+    entry.text = value.substr(end);
+    return entry;
+}
+
+WORD ParseLanguageId(const std::wstring& value) {
+    std::wstring digits = value.size() % 2 == 1 ? L"0" + value : value;
+    digits = Trim(digits);
+    unsigned int id = 0;
+    if (digits.empty() || std::swscanf(digits.c_str(), L"%x", &id) != 1) return 0;
+    return static_cast<WORD>(id & 0xFFFF);
+}
+
+void ParseFontValue(const std::wstring& value, std::wstring& face, int& tenthsOfPoint) {
+    std::size_t comma = value.find(L',');
+    std::wstring size = value;
+    face.clear();
+    if (comma != std::wstring::npos) {
+        face = Trim(value.substr(0, comma));
+        size = value.substr(comma + 1);
+    }
+    // Kept inside the int range however large the size.
+    long long tenths = static_cast<long long>(_wtoi(Trim(size).c_str())) * 10;
+    if (tenths > 0x7FFFFFFF) tenths = 0x7FFFFFFF;
+    if (tenths < -0x7FFFFFFF) tenths = -0x7FFFFFFF;
+    tenthsOfPoint = static_cast<int>(tenths);
+}
+
+CLocalizer::CLocalizer() : m_codePage(static_cast<int>(GetACP())) {
+    // The default font is the one a context of the whole screen holds.
+    HDC screen = GetDC(nullptr);
+    LOGFONTW font{};
+    if (screen != nullptr && GetObjectW(GetCurrentObject(screen, OBJ_FONT), sizeof font, &font) > 0)
+        m_defaultFont.CreateFontIndirect(&font);
+    if (screen != nullptr) ReleaseDC(nullptr, screen);
+}
+
+CLocalizer::~CLocalizer() {
+    Clear();
+}
+
+CLocalizer& CLocalizer::Instance() {
+    static CLocalizer localizer;
+    return localizer;
+}
+
+void CLocalizer::Clear() {
+    m_groups.clear();
+    m_timeFormats.clear();
+    for (auto& [name, font] : m_fonts) font->DeleteObject();
+    m_fonts.clear();
+}
+
+void CLocalizer::Load(const std::wstring& path) {
+    Clear();
+    CIniFile ini(path);
+    std::pair<std::wstring, std::wstring> item;
+    for (const std::wstring& section : ini.GetSectionNames()) {
+        if (section.find(L"text") == std::wstring::npos) continue;
+        auto group = std::make_unique<TextGroup>();
+        group->name = section;
+        for (int i = 0; ini.GetItem(section, i, item); ++i)
+            group->entries[LowerText(item.first)] = ParseTextValue(item.second);
+        m_groups.push_back(std::move(group));
+    }
+    for (int i = 0; ini.GetItem(L"timeformat", i, item); ++i)
+        m_timeFormats[item.first] = item.second;
+    for (int i = 0; ini.GetItem(L"font", i, item); ++i) {
+        auto font = std::make_unique<CFont>();
+        std::wstring face;
+        int tenths = 0;
+        ParseFontValue(item.second, face, tenths);
+        font->CreatePointFont(tenths, face.c_str());
+        m_fonts[item.first] = std::move(font);
+    }
+    m_languageId = ParseLanguageId(ini.GetValue(L"language", L"id"));
+    const std::wstring& codePage = ini.GetValue(L"language", L"codepage");
+    if (!codePage.empty()) m_codePage = _wtoi(codePage.c_str());
+}
+
+const TextEntry* CLocalizer::FindEntry(const std::wstring& text, const std::wstring& group) const {
+    std::wstring section = LowerText(group.empty() ? L"text" : L"text-" + group);
+    for (const auto& g : m_groups) {
+        if (g->name != section) continue;
+        auto it = g->entries.find(LowerText(text));
+        return it == g->entries.end() ? nullptr : &it->second;
+    }
+    return nullptr;
+}
+
+std::wstring CLocalizer::GetText(const std::wstring& text, const std::wstring& group) {
+    const TextEntry* entry = FindEntry(text, group);
+    return entry != nullptr ? entry->text : text;
+}
+
+std::wstring CLocalizer::GetTimeFormat(const std::wstring& name) {
+    auto it = m_timeFormats.find(LowerText(name));
+    return it != m_timeFormats.end() ? it->second : std::wstring(kDefaultTimeFormat);
+}
+
+CFont* CLocalizer::GetFont(const std::wstring& name) {
+    auto it = m_fonts.find(LowerText(name));
+    return it != m_fonts.end() ? it->second.get() : &m_defaultFont;
+}
+
+bool LoadLanguageFile(const std::wstring& path) {
+    if (!FileExists(path)) return false;
+    CLocalizer::Instance().Load(path);
+    return true;
+}
