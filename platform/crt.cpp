@@ -33,19 +33,6 @@ std::wstring FormatOne(const std::string& spec, T value) {
     return Widen(big);
 }
 
-// One value through the host's printf with the given conversion, as long as the text needs
-// (wide fields and long fractions are not cut).
-template <class T>
-std::wstring FormatOne(const std::string& spec, T value) {
-    char small[128];
-    int n = std::snprintf(small, sizeof small, spec.c_str(), value);
-    if (n < 0) return std::wstring();
-    if (static_cast<size_t>(n) < sizeof small) return Widen(std::string(small, static_cast<size_t>(n)));
-    std::string big(static_cast<size_t>(n), '\0');
-    std::snprintf(big.data(), big.size() + 1, spec.c_str(), value);
-    return Widen(big);
-}
-
 void Pad(std::wstring& out, const std::wstring& body, int width, bool left, wchar_t fill) {
     int padding = width > static_cast<int>(body.size()) ? width - static_cast<int>(body.size()) : 0;
     if (!left && fill == L'0' && padding > 0 && !body.empty() &&
