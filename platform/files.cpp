@@ -320,7 +320,9 @@ BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID 
         if (sim::HandleTable::Get().Find(device)) return Fail(FALSE, ERROR_INVALID_FUNCTION);
         return Fail(FALSE, ERROR_INVALID_HANDLE);
     }
-    if (!sim::machine().devices().FindInstance(d->instanceId, nullptr) || !d->model)
+    // The device behind the handle has left (unplugged or re-enumerated): it no longer answers.
+    sim::DeviceNode node;
+    if (!sim::machine().devices().FindInstance(d->instanceId, &node) || !node.present || !d->model)
         return Fail(FALSE, ERROR_GEN_FAILURE);
     DWORD bytes = 0, error = 0;
     BOOL ok = d->model->IoControl(d->instanceId, code, in, inSize, out, outSize, &bytes, &error);

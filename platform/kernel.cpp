@@ -3,7 +3,9 @@
 #include <atomic>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <thread>
+#include <vector>
 
 #include "platform/sim/handles.h"
 #include "platform/sim/machine.h"
@@ -40,6 +42,7 @@ struct SemaphoreObj : sim::KObject {
 struct MutexObj : sim::KObject {
     DWORD owner = 0;
     int recursion = 0;
+    bool abandoned = false;  // its owner ended holding it; the next owner is told so once
     bool Waitable() const override { return true; }
     bool Signaled(DWORD tid) const override { return owner == 0 || owner == tid; }
     void Consume(DWORD tid) override {
@@ -47,6 +50,29 @@ struct MutexObj : sim::KObject {
         ++recursion;
     }
 };
+
+// Every mutex, so that a thread started by the layer that ends holding some abandons them
+// (guarded by WaitCore's mutex).
+std::vector<std::weak_ptr<MutexObj>>* g_mutexes = new std::vector<std::weak_ptr<MutexObj>>();
+
+void AbandonMutexesLocked(DWORD tid) {
+    std::erase_if(*g_mutexes, [](const std::weak_ptr<MutexObj>& w) { return w.expired(); });
+    for (auto& w : *g_mutexes) {
+        auto m = w.lock();
+        if (!m || m->owner != tid) continue;
+        m->owner = 0;
+        m->recursion = 0;
+        m->abandoned = true;
+    }
+}
+
+// Whether a wait just took an abandoned mutex (clears the mark).
+bool TakeAbandoned(sim::KObject& o) {
+    auto* m = dynamic_cast<MutexObj*>(&o);
+    if (m == nullptr || !m->abandoned) return false;
+    m->abandoned = false;
+    return true;
+}
 
 struct ThreadObj : sim::KObject {
     bool ended = false;
@@ -154,26 +180,33 @@ DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, D
     DWORD tid = GetCurrentThreadId();
     auto& core = WaitCore::Get();
     std::unique_lock<std::mutex> lk(core.Mutex());
+    // The wait takes its objects the moment they are signalled, also when another thread's
+    // SetEvent or release finds it waiting (an auto-reset event resets, a semaphore counts down,
+    // a mutex gets its owner), so that nobody else can take them before this thread runs.
+    DWORD result = WAIT_TIMEOUT;
     std::function<bool()> ready = [&] {
-        for (auto& o : objs) {
-            bool s = o->Signaled(tid);
-            if (waitAll && !s) return false;
-            if (!waitAll && s) return true;
+        if (result != WAIT_TIMEOUT) return true;
+        if (waitAll) {
+            for (auto& o : objs)
+                if (!o->Signaled(tid)) return false;
+            result = WAIT_OBJECT_0;
+            for (DWORD i = 0; i < count; ++i) {
+                objs[i]->Consume(tid);
+                if (TakeAbandoned(*objs[i]) && result == WAIT_OBJECT_0) result = WAIT_ABANDONED + i;
+            }
+            return true;
         }
-        return static_cast<bool>(waitAll);
+        for (DWORD i = 0; i < count; ++i) {
+            if (objs[i]->Signaled(tid)) {
+                objs[i]->Consume(tid);
+                result = (TakeAbandoned(*objs[i]) ? WAIT_ABANDONED : WAIT_OBJECT_0) + i;
+                return true;
+            }
+        }
+        return false;
     };
     if (!core.Wait(lk, ready, DeadlineAfter(ms))) return WAIT_TIMEOUT;
-    if (waitAll) {
-        for (auto& o : objs) o->Consume(tid);
-        return WAIT_OBJECT_0;
-    }
-    for (DWORD i = 0; i < count; ++i) {
-        if (objs[i]->Signaled(tid)) {
-            objs[i]->Consume(tid);
-            return WAIT_OBJECT_0 + i;
-        }
-    }
-    return WAIT_FAILED;  // not reached: ready() held
+    return result;
 }
 
 // ---- Events, semaphores, mutexes ----
@@ -216,7 +249,7 @@ BOOL ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LONG* previousCount) 
     if (!s) return Fail(FALSE, ERROR_INVALID_HANDLE);
     auto& core = WaitCore::Get();
     std::lock_guard<std::mutex> lk(core.Mutex());
-    if (releaseCount <= 0 || s->count + releaseCount > s->maximum)
+    if (releaseCount <= 0 || releaseCount > s->maximum - s->count)
         return Fail(FALSE, 298 /* ERROR_TOO_MANY_POSTS */);
     if (previousCount) *previousCount = s->count;
     s->count += releaseCount;
@@ -228,10 +261,9 @@ HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCWSTR name) {
     DWORD tid = GetCurrentThreadId();
     return CreateNamed<MutexObj>(name, [&] {
         auto m = std::make_shared<MutexObj>();
-        if (initialOwner) {
-            m->owner = tid;
-            m->recursion = 1;
-        }
+        if (initialOwner) m->Consume(tid);
+        std::lock_guard<std::mutex> lk(WaitCore::Get().Mutex());
+        g_mutexes->push_back(m);
         return m;
     });
 }
@@ -263,10 +295,17 @@ void EnterCriticalSection(LPCRITICAL_SECTION cs) {
     DWORD tid = GetCurrentThreadId();
     auto& core = WaitCore::Get();
     std::unique_lock<std::mutex> lk(core.Mutex());
-    std::function<bool()> free = [&] { return c->owner == 0 || c->owner == tid; };
-    core.Wait(lk, free, sim::kForever);
-    c->owner = tid;
-    ++c->recursion;
+    // Taken the moment it is free, as a wait takes its objects.
+    bool taken = false;
+    std::function<bool()> take = [&] {
+        if (!taken && (c->owner == 0 || c->owner == tid)) {
+            c->owner = tid;
+            ++c->recursion;
+            taken = true;
+        }
+        return taken;
+    };
+    core.Wait(lk, take, sim::kForever);
 }
 
 BOOL TryEnterCriticalSection(LPCRITICAL_SECTION cs) {
@@ -320,6 +359,7 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE start,
             std::lock_guard<std::mutex> lk(core.Mutex());
             t->exitCode = rc;
             t->ended = true;
+            AbandonMutexesLocked(t->id);
             core.NotifyLocked();
         }
         core.ThreadFinished();

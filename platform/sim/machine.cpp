@@ -241,14 +241,24 @@ bool Machine::FileExists(const std::wstring& machinePath) const {
     return std::filesystem::exists(HostPath(machinePath), ec);
 }
 
+namespace {
+// Spellings of one path that open the same file share one key.
+std::wstring FailureKey(const std::wstring& path) {
+    std::wstring key = Lower(path);
+    for (auto& c : key)
+        if (c == L'/') c = L'\\';
+    return key;
+}
+}  // namespace
+
 void Machine::FailOpen(const std::wstring& path, DWORD error, int count) {
     std::lock_guard<std::mutex> lk(mu_);
-    openFailures_[Lower(path)] = {error, count};
+    openFailures_[FailureKey(path)] = {error, count};
 }
 
 DWORD Machine::TakeOpenFailure(const std::wstring& path) {
     std::lock_guard<std::mutex> lk(mu_);
-    auto it = openFailures_.find(Lower(path));
+    auto it = openFailures_.find(FailureKey(path));
     if (it == openFailures_.end()) return 0;
     DWORD error = it->second.first;
     if (it->second.second > 0 && --it->second.second == 0) openFailures_.erase(it);

@@ -240,6 +240,7 @@ int SimModem::SwitchCount() const {
 }
 
 DWORD SimModem::Open(const std::wstring& instanceId) {
+    if (instanceId != CdromInstanceId() && instanceId != ChipCdromInstanceId()) return 0;
     std::lock_guard<std::mutex> lk(mu_);
     if (openError_ == 0 || openFailures_ == 0) return 0;
     if (openFailures_ > 0) --openFailures_;
