@@ -26,3 +26,14 @@ protected:
     // Switches the diagnostic log on for this run (before the first log call).
     void EnableLog() { M().WriteFile(M().config().programFolder + L"EnableLog.txt", ""); }
 };
+
+// A fixture of the base kind on a machine whose ANSI code page is codePage.
+template <class Base, UINT codePage>
+class WithCodePage : public Base {
+protected:
+    sim::Config MachineConfig() override {
+        sim::Config c = Base::MachineConfig();
+        c.ansiCodePage = codePage;
+        return c;
+    }
+};

@@ -15,14 +15,7 @@ namespace {
 
 class LeadBytes : public SimTest {};
 
-class LeadBytes1252 : public SimTest {
-protected:
-    sim::Config MachineConfig() override {
-        sim::Config c = sim::Config::WindowsXP();
-        c.ansiCodePage = 1252;
-        return c;
-    }
-};
+using LeadBytes1252 = WithCodePage<SimTest, 1252>;
 
 TEST_F(LeadBytes, CharNextStepsOverDoubleByteCharactersButNeverPastTheEnd) {
     EXPECT_TRUE(IsDBCSLeadByte(0x81));

@@ -87,14 +87,7 @@ TEST_F(WesternEncodingTest, EncodeTextBytesSendsAccentedSingleByteTextsAsBytes) 
     EXPECT_EQ(Bytes(out.begin(), out.begin() + 4), (Bytes{'c', 'a', 'f', 0xE9}));
 }
 
-class Utf8EncodingTest : public TextFileTest {
-protected:
-    sim::Config MachineConfig() override {
-        sim::Config c = sim::Config::WindowsXP();
-        c.ansiCodePage = 65001;
-        return c;
-    }
-};
+using Utf8EncodingTest = WithCodePage<TextFileTest, 65001>;
 
 TEST_F(Utf8EncodingTest, CharactersAboveTheBasicPlaneTravelAsSurrogatePairs) {
     std::string smile = "\xF0\x9F\x98\x80";  // U+1F600

@@ -27,11 +27,4 @@ protected:
 };
 
 // A machine whose ANSI code page is the single-byte Western page.
-class WesternTextFileTest : public TextFileTest {
-protected:
-    sim::Config MachineConfig() override {
-        sim::Config c = sim::Config::WindowsXP();
-        c.ansiCodePage = 1252;
-        return c;
-    }
-};
+using WesternTextFileTest = WithCodePage<TextFileTest, 1252>;
