@@ -176,6 +176,11 @@ void Machine::Reset(const Config& config) {
     for (const std::wstring& folder :
          {config.programFolder, config.profileFolder, std::wstring(L"C:\\WINDOWS\\system32")})
         std::filesystem::create_directories(fresh->HostPath(folder));
+    // The user's profile holds its application-data folder.
+    if (!config.profileFolder.empty())
+        std::filesystem::create_directories(fresh->HostPath(
+            config.profileFolder +
+            (config.major >= 6 ? L"\\AppData\\Roaming" : L"\\Application Data")));
 }
 
 std::filesystem::path Machine::HostPath(const std::wstring& machinePathIn) const {
