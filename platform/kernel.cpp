@@ -9,6 +9,7 @@
 
 #include "platform/sim/handles.h"
 #include "platform/sim/machine.h"
+#include "platform/sim/processes.h"
 #include "platform/sim/waitcore.h"
 
 using sim::Fail;
@@ -88,10 +89,8 @@ struct CritSec {
     int recursion = 0;
 };
 
-struct TokenObj : sim::KObject {
-    DWORD access;
-    explicit TokenObj(DWORD a) : access(a) {}
-};
+// A token carries the user of the process it was opened from (sim/processes.h).
+using sim::TokenObj;
 
 struct ModuleObj : sim::KObject {
     sim::ModuleDef def;
@@ -527,9 +526,10 @@ void OutputDebugStringA(LPCSTR text) {
 
 BOOL OpenProcessToken(HANDLE process, DWORD access, PHANDLE token) {
     if (token == nullptr) return Fail(FALSE, ERROR_INVALID_PARAMETER);
-    if (process != GetCurrentProcess() && !sim::HandleTable::Get().Find(process))
-        return Fail(FALSE, ERROR_INVALID_HANDLE);
-    *token = sim::HandleTable::Get().Add(std::make_shared<TokenObj>(access));
+    // The running program's pseudo handle, or a handle from OpenProcess or CreateProcess.
+    std::wstring user;
+    if (!sim::ProcessHandleUser(process, &user)) return Fail(FALSE, ERROR_INVALID_HANDLE);
+    *token = sim::HandleTable::Get().Add(std::make_shared<TokenObj>(access, user));
     SetLastError(ERROR_SUCCESS);
     return TRUE;
 }

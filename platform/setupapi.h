@@ -4,6 +4,7 @@
 
 #include "platform/cfgmgr.h"
 #include "platform/devguid.h"
+#include "platform/registry.h"
 #include "platform/wintypes.h"
 
 using HDEVINFO = PVOID;
@@ -25,12 +26,7 @@ using HDEVINFO = PVOID;
 #define SPDRP_FRIENDLYNAME 0x0000000Cu
 #define SPDRP_PHYSICAL_DEVICE_OBJECT_NAME 0x0000000Eu
 
-#define REG_NONE 0u
-#define REG_SZ 1u
-#define REG_EXPAND_SZ 2u
-#define REG_BINARY 3u
-#define REG_DWORD 4u
-#define REG_MULTI_SZ 7u
+// Value types of registry properties: REG_SZ, REG_MULTI_SZ, ... (platform/registry.h).
 
 #define DIF_PROPERTYCHANGE 0x00000012u
 #define DICS_ENABLE 0x00000001u

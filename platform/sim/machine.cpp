@@ -9,7 +9,11 @@
 
 #include "platform/sim/devices.h"
 #include "platform/sim/handles.h"
+#include "platform/sim/processes.h"
+#include "platform/sim/registry.h"
 #include "platform/sim/serial.h"
+#include "platform/sim/services.h"
+#include "platform/sim/windows.h"
 
 namespace sim {
 
@@ -122,7 +126,11 @@ Config Config::Windows98() {
 Machine::Machine(const Config& config)
     : config_(config),
       devices_(std::make_unique<DeviceTree>()),
-      serialPorts_(std::make_unique<SerialPortTable>()) {
+      serialPorts_(std::make_unique<SerialPortTable>()),
+      registry_(std::make_unique<Registry>()),
+      processes_(std::make_unique<ProcessTable>(config_)),
+      services_(std::make_unique<ServiceManager>(*devices_, *processes_)),
+      windows_(std::make_unique<WindowTable>()) {
     if (config_.hostFolder.empty()) {
         char tmpl[] = "/tmp/simmachine-XXXXXX";
         if (char* d = mkdtemp(tmpl)) {

@@ -18,6 +18,10 @@ namespace sim {
 
 class DeviceTree;
 class SerialPortTable;
+class Registry;
+class ServiceManager;
+class ProcessTable;
+class WindowTable;
 
 struct Config {
     // Windows version as GetVersionExW reports it.
@@ -87,6 +91,12 @@ public:
     // Serial ports: those of started device nodes and those a test added (sim/serial.h).
     SerialPortTable& serialPorts() { return *serialPorts_; }
 
+    // ---- Registry, services, processes, windows ----
+    Registry& registry() { return *registry_; }              // sim/registry.h
+    ProcessTable& processes() { return *processes_; }        // sim/processes.h
+    ServiceManager& services() { return *services_; }        // sim/services.h
+    WindowTable& windows() { return *windows_; }             // sim/windows.h
+
     // ---- Modules ----
     void RegisterModule(ModuleDef def);
     void UnregisterModule(const std::wstring& name);
@@ -118,6 +128,10 @@ private:
     bool ownsHostRoot_ = false;
     std::unique_ptr<DeviceTree> devices_;
     std::unique_ptr<SerialPortTable> serialPorts_;
+    std::unique_ptr<Registry> registry_;
+    std::unique_ptr<ProcessTable> processes_;
+    std::unique_ptr<ServiceManager> services_;
+    std::unique_ptr<WindowTable> windows_;
 
     mutable std::mutex mu_;
     std::map<std::wstring, ModuleDef> modules_;  // key: lower-case file name

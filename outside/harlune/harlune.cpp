@@ -1,0 +1,37 @@
+#include "outside/harlune/harlune.h"
+
+#include <cstring>
+
+#include "platform/crt.h"
+#include "platform/process.h"
+#include "platform/sim/machine.h"
+
+namespace harlune {
+
+int AppIsRunning() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    PROCESSENTRY32W entry;
+    std::memset(&entry, 0, sizeof entry);
+    entry.dwSize = sizeof entry;
+    int running = 0;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more && !running;
+         more = Process32NextW(snapshot, &entry))
+        running = _wcsicmp(entry.szExeFile, L"App.exe") == 0 ? 1 : 0;
+    CloseHandle(snapshot);
+    return running;
+}
+
+void Register() {
+    sim::ModuleDef def;
+    def.name = kFileName;
+    def.exports["AppIsRunning"] = reinterpret_cast<void*>(&AppIsRunning);
+    sim::machine().RegisterModule(def);
+}
+
+void Install(const std::wstring& folder) {
+    Register();
+    sim::machine().WriteFile(folder + kFileName, "MZ");
+}
+
+}  // namespace harlune

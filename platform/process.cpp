@@ -1,0 +1,125 @@
+#include "platform/process.h"
+
+#include <cstring>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "platform/sim/handles.h"
+#include "platform/sim/machine.h"
+#include "platform/sim/processes.h"
+
+using sim::Fail;
+
+namespace {
+
+sim::ProcessTable& Table() { return sim::machine().processes(); }
+
+struct SnapshotObj : sim::KObject {
+    std::vector<sim::ProcessRecord> processes;
+    std::size_t next = 0;
+};
+
+BOOL Start(const std::wstring& user, LPCWSTR applicationName, LPWSTR commandLine,
+           DWORD creationFlags, LPSTARTUPINFOW startup, LPPROCESS_INFORMATION info) {
+    if (startup == nullptr || info == nullptr || startup->cb != sizeof(STARTUPINFOW) ||
+        (applicationName == nullptr && commandLine == nullptr))
+        return Fail(FALSE, ERROR_INVALID_PARAMETER);
+    std::wstring line = commandLine ? commandLine : L"";
+    std::wstring image = Table().ResolveImage(applicationName, line);
+    if (image.empty()) return Fail(FALSE, ERROR_FILE_NOT_FOUND);
+    sim::ProcessTable::Launch l;
+    l.imagePath = image;
+    l.commandLine = commandLine ? line : image;
+    l.user = user;
+    l.desktop = startup->lpDesktop ? startup->lpDesktop : L"";
+    l.useShowWindow = (startup->dwFlags & STARTF_USESHOWWINDOW) != 0;
+    l.showWindow = startup->wShowWindow;
+    l.creationFlags = creationFlags;
+    l.parentPid = GetCurrentProcessId();
+    DWORD pid = Table().Start(l);
+    auto& handles = sim::HandleTable::Get();
+    info->hProcess = handles.Add(std::make_shared<sim::ProcessObj>(&Table(), pid, PROCESS_ALL_ACCESS));
+    info->hThread = handles.Add(std::make_shared<sim::ProcessObj>(&Table(), pid, 0, true));
+    info->dwProcessId = pid;
+    info->dwThreadId = pid + 1;
+    SetLastError(ERROR_SUCCESS);
+    return TRUE;
+}
+
+bool FillEntry(SnapshotObj& s, LPPROCESSENTRY32W entry) {
+    if (s.next >= s.processes.size()) return false;
+    const sim::ProcessRecord& r = s.processes[s.next++];
+    DWORD size = entry->dwSize;
+    std::memset(entry, 0, sizeof *entry);
+    entry->dwSize = size;
+    entry->th32ProcessID = r.pid;
+    entry->cntThreads = 1;
+    entry->th32ParentProcessID = r.parentPid;
+    entry->pcPriClassBase = 8;
+    std::wcsncpy(entry->szExeFile, r.imageName.c_str(), MAX_PATH - 1);
+    return true;
+}
+
+}  // namespace
+
+BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTRIBUTES,
+                    LPSECURITY_ATTRIBUTES, BOOL, DWORD creationFlags, LPVOID, LPCWSTR,
+                    LPSTARTUPINFOW startup, LPPROCESS_INFORMATION info) {
+    return Start(Table().OwnUser(), applicationName, commandLine, creationFlags, startup, info);
+}
+
+BOOL CreateProcessAsUserW(HANDLE token, LPCWSTR applicationName, LPWSTR commandLine,
+                          LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD creationFlags,
+                          LPVOID, LPCWSTR, LPSTARTUPINFOW startup, LPPROCESS_INFORMATION info) {
+    auto t = sim::HandleTable::Get().FindAs<sim::TokenObj>(token);
+    if (!t) return Fail(FALSE, ERROR_INVALID_HANDLE);
+    // A primary token needs these rights to start a process.
+    if ((t->access & (TOKEN_ASSIGN_PRIMARY | TOKEN_DUPLICATE | TOKEN_QUERY)) !=
+        (TOKEN_ASSIGN_PRIMARY | TOKEN_DUPLICATE | TOKEN_QUERY))
+        return Fail(FALSE, ERROR_ACCESS_DENIED);
+    return Start(t->user, applicationName, commandLine, creationFlags, startup, info);
+}
+
+HANDLE OpenProcess(DWORD access, BOOL, DWORD processId) {
+    if (processId == 0 || !Table().Running(processId))
+        return Fail<HANDLE>(nullptr, ERROR_INVALID_PARAMETER);
+    SetLastError(ERROR_SUCCESS);
+    return sim::HandleTable::Get().Add(std::make_shared<sim::ProcessObj>(&Table(), processId, access));
+}
+
+BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode) {
+    auto p = sim::HandleTable::Get().FindAs<sim::ProcessObj>(process);
+    if (!p || p->thread || exitCode == nullptr) return Fail(FALSE, ERROR_INVALID_HANDLE);
+    auto r = p->table->Find(p->pid);
+    if (!r) return Fail(FALSE, ERROR_INVALID_HANDLE);
+    *exitCode = r->running ? STILL_ACTIVE : r->exitCode;
+    return TRUE;
+}
+
+HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD) {
+    if (!(flags & TH32CS_SNAPPROCESS)) return Fail<HANDLE>(INVALID_HANDLE_VALUE, ERROR_NOT_SUPPORTED);
+    auto s = std::make_shared<SnapshotObj>();
+    s->processes = Table().Running();
+    SetLastError(ERROR_SUCCESS);
+    return sim::HandleTable::Get().Add(s);
+}
+
+BOOL Process32FirstW(HANDLE snapshot, LPPROCESSENTRY32W entry) {
+    auto s = sim::HandleTable::Get().FindAs<SnapshotObj>(snapshot);
+    if (!s) return Fail(FALSE, ERROR_INVALID_HANDLE);
+    if (entry == nullptr || entry->dwSize != sizeof(PROCESSENTRY32W))
+        return Fail(FALSE, ERROR_BAD_LENGTH);
+    s->next = 0;
+    if (!FillEntry(*s, entry)) return Fail(FALSE, ERROR_NO_MORE_FILES);
+    return TRUE;
+}
+
+BOOL Process32NextW(HANDLE snapshot, LPPROCESSENTRY32W entry) {
+    auto s = sim::HandleTable::Get().FindAs<SnapshotObj>(snapshot);
+    if (!s) return Fail(FALSE, ERROR_INVALID_HANDLE);
+    if (entry == nullptr || entry->dwSize != sizeof(PROCESSENTRY32W))
+        return Fail(FALSE, ERROR_BAD_LENGTH);
+    if (!FillEntry(*s, entry)) return Fail(FALSE, ERROR_NO_MORE_FILES);
+    return TRUE;
+}

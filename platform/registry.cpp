@@ -1,0 +1,143 @@
+#include "platform/registry.h"
+
+#include <cstring>
+#include <string>
+
+#include "platform/sim/handles.h"
+#include "platform/sim/machine.h"
+#include "platform/sim/registry.h"
+
+namespace {
+
+// An open key: its canonical path and the access it was opened with. The key is looked up by
+// path at each use, so a key removed meanwhile answers ERROR_KEY_DELETED.
+struct KeyObj : sim::KObject {
+    std::wstring path;
+    REGSAM access;
+    KeyObj(std::wstring p, REGSAM a) : path(std::move(p)), access(a) {}
+};
+
+const wchar_t* PredefinedName(HKEY key) {
+    switch (reinterpret_cast<ULONG_PTR>(key)) {
+        case 0x80000000u: return L"HKEY_CLASSES_ROOT";
+        case 0x80000001u: return L"HKEY_CURRENT_USER";
+        case 0x80000002u: return L"HKEY_LOCAL_MACHINE";
+        case 0x80000003u: return L"HKEY_USERS";
+        default: return nullptr;
+    }
+}
+
+// The path and access of a key handle; false for a handle that is no key.
+bool Resolve(HKEY key, std::wstring* path, REGSAM* access) {
+    if (const wchar_t* root = PredefinedName(key)) {
+        *path = root;
+        *access = KEY_ALL_ACCESS;
+        return true;
+    }
+    auto k = sim::HandleTable::Get().FindAs<KeyObj>(reinterpret_cast<HANDLE>(key));
+    if (!k) return false;
+    *path = k->path;
+    *access = k->access;
+    return true;
+}
+
+std::wstring Join(const std::wstring& base, LPCWSTR subKey) {
+    if (subKey == nullptr || *subKey == 0) return base;
+    return sim::Registry::Canonical(base + L"\\" + subKey);
+}
+
+HKEY AddKey(const std::wstring& path, REGSAM access) {
+    return reinterpret_cast<HKEY>(
+        sim::HandleTable::Get().Add(std::make_shared<KeyObj>(path, access)));
+}
+
+}  // namespace
+
+LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD, REGSAM access, PHKEY result) {
+    if (result == nullptr) return ERROR_INVALID_PARAMETER;
+    *result = nullptr;
+    std::wstring base;
+    REGSAM baseAccess;
+    if (!Resolve(key, &base, &baseAccess)) return ERROR_INVALID_HANDLE;
+    if (subKey != nullptr && *subKey == L'\\') return ERROR_BAD_PATHNAME;
+    std::wstring path = Join(base, subKey);
+    auto& reg = sim::machine().registry();
+    if (!reg.KeyExists(path)) return reg.KeyExists(base) ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
+    *result = AddKey(path, access);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD, REGSAM access,
+                        LPSECURITY_ATTRIBUTES, PHKEY result, LPDWORD disposition) {
+    if (result == nullptr) return ERROR_INVALID_PARAMETER;
+    *result = nullptr;
+    std::wstring base;
+    REGSAM baseAccess;
+    if (!Resolve(key, &base, &baseAccess)) return ERROR_INVALID_HANDLE;
+    if (subKey != nullptr && *subKey == L'\\') return ERROR_BAD_PATHNAME;
+    auto& reg = sim::machine().registry();
+    if (!reg.KeyExists(base)) return ERROR_KEY_DELETED;
+    std::wstring path = Join(base, subKey);
+    bool created = false;
+    if (!reg.CreateKey(path, &created)) return ERROR_BADKEY;
+    if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+    *result = AddKey(path, access);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegCloseKey(HKEY key) {
+    if (PredefinedName(key)) return ERROR_SUCCESS;
+    if (!sim::HandleTable::Get().FindAs<KeyObj>(reinterpret_cast<HANDLE>(key)))
+        return ERROR_INVALID_HANDLE;
+    sim::HandleTable::Get().Close(reinterpret_cast<HANDLE>(key));
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                         LPDWORD dataSize) {
+    if (reserved != nullptr || (data != nullptr && dataSize == nullptr))
+        return ERROR_INVALID_PARAMETER;
+    std::wstring path;
+    REGSAM access;
+    if (!Resolve(key, &path, &access)) return ERROR_INVALID_HANDLE;
+    if (!(access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+    auto& reg = sim::machine().registry();
+    sim::RegValue value;
+    if (!reg.GetValue(path, name ? name : L"", &value))
+        return reg.KeyExists(path) ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
+    if (type) *type = value.type;
+    auto size = static_cast<DWORD>(value.data.size());
+    if (data != nullptr) {
+        if (*dataSize < size) {
+            *dataSize = size;
+            return ERROR_MORE_DATA;
+        }
+        if (size) std::memcpy(data, value.data.data(), size);
+    }
+    if (dataSize) *dataSize = size;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegSetValueExW(HKEY key, LPCWSTR name, DWORD, DWORD type, const BYTE* data,
+                       DWORD dataSize) {
+    if (data == nullptr && dataSize != 0) return ERROR_INVALID_PARAMETER;
+    std::wstring path;
+    REGSAM access;
+    if (!Resolve(key, &path, &access)) return ERROR_INVALID_HANDLE;
+    if (!(access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+    auto& reg = sim::machine().registry();
+    if (!reg.KeyExists(path)) return ERROR_KEY_DELETED;
+    sim::RegValue value;
+    value.type = type;
+    if (dataSize) value.data.assign(data, data + dataSize);
+    reg.SetValue(path, name ? name : L"", value);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS RegDeleteValueW(HKEY key, LPCWSTR name) {
+    std::wstring path;
+    REGSAM access;
+    if (!Resolve(key, &path, &access)) return ERROR_INVALID_HANDLE;
+    if (!(access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+    return sim::machine().registry().DeleteValue(path, name ? name : L"");
+}

@@ -1,0 +1,544 @@
+#include "platform/sim/services.h"
+
+#include <cstddef>
+#include <cstring>
+
+#include "platform/kernel.h"
+#include "platform/sim/devices.h"
+#include "platform/sim/machine.h"
+#include "platform/sim/processes.h"
+#include "platform/sim/waitcore.h"
+
+namespace sim {
+
+namespace {
+
+// The service whose program the machine started on this thread (empty: none).
+thread_local std::wstring t_serviceName;
+
+constexpr DWORD kStartTimeoutMs = 30000;
+constexpr DWORD kControlTimeoutMs = 30000;
+
+std::uint64_t Deadline(DWORD ms) {
+    if (ms == INFINITE) return kForever;
+    return WaitCore::Get().NowLocked() + ms;
+}
+
+}  // namespace
+
+ServiceManager::ServiceManager(DeviceTree& devices, ProcessTable& processes)
+    : devices_(devices), processes_(processes) {
+    listener_ = devices_.AddListener([this](const InterfaceEvent& e) { OnInterfaceEvent(e); });
+}
+
+ServiceManager::~ServiceManager() { devices_.RemoveListener(listener_); }
+
+ServiceManager::Record* ServiceManager::FindLocked(const std::wstring& name) {
+    auto it = records_.find(Lower(name));
+    return it == records_.end() ? nullptr : &it->second;
+}
+
+ServiceManager::Record* ServiceManager::FindByStatusHandleLocked(ULONG_PTR handle) {
+    if (handle == 0) return nullptr;
+    for (auto& [key, r] : records_)
+        if (r.statusHandle == handle) return &r;
+    return nullptr;
+}
+
+void ServiceManager::MaybeRemoveLocked(const std::wstring& name) {
+    Record* r = FindLocked(name);
+    if (r && r->info.markedForDelete && r->info.openHandles <= 0 &&
+        r->info.status.dwCurrentState == SERVICE_STOPPED)
+        records_.erase(Lower(name));
+}
+
+// ---- Test controls ----
+
+DWORD ServiceManager::Install(const ServiceConfig& config) { return Create(config); }
+
+bool ServiceManager::Exists(const std::wstring& name) {
+    std::lock_guard<std::mutex> lk(mu_);
+    return FindLocked(name) != nullptr;
+}
+
+std::optional<ServiceInfo> ServiceManager::Get(const std::wstring& name) {
+    std::lock_guard<std::mutex> lk(mu_);
+    Record* r = FindLocked(name);
+    if (!r) return std::nullopt;
+    return r->info;
+}
+
+DWORD ServiceManager::Control(const std::wstring& name, DWORD control, SERVICE_STATUS* status) {
+    return Enqueue(name, control, 0, {}, true, status);
+}
+
+bool ServiceManager::WaitForState(const std::wstring& name, DWORD state, DWORD timeoutMs) {
+    auto& core = WaitCore::Get();
+    std::unique_lock<std::mutex> lk(core.Mutex());
+    std::function<bool()> ready = [&] {
+        std::lock_guard<std::mutex> l(mu_);
+        Record* r = FindLocked(name);
+        if (!r) return state == SERVICE_STOPPED;
+        return r->info.status.dwCurrentState == state;
+    };
+    return core.Wait(lk, ready, Deadline(timeoutMs));
+}
+
+bool ServiceManager::WaitIdle(const std::wstring& name, DWORD timeoutMs) {
+    auto& core = WaitCore::Get();
+    std::unique_lock<std::mutex> lk(core.Mutex());
+    std::function<bool()> ready = [&] {
+        std::lock_guard<std::mutex> l(mu_);
+        Record* r = FindLocked(name);
+        return !r || (r->queue.empty() && !r->busy);
+    };
+    return core.Wait(lk, ready, Deadline(timeoutMs));
+}
+
+void ServiceManager::FailCalls(const std::string& function, DWORD error, int count) {
+    std::lock_guard<std::mutex> lk(mu_);
+    failures_[function] = {error, count};
+}
+
+DWORD ServiceManager::TakeFailure(const std::string& function) {
+    std::lock_guard<std::mutex> lk(mu_);
+    auto it = failures_.find(function);
+    if (it == failures_.end() || it->second.second == 0) return 0;
+    DWORD error = it->second.first;
+    if (it->second.second > 0 && --it->second.second == 0) failures_.erase(it);
+    return error;
+}
+
+std::vector<DeviceNotification> ServiceManager::Notifications() {
+    std::lock_guard<std::mutex> lk(mu_);
+    std::vector<DeviceNotification> out;
+    for (const auto& [id, n] : notifications_) out.push_back(n);
+    return out;
+}
+
+// ---- Records ----
+
+DWORD ServiceManager::Create(const ServiceConfig& config) {
+    if (config.name.empty() || config.name.size() > 256 ||
+        config.name.find_first_of(L"\\/") != std::wstring::npos)
+        return ERROR_INVALID_NAME;
+    if (config.binaryPath.empty()) return ERROR_INVALID_PARAMETER;
+    std::lock_guard<std::mutex> lk(mu_);
+    if (Record* r = FindLocked(config.name))
+        return r->info.markedForDelete ? ERROR_SERVICE_MARKED_FOR_DELETE : ERROR_SERVICE_EXISTS;
+    Record r;
+    r.info.config = config;
+    if (r.info.config.displayName.empty()) r.info.config.displayName = config.name;
+    r.info.status.dwServiceType = config.type;
+    r.info.status.dwCurrentState = SERVICE_STOPPED;
+    r.info.status.dwWin32ExitCode = 1077;  // ERROR_SERVICE_NEVER_STARTED
+    records_.emplace(Lower(config.name), std::move(r));
+    return 0;
+}
+
+DWORD ServiceManager::AddHandle(const std::wstring& name) {
+    std::lock_guard<std::mutex> lk(mu_);
+    Record* r = FindLocked(name);
+    if (!r) return ERROR_SERVICE_DOES_NOT_EXIST;
+    ++r->info.openHandles;
+    return 0;
+}
+
+void ServiceManager::ReleaseHandle(const std::wstring& name) {
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        Record* r = FindLocked(name);
+        if (!r) return;
+        --r->info.openHandles;
+        MaybeRemoveLocked(name);
+    }
+    WaitCore::Get().Notify();
+}
+
+DWORD ServiceManager::Query(const std::wstring& name, SERVICE_STATUS_PROCESS* status) {
+    std::lock_guard<std::mutex> lk(mu_);
+    Record* r = FindLocked(name);
+    if (!r) return ERROR_SERVICE_DOES_NOT_EXIST;
+    ++r->info.statusQueries;
+    *status = r->info.status;
+    return 0;
+}
+
+DWORD ServiceManager::ChangeConfig(const std::wstring& name, DWORD type, DWORD startType,
+                                   DWORD errorControl, const wchar_t* binaryPath,
+                                   const wchar_t* displayName,
+                                   const std::vector<std::wstring>* dependencies) {
+    std::lock_guard<std::mutex> lk(mu_);
+    Record* r = FindLocked(name);
+    if (!r) return ERROR_SERVICE_DOES_NOT_EXIST;
+    if (r->info.markedForDelete) return ERROR_SERVICE_MARKED_FOR_DELETE;
+    ServiceConfig& c = r->info.config;
+    if (type != SERVICE_NO_CHANGE) c.type = type;
+    if (startType != SERVICE_NO_CHANGE) c.startType = startType;
+    if (errorControl != SERVICE_NO_CHANGE) c.errorControl = errorControl;
+    if (binaryPath) c.binaryPath = binaryPath;
+    if (displayName) c.displayName = displayName;
+    if (dependencies) c.dependencies = *dependencies;
+    return 0;
+}
+
+DWORD ServiceManager::MarkForDelete(const std::wstring& name) {
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        Record* r = FindLocked(name);
+        if (!r) return ERROR_SERVICE_DOES_NOT_EXIST;
+        if (r->info.markedForDelete) return ERROR_SERVICE_MARKED_FOR_DELETE;
+        r->info.markedForDelete = true;
+        MaybeRemoveLocked(name);
+    }
+    WaitCore::Get().Notify();
+    return 0;
+}
+
+std::vector<std::pair<ServiceConfig, SERVICE_STATUS>> ServiceManager::Dependents(
+    const std::wstring& name, DWORD stateFilter) {
+    std::lock_guard<std::mutex> lk(mu_);
+    std::vector<std::pair<ServiceConfig, SERVICE_STATUS>> out;
+    for (const auto& [key, r] : records_) {
+        bool depends = false;
+        for (const auto& d : r.info.config.dependencies) depends |= Lower(d) == Lower(name);
+        if (!depends) continue;
+        bool stopped = r.info.status.dwCurrentState == SERVICE_STOPPED;
+        if ((stopped && !(stateFilter & SERVICE_INACTIVE)) ||
+            (!stopped && !(stateFilter & SERVICE_ACTIVE)))
+            continue;
+        SERVICE_STATUS s;
+        std::memcpy(&s, &r.info.status, sizeof s);
+        out.emplace_back(r.info.config, s);
+    }
+    return out;
+}
+
+// ---- Starting a service program ----
+
+DWORD ServiceManager::Start(const std::wstring& name, const std::vector<std::wstring>&) {
+    std::wstring binaryPath, account;
+    bool interactive = false;
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        Record* r = FindLocked(name);
+        if (!r) return ERROR_SERVICE_DOES_NOT_EXIST;
+        if (r->info.markedForDelete) return ERROR_SERVICE_MARKED_FOR_DELETE;
+        if (r->info.config.startType == SERVICE_DISABLED) return ERROR_SERVICE_DISABLED;
+        if (r->info.status.dwCurrentState != SERVICE_STOPPED) return ERROR_SERVICE_ALREADY_RUNNING;
+        binaryPath = r->info.config.binaryPath;
+        account = r->info.config.account;
+        interactive = (r->info.config.type & SERVICE_INTERACTIVE_PROCESS) != 0;
+    }
+    std::wstring image = processes_.ResolveImage(nullptr, binaryPath);
+    if (image.empty()) return ERROR_FILE_NOT_FOUND;
+    ULONG_PTR launch;
+    std::wstring key;
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        Record* r = FindLocked(name);
+        if (!r) return ERROR_SERVICE_DOES_NOT_EXIST;
+        key = r->info.config.name;
+        launch = nextHandle_ += 4;
+        r->statusHandle = launch;
+        r->handler = nullptr;
+        r->context = nullptr;
+        r->stoppedReported = false;
+        r->queue.clear();
+        r->info.dispatcherConnected = false;
+        r->info.serviceMainReturned = false;
+        ++r->info.starts;
+        SERVICE_STATUS_PROCESS& s = r->info.status;
+        s = SERVICE_STATUS_PROCESS{};
+        s.dwServiceType = r->info.config.type;
+        s.dwCurrentState = SERVICE_START_PENDING;
+        s.dwWaitHint = 2000;
+    }
+    ProcessTable::Launch l;
+    l.imagePath = image;
+    l.commandLine = binaryPath;
+    l.user = account.empty() ? L"SYSTEM" : account;
+    l.desktop = interactive ? L"WinSta0\\Default" : L"Service-0x0-3e7$\\Default";
+    l.onThreadStart = [key] { t_serviceName = key; };
+    l.onEnd = [this, key, launch](DWORD) { OnProcessEnded(key, static_cast<DWORD>(launch)); };
+    DWORD pid = processes_.Start(l);
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        Record* r = FindLocked(key);
+        if (r && r->statusHandle == launch && r->info.status.dwProcessId == 0)
+            r->info.status.dwProcessId = pid;
+    }
+    auto& core = WaitCore::Get();
+    bool connected;
+    {
+        std::unique_lock<std::mutex> lk(core.Mutex());
+        std::function<bool()> ready = [&] {
+            std::lock_guard<std::mutex> l(mu_);
+            Record* r = FindLocked(key);
+            return !r || r->statusHandle != launch || r->info.dispatcherConnected ||
+                   r->info.status.dwCurrentState == SERVICE_STOPPED;
+        };
+        core.Wait(lk, ready, Deadline(kStartTimeoutMs));
+        std::lock_guard<std::mutex> l(mu_);
+        Record* r = FindLocked(key);
+        connected = r && r->statusHandle == launch && r->info.dispatcherConnected;
+        if (!connected && r && r->statusHandle == launch &&
+            r->info.status.dwCurrentState == SERVICE_START_PENDING) {
+            r->info.status.dwCurrentState = SERVICE_STOPPED;
+            r->info.status.dwWin32ExitCode = ERROR_SERVICE_REQUEST_TIMEOUT;
+        }
+    }
+    return connected ? 0 : ERROR_SERVICE_REQUEST_TIMEOUT;
+}
+
+void ServiceManager::OnProcessEnded(const std::wstring& name, DWORD launch) {
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        Record* r = FindLocked(name);
+        if (!r || r->statusHandle != launch) return;
+        r->info.dispatcherConnected = false;
+        if (r->info.status.dwCurrentState != SERVICE_STOPPED) {
+            r->info.status.dwCurrentState = SERVICE_STOPPED;
+            r->info.status.dwWin32ExitCode = ERROR_PROCESS_ABORTED;
+            r->info.status.dwControlsAccepted = 0;
+        }
+        r->info.status.dwProcessId = 0;
+        for (auto& item : r->queue) {
+            item->done = true;
+            item->result = ERROR_SERVICE_NOT_ACTIVE;
+        }
+        r->queue.clear();
+        // The process's registrations go with it.
+        for (auto& [id, n] : notifications_)
+            if (Lower(n.service) == Lower(name)) n.active = false;
+        MaybeRemoveLocked(name);
+    }
+    WaitCore::Get().Notify();
+}
+
+std::wstring ServiceManager::ServiceOfThisThread() { return t_serviceName; }
+
+DWORD ServiceManager::RunDispatcher(const std::wstring& name,
+                                    const std::function<HANDLE()>& startMain) {
+    ULONG_PTR launch;
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        Record* r = FindLocked(name);
+        if (!r) return ERROR_FAILED_SERVICE_CONTROLLER_CONNECT;
+        if (r->info.dispatcherConnected) return ERROR_SERVICE_ALREADY_RUNNING;
+        r->info.dispatcherConnected = true;
+        launch = r->statusHandle;
+    }
+    auto& core = WaitCore::Get();
+    core.Notify();
+    HANDLE mainThread = startMain();
+    for (;;) {
+        std::shared_ptr<ControlItem> item;
+        LPHANDLER_FUNCTION_EX handler = nullptr;
+        LPVOID context = nullptr;
+        {
+            std::unique_lock<std::mutex> lk(core.Mutex());
+            std::function<bool()> ready = [&] {
+                std::lock_guard<std::mutex> l(mu_);
+                Record* r = FindLocked(name);
+                return !r || r->statusHandle != launch || r->stoppedReported || !r->queue.empty();
+            };
+            core.Wait(lk, ready, kForever);
+            std::lock_guard<std::mutex> l(mu_);
+            Record* r = FindLocked(name);
+            if (!r || r->statusHandle != launch || r->stoppedReported) break;
+            item = r->queue.front();
+            r->queue.pop_front();
+            r->busy = true;
+            handler = r->handler;
+            context = r->context;
+        }
+        DWORD result = ERROR_CALL_NOT_IMPLEMENTED;
+        if (handler)
+            result = handler(item->control, item->eventType,
+                             item->data.empty() ? nullptr : item->data.data(), context);
+        {
+            std::lock_guard<std::mutex> l(mu_);
+            item->done = true;
+            item->result = result;
+            if (Record* r = FindLocked(name); r && r->statusHandle == launch) {
+                r->busy = false;
+                r->info.handledControls.push_back(item->control);
+            }
+        }
+        core.Notify();
+    }
+    {
+        std::lock_guard<std::mutex> l(mu_);
+        if (Record* r = FindLocked(name); r && r->statusHandle == launch) {
+            for (auto& item : r->queue) {
+                item->done = true;
+                item->result = ERROR_SERVICE_NOT_ACTIVE;
+            }
+            r->queue.clear();
+        }
+    }
+    core.Notify();
+    // The process would end here and take its threads with it; the machine cannot end a thread,
+    // so it gives the service's main routine a while to return.
+    if (mainThread) {
+        WaitForSingleObject(mainThread, 30000);
+        CloseHandle(mainThread);
+    }
+    return 0;
+}
+
+void ServiceManager::ServiceMainReturned(const std::wstring& name) {
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        if (Record* r = FindLocked(name)) r->info.serviceMainReturned = true;
+    }
+    WaitCore::Get().Notify();
+}
+
+SERVICE_STATUS_HANDLE ServiceManager::RegisterHandler(const std::wstring& name,
+                                                      LPHANDLER_FUNCTION_EX handler,
+                                                      LPVOID context, DWORD* error) {
+    std::lock_guard<std::mutex> lk(mu_);
+    Record* r = FindLocked(name);
+    if (!r || !r->info.dispatcherConnected || handler == nullptr) {
+        *error = handler == nullptr ? ERROR_INVALID_PARAMETER : ERROR_SERVICE_DOES_NOT_EXIST;
+        return nullptr;
+    }
+    r->handler = handler;
+    r->context = context;
+    return reinterpret_cast<SERVICE_STATUS_HANDLE>(r->statusHandle);
+}
+
+DWORD ServiceManager::ReportStatus(SERVICE_STATUS_HANDLE handle, const SERVICE_STATUS& status) {
+    if (DWORD e = TakeFailure("SetServiceStatus")) return e;
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        Record* r = FindByStatusHandleLocked(reinterpret_cast<ULONG_PTR>(handle));
+        if (!r) return ERROR_INVALID_HANDLE;
+        if (status.dwCurrentState < SERVICE_STOPPED || status.dwCurrentState > SERVICE_PAUSED)
+            return ERROR_INVALID_DATA;
+        DWORD pid = r->info.status.dwProcessId;
+        std::memcpy(&r->info.status, &status, sizeof status);
+        r->info.status.dwProcessId = status.dwCurrentState == SERVICE_STOPPED ? 0 : pid;
+        r->info.reportedStates.push_back(status.dwCurrentState);
+        if (status.dwCurrentState == SERVICE_STOPPED) {
+            r->stoppedReported = true;
+            MaybeRemoveLocked(r->info.config.name);
+        }
+    }
+    WaitCore::Get().Notify();
+    return 0;
+}
+
+// ---- Controls and device events ----
+
+DWORD ServiceManager::Enqueue(const std::wstring& name, DWORD control, DWORD eventType,
+                              std::vector<BYTE> data, bool wait, SERVICE_STATUS* status) {
+    auto item = std::make_shared<ControlItem>();
+    item->control = control;
+    item->eventType = eventType;
+    item->data = std::move(data);
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        Record* r = FindLocked(name);
+        if (!r) return ERROR_SERVICE_DOES_NOT_EXIST;
+        DWORD state = r->info.status.dwCurrentState;
+        if (!r->info.dispatcherConnected || state == SERVICE_STOPPED || r->stoppedReported)
+            return ERROR_SERVICE_NOT_ACTIVE;
+        DWORD accepted = r->info.status.dwControlsAccepted;
+        bool ok = true;
+        switch (control) {
+            case SERVICE_CONTROL_INTERROGATE: break;
+            case SERVICE_CONTROL_STOP: ok = accepted & SERVICE_ACCEPT_STOP; break;
+            case SERVICE_CONTROL_SHUTDOWN: ok = accepted & SERVICE_ACCEPT_SHUTDOWN; break;
+            case SERVICE_CONTROL_PAUSE:
+            case SERVICE_CONTROL_CONTINUE: ok = accepted & SERVICE_ACCEPT_PAUSE_CONTINUE; break;
+            case SERVICE_CONTROL_DEVICEEVENT: break;
+            default: ok = control >= 128 && control <= 255; break;
+        }
+        if (control != SERVICE_CONTROL_INTERROGATE && control != SERVICE_CONTROL_DEVICEEVENT &&
+            (state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING))
+            return ERROR_SERVICE_CANNOT_ACCEPT_CTRL;
+        if (!ok) return ERROR_INVALID_SERVICE_CONTROL;
+        r->queue.push_back(item);
+    }
+    auto& core = WaitCore::Get();
+    core.Notify();
+    if (!wait) return 0;
+    bool done;
+    {
+        std::unique_lock<std::mutex> lk(core.Mutex());
+        std::function<bool()> ready = [&] {
+            std::lock_guard<std::mutex> l(mu_);
+            return item->done;
+        };
+        done = core.Wait(lk, ready, Deadline(kControlTimeoutMs));
+    }
+    std::lock_guard<std::mutex> lk(mu_);
+    if (status) {
+        Record* r = FindLocked(name);
+        if (r) std::memcpy(status, &r->info.status, sizeof *status);
+        else {
+            *status = SERVICE_STATUS{};
+            status->dwCurrentState = SERVICE_STOPPED;
+        }
+    }
+    if (!done) return ERROR_SERVICE_REQUEST_TIMEOUT;
+    return item->result == ERROR_SERVICE_NOT_ACTIVE ? ERROR_SERVICE_NOT_ACTIVE : 0;
+}
+
+void ServiceManager::OnInterfaceEvent(const InterfaceEvent& e) {
+    std::vector<std::wstring> targets;
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        for (const auto& [id, n] : notifications_)
+            if (n.active && (n.allClasses || n.classGuid == e.classGuid))
+                targets.push_back(n.service);
+    }
+    std::size_t size = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) +
+                       (e.symbolicLink.size() + 1) * sizeof(WCHAR);
+    if (size < sizeof(DEV_BROADCAST_DEVICEINTERFACE_W)) size = sizeof(DEV_BROADCAST_DEVICEINTERFACE_W);
+    std::vector<BYTE> data(size, 0);
+    auto* b = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(data.data());
+    b->dbcc_size = static_cast<DWORD>(size);
+    b->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    b->dbcc_classguid = e.classGuid;
+    std::memcpy(b->dbcc_name, e.symbolicLink.c_str(), (e.symbolicLink.size() + 1) * sizeof(WCHAR));
+    DWORD type = e.arrival ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE;
+    for (const auto& service : targets)
+        Enqueue(service, SERVICE_CONTROL_DEVICEEVENT, type, data, false, nullptr);
+}
+
+HDEVNOTIFY ServiceManager::RegisterNotification(SERVICE_STATUS_HANDLE handle,
+                                                const GUID& classGuid, bool allClasses,
+                                                DWORD* error) {
+    if (DWORD e = TakeFailure("RegisterDeviceNotificationW")) {
+        *error = e;
+        return nullptr;
+    }
+    std::lock_guard<std::mutex> lk(mu_);
+    Record* r = FindByStatusHandleLocked(reinterpret_cast<ULONG_PTR>(handle));
+    if (!r) {
+        *error = ERROR_INVALID_HANDLE;
+        return nullptr;
+    }
+    ULONG_PTR id = nextHandle_ += 4;
+    DeviceNotification n;
+    n.service = r->info.config.name;
+    n.classGuid = classGuid;
+    n.allClasses = allClasses;
+    notifications_[id] = n;
+    return reinterpret_cast<HDEVNOTIFY>(id);
+}
+
+bool ServiceManager::UnregisterNotification(HDEVNOTIFY notification) {
+    std::lock_guard<std::mutex> lk(mu_);
+    auto it = notifications_.find(reinterpret_cast<ULONG_PTR>(notification));
+    if (it == notifications_.end() || it->second.unregisteredByCall) return false;
+    it->second.active = false;
+    it->second.unregisteredByCall = true;
+    return true;
+}
+
+}  // namespace sim

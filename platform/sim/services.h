@@ -1,0 +1,145 @@
+// The machine's service control manager: service records with their configuration and status,
+// deletion once a marked service is stopped and unreferenced, the start of a service program as
+// a process (its entry runs on a machine thread, marked so that StartServiceCtrlDispatcherW
+// connects), the control queue that the program's dispatcher thread serves one control at a time,
+// and device notifications for services: the device tree's interface arrivals and removals are
+// queued for every service registered for the interface class, so that a handler whose own work
+// changes the device tree is never re-entered.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/services.h"
+
+namespace sim {
+
+class DeviceTree;
+class ProcessTable;
+struct InterfaceEvent;
+
+struct ServiceConfig {
+    std::wstring name;
+    std::wstring displayName;
+    DWORD type = SERVICE_WIN32_OWN_PROCESS;
+    DWORD startType = SERVICE_DEMAND_START;
+    DWORD errorControl = SERVICE_ERROR_NORMAL;
+    std::wstring binaryPath;  // as registered (quotes included)
+    std::vector<std::wstring> dependencies;
+    std::wstring account;  // empty: LocalSystem
+};
+
+struct ServiceInfo {
+    ServiceConfig config;
+    SERVICE_STATUS_PROCESS status{};
+    bool markedForDelete = false;
+    int openHandles = 0;
+    bool dispatcherConnected = false;
+    bool serviceMainReturned = false;
+    std::vector<DWORD> reportedStates;  // every state SetServiceStatus reported, in order
+    std::vector<DWORD> handledControls;  // every control its handler was called with
+    int statusQueries = 0;  // QueryServiceStatusEx / QueryServiceStatus calls
+    int starts = 0;
+};
+
+struct DeviceNotification {
+    std::wstring service;
+    GUID classGuid{};
+    bool allClasses = false;
+    bool active = true;
+    bool unregisteredByCall = false;  // UnregisterDeviceNotification (not the service's end)
+};
+
+class ServiceManager {
+public:
+    ServiceManager(DeviceTree& devices, ProcessTable& processes);
+    ~ServiceManager();
+
+    // ---- Test controls ----
+    // Adds a stopped service as CreateServiceW would (0, or the error CreateServiceW reports).
+    DWORD Install(const ServiceConfig& config);
+    bool Exists(const std::wstring& name);
+    std::optional<ServiceInfo> Get(const std::wstring& name);
+    // Starts the service as the system does for an automatic service (0, or StartServiceW's
+    // error).
+    DWORD Start(const std::wstring& name, const std::vector<std::wstring>& args = {});
+    // Sends a control as the system does (SERVICE_CONTROL_SHUTDOWN too) and waits until the
+    // handler has returned. 0, or ControlService's error.
+    DWORD Control(const std::wstring& name, DWORD control, SERVICE_STATUS* status = nullptr);
+    // Waits on the machine clock until the service reports the state.
+    bool WaitForState(const std::wstring& name, DWORD state, DWORD timeoutMs);
+    // Waits on the machine clock until the service's dispatcher has handled every queued control.
+    bool WaitIdle(const std::wstring& name, DWORD timeoutMs);
+    // The next `count` calls of the named function fail with the error (count < 0: every call).
+    // Names: "OpenSCManagerW", "SetServiceStatus", "RegisterDeviceNotificationW".
+    void FailCalls(const std::string& function, DWORD error, int count = -1);
+    std::vector<DeviceNotification> Notifications();
+
+    // ---- For the platform layer ----
+    DWORD TakeFailure(const std::string& function);
+    DWORD Create(const ServiceConfig& config);  // 0 or an error
+    DWORD AddHandle(const std::wstring& name);   // 0 or an error; counts an open handle
+    void ReleaseHandle(const std::wstring& name);
+    DWORD Query(const std::wstring& name, SERVICE_STATUS_PROCESS* status);
+    DWORD ChangeConfig(const std::wstring& name, DWORD type, DWORD startType, DWORD errorControl,
+                       const wchar_t* binaryPath, const wchar_t* displayName,
+                       const std::vector<std::wstring>* dependencies);
+    DWORD MarkForDelete(const std::wstring& name);
+    std::vector<std::pair<ServiceConfig, SERVICE_STATUS>> Dependents(const std::wstring& name,
+                                                                     DWORD stateFilter);
+    // The service that the calling thread's process runs, when the machine started it as one.
+    static std::wstring ServiceOfThisThread();
+    // The dispatcher: connects, runs ServiceMain through startMain, serves controls until the
+    // service reports SERVICE_STOPPED. startMain returns a thread handle to wait for at the end.
+    DWORD RunDispatcher(const std::wstring& name, const std::function<HANDLE()>& startMain);
+    void ServiceMainReturned(const std::wstring& name);
+    // RegisterServiceCtrlHandlerExW: the status handle, or null with the error in *error.
+    SERVICE_STATUS_HANDLE RegisterHandler(const std::wstring& name, LPHANDLER_FUNCTION_EX handler,
+                                          LPVOID context, DWORD* error);
+    DWORD ReportStatus(SERVICE_STATUS_HANDLE handle, const SERVICE_STATUS& status);
+    HDEVNOTIFY RegisterNotification(SERVICE_STATUS_HANDLE handle, const GUID& classGuid,
+                                    bool allClasses, DWORD* error);
+    bool UnregisterNotification(HDEVNOTIFY notification);
+
+private:
+    struct ControlItem {
+        DWORD control = 0;
+        DWORD eventType = 0;
+        std::vector<BYTE> data;  // the event's broadcast structure (empty: no data)
+        bool done = false;
+        DWORD result = 0;
+    };
+    struct Record {
+        ServiceInfo info;
+        ULONG_PTR statusHandle = 0;
+        LPHANDLER_FUNCTION_EX handler = nullptr;
+        LPVOID context = nullptr;
+        bool stoppedReported = false;
+        std::deque<std::shared_ptr<ControlItem>> queue;
+        bool busy = false;  // the dispatcher is in the handler
+    };
+    Record* FindLocked(const std::wstring& name);
+    Record* FindByStatusHandleLocked(ULONG_PTR handle);
+    void MaybeRemoveLocked(const std::wstring& name);
+    void OnInterfaceEvent(const InterfaceEvent& e);
+    void OnProcessEnded(const std::wstring& name, DWORD pid);
+    DWORD Enqueue(const std::wstring& name, DWORD control, DWORD eventType,
+                  std::vector<BYTE> data, bool wait, SERVICE_STATUS* status);
+
+    DeviceTree& devices_;
+    ProcessTable& processes_;
+    int listener_ = 0;
+    std::mutex mu_;
+    std::map<std::wstring, Record> records_;  // key: lower-case name
+    std::map<ULONG_PTR, DeviceNotification> notifications_;
+    ULONG_PTR nextHandle_ = 0x7000;
+    std::map<std::string, std::pair<DWORD, int>> failures_;
+};
+
+}  // namespace sim

@@ -1,0 +1,29 @@
+// Windows: the least of the window manager that the programs need so far. Window records with
+// their class, title, visibility and parent; top-level and child enumeration; posting a message.
+// The window system with message queues extends these (sim/windows.h holds the records).
+#pragma once
+
+#include "platform/wintypes.h"
+
+#define WM_CLOSE 0x0010u
+#define WM_DEVICECHANGE 0x0219u
+
+#define ERROR_INVALID_WINDOW_HANDLE 1400L
+
+using WNDENUMPROC = BOOL (*)(HWND window, LPARAM param);
+
+// Top-level windows, the topmost first; stops when the callback returns FALSE.
+BOOL EnumWindows(WNDENUMPROC callback, LPARAM param);
+// Every descendant of the window (children, their children, ...), depth first in the order they
+// were created. A null parent enumerates the top-level windows.
+BOOL EnumChildWindows(HWND parent, WNDENUMPROC callback, LPARAM param);
+BOOL IsWindow(HWND window);
+// The window and all its ancestors are visible.
+BOOL IsWindowVisible(HWND window);
+// Copies at most maxCount - 1 characters and a terminator; returns the number copied.
+int GetClassNameW(HWND window, LPWSTR className, int maxCount);
+int GetWindowTextW(HWND window, LPWSTR text, int maxCount);
+HWND GetParent(HWND window);
+// Queues the message for the window's owner. Windows that the machine itself runs (the system's
+// dialogs in sim/windows.h) handle it there: WM_CLOSE closes them.
+BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
