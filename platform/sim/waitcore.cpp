@@ -152,9 +152,14 @@ bool WaitCore::Wait(std::unique_lock<std::mutex>& lk, const std::function<bool()
         MaybeAdvanceLocked();
         if (!w.runnable && mode_ == ClockMode::Virtual && waiting_ == registered_ &&
             deadline == kForever) {
-            bool anyDeadline = false;
-            for (Waiter* o : waiters_) anyDeadline |= (!o->runnable && o->deadline != kForever);
-            if (!anyDeadline) {
+            // An idle scheduler alone is no deadlock: nothing waits on anything (it happens when
+            // the last other thread ends while the scheduler finishes its last callback).
+            bool anyDeadline = false, anyThread = false;
+            for (Waiter* o : waiters_) {
+                anyDeadline |= (!o->runnable && o->deadline != kForever);
+                anyThread |= (!o->runnable && !o->scheduler);
+            }
+            if (!anyDeadline && anyThread) {
                 std::fprintf(stderr,
                              "virtual clock: all %d machine threads wait without a deadline "
                              "(deadlock)\n",
