@@ -80,6 +80,7 @@ struct ThreadObj : sim::KObject {
     bool suspended = false;
     DWORD exitCode = STILL_ACTIVE;
     DWORD id = 0;
+    int priority = 0;  // THREAD_PRIORITY_NORMAL
     bool Waitable() const override { return true; }
     bool Signaled(DWORD) const override { return ended; }
 };
@@ -387,6 +388,45 @@ BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode) {
 }
 
 HANDLE GetCurrentProcess() { return INVALID_HANDLE_VALUE; }  // the pseudo handle (-1)
+
+namespace {
+thread_local int t_ownPriority = THREAD_PRIORITY_NORMAL;  // the calling thread, by pseudo handle
+const HANDLE kCurrentThreadPseudo = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-2));
+
+bool ValidPriority(int priority) {
+    return priority == THREAD_PRIORITY_IDLE || priority == THREAD_PRIORITY_TIME_CRITICAL ||
+           (priority >= THREAD_PRIORITY_LOWEST && priority <= THREAD_PRIORITY_HIGHEST);
+}
+}  // namespace
+
+HANDLE GetCurrentThread() { return kCurrentThreadPseudo; }
+
+BOOL SetThreadPriority(HANDLE thread, int priority) {
+    if (!ValidPriority(priority)) return Fail(FALSE, ERROR_INVALID_PARAMETER);
+    if (thread == kCurrentThreadPseudo) {
+        t_ownPriority = priority;
+        return TRUE;
+    }
+    auto t = sim::HandleTable::Get().FindAs<ThreadObj>(thread);
+    if (!t) return Fail(FALSE, ERROR_INVALID_HANDLE);
+    std::lock_guard<std::mutex> lk(WaitCore::Get().Mutex());
+    t->priority = priority;
+    return TRUE;
+}
+
+int GetThreadPriority(HANDLE thread) {
+    if (thread == kCurrentThreadPseudo) return t_ownPriority;
+    auto t = sim::HandleTable::Get().FindAs<ThreadObj>(thread);
+    if (!t) return Fail<int>(THREAD_PRIORITY_ERROR_RETURN, ERROR_INVALID_HANDLE);
+    std::lock_guard<std::mutex> lk(WaitCore::Get().Mutex());
+    return t->priority;
+}
+
+LPWSTR GetCommandLineW() {
+    thread_local std::wstring line;
+    line = L"\"" + sim::machine().ProgramPath() + L"\"";
+    return line.data();
+}
 DWORD GetCurrentProcessId() { return 0x4D0; }
 
 // ---- Modules ----
@@ -441,6 +481,12 @@ DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size) {
     std::wmemcpy(fileName, path.c_str(), path.size() + 1);
     SetLastError(ERROR_SUCCESS);
     return static_cast<DWORD>(path.size());
+}
+
+HMODULE GetModuleHandleW(LPCWSTR moduleName) {
+    // The program's image: a fixed handle that no kernel object uses.
+    if (moduleName == nullptr) return reinterpret_cast<HMODULE>(static_cast<ULONG_PTR>(0x400000));
+    return Fail<HMODULE>(nullptr, ERROR_MOD_NOT_FOUND);
 }
 
 HMODULE LoadLibraryW(LPCWSTR fileName) {

@@ -73,9 +73,27 @@ BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
 DWORD GetCurrentThreadId();
 HANDLE GetCurrentProcess();
 DWORD GetCurrentProcessId();
+// The pseudo handle (-2) that stands for the calling thread.
+HANDLE GetCurrentThread();
+#define THREAD_PRIORITY_IDLE (-15)
+#define THREAD_PRIORITY_LOWEST (-2)
+#define THREAD_PRIORITY_BELOW_NORMAL (-1)
+#define THREAD_PRIORITY_NORMAL 0
+#define THREAD_PRIORITY_ABOVE_NORMAL 1
+#define THREAD_PRIORITY_HIGHEST 2
+#define THREAD_PRIORITY_TIME_CRITICAL 15
+#define THREAD_PRIORITY_ERROR_RETURN 0x7FFFFFFF
+// The priority is recorded (GetThreadPriority reads it back); the machine's threads are
+// scheduled by the host regardless of it.
+BOOL SetThreadPriority(HANDLE thread, int priority);
+int GetThreadPriority(HANDLE thread);
+// The running program's command line: its quoted path.
+LPWSTR GetCommandLineW();
 
 // ---- Modules ----
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size);
+// Null: the running program's own module handle. Names are not served (ERROR_MOD_NOT_FOUND).
+HMODULE GetModuleHandleW(LPCWSTR moduleName);
 HMODULE LoadLibraryW(LPCWSTR fileName);
 FARPROC GetProcAddress(HMODULE module, LPCSTR procName);
 BOOL FreeLibrary(HMODULE module);
