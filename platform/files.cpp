@@ -44,8 +44,9 @@ struct FindObj : sim::KObject {
 std::mutex g_openMu;
 std::list<std::weak_ptr<FileObj>> g_open;
 
-bool ShareConflict(const std::string& hostPath, DWORD access, DWORD share) {
-    std::lock_guard<std::mutex> lk(g_openMu);
+// Whether an open of the file with this access and sharing conflicts with the handles open on it
+// (g_openMu held: the check and the registration of the new handle are one step).
+bool ShareConflictLocked(const std::string& hostPath, DWORD access, DWORD share) {
     g_open.remove_if([](const std::weak_ptr<FileObj>& w) { return w.expired(); });
     for (const auto& w : g_open) {
         auto f = w.lock();
@@ -54,6 +55,15 @@ bool ShareConflict(const std::string& hostPath, DWORD access, DWORD share) {
         if ((access & GENERIC_WRITE) && !(f->share & FILE_SHARE_WRITE)) return true;
         if ((f->access & GENERIC_READ) && !(share & FILE_SHARE_READ)) return true;
         if ((f->access & GENERIC_WRITE) && !(share & FILE_SHARE_WRITE)) return true;
+    }
+    return false;
+}
+
+// Whether a handle open on the file does not share deletion (g_openMu held).
+bool DeleteConflictLocked(const std::string& hostPath) {
+    for (const auto& w : g_open) {
+        auto f = w.lock();
+        if (f && f->hostPath == hostPath && !(f->share & FILE_SHARE_DELETE)) return true;
     }
     return false;
 }
@@ -153,7 +163,8 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_A
         default: return Fail(INVALID_HANDLE_VALUE, ERROR_INVALID_PARAMETER);
     }
     std::string hostPath = host.string();
-    if (ShareConflict(hostPath, access, shareMode))
+    std::lock_guard<std::mutex> openLock(g_openMu);
+    if (ShareConflictLocked(hostPath, access, shareMode))
         return Fail(INVALID_HANDLE_VALUE, ERROR_SHARING_VIOLATION);
     int fd = ::open(hostPath.c_str(), flags, 0644);
     if (fd < 0) return Fail(INVALID_HANDLE_VALUE, ERROR_ACCESS_DENIED);
@@ -162,10 +173,7 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_A
     obj->hostPath = hostPath;
     obj->access = access;
     obj->share = shareMode;
-    {
-        std::lock_guard<std::mutex> lk(g_openMu);
-        g_open.push_back(obj);
-    }
+    g_open.push_back(obj);
     bool reported = exists && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS);
     SetLastError(reported ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return sim::HandleTable::Get().Add(obj);
@@ -231,8 +239,9 @@ BOOL DeleteFileW(LPCWSTR fileName) {
     if (!fs::is_directory(host.parent_path(), ec)) return Fail(FALSE, ERROR_PATH_NOT_FOUND);
     if (!fs::exists(host, ec)) return Fail(FALSE, ERROR_FILE_NOT_FOUND);
     if (fs::is_directory(host, ec)) return Fail(FALSE, ERROR_ACCESS_DENIED);
-    if (ShareConflict(host.string(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE))
-        return Fail(FALSE, ERROR_SHARING_VIOLATION);
+    // A file open without FILE_SHARE_DELETE cannot be deleted.
+    std::lock_guard<std::mutex> openLock(g_openMu);
+    if (DeleteConflictLocked(host.string())) return Fail(FALSE, ERROR_SHARING_VIOLATION);
     if (!fs::remove(host, ec)) return Fail(FALSE, ERROR_ACCESS_DENIED);
     return TRUE;
 }

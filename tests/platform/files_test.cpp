@@ -105,9 +105,16 @@ TEST_F(Files, ShareModesConflict) {
               INVALID_HANDLE_VALUE);
     EXPECT_EQ(Err(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     CloseHandle(exclusive);
-    HANDLE again = Open(L"C:\\s.txt", OPEN_EXISTING);
-    EXPECT_NE(again, INVALID_HANDLE_VALUE);
-    CloseHandle(again);
+    // Deleting needs every handle open on the file to share deletion.
+    HANDLE shared = Open(L"C:\\s.txt", OPEN_EXISTING, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    ASSERT_NE(shared, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(DeleteFileW(L"C:\\s.txt"));
+    EXPECT_EQ(Err(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    CloseHandle(shared);
+    HANDLE deletable = Open(L"C:\\s.txt", OPEN_EXISTING, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE);
+    EXPECT_TRUE(DeleteFileW(L"C:\\s.txt"));
+    CloseHandle(deletable);
+    EXPECT_FALSE(M().FileExists(L"C:\\s.txt"));
 }
 
 TEST_F(Files, ReadWriteSizeAndFilePointer) {
