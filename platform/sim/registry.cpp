@@ -39,6 +39,12 @@ std::wstring Registry::Canonical(const std::wstring& path) {
     return out;
 }
 
+Registry::Registry() {
+    for (const wchar_t* root :
+         {L"HKEY_CLASSES_ROOT", L"HKEY_CURRENT_USER", L"HKEY_LOCAL_MACHINE", L"HKEY_USERS"})
+        CreateKey(root);
+}
+
 Registry::Key* Registry::FindLocked(const std::wstring& canonical, bool create, bool* created) {
     if (created) *created = false;
     if (canonical.empty()) return nullptr;

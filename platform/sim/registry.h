@@ -22,6 +22,8 @@ struct RegValue {
 
 class Registry {
 public:
+    // The root keys exist from the start.
+    Registry();
     // The canonical form of a path ("HKEY_LOCAL_MACHINE\SOFTWARE\..."), or empty when the root
     // is unknown. Empty components (doubled or trailing backslashes) are dropped.
     static std::wstring Canonical(const std::wstring& path);
