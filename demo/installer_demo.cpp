@@ -1,14 +1,14 @@
 // Demo, the road of a new user: the setup installs the drivers with the modem plugged in, the
 // service switches the modem when it is plugged in again and starts App, App dials, and the
 // setup removes everything again.
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "app/ras_client.h"
 #include "installer/installer.h"
 #include "outside/brevant/brevant_sim.h"
 #include "outside/harlune/harlune.h"
@@ -24,8 +24,6 @@
 #include "platform/sim/registry.h"
 #include "platform/sim/services.h"
 #include "service/ulvane.h"
-
-int RunDialDemo();  // demo/dial_demo.cpp: App's dial with the default settings
 
 namespace {
 
@@ -60,22 +58,10 @@ std::vector<BYTE> ComDb() {
     return value.data;
 }
 
-// Copies a folder of the source tree's assets into the machine beside the program's folder.
+// Puts a folder of the source tree's assets on the machine beside the program's folder.
 bool CopyAssets(const std::wstring& folder) {
-    std::filesystem::path host = std::filesystem::path(MODEM_ASSETS_DIR) / U8(folder);
-    std::error_code ec;
-    if (!std::filesystem::is_directory(host, ec)) return false;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(host)) {
-        if (!entry.is_regular_file()) continue;
-        std::ifstream in(entry.path(), std::ios::binary);
-        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::wstring relative =
-            sim::FromUtf8(std::filesystem::relative(entry.path(), host).generic_string());
-        for (auto& c : relative)
-            if (c == L'/') c = L'\\';
-        sim::machine().WriteFile(std::wstring(kRoot) + folder + L"\\" + relative, bytes);
-    }
-    return true;
+    return sim::machine().CopyFromHost(std::filesystem::path(MODEM_ASSETS_DIR) / U8(folder),
+                                       std::wstring(kRoot) + folder + L"\\") > 0;
 }
 
 int RunInstaller(const wchar_t* option) {
@@ -84,6 +70,54 @@ int RunInstaller(const wchar_t* option) {
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     return InstallerMain(static_cast<int>(args.size()), argv.data());
+}
+
+// What App does once started, for this demo: its RAS client dials the modem's entry with the
+// default number, stays connected for a few seconds and hangs up.
+class DemoRasListener : public IRasListener {
+public:
+    DemoRasListener() : m_done(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    ~DemoRasListener() { CloseHandle(m_done); }
+    void OnRasEvent(RASCONNSTATE state, int error) override {
+        std::wstring text = GetRasStateText(state);
+        if (!text.empty()) Say("  App: " + U8(text));
+        if (error != 0 || state == RASCS_Connected) {
+            m_connected = error == 0;
+            SetEvent(m_done);
+        }
+    }
+    HANDLE Done() const { return m_done; }
+    bool Connected() const { return m_connected; }
+
+private:
+    HANDLE m_done;
+    std::atomic<bool> m_connected{false};
+};
+
+DWORD RunAppDial() {
+    sim::Ras::Get().SetTrafficRates(6000, 48000);
+    DemoRasListener listener;
+    CRasClient client(&CCDMATime::Instance());
+    client.SetListener(&listener);
+    DialParams params;
+    params.DeviceName = L"CDMA USB Modem";
+    params.EntryName = L"QOB Wireless Terminal";
+    params.PhoneNumber = L"#777";
+    if (!client.Dial(params)) {
+        Say("  App: the dial failed (" + std::to_string(GetLastError()) + ")");
+        return 1;
+    }
+    WaitForSingleObject(listener.Done(), 60000);
+    if (listener.Connected()) {
+        Sleep(3000);
+        ConnectionInfo info;
+        client.GetStatistics(&info);
+        Say("  App: connected for " + std::to_string(info.duration) + " s, received " +
+            std::to_string(info.bytesReceived) + " bytes, sent " + std::to_string(info.bytesSent));
+    }
+    client.HangUp();
+    Say("  App: hung up");
+    return listener.Connected() ? 0 : 1;
 }
 
 bool ServiceRunning() {
@@ -96,7 +130,9 @@ bool ServiceRunning() {
 int RunInstallerDemo() {
     sim::Config config = sim::Config::WindowsXP();
     config.programFolder = std::wstring(kRoot) + L"Bin\\";
-    config.programName = L"Installer.exe";
+    // In this stage every program of the machine answers to the one program path; the setup's
+    // programs share one folder, and the service registers the path it finds as its own.
+    config.programName = L"Ulvane.exe";
     config.uiLanguage = 0x0409;
     config.clock = sim::ClockMode::Real;
     config.clockSpeed = 10.0;  // the machine runs ten times faster than the wall clock
@@ -123,7 +159,7 @@ int RunInstallerDemo() {
             image, [](const sim::ProcessRun& run) { return sim::RunMain(run, &UlvaneMain); });
     m.processes().RegisterProgram(L"App.exe", [](const sim::ProcessRun& run) {
         Say("App started: " + U8(run.commandLine));
-        DWORD rc = static_cast<DWORD>(RunDialDemo());
+        DWORD rc = RunAppDial();
         Say("App ends.");
         return rc;
     });

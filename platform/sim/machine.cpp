@@ -254,6 +254,26 @@ bool Machine::FileExists(const std::wstring& machinePath) const {
     return std::filesystem::exists(HostPath(machinePath), ec);
 }
 
+int Machine::CopyFromHost(const std::filesystem::path& hostFolder,
+                          const std::wstring& machineFolder) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(hostFolder, ec)) return 0;
+    int copied = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(hostFolder, ec)) {
+        if (!entry.is_regular_file()) continue;
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::stringstream bytes;
+        bytes << in.rdbuf();
+        std::wstring relative =
+            FromUtf8(std::filesystem::relative(entry.path(), hostFolder).generic_string());
+        for (auto& c : relative)
+            if (c == L'/') c = L'\\';
+        WriteFile(machineFolder + relative, bytes.str());
+        ++copied;
+    }
+    return copied;
+}
+
 namespace {
 // Spellings of one path that open the same file share one key.
 std::wstring FailureKey(const std::wstring& path) {

@@ -82,6 +82,10 @@ public:
     void WriteFile(const std::wstring& machinePath, const std::string& bytes);
     std::string ReadFile(const std::wstring& machinePath) const;
     bool FileExists(const std::wstring& machinePath) const;
+    // Copies every file below a host folder into the machine folder (ending in a backslash),
+    // keeping the sub-folders: how tests and demos put assets (language files, driver folders)
+    // on the machine. Returns the number of files copied (0 when the host folder is missing).
+    int CopyFromHost(const std::filesystem::path& hostFolder, const std::wstring& machineFolder);
     // A test can make the next opens of a path fail with an error (count < 0: always).
     void FailOpen(const std::wstring& path, DWORD error, int count = -1);
     DWORD TakeOpenFailure(const std::wstring& path);

@@ -271,6 +271,30 @@ TEST_F(InstallTest, WatcherThreadsGetTheirPriorities) {
     EXPECT_EQ(ownPriority, THREAD_PRIORITY_BELOW_NORMAL);
 }
 
+class Install64Test : public InstallTest {
+protected:
+    sim::Config BaseConfig() override {
+        sim::Config c = sim::Config::WindowsVista();
+        c.is64Bit = true;
+        return c;
+    }
+};
+
+TEST_F(Install64Test, SixtyFourBitDriversAndServiceProgram) {
+    sim::ModemOptions options;
+    options.startInModemMode = true;
+    sim::SimModem::Plug(options);
+    Run({L"/i"});
+    auto updates = brevant::Updates();
+    ASSERT_EQ(updates.size(), 3u);
+    EXPECT_NE(updates[0].infPath.find(L"\\Driver\\Vista\\AMD64\\CT_VARNI_U_MDM.inf"),
+              std::wstring::npos);
+    EXPECT_THAT(ServiceRuns(), ElementsAre(L"\"C:\\Program Files\\VARNI\\Bin\\Ulvane64.exe\" -u",
+                                           L"\"C:\\Program Files\\VARNI\\Bin\\Ulvane64.exe\" -r"));
+    // The install reserves and restores on 64-bit Windows as on 32-bit.
+    EXPECT_EQ(ComDb(), kOriginalComDb);
+}
+
 TEST_F(InstallTest, MissingDriverFilesLeaveRowsUnfoundAndTimeOut) {
     // The modem .inf is gone: its installer is absent, so the modem row is never found.
     M().WriteFile(L"C:\\Program Files\\VARNI\\Driver\\WinXP\\CT_VARNI_U_MDM.inf", "");

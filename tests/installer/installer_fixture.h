@@ -4,8 +4,6 @@
 #pragma once
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -61,21 +59,11 @@ protected:
 
     std::wstring Bin() { return M().config().programFolder; }
 
-    // Copies a folder of assets/ into the machine beside the program's folder.
+    // Puts a folder of assets/ on the machine beside the program's folder.
     void CopyAssets(const std::wstring& folder) {
         std::filesystem::path host =
             std::filesystem::path(__FILE__).parent_path() / ".." / ".." / "assets" / folder;
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(host)) {
-            if (!entry.is_regular_file()) continue;
-            std::ifstream in(entry.path(), std::ios::binary);
-            std::string bytes((std::istreambuf_iterator<char>(in)),
-                              std::istreambuf_iterator<char>());
-            std::wstring relative =
-                sim::FromUtf8(std::filesystem::relative(entry.path(), host).generic_string());
-            for (auto& c : relative)
-                if (c == L'/') c = L'\\';
-            M().WriteFile(std::wstring(kRoot) + folder + L"\\" + relative, bytes);
-        }
+        ASSERT_GT(M().CopyFromHost(host, std::wstring(kRoot) + folder + L"\\"), 0);
     }
 
     void SetComDb(const std::vector<BYTE>& bytes) {
