@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/sim/handles.h"
 #include "platform/sim/machine.h"
@@ -44,6 +45,22 @@ bool Resolve(HKEY key, std::wstring* path, REGSAM* access) {
 std::wstring Join(const std::wstring& base, LPCWSTR subKey) {
     if (subKey == nullptr || *subKey == 0) return base;
     return sim::Registry::Canonical(base + L"\\" + subKey);
+}
+
+// Hands a value to the caller: its type, and its bytes when a buffer is given (ERROR_MORE_DATA
+// with the needed size when the buffer is too small); the size in every case.
+LSTATUS CopyValue(const sim::RegValue& value, LPDWORD type, LPBYTE data, LPDWORD dataSize) {
+    if (type) *type = value.type;
+    auto size = static_cast<DWORD>(value.data.size());
+    if (data != nullptr) {
+        if (*dataSize < size) {
+            *dataSize = size;
+            return ERROR_MORE_DATA;
+        }
+        if (size) std::memcpy(data, value.data.data(), size);
+    }
+    if (dataSize) *dataSize = size;
+    return ERROR_SUCCESS;
 }
 
 HKEY AddKey(const std::wstring& path, REGSAM access) {
@@ -105,17 +122,7 @@ LSTATUS RegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type,
     sim::RegValue value;
     if (!reg.GetValue(path, name ? name : L"", &value))
         return reg.KeyExists(path) ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
-    if (type) *type = value.type;
-    auto size = static_cast<DWORD>(value.data.size());
-    if (data != nullptr) {
-        if (*dataSize < size) {
-            *dataSize = size;
-            return ERROR_MORE_DATA;
-        }
-        if (size) std::memcpy(data, value.data.data(), size);
-    }
-    if (dataSize) *dataSize = size;
-    return ERROR_SUCCESS;
+    return CopyValue(value, type, data, dataSize);
 }
 
 LSTATUS RegSetValueExW(HKEY key, LPCWSTR name, DWORD, DWORD type, const BYTE* data,
@@ -140,4 +147,26 @@ LSTATUS RegDeleteValueW(HKEY key, LPCWSTR name) {
     if (!Resolve(key, &path, &access)) return ERROR_INVALID_HANDLE;
     if (!(access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
     return sim::machine().registry().DeleteValue(path, name ? name : L"");
+}
+
+LSTATUS RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameChars, LPDWORD reserved,
+                      LPDWORD type, LPBYTE data, LPDWORD dataSize) {
+    if (name == nullptr || nameChars == nullptr || reserved != nullptr ||
+        (data != nullptr && dataSize == nullptr))
+        return ERROR_INVALID_PARAMETER;
+    std::wstring path;
+    REGSAM access;
+    if (!Resolve(key, &path, &access)) return ERROR_INVALID_HANDLE;
+    if (!(access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+    auto& reg = sim::machine().registry();
+    if (!reg.KeyExists(path)) return ERROR_KEY_DELETED;
+    std::vector<std::wstring> names = reg.ValueNames(path);
+    sim::RegValue value;
+    if (index >= names.size() || !reg.GetValue(path, names[index], &value))
+        return ERROR_NO_MORE_ITEMS;
+    const std::wstring& found = names[index];
+    if (*nameChars < found.size() + 1) return ERROR_MORE_DATA;
+    std::memcpy(name, found.c_str(), (found.size() + 1) * sizeof(WCHAR));
+    *nameChars = static_cast<DWORD>(found.size());
+    return CopyValue(value, type, data, dataSize);
 }

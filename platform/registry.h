@@ -62,3 +62,9 @@ LSTATUS RegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type,
 LSTATUS RegSetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data,
                        DWORD dataSize);
 LSTATUS RegDeleteValueW(HKEY key, LPCWSTR name);
+
+// The index-th value of the key: its name (nameChars in characters with the terminator; on
+// return the name's length without it), type and data. ERROR_NO_MORE_ITEMS past the last value;
+// ERROR_MORE_DATA when the name or the data does not fit (*dataSize then holds the data's size).
+LSTATUS RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameChars, LPDWORD reserved,
+                      LPDWORD type, LPBYTE data, LPDWORD dataSize);

@@ -11,6 +11,7 @@
 #include "platform/sim/devices.h"
 #include "platform/sim/handles.h"
 #include "platform/sim/machine.h"
+#include "platform/sim/registry.h"
 
 using sim::Fail;
 
@@ -314,4 +315,38 @@ CONFIGRET CM_Request_Device_EjectW(DEVINST devInst, PPNP_VETO_TYPE vetoType, LPW
         vetoName[n] = L'\0';
     }
     return result;
+}
+
+// ---- Device registry keys ----
+
+HKEY SetupDiOpenDevRegKey(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD scope, DWORD hwProfile,
+                          DWORD keyType, REGSAM access) {
+    const HKEY failed = reinterpret_cast<HKEY>(INVALID_HANDLE_VALUE);
+    auto s = FindSet(set);
+    if (!s) return Fail(failed, ERROR_INVALID_HANDLE);
+    sim::DeviceNode node;
+    if (!NodeOf(*s, device, &node)) return failed;
+    if (scope != DICS_FLAG_GLOBAL || (keyType != DIREG_DEV && keyType != DIREG_DRV))
+        return Fail(failed, ERROR_INVALID_FLAGS);
+    // The keys live in the machine's registry where the platform keeps them; the node's values
+    // are written there as the device tree holds them.
+    const auto& values = keyType == DIREG_DEV ? node.spec.deviceKey : node.spec.driverKey;
+    std::wstring subKey;
+    if (keyType == DIREG_DEV) {
+        subKey = L"SYSTEM\\CurrentControlSet\\Enum\\" + node.spec.instanceId + L"\\Device Parameters";
+    } else {
+        wchar_t index[16];
+        std::swprintf(index, 16, L"\\%04u", node.devInst);
+        subKey = L"SYSTEM\\CurrentControlSet\\Control\\Class\\" +
+                 sim::GuidToString(node.spec.classGuid) + index;
+    }
+    auto& registry = sim::machine().registry();
+    std::wstring path = L"HKEY_LOCAL_MACHINE\\" + subKey;
+    if (values.empty() && !registry.KeyExists(path)) return Fail(failed, ERROR_KEY_DOES_NOT_EXIST);
+    for (const auto& [name, text] : values) registry.SetString(path, name, text);
+    HKEY key = nullptr;
+    LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, access, &key);
+    if (status != ERROR_SUCCESS) return Fail(failed, static_cast<DWORD>(status));
+    SetLastError(ERROR_SUCCESS);
+    return key;
 }

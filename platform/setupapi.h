@@ -164,3 +164,15 @@ BOOL SetupDiGetINFClassW(PCWSTR infName, LPGUID classGuid, PWSTR className, DWOR
 // The GUIDs of the setup classes installed under that name (case ignored).
 BOOL SetupDiClassGuidsFromNameW(PCWSTR className, LPGUID guidList, DWORD guidListSize,
                                 PDWORD requiredSize);
+
+// ---- Device registry keys (platform/setupapi.cpp) ----
+#define DIREG_DEV 0x00000001u
+#define DIREG_DRV 0x00000002u
+#define ERROR_KEY_DOES_NOT_EXIST (APPLICATION_ERROR_MASK | ERROR_SEVERITY_ERROR | 0x204u)
+
+// Opens the device's hardware key (DIREG_DEV: "Device Parameters" under the device's instance
+// key) or software key (DIREG_DRV: its driver key under the class key), as an HKEY for the
+// registry functions. INVALID_HANDLE_VALUE (as an HKEY) with the last error on failure:
+// ERROR_KEY_DOES_NOT_EXIST when the device has no such key. Only the global scope is served.
+HKEY SetupDiOpenDevRegKey(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD scope, DWORD hwProfile,
+                          DWORD keyType, REGSAM access);
