@@ -2,8 +2,6 @@
 // files, presence, health, restart, the mode switch, the NEC flag and the USB chip library.
 #include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "app/device_status.h"
@@ -22,15 +20,7 @@ namespace fs = std::filesystem;
 // The driver folders of assets/, copied to where the program looks for them.
 void InstallDriverFolders() {
     fs::path source = fs::path(__FILE__).parent_path().parent_path().parent_path() / "assets";
-    for (const auto& e : fs::recursive_directory_iterator(source / "Driver")) {
-        if (!e.is_regular_file()) continue;
-        std::wstring relative = sim::FromUtf8(fs::relative(e.path(), source).string());
-        for (auto& c : relative)
-            if (c == L'/') c = L'\\';
-        std::ifstream in(e.path(), std::ios::binary);
-        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        sim::machine().WriteFile(L"C:\\Program Files\\" + relative, bytes);
-    }
+    ASSERT_GT(sim::machine().CopyFromHost(source / "Driver", L"C:\\Program Files\\Driver\\"), 0);
 }
 
 class DeviceStatusTest : public SimTest {
