@@ -4,6 +4,7 @@
 
 #include "platform/files.h"
 #include "platform/kernel.h"
+#include "platform/process.h"
 #include "platform/profile.h"
 #include "platform/userenv.h"
 #include "support/platform_helpers.h"
@@ -41,12 +42,16 @@ bool IsPassword(const TextKey& k) { return k.field == &DialProfile::Pass; }
 // The profile folder of the user this process runs for; empty when it cannot be found.
 std::wstring UserProfileFolder() {
     std::wstring folder;
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, GetCurrentProcessId());
+    if (process == nullptr) return folder;
     HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return folder;
-    wchar_t buffer[1024];
-    DWORD size = 1024;
-    if (GetUserProfileDirectoryW(token, buffer, &size)) folder = buffer;
-    CloseHandle(token);
+    if (OpenProcessToken(process, TOKEN_QUERY, &token)) {
+        wchar_t buffer[1024];
+        DWORD size = 1024;
+        if (GetUserProfileDirectoryW(token, buffer, &size)) folder = buffer;
+        CloseHandle(token);
+    }
+    CloseHandle(process);
     return folder;
 }
 

@@ -6,6 +6,7 @@
 
 #include "app/dial_settings.h"
 #include "common/sim_fixture.h"
+#include "platform/sim/handles.h"
 
 namespace {
 
@@ -182,7 +183,9 @@ TEST_F(DataFolderTest, ApplicationDataOnXp) {
     std::wstring folder = GetUserDataFolder();
     EXPECT_EQ(folder, L"C:\\Documents and Settings\\user\\Application Data\\VARNIUI\\");
     EXPECT_TRUE(M().FileExists(folder));
+    std::size_t handles = sim::HandleTable::Get().OpenCount();
     EXPECT_EQ(GetUserDataFolder(), folder);  // an existing folder is used as it is
+    EXPECT_EQ(sim::HandleTable::Get().OpenCount(), handles);  // process and token closed
 }
 
 class DataFolderVistaTest : public SimTest {
