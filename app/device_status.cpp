@@ -89,8 +89,7 @@ void ForEachPresentDevice(const GUID& setupClass, Read read) {
     SP_DEVINFO_DATA device;
     std::memset(&device, 0, sizeof device);
     device.cbSize = sizeof device;
-    for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); ++index)
-        read(set, device);
+    for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); ++index) read(set, device);
     SetupDiDestroyDeviceInfoList(set);
 }
 
@@ -253,12 +252,17 @@ std::wstring GetDriverFolder() {
     return NormalizeParentPath(GetModuleFolder() + sub);
 }
 
-std::wstring GetModemInfPath() { return GetDriverFolder() + L"CT_VARNI_U_MDM.inf"; }
-std::wstring GetSerialInfPath() { return GetDriverFolder() + L"CT_VARNI_U_SER.inf"; }
+std::wstring GetModemInfPath() {
+    return GetDriverFolder() + L"CT_VARNI_U_MDM.inf";
+}
+std::wstring GetSerialInfPath() {
+    return GetDriverFolder() + L"CT_VARNI_U_SER.inf";
+}
 
 bool AreModelDevicesStarted(const std::wstring& infPath, int* problem) {
     CInfModelList list(infPath);
-    HDEVINFO set = SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES);
+    HDEVINFO set =
+        SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES);
     if (set == INVALID_HANDLE_VALUE) return true;
     SP_DEVINFO_DATA device;
     std::memset(&device, 0, sizeof device);
@@ -283,9 +287,13 @@ bool AreModelDevicesStarted(const std::wstring& infPath, int* problem) {
 
 // ---- Hardware ----
 
-CHardware::CHardware() { InitializeCriticalSection(&m_lock); }
+CHardware::CHardware() {
+    InitializeCriticalSection(&m_lock);
+}
 
-CHardware::~CHardware() { DeleteCriticalSection(&m_lock); }
+CHardware::~CHardware() {
+    DeleteCriticalSection(&m_lock);
+}
 
 DeviceItem CHardware::Copy(const DeviceItem& item) {
     CLock lock(m_lock);
@@ -330,7 +338,9 @@ DeviceItem CHardware::GetModemInfo() {
     return Copy(m_modem);
 }
 
-std::wstring CHardware::GetModemPort() { return GetModemInfo().Port; }
+std::wstring CHardware::GetModemPort() {
+    return GetModemInfo().Port;
+}
 
 DeviceItem CHardware::GetPortAInfo() {
     if (Copy(m_portA).FriendlyName.empty()) EnumeratePorts();
@@ -417,9 +427,15 @@ void CHardware::ClearInstallNECDriverFlag() {
     RegCloseKey(key);
 }
 
-bool CHardware::DetectNECDevice() { return CallTovrick("DetectNECDevice"); }
-bool CHardware::EnableNECDevice() { return CallTovrick("EnableNECDevice"); }
-bool CHardware::DisableNECDevice() { return CallTovrick("DisableNECDevice"); }
+bool CHardware::DetectNECDevice() {
+    return CallTovrick("DetectNECDevice");
+}
+bool CHardware::EnableNECDevice() {
+    return CallTovrick("EnableNECDevice");
+}
+bool CHardware::DisableNECDevice() {
+    return CallTovrick("DisableNECDevice");
+}
 
 // ---- Device status ----
 

@@ -26,8 +26,8 @@ struct FlagKey {
 
 // The keys in the file's order.
 const TextKey kTextKeys[] = {
-    {L"Number", &DialProfile::Number},   {L"User", &DialProfile::User},
-    {L"Pass", &DialProfile::Pass},       {L"DNSMain", &DialProfile::DNSMain},
+    {L"Number", &DialProfile::Number},     {L"User", &DialProfile::User},
+    {L"Pass", &DialProfile::Pass},         {L"DNSMain", &DialProfile::DNSMain},
     {L"DNSMinor", &DialProfile::DNSMinor}, {L"IPAddress", &DialProfile::IPAddress},
 };
 const FlagKey kFlagKeys[] = {
@@ -37,7 +37,9 @@ const FlagKey kFlagKeys[] = {
     {L"UIMPAP", &DialProfile::UIMPAP},       {L"SaveInfo", &DialProfile::SaveInfo},
 };
 
-bool IsPassword(const TextKey& k) { return k.field == &DialProfile::Pass; }
+bool IsPassword(const TextKey& k) {
+    return k.field == &DialProfile::Pass;
+}
 
 // The profile folder of the user this process runs for; empty when it cannot be found.
 std::wstring UserProfileFolder() {
@@ -62,9 +64,13 @@ CDialSettings& CDialSettings::Instance() {
     return settings;
 }
 
-CDialSettings::CDialSettings() { LoadDefaults(m_profile); }
+CDialSettings::CDialSettings() {
+    LoadDefaults(m_profile);
+}
 
-CDialSettings::~CDialSettings() { SaveAtExit(); }
+CDialSettings::~CDialSettings() {
+    SaveAtExit();
+}
 
 void CDialSettings::SaveAtExit() {
     // Without a path there is no file to write (the settings pages never set one).
@@ -126,8 +132,9 @@ std::wstring EscapePassword(const std::wstring& password) {
 std::wstring GetUserDataFolder() {
     std::wstring profile = UserProfileFolder();
     if (!profile.empty()) {
-        std::wstring folder = profile + (GetOsVersionCode() == 6 ? L"\\AppData\\roaming\\VARNIUI\\"
-                                                                 : L"\\Application Data\\VARNIUI\\");
+        std::wstring folder =
+            profile + (GetOsVersionCode() == 6 ? L"\\AppData\\roaming\\VARNIUI\\"
+                                               : L"\\Application Data\\VARNIUI\\");
         if (CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS)
             return folder;
     }

@@ -20,7 +20,9 @@ CSerialException::CSerialException(DWORD errorCode) : m_code(errorCode) {
     if (text != nullptr) LocalFree(text);
 }
 
-CSerialPort::~CSerialPort() { Close(); }
+CSerialPort::~CSerialPort() {
+    Close();
+}
 
 void CSerialPort::Open(const std::wstring& port, DWORD baudRate, int parity, BYTE dataBits,
                        int stopBits, int flowControl, bool overlapped) {
@@ -36,19 +38,37 @@ void CSerialPort::Open(const std::wstring& port, DWORD baudRate, int parity, BYT
     if (!GetCommState(m_port, &dcb)) throw CSerialException(GetLastError());
     dcb.BaudRate = baudRate;
     switch (parity) {
-        case EvenParity: dcb.Parity = EVENPARITY; break;
-        case MarkParity: dcb.Parity = MARKPARITY; break;
-        case NoParity: dcb.Parity = NOPARITY; break;
-        case OddParity: dcb.Parity = ODDPARITY; break;
-        case SpaceParity: dcb.Parity = SPACEPARITY; break;
-        default: break;
+        case EvenParity:
+            dcb.Parity = EVENPARITY;
+            break;
+        case MarkParity:
+            dcb.Parity = MARKPARITY;
+            break;
+        case NoParity:
+            dcb.Parity = NOPARITY;
+            break;
+        case OddParity:
+            dcb.Parity = ODDPARITY;
+            break;
+        case SpaceParity:
+            dcb.Parity = SPACEPARITY;
+            break;
+        default:
+            break;
     }
     dcb.ByteSize = dataBits;
     switch (stopBits) {
-        case OneStopBit: dcb.StopBits = ONESTOPBIT; break;
-        case OnePointFiveStopBits: dcb.StopBits = ONE5STOPBITS; break;
-        case TwoStopBits: dcb.StopBits = TWOSTOPBITS; break;
-        default: break;
+        case OneStopBit:
+            dcb.StopBits = ONESTOPBIT;
+            break;
+        case OnePointFiveStopBits:
+            dcb.StopBits = ONE5STOPBITS;
+            break;
+        case TwoStopBits:
+            dcb.StopBits = TWOSTOPBITS;
+            break;
+        default:
+            break;
     }
 
     dcb.fDsrSensitivity = 0;
@@ -80,7 +100,8 @@ void CSerialPort::SetTimeouts(const COMMTIMEOUTS& timeouts) {
 DWORD CSerialPort::Write(const void* buffer, DWORD count) {
     if (m_port == INVALID_HANDLE_VALUE || m_overlapped) throw CSerialException(ERROR_WRITE_FAULT);
     DWORD written = 0;
-    if (!WriteFile(m_port, buffer, count, &written, nullptr)) throw CSerialException(GetLastError());
+    if (!WriteFile(m_port, buffer, count, &written, nullptr))
+        throw CSerialException(GetLastError());
     return written;
 }
 

@@ -14,7 +14,8 @@ std::shared_ptr<sim::SerialHandle> PortOf(HANDLE file) {
     if (!obj) return Fail<std::shared_ptr<sim::SerialHandle>>(nullptr, ERROR_INVALID_HANDLE);
     auto port = std::dynamic_pointer_cast<sim::SerialHandle>(obj);
     if (!port) return Fail<std::shared_ptr<sim::SerialHandle>>(nullptr, ERROR_INVALID_FUNCTION);
-    if (!port->Present()) return Fail<std::shared_ptr<sim::SerialHandle>>(nullptr, ERROR_GEN_FAILURE);
+    if (!port->Present())
+        return Fail<std::shared_ptr<sim::SerialHandle>>(nullptr, ERROR_GEN_FAILURE);
     return port;
 }
 

@@ -93,7 +93,9 @@ bool EndsWithLf(const std::string& bytes, bool utf16) {
     return bytes.size() >= unit && bytes[bytes.size() - unit] == '\n';
 }
 
-Line MakeLine(const std::wstring& text, bool utf16) { return {Encode(text + L"\r\n", utf16), text}; }
+Line MakeLine(const std::wstring& text, bool utf16) {
+    return {Encode(text + L"\r\n", utf16), text};
+}
 
 // Reads the file; a missing file gives no bytes. False (last error set) when it cannot be read.
 bool ReadAll(const std::wstring& path, std::string* bytes, bool* exists) {

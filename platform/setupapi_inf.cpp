@@ -43,7 +43,8 @@ bool ReadWholeFile(PCWSTR path, std::string* bytes) {
 // Opens and parses the file; fills *errorLine and the last error on failure.
 std::shared_ptr<InfObj> Load(PCWSTR path, PUINT errorLine) {
     if (errorLine) *errorLine = 0;
-    if (path == nullptr || *path == 0) return Fail<std::shared_ptr<InfObj>>(nullptr, ERROR_INVALID_PARAMETER);
+    if (path == nullptr || *path == 0)
+        return Fail<std::shared_ptr<InfObj>>(nullptr, ERROR_INVALID_PARAMETER);
     std::string bytes;
     if (!ReadWholeFile(path, &bytes)) return nullptr;
     auto obj = std::make_shared<InfObj>();
@@ -98,7 +99,8 @@ HINF SetupOpenInfFileW(PCWSTR fileName, PCWSTR infClass, DWORD infStyle, PUINT e
     if (!obj) return INVALID_HANDLE_VALUE;
     std::wstring signature = sim::Lower(VersionValue(obj->file, L"Signature"));
     bool win4 = signature == L"$windows nt$" || signature == L"$chicago$";
-    if (!(infStyle & INF_STYLE_WIN4) || !win4) return Fail(INVALID_HANDLE_VALUE, ERROR_WRONG_INF_STYLE);
+    if (!(infStyle & INF_STYLE_WIN4) || !win4)
+        return Fail(INVALID_HANDLE_VALUE, ERROR_WRONG_INF_STYLE);
     if (infClass != nullptr &&
         sim::Lower(VersionValue(obj->file, L"Class")) != sim::Lower(infClass))
         return Fail(INVALID_HANDLE_VALUE, ERROR_CLASS_MISMATCH);
@@ -188,7 +190,8 @@ BOOL SetupDiGetINFClassW(PCWSTR infName, LPGUID classGuid, PWSTR className, DWOR
 
 BOOL SetupDiClassGuidsFromNameW(PCWSTR className, LPGUID guidList, DWORD guidListSize,
                                 PDWORD requiredSize) {
-    if (className == nullptr || requiredSize == nullptr) return Fail(FALSE, ERROR_INVALID_PARAMETER);
+    if (className == nullptr || requiredSize == nullptr)
+        return Fail(FALSE, ERROR_INVALID_PARAMETER);
     std::vector<GUID> found;
     for (const sim::SetupClass& c : sim::InstalledSetupClasses())
         if (sim::Lower(c.name) == sim::Lower(className)) found.push_back(c.guid);

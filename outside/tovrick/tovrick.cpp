@@ -28,9 +28,15 @@ BYTE SetState(bool enable) {
 
 }  // namespace
 
-BYTE DetectNECDevice() { return ChipCdroms().empty() ? 0 : 1; }
-BYTE EnableNECDevice() { return SetState(true); }
-BYTE DisableNECDevice() { return SetState(false); }
+BYTE DetectNECDevice() {
+    return ChipCdroms().empty() ? 0 : 1;
+}
+BYTE EnableNECDevice() {
+    return SetState(true);
+}
+BYTE DisableNECDevice() {
+    return SetState(false);
+}
 
 void Register() {
     sim::ModuleDef def;

@@ -370,8 +370,8 @@ std::vector<SetupClass> InstalledSetupClasses() {
         if (node.spec.className.empty()) continue;
         bool known = false;
         for (const SetupClass& c : classes)
-            known = known || (c.guid == node.spec.classGuid &&
-                              Lower(c.name) == Lower(node.spec.className));
+            known = known ||
+                    (c.guid == node.spec.classGuid && Lower(c.name) == Lower(node.spec.className));
         if (!known) classes.push_back({node.spec.className, node.spec.classGuid});
     }
     return classes;

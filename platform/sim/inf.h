@@ -12,9 +12,9 @@ namespace sim {
 
 struct InfLine {
     bool hasKey = false;
-    std::wstring key;                 // field 0 (for a line without '=' but one field: that field)
-    std::vector<std::wstring> fields; // fields 1, 2, ...
-    UINT lineNumber = 0;              // 1-based physical line where the line starts
+    std::wstring key;                  // field 0 (for a line without '=' but one field: that field)
+    std::vector<std::wstring> fields;  // fields 1, 2, ...
+    UINT lineNumber = 0;               // 1-based physical line where the line starts
 };
 
 struct InfSection {

@@ -162,9 +162,9 @@ TEST_F(DeviceStatusTest, PortsThatLeaveAreForgotten) {
 }
 
 TEST_F(DeviceStatusTest, InfMatchingLongerAndShorterIds) {
-    CInfModelList list(WriteInf(
-        "Desc = Inst, USB\\VID_3A5C&PID_FFF1&MI_00, \"USB\\Vid_3A5C&Pid_FFF7\"\r\n"
-        "Other = Inst2, USB\\VID_9999&PID_0001,\r\n"));  // a trailing comma: an empty ID
+    CInfModelList list(
+        WriteInf("Desc = Inst, USB\\VID_3A5C&PID_FFF1&MI_00, \"USB\\Vid_3A5C&Pid_FFF7\"\r\n"
+                 "Other = Inst2, USB\\VID_9999&PID_0001,\r\n"));  // a trailing comma: an empty ID
     EXPECT_EQ(list.ClassName(), L"modem");
     EXPECT_TRUE(list.ClassGuid() == GUID_DEVCLASS_MODEM);
     // A longer form (a revision, an instance suffix) contains the .inf's ID.
@@ -244,18 +244,18 @@ TEST_P(DriverFolderTest, ByVersionAndBitness) {
 
 INSTANTIATE_TEST_SUITE_P(
     Versions, DriverFolderTest,
-    ::testing::Values(
-        FolderCase{sim::Config::WindowsXP(), false, L"C:\\Program Files\\Vendor\\Driver\\WinXP\\"},
-        FolderCase{sim::Config::WindowsXP(), true,
-                   L"C:\\Program Files\\Vendor\\Driver\\WinXP-AMD64\\"},
-        FolderCase{sim::Config::Windows7(), true,
-                   L"C:\\Program Files\\Vendor\\Driver\\Vista\\AMD64\\"},
-        FolderCase{sim::Config::WindowsVista(), false,
-                   L"C:\\Program Files\\Vendor\\Driver\\Vista\\X86\\"},
-        FolderCase{sim::Config::Windows2000(), false,
-                   L"C:\\Program Files\\Vendor\\Driver\\Win2K\\"},
-        FolderCase{sim::Config::Windows98(), false,
-                   L"C:\\Program Files\\Vendor\\Driver\\Win2K\\"}));
+    ::testing::Values(FolderCase{sim::Config::WindowsXP(), false,
+                                 L"C:\\Program Files\\Vendor\\Driver\\WinXP\\"},
+                      FolderCase{sim::Config::WindowsXP(), true,
+                                 L"C:\\Program Files\\Vendor\\Driver\\WinXP-AMD64\\"},
+                      FolderCase{sim::Config::Windows7(), true,
+                                 L"C:\\Program Files\\Vendor\\Driver\\Vista\\AMD64\\"},
+                      FolderCase{sim::Config::WindowsVista(), false,
+                                 L"C:\\Program Files\\Vendor\\Driver\\Vista\\X86\\"},
+                      FolderCase{sim::Config::Windows2000(), false,
+                                 L"C:\\Program Files\\Vendor\\Driver\\Win2K\\"},
+                      FolderCase{sim::Config::Windows98(), false,
+                                 L"C:\\Program Files\\Vendor\\Driver\\Win2K\\"}));
 
 TEST_F(DeviceStatusTest, DevicesStartedUntilOneHasAProblem) {
     auto modem = PlugModemMode();

@@ -157,9 +157,10 @@ TEST_F(DialSettingsTest, ExitWriteWithoutAPathIsSkipped) {
 
 // The store is written when the process ends, through its destructor.
 TEST_F(DialSettingsTest, WrittenWhenTheProgramEnds) {
-    auto host = std::filesystem::temp_directory_path() /
-                ("dialsettings-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                 "-" + std::to_string(std::rand()));
+    auto host =
+        std::filesystem::temp_directory_path() /
+        ("dialsettings-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+         std::to_string(std::rand()));
     sim::Config config = MachineConfig();
     config.hostFolder = host;  // kept when the program ends, so the test can look at it
     sim::Machine::Reset(config);
@@ -184,7 +185,7 @@ TEST_F(DataFolderTest, ApplicationDataOnXp) {
     EXPECT_EQ(folder, L"C:\\Documents and Settings\\user\\Application Data\\VARNIUI\\");
     EXPECT_TRUE(M().FileExists(folder));
     std::size_t handles = sim::HandleTable::Get().OpenCount();
-    EXPECT_EQ(GetUserDataFolder(), folder);  // an existing folder is used as it is
+    EXPECT_EQ(GetUserDataFolder(), folder);                   // an existing folder is used as it is
     EXPECT_EQ(sim::HandleTable::Get().OpenCount(), handles);  // process and token closed
 }
 
@@ -214,7 +215,8 @@ TEST_F(DataFolderNoProfileTest, ProgramFolderWithoutAProfile) {
 
 TEST_F(DataFolderTest, ProgramFolderWhenTheFolderCannotBeCreated) {
     // Without "Application Data" in the profile only the last folder would be created: that fails.
-    std::filesystem::remove_all(M().HostPath(L"C:\\Documents and Settings\\user\\Application Data"));
+    std::filesystem::remove_all(
+        M().HostPath(L"C:\\Documents and Settings\\user\\Application Data"));
     EXPECT_EQ(GetUserDataFolder(), L"C:\\Program Files\\Modem\\");
 }
 

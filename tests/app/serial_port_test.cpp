@@ -106,10 +106,8 @@ TEST_F(SerialPortTest, ParityStopBitsAndFlowControlTables) {
         EXPECT_EQ(d.fOutxCtsFlow != 0, c.cts);
         EXPECT_EQ(d.fOutxDsrFlow != 0, c.dsr);
         EXPECT_EQ(d.fOutX != 0 && d.fInX != 0, c.xon);
-        EXPECT_EQ(static_cast<int>(d.fRtsControl),
-                  c.rts < 0 ? RTS_CONTROL_ENABLE : c.rts);
-        EXPECT_EQ(static_cast<int>(d.fDtrControl),
-                  c.dtr < 0 ? DTR_CONTROL_ENABLE : c.dtr);
+        EXPECT_EQ(static_cast<int>(d.fRtsControl), c.rts < 0 ? RTS_CONTROL_ENABLE : c.rts);
+        EXPECT_EQ(static_cast<int>(d.fDtrControl), c.dtr < 0 ? DTR_CONTROL_ENABLE : c.dtr);
         if (c.xon) {
             EXPECT_EQ(d.XonChar, 0x11);
             EXPECT_EQ(d.XoffChar, 0x13);
@@ -120,8 +118,8 @@ TEST_F(SerialPortTest, ParityStopBitsAndFlowControlTables) {
 }
 
 TEST_F(SerialPortTest, FailedOpenThrowsWithTheSystemText) {
-    for (DWORD code : {DWORD{ERROR_FILE_NOT_FOUND}, DWORD{ERROR_ACCESS_DENIED},
-                       DWORD{ERROR_GEN_FAILURE}}) {
+    for (DWORD code :
+         {DWORD{ERROR_FILE_NOT_FOUND}, DWORD{ERROR_ACCESS_DENIED}, DWORD{ERROR_GEN_FAILURE}}) {
         M().FailOpen(kPath, code, 1);
         CSerialPort serial;
         std::wstring message;

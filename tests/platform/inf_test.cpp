@@ -41,19 +41,19 @@ protected:
 };
 
 TEST_F(InfTest, FieldsQuotesCommentsAndContinuation) {
-    HINF inf = OpenText(Win4(
-        "[Models]\r\n"
-        "Desc = Install , USB\\VID_1&PID_2 ; a comment\r\n"
-        "\"quoted, with ; inside\" = \" padded \", \"a\"\"b\"\r\n"
-        "Joined = one, \\\r\n"
-        "         two\r\n"
-        "lonevalue\r\n"
-        "first, second\r\n"
-        "trailing = x,\r\n"
-        "  ; only a comment\r\n"
-        "\r\n"
-        "[models]\r\n"
-        "again = merged\r\n"));
+    HINF inf =
+        OpenText(Win4("[Models]\r\n"
+                      "Desc = Install , USB\\VID_1&PID_2 ; a comment\r\n"
+                      "\"quoted, with ; inside\" = \" padded \", \"a\"\"b\"\r\n"
+                      "Joined = one, \\\r\n"
+                      "         two\r\n"
+                      "lonevalue\r\n"
+                      "first, second\r\n"
+                      "trailing = x,\r\n"
+                      "  ; only a comment\r\n"
+                      "\r\n"
+                      "[models]\r\n"
+                      "again = merged\r\n"));
     ASSERT_NE(inf, INVALID_HANDLE_VALUE);
     EXPECT_EQ(Dump(inf, L"MODELS"),
               L"Desc=Install|USB\\VID_1&PID_2;"
@@ -67,12 +67,12 @@ TEST_F(InfTest, FieldsQuotesCommentsAndContinuation) {
 }
 
 TEST_F(InfTest, StringTokensAreSubstituted) {
-    HINF inf = OpenText(Win4(
-        "[Strings]\r\n"
-        "Mfg = \"VARNI Co\"\r\n"
-        "Self = %Mfg%\r\n"
-        "[A]\r\n"
-        "%mfg% = %MFG% modem, \"in %Mfg% quotes\", %unknown%, 100%%, %12%\\x.sys\r\n"));
+    HINF inf = OpenText(
+        Win4("[Strings]\r\n"
+             "Mfg = \"VARNI Co\"\r\n"
+             "Self = %Mfg%\r\n"
+             "[A]\r\n"
+             "%mfg% = %MFG% modem, \"in %Mfg% quotes\", %unknown%, 100%%, %12%\\x.sys\r\n"));
     ASSERT_NE(inf, INVALID_HANDLE_VALUE);
     EXPECT_EQ(Dump(inf, L"A"),
               L"VARNI Co=VARNI Co modem|in VARNI Co quotes|%unknown%|100%|%12%\\x.sys;");
