@@ -5,7 +5,6 @@
 #include "platform/devguid.h"
 #include "platform/setupapi.h"
 #include "support/platform_helpers.h"
-#include "textfiles/ini_file.h"
 
 namespace {
 
@@ -97,21 +96,6 @@ std::vector<InstallItem> BuildInstallTable(DriverInstallers& installers) {
         table.push_back(item);
     }
     return table;
-}
-
-std::wstring GetDriverFolder() {
-    std::wstring folder = NormalizeParentPath(GetModuleFolder() + L"..\\Driver\\");
-    int code = GetOsVersionCode();
-    if (code == 4 || code == 5) return folder + (Is64BitWindows() ? L"WinXP-AMD64\\" : L"WinXP\\");
-    if (code == 6) return folder + (Is64BitWindows() ? L"Vista\\AMD64\\" : L"Vista\\X86\\");
-    return folder + L"Win2K\\";
-}
-
-std::wstring GetModemInfPath() {
-    return GetDriverFolder() + L"CT_VARNI_U_MDM.inf";
-}
-std::wstring GetSerialInfPath() {
-    return GetDriverFolder() + L"CT_VARNI_U_SER.inf";
 }
 
 int WaitForAnyItem(int count, std::vector<InstallItem>& rows) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/device_status.h"  // the driver folder and its .inf files, shared with App
 #include "outside/brevant/brevant.h"
 
 struct InstallItem {
@@ -25,11 +26,6 @@ inline constexpr int kInstallTableRows = 39;
 
 // The 39 rows, with slots pointing into `installers`.
 std::vector<InstallItem> BuildInstallTable(DriverInstallers& installers);
-
-// The driver folder for this Windows version and bitness, and the two .inf files in it.
-std::wstring GetDriverFolder();
-std::wstring GetModemInfPath();
-std::wstring GetSerialInfPath();
 
 // The index of the first row (in table order, slot and installer set) whose device is present;
 // passes every 300 ms for up to 120 s; count on time-out.
