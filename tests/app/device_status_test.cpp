@@ -1,6 +1,7 @@
 // The device status and hardware objects: the modem and its ports found through the driver .inf
 // files, presence, health, restart, the mode switch, the NEC flag and the USB chip library.
 #include <atomic>
+#include <cwchar>
 #include <filesystem>
 #include <string>
 
@@ -9,6 +10,7 @@
 #include "outside/tovrick/tovrick.h"
 #include "platform/cfgmgr.h"
 #include "platform/devguid.h"
+#include "platform/registry.h"
 #include "platform/sim/devices.h"
 #include "platform/sim/modem.h"
 #include "platform/sim/registry.h"
@@ -106,6 +108,31 @@ TEST_F(DeviceStatusTest, UnreadableHardwareIdsMatchNothing) {
     EXPECT_TRUE(hardware.IsModemPresent());
     EXPECT_EQ(hardware.GetModemInfo().FriendlyName, L"Other Modem");
     EXPECT_EQ(hardware.GetModemPort(), L"COM1");
+}
+
+TEST_F(DeviceStatusTest, DriverKeyTextsWithoutTerminatorAndLongValues) {
+    sim::DeviceNodeSpec m;
+    m.instanceId = L"USB\\VID_3A5C&PID_FFF1&MI_00\\9&9&9&0000";
+    m.hardwareIds = {L"USB\\VID_3A5C&PID_FFF1&MI_00"};
+    m.classGuid = GUID_DEVCLASS_MODEM;
+    m.className = L"Modem";
+    m.friendlyName = L"Raw Modem";
+    m.driverKey = {{L"InfPath", L"oem3.inf"}};
+    DWORD node = M().devices().Plug(m);
+    wchar_t index[16];
+    std::swprintf(index, 16, L"\\%04u", node);
+    std::wstring key = L"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Class\\" +
+                       sim::GuidToString(GUID_DEVCLASS_MODEM) + index;
+    auto bytesOf = [](const std::wstring& text) {
+        const BYTE* b = reinterpret_cast<const BYTE*>(text.data());
+        return std::vector<BYTE>(b, b + text.size() * sizeof(wchar_t));  // no terminator
+    };
+    // A value too long for the buffer comes first and is passed over.
+    M().registry().SetValue(key, L"AAA", {REG_SZ, bytesOf(std::wstring(2000, L'x'))});
+    M().registry().SetValue(key, L"AttachedTo", {REG_SZ, bytesOf(L"COM7")});
+    CHardware hardware;
+    ASSERT_TRUE(hardware.IsModemPresent());
+    EXPECT_EQ(hardware.GetModemPort(), L"COM7");
 }
 
 TEST_F(DeviceStatusTest, PresenceFollowsPlugAndUnplug) {
