@@ -103,9 +103,13 @@ bool ParseIpAddress(const std::wstring& text, RASIPADDR& out) {
     return true;
 }
 
-IRASClient* CreateRasClient(ICDMATime* time) { return new CRasClient(time); }
+IRASClient* CreateRasClient(ICDMATime* time) {
+    return new CRasClient(time);
+}
 
-void ReleaseRasClient(IRASClient* client) { delete static_cast<CRasClient*>(client); }
+void ReleaseRasClient(IRASClient* client) {
+    delete static_cast<CRasClient*>(client);
+}
 
 // ---- Registry ----
 
@@ -221,8 +225,8 @@ bool CRasClient::Dial(const DialParams& params) {
     CRasClientRegistry& registry = CRasClientRegistry::Instance();
     registry.Lock();
     HRASCONN handle = nullptr;
-    DWORD result = RasDialW(nullptr, nullptr, &dial, 1, reinterpret_cast<LPVOID>(&RasDialCallback),
-                            &handle);
+    DWORD result =
+        RasDialW(nullptr, nullptr, &dial, 1, reinterpret_cast<LPVOID>(&RasDialCallback), &handle);
     m_handle = handle;  // a handle returned with a failure stays held until HangUp
     if (result == 0) registry.Add(this);
     registry.Unlock();
@@ -247,8 +251,8 @@ bool CRasClient::SetEntryProperties(const DialParams& params) {
     CopyText(entry.szDeviceName, params.DeviceName, RAS_MaxDeviceName);
     entry.dwfOptions = RASEO_RemoteDefaultGateway;
     if (version >= 3) {
-        entry.dwfOptions |= m_options | RASEO_ShowDialingProgress | RASEO_PreviewUserPw |
-                            RASEO_PreviewPhoneNumber;
+        entry.dwfOptions |=
+            m_options | RASEO_ShowDialingProgress | RASEO_PreviewUserPw | RASEO_PreviewPhoneNumber;
         entry.dwType = RASET_Phone;
         if (m_options != 0) entry.dwEncryptionType = ET_Optional;
     }
@@ -259,8 +263,8 @@ bool CRasClient::SetEntryProperties(const DialParams& params) {
     ParseIpAddress(params.DnsMinor, entry.ipaddrDnsAlt);
     ParseIpAddress(params.IpAddress, entry.ipaddr);
     if (version >= 4) entry.dwfOptions2 = RASEO2_DisableNbtOverIP;
-    DWORD result = RasSetEntryPropertiesW(nullptr, params.EntryName.c_str(), &entry,
-                                          entry.dwSize, nullptr, 0);
+    DWORD result =
+        RasSetEntryPropertiesW(nullptr, params.EntryName.c_str(), &entry, entry.dwSize, nullptr, 0);
     if (result != 0) {
         SetLastError(result);
         return false;
@@ -289,7 +293,8 @@ void CRasClient::ResetStatistics() {
 
 void CRasClient::OnRasNotify(RASCONNSTATE state, DWORD error) {
     if (state == RASCS_Connected) ResetStatistics();  // the connection time starts here
-    if (IRasListener* listener = m_listener.load()) listener->OnRasEvent(state, static_cast<int>(error));
+    if (IRasListener* listener = m_listener.load())
+        listener->OnRasEvent(state, static_cast<int>(error));
 }
 
 bool CRasClient::HangUp() {

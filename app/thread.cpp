@@ -25,4 +25,6 @@ bool CThread::IsRunning() const {
     return m_thread != nullptr && WaitForSingleObject(m_thread, 0) == WAIT_TIMEOUT;
 }
 
-DWORD CThread::Wait(DWORD milliseconds) const { return WaitForSingleObject(m_thread, milliseconds); }
+DWORD CThread::Wait(DWORD milliseconds) const {
+    return WaitForSingleObject(m_thread, milliseconds);
+}

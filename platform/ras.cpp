@@ -77,7 +77,9 @@ const ErrorText kErrorTexts[] = {
     {797, L"The modem could not be found or is busy."},
 };
 
-bool ValidName(LPCWSTR name) { return name != nullptr && *name != 0; }
+bool ValidName(LPCWSTR name) {
+    return name != nullptr && *name != 0;
+}
 
 }  // namespace
 
@@ -93,8 +95,8 @@ DWORD RasDeleteEntryW(LPCWSTR phonebook, LPCWSTR entryName) {
     return sim::Ras::Get().DeleteEntry(phonebook, entryName);
 }
 
-DWORD RasDialW(LPRASDIALEXTENSIONS, LPCWSTR phonebook, LPRASDIALPARAMSW params,
-               DWORD notifierType, LPVOID notifier, LPHRASCONN connection) {
+DWORD RasDialW(LPRASDIALEXTENSIONS, LPCWSTR phonebook, LPRASDIALPARAMSW params, DWORD notifierType,
+               LPVOID notifier, LPHRASCONN connection) {
     if (params == nullptr || connection == nullptr || *connection != nullptr)
         return ERROR_INVALID_PARAMETER;
     if (params->dwSize != sizeof(RASDIALPARAMSW) &&

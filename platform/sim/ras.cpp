@@ -39,13 +39,15 @@ void CopyField(WCHAR (&dst)[N], const std::wstring& src) {
 // ---- Scripts ----
 
 std::vector<RasStep> DialScript::DefaultSteps() {
-    return {{RASCS_OpenPort, 100},         {RASCS_PortOpened, 100},
-            {RASCS_ConnectDevice, 200},    {RASCS_DeviceConnected, 300},
+    return {{RASCS_OpenPort, 100},           {RASCS_PortOpened, 100},
+            {RASCS_ConnectDevice, 200},      {RASCS_DeviceConnected, 300},
             {RASCS_AllDevicesConnected, 50}, {RASCS_Authenticate, 100},
             {RASCS_Authenticated, 300}};
 }
 
-DialScript DialScript::Connect() { return DialScript(); }
+DialScript DialScript::Connect() {
+    return DialScript();
+}
 
 DialScript DialScript::Fail(DWORD notifyError, DWORD statusError) {
     DialScript s;
@@ -82,7 +84,9 @@ Ras& Ras::Of(Machine& machine) {
     return *ras;
 }
 
-Ras& Ras::Get() { return Of(machine()); }
+Ras& Ras::Get() {
+    return Of(machine());
+}
 
 Ras::Ras(Machine& machine) : machine_(machine) {
     machine_.devices().AddListener([this](const InterfaceEvent& e) {
@@ -95,7 +99,8 @@ void RegisterRasModule(Machine& machine) {
     ModuleDef def;
     def.name = L"rasapi32.dll";
     def.system = true;
-    def.exports["RasGetConnectionStatistics"] = reinterpret_cast<void*>(&RasGetConnectionStatistics);
+    def.exports["RasGetConnectionStatistics"] =
+        reinterpret_cast<void*>(&RasGetConnectionStatistics);
     machine.RegisterModule(def);
 }
 
@@ -176,8 +181,7 @@ void Ras::PurgeLocked() {
     std::uint64_t now = WaitCore::Get().Now();
     conns_.erase(std::remove_if(conns_.begin(), conns_.end(),
                                 [&](const std::shared_ptr<Conn>& c) {
-                                    return c->phase == Phase::TearingDown &&
-                                           now >= c->teardownEnd;
+                                    return c->phase == Phase::TearingDown && now >= c->teardownEnd;
                                 }),
                  conns_.end());
 }

@@ -44,7 +44,7 @@ struct DialScript {
     DWORD notifyError = 0;
     DWORD statusError = 0;
     DWORD syncError = 0;
-    bool syncHandle = false;   // FailSync: a handle is still returned (and must be hung up)
+    bool syncHandle = false;    // FailSync: a handle is still returned (and must be hung up)
     DWORD dialStatusError = 0;  // the status query's error while the dial is in progress
     // RasDialW returns this long after the dial began (its notifications may come first).
     DWORD returnDelayMs = 0;
@@ -145,7 +145,7 @@ private:
         std::uint64_t sentRate = 0, receivedRate = 0;
         bool counting = false;
         std::atomic<DWORD> threadId{0};
-        std::atomic<std::uint64_t> wake{0};    // bumped to interrupt the RAS thread's waits
+        std::atomic<std::uint64_t> wake{0};   // bumped to interrupt the RAS thread's waits
         std::atomic<bool> delivering{false};  // a notification is running
     };
 

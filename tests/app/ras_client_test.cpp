@@ -204,9 +204,9 @@ TEST_F(RasClientTest, DialRelaysEveryStateAndTheTimeStartsAtTheConnection) {
     ConnectionInfo info;
     ASSERT_TRUE(client_->GetStatistics(&info));
     // The machine starts at 2008-06-01 12:00:00; the connection came up at 1.3 s.
-    EXPECT_EQ((std::vector<int>{info.year, info.month, info.day, info.hour, info.minute,
-                                info.second}),
-              (std::vector<int>{2008, 6, 1, 12, 0, 1}));
+    EXPECT_EQ(
+        (std::vector<int>{info.year, info.month, info.day, info.hour, info.minute, info.second}),
+        (std::vector<int>{2008, 6, 1, 12, 0, 1}));
     EXPECT_EQ(info.duration, 3);
 }
 

@@ -159,10 +159,14 @@ TEST_F(RasTest, NotificationsArriveInOrderOnOneRasThreadAndStopAfterConnected) {
     Sleep(10000);
     auto notes = Notes();
     ASSERT_EQ(notes.size(), 8u);
-    const RASCONNSTATE want[] = {RASCS_OpenPort,        RASCS_PortOpened,
-                                 RASCS_ConnectDevice,   RASCS_DeviceConnected,
-                                 RASCS_AllDevicesConnected, RASCS_Authenticate,
-                                 RASCS_Authenticated,   RASCS_Connected};
+    const RASCONNSTATE want[] = {RASCS_OpenPort,
+                                 RASCS_PortOpened,
+                                 RASCS_ConnectDevice,
+                                 RASCS_DeviceConnected,
+                                 RASCS_AllDevicesConnected,
+                                 RASCS_Authenticate,
+                                 RASCS_Authenticated,
+                                 RASCS_Connected};
     for (std::size_t i = 0; i < notes.size(); ++i) {
         EXPECT_EQ(notes[i].state, want[i]) << i;
         EXPECT_EQ(notes[i].handle, h);
