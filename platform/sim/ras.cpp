@@ -128,6 +128,12 @@ void Ras::SetDefaultScript(const DialScript& script) {
     defaultScript_ = script;
 }
 
+void Ras::FailStatusQueries(DWORD error, int count) {
+    std::lock_guard<std::mutex> lk(mu_);
+    statusFailure_ = error;
+    statusFailures_ = count;
+}
+
 void Ras::SetHangUpTime(DWORD ms) {
     std::lock_guard<std::mutex> lk(mu_);
     hangUpMs_ = ms;
@@ -505,6 +511,10 @@ DWORD Ras::Status(HRASCONN handle, RASCONNSTATUSW* status) {
     std::lock_guard<std::mutex> lk(mu_);
     auto c = FindLocked(handle);
     if (!c) return ERROR_INVALID_HANDLE;
+    if (statusFailure_ != 0 && statusFailures_ != 0) {
+        if (statusFailures_ > 0) --statusFailures_;
+        return statusFailure_;
+    }
     switch (c->phase) {
         case Phase::TearingDown:
             status->rasconnstate = RASCS_Disconnected;

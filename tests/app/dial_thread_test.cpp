@@ -133,10 +133,10 @@ protected:
 
     DialProfile& Profile() { return CDialSettings::Instance().Profile(); }
     sim::Ras& Ras() { return sim::Ras::Get(); }
-    // Runs the dial until the thread ends.
+    // Runs the dial until the thread ends (within half an hour of the machine's time).
     void RunToEnd() {
         ASSERT_TRUE(connection_->Start());
-        ASSERT_EQ(connection_->Wait(INFINITE), WAIT_OBJECT_0);
+        ASSERT_EQ(connection_->Wait(30 * 60 * 1000), WAIT_OBJECT_0);
     }
     // Stops the dial once `kind` has been reported `count` times.
     void StopAfter(const std::string& kind, int count = 1) {
@@ -274,6 +274,22 @@ TEST_F(DialThreadTest, PendingStatusMasksTheNotificationsError) {
     EXPECT_TRUE(listener_.Of("error").empty());
     EXPECT_EQ(listener_.Flow(), (std::vector<std::string>{"disconnecting", "disconnected"}));
     EXPECT_EQ(Ras().DialCount(), 1);
+}
+
+TEST_F(DialThreadTest, FailedStatusQueryReportsItsOwnError) {
+    Ras().ScriptNextDial(sim::DialScript::Hang());
+    auto started = std::make_shared<int>(0);
+    listener_.On("state", [this, started] {
+        if (++*started == 1) Ras().FailStatusQueries(ERROR_HARDWARE_FAILURE, 1);
+    });
+    StopAfter("connected");
+    RunToEnd();
+    auto errors = listener_.Of("error");
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].text, L"The modem was disconnected because of a hardware failure.");
+    EXPECT_EQ(Ras().DialCount(), 2);  // redialled after the pause
+    EXPECT_EQ(listener_.Flow(), (std::vector<std::string>{"error", "disconnecting", "connected",
+                                                          "disconnecting", "disconnected"}));
 }
 
 // ---- Connected lines ----

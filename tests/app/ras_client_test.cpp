@@ -285,6 +285,14 @@ TEST_F(RasClientTest, StateQueryGivesTheStatusErrorAndTheDrop) {
     int error = 0;
     EXPECT_EQ(client_->GetConnectState(&error), RASCS_Disconnected);
     EXPECT_EQ(error, ERROR_PORT_DISCONNECTED);
+    // A query that fails gives its own code as the error.
+    Ras().FailStatusQueries(ERROR_INVALID_SIZE, 1);
+    error = 0;
+    EXPECT_EQ(client_->GetConnectState(&error), RASCS_Disconnected);
+    EXPECT_EQ(error, ERROR_INVALID_SIZE);
+    error = 5;
+    EXPECT_EQ(client_->GetConnectState(&error), RASCS_Disconnected);
+    EXPECT_EQ(error, ERROR_PORT_DISCONNECTED);
     EXPECT_EQ(client_->GetErrorText(ERROR_NO_ANSWER), L"There was no answer.");
     EXPECT_EQ(client_->GetErrorText(1), L"");
 }
