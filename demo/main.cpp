@@ -1,72 +1,42 @@
-// Demo: the road of a plugged-in modem on a simulated Windows XP machine, from disk mode to modem
-// mode.
+// The demo program. Without an argument it runs every part in order; with one, only that part:
+//   device   a plugged-in modem switched from disk mode to modem mode
+//   service  the disk monitor service switching the modem and starting App
+//   dial     App's dial thread dialling the simulated network
+//   road     a new user's road: install, service, dial, uninstall
 #include <cstdio>
-#include <string>
+#include <cstring>
 
-#include "platform/kernel.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/modem.h"
-#include "support/device_control.h"
-#include "support/device_enum.h"
-#include "support/platform_helpers.h"
-#include "support/scsi_switch.h"
+int RunDeviceDemo();
+int RunServiceDemo();
+int RunDialDemo();
+int RunInstallerDemo();
 
-namespace {
-
-void Say(const char* format, const std::wstring& value = L"") {
-    std::printf(format, sim::ToUtf8(value).c_str());
-    std::fflush(stdout);
-}
-
-double Seconds() { return GetTickCount() / 1000.0; }
-
-}  // namespace
-
-int main() {
-    sim::Config config = sim::Config::WindowsXP();
-    config.programFolder = L"C:\\Program Files\\Modem\\";
-    config.programName = L"Ulvane.exe";
-    config.clock = sim::ClockMode::Real;
-    config.clockSpeed = 4.0;  // the demo's machine runs four times faster than the wall clock
-    sim::Machine::Reset(config);
-
-    std::printf("Simulated Windows %u.%u, version code %d, %s\n", config.major, config.minor,
-                GetOsVersionCode(), Is64BitWindows() ? "64-bit" : "32-bit");
-    Say("Program folder: %s\n", GetModuleFolder());
-
-    auto modem = sim::SimModem::Plug();
-    Say("Plugged in the modem: %s\n", modem->UsbInstanceId());
-    std::printf("Device present in modem mode: %s\n", IsDevicePresent() ? "yes" : "no");
-
-    std::wstring cdrom;
-    if (!FindDeviceCdrom(cdrom)) {
-        std::printf("The modem's CD-ROM was not found.\n");
-        return 1;
-    }
-    Say("Found the modem's CD-ROM: %s\n", cdrom);
-
-    BYTE cdb[16] = {};
-    int length = 0;
-    BuildSwitchCdb(0, cdb, length);
-    std::printf("Mode-switch command: %02X %02X %02X (sent as 6 bytes)\n", cdb[0], cdb[1], cdb[2]);
-    if (!SendScsiCommand(cdrom, cdb, length)) {
-        std::printf("Sending the command failed.\n");
-        return 1;
-    }
-    std::printf("[%.1fs] Command sent; waiting for the modem...\n", Seconds());
-
-    DWORD start = GetTickCount();
-    while (!IsDevicePresent()) {
-        if (GetTickCount() - start > 120000) {
-            std::printf("The modem never came up.\n");
-            return 1;
+int main(int argc, char** argv) {
+    struct Part {
+        const char* name;
+        const char* title;
+        int (*run)();
+    } parts[] = {
+        {"device", "The modem's road from disk mode to modem mode", RunDeviceDemo},
+        {"service", "The disk monitor service", RunServiceDemo},
+        {"dial", "A dial", RunDialDemo},
+        {"road", "A new user's road: install, service, dial, uninstall", RunInstallerDemo},
+    };
+    const char* only = argc > 1 ? argv[1] : nullptr;
+    bool any = false;
+    for (const Part& part : parts) {
+        if (only && std::strcmp(only, part.name) != 0) continue;
+        any = true;
+        std::printf("\n=== %s ===\n", part.title);
+        std::fflush(stdout);
+        if (int rc = part.run(); rc != 0) {
+            std::printf("The demo part \"%s\" failed (%d).\n", part.name, rc);
+            return rc;
         }
-        Sleep(500);
     }
-    std::printf("[%.1fs] The modem is up in modem mode.\n", Seconds());
-    std::wstring modemPath;
-    if (FindDeviceModem(modemPath)) Say("Modem interface: %s\n", modemPath);
-    std::wstring again;
-    std::printf("CD-ROM still there: %s\n", FindDeviceCdrom(again) ? "yes" : "no");
+    if (!any) {
+        std::printf("usage: modem_demo [device|service|dial|road]\n");
+        return 2;
+    }
     return 0;
 }
