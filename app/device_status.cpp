@@ -9,6 +9,7 @@
 #include "platform/setupapi.h"
 #include "support/device_control.h"
 #include "support/device_enum.h"
+#include "support/auto_lock.h"
 #include "support/platform_helpers.h"
 #include "support/scsi_switch.h"
 #include "textfiles/ini_file.h"
@@ -158,17 +159,6 @@ bool CallTovrick(const char* entryPoint) {
     return entry() != 0;
 }
 
-class CLock {
-public:
-    explicit CLock(CRITICAL_SECTION& cs) : m_cs(cs) { EnterCriticalSection(&m_cs); }
-    ~CLock() { LeaveCriticalSection(&m_cs); }
-    CLock(const CLock&) = delete;
-    CLock& operator=(const CLock&) = delete;
-
-private:
-    CRITICAL_SECTION& m_cs;
-};
-
 }  // namespace
 
 // ---- .inf model list ----
@@ -296,7 +286,7 @@ CHardware::~CHardware() {
 }
 
 DeviceItem CHardware::Copy(const DeviceItem& item) {
-    CLock lock(m_lock);
+    CAutoLock lock(m_lock);
     return item;
 }
 
@@ -311,7 +301,7 @@ void CHardware::EnumerateModem() {
             break;
         }
     }
-    CLock lock(m_lock);
+    CAutoLock lock(m_lock);
     m_modem = found;
 }
 
@@ -328,7 +318,7 @@ void CHardware::EnumeratePorts() {
         if (id.find(fff6 ? L"mi_02" : L"mi_01") != std::wstring::npos) portA = item;
         if (id.find(fff6 ? L"mi_03" : L"mi_02") != std::wstring::npos) portB = item;
     }
-    CLock lock(m_lock);
+    CAutoLock lock(m_lock);
     m_portA = portA;
     m_portB = portB;
 }

@@ -18,7 +18,9 @@ void Say(const char* format, const std::wstring& value = L"") {
     std::fflush(stdout);
 }
 
-double Seconds() { return GetTickCount() / 1000.0; }
+double Seconds() {
+    return GetTickCount() / 1000.0;
+}
 
 }  // namespace
 

@@ -17,9 +17,13 @@
 
 namespace {
 
-std::string Utf8(const std::wstring& s) { return sim::ToUtf8(s); }
+std::string Utf8(const std::wstring& s) {
+    return sim::ToUtf8(s);
+}
 
-double Seconds() { return GetTickCount() / 1000.0; }
+double Seconds() {
+    return GetTickCount() / 1000.0;
+}
 
 int RunUlvane(const std::wstring& program, const std::wstring& option) {
     std::vector<std::wstring> items = {program, option};
@@ -31,11 +35,16 @@ int RunUlvane(const std::wstring& program, const std::wstring& option) {
 
 const char* StateName(DWORD state) {
     switch (state) {
-        case SERVICE_STOPPED: return "stopped";
-        case SERVICE_START_PENDING: return "start pending";
-        case SERVICE_STOP_PENDING: return "stop pending";
-        case SERVICE_RUNNING: return "running";
-        default: return "other";
+        case SERVICE_STOPPED:
+            return "stopped";
+        case SERVICE_START_PENDING:
+            return "start pending";
+        case SERVICE_STOP_PENDING:
+            return "stop pending";
+        case SERVICE_RUNNING:
+            return "running";
+        default:
+            return "other";
     }
 }
 
@@ -58,9 +67,8 @@ int RunServiceDemo() {
     m.WriteFile(folder + L"App.exe", "MZ");
     harlune::Install(folder);
     m.registry().CreateKey(std::wstring(L"HKLM\\") + kUninstallKey);
-    m.processes().RegisterProgram(L"Ulvane.exe", [](const sim::ProcessRun& run) {
-        return sim::RunMain(run, &UlvaneMain);
-    });
+    m.processes().RegisterProgram(
+        L"Ulvane.exe", [](const sim::ProcessRun& run) { return sim::RunMain(run, &UlvaneMain); });
     m.processes().SetOwnUser(L"SYSTEM");
     m.processes().AddProcess(L"C:\\WINDOWS\\EXPLORER.EXE", config.userName);
     std::printf("User \"%s\" is logged on (EXPLORER.EXE runs).\n", Utf8(config.userName).c_str());
@@ -87,12 +95,14 @@ int RunServiceDemo() {
     if (!requests.empty()) {
         std::printf("The service sent the mode-switch command:");
         for (BYTE b : requests[0].cdb) std::printf(" %02X", b);
-        std::printf("; the modem is %s.\n", modem->InModemMode() ? "up in modem mode" : "switching");
+        std::printf("; the modem is %s.\n",
+                    modem->InModemMode() ? "up in modem mode" : "switching");
     }
     auto app = m.processes().WithImage(L"App.exe")[0];
     std::printf("[%.1fs] The service started App: %s\n", Seconds(), Utf8(app.commandLine).c_str());
-    std::printf("        as \"%s\" on desktop \"%s\", shown (%u), process %u in the process table.\n",
-                Utf8(app.user).c_str(), Utf8(app.desktop).c_str(), app.showWindow, app.pid);
+    std::printf(
+        "        as \"%s\" on desktop \"%s\", shown (%u), process %u in the process table.\n",
+        Utf8(app.user).c_str(), Utf8(app.desktop).c_str(), app.showWindow, app.pid);
 
     RunUlvane(program, L"-u");
     std::printf("[%.1fs] \"Ulvane.exe -u\": the service is %s.\n", Seconds(),

@@ -27,7 +27,8 @@ std::wstring FormatOne(const std::string& spec, T value) {
     char small[128];
     int n = std::snprintf(small, sizeof small, spec.c_str(), value);
     if (n < 0) return std::wstring();
-    if (static_cast<size_t>(n) < sizeof small) return Widen(std::string(small, static_cast<size_t>(n)));
+    if (static_cast<size_t>(n) < sizeof small)
+        return Widen(std::string(small, static_cast<size_t>(n)));
     std::string big(static_cast<size_t>(n), '\0');
     std::snprintf(big.data(), big.size() + 1, spec.c_str(), value);
     return Widen(big);
@@ -141,9 +142,9 @@ std::wstring FormatV(const wchar_t* f, va_list args) {
                 char c = static_cast<char>(conv);
                 bool isSigned = conv == L'd' || conv == L'i';
                 if (size == 2) {
-                    out += FormatOne(spec + "ll" + c,
-                                     isSigned ? va_arg(ap, long long)
-                                              : static_cast<long long>(va_arg(ap, unsigned long long)));
+                    out += FormatOne(spec + "ll" + c, isSigned ? va_arg(ap, long long)
+                                                               : static_cast<long long>(va_arg(
+                                                                     ap, unsigned long long)));
                 } else if (size == 3) {
                     out += FormatOne(spec + "z" + c, va_arg(ap, size_t));
                 } else if (size == 1) {
@@ -152,8 +153,10 @@ std::wstring FormatV(const wchar_t* f, va_list args) {
                     out += FormatOne(spec + c, v);
                 } else {
                     int v = va_arg(ap, int);
-                    if (size == -1) v = isSigned ? static_cast<short>(v) : static_cast<unsigned short>(v);
-                    if (size == -2) v = isSigned ? static_cast<signed char>(v) : static_cast<unsigned char>(v);
+                    if (size == -1)
+                        v = isSigned ? static_cast<short>(v) : static_cast<unsigned short>(v);
+                    if (size == -2)
+                        v = isSigned ? static_cast<signed char>(v) : static_cast<unsigned char>(v);
                     out += FormatOne(spec + c, v);
                 }
                 break;
@@ -195,7 +198,8 @@ std::wstring FormatV(const wchar_t* f, va_list args) {
                     const wchar_t* p = va_arg(ap, const wchar_t*);
                     s = p ? p : L"(null)";
                 }
-                if (precision >= 0 && static_cast<size_t>(precision) < s.size()) s.resize(precision);
+                if (precision >= 0 && static_cast<size_t>(precision) < s.size())
+                    s.resize(precision);
                 Pad(out, s, width, left, L' ');
                 break;
             }
@@ -219,7 +223,9 @@ std::wstring Format(const wchar_t* format, ...) {
     return s;
 }
 
-void WriteConsoleText(const std::wstring& text) { sim::machine().AppendConsole(text); }
+void WriteConsoleText(const std::wstring& text) {
+    sim::machine().AppendConsole(text);
+}
 
 int wprintf(const wchar_t* format, ...) {
     va_list ap;

@@ -81,7 +81,8 @@ HANDLE OpenDevice(const std::wstring& path) {
         return Fail(INVALID_HANDLE_VALUE, ERROR_FILE_NOT_FOUND);
     if (DWORD e = sim::machine().TakeOpenFailure(path)) return Fail(INVALID_HANDLE_VALUE, e);
     if (node.spec.model)
-        if (DWORD e = node.spec.model->Open(node.spec.instanceId)) return Fail(INVALID_HANDLE_VALUE, e);
+        if (DWORD e = node.spec.model->Open(node.spec.instanceId))
+            return Fail(INVALID_HANDLE_VALUE, e);
     auto obj = std::make_shared<DeviceFileObj>();
     obj->instanceId = node.spec.instanceId;
     obj->model = node.spec.model;
@@ -89,7 +90,9 @@ HANDLE OpenDevice(const std::wstring& path) {
     return sim::HandleTable::Get().Add(obj);
 }
 
-std::wstring Lower(const std::wstring& s) { return sim::Lower(s); }
+std::wstring Lower(const std::wstring& s) {
+    return sim::Lower(s);
+}
 
 bool WildMatch(const std::wstring& pat, const std::wstring& name) {
     std::size_t p = 0, n = 0, star = std::wstring::npos, mark = 0;
@@ -129,7 +132,8 @@ void FillFind(WIN32_FIND_DATAW* d, const fs::directory_entry& e) {
 
 HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES,
                    DWORD disposition, DWORD flagsAndAttributes, HANDLE) {
-    if (fileName == nullptr || *fileName == 0) return Fail(INVALID_HANDLE_VALUE, ERROR_PATH_NOT_FOUND);
+    if (fileName == nullptr || *fileName == 0)
+        return Fail(INVALID_HANDLE_VALUE, ERROR_PATH_NOT_FOUND);
     std::wstring path = fileName;
     if (!sim::SerialPortNameOfPath(path).empty())
         return sim::OpenSerialPort(path, flagsAndAttributes);
@@ -138,29 +142,39 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_A
     if (DWORD e = m.TakeOpenFailure(path)) return Fail(INVALID_HANDLE_VALUE, e);
     fs::path host = m.HostPath(path);
     std::error_code ec;
-    if (!fs::is_directory(host.parent_path(), ec)) return Fail(INVALID_HANDLE_VALUE, ERROR_PATH_NOT_FOUND);
+    if (!fs::is_directory(host.parent_path(), ec))
+        return Fail(INVALID_HANDLE_VALUE, ERROR_PATH_NOT_FOUND);
     if (fs::is_directory(host, ec)) return Fail(INVALID_HANDLE_VALUE, ERROR_ACCESS_DENIED);
     bool exists = fs::exists(host, ec);
     int flags = O_CLOEXEC;
-    if ((access & GENERIC_READ) && (access & GENERIC_WRITE)) flags |= O_RDWR;
-    else if (access & GENERIC_WRITE) flags |= O_WRONLY;
-    else flags |= O_RDONLY;
+    if ((access & GENERIC_READ) && (access & GENERIC_WRITE))
+        flags |= O_RDWR;
+    else if (access & GENERIC_WRITE)
+        flags |= O_WRONLY;
+    else
+        flags |= O_RDONLY;
     switch (disposition) {
         case CREATE_NEW:
             if (exists) return Fail(INVALID_HANDLE_VALUE, ERROR_FILE_EXISTS);
             flags |= O_CREAT;
             break;
-        case CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; break;
+        case CREATE_ALWAYS:
+            flags |= O_CREAT | O_TRUNC;
+            break;
         case OPEN_EXISTING:
             if (!exists) return Fail(INVALID_HANDLE_VALUE, ERROR_FILE_NOT_FOUND);
             break;
-        case OPEN_ALWAYS: flags |= O_CREAT; break;
+        case OPEN_ALWAYS:
+            flags |= O_CREAT;
+            break;
         case TRUNCATE_EXISTING:
             if (!exists) return Fail(INVALID_HANDLE_VALUE, ERROR_FILE_NOT_FOUND);
-            if (!(access & GENERIC_WRITE)) return Fail(INVALID_HANDLE_VALUE, ERROR_INVALID_PARAMETER);
+            if (!(access & GENERIC_WRITE))
+                return Fail(INVALID_HANDLE_VALUE, ERROR_INVALID_PARAMETER);
             flags |= O_TRUNC;
             break;
-        default: return Fail(INVALID_HANDLE_VALUE, ERROR_INVALID_PARAMETER);
+        default:
+            return Fail(INVALID_HANDLE_VALUE, ERROR_INVALID_PARAMETER);
     }
     std::string hostPath = host.string();
     std::lock_guard<std::mutex> openLock(g_openMu);

@@ -9,7 +9,9 @@ namespace {
 HANDLE const kProcessHeap = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(0x00150000u));
 }  // namespace
 
-HANDLE GetProcessHeap() { return kProcessHeap; }
+HANDLE GetProcessHeap() {
+    return kProcessHeap;
+}
 
 LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes) {
     if (heap != kProcessHeap) return nullptr;

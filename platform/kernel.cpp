@@ -126,8 +126,12 @@ void NativeSystemInfo(LPSYSTEM_INFO info);
 
 }  // namespace
 
-DWORD GetLastError() { return t_lastError; }
-void SetLastError(DWORD error) { t_lastError = error; }
+DWORD GetLastError() {
+    return t_lastError;
+}
+void SetLastError(DWORD error) {
+    t_lastError = error;
+}
 
 BOOL CloseHandle(HANDLE handle) {
     if (!sim::HandleTable::Get().Close(handle)) return Fail(FALSE, ERROR_INVALID_HANDLE);
@@ -136,8 +140,12 @@ BOOL CloseHandle(HANDLE handle) {
 
 // ---- Time ----
 
-DWORD GetTickCount() { return static_cast<DWORD>(WaitCore::Get().Now()); }
-ULONGLONG GetTickCount64() { return WaitCore::Get().Now(); }
+DWORD GetTickCount() {
+    return static_cast<DWORD>(WaitCore::Get().Now());
+}
+ULONGLONG GetTickCount64() {
+    return WaitCore::Get().Now();
+}
 
 void Sleep(DWORD milliseconds) {
     auto& core = WaitCore::Get();
@@ -233,11 +241,14 @@ static BOOL SetEventState(HANDLE event, bool state) {
     return TRUE;
 }
 
-BOOL SetEvent(HANDLE event) { return SetEventState(event, true); }
-BOOL ResetEvent(HANDLE event) { return SetEventState(event, false); }
+BOOL SetEvent(HANDLE event) {
+    return SetEventState(event, true);
+}
+BOOL ResetEvent(HANDLE event) {
+    return SetEventState(event, false);
+}
 
-HANDLE CreateSemaphoreW(LPSECURITY_ATTRIBUTES, LONG initialCount, LONG maximumCount,
-                        LPCWSTR name) {
+HANDLE CreateSemaphoreW(LPSECURITY_ATTRIBUTES, LONG initialCount, LONG maximumCount, LPCWSTR name) {
     if (maximumCount <= 0 || initialCount < 0 || initialCount > maximumCount)
         return Fail<HANDLE>(nullptr, ERROR_INVALID_PARAMETER);
     return CreateNamed<SemaphoreObj>(
@@ -283,7 +294,9 @@ BOOL ReleaseMutex(HANDLE mutex) {
 
 // ---- Critical sections ----
 
-void InitializeCriticalSection(LPCRITICAL_SECTION cs) { cs->impl = new CritSec(); }
+void InitializeCriticalSection(LPCRITICAL_SECTION cs) {
+    cs->impl = new CritSec();
+}
 
 void DeleteCriticalSection(LPCRITICAL_SECTION cs) {
     delete static_cast<CritSec*>(cs->impl);
@@ -387,7 +400,9 @@ BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode) {
     return TRUE;
 }
 
-HANDLE GetCurrentProcess() { return INVALID_HANDLE_VALUE; }  // the pseudo handle (-1)
+HANDLE GetCurrentProcess() {
+    return INVALID_HANDLE_VALUE;
+}  // the pseudo handle (-1)
 
 namespace {
 thread_local int t_ownPriority = THREAD_PRIORITY_NORMAL;  // the calling thread, by pseudo handle
@@ -399,7 +414,9 @@ bool ValidPriority(int priority) {
 }
 }  // namespace
 
-HANDLE GetCurrentThread() { return kCurrentThreadPseudo; }
+HANDLE GetCurrentThread() {
+    return kCurrentThreadPseudo;
+}
 
 BOOL SetThreadPriority(HANDLE thread, int priority) {
     if (!ValidPriority(priority)) return Fail(FALSE, ERROR_INVALID_PARAMETER);
@@ -427,7 +444,9 @@ LPWSTR GetCommandLineW() {
     line = L"\"" + sim::machine().ProgramPath() + L"\"";
     return line.data();
 }
-DWORD GetCurrentProcessId() { return 0x4D0; }
+DWORD GetCurrentProcessId() {
+    return 0x4D0;
+}
 
 // ---- Modules ----
 
@@ -458,7 +477,8 @@ void RegisterSystemModules(Machine& m) {
     kernel32.exports["GetSystemInfo"] = reinterpret_cast<void*>(&GetSystemInfo);
     const Config& c = m.config();
     bool xpOrLater = c.platformId == 2 && (c.major > 5 || (c.major == 5 && c.minor >= 1));
-    if (xpOrLater) kernel32.exports["GetNativeSystemInfo"] = reinterpret_cast<void*>(&NativeSystemInfo);
+    if (xpOrLater)
+        kernel32.exports["GetNativeSystemInfo"] = reinterpret_cast<void*>(&NativeSystemInfo);
     m.RegisterModule(kernel32);
 }
 }  // namespace sim
@@ -490,7 +510,8 @@ HMODULE GetModuleHandleW(LPCWSTR moduleName) {
 }
 
 HMODULE LoadLibraryW(LPCWSTR fileName) {
-    if (fileName == nullptr || *fileName == 0) return Fail<HMODULE>(nullptr, ERROR_INVALID_PARAMETER);
+    if (fileName == nullptr || *fileName == 0)
+        return Fail<HMODULE>(nullptr, ERROR_INVALID_PARAMETER);
     std::wstring requested = fileName;
     std::wstring name = FileNamePart(requested);
     auto& m = sim::machine();
@@ -584,7 +605,7 @@ BOOL LookupPrivilegeValueW(LPCWSTR systemName, LPCWSTR name, LUID* luid) {
     static const struct {
         const wchar_t* name;
         DWORD value;
-    } known[] = {{L"SeTcbPrivilege", 7},         {L"SeLoadDriverPrivilege", 10},
+    } known[] = {{L"SeTcbPrivilege", 7},          {L"SeLoadDriverPrivilege", 10},
                  {L"SeBackupPrivilege", 17},      {L"SeRestorePrivilege", 18},
                  {L"SeShutdownPrivilege", 19},    {L"SeDebugPrivilege", 20},
                  {L"SeChangeNotifyPrivilege", 23}};
@@ -608,8 +629,9 @@ BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newS
     bool all = true;
     for (DWORD i = 0; i < newState->PrivilegeCount; ++i) {
         const LUID& l = newState->Privileges[i].Luid;
-        bool held = l.HighPart == 0 && (l.LowPart == 23 || l.LowPart == 19 ||
-                                        (l.LowPart == 20 && sim::machine().config().hasDebugPrivilege));
+        bool held =
+            l.HighPart == 0 && (l.LowPart == 23 || l.LowPart == 19 ||
+                                (l.LowPart == 20 && sim::machine().config().hasDebugPrivilege));
         all = all && held;
     }
     // Success with ERROR_NOT_ALL_ASSIGNED when the token lacks one of the privileges.

@@ -169,8 +169,8 @@ HLOCAL LocalFree(HLOCAL memory);
 // ERROR_MR_MID_NOT_FOUND. With FORMAT_MESSAGE_ALLOCATE_BUFFER, buffer is really an LPWSTR* that
 // receives text allocated with LocalAlloc (free it with LocalFree), and size is the least number
 // of characters to allocate. Returns the number of characters without the terminator, or 0.
-DWORD FormatMessageW(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId,
-                     LPWSTR buffer, DWORD size, void* arguments);
+DWORD FormatMessageW(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPWSTR buffer,
+                     DWORD size, void* arguments);
 
 // ---- Tokens and privileges ----
 #define TOKEN_ADJUST_PRIVILEGES 0x0020u

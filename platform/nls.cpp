@@ -16,12 +16,18 @@
 
 using sim::Fail;
 
-UINT GetACP() { return sim::machine().config().ansiCodePage; }
+UINT GetACP() {
+    return sim::machine().config().ansiCodePage;
+}
 
-LANGID GetUserDefaultUILanguage() { return sim::machine().config().uiLanguage; }
+LANGID GetUserDefaultUILanguage() {
+    return sim::machine().config().uiLanguage;
+}
 
 namespace {
-UINT Resolve(UINT cp) { return cp == CP_ACP || cp == CP_OEMCP ? GetACP() : cp; }
+UINT Resolve(UINT cp) {
+    return cp == CP_ACP || cp == CP_OEMCP ? GetACP() : cp;
+}
 }  // namespace
 
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR out,
@@ -64,7 +70,9 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR text, int length, LP
     return need;
 }
 
-BOOL IsDBCSLeadByte(BYTE byte) { return sim::IsLeadByte(GetACP(), byte) ? TRUE : FALSE; }
+BOOL IsDBCSLeadByte(BYTE byte) {
+    return sim::IsLeadByte(GetACP(), byte) ? TRUE : FALSE;
+}
 
 LPSTR CharNextA(LPCSTR current) {
     if (current == nullptr) return nullptr;
@@ -85,8 +93,7 @@ wchar_t Fold(wchar_t c) {
 
 }  // namespace
 
-int CompareStringA(LCID locale, DWORD flags, LPCSTR text1, int length1, LPCSTR text2,
-                   int length2) {
+int CompareStringA(LCID locale, DWORD flags, LPCSTR text1, int length1, LPCSTR text2, int length2) {
     if (text1 == nullptr || text2 == nullptr || length1 < -1 || length2 < -1)
         return Fail(0, ERROR_INVALID_PARAMETER);
     if ((flags & ~NORM_IGNORECASE) != 0) return Fail(0, ERROR_INVALID_FLAGS);

@@ -40,5 +40,4 @@ LPSTR CharNextA(LPCSTR current);
 // Returns CSTR_LESS_THAN, CSTR_EQUAL or CSTR_GREATER_THAN, 0 on failure (last error set).
 // The linguistic sort is modelled simply: letters compare without regard to case first, then a
 // lower-case letter sorts before its capital; otherwise characters compare by code point.
-int CompareStringA(LCID locale, DWORD flags, LPCSTR text1, int length1, LPCSTR text2,
-                   int length2);
+int CompareStringA(LCID locale, DWORD flags, LPCSTR text1, int length1, LPCSTR text2, int length2);

@@ -13,7 +13,9 @@ using sim::Fail;
 
 namespace {
 
-sim::ProcessTable& Table() { return sim::machine().processes(); }
+sim::ProcessTable& Table() {
+    return sim::machine().processes();
+}
 
 struct SnapshotObj : sim::KObject {
     std::vector<sim::ProcessRecord> processes;
@@ -39,7 +41,8 @@ BOOL Start(const std::wstring& user, LPCWSTR applicationName, LPWSTR commandLine
     l.parentPid = GetCurrentProcessId();
     DWORD pid = Table().Start(l);
     auto& handles = sim::HandleTable::Get();
-    info->hProcess = handles.Add(std::make_shared<sim::ProcessObj>(&Table(), pid, PROCESS_ALL_ACCESS));
+    info->hProcess =
+        handles.Add(std::make_shared<sim::ProcessObj>(&Table(), pid, PROCESS_ALL_ACCESS));
     info->hThread = handles.Add(std::make_shared<sim::ProcessObj>(&Table(), pid, 0, true));
     info->dwProcessId = pid;
     info->dwThreadId = pid + 1;
@@ -85,7 +88,8 @@ HANDLE OpenProcess(DWORD access, BOOL, DWORD processId) {
     if (processId == 0 || !Table().Running(processId))
         return Fail<HANDLE>(nullptr, ERROR_INVALID_PARAMETER);
     SetLastError(ERROR_SUCCESS);
-    return sim::HandleTable::Get().Add(std::make_shared<sim::ProcessObj>(&Table(), processId, access));
+    return sim::HandleTable::Get().Add(
+        std::make_shared<sim::ProcessObj>(&Table(), processId, access));
 }
 
 BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode) {
@@ -98,7 +102,8 @@ BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode) {
 }
 
 HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD) {
-    if (!(flags & TH32CS_SNAPPROCESS)) return Fail<HANDLE>(INVALID_HANDLE_VALUE, ERROR_NOT_SUPPORTED);
+    if (!(flags & TH32CS_SNAPPROCESS))
+        return Fail<HANDLE>(INVALID_HANDLE_VALUE, ERROR_NOT_SUPPORTED);
     auto s = std::make_shared<SnapshotObj>();
     s->processes = Table().Running();
     SetLastError(ERROR_SUCCESS);

@@ -63,8 +63,7 @@ using LPPROCESS_INFORMATION = PROCESS_INFORMATION*;
 BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine,
                     LPSECURITY_ATTRIBUTES processAttributes, LPSECURITY_ATTRIBUTES threadAttributes,
                     BOOL inheritHandles, DWORD creationFlags, LPVOID environment,
-                    LPCWSTR currentDirectory, LPSTARTUPINFOW startup,
-                    LPPROCESS_INFORMATION info);
+                    LPCWSTR currentDirectory, LPSTARTUPINFOW startup, LPPROCESS_INFORMATION info);
 // The same in the security context of the token's user.
 BOOL CreateProcessAsUserW(HANDLE token, LPCWSTR applicationName, LPWSTR commandLine,
                           LPSECURITY_ATTRIBUTES processAttributes,

@@ -20,11 +20,16 @@ struct KeyObj : sim::KObject {
 
 const wchar_t* PredefinedName(HKEY key) {
     switch (reinterpret_cast<ULONG_PTR>(key)) {
-        case 0x80000000u: return L"HKEY_CLASSES_ROOT";
-        case 0x80000001u: return L"HKEY_CURRENT_USER";
-        case 0x80000002u: return L"HKEY_LOCAL_MACHINE";
-        case 0x80000003u: return L"HKEY_USERS";
-        default: return nullptr;
+        case 0x80000000u:
+            return L"HKEY_CLASSES_ROOT";
+        case 0x80000001u:
+            return L"HKEY_CURRENT_USER";
+        case 0x80000002u:
+            return L"HKEY_LOCAL_MACHINE";
+        case 0x80000003u:
+            return L"HKEY_USERS";
+        default:
+            return nullptr;
     }
 }
 

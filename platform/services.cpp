@@ -24,7 +24,9 @@ struct ScServiceObj : sim::KObject {
     ScServiceObj(std::wstring n, DWORD a) : name(std::move(n)), access(a) {}
 };
 
-sim::ServiceManager& Scm() { return sim::machine().services(); }
+sim::ServiceManager& Scm() {
+    return sim::machine().services();
+}
 
 std::shared_ptr<ScServiceObj> Service(SC_HANDLE h) {
     return sim::HandleTable::Get().FindAs<ScServiceObj>(reinterpret_cast<HANDLE>(h));
@@ -80,13 +82,14 @@ SC_HANDLE OpenSCManagerW(LPCWSTR machineName, LPCWSTR databaseName, DWORD access
     return reinterpret_cast<SC_HANDLE>(h);
 }
 
-SC_HANDLE CreateServiceW(SC_HANDLE manager, LPCWSTR serviceName, LPCWSTR displayName,
-                         DWORD access, DWORD serviceType, DWORD startType, DWORD errorControl,
+SC_HANDLE CreateServiceW(SC_HANDLE manager, LPCWSTR serviceName, LPCWSTR displayName, DWORD access,
+                         DWORD serviceType, DWORD startType, DWORD errorControl,
                          LPCWSTR binaryPathName, LPCWSTR, LPDWORD tagId, LPCWSTR dependencies,
                          LPCWSTR serviceStartName, LPCWSTR) {
     auto m = Manager(manager);
     if (!m) return Fail<SC_HANDLE>(nullptr, ERROR_INVALID_HANDLE);
-    if (!(m->access & SC_MANAGER_CREATE_SERVICE)) return Fail<SC_HANDLE>(nullptr, ERROR_ACCESS_DENIED);
+    if (!(m->access & SC_MANAGER_CREATE_SERVICE))
+        return Fail<SC_HANDLE>(nullptr, ERROR_ACCESS_DENIED);
     if (serviceName == nullptr || binaryPathName == nullptr || tagId != nullptr)
         return Fail<SC_HANDLE>(nullptr, ERROR_INVALID_PARAMETER);
     if ((serviceType & SERVICE_INTERACTIVE_PROCESS) && serviceStartName != nullptr &&
@@ -171,17 +174,16 @@ BOOL QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS out) {
     return TRUE;
 }
 
-BOOL ChangeServiceConfigW(SC_HANDLE service, DWORD serviceType, DWORD startType,
-                          DWORD errorControl, LPCWSTR binaryPathName, LPCWSTR, LPDWORD tagId,
-                          LPCWSTR dependencies, LPCWSTR, LPCWSTR, LPCWSTR displayName) {
+BOOL ChangeServiceConfigW(SC_HANDLE service, DWORD serviceType, DWORD startType, DWORD errorControl,
+                          LPCWSTR binaryPathName, LPCWSTR, LPDWORD tagId, LPCWSTR dependencies,
+                          LPCWSTR, LPCWSTR, LPCWSTR displayName) {
     auto s = Service(service);
     if (!s) return Fail(FALSE, ERROR_INVALID_HANDLE);
     if (!(s->access & SERVICE_CHANGE_CONFIG)) return Fail(FALSE, ERROR_ACCESS_DENIED);
     if (tagId != nullptr) return Fail(FALSE, ERROR_INVALID_PARAMETER);
     std::vector<std::wstring> deps = MultiString(dependencies);
-    if (DWORD e = Scm().ChangeConfig(s->name, serviceType, startType, errorControl,
-                                     binaryPathName, displayName,
-                                     dependencies ? &deps : nullptr))
+    if (DWORD e = Scm().ChangeConfig(s->name, serviceType, startType, errorControl, binaryPathName,
+                                     displayName, dependencies ? &deps : nullptr))
         return Fail(FALSE, e);
     SetLastError(ERROR_SUCCESS);
     return TRUE;
@@ -193,10 +195,16 @@ BOOL ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status) {
     if (status == nullptr) return Fail(FALSE, ERROR_INVALID_PARAMETER);
     DWORD need = 0;
     switch (control) {
-        case SERVICE_CONTROL_STOP: need = SERVICE_STOP; break;
+        case SERVICE_CONTROL_STOP:
+            need = SERVICE_STOP;
+            break;
         case SERVICE_CONTROL_PAUSE:
-        case SERVICE_CONTROL_CONTINUE: need = SERVICE_PAUSE_CONTINUE; break;
-        case SERVICE_CONTROL_INTERROGATE: need = SERVICE_INTERROGATE; break;
+        case SERVICE_CONTROL_CONTINUE:
+            need = SERVICE_PAUSE_CONTINUE;
+            break;
+        case SERVICE_CONTROL_INTERROGATE:
+            need = SERVICE_INTERROGATE;
+            break;
         default:
             // Shutdown and device events come from the system only.
             if (control < 128 || control > 255) return Fail(FALSE, ERROR_INVALID_PARAMETER);
@@ -209,9 +217,8 @@ BOOL ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status) {
     return TRUE;
 }
 
-BOOL EnumDependentServicesW(SC_HANDLE service, DWORD serviceState,
-                            LPENUM_SERVICE_STATUSW services, DWORD bufferSize, LPDWORD needed,
-                            LPDWORD returned) {
+BOOL EnumDependentServicesW(SC_HANDLE service, DWORD serviceState, LPENUM_SERVICE_STATUSW services,
+                            DWORD bufferSize, LPDWORD needed, LPDWORD returned) {
     auto s = Service(service);
     if (!s) return Fail(FALSE, ERROR_INVALID_HANDLE);
     if (!(s->access & SERVICE_ENUMERATE_DEPENDENTS)) return Fail(FALSE, ERROR_ACCESS_DENIED);
@@ -279,8 +286,7 @@ BOOL StartServiceCtrlDispatcherW(const SERVICE_TABLE_ENTRYW* table) {
 }
 
 SERVICE_STATUS_HANDLE RegisterServiceCtrlHandlerExW(LPCWSTR serviceName,
-                                                    LPHANDLER_FUNCTION_EX handler,
-                                                    LPVOID context) {
+                                                    LPHANDLER_FUNCTION_EX handler, LPVOID context) {
     if (serviceName == nullptr) return Fail<SERVICE_STATUS_HANDLE>(nullptr, ERROR_INVALID_NAME);
     DWORD error = 0;
     SERVICE_STATUS_HANDLE h = Scm().RegisterHandler(serviceName, handler, context, &error);

@@ -138,8 +138,8 @@ SC_HANDLE OpenSCManagerW(LPCWSTR machineName, LPCWSTR databaseName, DWORD access
 // dependencies: a list of names, each ended by a terminator, the list by a second one.
 // The binary path is kept as given: a path with blanks must be quoted, or the machine resolves it
 // by the platform's rules for unquoted command lines.
-SC_HANDLE CreateServiceW(SC_HANDLE manager, LPCWSTR serviceName, LPCWSTR displayName,
-                         DWORD access, DWORD serviceType, DWORD startType, DWORD errorControl,
+SC_HANDLE CreateServiceW(SC_HANDLE manager, LPCWSTR serviceName, LPCWSTR displayName, DWORD access,
+                         DWORD serviceType, DWORD startType, DWORD errorControl,
                          LPCWSTR binaryPathName, LPCWSTR loadOrderGroup, LPDWORD tagId,
                          LPCWSTR dependencies, LPCWSTR serviceStartName, LPCWSTR password);
 SC_HANDLE OpenServiceW(SC_HANDLE manager, LPCWSTR serviceName, DWORD access);
@@ -150,25 +150,23 @@ BOOL StartServiceW(SC_HANDLE service, DWORD argc, LPCWSTR* argv);
 BOOL QueryServiceStatusEx(SC_HANDLE service, SC_STATUS_TYPE level, LPBYTE buffer, DWORD size,
                           LPDWORD needed);
 BOOL QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status);
-BOOL ChangeServiceConfigW(SC_HANDLE service, DWORD serviceType, DWORD startType,
-                          DWORD errorControl, LPCWSTR binaryPathName, LPCWSTR loadOrderGroup,
-                          LPDWORD tagId, LPCWSTR dependencies, LPCWSTR serviceStartName,
-                          LPCWSTR password, LPCWSTR displayName);
+BOOL ChangeServiceConfigW(SC_HANDLE service, DWORD serviceType, DWORD startType, DWORD errorControl,
+                          LPCWSTR binaryPathName, LPCWSTR loadOrderGroup, LPDWORD tagId,
+                          LPCWSTR dependencies, LPCWSTR serviceStartName, LPCWSTR password,
+                          LPCWSTR displayName);
 // Waits until the service's handler has returned (at most 30 s of machine time).
 BOOL ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status);
 // ERROR_MORE_DATA with the needed size when the buffer is too small (or absent and there are
 // dependents).
-BOOL EnumDependentServicesW(SC_HANDLE service, DWORD serviceState,
-                            LPENUM_SERVICE_STATUSW services, DWORD bufferSize, LPDWORD needed,
-                            LPDWORD returned);
+BOOL EnumDependentServicesW(SC_HANDLE service, DWORD serviceState, LPENUM_SERVICE_STATUSW services,
+                            DWORD bufferSize, LPDWORD needed, LPDWORD returned);
 // Marks the service for deletion; it goes once it is stopped and every handle to it is closed.
 BOOL DeleteService(SC_HANDLE service);
 
 // ---- The service program's side ----
 BOOL StartServiceCtrlDispatcherW(const SERVICE_TABLE_ENTRYW* table);
 SERVICE_STATUS_HANDLE RegisterServiceCtrlHandlerExW(LPCWSTR serviceName,
-                                                    LPHANDLER_FUNCTION_EX handler,
-                                                    LPVOID context);
+                                                    LPHANDLER_FUNCTION_EX handler, LPVOID context);
 BOOL SetServiceStatus(SERVICE_STATUS_HANDLE status, LPSERVICE_STATUS serviceStatus);
 
 // ---- Device notifications (user32 on the platform) ----

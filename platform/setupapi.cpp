@@ -54,8 +54,7 @@ void FillDevInfo(PSP_DEVINFO_DATA device, const sim::DeviceNode& node) {
 
 }  // namespace
 
-HDEVINFO SetupDiGetClassDevsW(const GUID* classGuid, LPCWSTR enumerator, HWND parent,
-                              DWORD flags) {
+HDEVINFO SetupDiGetClassDevsW(const GUID* classGuid, LPCWSTR enumerator, HWND parent, DWORD flags) {
     bool all = (flags & DIGCF_ALLCLASSES) != 0;
     bool present = (flags & DIGCF_PRESENT) != 0;
     if (!all && classGuid == nullptr) return Fail(INVALID_HANDLE_VALUE, ERROR_INVALID_PARAMETER);
@@ -116,9 +115,8 @@ BOOL SetupDiEnumDeviceInterfaces(HDEVINFO set, PSP_DEVINFO_DATA device, const GU
         if (seen++ != index) continue;
         data->InterfaceClassGuid = it.guid;
         sim::DeviceNode node;
-        data->Flags = sim::machine().devices().Find(it.devInst, &node) && node.Started()
-                          ? SPINT_ACTIVE
-                          : 0;
+        data->Flags =
+            sim::machine().devices().Find(it.devInst, &node) && node.Started() ? SPINT_ACTIVE : 0;
         data->Reserved = i + 1;
         return TRUE;
     }
@@ -146,7 +144,8 @@ BOOL SetupDiGetDeviceInterfaceDetailW(HDEVINFO set, PSP_DEVICE_INTERFACE_DATA da
     if (detailSize < need) return Fail(FALSE, ERROR_INSUFFICIENT_BUFFER);
     std::memcpy(detail->DevicePath, it.link.c_str(), (it.link.size() + 1) * sizeof(WCHAR));
     if (device != nullptr) {
-        if (device->cbSize != sizeof(SP_DEVINFO_DATA)) return Fail(FALSE, ERROR_INVALID_USER_BUFFER);
+        if (device->cbSize != sizeof(SP_DEVINFO_DATA))
+            return Fail(FALSE, ERROR_INVALID_USER_BUFFER);
         sim::DeviceNode node;
         if (!sim::machine().devices().Find(it.devInst, &node))
             return Fail(FALSE, ERROR_NO_SUCH_DEVINST);
@@ -186,11 +185,21 @@ BOOL SetupDiGetDeviceRegistryPropertyW(HDEVINFO set, PSP_DEVINFO_DATA device, DW
         if (!list.empty()) text += L'\0';
     };
     switch (property) {
-        case SPDRP_DEVICEDESC: text = sp.description; break;
-        case SPDRP_HARDWAREID: multi(sp.hardwareIds); break;
-        case SPDRP_COMPATIBLEIDS: multi(sp.compatibleIds); break;
-        case SPDRP_SERVICE: text = sp.service; break;
-        case SPDRP_CLASS: text = sp.className; break;
+        case SPDRP_DEVICEDESC:
+            text = sp.description;
+            break;
+        case SPDRP_HARDWAREID:
+            multi(sp.hardwareIds);
+            break;
+        case SPDRP_COMPATIBLEIDS:
+            multi(sp.compatibleIds);
+            break;
+        case SPDRP_SERVICE:
+            text = sp.service;
+            break;
+        case SPDRP_CLASS:
+            text = sp.className;
+            break;
         case SPDRP_CLASSGUID:
             if (!sp.className.empty()) text = sim::Lower(sim::GuidToString(sp.classGuid));
             break;
@@ -201,10 +210,17 @@ BOOL SetupDiGetDeviceRegistryPropertyW(HDEVINFO set, PSP_DEVINFO_DATA device, DW
                 text = sim::GuidToString(sp.classGuid) + index;
             }
             break;
-        case SPDRP_MFG: text = sp.manufacturer; break;
-        case SPDRP_FRIENDLYNAME: text = sp.friendlyName; break;
-        case SPDRP_PHYSICAL_DEVICE_OBJECT_NAME: text = sp.physicalObjectName; break;
-        default: return Fail(FALSE, ERROR_INVALID_PARAMETER);
+        case SPDRP_MFG:
+            text = sp.manufacturer;
+            break;
+        case SPDRP_FRIENDLYNAME:
+            text = sp.friendlyName;
+            break;
+        case SPDRP_PHYSICAL_DEVICE_OBJECT_NAME:
+            text = sp.physicalObjectName;
+            break;
+        default:
+            return Fail(FALSE, ERROR_INVALID_PARAMETER);
     }
     if (text.empty()) return Fail(FALSE, ERROR_INVALID_DATA);
     if (type == REG_SZ) text += L'\0';
@@ -333,7 +349,8 @@ HKEY SetupDiOpenDevRegKey(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD scope, DW
     const auto& values = keyType == DIREG_DEV ? node.spec.deviceKey : node.spec.driverKey;
     std::wstring subKey;
     if (keyType == DIREG_DEV) {
-        subKey = L"SYSTEM\\CurrentControlSet\\Enum\\" + node.spec.instanceId + L"\\Device Parameters";
+        subKey =
+            L"SYSTEM\\CurrentControlSet\\Enum\\" + node.spec.instanceId + L"\\Device Parameters";
     } else {
         wchar_t index[16];
         std::swprintf(index, 16, L"\\%04u", node.devInst);

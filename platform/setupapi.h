@@ -90,8 +90,7 @@ struct SP_DEVINSTALL_PARAMS_W {
 };
 using PSP_DEVINSTALL_PARAMS_W = SP_DEVINSTALL_PARAMS_W*;
 
-HDEVINFO SetupDiGetClassDevsW(const GUID* classGuid, LPCWSTR enumerator, HWND parent,
-                              DWORD flags);
+HDEVINFO SetupDiGetClassDevsW(const GUID* classGuid, LPCWSTR enumerator, HWND parent, DWORD flags);
 BOOL SetupDiDestroyDeviceInfoList(HDEVINFO set);
 BOOL SetupDiEnumDeviceInfo(HDEVINFO set, DWORD index, PSP_DEVINFO_DATA data);
 BOOL SetupDiEnumDeviceInterfaces(HDEVINFO set, PSP_DEVINFO_DATA device, const GUID* classGuid,

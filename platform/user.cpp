@@ -12,7 +12,9 @@ using sim::Fail;
 
 namespace {
 
-sim::WindowTable& Windows() { return sim::machine().windows(); }
+sim::WindowTable& Windows() {
+    return sim::machine().windows();
+}
 
 int CopyText(const std::wstring& text, LPWSTR out, int maxCount) {
     if (out == nullptr || maxCount <= 0) return 0;
@@ -44,9 +46,13 @@ BOOL EnumChildWindows(HWND parent, WNDENUMPROC callback, LPARAM param) {
     return TRUE;
 }
 
-BOOL IsWindow(HWND window) { return Windows().Exists(window) ? TRUE : FALSE; }
+BOOL IsWindow(HWND window) {
+    return Windows().Exists(window) ? TRUE : FALSE;
+}
 
-BOOL IsWindowVisible(HWND window) { return Windows().IsVisible(window) ? TRUE : FALSE; }
+BOOL IsWindowVisible(HWND window) {
+    return Windows().IsVisible(window) ? TRUE : FALSE;
+}
 
 int GetClassNameW(HWND window, LPWSTR className, int maxCount) {
     auto w = Windows().Get(window);

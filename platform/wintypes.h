@@ -53,11 +53,15 @@ using HRESULT = LONG;
 
 using HANDLE = void*;
 using PHANDLE = HANDLE*;
-struct HINSTANCE__ { int unused; };
+struct HINSTANCE__ {
+    int unused;
+};
 using HINSTANCE = HINSTANCE__*;
 using HMODULE = HINSTANCE;
 using FARPROC = void (*)();
-struct HWND__ { int unused; };
+struct HWND__ {
+    int unused;
+};
 using HWND = HWND__*;
 
 #ifndef TRUE
@@ -92,7 +96,9 @@ inline bool operator==(const GUID& a, const GUID& b) {
         if (a.Data4[i] != b.Data4[i]) return false;
     return true;
 }
-inline bool IsEqualGUID(const GUID& a, const GUID& b) { return a == b; }
+inline bool IsEqualGUID(const GUID& a, const GUID& b) {
+    return a == b;
+}
 
 struct LUID {
     DWORD LowPart;

@@ -70,8 +70,8 @@ void ServiceMain(DWORD argc, LPWSTR* argv) {
     g_fatalError.store(false);
     g_busy.store(false);
     g_serviceName = argc > 0 && argv != nullptr && argv[0] != nullptr ? argv[0] : L"";
-    g_statusHandle = RegisterServiceCtrlHandlerExW(g_serviceName.c_str(), ServiceCtrlHandler,
-                                                   nullptr);
+    g_statusHandle =
+        RegisterServiceCtrlHandlerExW(g_serviceName.c_str(), ServiceCtrlHandler, nullptr);
     g_stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (g_stopEvent == nullptr) {
         ReportApiError(L"CreateEvent");
@@ -177,8 +177,8 @@ bool RegisterDevicePnPNotify(const GUID& interfaceGuid, HDEVNOTIFY& notification
     filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
     filter.dbcc_reserved = 0;
     filter.dbcc_classguid = interfaceGuid;
-    notification = RegisterDeviceNotificationW(g_statusHandle, &filter,
-                                               DEVICE_NOTIFY_SERVICE_HANDLE);
+    notification =
+        RegisterDeviceNotificationW(g_statusHandle, &filter, DEVICE_NOTIFY_SERVICE_HANDLE);
     if (notification == nullptr) {
         DebugLog(L"RegisterDeviceNotification failed: %d\n", GetLastError());
         return false;
@@ -214,7 +214,8 @@ DWORD ServiceWorkerThread(LPVOID) {
 void OnDeviceEvent(DWORD eventType, LPVOID eventData) {
     if (!IsAppInstalled()) {
         // The software is gone: the program's own copy unregisters the service.
-        std::wstring self = GetModuleFolder() + (Is64BitWindows() ? L"Ulvane64.exe" : L"Ulvane.exe");
+        std::wstring self =
+            GetModuleFolder() + (Is64BitWindows() ? L"Ulvane64.exe" : L"Ulvane.exe");
         LaunchInUserSession(self.c_str(), L"-u", false, 0);
         return;
     }

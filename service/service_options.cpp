@@ -13,7 +13,9 @@ namespace {
 constexpr DWORD kPathBufferChars = 1024;
 constexpr DWORD kStopBudgetMs = 30000;
 
-bool IsOption(const wchar_t* arg, const wchar_t* option) { return _wcsicmp(arg, option) == 0; }
+bool IsOption(const wchar_t* arg, const wchar_t* option) {
+    return _wcsicmp(arg, option) == 0;
+}
 
 wchar_t g_dispatchName[] = L"";
 
@@ -131,11 +133,10 @@ void CServiceController::Create() {
     }
     // Quoted, so that a path with blanks cannot be read as a shorter program's path.
     std::wstring binaryPath = L"\"" + m_programPath + L"\"";
-    m_service = CreateServiceW(m_manager, m_serviceName.c_str(), m_serviceName.c_str(),
-                               SERVICE_ALL_ACCESS,
-                               SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS,
-                               SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, binaryPath.c_str(),
-                               nullptr, nullptr, nullptr, nullptr, nullptr);
+    m_service = CreateServiceW(
+        m_manager, m_serviceName.c_str(), m_serviceName.c_str(), SERVICE_ALL_ACCESS,
+        SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS, SERVICE_AUTO_START,
+        SERVICE_ERROR_NORMAL, binaryPath.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
     if (m_service != nullptr)
         DebugLog(L"CreateService  Successfully.\n");
     else
@@ -207,7 +208,8 @@ void CServiceController::Stop() {
     }
     StopDependents();
     // SERVICE_STATUS_PROCESS begins with the fields of SERVICE_STATUS.
-    if (!ControlService(m_service, SERVICE_CONTROL_STOP, reinterpret_cast<LPSERVICE_STATUS>(&status))) {
+    if (!ControlService(m_service, SERVICE_CONTROL_STOP,
+                        reinterpret_cast<LPSERVICE_STATUS>(&status))) {
         DebugLog(L"ControlService FAILED (%d)\n", GetLastError());
         return;
     }
@@ -228,8 +230,8 @@ void CServiceController::StopDependents() {
     DWORD needed = 0, count = 0;
     if (EnumDependentServicesW(m_service, SERVICE_ACTIVE, nullptr, 0, &needed, &count)) return;
     if (GetLastError() != ERROR_MORE_DATA) return;
-    auto* dependents = static_cast<LPENUM_SERVICE_STATUSW>(
-        HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, needed));
+    auto* dependents =
+        static_cast<LPENUM_SERVICE_STATUSW>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, needed));
     if (dependents == nullptr) return;
     if (!EnumDependentServicesW(m_service, SERVICE_ACTIVE, dependents, needed, &needed, &count)) {
         HeapFree(GetProcessHeap(), 0, dependents);
@@ -245,9 +247,8 @@ void CServiceController::StopDependents() {
                                       reinterpret_cast<LPSERVICE_STATUS>(&status)) != FALSE;
         while (stopped && status.dwCurrentState != SERVICE_STOPPED) {
             Sleep(StopPollWait(status.dwWaitHint, startTick));
-            if (!QueryStatus(dependent, status) ||
-                (status.dwCurrentState != SERVICE_STOPPED &&
-                 GetTickCount() - startTick > kStopBudgetMs))
+            if (!QueryStatus(dependent, status) || (status.dwCurrentState != SERVICE_STOPPED &&
+                                                    GetTickCount() - startTick > kStopBudgetMs))
                 stopped = false;
         }
         CloseServiceHandle(dependent);

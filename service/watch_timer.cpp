@@ -3,6 +3,7 @@
 #include "platform/crt.h"
 #include "platform/user.h"
 #include "service/ulvane.h"
+#include "support/auto_lock.h"
 #include "support/platform_helpers.h"
 
 namespace {
@@ -32,21 +33,11 @@ std::size_t CountChildren(HWND window, const wchar_t* className) {
     return children.size();
 }
 
-// Locks the timer for one operation.
-class TimerLock {
-public:
-    explicit TimerLock(CRITICAL_SECTION& cs) : m_cs(cs) { EnterCriticalSection(&m_cs); }
-    ~TimerLock() { LeaveCriticalSection(&m_cs); }
-    TimerLock(const TimerLock&) = delete;
-    TimerLock& operator=(const TimerLock&) = delete;
-
-private:
-    CRITICAL_SECTION& m_cs;
-};
-
 }  // namespace
 
-CWatchTimer::CWatchTimer() { InitializeCriticalSection(&m_lock); }
+CWatchTimer::CWatchTimer() {
+    InitializeCriticalSection(&m_lock);
+}
 
 CWatchTimer& CWatchTimer::Instance() {
     static CWatchTimer* timer = new CWatchTimer();  // used by threads until the process ends
@@ -55,21 +46,21 @@ CWatchTimer& CWatchTimer::Instance() {
 
 void CWatchTimer::Arm(DWORD timeoutMs) {
     if (GetOsVersionCode() != 3) return;  // only Windows 2000 shows the warning
-    TimerLock lock(m_lock);
+    CAutoLock lock(m_lock);
     m_timeout = timeoutMs;
     m_startTick = GetTickCount();
     m_active = true;
 }
 
 void CWatchTimer::Disarm() {
-    TimerLock lock(m_lock);
+    CAutoLock lock(m_lock);
     m_timeout = 0;
     m_startTick = 0;
     m_active = false;
 }
 
 bool CWatchTimer::IsActive() {
-    TimerLock lock(m_lock);
+    CAutoLock lock(m_lock);
     if (!m_active) return false;
     if (m_timeout == kNoLimit) return true;
     if (GetTickCount() - m_startTick > m_timeout) {

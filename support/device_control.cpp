@@ -59,8 +59,8 @@ bool SetDeviceInstanceState(const std::wstring& instanceId, bool enable) {
     }
     if (enable && ChangeState(set, device, DICS_ENABLE, DICS_FLAG_GLOBAL))
         DebugLog(L"%s,SetupDiCallClassInstaller Enable OK ", instanceId.c_str());
-    bool result = ChangeState(set, device, enable ? DICS_ENABLE : DICS_DISABLE,
-                              DICS_FLAG_CONFIGSPECIFIC);
+    bool result =
+        ChangeState(set, device, enable ? DICS_ENABLE : DICS_DISABLE, DICS_FLAG_CONFIGSPECIFIC);
     if (result) {
         SP_DEVINSTALL_PARAMS_W installParams;
         std::memset(&installParams, 0, sizeof installParams);
@@ -106,7 +106,8 @@ bool EjectDevice() {
 }
 
 bool IsDevicePresent() {
-    HDEVINFO set = SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES);
+    HDEVINFO set =
+        SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES);
     if (set == INVALID_HANDLE_VALUE) return false;
     SP_DEVINFO_DATA device;
     std::memset(&device, 0, sizeof device);

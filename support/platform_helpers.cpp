@@ -49,8 +49,9 @@ void DebugLog(const wchar_t* format, ...) {
         log.m_firstCall = false;
         std::wstring path = GetModuleFolder() + L"EnableLog.txt";
         if (FileExists(path)) {
-            log.m_file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                     nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+            log.m_file =
+                CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
             log.m_enabled = true;  // also when the file could not be opened
         }
     }

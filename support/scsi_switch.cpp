@@ -57,9 +57,9 @@ bool SendScsiCommand(const std::wstring& devicePath, const BYTE* cdb, int cdbByt
 
     DWORD returned = 0;
     // The device answers by leaving disk mode; the reply itself is not looked at.
-    DeviceIoControl(device, IOCTL_SCSI_PASS_THROUGH, &request, sizeof(SCSI_PASS_THROUGH),
-                    &request, request.Spt.DataBufferOffset + request.Spt.DataTransferLength,
-                    &returned, nullptr);
+    DeviceIoControl(device, IOCTL_SCSI_PASS_THROUGH, &request, sizeof(SCSI_PASS_THROUGH), &request,
+                    request.Spt.DataBufferOffset + request.Spt.DataTransferLength, &returned,
+                    nullptr);
     CloseHandle(device);
     return true;
 }

@@ -32,18 +32,30 @@ bool PassesThrough(UINT codePage, std::uint32_t c) {
 
 std::string CodePageName(UINT cp) {
     switch (cp) {
-        case 65001: return "UTF-8";
-        case 1200: return "UTF-16LE";
-        case 1201: return "UTF-16BE";
-        case 20127: return "ASCII";
-        case 28591: return "ISO-8859-1";
-        case 936: return "CP936";
-        case 950: return "CP950";
-        case 932: return "CP932";
-        case 949: return "CP949";
-        case 437: return "CP437";
-        case 850: return "CP850";
-        case 866: return "CP866";
+        case 65001:
+            return "UTF-8";
+        case 1200:
+            return "UTF-16LE";
+        case 1201:
+            return "UTF-16BE";
+        case 20127:
+            return "ASCII";
+        case 28591:
+            return "ISO-8859-1";
+        case 936:
+            return "CP936";
+        case 950:
+            return "CP950";
+        case 932:
+            return "CP932";
+        case 949:
+            return "CP949";
+        case 437:
+            return "CP437";
+        case 850:
+            return "CP850";
+        case 866:
+            return "CP866";
         default:
             if (cp >= 1250 && cp <= 1258) return "CP" + std::to_string(cp);
             return "";
@@ -124,11 +136,14 @@ bool CodePageToWide(const std::string& bytes, UINT codePage, std::wstring* out, 
 
 bool IsLeadByte(UINT codePage, unsigned char byte) {
     switch (codePage) {
-        case 932: return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+        case 932:
+            return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
         case 936:
         case 949:
-        case 950: return byte >= 0x81 && byte <= 0xFE;
-        default: return false;
+        case 950:
+            return byte >= 0x81 && byte <= 0xFE;
+        default:
+            return false;
     }
 }
 

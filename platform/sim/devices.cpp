@@ -69,9 +69,8 @@ void DeviceTree::Change(const std::function<void()>& change) {
         for (auto& [id, l] : listeners_) listeners.push_back(l);
     }
     auto contains = [](const std::vector<Active>& v, const Active& a) {
-        return std::any_of(v.begin(), v.end(), [&](const Active& b) {
-            return b.link == a.link && b.guid == a.guid;
-        });
+        return std::any_of(v.begin(), v.end(),
+                           [&](const Active& b) { return b.link == a.link && b.guid == a.guid; });
     };
     std::vector<InterfaceEvent> events;
     for (const auto& a : before)

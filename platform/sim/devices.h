@@ -25,9 +25,8 @@ public:
     // An open of one of the node's interfaces: 0 to allow it, else the error CreateFileW reports.
     virtual DWORD Open(const std::wstring& instanceId) { return 0; }
     // DeviceIoControl on an open handle. Returns FALSE with the error in *error on failure.
-    virtual BOOL IoControl(const std::wstring& instanceId, DWORD code, const void* in,
-                           DWORD inSize, void* out, DWORD outSize, DWORD* returned,
-                           DWORD* error) {
+    virtual BOOL IoControl(const std::wstring& instanceId, DWORD code, const void* in, DWORD inSize,
+                           void* out, DWORD outSize, DWORD* returned, DWORD* error) {
         *error = ERROR_INVALID_FUNCTION;
         return FALSE;
     }

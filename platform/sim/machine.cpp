@@ -76,11 +76,23 @@ std::wstring FromUtf8(const std::string& s) {
         auto b = static_cast<unsigned char>(s[i]);
         std::uint32_t c;
         int extra;
-        if (b < 0x80) { c = b; extra = 0; }
-        else if ((b & 0xE0) == 0xC0) { c = b & 0x1F; extra = 1; }
-        else if ((b & 0xF0) == 0xE0) { c = b & 0x0F; extra = 2; }
-        else if ((b & 0xF8) == 0xF0) { c = b & 0x07; extra = 3; }
-        else { out += L'\uFFFD'; ++i; continue; }
+        if (b < 0x80) {
+            c = b;
+            extra = 0;
+        } else if ((b & 0xE0) == 0xC0) {
+            c = b & 0x1F;
+            extra = 1;
+        } else if ((b & 0xF0) == 0xE0) {
+            c = b & 0x0F;
+            extra = 2;
+        } else if ((b & 0xF8) == 0xF0) {
+            c = b & 0x07;
+            extra = 3;
+        } else {
+            out += L'\uFFFD';
+            ++i;
+            continue;
+        }
         bool ok = true;
         for (int k = 1; k <= extra; ++k) {
             if (i + k >= s.size() || (static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) {
@@ -89,37 +101,55 @@ std::wstring FromUtf8(const std::string& s) {
             }
             c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
         }
-        if (!ok) { out += L'\uFFFD'; ++i; continue; }
+        if (!ok) {
+            out += L'\uFFFD';
+            ++i;
+            continue;
+        }
         out += static_cast<wchar_t>(c);
         i += extra + 1;
     }
     return out;
 }
 
-Config Config::WindowsXP() { return Config(); }
+Config Config::WindowsXP() {
+    return Config();
+}
 
 Config Config::Windows2000() {
     Config c;
-    c.major = 5; c.minor = 0; c.build = 2195; c.servicePack = L"Service Pack 4";
+    c.major = 5;
+    c.minor = 0;
+    c.build = 2195;
+    c.servicePack = L"Service Pack 4";
     return c;
 }
 
 Config Config::WindowsVista() {
     Config c;
-    c.major = 6; c.minor = 0; c.build = 6002; c.servicePack = L"Service Pack 2";
+    c.major = 6;
+    c.minor = 0;
+    c.build = 6002;
+    c.servicePack = L"Service Pack 2";
     c.profileFolder = L"C:\\Users\\user";
     return c;
 }
 
 Config Config::Windows7() {
     Config c = WindowsVista();
-    c.minor = 1; c.build = 7601; c.servicePack = L"Service Pack 1";
+    c.minor = 1;
+    c.build = 7601;
+    c.servicePack = L"Service Pack 1";
     return c;
 }
 
 Config Config::Windows98() {
     Config c;
-    c.major = 4; c.minor = 10; c.build = 2222; c.platformId = 1; c.servicePack = L"";
+    c.major = 4;
+    c.minor = 10;
+    c.build = 2222;
+    c.platformId = 1;
+    c.servicePack = L"";
     return c;
 }
 
@@ -143,7 +173,9 @@ Machine::Machine(const Config& config)
     }
 }
 
-Machine::~Machine() { RemoveHostFolder(); }
+Machine::~Machine() {
+    RemoveHostFolder();
+}
 
 void Machine::RemoveHostFolder() {
     if (!ownsHostRoot_) return;
@@ -186,9 +218,9 @@ void Machine::Reset(const Config& config) {
         std::filesystem::create_directories(fresh->HostPath(folder));
     // The user's profile holds its application-data folder.
     if (!config.profileFolder.empty())
-        std::filesystem::create_directories(fresh->HostPath(
-            config.profileFolder +
-            (config.major >= 6 ? L"\\AppData\\Roaming" : L"\\Application Data")));
+        std::filesystem::create_directories(
+            fresh->HostPath(config.profileFolder +
+                            (config.major >= 6 ? L"\\AppData\\Roaming" : L"\\Application Data")));
 }
 
 std::filesystem::path Machine::HostPath(const std::wstring& machinePathIn) const {

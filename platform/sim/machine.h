@@ -96,10 +96,10 @@ public:
     SerialPortTable& serialPorts() { return *serialPorts_; }
 
     // ---- Registry, services, processes, windows ----
-    Registry& registry() { return *registry_; }              // sim/registry.h
-    ProcessTable& processes() { return *processes_; }        // sim/processes.h
-    ServiceManager& services() { return *services_; }        // sim/services.h
-    WindowTable& windows() { return *windows_; }             // sim/windows.h
+    Registry& registry() { return *registry_; }        // sim/registry.h
+    ProcessTable& processes() { return *processes_; }  // sim/processes.h
+    ServiceManager& services() { return *services_; }  // sim/services.h
+    WindowTable& windows() { return *windows_; }       // sim/windows.h
 
     // ---- Modules ----
     void RegisterModule(ModuleDef def);

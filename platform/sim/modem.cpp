@@ -34,7 +34,9 @@ std::wstring SimModem::CdromInstanceId() const {
     return L"USBSTOR\\CDROM&VEN_" + options_.cdromVendor + L"&PROD_CDMA_MODEM&REV_2.31\\" +
            L"7&1C2D3E4F&0&" + options_.serial.substr(options_.serial.rfind(L'&') + 1) + L"&0";
 }
-std::wstring SimModem::ChipUsbInstanceId() const { return L"USB\\VID_3A5C&PID_FFF4\\6&3B1A0C2D&0&2"; }
+std::wstring SimModem::ChipUsbInstanceId() const {
+    return L"USB\\VID_3A5C&PID_FFF4\\6&3B1A0C2D&0&2";
+}
 std::wstring SimModem::ChipCdromInstanceId() const {
     return L"USBSTOR\\CDROM&VEN_VARNIFFF4&PROD_USB_CHIP&REV_1.00\\7&2B3C4D5E&0&2&0";
 }
@@ -66,8 +68,8 @@ void SimModem::PlugDiskMode() {
     DeviceNodeSpec cd;
     cd.instanceId = CdromInstanceId();
     cd.hardwareIds = {L"USBSTOR\\CdRom" + options_.cdromVendor + L"CDMA_MODEM2.31",
-                      L"USBSTOR\\CdRom" + options_.cdromVendor + L"CDMA_MODEM",
-                      L"USBSTOR\\CdRom", L"GenCdRom"};
+                      L"USBSTOR\\CdRom" + options_.cdromVendor + L"CDMA_MODEM", L"USBSTOR\\CdRom",
+                      L"GenCdRom"};
     cd.classGuid = GUID_DEVCLASS_CDROM;
     cd.className = L"CDROM";
     cd.description = L"CD-ROM Drive";

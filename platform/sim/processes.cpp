@@ -33,7 +33,9 @@ DWORD RunMain(const ProcessRun& run, int (*main)(int argc, wchar_t** argv)) {
     return static_cast<DWORD>(main(static_cast<int>(items.size()), argv.data()));
 }
 
-bool ProcessObj::Signaled(DWORD) const { return !table->Running(pid); }
+bool ProcessObj::Signaled(DWORD) const {
+    return !table->Running(pid);
+}
 
 bool ProcessHandleUser(HANDLE process, std::wstring* user) {
     auto& table = machine().processes();
@@ -194,8 +196,7 @@ std::wstring ProcessTable::FindImage(const std::wstring& nameIn) {
     std::wstring name = nameIn;
     if (!HasExtension(name)) name += L".exe";
     auto& m = machine();
-    if (name.find_first_of(L"\\/") != std::wstring::npos)
-        return m.FileExists(name) ? name : L"";
+    if (name.find_first_of(L"\\/") != std::wstring::npos) return m.FileExists(name) ? name : L"";
     for (const std::wstring& folder :
          {config_.programFolder, std::wstring(L"C:\\WINDOWS\\system32\\"),
           std::wstring(L"C:\\WINDOWS\\")}) {
@@ -211,18 +212,16 @@ std::wstring ProcessTable::ResolveImage(const wchar_t* applicationName,
     if (i == std::wstring::npos) return L"";
     if (commandLine[i] == L'"') {
         std::size_t end = commandLine.find(L'"', i + 1);
-        std::wstring quoted = commandLine.substr(i + 1, end == std::wstring::npos
-                                                            ? std::wstring::npos
-                                                            : end - i - 1);
+        std::wstring quoted =
+            commandLine.substr(i + 1, end == std::wstring::npos ? std::wstring::npos : end - i - 1);
         return FindImage(quoted);
     }
     // Unquoted: each prefix that ends at a blank is tried in turn, the shortest first.
     std::size_t pos = i;
     for (;;) {
         std::size_t blank = commandLine.find_first_of(L" \t", pos);
-        std::wstring candidate = commandLine.substr(i, blank == std::wstring::npos
-                                                           ? std::wstring::npos
-                                                           : blank - i);
+        std::wstring candidate =
+            commandLine.substr(i, blank == std::wstring::npos ? std::wstring::npos : blank - i);
         std::wstring found = FindImage(candidate);
         if (!found.empty()) return found;
         if (blank == std::wstring::npos) return L"";

@@ -50,7 +50,7 @@ public:
 private:
     struct Key {
         std::wstring name;
-        std::map<std::wstring, Key> subkeys;                             // key: lower-case name
+        std::map<std::wstring, Key> subkeys;                               // key: lower-case name
         std::map<std::wstring, std::pair<std::wstring, RegValue>> values;  // key: lower-case name
     };
     Key* FindLocked(const std::wstring& canonical, bool create, bool* created);

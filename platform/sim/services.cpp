@@ -31,7 +31,9 @@ ServiceManager::ServiceManager(DeviceTree& devices, ProcessTable& processes)
     listener_ = devices_.AddListener([this](const InterfaceEvent& e) { OnInterfaceEvent(e); });
 }
 
-ServiceManager::~ServiceManager() { devices_.RemoveListener(listener_); }
+ServiceManager::~ServiceManager() {
+    devices_.RemoveListener(listener_);
+}
 
 ServiceManager::Record* ServiceManager::FindLocked(const std::wstring& name) {
     auto it = records_.find(Lower(name));
@@ -54,7 +56,9 @@ void ServiceManager::MaybeRemoveLocked(const std::wstring& name) {
 
 // ---- Test controls ----
 
-DWORD ServiceManager::Install(const ServiceConfig& config) { return Create(config); }
+DWORD ServiceManager::Install(const ServiceConfig& config) {
+    return Create(config);
+}
 
 bool ServiceManager::Exists(const std::wstring& name) {
     std::lock_guard<std::mutex> lk(mu_);
@@ -316,7 +320,9 @@ void ServiceManager::OnProcessEnded(const std::wstring& name, DWORD launch) {
     WaitCore::Get().Notify();
 }
 
-std::wstring ServiceManager::ServiceOfThisThread() { return t_serviceName; }
+std::wstring ServiceManager::ServiceOfThisThread() {
+    return t_serviceName;
+}
 
 DWORD ServiceManager::RunDispatcher(const std::wstring& name,
                                     const std::function<HANDLE()>& startMain) {
@@ -397,8 +403,8 @@ void ServiceManager::ServiceMainReturned(const std::wstring& name) {
 }
 
 SERVICE_STATUS_HANDLE ServiceManager::RegisterHandler(const std::wstring& name,
-                                                      LPHANDLER_FUNCTION_EX handler,
-                                                      LPVOID context, DWORD* error) {
+                                                      LPHANDLER_FUNCTION_EX handler, LPVOID context,
+                                                      DWORD* error) {
     std::lock_guard<std::mutex> lk(mu_);
     Record* r = FindLocked(name);
     if (!r || !r->info.dispatcherConnected || handler == nullptr) {
@@ -449,13 +455,23 @@ DWORD ServiceManager::Enqueue(const std::wstring& name, DWORD control, DWORD eve
         DWORD accepted = r->info.status.dwControlsAccepted;
         bool ok = true;
         switch (control) {
-            case SERVICE_CONTROL_INTERROGATE: break;
-            case SERVICE_CONTROL_STOP: ok = accepted & SERVICE_ACCEPT_STOP; break;
-            case SERVICE_CONTROL_SHUTDOWN: ok = accepted & SERVICE_ACCEPT_SHUTDOWN; break;
+            case SERVICE_CONTROL_INTERROGATE:
+                break;
+            case SERVICE_CONTROL_STOP:
+                ok = accepted & SERVICE_ACCEPT_STOP;
+                break;
+            case SERVICE_CONTROL_SHUTDOWN:
+                ok = accepted & SERVICE_ACCEPT_SHUTDOWN;
+                break;
             case SERVICE_CONTROL_PAUSE:
-            case SERVICE_CONTROL_CONTINUE: ok = accepted & SERVICE_ACCEPT_PAUSE_CONTINUE; break;
-            case SERVICE_CONTROL_DEVICEEVENT: break;
-            default: ok = control >= 128 && control <= 255; break;
+            case SERVICE_CONTROL_CONTINUE:
+                ok = accepted & SERVICE_ACCEPT_PAUSE_CONTINUE;
+                break;
+            case SERVICE_CONTROL_DEVICEEVENT:
+                break;
+            default:
+                ok = control >= 128 && control <= 255;
+                break;
         }
         if (control != SERVICE_CONTROL_INTERROGATE && control != SERVICE_CONTROL_DEVICEEVENT &&
             (state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING))
@@ -478,7 +494,8 @@ DWORD ServiceManager::Enqueue(const std::wstring& name, DWORD control, DWORD eve
     std::lock_guard<std::mutex> lk(mu_);
     if (status) {
         Record* r = FindLocked(name);
-        if (r) std::memcpy(status, &r->info.status, sizeof *status);
+        if (r)
+            std::memcpy(status, &r->info.status, sizeof *status);
         else {
             *status = SERVICE_STATUS{};
             status->dwCurrentState = SERVICE_STOPPED;
@@ -498,7 +515,8 @@ void ServiceManager::OnInterfaceEvent(const InterfaceEvent& e) {
     }
     std::size_t size = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) +
                        (e.symbolicLink.size() + 1) * sizeof(WCHAR);
-    if (size < sizeof(DEV_BROADCAST_DEVICEINTERFACE_W)) size = sizeof(DEV_BROADCAST_DEVICEINTERFACE_W);
+    if (size < sizeof(DEV_BROADCAST_DEVICEINTERFACE_W))
+        size = sizeof(DEV_BROADCAST_DEVICEINTERFACE_W);
     std::vector<BYTE> data(size, 0);
     auto* b = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(data.data());
     b->dbcc_size = static_cast<DWORD>(size);
@@ -510,9 +528,8 @@ void ServiceManager::OnInterfaceEvent(const InterfaceEvent& e) {
         Enqueue(service, SERVICE_CONTROL_DEVICEEVENT, type, data, false, nullptr);
 }
 
-HDEVNOTIFY ServiceManager::RegisterNotification(SERVICE_STATUS_HANDLE handle,
-                                                const GUID& classGuid, bool allClasses,
-                                                DWORD* error) {
+HDEVNOTIFY ServiceManager::RegisterNotification(SERVICE_STATUS_HANDLE handle, const GUID& classGuid,
+                                                bool allClasses, DWORD* error) {
     if (DWORD e = TakeFailure("RegisterDeviceNotificationW")) {
         *error = e;
         return nullptr;

@@ -42,9 +42,9 @@ struct ServiceInfo {
     int openHandles = 0;
     bool dispatcherConnected = false;
     bool serviceMainReturned = false;
-    std::vector<DWORD> reportedStates;  // every state SetServiceStatus reported, in order
+    std::vector<DWORD> reportedStates;   // every state SetServiceStatus reported, in order
     std::vector<DWORD> handledControls;  // every control its handler was called with
-    int statusQueries = 0;  // QueryServiceStatusEx / QueryServiceStatus calls
+    int statusQueries = 0;               // QueryServiceStatusEx / QueryServiceStatus calls
     int starts = 0;
 };
 
@@ -84,7 +84,7 @@ public:
     // ---- For the platform layer ----
     DWORD TakeFailure(const std::string& function);
     DWORD Create(const ServiceConfig& config);  // 0 or an error
-    DWORD AddHandle(const std::wstring& name);   // 0 or an error; counts an open handle
+    DWORD AddHandle(const std::wstring& name);  // 0 or an error; counts an open handle
     void ReleaseHandle(const std::wstring& name);
     DWORD Query(const std::wstring& name, SERVICE_STATUS_PROCESS* status);
     DWORD ChangeConfig(const std::wstring& name, DWORD type, DWORD startType, DWORD errorControl,
@@ -129,8 +129,8 @@ private:
     void MaybeRemoveLocked(const std::wstring& name);
     void OnInterfaceEvent(const InterfaceEvent& e);
     void OnProcessEnded(const std::wstring& name, DWORD pid);
-    DWORD Enqueue(const std::wstring& name, DWORD control, DWORD eventType,
-                  std::vector<BYTE> data, bool wait, SERVICE_STATUS* status);
+    DWORD Enqueue(const std::wstring& name, DWORD control, DWORD eventType, std::vector<BYTE> data,
+                  bool wait, SERVICE_STATUS* status);
 
     DeviceTree& devices_;
     ProcessTable& processes_;

@@ -70,7 +70,9 @@ void WaitCore::UnregisterLocked() {
     MaybeAdvanceLocked();
 }
 
-void WaitCore::ThreadFinishedLockedFromMark() { UnregisterLocked(); }
+void WaitCore::ThreadFinishedLockedFromMark() {
+    UnregisterLocked();
+}
 
 void WaitCore::EnsureRegistered() {
     if (t_mark.registered) return;
@@ -177,8 +179,8 @@ bool WaitCore::Wait(std::unique_lock<std::mutex>& lk, const std::function<bool()
                     break;
                 }
                 double realMs = static_cast<double>(deadline - now) / speed_;
-                w.cv.wait_for(lk, std::chrono::microseconds(
-                                      static_cast<std::int64_t>(realMs * 1000.0) + 1));
+                w.cv.wait_for(
+                    lk, std::chrono::microseconds(static_cast<std::int64_t>(realMs * 1000.0) + 1));
             }
         }
         waiters_.erase(std::find(waiters_.begin(), waiters_.end(), &w));
@@ -233,9 +235,10 @@ void WaitCore::SchedulerLoop() {
         for (const Task& t : tasks_) next = std::min(next, t.due);
         if (next != kForever && next <= NowLocked()) {
             // Run the earliest due task (ties in the order they were scheduled).
-            auto it = std::min_element(tasks_.begin(), tasks_.end(), [](const Task& a, const Task& b) {
-                return a.due != b.due ? a.due < b.due : a.id < b.id;
-            });
+            auto it =
+                std::min_element(tasks_.begin(), tasks_.end(), [](const Task& a, const Task& b) {
+                    return a.due != b.due ? a.due < b.due : a.id < b.id;
+                });
             std::function<void()> fn = std::move(it->fn);
             tasks_.erase(it);
             lk.unlock();

@@ -7,7 +7,9 @@
 namespace sim {
 
 namespace {
-ULONG_PTR Key(HWND h) { return reinterpret_cast<ULONG_PTR>(h); }
+ULONG_PTR Key(HWND h) {
+    return reinterpret_cast<ULONG_PTR>(h);
+}
 }  // namespace
 
 HWND WindowTable::Create(const WindowSpec& spec) {
@@ -75,7 +77,8 @@ std::vector<HWND> WindowTable::TopLevel() {
     std::vector<std::pair<std::uint64_t, HWND>> top;
     for (const auto& [key, r] : windows_)
         if (r.spec.parent == nullptr) top.emplace_back(r.order, reinterpret_cast<HWND>(key));
-    std::sort(top.begin(), top.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::sort(top.begin(), top.end(),
+              [](const auto& a, const auto& b) { return a.first > b.first; });
     std::vector<HWND> out;
     for (const auto& t : top) out.push_back(t.second);
     return out;

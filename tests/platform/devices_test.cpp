@@ -117,8 +117,8 @@ TEST_F(Devices, InterfaceDetailAnswersSizeQueriesAndChecksCbSize) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_ITEMS));
     ASSERT_TRUE(SetupDiEnumDeviceInterfaces(set, nullptr, &GUID_DEVINTERFACE_CDROM, 0, &iface));
 
-    std::wstring link = sim::DeviceTree::MakeSymbolicLink(L"USBSTOR\\CDROM&VEN_X\\7&1",
-                                                          GUID_DEVINTERFACE_CDROM);
+    std::wstring link =
+        sim::DeviceTree::MakeSymbolicLink(L"USBSTOR\\CDROM&VEN_X\\7&1", GUID_DEVINTERFACE_CDROM);
     DWORD need = 0;
     EXPECT_FALSE(SetupDiGetDeviceInterfaceDetailW(set, &iface, nullptr, 0, &need, nullptr));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
@@ -157,30 +157,27 @@ TEST_F(Devices, RegistryPropertiesAndInstanceIds) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
     EXPECT_EQ(need, (std::wstring(L"X CD Device").size() + 1) * sizeof(WCHAR));
     std::vector<WCHAR> text(need / sizeof(WCHAR));
-    ASSERT_TRUE(SetupDiGetDeviceRegistryPropertyW(set, &cd, SPDRP_FRIENDLYNAME, &type,
-                                                  reinterpret_cast<PBYTE>(text.data()), need,
-                                                  nullptr));
+    ASSERT_TRUE(SetupDiGetDeviceRegistryPropertyW(
+        set, &cd, SPDRP_FRIENDLYNAME, &type, reinterpret_cast<PBYTE>(text.data()), need, nullptr));
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(std::wstring(text.data()), L"X CD Device");
 
     // Hardware IDs: a multi-string, each entry terminated and one more terminator at the end.
-    ASSERT_FALSE(SetupDiGetDeviceRegistryPropertyW(set, &cd, SPDRP_HARDWAREID, &type, nullptr, 0,
-                                                   &need));
+    ASSERT_FALSE(
+        SetupDiGetDeviceRegistryPropertyW(set, &cd, SPDRP_HARDWAREID, &type, nullptr, 0, &need));
     std::vector<WCHAR> multi(need / sizeof(WCHAR));
-    ASSERT_TRUE(SetupDiGetDeviceRegistryPropertyW(set, &cd, SPDRP_HARDWAREID, &type,
-                                                  reinterpret_cast<PBYTE>(multi.data()), need,
-                                                  nullptr));
+    ASSERT_TRUE(SetupDiGetDeviceRegistryPropertyW(
+        set, &cd, SPDRP_HARDWAREID, &type, reinterpret_cast<PBYTE>(multi.data()), need, nullptr));
     EXPECT_EQ(type, static_cast<DWORD>(REG_MULTI_SZ));
     EXPECT_EQ(std::wstring(multi.begin(), multi.end()),
               std::wstring(L"USBSTOR\\CdRomX\0GenCdRom\0\0", 25));
 
     SP_DEVINFO_DATA hub = DataFor(set, hubInst);
-    EXPECT_FALSE(SetupDiGetDeviceRegistryPropertyW(set, &hub, SPDRP_FRIENDLYNAME, &type,
-                                                   reinterpret_cast<PBYTE>(text.data()), need,
-                                                   &need));
+    EXPECT_FALSE(SetupDiGetDeviceRegistryPropertyW(
+        set, &hub, SPDRP_FRIENDLYNAME, &type, reinterpret_cast<PBYTE>(text.data()), need, &need));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_DATA));
-    EXPECT_FALSE(SetupDiGetDeviceRegistryPropertyW(set, &hub, SPDRP_HARDWAREID, &type, nullptr, 0,
-                                                   &need));
+    EXPECT_FALSE(
+        SetupDiGetDeviceRegistryPropertyW(set, &hub, SPDRP_HARDWAREID, &type, nullptr, 0, &need));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_DATA));
 
     WCHAR id[64];
@@ -267,8 +264,9 @@ TEST_F(Devices, DevNodeStatusProblemsAndParents) {
 
 TEST_F(Devices, ListenersHearInterfaceArrivalsAndRemovalsInOrder) {
     std::vector<std::pair<bool, std::wstring>> heard;
-    int id = Tree().AddListener(
-        [&](const sim::InterfaceEvent& e) { heard.push_back({e.arrival, e.instanceId}); });
+    int id = Tree().AddListener([&](const sim::InterfaceEvent& e) {
+        heard.push_back({e.arrival, e.instanceId});
+    });
     sim::DeviceNodeSpec port;
     port.instanceId = L"USB\\VID_1111&PID_2222&MI_01\\6&1";
     port.classGuid = GUID_DEVCLASS_PORTS;

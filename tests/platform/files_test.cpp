@@ -14,8 +14,8 @@ class Files : public SimTest {
 protected:
     HANDLE Open(const std::wstring& path, DWORD disposition, DWORD access = GENERIC_READ,
                 DWORD share = FILE_SHARE_READ) {
-        return CreateFileW(path.c_str(), access, share, nullptr, disposition,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        return CreateFileW(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
     }
     std::string ReadAll(HANDLE h) {
         char buf[256];
@@ -89,9 +89,11 @@ TEST_F(Files, ShareModesConflict) {
     ASSERT_NE(reader, INVALID_HANDLE_VALUE);
     HANDLE second = Open(L"c:\\S.TXT", OPEN_EXISTING, GENERIC_READ, FILE_SHARE_READ);
     EXPECT_NE(second, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(Open(L"C:\\s.txt", OPEN_EXISTING, GENERIC_WRITE, FILE_SHARE_READ), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Open(L"C:\\s.txt", OPEN_EXISTING, GENERIC_WRITE, FILE_SHARE_READ),
+              INVALID_HANDLE_VALUE);
     EXPECT_EQ(Err(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    EXPECT_EQ(Open(L"C:\\s.txt", CREATE_ALWAYS, GENERIC_WRITE, FILE_SHARE_READ), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Open(L"C:\\s.txt", CREATE_ALWAYS, GENERIC_WRITE, FILE_SHARE_READ),
+              INVALID_HANDLE_VALUE);
     EXPECT_EQ(Err(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     EXPECT_EQ(M().ReadFile(L"C:\\s.txt"), "x");  // the refused CREATE_ALWAYS truncated nothing
     EXPECT_FALSE(DeleteFileW(L"C:\\s.txt"));
@@ -106,12 +108,14 @@ TEST_F(Files, ShareModesConflict) {
     EXPECT_EQ(Err(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     CloseHandle(exclusive);
     // Deleting needs every handle open on the file to share deletion.
-    HANDLE shared = Open(L"C:\\s.txt", OPEN_EXISTING, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    HANDLE shared =
+        Open(L"C:\\s.txt", OPEN_EXISTING, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
     ASSERT_NE(shared, INVALID_HANDLE_VALUE);
     EXPECT_FALSE(DeleteFileW(L"C:\\s.txt"));
     EXPECT_EQ(Err(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     CloseHandle(shared);
-    HANDLE deletable = Open(L"C:\\s.txt", OPEN_EXISTING, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE);
+    HANDLE deletable =
+        Open(L"C:\\s.txt", OPEN_EXISTING, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE);
     EXPECT_TRUE(DeleteFileW(L"C:\\s.txt"));
     CloseHandle(deletable);
     EXPECT_FALSE(M().FileExists(L"C:\\s.txt"));
@@ -167,8 +171,8 @@ class Find : public Files {
 protected:
     void SetUp() override {
         Files::SetUp();
-        for (const char* name : {"log1.txt", "LOG22.TXT", "log.txt", "logx.txt.bak", "a.ini",
-                                 "b.ini", "ab.ini"})
+        for (const char* name :
+             {"log1.txt", "LOG22.TXT", "log.txt", "logx.txt.bak", "a.ini", "b.ini", "ab.ini"})
             M().WriteFile(L"C:\\f\\" + sim::FromUtf8(name), "12345");
         CreateDirectoryW(L"C:\\f\\sub", nullptr);
     }

@@ -6,7 +6,9 @@
 
 namespace {
 
-DWORD Twice(DWORD v) { return v * 2; }
+DWORD Twice(DWORD v) {
+    return v * 2;
+}
 
 class Modules : public SimTest {
 protected:

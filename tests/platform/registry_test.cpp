@@ -57,22 +57,22 @@ TEST_F(RegistryTest, CreateReportsWhetherTheKeyIsNewAndValuesRoundTrip) {
     EXPECT_EQ(size, sizeof text);
     wchar_t small[2] = {};
     size = sizeof small;
-    EXPECT_EQ(RegQueryValueExW(again, L"PortName", nullptr, &type,
-                               reinterpret_cast<BYTE*>(small), &size),
-              ERROR_MORE_DATA);
+    EXPECT_EQ(
+        RegQueryValueExW(again, L"PortName", nullptr, &type, reinterpret_cast<BYTE*>(small), &size),
+        ERROR_MORE_DATA);
     EXPECT_EQ(size, sizeof text);
     wchar_t buffer[16] = {};
     size = sizeof buffer;
-    EXPECT_EQ(RegQueryValueExW(again, L"PortName", nullptr, &type,
-                               reinterpret_cast<BYTE*>(buffer), &size),
+    EXPECT_EQ(RegQueryValueExW(again, L"PortName", nullptr, &type, reinterpret_cast<BYTE*>(buffer),
+                               &size),
               ERROR_SUCCESS);
     EXPECT_STREQ(buffer, L"COM3");
     EXPECT_EQ(M().registry().GetDword(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\A\\B", L"count"), 7u);
 
     // A key opened for reading only cannot be written.
-    EXPECT_EQ(RegSetValueExW(again, L"X", 0, REG_DWORD, reinterpret_cast<BYTE*>(&number),
-                             sizeof number),
-              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(
+        RegSetValueExW(again, L"X", 0, REG_DWORD, reinterpret_cast<BYTE*>(&number), sizeof number),
+        ERROR_ACCESS_DENIED);
     EXPECT_EQ(RegDeleteValueW(key, L"portname"), ERROR_SUCCESS);
     EXPECT_EQ(RegDeleteValueW(key, L"PortName"), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(RegQueryValueExW(again, L"PortName", nullptr, &type, nullptr, &size),

@@ -18,7 +18,8 @@ namespace {
 
 class ScmTest : public SimTest {
 protected:
-    SC_HANDLE Create(SC_HANDLE manager, const wchar_t* name, const wchar_t* dependencies = nullptr) {
+    SC_HANDLE Create(SC_HANDLE manager, const wchar_t* name,
+                     const wchar_t* dependencies = nullptr) {
         return CreateServiceW(manager, name, name, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
                               SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, L"\"C:\\svc.exe\"",
                               nullptr, nullptr, dependencies, nullptr, nullptr);
@@ -96,9 +97,8 @@ TEST_F(ScmTest, TheDispatcherOnlyConnectsInAProgramStartedAsAService) {
     SERVICE_TABLE_ENTRYW table[] = {{name, [](DWORD, LPWSTR*) {}}, {nullptr, nullptr}};
     EXPECT_FALSE(StartServiceCtrlDispatcherW(table));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FAILED_SERVICE_CONTROLLER_CONNECT));
-    EXPECT_EQ(RegisterServiceCtrlHandlerExW(L"Nothing", [](DWORD, DWORD, LPVOID, LPVOID) -> DWORD {
-                  return 0;
-              }, nullptr),
+    EXPECT_EQ(RegisterServiceCtrlHandlerExW(
+                  L"Nothing", [](DWORD, DWORD, LPVOID, LPVOID) -> DWORD { return 0; }, nullptr),
               nullptr);
     SERVICE_STATUS s{};
     s.dwCurrentState = SERVICE_RUNNING;
@@ -135,29 +135,29 @@ TEST_F(ProcessTest, StartedProcessesAreRecordedAndAnUnquotedPathFindsTheFirstFit
     si.cb = sizeof si;
     PROCESS_INFORMATION pi;
     wchar_t line[] = L"C:\\Program Files\\Tool\\tool.exe /x";
-    ASSERT_TRUE(CreateProcessW(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                               &pi));
+    ASSERT_TRUE(
+        CreateProcessW(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
     auto started = M().processes().Find(pi.dwProcessId);
     EXPECT_EQ(started->imagePath, L"C:\\Program Files\\Tool\\tool.exe");
-    EXPECT_EQ(started->argv, (std::vector<std::wstring>{L"C:\\Program", L"Files\\Tool\\tool.exe",
-                                                        L"/x"}));
+    EXPECT_EQ(started->argv,
+              (std::vector<std::wstring>{L"C:\\Program", L"Files\\Tool\\tool.exe", L"/x"}));
     // A planted "C:\Program.exe" wins for the unquoted line.
     M().WriteFile(L"C:\\Program.exe", "MZ");
     wchar_t again[] = L"C:\\Program Files\\Tool\\tool.exe /x";
-    ASSERT_TRUE(CreateProcessW(nullptr, again, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                               &pi));
+    ASSERT_TRUE(
+        CreateProcessW(nullptr, again, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
     EXPECT_EQ(M().processes().Find(pi.dwProcessId)->imagePath, L"C:\\Program.exe");
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
     wchar_t missing[] = L"\"C:\\nothing.exe\"";
-    EXPECT_FALSE(CreateProcessW(nullptr, missing, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                                &pi));
+    EXPECT_FALSE(
+        CreateProcessW(nullptr, missing, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     si.cb = 12;
-    EXPECT_FALSE(CreateProcessW(nullptr, again, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                                &pi));
+    EXPECT_FALSE(
+        CreateProcessW(nullptr, again, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 
@@ -199,7 +199,8 @@ TEST_F(ProcessTest, SnapshotsListRunningProcessesAndTokensCarryTheirUser) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_LENGTH));
     entry.dwSize = sizeof entry;
     std::vector<std::wstring> names;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry))
         names.push_back(entry.szExeFile);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_FILES));
     EXPECT_EQ(names, (std::vector<std::wstring>{L"[System Process]", L"System",

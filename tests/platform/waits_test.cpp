@@ -44,8 +44,16 @@ TEST_F(VirtualTimeNearWrap, TickCountWrapsAt32BitsWhileTheWideCountGoesOn) {
 
 TEST_F(VirtualTime, SleepingThreadsWakeInDeadlineOrder) {
     SharedLog<Ticks> log;
-    HANDLE late = StartThread([&] { Sleep(700); log.Add({2, GetTickCount()}); return 0u; });
-    HANDLE early = StartThread([&] { Sleep(250); log.Add({1, GetTickCount()}); return 0u; });
+    HANDLE late = StartThread([&] {
+        Sleep(700);
+        log.Add({2, GetTickCount()});
+        return 0u;
+    });
+    HANDLE early = StartThread([&] {
+        Sleep(250);
+        log.Add({1, GetTickCount()});
+        return 0u;
+    });
     HANDLE both[] = {late, early};
     EXPECT_EQ(WaitForMultipleObjects(2, both, TRUE, INFINITE), WAIT_OBJECT_0);
     EXPECT_EQ(log.Items(), (std::vector<Ticks>{{1, 250}, {2, 700}}));
@@ -109,10 +117,12 @@ TEST_F(VirtualTime, ThreadHandleSignalsWhenTheThreadEndsWithItsExitCode) {
 
 TEST_F(VirtualTime, SuspendedThreadRunsOnlyAfterResumeThread) {
     std::atomic<bool> ran{false};
-    HANDLE t = StartThread([&] {
-        ran = true;
-        return 7u;
-    }, CREATE_SUSPENDED);
+    HANDLE t = StartThread(
+        [&] {
+            ran = true;
+            return 7u;
+        },
+        CREATE_SUSPENDED);
     ASSERT_NE(t, nullptr);
     Sleep(1000);
     EXPECT_FALSE(ran.load());

@@ -241,8 +241,8 @@ TEST_F(DeviceEventsTest, AFailingStatusReportEndsTheServiceWithoutRecursion) {
     c.binaryPath = L"\"" + UlvanePath() + L"\"";
     ASSERT_EQ(M().services().Install(c), 0u);
     ASSERT_EQ(M().services().Start(kServiceName), 0u);
-    ASSERT_TRUE(WaitUntil([&] { return M().services().Get(kServiceName)->serviceMainReturned; },
-                          10000));
+    ASSERT_TRUE(
+        WaitUntil([&] { return M().services().Get(kServiceName)->serviceMainReturned; }, 10000));
     const std::wstring report =
         L"API = SetServiceStatus, Error code = 6 ,Message = The handle is invalid.\r\n";
     // The RUNNING report fails; the nested failure of the STOPPED report is logged once more and

@@ -6,7 +6,9 @@
 
 namespace {
 
-int ImpostorAppIsRunning() { return 1; }
+int ImpostorAppIsRunning() {
+    return 1;
+}
 
 class LauncherTest : public UlvaneTest {
 protected:

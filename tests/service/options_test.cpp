@@ -105,9 +105,14 @@ TEST_F(OptionsTest, RegisterInAnyCaseRegistersTheQuotedPathAndStarts) {
 
 TEST_F(OptionsTest, UnknownOptionsAndFurtherLettersDoNothing) {
     auto modem = sim::SimModem::Plug();
-    for (std::vector<std::wstring> args :
-         {std::vector<std::wstring>{L"-Registerx"}, {L"-Rx"}, {L"-Unregisterx"}, {L"Register"},
-          {L"-Start2"}, {L""}, {L"-CDB"}, {L"-CDB", L"9F", L"a", L"b"}}) {
+    for (std::vector<std::wstring> args : {std::vector<std::wstring>{L"-Registerx"},
+                                           {L"-Rx"},
+                                           {L"-Unregisterx"},
+                                           {L"Register"},
+                                           {L"-Start2"},
+                                           {L""},
+                                           {L"-CDB"},
+                                           {L"-CDB", L"9F", L"a", L"b"}}) {
         EXPECT_EQ(Run(args), 0);
     }
     EXPECT_FALSE(M().services().Exists(kServiceName));
@@ -233,14 +238,16 @@ TEST_F(OptionsTest, StopWaitsForAStopPendingServiceToEnd) {
 
 TEST_F(OptionsTest, WithoutArgumentsOutsideTheServiceManagerTheDispatcherFails) {
     EXPECT_EQ(Run({}), 0);
-    EXPECT_EQ(Log(), (std::vector<std::wstring>{L"Ulvane Entered service code.\n",
-                                                L"StartServiceCtrlDispatcher Error code : 1063.\n"}));
+    EXPECT_EQ(Log(),
+              (std::vector<std::wstring>{L"Ulvane Entered service code.\n",
+                                         L"StartServiceCtrlDispatcher Error code : 1063.\n"}));
 }
 
 TEST_F(OptionsTest, QuotedPathIsNotTakenForAProgramPlantedOnTheWay) {
     // "C:\Program Files\Modem\Ulvane.exe" read unquoted would run "C:\Program.exe".
     M().WriteFile(L"C:\\Program.exe", "MZ");
-    M().processes().RegisterProgram(L"Program.exe", [](const sim::ProcessRun&) -> DWORD { return 0; });
+    M().processes().RegisterProgram(L"Program.exe",
+                                    [](const sim::ProcessRun&) -> DWORD { return 0; });
     StartService();
     EXPECT_TRUE(Started(L"Program.exe").empty());
     EXPECT_EQ(Started(L"Ulvane.exe").size(), 1u);

@@ -54,7 +54,8 @@ protected:
         if (info && info->status.dwCurrentState == SERVICE_RUNNING) {
             M().services().Control(kServiceName, SERVICE_CONTROL_STOP);
             M().services().WaitForState(kServiceName, SERVICE_STOPPED, 60000);
-            if (info->status.dwProcessId) M().processes().WaitForEnd(info->status.dwProcessId, 60000);
+            if (info->status.dwProcessId)
+                M().processes().WaitForEnd(info->status.dwProcessId, 60000);
         }
     }
 
@@ -95,7 +96,9 @@ protected:
         auto log = Log();
         return static_cast<int>(std::count(log.begin(), log.end(), line));
     }
-    int CountContaining(const std::wstring& part) { return static_cast<int>(DebugLines(part).size()); }
+    int CountContaining(const std::wstring& part) {
+        return static_cast<int>(DebugLines(part).size());
+    }
     // Index of the first log line equal to `line` at or after `from`, or -1.
     int IndexOf(const std::wstring& line, int from = 0) {
         auto log = Log();
@@ -112,4 +115,3 @@ protected:
         return out;
     }
 };
-

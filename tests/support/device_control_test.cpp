@@ -12,7 +12,8 @@ namespace {
 
 sim::DeviceNode Node(const std::wstring& instanceId) {
     sim::DeviceNode node;
-    EXPECT_TRUE(sim::machine().devices().FindInstance(instanceId, &node)) << sim::ToUtf8(instanceId);
+    EXPECT_TRUE(sim::machine().devices().FindInstance(instanceId, &node))
+        << sim::ToUtf8(instanceId);
     return node;
 }
 

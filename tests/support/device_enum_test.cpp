@@ -24,7 +24,8 @@ TEST_F(DeviceIdTest, SupportedIdsAreFoundInAnyLetterCase) {
     EXPECT_EQ(lines[1],
               L"IsSupportedID Found OK :USB\\VID_3A5C&PID_FFF1&MI_00\\6&1A2B3C4D&0&0000  "
               L"VID_3A5C&PID_FFF1");
-    EXPECT_EQ(lines[3], L"IsSupportedID Found OK :USBSTOR\\CDROM&VEN_QOB&PROD_X&REV_1\\7&0  &VEN_QOB&");
+    EXPECT_EQ(lines[3],
+              L"IsSupportedID Found OK :USBSTOR\\CDROM&VEN_QOB&PROD_X&REV_1\\7&0  &VEN_QOB&");
 }
 
 TEST_F(DeviceIdTest, UsbChipIdIsACdromOfTheChipVendor) {
@@ -90,8 +91,8 @@ TEST_F(FindCdromTest, ModemInterfaceAppearsAfterTheSwitch) {
     EXPECT_FALSE(FindDeviceModem(path));
     modem->EnterModemMode();
     ASSERT_TRUE(FindDeviceModem(path));
-    EXPECT_EQ(path, sim::DeviceTree::MakeSymbolicLink(modem->ModemInstanceId(),
-                                                      GUID_DEVINTERFACE_MODEM));
+    EXPECT_EQ(path,
+              sim::DeviceTree::MakeSymbolicLink(modem->ModemInstanceId(), GUID_DEVINTERFACE_MODEM));
 }
 
 class EnumerationTest : public SimTest {};

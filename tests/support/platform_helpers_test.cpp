@@ -83,7 +83,8 @@ TEST_F(DebugLogTest, ConcurrentLinesStayWhole) {
     CloseHandle(t[1]);
     std::string file = M().ReadFile(LogPath());
     int lines = 0;
-    for (std::size_t pos = 0; (pos = file.find("\r\n", pos)) != std::string::npos; pos += 2) ++lines;
+    for (std::size_t pos = 0; (pos = file.find("\r\n", pos)) != std::string::npos; pos += 2)
+        ++lines;
     EXPECT_EQ(lines, 100);
     for (int i = 0; i < 50; ++i) {
         EXPECT_NE(file.find("thread 1 line " + std::to_string(i) + "\r\n"), std::string::npos);
@@ -95,8 +96,8 @@ TEST(VersionCodeTest, Table) {
     struct Case {
         DWORD major, minor, platform;
         int code;
-    } cases[] = {{4, 10, 1, 1}, {4, 90, 1, 2}, {4, 0, 1, 0},  {4, 0, 2, 0}, {5, 0, 2, 3},
-                 {5, 1, 2, 4},  {5, 2, 2, 5},  {5, 1, 1, 0},  {6, 0, 2, 6}, {6, 1, 2, 6},
+    } cases[] = {{4, 10, 1, 1}, {4, 90, 1, 2}, {4, 0, 1, 0}, {4, 0, 2, 0}, {5, 0, 2, 3},
+                 {5, 1, 2, 4},  {5, 2, 2, 5},  {5, 1, 1, 0}, {6, 0, 2, 6}, {6, 1, 2, 6},
                  {6, 3, 1, 6},  {10, 0, 2, 0}, {4, 10, 2, 0}};
     for (const auto& c : cases) {
         sim::Config config;

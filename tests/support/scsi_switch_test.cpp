@@ -139,7 +139,7 @@ TEST_F(SendCommandTest, EachHexPairIsReadOnItsOwn) {
 
 TEST_F(SendCommandTest, BadHexTextIsRefusedWithoutADeviceSearch) {
     EnableLog();
-    EXPECT_FALSE(SendCdbHex(L"9F010", L""));          // odd length
+    EXPECT_FALSE(SendCdbHex(L"9F010", L""));           // odd length
     EXPECT_FALSE(SendCdbHex(L"9F0100000000FF", L""));  // 14 digits: more than six bytes
     EXPECT_TRUE(modem->Requests().empty());
     EXPECT_TRUE(DebugLines(L"SymblicName").empty());
