@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/sim/handles.h"
+#include "platform/sim/process_context.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/processes.h"
 #include "platform/sim/waitcore.h"
@@ -19,6 +20,7 @@ namespace {
 
 thread_local DWORD t_lastError = 0;
 thread_local DWORD t_threadId = 0;
+thread_local std::shared_ptr<const sim::ProcessContext> t_process;
 std::atomic<DWORD> g_nextThreadId{0x104};
 
 struct EventObj : sim::KObject {
@@ -359,8 +361,9 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE start,
     if (threadId) *threadId = t->id;
     auto& core = WaitCore::Get();
     core.AddPendingThread();
-    std::thread([t, start, parameter, &core] {
+    std::thread([t, start, parameter, &core, process = t_process] {
         t_threadId = t->id;
+        t_process = process;
         core.AdoptPendingThread();
         {
             std::unique_lock<std::mutex> lk(core.Mutex());
@@ -441,12 +444,21 @@ int GetThreadPriority(HANDLE thread) {
 
 LPWSTR GetCommandLineW() {
     thread_local std::wstring line;
-    line = L"\"" + sim::machine().ProgramPath() + L"\"";
+    line = t_process ? t_process->commandLine : L"\"" + sim::machine().ProgramPath() + L"\"";
     return line.data();
 }
 DWORD GetCurrentProcessId() {
-    return 0x4D0;
+    return t_process ? t_process->pid : 0x4D0;
 }
+
+namespace sim {
+std::shared_ptr<const ProcessContext> CurrentProcess() {
+    return t_process;
+}
+void SetCurrentProcess(std::shared_ptr<const ProcessContext> context) {
+    t_process = std::move(context);
+}
+}  // namespace sim
 
 // ---- Modules ----
 
@@ -486,7 +498,7 @@ void RegisterSystemModules(Machine& m) {
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size) {
     std::wstring path;
     if (module == nullptr) {
-        path = sim::machine().ProgramPath();
+        path = t_process ? t_process->imagePath : sim::machine().ProgramPath();
     } else {
         auto m = sim::HandleTable::Get().FindAs<ModuleObj>(reinterpret_cast<HANDLE>(module));
         if (!m) return Fail<DWORD>(0, ERROR_MOD_NOT_FOUND);

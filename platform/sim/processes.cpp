@@ -1,5 +1,7 @@
 #include "platform/sim/processes.h"
 
+#include "platform/sim/process_context.h"
+
 #include <thread>
 
 #include "platform/kernel.h"
@@ -40,7 +42,8 @@ bool ProcessObj::Signaled(DWORD) const {
 bool ProcessHandleUser(HANDLE process, std::wstring* user) {
     auto& table = machine().processes();
     if (process == GetCurrentProcess()) {
-        *user = table.OwnUser();
+        auto context = CurrentProcess();
+        *user = context ? context->user : table.OwnUser();
         return true;
     }
     auto p = HandleTable::Get().FindAs<ProcessObj>(process);
@@ -257,8 +260,11 @@ DWORD ProcessTable::Start(const Launch& launch) {
     auto& core = WaitCore::Get();
     core.AddPendingThread();
     std::function<void()> onThreadStart = launch.onThreadStart;
-    std::thread([this, run, program, onThreadStart, &core] {
+    auto context = std::make_shared<ProcessContext>(
+        ProcessContext{r.pid, r.imagePath, r.commandLine, r.user});
+    std::thread([this, run, program, onThreadStart, &core, context] {
         core.AdoptPendingThread();
+        SetCurrentProcess(context);
         if (onThreadStart) onThreadStart();
         DWORD rc = program(run);
         EndProcess(run.pid, rc);
