@@ -253,6 +253,12 @@ struct FolderCase {
     bool wide;
     const wchar_t* folder;
 };
+void PrintTo(const FolderCase& c, std::ostream* os) {
+    std::string folder = sim::ToUtf8(c.folder);
+    for (char& ch : folder)
+        if (ch == '\\') ch = '/';
+    *os << folder;
+}
 
 class DriverFolderTest : public SimTest, public ::testing::WithParamInterface<FolderCase> {
 protected:
@@ -282,7 +288,12 @@ INSTANTIATE_TEST_SUITE_P(
                       FolderCase{sim::Config::Windows2000(), false,
                                  L"C:\\Program Files\\Vendor\\Driver\\Win2K\\"},
                       FolderCase{sim::Config::Windows98(), false,
-                                 L"C:\\Program Files\\Vendor\\Driver\\Win2K\\"}));
+                                 L"C:\\Program Files\\Vendor\\Driver\\Win2K\\"}),
+    [](const ::testing::TestParamInfo<FolderCase>& info) {
+        const FolderCase& c = info.param;
+        return "v" + std::to_string(c.config.major) + "_" + std::to_string(c.config.minor) +
+               "_p" + std::to_string(c.config.platformId) + (c.wide ? "_x64" : "_x86");
+    });
 
 TEST_F(DeviceStatusTest, DevicesStartedUntilOneHasAProblem) {
     auto modem = PlugModemMode();
