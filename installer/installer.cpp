@@ -242,6 +242,8 @@ int InstallerWorkProc(void* context) {
 }
 
 int InstallerMain(int argc, wchar_t** argv) {
+    // Console output follows the user's settings.
+    _wsetlocale(LC_ALL, L"");
     if (!AfxWinInit(GetModuleHandleW(nullptr), nullptr, GetCommandLineW(), 0)) {
         crt::wprintf(L"FatalError: MFC initialize fail\n");
         return 1;

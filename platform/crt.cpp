@@ -1,6 +1,7 @@
 #include "platform/crt.h"
 
 #include <climits>
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -307,4 +308,39 @@ int _wcsicmp(const wchar_t* a, const wchar_t* b) {
         if (x != y) return x < y ? -1 : 1;
         if (x == 0) return 0;
     }
+}
+
+namespace {
+
+std::wstring UserDefaultLocaleName() {
+    switch (sim::machine().config().ansiCodePage) {
+        case 936: return L"Chinese (Simplified)_China.936";
+        case 950: return L"Chinese (Traditional)_Taiwan.950";
+        case 932: return L"Japanese_Japan.932";
+        case 949: return L"Korean_Korea.949";
+        case 1251: return L"Russian_Russia.1251";
+        default: return L"English_United States." + std::to_wstring(sim::machine().config().ansiCodePage);
+    }
+}
+
+}  // namespace
+
+const wchar_t* _wsetlocale(int category, const wchar_t* locale) {
+    thread_local std::wstring answer;
+    auto& m = sim::machine();
+    if (locale == nullptr) {
+        answer = m.Locale();
+        return answer.c_str();
+    }
+    std::wstring name = locale;
+    if (name.empty()) {
+        name = UserDefaultLocaleName();
+        // Case mapping and character classes of the host's runtime follow Unicode from now on.
+        std::setlocale(LC_CTYPE, "C.UTF-8");
+    } else if (name != L"C") {
+        return nullptr;  // only the user's default and "C" are known
+    }
+    m.SetLocale(name);
+    answer = name;
+    return answer.c_str();
 }

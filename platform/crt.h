@@ -3,6 +3,7 @@
 // the machine's console.
 #pragma once
 
+#include <clocale>
 #include <cstdarg>
 #include <cstddef>
 #include <string>
@@ -16,6 +17,12 @@
 int _vsnwprintf(wchar_t* buffer, std::size_t count, const wchar_t* format, va_list args);
 int _snwprintf(wchar_t* buffer, std::size_t count, const wchar_t* format, ...);
 int swprintf_s(wchar_t* buffer, std::size_t count, const wchar_t* format, ...);
+
+// Sets the program's locale for the category. "" asks for the user's default locale, named after
+// the machine's ANSI code page ("Chinese (Simplified)_China.936"); null only asks. The machine
+// keeps the name; the characters' case and classes then follow the whole of Unicode, as they do
+// under a user's locale on the platform. Returns the locale's name, or null for an unknown one.
+const wchar_t* _wsetlocale(int category, const wchar_t* locale);
 
 namespace crt {
 

@@ -379,6 +379,16 @@ void Machine::ClearCaptured() {
     debugOutput_.clear();
 }
 
+std::wstring Machine::Locale() {
+    std::lock_guard<std::mutex> lk(mu_);
+    return locale_;
+}
+
+void Machine::SetLocale(const std::wstring& name) {
+    std::lock_guard<std::mutex> lk(mu_);
+    locale_ = name;
+}
+
 std::shared_ptr<KObject> Machine::FindNamed(const std::wstring& name) {
     std::lock_guard<std::mutex> lk(mu_);
     auto it = named_.find(Lower(name));

@@ -113,6 +113,10 @@ public:
     std::wstring Console();
     void ClearCaptured();
 
+    // ---- The program's locale (set through _wsetlocale; "C" at start) ----
+    std::wstring Locale();
+    void SetLocale(const std::wstring& name);
+
     // ---- Named kernel objects (machine-wide; names compare without regard to case) ----
     std::shared_ptr<struct KObject> FindNamed(const std::wstring& name);
     void AddNamed(const std::wstring& name, std::shared_ptr<struct KObject> obj);
@@ -142,6 +146,7 @@ private:
     std::map<std::wstring, std::pair<DWORD, int>> openFailures_;
     std::vector<std::wstring> debugOutput_;
     std::wstring console_;
+    std::wstring locale_ = L"C";
     std::map<std::wstring, std::weak_ptr<struct KObject>> named_;
 };
 

@@ -22,6 +22,8 @@ TEST_F(StartupTest, NoArgumentPrintsTheUsageBeforeAnyWindow) {
               L"uninstall\n");
     EXPECT_TRUE(miravel::Journal().empty());
     EXPECT_EQ(InstallerMain(0, argv.data()), 2);
+    // The program runs in the user's default locale.
+    EXPECT_EQ(M().Locale(), L"Chinese (Simplified)_China.936");
 }
 
 TEST_F(StartupTest, LanguageNames) {

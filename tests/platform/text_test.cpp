@@ -1,4 +1,5 @@
 // The wide formatter with the platform's conversions, and code-page conversions.
+#include <cwctype>
 #include <string>
 
 #include "common/sim_fixture.h"
@@ -133,6 +134,28 @@ TEST_F(CodePages1252, AnsiFollowsTheMachinesCodePage) {
     wchar_t wide[4] = {};
     EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, "\x80", 1, wide, 4), 1);
     EXPECT_EQ(wide[0], L'\u20AC');
+}
+
+}  // namespace
+
+namespace {
+
+class LocaleTest : public SimTest {};
+
+TEST_F(LocaleTest, UserDefaultLocaleFollowsTheCodePageAndMapsEveryLetter) {
+    EXPECT_STREQ(_wsetlocale(LC_ALL, nullptr), L"C");
+    EXPECT_STREQ(_wsetlocale(LC_ALL, L""), L"Chinese (Simplified)_China.936");
+    EXPECT_EQ(M().Locale(), L"Chinese (Simplified)_China.936");
+    EXPECT_EQ(std::towlower(L'\u00C4'), L'\u00E4');  // beyond ASCII under the user's locale
+    EXPECT_EQ(_wsetlocale(LC_ALL, L"Klingon_Qo'noS.1"), nullptr);
+    EXPECT_STREQ(_wsetlocale(LC_ALL, L"C"), L"C");
+}
+
+TEST_F(LocaleTest, SingleByteMachine) {
+    sim::Config config;
+    config.ansiCodePage = 1252;
+    sim::Machine::Reset(config);
+    EXPECT_STREQ(_wsetlocale(LC_ALL, L""), L"English_United States.1252");
 }
 
 }  // namespace
