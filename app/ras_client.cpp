@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "app/serial_port.h"
+#include "support/auto_lock.h"
 #include "support/platform_helpers.h"
 
 namespace {
@@ -165,6 +166,7 @@ void RasDialCallback(HRASCONN connection, UINT, RASCONNSTATE state, DWORD error,
 // ---- Client ----
 
 CRasClient::CRasClient(ICDMATime* time) : m_time(time) {
+    InitializeCriticalSection(&m_statisticsLock);
     CRasClientRegistry::Instance();  // binds the statistics entry point
     ResetStatistics();
 }
@@ -173,6 +175,7 @@ CRasClient::~CRasClient() {
     // A client must not stay registered (or keep its line) once it is gone.
     if (m_handle != nullptr) HangUp();
     CRasClientRegistry::Instance().Remove(this);
+    DeleteCriticalSection(&m_statisticsLock);
 }
 
 void CRasClient::SetAuthentication(bool chap, bool pap) {
@@ -273,7 +276,7 @@ bool CRasClient::SetEntryProperties(const DialParams& params) {
 }
 
 void CRasClient::ResetStatistics() {
-    std::lock_guard<std::mutex> lock(m_statisticsLock);
+    CAutoLock lock(m_statisticsLock);
     const int* now = m_time != nullptr ? m_time->Now() : nullptr;
     if (now != nullptr) {
         m_statistics.year = now[0];
@@ -371,7 +374,7 @@ bool CRasClient::GetStatistics(ConnectionInfo* out) {
     if (CRasClientRegistry::Instance().Statistics() == nullptr) return false;
     RAS_STATS stats;
     bool ok = QueryStatistics(&stats);
-    std::lock_guard<std::mutex> lock(m_statisticsLock);
+    CAutoLock lock(m_statisticsLock);
     if (ok) {
         Accumulate(m_statistics.bytesReceived, m_lastReceived, stats.dwBytesRcved);
         Accumulate(m_statistics.bytesSent, m_lastSent, stats.dwBytesXmited);

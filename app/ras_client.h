@@ -6,7 +6,6 @@
 #pragma once
 
 #include <atomic>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -125,7 +124,7 @@ private:
     HRASCONN m_handle = nullptr;
     std::atomic<IRasListener*> m_listener{nullptr};  // read on RAS's thread
     // The statistics are reset on RAS's thread (at RASCS_Connected) and read on the dial thread.
-    std::mutex m_statisticsLock;
+    CRITICAL_SECTION m_statisticsLock;
     ConnectionInfo m_statistics;
     DWORD m_startTick = 0;
     std::string m_initString;
