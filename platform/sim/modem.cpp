@@ -51,113 +51,109 @@ std::wstring SimModem::CdromInterfacePath() const {
     return DeviceTree::MakeSymbolicLink(CdromInstanceId(), GUID_DEVINTERFACE_CDROM);
 }
 
+namespace {
+
+// A function or device node of the modem, with the fields every one of them has.
+DeviceNodeSpec NodeSpec(const std::wstring& instanceId, std::vector<std::wstring> hardwareIds,
+                        const GUID& setupClass, const std::wstring& className,
+                        const std::wstring& description, const std::wstring& service,
+                        const std::wstring& pdo, std::shared_ptr<DeviceModel> model) {
+    DeviceNodeSpec n;
+    n.instanceId = instanceId;
+    n.hardwareIds = std::move(hardwareIds);
+    n.classGuid = setupClass;
+    n.className = className;
+    n.description = description;
+    n.service = service;
+    n.physicalObjectName = pdo;
+    n.model = std::move(model);
+    return n;
+}
+
+DeviceNodeSpec UsbSpec(const std::wstring& instanceId, const std::wstring& hardwareId,
+                       const std::wstring& revision, const std::wstring& description,
+                       const std::wstring& service, const std::wstring& pdo,
+                       std::shared_ptr<DeviceModel> model) {
+    return NodeSpec(instanceId, {hardwareId + L"&REV_" + revision, hardwareId}, GUID_DEVCLASS_USB,
+                    L"USB", description, service, pdo, std::move(model));
+}
+
+DeviceNodeSpec CdromSpec(const std::wstring& instanceId, std::vector<std::wstring> hardwareIds,
+                         const std::wstring& friendlyName, const std::wstring& pdo,
+                         std::shared_ptr<DeviceModel> model) {
+    hardwareIds.insert(hardwareIds.end(), {L"USBSTOR\\CdRom", L"GenCdRom"});
+    DeviceNodeSpec cd = NodeSpec(instanceId, std::move(hardwareIds), GUID_DEVCLASS_CDROM, L"CDROM",
+                                 L"CD-ROM Drive", L"cdrom", pdo, std::move(model));
+    cd.friendlyName = friendlyName;
+    cd.interfaces = {{GUID_DEVINTERFACE_CDROM, L""}};
+    return cd;
+}
+
+}  // namespace
+
 void SimModem::PlugDiskMode() {
     auto& tree = machine().devices();
-    DeviceNodeSpec usb;
-    usb.instanceId = UsbInstanceId();
-    usb.hardwareIds = {L"USB\\VID_3A5C&PID_" + Pid() + L"&REV_0000", L"USB\\VID_3A5C&PID_" + Pid()};
+    const std::wstring usbId = L"USB\\VID_3A5C&PID_" + Pid();
+    DeviceNodeSpec usb = UsbSpec(UsbInstanceId(), usbId, L"0000", L"USB Mass Storage Device",
+                                 L"USBSTOR", L"\\Device\\USBPDO-7", shared_from_this());
     usb.compatibleIds = {L"USB\\Class_08&SubClass_06&Prot_50", L"USB\\Class_08"};
-    usb.classGuid = GUID_DEVCLASS_USB;
-    usb.className = L"USB";
-    usb.description = L"USB Mass Storage Device";
-    usb.physicalObjectName = L"\\Device\\USBPDO-7";
-    usb.service = L"USBSTOR";
-    usb.model = shared_from_this();
     DWORD parent = tree.Plug(usb);
 
-    DeviceNodeSpec cd;
-    cd.instanceId = CdromInstanceId();
-    cd.hardwareIds = {L"USBSTOR\\CdRom" + options_.cdromVendor + L"CDMA_MODEM2.31",
-                      L"USBSTOR\\CdRom" + options_.cdromVendor + L"CDMA_MODEM", L"USBSTOR\\CdRom",
-                      L"GenCdRom"};
-    cd.classGuid = GUID_DEVCLASS_CDROM;
-    cd.className = L"CDROM";
-    cd.description = L"CD-ROM Drive";
-    cd.friendlyName = options_.cdromVendor + L" CDMA_MODEM USB Device";
-    cd.physicalObjectName = L"\\Device\\00000071";
-    cd.service = L"cdrom";
-    cd.interfaces = {{GUID_DEVINTERFACE_CDROM, L""}};
-    cd.model = shared_from_this();
-    tree.Plug(cd, parent);
+    const std::wstring product = L"USBSTOR\\CdRom" + options_.cdromVendor + L"CDMA_MODEM";
+    tree.Plug(CdromSpec(CdromInstanceId(), {product + L"2.31", product},
+                        options_.cdromVendor + L" CDMA_MODEM USB Device", L"\\Device\\00000071",
+                        shared_from_this()),
+              parent);
 }
 
 void SimModem::PlugModemMode() {
     auto& tree = machine().devices();
-    std::wstring pid = Pid();
-    DeviceNodeSpec usb;
-    usb.instanceId = UsbInstanceId();
-    usb.hardwareIds = {L"USB\\VID_3A5C&PID_" + pid + L"&REV_0000", L"USB\\VID_3A5C&PID_" + pid};
+    const std::wstring usbId = L"USB\\VID_3A5C&PID_" + Pid();
+    DeviceNodeSpec usb = UsbSpec(UsbInstanceId(), usbId, L"0000", L"USB Composite Device",
+                                 L"usbccgp", L"\\Device\\USBPDO-8", shared_from_this());
     usb.compatibleIds = {L"USB\\DevClass_00&SubClass_00&Prot_00", L"USB\\COMPOSITE"};
-    usb.classGuid = GUID_DEVCLASS_USB;
-    usb.className = L"USB";
-    usb.description = L"USB Composite Device";
-    usb.physicalObjectName = L"\\Device\\USBPDO-8";
-    usb.service = L"usbccgp";
-    usb.model = shared_from_this();
     DWORD parent = tree.Plug(usb);
 
+    // The composite device's functions: interface 0 the modem, 1 and 2 the serial ports.
+    auto function = [&](int index, const std::wstring& instanceId, const GUID& setupClass,
+                        const std::wstring& className, const std::wstring& description) {
+        std::wstring mi = L"&MI_0" + std::to_wstring(index);
+        return NodeSpec(instanceId, {usbId + L"&REV_0000" + mi, usbId + mi}, setupClass, className,
+                        description, L"usbser", L"\\Device\\USBPDO-" + std::to_wstring(9 + index),
+                        shared_from_this());
+    };
     int com = options_.firstComPort;
-    DeviceNodeSpec modem;
-    modem.instanceId = ModemInstanceId();
-    modem.hardwareIds = {L"USB\\VID_3A5C&PID_" + pid + L"&REV_0000&MI_00",
-                         L"USB\\VID_3A5C&PID_" + pid + L"&MI_00"};
+    DeviceNodeSpec modem =
+        function(0, ModemInstanceId(), GUID_DEVCLASS_MODEM, L"Modem", L"CDMA USB Modem");
     modem.compatibleIds = {L"USB\\Class_02&SubClass_02&Prot_01", L"USB\\Class_02"};
-    modem.classGuid = GUID_DEVCLASS_MODEM;
-    modem.className = L"Modem";
-    modem.description = L"CDMA USB Modem";
     modem.friendlyName = L"CDMA USB Modem";
-    modem.physicalObjectName = L"\\Device\\USBPDO-9";
-    modem.service = L"usbser";
     modem.interfaces = {{GUID_DEVINTERFACE_MODEM, L""}};
     modem.driverKey = {{L"AttachedTo", L"COM" + std::to_wstring(com)},
                        {L"FriendlyName", L"CDMA USB Modem"}};
     modem.deviceKey = {{L"PortName", L"COM" + std::to_wstring(com)}};
-    modem.model = shared_from_this();
     tree.Plug(modem, parent);
 
     const wchar_t* names[] = {L"CDMA USB Diagnostics Port", L"CDMA USB Status Port"};
     for (int i = 0; i < 2; ++i) {
         std::wstring port = L"COM" + std::to_wstring(com + 1 + i);
-        DeviceNodeSpec p;
-        p.instanceId = PortInstanceId(i);
-        p.hardwareIds = {L"USB\\VID_3A5C&PID_" + pid + L"&REV_0000&MI_0" + std::to_wstring(i + 1),
-                         L"USB\\VID_3A5C&PID_" + pid + L"&MI_0" + std::to_wstring(i + 1)};
-        p.classGuid = GUID_DEVCLASS_PORTS;
-        p.className = L"Ports";
-        p.description = names[i];
+        DeviceNodeSpec p =
+            function(i + 1, PortInstanceId(i), GUID_DEVCLASS_PORTS, L"Ports", names[i]);
         p.friendlyName = std::wstring(names[i]) + L" (" + port + L")";
-        p.physicalObjectName = L"\\Device\\USBPDO-" + std::to_wstring(10 + i);
-        p.service = L"usbser";
         p.interfaces = {{GUID_DEVINTERFACE_COMPORT, L""}};
         p.deviceKey = {{L"PortName", port}};
         p.driverKey = {{L"MatchingDeviceId", p.hardwareIds[1]}};
-        p.model = shared_from_this();
         tree.Plug(p, parent);
     }
 }
 
 void SimModem::PlugChip() {
     auto& tree = machine().devices();
-    DeviceNodeSpec usb;
-    usb.instanceId = ChipUsbInstanceId();
-    usb.hardwareIds = {L"USB\\VID_3A5C&PID_FFF4&REV_0100", L"USB\\VID_3A5C&PID_FFF4"};
-    usb.classGuid = GUID_DEVCLASS_USB;
-    usb.className = L"USB";
-    usb.description = L"USB Mass Storage Device";
-    usb.service = L"USBSTOR";
-    usb.model = shared_from_this();
-    DWORD parent = tree.Plug(usb);
-    DeviceNodeSpec cd;
-    cd.instanceId = ChipCdromInstanceId();
-    cd.hardwareIds = {L"USBSTOR\\CdRomVARNIFFF4USB_CHIP1.00", L"USBSTOR\\CdRom", L"GenCdRom"};
-    cd.classGuid = GUID_DEVCLASS_CDROM;
-    cd.className = L"CDROM";
-    cd.description = L"CD-ROM Drive";
-    cd.friendlyName = L"VARNIFFF4 USB_CHIP USB Device";
-    cd.service = L"cdrom";
-    cd.interfaces = {{GUID_DEVINTERFACE_CDROM, L""}};
-    cd.model = shared_from_this();
-    tree.Plug(cd, parent);
+    DWORD parent =
+        tree.Plug(UsbSpec(ChipUsbInstanceId(), L"USB\\VID_3A5C&PID_FFF4", L"0100",
+                          L"USB Mass Storage Device", L"USBSTOR", L"", shared_from_this()));
+    tree.Plug(CdromSpec(ChipCdromInstanceId(), {L"USBSTOR\\CdRomVARNIFFF4USB_CHIP1.00"},
+                        L"VARNIFFF4 USB_CHIP USB Device", L"", shared_from_this()),
+              parent);
 }
 
 void SimModem::UnplugAll() {
