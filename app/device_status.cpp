@@ -18,7 +18,6 @@ namespace {
 
 // Buffers are sized in characters: a wide character here is wider than the platform's 16 bits,
 // so a buffer of "256 bytes" holds the same 128 characters it holds there.
-constexpr DWORD kInstanceIdChars = 256;
 constexpr DWORD kSmallIdChars = 128;    // 256 bytes of 16-bit characters
 constexpr DWORD kIdChars = 256;         // 512 bytes
 constexpr DWORD kValueNameChars = 512;  // registry value names
@@ -28,14 +27,6 @@ constexpr DWORD kSwitchWaitMs = 30000;
 constexpr DWORD kPollMs = 500;
 const wchar_t kMakerKey[] = L"software\\VARNI";
 const wchar_t kNecFlag[] = L"InstallNECDriver";
-
-std::wstring ReadInstanceId(HDEVINFO set, SP_DEVINFO_DATA& device) {
-    wchar_t id[kInstanceIdChars];
-    std::memset(id, 0, sizeof id);
-    if (!SetupDiGetDeviceInstanceIdW(set, &device, id, kInstanceIdChars, nullptr)) return L"";
-    id[kInstanceIdChars - 1] = 0;
-    return id;
-}
 
 // The first string of a multi-string property, read into a zeroed buffer of `chars` characters
 // and taken only within the size the call reports. Empty when it cannot be read.
@@ -80,18 +71,6 @@ std::wstring ReadDeviceKeyValue(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD key
     }
     RegCloseKey(key);
     return result;
-}
-
-// Walks the present devices of the setup class, reading what `read` needs of each.
-template <class Read>
-void ForEachPresentDevice(const GUID& setupClass, Read read) {
-    HDEVINFO set = SetupDiGetClassDevsW(&setupClass, nullptr, nullptr, DIGCF_PRESENT);
-    if (set == INVALID_HANDLE_VALUE) return;
-    SP_DEVINFO_DATA device;
-    std::memset(&device, 0, sizeof device);
-    device.cbSize = sizeof device;
-    for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); ++index) read(set, device);
-    SetupDiDestroyDeviceInfoList(set);
 }
 
 bool PassesInf(const DeviceItem& item, const CInfModelList& list) {
@@ -209,24 +188,29 @@ void CDeviceEnumer::Add(const DeviceItem& item) {
 }
 
 void CModemEnumer::Enumerate() {
-    ForEachPresentDevice(GUID_DEVCLASS_MODEM, [this](HDEVINFO set, SP_DEVINFO_DATA& device) {
-        DeviceItem item;
-        item.InstanceId = ReadInstanceId(set, device);
-        item.HardwareId = ReadFirstString(set, device, SPDRP_HARDWAREID, kIdChars);
-        item.FriendlyName = CDeviceInfoSet::GetRegistryProperty(set, device, SPDRP_FRIENDLYNAME);
-        item.Port = ReadDeviceKeyValue(set, device, DIREG_DRV, L"AttachedTo");
-        Add(item);
-    });
+    ForEachDevice(&GUID_DEVCLASS_MODEM, DIGCF_PRESENT,
+                  [this](HDEVINFO set, SP_DEVINFO_DATA& device) {
+                      DeviceItem item;
+                      item.InstanceId = ReadDeviceInstanceId(set, device);
+                      item.HardwareId = ReadFirstString(set, device, SPDRP_HARDWAREID, kIdChars);
+                      item.FriendlyName =
+                          CDeviceInfoSet::GetRegistryProperty(set, device, SPDRP_FRIENDLYNAME);
+                      item.Port = ReadDeviceKeyValue(set, device, DIREG_DRV, L"AttachedTo");
+                      Add(item);
+                      return true;
+                  });
 }
 
 void CPortEnumer::Enumerate() {
-    ForEachPresentDevice(GUID_DEVCLASS_PORTS, [this](HDEVINFO set, SP_DEVINFO_DATA& device) {
-        DeviceItem item;
-        item.InstanceId = ReadInstanceId(set, device);
-        item.HardwareId = ReadFirstString(set, device, SPDRP_HARDWAREID, kIdChars);
-        item.FriendlyName = ReadDeviceKeyValue(set, device, DIREG_DEV, L"PortName");
-        Add(item);
-    });
+    ForEachDevice(&GUID_DEVCLASS_PORTS, DIGCF_PRESENT,
+                  [this](HDEVINFO set, SP_DEVINFO_DATA& device) {
+                      DeviceItem item;
+                      item.InstanceId = ReadDeviceInstanceId(set, device);
+                      item.HardwareId = ReadFirstString(set, device, SPDRP_HARDWAREID, kIdChars);
+                      item.FriendlyName = ReadDeviceKeyValue(set, device, DIREG_DEV, L"PortName");
+                      Add(item);
+                      return true;
+                  });
 }
 
 // ---- Driver folder ----
@@ -251,27 +235,22 @@ std::wstring GetSerialInfPath() {
 
 bool AreModelDevicesStarted(const std::wstring& infPath, int* problem) {
     CInfModelList list(infPath);
-    HDEVINFO set =
-        SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES);
-    if (set == INVALID_HANDLE_VALUE) return true;
-    SP_DEVINFO_DATA device;
-    std::memset(&device, 0, sizeof device);
-    device.cbSize = sizeof device;
     bool started = true;
-    for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); ++index) {
-        DeviceItem item;
-        item.InstanceId = ReadInstanceId(set, device);
-        item.HardwareId = ReadFirstString(set, device, SPDRP_HARDWAREID, kSmallIdChars);
-        if (!PassesInf(item, list)) continue;
-        ULONG status = 0, number = 0;
-        if (CM_Get_DevNode_Status(&status, &number, device.DevInst, 0) == CR_SUCCESS &&
-            (status & DN_HAS_PROBLEM)) {
-            if (problem) *problem = static_cast<int>(number);
-            started = false;
-            break;
-        }
-    }
-    SetupDiDestroyDeviceInfoList(set);
+    ForEachDevice(
+        nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES, [&](HDEVINFO set, SP_DEVINFO_DATA& device) {
+            DeviceItem item;
+            item.InstanceId = ReadDeviceInstanceId(set, device);
+            item.HardwareId = ReadFirstString(set, device, SPDRP_HARDWAREID, kSmallIdChars);
+            if (!PassesInf(item, list)) return true;
+            ULONG status = 0, number = 0;
+            if (CM_Get_DevNode_Status(&status, &number, device.DevInst, 0) == CR_SUCCESS &&
+                (status & DN_HAS_PROBLEM)) {
+                if (problem) *problem = static_cast<int>(number);
+                started = false;
+                return false;
+            }
+            return true;
+        });
     return started;
 }
 

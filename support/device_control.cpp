@@ -9,13 +9,6 @@
 
 namespace {
 
-std::wstring InstanceIdOf(HDEVINFO set, SP_DEVINFO_DATA& device, bool* ok) {
-    wchar_t id[256];
-    std::memset(id, 0, sizeof id);
-    *ok = SetupDiGetDeviceInstanceIdW(set, &device, id, 256, nullptr) != FALSE;
-    return id;
-}
-
 bool ChangeState(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD stateChange, DWORD scope) {
     SP_PROPCHANGE_PARAMS params;
     std::memset(&params, 0, sizeof params);
@@ -31,31 +24,15 @@ bool ChangeState(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD stateChange, DWORD
 
 }  // namespace
 
-bool SetDeviceInstanceState(const std::wstring& instanceId, bool enable) {
-    HDEVINFO set = SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES);
-    if (set == INVALID_HANDLE_VALUE) return false;
-    SP_DEVINFO_DATA device;
-    std::memset(&device, 0, sizeof device);
-    device.cbSize = sizeof device;
-    bool found = false;
-    for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); ++index) {
-        bool ok = false;
-        if (InstanceIdOf(set, device, &ok) == instanceId) {
-            found = true;
-            break;
-        }
-    }
-    if (!found) {
-        SetupDiDestroyDeviceInfoList(set);
-        return false;
-    }
+// Steps after the device was found: nothing when it is already in the wanted state, else the
+// class-installer property changes.
+static bool ChangeInstanceState(HDEVINFO set, SP_DEVINFO_DATA& device,
+                                const std::wstring& instanceId, bool enable) {
     ULONG status = 0, problem = 0;
     if (CM_Get_DevNode_Status(&status, &problem, device.DevInst, 0) == CR_SUCCESS) {
         bool hasProblem = (status & DN_HAS_PROBLEM) != 0;
-        if ((!enable && hasProblem && problem == CM_PROB_DISABLED) || (enable && !hasProblem)) {
-            SetupDiDestroyDeviceInfoList(set);
+        if ((!enable && hasProblem && problem == CM_PROB_DISABLED) || (enable && !hasProblem))
             return true;
-        }
     }
     if (enable && ChangeState(set, device, DICS_ENABLE, DICS_FLAG_GLOBAL))
         DebugLog(L"%s,SetupDiCallClassInstaller Enable OK ", instanceId.c_str());
@@ -67,7 +44,16 @@ bool SetDeviceInstanceState(const std::wstring& instanceId, bool enable) {
         installParams.cbSize = sizeof installParams;
         SetupDiGetDeviceInstallParamsW(set, &device, &installParams);  // a restart is not acted on
     }
-    SetupDiDestroyDeviceInfoList(set);
+    return result;
+}
+
+bool SetDeviceInstanceState(const std::wstring& instanceId, bool enable) {
+    bool result = false;
+    ForEachDevice(nullptr, DIGCF_ALLCLASSES, [&](HDEVINFO set, SP_DEVINFO_DATA& device) {
+        if (ReadDeviceInstanceId(set, device) != instanceId) return true;
+        result = ChangeInstanceState(set, device, instanceId, enable);
+        return false;
+    });
     return result;
 }
 
@@ -106,26 +92,21 @@ bool EjectDevice() {
 }
 
 bool IsDevicePresent() {
-    HDEVINFO set =
-        SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES);
-    if (set == INVALID_HANDLE_VALUE) return false;
-    SP_DEVINFO_DATA device;
-    std::memset(&device, 0, sizeof device);
-    device.cbSize = sizeof device;
     int count = 0;
     bool healthy = true;
-    for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); ++index) {
-        bool ok = false;
-        std::wstring id = InstanceIdOf(set, device, &ok);
-        if (!ok || !IsSupportedID(id)) continue;
-        ULONG status = 0, problem = 0;
-        if (CM_Get_DevNode_Status(&status, &problem, device.DevInst, 0) != CR_SUCCESS ||
-            (status & DN_HAS_PROBLEM)) {
-            healthy = false;
-            break;
-        }
-        ++count;
-    }
-    SetupDiDestroyDeviceInfoList(set);
-    return healthy && count >= 3;
+    bool listed = ForEachDevice(
+        nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES, [&](HDEVINFO set, SP_DEVINFO_DATA& device) {
+            bool ok = false;
+            std::wstring id = ReadDeviceInstanceId(set, device, &ok);
+            if (!ok || !IsSupportedID(id)) return true;
+            ULONG status = 0, problem = 0;
+            if (CM_Get_DevNode_Status(&status, &problem, device.DevInst, 0) != CR_SUCCESS ||
+                (status & DN_HAS_PROBLEM)) {
+                healthy = false;
+                return false;
+            }
+            ++count;
+            return true;
+        });
+    return listed && healthy && count >= 3;
 }

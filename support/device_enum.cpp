@@ -19,15 +19,8 @@ std::wstring UpperAscii(const std::wstring& s) {
     return r;
 }
 
-std::wstring ReadInstanceId(HDEVINFO set, SP_DEVINFO_DATA& device) {
-    wchar_t id[256];
-    std::memset(id, 0, sizeof id);
-    if (!SetupDiGetDeviceInstanceIdW(set, &device, id, 256, nullptr)) return L"";
-    return id;
-}
-
 void FillProperties(HDEVINFO set, SP_DEVINFO_DATA& device, DeviceRecord& record) {
-    record.InstanceId = ReadInstanceId(set, device);
+    record.InstanceId = ReadDeviceInstanceId(set, device);
     record.FriendlyName = CDeviceInfoSet::GetRegistryProperty(set, device, SPDRP_FRIENDLYNAME);
     record.Description = CDeviceInfoSet::GetRegistryProperty(set, device, SPDRP_DEVICEDESC);
     record.PhysicalObjectName =
@@ -36,6 +29,27 @@ void FillProperties(HDEVINFO set, SP_DEVINFO_DATA& device, DeviceRecord& record)
 }
 
 }  // namespace
+
+std::wstring ReadDeviceInstanceId(HDEVINFO set, SP_DEVINFO_DATA& device, bool* ok) {
+    wchar_t id[256];
+    std::memset(id, 0, sizeof id);
+    bool read = SetupDiGetDeviceInstanceIdW(set, &device, id, 256, nullptr) != FALSE;
+    if (ok) *ok = read;
+    return read ? id : L"";
+}
+
+bool ForEachDevice(const GUID* setupClass, DWORD flags,
+                   const std::function<bool(HDEVINFO, SP_DEVINFO_DATA&)>& visit) {
+    HDEVINFO set = SetupDiGetClassDevsW(setupClass, nullptr, nullptr, flags);
+    if (set == INVALID_HANDLE_VALUE) return false;
+    SP_DEVINFO_DATA device;
+    std::memset(&device, 0, sizeof device);
+    device.cbSize = sizeof device;
+    for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); ++index)
+        if (!visit(set, device)) break;
+    SetupDiDestroyDeviceInfoList(set);
+    return true;
+}
 
 void CDeviceInfoSet::Release() {
     if (m_set != nullptr && m_set != INVALID_HANDLE_VALUE) SetupDiDestroyDeviceInfoList(m_set);

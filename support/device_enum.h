@@ -1,6 +1,7 @@
 // Recognises the modem by its USB IDs and lists device interfaces and device instances.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,14 @@ public:
 private:
     HDEVINFO m_set = nullptr;
 };
+
+// A device's instance ID (256 characters at most); empty, with *ok false, when it cannot be read.
+std::wstring ReadDeviceInstanceId(HDEVINFO set, SP_DEVINFO_DATA& device, bool* ok = nullptr);
+// Walks the devices of a new device information set (the class may be null with
+// DIGCF_ALLCLASSES) until visit returns false, then destroys the set. False when the set cannot
+// be made.
+bool ForEachDevice(const GUID* setupClass, DWORD flags,
+                   const std::function<bool(HDEVINFO, SP_DEVINFO_DATA&)>& visit);
 
 bool IsSupportedID(const std::wstring& id);
 bool IsUsbChipID(const std::wstring& id);
