@@ -9,6 +9,8 @@
 #include <string>
 
 #include "platform/sim/machine.h"
+#include "platform/sim/processes.h"
+#include "platform/sim/threads.h"
 
 namespace crt {
 
@@ -314,12 +316,19 @@ namespace {
 
 std::wstring UserDefaultLocaleName() {
     switch (sim::machine().config().ansiCodePage) {
-        case 936: return L"Chinese (Simplified)_China.936";
-        case 950: return L"Chinese (Traditional)_Taiwan.950";
-        case 932: return L"Japanese_Japan.932";
-        case 949: return L"Korean_Korea.949";
-        case 1251: return L"Russian_Russia.1251";
-        default: return L"English_United States." + std::to_wstring(sim::machine().config().ansiCodePage);
+        case 936:
+            return L"Chinese (Simplified)_China.936";
+        case 950:
+            return L"Chinese (Traditional)_Taiwan.950";
+        case 932:
+            return L"Japanese_Japan.932";
+        case 949:
+            return L"Korean_Korea.949";
+        case 1251:
+            return L"Russian_Russia.1251";
+        default:
+            return L"English_United States." +
+                   std::to_wstring(sim::machine().config().ansiCodePage);
     }
 }
 
@@ -327,20 +336,20 @@ std::wstring UserDefaultLocaleName() {
 
 const wchar_t* _wsetlocale(int category, const wchar_t* locale) {
     thread_local std::wstring answer;
-    auto& m = sim::machine();
+    auto& process = sim::CurrentProcess();
     if (locale == nullptr) {
-        answer = m.Locale();
+        answer = process.Locale();
         return answer.c_str();
     }
     std::wstring name = locale;
     if (name.empty()) {
         name = UserDefaultLocaleName();
-        // Case mapping and character classes of the host's runtime follow Unicode from now on.
-        std::setlocale(LC_CTYPE, "C.UTF-8");
     } else if (name != L"C") {
         return nullptr;  // only the user's default and "C" are known
     }
-    m.SetLocale(name);
+    // The case mapping and character classes of the process's threads follow it.
+    process.SetLocale(name);
+    sim::ApplyProcessLocale(sim::CurrentThread());
     answer = name;
     return answer.c_str();
 }

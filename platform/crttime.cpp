@@ -3,11 +3,11 @@
 #include <cerrno>
 
 #include "platform/sim/machine.h"
-#include "platform/sim/waitcore.h"
+#include "platform/sim/waits.h"
 
 __time64_t _time64(__time64_t* out) {
     __time64_t now = sim::machine().config().startLocalTime +
-                     static_cast<__time64_t>(sim::WaitCore::Get().Now() / 1000);
+                     static_cast<__time64_t>(sim::Kernel::Get().Now() / 1000);
     if (out) *out = now;
     return now;
 }

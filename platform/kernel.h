@@ -31,6 +31,9 @@ void GetLocalTime(SYSTEMTIME* time);
 #define WAIT_ABANDONED 0x00000080u
 #define WAIT_FAILED 0xFFFFFFFFu
 #define MAXIMUM_WAIT_OBJECTS 64
+#define ERROR_TOO_MANY_POSTS 298L
+#define ERROR_NOT_OWNER 288L
+#define ERROR_PROCESS_ABORTED 1067L
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds);

@@ -1,5 +1,7 @@
 #include "platform/mfc.h"
 
+#include "platform/sim/processes.h"
+
 #include <cstdlib>
 #include <cwchar>
 
@@ -49,16 +51,12 @@ BOOL CFont::CreatePointFontIndirect(const LOGFONTW* font) {
     return CreateFontIndirect(&scaled);
 }
 
-namespace {
-HINSTANCE g_afxInstance = nullptr;
-}  // namespace
-
 BOOL AfxWinInit(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     if (instance == nullptr) return FALSE;
-    g_afxInstance = instance;
+    sim::CurrentProcess().SetAfxInstance(instance);
     return TRUE;
 }
 
 HINSTANCE AfxGetInstanceHandle() {
-    return g_afxInstance;
+    return sim::CurrentProcess().AfxInstance();
 }

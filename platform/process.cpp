@@ -8,6 +8,7 @@
 #include "platform/sim/handles.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/processes.h"
+#include "platform/sim/threads.h"
 
 using sim::Fail;
 
@@ -39,11 +40,11 @@ BOOL Start(const std::wstring& user, LPCWSTR applicationName, LPWSTR commandLine
     l.showWindow = startup->wShowWindow;
     l.creationFlags = creationFlags;
     l.parentPid = GetCurrentProcessId();
-    DWORD pid = Table().Start(l);
+    auto process = Table().Start(l);
+    DWORD pid = process->info.pid;
     auto& handles = sim::HandleTable::Get();
-    info->hProcess =
-        handles.Add(std::make_shared<sim::ProcessObj>(&Table(), pid, PROCESS_ALL_ACCESS));
-    info->hThread = handles.Add(std::make_shared<sim::ProcessObj>(&Table(), pid, 0, true));
+    info->hProcess = handles.Add(std::make_shared<sim::ProcessObj>(process, PROCESS_ALL_ACCESS));
+    info->hThread = handles.Add(std::make_shared<sim::ProcessObj>(process, 0, true));
     info->dwProcessId = pid;
     info->dwThreadId = pid + 1;
     SetLastError(ERROR_SUCCESS);
@@ -85,19 +86,18 @@ BOOL CreateProcessAsUserW(HANDLE token, LPCWSTR applicationName, LPWSTR commandL
 }
 
 HANDLE OpenProcess(DWORD access, BOOL, DWORD processId) {
-    if (processId == 0 || !Table().Running(processId))
+    auto process = processId == 0 ? nullptr : Table().FindProcess(processId);
+    if (!process || !Table().Running(processId))
         return Fail<HANDLE>(nullptr, ERROR_INVALID_PARAMETER);
     SetLastError(ERROR_SUCCESS);
-    return sim::HandleTable::Get().Add(
-        std::make_shared<sim::ProcessObj>(&Table(), processId, access));
+    return sim::HandleTable::Get().Add(std::make_shared<sim::ProcessObj>(process, access));
 }
 
 BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode) {
     auto p = sim::HandleTable::Get().FindAs<sim::ProcessObj>(process);
     if (!p || p->thread || exitCode == nullptr) return Fail(FALSE, ERROR_INVALID_HANDLE);
-    auto r = p->table->Find(p->pid);
-    if (!r) return Fail(FALSE, ERROR_INVALID_HANDLE);
-    *exitCode = r->running ? STILL_ACTIVE : r->exitCode;
+    std::lock_guard<std::mutex> lk(sim::Kernel::Get().Mutex());
+    *exitCode = p->process->ended ? p->process->info.exitCode : STILL_ACTIVE;
     return TRUE;
 }
 
@@ -126,5 +126,27 @@ BOOL Process32NextW(HANDLE snapshot, LPPROCESSENTRY32W entry) {
     if (entry == nullptr || entry->dwSize != sizeof(PROCESSENTRY32W))
         return Fail(FALSE, ERROR_BAD_LENGTH);
     if (!FillEntry(*s, entry)) return Fail(FALSE, ERROR_NO_MORE_FILES);
+    return TRUE;
+}
+
+void ExitProcess(UINT exitCode) {
+    auto& process = sim::CurrentProcess();
+    sim::machine().processes().Terminate(process, exitCode);
+    throw sim::ProcessExiting{};
+}
+
+BOOL TerminateProcess(HANDLE process, UINT exitCode) {
+    std::shared_ptr<sim::ProcessRec> target;
+    if (process == GetCurrentProcess()) {
+        target = sim::CurrentProcessShared();
+    } else {
+        auto p = sim::HandleTable::Get().FindAs<sim::ProcessObj>(process);
+        if (!p || p->thread) return Fail(FALSE, ERROR_INVALID_HANDLE);
+        if (!(p->access & PROCESS_TERMINATE)) return Fail(FALSE, ERROR_ACCESS_DENIED);
+        target = p->process;
+    }
+    sim::machine().processes().Terminate(*target, exitCode);
+    // A process that ends itself goes with it.
+    if (target.get() == &sim::CurrentProcess()) throw sim::ProcessExiting{};
     return TRUE;
 }

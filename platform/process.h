@@ -74,6 +74,13 @@ BOOL CreateProcessAsUserW(HANDLE token, LPCWSTR applicationName, LPWSTR commandL
 // signalled when the process has ended) and opens the process's token (OpenProcessToken).
 HANDLE OpenProcess(DWORD access, BOOL inheritHandle, DWORD processId);
 BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
+// Ends a process (the handle needs PROCESS_TERMINATE): each of its threads unwinds at its next
+// wait, one waiting now at once, its abandoned mutexes go to their next waiters, and its handle
+// is signalled once the last thread is gone. A program cannot run code of its own in a thread
+// being ended (destructors of the unwound frames run; a wait inside them fails at once).
+BOOL TerminateProcess(HANDLE process, UINT exitCode);
+// Ends the calling process as TerminateProcess does; does not return.
+[[noreturn]] void ExitProcess(UINT exitCode);
 
 // ---- Tool-help snapshots ----
 #define TH32CS_SNAPPROCESS 0x00000002u

@@ -10,6 +10,25 @@
 
 #define ERROR_INVALID_WINDOW_HANDLE 1400L
 
+// ---- Waits that also end for the thread's message queue ----
+#define QS_KEY 0x0001u
+#define QS_MOUSEMOVE 0x0002u
+#define QS_MOUSEBUTTON 0x0004u
+#define QS_POSTMESSAGE 0x0008u
+#define QS_TIMER 0x0010u
+#define QS_PAINT 0x0020u
+#define QS_SENDMESSAGE 0x0040u
+#define QS_MOUSE (QS_MOUSEMOVE | QS_MOUSEBUTTON)
+#define QS_INPUT (QS_MOUSE | QS_KEY)
+#define QS_ALLINPUT (QS_INPUT | QS_POSTMESSAGE | QS_TIMER | QS_PAINT | QS_SENDMESSAGE)
+#define MWMO_WAITALL 0x0001u
+// As WaitForMultipleObjects, and also ends (WAIT_OBJECT_0 + count) when the calling thread's
+// message queue holds something of the kinds in wakeMask. count may be 0.
+DWORD MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* handles, DWORD milliseconds,
+                                  DWORD wakeMask, DWORD flags);
+DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll,
+                                DWORD milliseconds, DWORD wakeMask);
+
 using WNDENUMPROC = BOOL (*)(HWND window, LPARAM param);
 
 // Top-level windows, the topmost first; stops when the callback returns FALSE.

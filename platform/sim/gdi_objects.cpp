@@ -3,12 +3,12 @@
 #include <cwchar>
 
 #include "platform/nls.h"
+#include "platform/sim/processes.h"
 
 namespace sim {
 
 GdiTable& GdiTable::Get() {
-    static GdiTable* table = new GdiTable();
-    return *table;
+    return CurrentProcess().gdi;
 }
 
 bool GdiTable::Remove(HGDIOBJ h) {

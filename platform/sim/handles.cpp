@@ -1,12 +1,14 @@
 #include "platform/sim/handles.h"
 
 #include <algorithm>
+#include <vector>
+
+#include "platform/sim/processes.h"
 
 namespace sim {
 
 HandleTable& HandleTable::Get() {
-    static HandleTable* table = new HandleTable();
-    return *table;
+    return CurrentProcess().handles;
 }
 
 bool HandleTable::Close(HANDLE h) {
@@ -17,6 +19,9 @@ bool HandleTable::Close(HANDLE h) {
         if (it == table_.end()) return false;
         obj = std::move(it->second);
         table_.erase(it);
+        // Another handle of this table still open: not the last one. (A handle in another
+        // process's table keeps the object alive but its closing here still counts: objects that
+        // care, such as device handles, are never shared between processes.)
         bool other = std::any_of(table_.begin(), table_.end(),
                                  [&](const auto& e) { return e.second == obj; });
         if (other) return true;
@@ -28,6 +33,17 @@ bool HandleTable::Close(HANDLE h) {
 std::size_t HandleTable::OpenCount() {
     std::lock_guard<std::mutex> lk(mu_);
     return table_.size();
+}
+
+void HandleTable::CloseAll() {
+    std::vector<std::shared_ptr<KObject>> objs;
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        for (auto& [value, obj] : table_)
+            if (std::find(objs.begin(), objs.end(), obj) == objs.end()) objs.push_back(obj);
+        table_.clear();
+    }
+    for (auto& obj : objs) obj->OnLastHandleClosed();
 }
 
 }  // namespace sim

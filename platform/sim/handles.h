@@ -10,14 +10,12 @@
 
 namespace sim {
 
-// A kernel object. Waitable objects answer Signaled() and take their share in Consume() when a
-// wait on them is satisfied (an auto-reset event resets, a semaphore counts down). Both are called
-// with WaitCore's mutex held.
+class Waitable;
+
+// A kernel object. Those a thread can wait on hand out their Waitable.
 struct KObject {
     virtual ~KObject() = default;
-    virtual bool Waitable() const { return false; }
-    virtual bool Signaled(DWORD threadId) const { return false; }
-    virtual void Consume(DWORD threadId) {}
+    virtual Waitable* AsWaitable() { return nullptr; }
     // Called when the last handle to the object is closed.
     virtual void OnLastHandleClosed() {}
 };
@@ -25,12 +23,15 @@ struct KObject {
 class HandleTable : public ObjectTable<KObject> {
 public:
     HandleTable() : ObjectTable(0x1000) {}
+    // The calling thread's process's table.
     static HandleTable& Get();
 
     // Add, Find and FindAs come from ObjectTable.
     // False when the handle is not open.
     bool Close(HANDLE h);
     std::size_t OpenCount();
+    // Closes every handle (the process has ended).
+    void CloseAll();
 };
 
 // Sets the thread's last error and returns the given value: `return Fail(FALSE, ERROR_X);`.

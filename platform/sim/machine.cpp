@@ -9,6 +9,7 @@
 
 #include "platform/sim/devices.h"
 #include "platform/sim/handles.h"
+#include "platform/sim/threads.h"
 #include "platform/sim/processes.h"
 #include "platform/sim/registry.h"
 #include "platform/sim/serial.h"
@@ -196,10 +197,9 @@ Machine& machine() {
 }
 
 void Machine::Reset(const Config& config) {
-    auto& core = WaitCore::Get();
-    core.EnsureRegistered();
-    core.CancelAll();
-    core.ResetClock(config.clock, config.clockSpeed, config.startTick);
+    auto& kernel = Kernel::Get();
+    kernel.CancelAll();
+    kernel.ResetClock(config.clock, config.clockSpeed, config.startTick);
     auto* fresh = new Machine(config);
     {
         std::lock_guard<std::mutex> lk(g_machineMu);
@@ -213,6 +213,8 @@ void Machine::Reset(const Config& config) {
         (void)registered;
     }
     RegisterSystemModules(*fresh);
+    // The calling thread now belongs to the fresh machine's own program.
+    BindCurrentThread(fresh->processes().Self());
     for (const std::wstring& folder :
          {config.programFolder, config.profileFolder, std::wstring(L"C:\\WINDOWS\\system32")})
         std::filesystem::create_directories(fresh->HostPath(folder));
@@ -235,9 +237,9 @@ std::filesystem::path Machine::HostPath(const std::wstring& machinePathIn) const
         cur = hostRoot_ / ToUtf8(std::wstring(1, drive));
         rest = p.substr(2);
     } else {
-        // A relative path starts in the program's folder (or the root of C: when that folder is
-        // not a full path itself).
-        const std::wstring& folder = config_.programFolder;
+        // A relative path starts in the process's current folder (or the root of C: when that
+        // folder is not a full path itself).
+        const std::wstring folder = CurrentProcess().CurrentFolder();
         bool absolute = folder.size() >= 2 && folder[1] == L':';
         cur = absolute ? HostPath(folder) : hostRoot_ / "C";
         rest = p;
@@ -379,25 +381,25 @@ void Machine::ClearCaptured() {
     debugOutput_.clear();
 }
 
-std::wstring Machine::Locale() {
-    std::lock_guard<std::mutex> lk(mu_);
-    return locale_;
-}
-
-void Machine::SetLocale(const std::wstring& name) {
-    std::lock_guard<std::mutex> lk(mu_);
-    locale_ = name;
-}
-
 std::shared_ptr<KObject> Machine::FindNamed(const std::wstring& name) {
     std::lock_guard<std::mutex> lk(mu_);
     auto it = named_.find(Lower(name));
     return it == named_.end() ? nullptr : it->second.lock();
 }
 
-void Machine::AddNamed(const std::wstring& name, std::shared_ptr<KObject> obj) {
+std::shared_ptr<KObject> Machine::CreateOrOpenNamed(
+    const std::wstring& name, const std::function<std::shared_ptr<KObject>()>& make,
+    bool* existed) {
     std::lock_guard<std::mutex> lk(mu_);
-    named_[Lower(name)] = obj;
+    auto& slot = named_[Lower(name)];
+    if (auto obj = slot.lock()) {
+        *existed = true;
+        return obj;
+    }
+    auto obj = make();
+    slot = obj;
+    *existed = false;
+    return obj;
 }
 
 }  // namespace sim

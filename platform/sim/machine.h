@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/waitcore.h"
+#include "platform/sim/waits.h"
 #include "platform/wintypes.h"
 
 namespace sim {
@@ -35,7 +35,8 @@ struct Config {
     LANGID uiLanguage = 0x0804;
     std::wstring userName = L"user";
     std::wstring profileFolder = L"C:\\Documents and Settings\\user";
-    // The running program: its folder (ending in a backslash) and file name.
+    // The machine's own program (the process the tests or the demo run in): its folder (ending
+    // in a backslash) and file name. Every other process has its own image.
     std::wstring programFolder = L"C:\\Program Files\\Modem\\";
     std::wstring programName = L"program.exe";
     // Host folder that holds the drives ("C:\x" is <hostFolder>/C/x). Empty: a fresh temporary
@@ -113,13 +114,14 @@ public:
     std::wstring Console();
     void ClearCaptured();
 
-    // ---- The program's locale (set through _wsetlocale; "C" at start) ----
-    std::wstring Locale();
-    void SetLocale(const std::wstring& name);
-
     // ---- Named kernel objects (machine-wide; names compare without regard to case) ----
     std::shared_ptr<struct KObject> FindNamed(const std::wstring& name);
-    void AddNamed(const std::wstring& name, std::shared_ptr<struct KObject> obj);
+    // Opens the object of that name or, when there is none, adds the one make() gives, in one
+    // step: of two processes creating one name at once, exactly one creates it. *existed tells
+    // which happened.
+    std::shared_ptr<struct KObject> CreateOrOpenNamed(
+        const std::wstring& name, const std::function<std::shared_ptr<struct KObject>()>& make,
+        bool* existed);
 
     // ---- Program ----
     std::wstring ProgramPath() const { return config_.programFolder + config_.programName; }
@@ -146,7 +148,6 @@ private:
     std::map<std::wstring, std::pair<DWORD, int>> openFailures_;
     std::vector<std::wstring> debugOutput_;
     std::wstring console_;
-    std::wstring locale_ = L"C";
     std::map<std::wstring, std::weak_ptr<struct KObject>> named_;
 };
 

@@ -7,7 +7,7 @@
 #include "platform/devguid.h"
 #include "platform/scsi.h"
 #include "platform/sim/machine.h"
-#include "platform/sim/waitcore.h"
+#include "platform/sim/waits.h"
 
 namespace sim {
 
@@ -292,7 +292,7 @@ BOOL SimModem::IoControl(const std::wstring& instanceId, DWORD code, const void*
     }
     if (startSwitch) {
         std::weak_ptr<SimModem> weak = shared_from_this();
-        auto& core = WaitCore::Get();
+        auto& core = Kernel::Get();
         std::uint64_t now = core.Now();
         core.Schedule(now + options_.leaveDelayMs, [weak, gen] {
             auto self = weak.lock();

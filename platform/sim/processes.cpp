@@ -1,12 +1,7 @@
 #include "platform/sim/processes.h"
 
-#include "platform/sim/process_context.h"
-
-#include <thread>
-
 #include "platform/kernel.h"
 #include "platform/sim/machine.h"
-#include "platform/sim/waitcore.h"
 
 namespace sim {
 
@@ -14,6 +9,8 @@ namespace {
 
 // Processes that were started or added after the machine came up have ids from here on.
 constexpr DWORD kFirstStartedPid = 0x600;
+// The machine's own program.
+constexpr DWORD kOwnProgramPid = 0x4D0;
 
 std::wstring FileNameOf(const std::wstring& path) {
     std::size_t slash = path.find_last_of(L"\\/");
@@ -35,164 +32,263 @@ DWORD RunMain(const ProcessRun& run, int (*main)(int argc, wchar_t** argv)) {
     return static_cast<DWORD>(main(static_cast<int>(items.size()), argv.data()));
 }
 
-bool ProcessObj::Signaled(DWORD) const {
-    return !table->Running(pid);
+std::wstring ProcessRec::Folder() const {
+    std::size_t slash = info.imagePath.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : info.imagePath.substr(0, slash + 1);
+}
+
+std::wstring ProcessRec::Locale() const {
+    std::lock_guard<std::mutex> lk(mu_);
+    return locale_;
+}
+void ProcessRec::SetLocale(const std::wstring& name) {
+    std::lock_guard<std::mutex> lk(mu_);
+    locale_ = name;
+    localeGeneration_.fetch_add(1, std::memory_order_release);
+}
+locale_t ProcessRec::HostLocale() const {
+    static locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    static locale_t unicode =
+        newlocale(LC_CTYPE_MASK, "C.UTF-8", newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0)));
+    std::lock_guard<std::mutex> lk(mu_);
+    return locale_ == L"C" || unicode == static_cast<locale_t>(0) ? c : unicode;
+}
+std::wstring ProcessRec::CurrentFolder() const {
+    std::lock_guard<std::mutex> lk(mu_);
+    return currentFolder_;
+}
+void ProcessRec::SetCurrentFolder(const std::wstring& folder) {
+    std::lock_guard<std::mutex> lk(mu_);
+    currentFolder_ = folder;
+}
+std::wstring ProcessRec::ServiceName() const {
+    std::lock_guard<std::mutex> lk(mu_);
+    return serviceName_;
+}
+void ProcessRec::SetServiceName(const std::wstring& name) {
+    std::lock_guard<std::mutex> lk(mu_);
+    serviceName_ = name;
+}
+HINSTANCE ProcessRec::AfxInstance() const {
+    std::lock_guard<std::mutex> lk(mu_);
+    return afxInstance_;
+}
+void ProcessRec::SetAfxInstance(HINSTANCE instance) {
+    std::lock_guard<std::mutex> lk(mu_);
+    afxInstance_ = instance;
+}
+std::wstring ProcessRec::User() const {
+    std::lock_guard<std::mutex> lk(mu_);
+    return user_;
+}
+void ProcessRec::SetUser(const std::wstring& user) {
+    std::lock_guard<std::mutex> lk(mu_);
+    user_ = user;
+}
+
+void ProcessRec::EndLocked(DWORD exitCode) {
+    if (ended) return;
+    ended = true;
+    info.running = false;
+    info.exitCode = exitCode;
+    Changed();
+}
+
+void ProcessRec::AfterEnd() {
+    handles.CloseAll();
+    std::function<void(DWORD)> fn;
+    DWORD code;
+    {
+        std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
+        fn = std::move(onEnd);
+        code = info.exitCode;
+    }
+    if (fn) fn(code);
+}
+
+ProcessRec& CurrentProcess() {
+    return *CurrentProcessShared();
+}
+
+std::shared_ptr<ProcessRec> CurrentProcessShared() {
+    ThreadRec& t = CurrentThread();
+    if (t.process) return t.process;
+    return machine().processes().Self();  // the scheduler
 }
 
 bool ProcessHandleUser(HANDLE process, std::wstring* user) {
-    auto& table = machine().processes();
     if (process == GetCurrentProcess()) {
-        auto context = CurrentProcess();
-        *user = context ? context->user : table.OwnUser();
+        *user = CurrentProcess().User();
         return true;
     }
     auto p = HandleTable::Get().FindAs<ProcessObj>(process);
     if (!p || p->thread) return false;
-    auto record = p->table->Find(p->pid);
-    if (!record) return false;
-    *user = record->user;
+    *user = p->process->User();
     return true;
 }
 
-ProcessTable::ProcessTable(const Config& config)
-    : config_(config), nextPid_(kFirstStartedPid), ownUser_(config.userName) {
+ProcessTable::ProcessTable(const Config& config) : config_(config) {
+    auto w = state_.Write();
+    w->nextPid = kFirstStartedPid;
     ProcessRecord idle;
     idle.pid = 0;
     idle.imageName = L"[System Process]";
-    records_.push_back(idle);
     ProcessRecord system;
     system.pid = 4;
     system.imageName = L"System";
     system.user = L"SYSTEM";
-    records_.push_back(system);
     ProcessRecord self;
-    self.pid = GetCurrentProcessId();
+    self.pid = kOwnProgramPid;
     self.imagePath = config.programFolder + config.programName;
     self.imageName = config.programName;
     self.commandLine = L"\"" + self.imagePath + L"\"";
     self.argv = {self.imagePath};
     self.user = config.userName;
-    records_.push_back(self);
+    for (const ProcessRecord& r : {idle, system, self}) {
+        auto p = std::make_shared<ProcessRec>();
+        p->info = r;
+        p->user_ = r.user;
+        p->currentFolder_ = p->Folder();
+        w->records.push_back(p);
+        if (r.pid == kOwnProgramPid) self_ = p;
+    }
+}
+
+std::shared_ptr<ProcessRec> ProcessTable::Self() {
+    return self_;
 }
 
 void ProcessTable::RegisterProgram(const std::wstring& imageName, ProgramFn program) {
-    std::lock_guard<std::mutex> lk(mu_);
-    programs_[Lower(imageName)] = std::move(program);
+    state_.Write()->programs[Lower(imageName)] = std::move(program);
+}
+
+std::shared_ptr<ProcessRec> ProcessTable::Make(const ProcessRecord& info,
+                                               std::function<void(DWORD)> onEnd) {
+    auto p = std::make_shared<ProcessRec>();
+    p->info = info;
+    p->info.imageName = FileNameOf(info.imagePath);
+    p->info.argv = SplitCommandLine(info.commandLine);
+    p->info.running = true;
+    p->info.exitCode = 259;
+    p->user_ = info.user;
+    p->currentFolder_ = p->Folder();
+    p->onEnd = std::move(onEnd);
+    auto w = state_.Write();
+    p->info.pid = w->nextPid;
+    w->nextPid += 4;
+    w->records.push_back(p);
+    return p;
 }
 
 DWORD ProcessTable::AddProcess(const std::wstring& imagePath, const std::wstring& user,
                                const std::wstring& desktop) {
     ProcessRecord r;
     r.imagePath = imagePath;
-    r.imageName = FileNameOf(imagePath);
     r.commandLine = imagePath;
-    r.argv = SplitCommandLine(imagePath);
     r.user = user;
     r.desktop = desktop;
-    std::lock_guard<std::mutex> lk(mu_);
-    r.pid = nextPid_;
-    nextPid_ += 4;
-    records_.push_back(r);
-    return r.pid;
+    return Make(r, nullptr)->info.pid;
 }
 
-void ProcessTable::EndLocked(ProcessRecord& r, DWORD exitCode) {
-    r.running = false;
-    r.exitCode = exitCode;
+void ProcessTable::Terminate(ProcessRec& p, DWORD exitCode) {
+    bool ended;
+    {
+        auto& kernel = Kernel::Get();
+        std::lock_guard<std::mutex> lk(kernel.Mutex());
+        if (p.ended || p.terminating) return;
+        p.terminating = true;
+        p.info.exitCode = exitCode;
+        for (ThreadRec* t : p.threads) kernel.InterruptLocked(*t);
+        if (p.liveThreads == 0) p.EndLocked(exitCode);
+        ended = p.ended;
+    }
+    if (ended) p.AfterEnd();
 }
 
 void ProcessTable::EndProcess(DWORD pid, DWORD exitCode) {
-    std::function<void(DWORD)> onEnd;
-    {
-        std::lock_guard<std::mutex> lk(mu_);
-        for (auto& r : records_) {
-            if (r.pid == pid && r.running) {
-                EndLocked(r, exitCode);
-                auto it = onEnd_.find(pid);
-                if (it != onEnd_.end()) {
-                    onEnd = std::move(it->second);
-                    onEnd_.erase(it);
-                }
-            }
-        }
-    }
-    WaitCore::Get().Notify();
-    if (onEnd) onEnd(exitCode);
+    if (auto p = FindProcess(pid)) Terminate(*p, exitCode);
 }
 
 void ProcessTable::SetOwnUser(const std::wstring& user) {
-    std::lock_guard<std::mutex> lk(mu_);
-    ownUser_ = user;
-    for (auto& r : records_)
-        if (r.pid == GetCurrentProcessId()) r.user = user;
+    self_->SetUser(user);
+    std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
+    self_->info.user = user;
 }
 
 std::wstring ProcessTable::OwnUser() {
-    std::lock_guard<std::mutex> lk(mu_);
-    return ownUser_;
+    return self_->User();
+}
+
+ProcessRecord ProcessTable::Snapshot(const ProcessRec& p) {
+    std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
+    return p.info;
 }
 
 std::vector<ProcessRecord> ProcessTable::All() {
-    std::lock_guard<std::mutex> lk(mu_);
-    return records_;
+    std::vector<std::shared_ptr<ProcessRec>> records = state_.Read()->records;
+    std::vector<ProcessRecord> out;
+    for (const auto& p : records) out.push_back(Snapshot(*p));
+    return out;
 }
 
 std::vector<ProcessRecord> ProcessTable::Running() {
-    std::lock_guard<std::mutex> lk(mu_);
     std::vector<ProcessRecord> out;
-    for (const auto& r : records_)
+    for (const auto& r : All())
         if (r.running) out.push_back(r);
     return out;
 }
 
 std::vector<ProcessRecord> ProcessTable::WithImage(const std::wstring& imageName) {
-    std::lock_guard<std::mutex> lk(mu_);
     std::vector<ProcessRecord> out;
-    for (const auto& r : records_)
+    for (const auto& r : All())
         if (Lower(r.imageName) == Lower(imageName)) out.push_back(r);
     return out;
 }
 
+std::shared_ptr<ProcessRec> ProcessTable::FindProcess(DWORD pid) {
+    auto r = state_.Read();
+    for (const auto& p : r->records)
+        if (p->info.pid == pid) return p;
+    return nullptr;
+}
+
 std::optional<ProcessRecord> ProcessTable::Find(DWORD pid) {
-    std::lock_guard<std::mutex> lk(mu_);
-    for (const auto& r : records_)
-        if (r.pid == pid) return r;
-    return std::nullopt;
+    auto p = FindProcess(pid);
+    if (!p) return std::nullopt;
+    return Snapshot(*p);
 }
 
 bool ProcessTable::Running(DWORD pid) {
-    std::lock_guard<std::mutex> lk(mu_);
-    for (const auto& r : records_)
-        if (r.pid == pid) return r.running;
-    return false;
+    auto p = FindProcess(pid);
+    if (!p) return false;
+    std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
+    return !p->ended;
 }
 
 bool ProcessTable::WaitForStarts(const std::wstring& imageName, std::size_t count,
                                  DWORD timeoutMs) {
-    auto& core = WaitCore::Get();
-    std::unique_lock<std::mutex> lk(core.Mutex());
-    std::function<bool()> ready = [&] {
-        std::lock_guard<std::mutex> tl(mu_);
-        std::size_t n = 0;
-        for (const auto& r : records_)
-            if (r.pid >= kFirstStartedPid && Lower(r.imageName) == Lower(imageName)) ++n;
-        return n >= count;
-    };
-    std::uint64_t deadline = timeoutMs == INFINITE ? kForever : core.NowLocked() + timeoutMs;
-    return core.Wait(lk, ready, deadline);
+    std::wstring want = Lower(imageName);
+    std::uint64_t deadline = Kernel::Get().Now();
+    deadline = timeoutMs == INFINITE ? kForever : deadline + timeoutMs;
+    return state_.WaitUntil(
+        [&](const State& s) {
+            std::size_t n = 0;
+            for (const auto& p : s.records)
+                if (p->info.pid >= kFirstStartedPid && Lower(p->info.imageName) == want) ++n;
+            return n >= count;
+        },
+        deadline);
 }
 
 bool ProcessTable::WaitForEnd(DWORD pid, DWORD timeoutMs) {
-    auto& core = WaitCore::Get();
-    std::unique_lock<std::mutex> lk(core.Mutex());
-    std::function<bool()> ended = [&] {
-        std::lock_guard<std::mutex> tl(mu_);
-        for (const auto& r : records_)
-            if (r.pid == pid) return !r.running;
-        return true;
-    };
-    std::uint64_t deadline = timeoutMs == INFINITE ? kForever : core.NowLocked() + timeoutMs;
-    return core.Wait(lk, ended, deadline);
+    auto p = FindProcess(pid);
+    if (!p) return true;
+    auto& kernel = Kernel::Get();
+    std::unique_lock<std::mutex> lk(kernel.Mutex());
+    WaitItem item{p.get()};
+    WaitResult r = kernel.Wait(lk, CurrentThread(), std::span<const WaitItem>(&item, 1), false, 0,
+                               kernel.DeadlineAfterLocked(timeoutMs));
+    return r.outcome == WaitOutcome::Object;
 }
 
 std::wstring ProcessTable::FindImage(const std::wstring& nameIn) {
@@ -201,7 +297,7 @@ std::wstring ProcessTable::FindImage(const std::wstring& nameIn) {
     auto& m = machine();
     if (name.find_first_of(L"\\/") != std::wstring::npos) return m.FileExists(name) ? name : L"";
     for (const std::wstring& folder :
-         {config_.programFolder, std::wstring(L"C:\\WINDOWS\\system32\\"),
+         {CurrentProcess().Folder(), std::wstring(L"C:\\WINDOWS\\system32\\"),
           std::wstring(L"C:\\WINDOWS\\")}) {
         if (m.FileExists(folder + name)) return folder + name;
     }
@@ -232,12 +328,10 @@ std::wstring ProcessTable::ResolveImage(const wchar_t* applicationName,
     }
 }
 
-DWORD ProcessTable::Start(const Launch& launch) {
+std::shared_ptr<ProcessRec> ProcessTable::Start(const Launch& launch) {
     ProcessRecord r;
     r.imagePath = launch.imagePath;
-    r.imageName = FileNameOf(launch.imagePath);
     r.commandLine = launch.commandLine;
-    r.argv = SplitCommandLine(launch.commandLine);
     r.user = launch.user;
     r.desktop = launch.desktop;
     r.useShowWindow = launch.useShowWindow;
@@ -246,31 +340,26 @@ DWORD ProcessTable::Start(const Launch& launch) {
     r.parentPid = launch.parentPid;
     ProgramFn program;
     {
-        std::lock_guard<std::mutex> lk(mu_);
-        r.pid = nextPid_;
-        nextPid_ += 4;
-        records_.push_back(r);
-        if (launch.onEnd) onEnd_[r.pid] = launch.onEnd;
-        auto it = programs_.find(Lower(r.imageName));
-        if (it != programs_.end()) program = it->second;
+        auto s = state_.Read();
+        auto it = s->programs.find(Lower(FileNameOf(r.imagePath)));
+        if (it != s->programs.end()) program = it->second;
     }
-    WaitCore::Get().Notify();
-    if (!program) return r.pid;
-    ProcessRun run{r.pid, r.imagePath, r.commandLine, r.argv};
-    auto& core = WaitCore::Get();
-    core.AddPendingThread();
-    std::function<void()> onThreadStart = launch.onThreadStart;
-    auto context = std::make_shared<ProcessContext>(
-        ProcessContext{r.pid, r.imagePath, r.commandLine, r.user});
-    std::thread([this, run, program, onThreadStart, &core, context] {
-        core.AdoptPendingThread();
-        SetCurrentProcess(context);
-        if (onThreadStart) onThreadStart();
+    auto p = Make(r, launch.onEnd);
+    p->SetServiceName(launch.serviceName);
+    if (!program) return p;
+    {
+        std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
+        p->runsThreads = true;
+    }
+    ProcessRun run{p->info.pid, p->info.imagePath, p->info.commandLine, p->info.argv};
+    std::weak_ptr<ProcessRec> weak = p;
+    StartThreadIn(p, [this, run, program, weak]() -> DWORD {
         DWORD rc = program(run);
-        EndProcess(run.pid, rc);
-        core.ThreadFinished();
-    }).detach();
-    return r.pid;
+        // Returning from the program's main ends the process, as ExitProcess does.
+        if (auto self = weak.lock()) Terminate(*self, rc);
+        return rc;
+    });
+    return p;
 }
 
 std::vector<std::wstring> ProcessTable::SplitCommandLine(const std::wstring& line) {

@@ -7,6 +7,8 @@
 // its own, and ends when that returns; with nothing registered it runs until a test ends it.
 #pragma once
 
+#include <atomic>
+#include <clocale>
 #include <functional>
 #include <map>
 #include <memory>
@@ -15,7 +17,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/sim/gdi_objects.h"
 #include "platform/sim/handles.h"
+#include "platform/sim/threads.h"
+#include "platform/sim/waits.h"
 #include "platform/wintypes.h"
 
 namespace sim {
@@ -37,6 +42,64 @@ struct ProcessRecord {
     bool running = true;
     DWORD exitCode = 259;  // STILL_ACTIVE
 };
+
+// A process of the machine and everything it owns: its handle table, GDI objects, modules (in
+// its handle table), C runtime locale, current folder, identity, token's user, service name and
+// exit code. Its handle is signalled once it has ended: when its last thread is gone, or, for a
+// process that runs nothing, when a test ends it.
+struct ProcessRec : Waitable {
+    ProcessRecord info;  // identity (fixed once started); running/exitCode under the kernel lock
+    HandleTable handles;
+    GdiTable gdi;
+
+    // The image's folder, ending in a backslash.
+    std::wstring Folder() const;
+
+    // Per-process state that its threads share.
+    std::wstring Locale() const;
+    void SetLocale(const std::wstring& name);
+    // The host C library's locale that the process's threads use ("C", or Unicode character
+    // classes under the user's default), and a count of its changes.
+    locale_t HostLocale() const;
+    unsigned LocaleGeneration() const { return localeGeneration_.load(std::memory_order_acquire); }
+    std::wstring CurrentFolder() const;
+    void SetCurrentFolder(const std::wstring& folder);
+    std::wstring ServiceName() const;
+    void SetServiceName(const std::wstring& name);
+    HINSTANCE AfxInstance() const;
+    void SetAfxInstance(HINSTANCE instance);
+    std::wstring User() const;
+    void SetUser(const std::wstring& user);
+
+    // Called once the process has ended, with its exit code (the service manager's note).
+    std::function<void(DWORD)> onEnd;
+
+    // Kernel lock held for these.
+    bool ended = false;
+    bool terminating = false;
+    bool runsThreads = false;  // started with a program (ends with its last thread)
+    int liveThreads = 0;
+    std::vector<ThreadRec*> threads;
+    bool SignaledFor(const ThreadRec&, std::uint64_t) const override { return ended; }
+    // Ends the process (kernel lock held): marks it ended and wakes its waiters.
+    void EndLocked(DWORD exitCode);
+    // Then, without the lock: closes its handles and calls onEnd.
+    void AfterEnd();
+
+private:
+    mutable std::mutex mu_;
+    std::wstring locale_ = L"C";
+    std::atomic<unsigned> localeGeneration_{0};
+    std::wstring currentFolder_;
+    std::wstring serviceName_;
+    HINSTANCE afxInstance_ = nullptr;
+    std::wstring user_;
+    friend class ProcessTable;
+};
+
+// The calling thread's process (the machine's own program for threads that belong to none).
+ProcessRec& CurrentProcess();
+std::shared_ptr<ProcessRec> CurrentProcessShared();
 
 // What a program registered for an image gets when a process of it starts.
 struct ProcessRun {
@@ -98,15 +161,23 @@ public:
         WORD showWindow = 0;
         DWORD creationFlags = 0;
         DWORD parentPid = 0;
-        // Runs first on the new process's thread (the service manager marks it there).
-        std::function<void()> onThreadStart;
+        // The service the process runs for (the service manager starts it).
+        std::wstring serviceName;
         // Called once the process has ended, with its exit code.
         std::function<void(DWORD)> onEnd;
     };
-    DWORD Start(const Launch& launch);
+    // Starts the process; its first thread runs the program registered for the image, if any.
+    std::shared_ptr<ProcessRec> Start(const Launch& launch);
     // The image that a start would run, or empty (ERROR_FILE_NOT_FOUND).
     std::wstring ResolveImage(const wchar_t* applicationName, const std::wstring& commandLine);
     bool Running(DWORD pid);
+    std::shared_ptr<ProcessRec> FindProcess(DWORD pid);
+    // The machine's own program (the tests' or the demo's threads belong to it).
+    std::shared_ptr<ProcessRec> Self();
+    // Ends a process: it is marked ending, and each of its threads unwinds at its next wait
+    // (one in a wait now at once); it has ended once the last one is gone. A process that runs
+    // nothing ends at once.
+    void Terminate(ProcessRec& process, DWORD exitCode);
 
     // The platform's rules for splitting a command line into items: blanks and tabs separate
     // items outside quotes; 2n backslashes before a quote give n backslashes and the quote
@@ -115,29 +186,29 @@ public:
     static std::vector<std::wstring> SplitCommandLine(const std::wstring& commandLine);
 
 private:
-    void EndLocked(ProcessRecord& r, DWORD exitCode);
+    struct State {
+        std::vector<std::shared_ptr<ProcessRec>> records;
+        std::map<std::wstring, ProgramFn> programs;  // key: lower-case image file name
+        DWORD nextPid = 0;
+    };
+    std::shared_ptr<ProcessRec> Make(const ProcessRecord& info, std::function<void(DWORD)> onEnd);
     std::wstring FindImage(const std::wstring& name);
+    static ProcessRecord Snapshot(const ProcessRec& p);
 
     const Config& config_;
-    std::mutex mu_;
-    std::vector<ProcessRecord> records_;
-    std::map<DWORD, std::function<void(DWORD)>> onEnd_;
-    std::map<std::wstring, ProgramFn> programs_;  // key: lower-case image file name
-    DWORD nextPid_;
-    std::wstring ownUser_;
+    Monitor<State> state_;
+    std::shared_ptr<ProcessRec> self_;
 };
 
 // A handle to a process: waitable, signalled once the process has ended.
 // (The handle of a process's first thread is one too.)
 struct ProcessObj : KObject {
-    ProcessTable* table;
-    DWORD pid;
+    std::shared_ptr<ProcessRec> process;
     DWORD access;
     bool thread;
-    ProcessObj(ProcessTable* t, DWORD p, DWORD a, bool isThread = false)
-        : table(t), pid(p), access(a), thread(isThread) {}
-    bool Waitable() const override { return true; }
-    bool Signaled(DWORD) const override;
+    ProcessObj(std::shared_ptr<ProcessRec> p, DWORD a, bool isThread = false)
+        : process(std::move(p)), access(a), thread(isThread) {}
+    Waitable* AsWaitable() override { return process.get(); }
 };
 
 }  // namespace sim

@@ -9,7 +9,8 @@
 #include "platform/kernel.h"
 #include "platform/sim/devices.h"
 #include "platform/sim/machine.h"
-#include "platform/sim/waitcore.h"
+#include "platform/sim/threads.h"
+#include "platform/sim/waits.h"
 
 namespace sim {
 
@@ -119,61 +120,61 @@ std::wstring Ras::BookKey(LPCWSTR phonebook, LPCWSTR name) {
 }
 
 void Ras::ScriptNextDial(const DialScript& script) {
-    std::lock_guard<std::mutex> lk(mu_);
+    std::lock_guard<WatchedMutex> lk(mu_);
     scripts_.push_back(script);
 }
 
 void Ras::SetDefaultScript(const DialScript& script) {
-    std::lock_guard<std::mutex> lk(mu_);
+    std::lock_guard<WatchedMutex> lk(mu_);
     defaultScript_ = script;
 }
 
 void Ras::FailStatusQueries(DWORD error, int count) {
-    std::lock_guard<std::mutex> lk(mu_);
+    std::lock_guard<WatchedMutex> lk(mu_);
     statusFailure_ = error;
     statusFailures_ = count;
 }
 
 void Ras::SetHangUpTime(DWORD ms) {
-    std::lock_guard<std::mutex> lk(mu_);
+    std::lock_guard<WatchedMutex> lk(mu_);
     hangUpMs_ = ms;
 }
 
 int Ras::DialCount() {
-    std::lock_guard<std::mutex> lk(mu_);
+    std::lock_guard<WatchedMutex> lk(mu_);
     return dials_;
 }
 
 int Ras::HangUpCount() {
-    std::lock_guard<std::mutex> lk(mu_);
+    std::lock_guard<WatchedMutex> lk(mu_);
     return hangUps_;
 }
 
 int Ras::HangUpCalls() {
-    std::lock_guard<std::mutex> lk(mu_);
+    std::lock_guard<WatchedMutex> lk(mu_);
     return hangUpCalls_;
 }
 
 std::vector<DialRecord> Ras::Dials() {
-    std::lock_guard<std::mutex> lk(mu_);
+    std::lock_guard<WatchedMutex> lk(mu_);
     return dialRecords_;
 }
 
 std::optional<RasEntryRecord> Ras::Entry(const std::wstring& name, const std::wstring& phonebook) {
-    std::lock_guard<std::mutex> lk(mu_);
+    std::lock_guard<WatchedMutex> lk(mu_);
     auto it = entries_.find(BookKey(phonebook.c_str(), name.c_str()));
     if (it == entries_.end()) return std::nullopt;
     return it->second;
 }
 
 int Ras::OpenConnections() {
-    std::lock_guard<std::mutex> lk(mu_);
+    std::lock_guard<WatchedMutex> lk(mu_);
     PurgeLocked();
     return static_cast<int>(conns_.size());
 }
 
 std::optional<RASCONNSTATE> Ras::CurrentState() {
-    std::lock_guard<std::mutex> lk(mu_);
+    std::lock_guard<WatchedMutex> lk(mu_);
     PurgeLocked();
     auto c = CurrentLocked();
     if (!c) return std::nullopt;
@@ -184,7 +185,7 @@ std::optional<RASCONNSTATE> Ras::CurrentState() {
 // ---- Connections ----
 
 void Ras::PurgeLocked() {
-    std::uint64_t now = WaitCore::Get().Now();
+    std::uint64_t now = Kernel::Get().Now();
     conns_.erase(std::remove_if(conns_.begin(), conns_.end(),
                                 [&](const std::shared_ptr<Conn>& c) {
                                     return c->phase == Phase::TearingDown && now >= c->teardownEnd;
@@ -205,9 +206,9 @@ std::shared_ptr<Ras::Conn> Ras::CurrentLocked() {
     return conns_.empty() ? nullptr : conns_.back();
 }
 
+// With mu_ held: its release wakes the connection's thread.
 void Ras::Interrupt(const std::shared_ptr<Conn>& conn) {
     conn->wake.fetch_add(1);
-    WaitCore::Get().Notify();
 }
 
 void Ras::Counters(const Conn& c, std::uint64_t now, std::uint64_t* sent,
@@ -242,16 +243,16 @@ bool Ras::ModemPresent(const std::wstring& deviceName) {
 void Ras::OnDeviceChange() {
     std::vector<std::pair<std::shared_ptr<Conn>, std::wstring>> live;
     {
-        std::lock_guard<std::mutex> lk(mu_);
+        std::lock_guard<WatchedMutex> lk(mu_);
         for (auto& c : conns_)
             if (c->phase == Phase::Dialling || c->phase == Phase::Connected)
                 live.emplace_back(c, c->deviceName);
     }
     for (auto& [c, device] : live) {
         if (ModemPresent(device)) continue;
-        std::lock_guard<std::mutex> lk(mu_);
+        std::lock_guard<WatchedMutex> lk(mu_);
         if (c->phase == Phase::Connected) {
-            FreezeCountersLocked(*c, WaitCore::Get().Now());
+            FreezeCountersLocked(*c, Kernel::Get().Now());
             c->phase = Phase::Dropped;
             c->statusError = ERROR_DISCONNECTION;
         } else if (c->phase == Phase::Dialling) {
@@ -262,12 +263,12 @@ void Ras::OnDeviceChange() {
 }
 
 bool Ras::DropLine(DWORD error) {
-    std::lock_guard<std::mutex> lk(mu_);
+    std::lock_guard<WatchedMutex> lk(mu_);
     PurgeLocked();
     auto c = CurrentLocked();
     if (!c) return false;
     if (c->phase == Phase::Connected) {
-        FreezeCountersLocked(*c, WaitCore::Get().Now());
+        FreezeCountersLocked(*c, Kernel::Get().Now());
         c->phase = Phase::Dropped;
         c->statusError = error;
         return true;
@@ -281,7 +282,7 @@ bool Ras::DropLine(DWORD error) {
 }
 
 bool Ras::KillHandle() {
-    std::lock_guard<std::mutex> lk(mu_);
+    std::lock_guard<WatchedMutex> lk(mu_);
     PurgeLocked();
     auto c = CurrentLocked();
     if (!c) return false;
@@ -294,8 +295,8 @@ bool Ras::KillHandle() {
 }
 
 void Ras::SetTrafficRates(std::uint64_t sentPerSecond, std::uint64_t receivedPerSecond) {
-    std::lock_guard<std::mutex> lk(mu_);
-    std::uint64_t now = WaitCore::Get().Now();
+    std::lock_guard<WatchedMutex> lk(mu_);
+    std::uint64_t now = Kernel::Get().Now();
     sentRate_ = sentPerSecond;
     receivedRate_ = receivedPerSecond;
     for (auto& c : conns_) {
@@ -308,13 +309,13 @@ void Ras::SetTrafficRates(std::uint64_t sentPerSecond, std::uint64_t receivedPer
 }
 
 bool Ras::SetCounters(std::uint64_t sent, std::uint64_t received) {
-    std::lock_guard<std::mutex> lk(mu_);
+    std::lock_guard<WatchedMutex> lk(mu_);
     PurgeLocked();
     auto c = CurrentLocked();
     if (!c) return false;
     c->sentBase = sent;
     c->receivedBase = received;
-    c->since = WaitCore::Get().Now();
+    c->since = Kernel::Get().Now();
     return true;
 }
 
@@ -331,13 +332,13 @@ DWORD Ras::SetEntry(LPCWSTR phonebook, LPCWSTR name, const RASENTRYW* entry, DWO
     std::memset(&rec.entry, 0, sizeof rec.entry);
     std::memcpy(&rec.entry, entry, size);
     rec.size = size;
-    std::lock_guard<std::mutex> lk(mu_);
+    std::lock_guard<WatchedMutex> lk(mu_);
     entries_[BookKey(phonebook, name)] = rec;
     return 0;
 }
 
 DWORD Ras::DeleteEntry(LPCWSTR phonebook, LPCWSTR name) {
-    std::lock_guard<std::mutex> lk(mu_);
+    std::lock_guard<WatchedMutex> lk(mu_);
     if (entries_.erase(BookKey(phonebook, name)) == 0) return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
     return 0;
 }
@@ -347,7 +348,7 @@ DWORD Ras::Dial(LPCWSTR phonebook, const RASDIALPARAMSW* params, RasDialFunc1 no
     std::wstring entryName = Field(params->szEntryName, RAS_MaxEntryName + 1);
     std::optional<RasEntryRecord> entry;
     {
-        std::lock_guard<std::mutex> lk(mu_);
+        std::lock_guard<WatchedMutex> lk(mu_);
         auto it = entries_.find(BookKey(phonebook, entryName.c_str()));
         if (it == entries_.end()) return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
         entry = it->second;
@@ -361,12 +362,12 @@ DWORD Ras::Dial(LPCWSTR phonebook, const RASDIALPARAMSW* params, RasDialFunc1 no
     rec.userName = Field(params->szUserName, UNLEN + 1);
     rec.password = Field(params->szPassword, PWLEN + 1);
     rec.deviceName = Field(entry->entry.szDeviceName, RAS_MaxDeviceName + 1);
-    rec.tick = WaitCore::Get().Now();
+    rec.tick = Kernel::Get().Now();
     bool present = ModemPresent(rec.deviceName);
 
     auto c = std::make_shared<Conn>();
     {
-        std::lock_guard<std::mutex> lk(mu_);
+        std::lock_guard<WatchedMutex> lk(mu_);
         ++dials_;
         dialRecords_.push_back(rec);
         if (!scripts_.empty()) {
@@ -396,22 +397,18 @@ DWORD Ras::Dial(LPCWSTR phonebook, const RASDIALPARAMSW* params, RasDialFunc1 no
     *out = c->handle;
     if (c->phase == Phase::Failed) return c->script.syncError;
 
-    auto& core = WaitCore::Get();
-    core.AddPendingThread();
-    std::thread([this, c, &core] {
-        core.AdoptPendingThread();
+    StartMachineThread([this, c] {
         c->threadId = GetCurrentThreadId();
         RasThread(c);
-        core.ThreadFinished();
-    }).detach();
+    });
     if (c->script.returnDelayMs > 0) Sleep(c->script.returnDelayMs);
     return 0;
 }
 
 void Ras::RasThread(std::shared_ptr<Conn> c) {
-    auto& core = WaitCore::Get();
+    auto& kernel = Kernel::Get();
     const DialScript& s = c->script;
-    std::uint64_t last = core.Now();
+    std::uint64_t last = kernel.Now();
     std::size_t next = 0;
     for (;;) {
         bool isStep = next < s.steps.size();
@@ -425,10 +422,10 @@ void Ras::RasThread(std::shared_ptr<Conn> c) {
         bool final = false;
         std::uint64_t seen;
         {
-            std::lock_guard<std::mutex> lk(mu_);
+            std::lock_guard<WatchedMutex> lk(mu_);
             if (c->phase != Phase::Dialling) return;  // hung up, killed or dropped
             seen = c->wake.load();
-            std::uint64_t now = core.Now();
+            std::uint64_t now = kernel.Now();
             if (c->pendingFailure) {
                 c->pendingFailure = false;
                 c->phase = Phase::Failed;
@@ -468,14 +465,14 @@ void Ras::RasThread(std::shared_ptr<Conn> c) {
         }
         if (!deliver) {
             // Until the next event is due, or a hang-up or failure interrupts.
-            std::unique_lock<std::mutex> lk(core.Mutex());
-            std::function<bool()> interrupted = [&c, seen] { return c->wake.load() != seen; };
-            core.Wait(lk, interrupted, deadline);
+            mu_.WaitUntil([&c, seen] { return c->wake.load() != seen; }, deadline);
             continue;
         }
         if (c->notifier) c->notifier(c->handle, WM_RASDIALEVENT, state, error, 0);
-        c->delivering.store(false);
-        core.Notify();
+        {
+            std::lock_guard<WatchedMutex> lk(mu_);  // its release wakes a waiting hang-up
+            c->delivering.store(false);
+        }
         if (final) return;
     }
 }
@@ -483,12 +480,12 @@ void Ras::RasThread(std::shared_ptr<Conn> c) {
 DWORD Ras::HangUp(HRASCONN handle) {
     std::shared_ptr<Conn> c;
     {
-        std::lock_guard<std::mutex> lk(mu_);
+        std::lock_guard<WatchedMutex> lk(mu_);
         ++hangUpCalls_;
         c = FindLocked(handle);
         if (!c) return ERROR_INVALID_HANDLE;
         if (c->phase != Phase::TearingDown) {
-            std::uint64_t now = WaitCore::Get().Now();
+            std::uint64_t now = Kernel::Get().Now();
             ++hangUps_;
             FreezeCountersLocked(*c, now);
             c->phase = Phase::TearingDown;
@@ -499,16 +496,13 @@ DWORD Ras::HangUp(HRASCONN handle) {
     // No notification runs once the hang-up has begun: wait for one in progress (unless this is
     // that notification calling).
     if (c->threadId != GetCurrentThreadId()) {
-        auto& core = WaitCore::Get();
-        std::unique_lock<std::mutex> lk(core.Mutex());
-        std::function<bool()> quiet = [&c] { return !c->delivering.load(); };
-        core.Wait(lk, quiet, kForever);
+        mu_.WaitUntil([&c] { return !c->delivering.load(); }, kForever);
     }
     return 0;
 }
 
 DWORD Ras::Status(HRASCONN handle, RASCONNSTATUSW* status) {
-    std::lock_guard<std::mutex> lk(mu_);
+    std::lock_guard<WatchedMutex> lk(mu_);
     auto c = FindLocked(handle);
     if (!c) return ERROR_INVALID_HANDLE;
     if (statusFailure_ != 0 && statusFailures_ != 0) {
@@ -536,10 +530,10 @@ DWORD Ras::Status(HRASCONN handle, RASCONNSTATUSW* status) {
 }
 
 DWORD Ras::Statistics(HRASCONN handle, RAS_STATS* stats) {
-    std::lock_guard<std::mutex> lk(mu_);
+    std::lock_guard<WatchedMutex> lk(mu_);
     auto c = FindLocked(handle);
     if (!c) return ERROR_INVALID_HANDLE;
-    std::uint64_t now = WaitCore::Get().Now();
+    std::uint64_t now = Kernel::Get().Now();
     std::uint64_t sent = 0, received = 0;
     Counters(*c, now, &sent, &received);
     std::memset(reinterpret_cast<BYTE*>(stats) + sizeof(DWORD), 0,

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/ras.h"
+#include "platform/sim/waits.h"
 
 namespace sim {
 
@@ -167,7 +168,7 @@ private:
     static std::wstring BookKey(LPCWSTR phonebook, LPCWSTR name);
 
     Machine& machine_;
-    std::mutex mu_;
+    WatchedMutex mu_;
     std::map<std::wstring, RasEntryRecord> entries_;  // key: lower-case phone book '|' entry
     std::vector<std::shared_ptr<Conn>> conns_;
     std::deque<DialScript> scripts_;

@@ -7,21 +7,20 @@
 #include "platform/sim/devices.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/processes.h"
-#include "platform/sim/waitcore.h"
+#include "platform/sim/processes.h"
+#include "platform/sim/threads.h"
+#include "platform/sim/waits.h"
 
 namespace sim {
 
 namespace {
-
-// The service whose program the machine started on this thread (empty: none).
-thread_local std::wstring t_serviceName;
 
 constexpr DWORD kStartTimeoutMs = 30000;
 constexpr DWORD kControlTimeoutMs = 30000;
 
 std::uint64_t Deadline(DWORD ms) {
     if (ms == INFINITE) return kForever;
-    return WaitCore::Get().NowLocked() + ms;
+    return Kernel::Get().Now() + ms;
 }
 
 }  // namespace
@@ -61,12 +60,12 @@ DWORD ServiceManager::Install(const ServiceConfig& config) {
 }
 
 bool ServiceManager::Exists(const std::wstring& name) {
-    std::lock_guard<std::mutex> lk(mu_);
+    std::lock_guard<WatchedMutex> lk(mu_);
     return FindLocked(name) != nullptr;
 }
 
 std::optional<ServiceInfo> ServiceManager::Get(const std::wstring& name) {
-    std::lock_guard<std::mutex> lk(mu_);
+    std::lock_guard<WatchedMutex> lk(mu_);
     Record* r = FindLocked(name);
     if (!r) return std::nullopt;
     return r->info;
@@ -77,35 +76,31 @@ DWORD ServiceManager::Control(const std::wstring& name, DWORD control, SERVICE_S
 }
 
 bool ServiceManager::WaitForState(const std::wstring& name, DWORD state, DWORD timeoutMs) {
-    auto& core = WaitCore::Get();
-    std::unique_lock<std::mutex> lk(core.Mutex());
-    std::function<bool()> ready = [&] {
-        std::lock_guard<std::mutex> l(mu_);
-        Record* r = FindLocked(name);
-        if (!r) return state == SERVICE_STOPPED;
-        return r->info.status.dwCurrentState == state;
-    };
-    return core.Wait(lk, ready, Deadline(timeoutMs));
+    return mu_.WaitUntil(
+        [&] {
+            Record* r = FindLocked(name);
+            if (!r) return state == SERVICE_STOPPED;
+            return r->info.status.dwCurrentState == state;
+        },
+        Deadline(timeoutMs));
 }
 
 bool ServiceManager::WaitIdle(const std::wstring& name, DWORD timeoutMs) {
-    auto& core = WaitCore::Get();
-    std::unique_lock<std::mutex> lk(core.Mutex());
-    std::function<bool()> ready = [&] {
-        std::lock_guard<std::mutex> l(mu_);
-        Record* r = FindLocked(name);
-        return !r || (r->queue.empty() && !r->busy);
-    };
-    return core.Wait(lk, ready, Deadline(timeoutMs));
+    return mu_.WaitUntil(
+        [&] {
+            Record* r = FindLocked(name);
+            return !r || (r->queue.empty() && !r->busy);
+        },
+        Deadline(timeoutMs));
 }
 
 void ServiceManager::FailCalls(const std::string& function, DWORD error, int count) {
-    std::lock_guard<std::mutex> lk(mu_);
+    std::lock_guard<WatchedMutex> lk(mu_);
     failures_[function] = {error, count};
 }
 
 DWORD ServiceManager::TakeFailure(const std::string& function) {
-    std::lock_guard<std::mutex> lk(mu_);
+    std::lock_guard<WatchedMutex> lk(mu_);
     auto it = failures_.find(function);
     if (it == failures_.end() || it->second.second == 0) return 0;
     DWORD error = it->second.first;
@@ -114,7 +109,7 @@ DWORD ServiceManager::TakeFailure(const std::string& function) {
 }
 
 std::vector<DeviceNotification> ServiceManager::Notifications() {
-    std::lock_guard<std::mutex> lk(mu_);
+    std::lock_guard<WatchedMutex> lk(mu_);
     std::vector<DeviceNotification> out;
     for (const auto& [id, n] : notifications_) out.push_back(n);
     return out;
@@ -127,7 +122,7 @@ DWORD ServiceManager::Create(const ServiceConfig& config) {
         config.name.find_first_of(L"\\/") != std::wstring::npos)
         return ERROR_INVALID_NAME;
     if (config.binaryPath.empty()) return ERROR_INVALID_PARAMETER;
-    std::lock_guard<std::mutex> lk(mu_);
+    std::lock_guard<WatchedMutex> lk(mu_);
     if (Record* r = FindLocked(config.name))
         return r->info.markedForDelete ? ERROR_SERVICE_MARKED_FOR_DELETE : ERROR_SERVICE_EXISTS;
     Record r;
@@ -141,7 +136,7 @@ DWORD ServiceManager::Create(const ServiceConfig& config) {
 }
 
 DWORD ServiceManager::AddHandle(const std::wstring& name) {
-    std::lock_guard<std::mutex> lk(mu_);
+    std::lock_guard<WatchedMutex> lk(mu_);
     Record* r = FindLocked(name);
     if (!r) return ERROR_SERVICE_DOES_NOT_EXIST;
     ++r->info.openHandles;
@@ -150,17 +145,16 @@ DWORD ServiceManager::AddHandle(const std::wstring& name) {
 
 void ServiceManager::ReleaseHandle(const std::wstring& name) {
     {
-        std::lock_guard<std::mutex> lk(mu_);
+        std::lock_guard<WatchedMutex> lk(mu_);
         Record* r = FindLocked(name);
         if (!r) return;
         --r->info.openHandles;
         MaybeRemoveLocked(name);
     }
-    WaitCore::Get().Notify();
 }
 
 DWORD ServiceManager::Query(const std::wstring& name, SERVICE_STATUS_PROCESS* status) {
-    std::lock_guard<std::mutex> lk(mu_);
+    std::lock_guard<WatchedMutex> lk(mu_);
     Record* r = FindLocked(name);
     if (!r) return ERROR_SERVICE_DOES_NOT_EXIST;
     ++r->info.statusQueries;
@@ -172,7 +166,7 @@ DWORD ServiceManager::ChangeConfig(const std::wstring& name, DWORD type, DWORD s
                                    DWORD errorControl, const wchar_t* binaryPath,
                                    const wchar_t* displayName,
                                    const std::vector<std::wstring>* dependencies) {
-    std::lock_guard<std::mutex> lk(mu_);
+    std::lock_guard<WatchedMutex> lk(mu_);
     Record* r = FindLocked(name);
     if (!r) return ERROR_SERVICE_DOES_NOT_EXIST;
     if (r->info.markedForDelete) return ERROR_SERVICE_MARKED_FOR_DELETE;
@@ -188,20 +182,19 @@ DWORD ServiceManager::ChangeConfig(const std::wstring& name, DWORD type, DWORD s
 
 DWORD ServiceManager::MarkForDelete(const std::wstring& name) {
     {
-        std::lock_guard<std::mutex> lk(mu_);
+        std::lock_guard<WatchedMutex> lk(mu_);
         Record* r = FindLocked(name);
         if (!r) return ERROR_SERVICE_DOES_NOT_EXIST;
         if (r->info.markedForDelete) return ERROR_SERVICE_MARKED_FOR_DELETE;
         r->info.markedForDelete = true;
         MaybeRemoveLocked(name);
     }
-    WaitCore::Get().Notify();
     return 0;
 }
 
 std::vector<std::pair<ServiceConfig, SERVICE_STATUS>> ServiceManager::Dependents(
     const std::wstring& name, DWORD stateFilter) {
-    std::lock_guard<std::mutex> lk(mu_);
+    std::lock_guard<WatchedMutex> lk(mu_);
     std::vector<std::pair<ServiceConfig, SERVICE_STATUS>> out;
     for (const auto& [key, r] : records_) {
         bool depends = false;
@@ -224,7 +217,7 @@ DWORD ServiceManager::Start(const std::wstring& name, const std::vector<std::wst
     std::wstring binaryPath, account;
     bool interactive = false;
     {
-        std::lock_guard<std::mutex> lk(mu_);
+        std::lock_guard<WatchedMutex> lk(mu_);
         Record* r = FindLocked(name);
         if (!r) return ERROR_SERVICE_DOES_NOT_EXIST;
         if (r->info.markedForDelete) return ERROR_SERVICE_MARKED_FOR_DELETE;
@@ -239,7 +232,7 @@ DWORD ServiceManager::Start(const std::wstring& name, const std::vector<std::wst
     ULONG_PTR launch;
     std::wstring key;
     {
-        std::lock_guard<std::mutex> lk(mu_);
+        std::lock_guard<WatchedMutex> lk(mu_);
         Record* r = FindLocked(name);
         if (!r) return ERROR_SERVICE_DOES_NOT_EXIST;
         key = r->info.config.name;
@@ -263,27 +256,26 @@ DWORD ServiceManager::Start(const std::wstring& name, const std::vector<std::wst
     l.commandLine = binaryPath;
     l.user = account.empty() ? L"SYSTEM" : account;
     l.desktop = interactive ? L"WinSta0\\Default" : L"Service-0x0-3e7$\\Default";
-    l.onThreadStart = [key] { t_serviceName = key; };
+    l.serviceName = key;
     l.onEnd = [this, key, launch](DWORD) { OnProcessEnded(key, static_cast<DWORD>(launch)); };
-    DWORD pid = processes_.Start(l);
+    DWORD pid = processes_.Start(l)->info.pid;
     {
-        std::lock_guard<std::mutex> lk(mu_);
+        std::lock_guard<WatchedMutex> lk(mu_);
         Record* r = FindLocked(key);
         if (r && r->statusHandle == launch && r->info.status.dwProcessId == 0)
             r->info.status.dwProcessId = pid;
     }
-    auto& core = WaitCore::Get();
     bool connected;
     {
-        std::unique_lock<std::mutex> lk(core.Mutex());
-        std::function<bool()> ready = [&] {
-            std::lock_guard<std::mutex> l(mu_);
-            Record* r = FindLocked(key);
-            return !r || r->statusHandle != launch || r->info.dispatcherConnected ||
-                   r->info.status.dwCurrentState == SERVICE_STOPPED;
-        };
-        core.Wait(lk, ready, Deadline(kStartTimeoutMs));
-        std::lock_guard<std::mutex> l(mu_);
+        std::unique_lock<WatchedMutex> lk(mu_);
+        mu_.Wait(
+            lk,
+            [&] {
+                Record* r = FindLocked(key);
+                return !r || r->statusHandle != launch || r->info.dispatcherConnected ||
+                       r->info.status.dwCurrentState == SERVICE_STOPPED;
+            },
+            Deadline(kStartTimeoutMs));
         Record* r = FindLocked(key);
         connected = r && r->statusHandle == launch && r->info.dispatcherConnected;
         if (!connected && r && r->statusHandle == launch &&
@@ -297,7 +289,7 @@ DWORD ServiceManager::Start(const std::wstring& name, const std::vector<std::wst
 
 void ServiceManager::OnProcessEnded(const std::wstring& name, DWORD launch) {
     {
-        std::lock_guard<std::mutex> lk(mu_);
+        std::lock_guard<WatchedMutex> lk(mu_);
         Record* r = FindLocked(name);
         if (!r || r->statusHandle != launch) return;
         r->info.dispatcherConnected = false;
@@ -317,40 +309,38 @@ void ServiceManager::OnProcessEnded(const std::wstring& name, DWORD launch) {
             if (Lower(n.service) == Lower(name)) n.active = false;
         MaybeRemoveLocked(name);
     }
-    WaitCore::Get().Notify();
 }
 
 std::wstring ServiceManager::ServiceOfThisThread() {
-    return t_serviceName;
+    return CurrentProcess().ServiceName();
 }
 
 DWORD ServiceManager::RunDispatcher(const std::wstring& name,
                                     const std::function<HANDLE()>& startMain) {
     ULONG_PTR launch;
     {
-        std::lock_guard<std::mutex> lk(mu_);
+        std::lock_guard<WatchedMutex> lk(mu_);
         Record* r = FindLocked(name);
         if (!r) return ERROR_FAILED_SERVICE_CONTROLLER_CONNECT;
         if (r->info.dispatcherConnected) return ERROR_SERVICE_ALREADY_RUNNING;
         r->info.dispatcherConnected = true;
         launch = r->statusHandle;
     }
-    auto& core = WaitCore::Get();
-    core.Notify();
     HANDLE mainThread = startMain();
     for (;;) {
         std::shared_ptr<ControlItem> item;
         LPHANDLER_FUNCTION_EX handler = nullptr;
         LPVOID context = nullptr;
         {
-            std::unique_lock<std::mutex> lk(core.Mutex());
-            std::function<bool()> ready = [&] {
-                std::lock_guard<std::mutex> l(mu_);
-                Record* r = FindLocked(name);
-                return !r || r->statusHandle != launch || r->stoppedReported || !r->queue.empty();
-            };
-            core.Wait(lk, ready, kForever);
-            std::lock_guard<std::mutex> l(mu_);
+            std::unique_lock<WatchedMutex> lk(mu_);
+            mu_.Wait(
+                lk,
+                [&] {
+                    Record* r = FindLocked(name);
+                    return !r || r->statusHandle != launch || r->stoppedReported ||
+                           !r->queue.empty();
+                },
+                kForever);
             Record* r = FindLocked(name);
             if (!r || r->statusHandle != launch || r->stoppedReported) break;
             item = r->queue.front();
@@ -364,7 +354,7 @@ DWORD ServiceManager::RunDispatcher(const std::wstring& name,
             result = handler(item->control, item->eventType,
                              item->data.empty() ? nullptr : item->data.data(), context);
         {
-            std::lock_guard<std::mutex> l(mu_);
+            std::lock_guard<WatchedMutex> l(mu_);
             item->done = true;
             item->result = result;
             if (Record* r = FindLocked(name); r && r->statusHandle == launch) {
@@ -372,10 +362,9 @@ DWORD ServiceManager::RunDispatcher(const std::wstring& name,
                 r->info.handledControls.push_back(item->control);
             }
         }
-        core.Notify();
     }
     {
-        std::lock_guard<std::mutex> l(mu_);
+        std::lock_guard<WatchedMutex> l(mu_);
         if (Record* r = FindLocked(name); r && r->statusHandle == launch) {
             for (auto& item : r->queue) {
                 item->done = true;
@@ -384,7 +373,6 @@ DWORD ServiceManager::RunDispatcher(const std::wstring& name,
             r->queue.clear();
         }
     }
-    core.Notify();
     // The process would end here and take its threads with it; the machine cannot end a thread,
     // so it gives the service's main routine a while to return.
     if (mainThread) {
@@ -396,16 +384,15 @@ DWORD ServiceManager::RunDispatcher(const std::wstring& name,
 
 void ServiceManager::ServiceMainReturned(const std::wstring& name) {
     {
-        std::lock_guard<std::mutex> lk(mu_);
+        std::lock_guard<WatchedMutex> lk(mu_);
         if (Record* r = FindLocked(name)) r->info.serviceMainReturned = true;
     }
-    WaitCore::Get().Notify();
 }
 
 SERVICE_STATUS_HANDLE ServiceManager::RegisterHandler(const std::wstring& name,
                                                       LPHANDLER_FUNCTION_EX handler, LPVOID context,
                                                       DWORD* error) {
-    std::lock_guard<std::mutex> lk(mu_);
+    std::lock_guard<WatchedMutex> lk(mu_);
     Record* r = FindLocked(name);
     if (!r || !r->info.dispatcherConnected || handler == nullptr) {
         *error = handler == nullptr ? ERROR_INVALID_PARAMETER : ERROR_SERVICE_DOES_NOT_EXIST;
@@ -419,7 +406,7 @@ SERVICE_STATUS_HANDLE ServiceManager::RegisterHandler(const std::wstring& name,
 DWORD ServiceManager::ReportStatus(SERVICE_STATUS_HANDLE handle, const SERVICE_STATUS& status) {
     if (DWORD e = TakeFailure("SetServiceStatus")) return e;
     {
-        std::lock_guard<std::mutex> lk(mu_);
+        std::lock_guard<WatchedMutex> lk(mu_);
         Record* r = FindByStatusHandleLocked(reinterpret_cast<ULONG_PTR>(handle));
         if (!r) return ERROR_INVALID_HANDLE;
         if (status.dwCurrentState < SERVICE_STOPPED || status.dwCurrentState > SERVICE_PAUSED)
@@ -433,7 +420,6 @@ DWORD ServiceManager::ReportStatus(SERVICE_STATUS_HANDLE handle, const SERVICE_S
             MaybeRemoveLocked(r->info.config.name);
         }
     }
-    WaitCore::Get().Notify();
     return 0;
 }
 
@@ -446,7 +432,7 @@ DWORD ServiceManager::Enqueue(const std::wstring& name, DWORD control, DWORD eve
     item->eventType = eventType;
     item->data = std::move(data);
     {
-        std::lock_guard<std::mutex> lk(mu_);
+        std::lock_guard<WatchedMutex> lk(mu_);
         Record* r = FindLocked(name);
         if (!r) return ERROR_SERVICE_DOES_NOT_EXIST;
         DWORD state = r->info.status.dwCurrentState;
@@ -479,19 +465,10 @@ DWORD ServiceManager::Enqueue(const std::wstring& name, DWORD control, DWORD eve
         if (!ok) return ERROR_INVALID_SERVICE_CONTROL;
         r->queue.push_back(item);
     }
-    auto& core = WaitCore::Get();
-    core.Notify();
     if (!wait) return 0;
-    bool done;
-    {
-        std::unique_lock<std::mutex> lk(core.Mutex());
-        std::function<bool()> ready = [&] {
-            std::lock_guard<std::mutex> l(mu_);
-            return item->done;
-        };
-        done = core.Wait(lk, ready, Deadline(kControlTimeoutMs));
-    }
-    std::lock_guard<std::mutex> lk(mu_);
+    std::unique_lock<WatchedMutex> lk(mu_);
+    bool done = mu_.Wait(
+        lk, [&] { return item->done; }, Deadline(kControlTimeoutMs));
     if (status) {
         Record* r = FindLocked(name);
         if (r)
@@ -508,7 +485,7 @@ DWORD ServiceManager::Enqueue(const std::wstring& name, DWORD control, DWORD eve
 void ServiceManager::OnInterfaceEvent(const InterfaceEvent& e) {
     std::vector<std::wstring> targets;
     {
-        std::lock_guard<std::mutex> lk(mu_);
+        std::lock_guard<WatchedMutex> lk(mu_);
         for (const auto& [id, n] : notifications_)
             if (n.active && (n.allClasses || n.classGuid == e.classGuid))
                 targets.push_back(n.service);
@@ -534,7 +511,7 @@ HDEVNOTIFY ServiceManager::RegisterNotification(SERVICE_STATUS_HANDLE handle, co
         *error = e;
         return nullptr;
     }
-    std::lock_guard<std::mutex> lk(mu_);
+    std::lock_guard<WatchedMutex> lk(mu_);
     Record* r = FindByStatusHandleLocked(reinterpret_cast<ULONG_PTR>(handle));
     if (!r) {
         *error = ERROR_INVALID_HANDLE;
@@ -550,7 +527,7 @@ HDEVNOTIFY ServiceManager::RegisterNotification(SERVICE_STATUS_HANDLE handle, co
 }
 
 bool ServiceManager::UnregisterNotification(HDEVNOTIFY notification) {
-    std::lock_guard<std::mutex> lk(mu_);
+    std::lock_guard<WatchedMutex> lk(mu_);
     auto it = notifications_.find(reinterpret_cast<ULONG_PTR>(notification));
     if (it == notifications_.end() || it->second.unregisteredByCall) return false;
     it->second.active = false;

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/sim/waits.h"
 #include "platform/services.h"
 
 namespace sim {
@@ -135,7 +136,7 @@ private:
     DeviceTree& devices_;
     ProcessTable& processes_;
     int listener_ = 0;
-    std::mutex mu_;
+    WatchedMutex mu_;
     std::map<std::wstring, Record> records_;  // key: lower-case name
     std::map<ULONG_PTR, DeviceNotification> notifications_;
     ULONG_PTR nextHandle_ = 0x7000;

@@ -4,6 +4,7 @@
 
 #include "installer/language.h"
 #include "installer_fixture.h"
+#include "platform/sim/processes.h"
 #include "platform/devguid.h"
 #include "platform/sim/devices.h"
 #include "platform/sim/modem.h"
@@ -23,7 +24,7 @@ TEST_F(StartupTest, NoArgumentPrintsTheUsageBeforeAnyWindow) {
     EXPECT_TRUE(miravel::Journal().empty());
     EXPECT_EQ(InstallerMain(0, argv.data()), 2);
     // The program runs in the user's default locale.
-    EXPECT_EQ(M().Locale(), L"Chinese (Simplified)_China.936");
+    EXPECT_EQ(sim::CurrentProcess().Locale(), L"Chinese (Simplified)_China.936");
 }
 
 TEST_F(StartupTest, LanguageNames) {

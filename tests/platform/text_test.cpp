@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/sim_fixture.h"
+#include "platform/sim/processes.h"
 #include "platform/crt.h"
 #include "platform/kernel.h"
 #include "platform/nls.h"
@@ -145,7 +146,7 @@ class LocaleTest : public SimTest {};
 TEST_F(LocaleTest, UserDefaultLocaleFollowsTheCodePageAndMapsEveryLetter) {
     EXPECT_STREQ(_wsetlocale(LC_ALL, nullptr), L"C");
     EXPECT_STREQ(_wsetlocale(LC_ALL, L""), L"Chinese (Simplified)_China.936");
-    EXPECT_EQ(M().Locale(), L"Chinese (Simplified)_China.936");
+    EXPECT_EQ(sim::CurrentProcess().Locale(), L"Chinese (Simplified)_China.936");
     EXPECT_EQ(std::towlower(L'\u00C4'), L'\u00E4');  // beyond ASCII under the user's locale
     EXPECT_EQ(_wsetlocale(LC_ALL, L"Klingon_Qo'noS.1"), nullptr);
     EXPECT_STREQ(_wsetlocale(LC_ALL, L"C"), L"C");

@@ -6,7 +6,7 @@
 
 #include "common/sim_fixture.h"
 #include "platform/kernel.h"
-#include "platform/sim/waitcore.h"
+#include "platform/sim/waits.h"
 #include "thread_helper.h"
 
 namespace {
@@ -409,7 +409,7 @@ TEST_F(CriticalSections, MutuallyExclusiveAcrossThreads) {
 // ---- Scheduled callbacks ----
 
 TEST_F(VirtualTime, ScheduledCallbacksRunAtTheirDueTimeInOrder) {
-    auto& core = sim::WaitCore::Get();
+    auto& core = sim::Kernel::Get();
     SharedLog<Ticks> log;
     core.Schedule(700, [&] { log.Add({3, GetTickCount()}); });
     core.Schedule(300, [&] { log.Add({1, GetTickCount()}); });
@@ -439,7 +439,7 @@ class RealTime : public SimTest {
 };
 
 TEST_F(RealTime, ClockFollowsTheHostClockTimesTheSpeedFactor) {
-    EXPECT_EQ(sim::WaitCore::Get().Mode(), sim::ClockMode::Real);
+    EXPECT_EQ(sim::Kernel::Get().Mode(), sim::ClockMode::Real);
     DWORD before = GetTickCount();
     auto wall = Clock::now();
     Sleep(2000);  // 20 ms of host time

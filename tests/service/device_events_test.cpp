@@ -113,16 +113,21 @@ TEST_F(DeviceEventsTest, ArrivalInModemModeDoesNothingMore) {
     EXPECT_EQ(Count(L"vecInstanceID.size()  =  0"), 2);
 }
 
-// A modem whose CD-ROM holds every open until the test lets it go.
+// A modem whose CD-ROM holds every open until the test lets it go. The opens come from the
+// service's process, so the two events are named (machine-wide) rather than handed over.
 class HeldModem : public sim::SimModem {
 public:
     explicit HeldModem(const sim::ModemOptions& o) : SimModem(o) {
-        entered_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        release_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        entered_ = CreateEventW(nullptr, TRUE, FALSE, L"HeldModem.entered");
+        release_ = CreateEventW(nullptr, TRUE, FALSE, L"HeldModem.release");
     }
     DWORD Open(const std::wstring& instanceId) override {
-        SetEvent(entered_);
-        WaitForSingleObject(release_, INFINITE);
+        HANDLE entered = OpenEventW(EVENT_ALL_ACCESS, FALSE, L"HeldModem.entered");
+        HANDLE release = OpenEventW(EVENT_ALL_ACCESS, FALSE, L"HeldModem.release");
+        SetEvent(entered);
+        WaitForSingleObject(release, INFINITE);
+        CloseHandle(entered);
+        CloseHandle(release);
         return SimModem::Open(instanceId);
     }
     HANDLE entered_, release_;

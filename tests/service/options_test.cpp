@@ -18,6 +18,8 @@ struct StubBehaviour {
 StubBehaviour g_stub;
 HANDLE g_stubStop = nullptr;
 SERVICE_STATUS_HANDLE g_stubStatus = nullptr;
+const wchar_t kStubStopName[] = L"Stub.stop";
+HANDLE g_stubStopHere = nullptr;  // the stub process's handle to the event
 
 void StubReport(DWORD state, DWORD hint) {
     SERVICE_STATUS s{};
@@ -31,15 +33,17 @@ void StubReport(DWORD state, DWORD hint) {
 DWORD StubHandler(DWORD control, DWORD, LPVOID, LPVOID) {
     if (control == SERVICE_CONTROL_STOP || control == 128) {
         StubReport(SERVICE_STOP_PENDING, g_stub.stopHint);
-        if (control == SERVICE_CONTROL_STOP && !g_stub.neverStop) SetEvent(g_stubStop);
+        if (control == SERVICE_CONTROL_STOP && !g_stub.neverStop) SetEvent(g_stubStopHere);
     }
     return NO_ERROR;
 }
 
 void StubMain(DWORD, LPWSTR* argv) {
+    // The stub runs in a process of its own: it opens the test's event by name.
+    g_stubStopHere = OpenEventW(EVENT_ALL_ACCESS, FALSE, kStubStopName);
     g_stubStatus = RegisterServiceCtrlHandlerExW(argv[0], StubHandler, nullptr);
     StubReport(SERVICE_RUNNING, 0);
-    WaitForSingleObject(g_stubStop, INFINITE);
+    WaitForSingleObject(g_stubStopHere, INFINITE);
     Sleep(g_stub.stopDelayMs);
     StubReport(SERVICE_STOPPED, 0);
 }
@@ -55,7 +59,7 @@ class OptionsTest : public UlvaneTest {
 protected:
     // Installs and starts a stub service under the given name.
     void StartStub(const std::wstring& name, std::vector<std::wstring> dependencies = {}) {
-        g_stubStop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        g_stubStop = CreateEventW(nullptr, TRUE, FALSE, kStubStopName);
         M().WriteFile(Folder() + L"Stub.exe", "MZ");
         M().processes().RegisterProgram(L"Stub.exe", [](const sim::ProcessRun& run) {
             return sim::RunMain(run, &StubProgram);

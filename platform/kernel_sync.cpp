@@ -1,0 +1,224 @@
+// Handles, waits, events, semaphores, mutexes and critical sections.
+#include <vector>
+
+#include "platform/kernel.h"
+#include "platform/sim/handles.h"
+#include "platform/sim/machine.h"
+#include "platform/sim/sync.h"
+#include "platform/sim/threads.h"
+#include "platform/sim/waits.h"
+#include "platform/user.h"
+
+using sim::Fail;
+using sim::Kernel;
+
+namespace {
+
+// Creates or opens a named object in one step. Sets ERROR_ALREADY_EXISTS when it opened one.
+template <class T, class Make>
+HANDLE CreateNamed(LPCWSTR name, Make make) {
+    std::shared_ptr<sim::KObject> obj;
+    bool existed = false;
+    if (name != nullptr && *name != 0) {
+        obj = sim::machine().CreateOrOpenNamed(name, make, &existed);
+        if (existed && !std::dynamic_pointer_cast<T>(obj))
+            return Fail<HANDLE>(nullptr, ERROR_INVALID_HANDLE);
+    } else {
+        obj = make();
+    }
+    HANDLE h = sim::HandleTable::Get().Add(obj);
+    SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    return h;
+}
+
+// The one wait behind every wait function: objects, all or any, a wake mask, a timeout.
+DWORD WaitOn(DWORD count, const HANDLE* handles, bool all, DWORD wakeMask, DWORD ms) {
+    if (count > MAXIMUM_WAIT_OBJECTS || (count > 0 && handles == nullptr) ||
+        (count == 0 && wakeMask == 0))
+        return Fail<DWORD>(WAIT_FAILED, ERROR_INVALID_PARAMETER);
+    // The objects stay alive for the wait even if another thread closes their handles.
+    std::vector<std::shared_ptr<sim::KObject>> objs;
+    std::vector<sim::WaitItem> items;
+    for (DWORD i = 0; i < count; ++i) {
+        auto o = sim::HandleTable::Get().Find(handles[i]);
+        sim::Waitable* w = o ? o->AsWaitable() : nullptr;
+        if (w == nullptr) return Fail<DWORD>(WAIT_FAILED, ERROR_INVALID_HANDLE);
+        items.push_back({w});
+        objs.push_back(std::move(o));
+    }
+    sim::ThreadRec& self = sim::CurrentThread();
+    auto& kernel = Kernel::Get();
+    sim::WaitResult r;
+    {
+        std::unique_lock<std::mutex> lk(kernel.Mutex());
+        r = kernel.Wait(lk, self, items, all, wakeMask, kernel.DeadlineAfterLocked(ms));
+    }
+    switch (r.outcome) {
+        case sim::WaitOutcome::Object:
+        case sim::WaitOutcome::Queue:
+            return WAIT_OBJECT_0 + r.index;
+        case sim::WaitOutcome::Abandoned:
+            return WAIT_ABANDONED + r.index;
+        case sim::WaitOutcome::Timeout:
+        case sim::WaitOutcome::Idle:
+            return WAIT_TIMEOUT;
+        case sim::WaitOutcome::Terminated:
+            break;
+    }
+    sim::ThrowIfTerminating();
+    // Already unwinding (a destructor's wait): the wait fails.
+    return Fail<DWORD>(WAIT_FAILED, ERROR_PROCESS_ABORTED);
+}
+
+template <class T>
+std::shared_ptr<T> Find(HANDLE h) {
+    return sim::HandleTable::Get().FindAs<T>(h);
+}
+
+}  // namespace
+
+DWORD GetLastError() {
+    return sim::CurrentThread().lastError;
+}
+void SetLastError(DWORD error) {
+    sim::CurrentThread().lastError = error;
+}
+
+BOOL CloseHandle(HANDLE handle) {
+    if (!sim::HandleTable::Get().Close(handle)) return Fail(FALSE, ERROR_INVALID_HANDLE);
+    return TRUE;
+}
+
+// ---- Waits ----
+
+DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+    return WaitOn(1, &handle, false, 0, milliseconds);
+}
+
+DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD ms) {
+    if (count == 0) return Fail<DWORD>(WAIT_FAILED, ERROR_INVALID_PARAMETER);
+    return WaitOn(count, handles, waitAll != FALSE, 0, ms);
+}
+
+DWORD MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* handles, DWORD ms, DWORD wakeMask,
+                                  DWORD flags) {
+    if (wakeMask == 0 && count == 0) return Fail<DWORD>(WAIT_FAILED, ERROR_INVALID_PARAMETER);
+    return WaitOn(count, handles, (flags & MWMO_WAITALL) != 0, wakeMask, ms);
+}
+
+DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD ms,
+                                DWORD wakeMask) {
+    return MsgWaitForMultipleObjectsEx(count, handles, ms, wakeMask, waitAll ? MWMO_WAITALL : 0);
+}
+
+// ---- Events, semaphores, mutexes ----
+
+HANDLE CreateEventW(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, LPCWSTR name) {
+    return CreateNamed<sim::EventObj>(name, [&]() -> std::shared_ptr<sim::KObject> {
+        return std::make_shared<sim::EventObj>(manualReset != FALSE, initialState != FALSE);
+    });
+}
+
+HANDLE OpenEventW(DWORD, BOOL, LPCWSTR name) {
+    auto obj =
+        name ? std::dynamic_pointer_cast<sim::EventObj>(sim::machine().FindNamed(name)) : nullptr;
+    if (!obj) return Fail<HANDLE>(nullptr, ERROR_FILE_NOT_FOUND);
+    return sim::HandleTable::Get().Add(obj);
+}
+
+static BOOL SetEventState(HANDLE event, bool state) {
+    auto e = Find<sim::EventObj>(event);
+    if (!e) return Fail(FALSE, ERROR_INVALID_HANDLE);
+    std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
+    e->SetLocked(state);
+    return TRUE;
+}
+
+BOOL SetEvent(HANDLE event) {
+    return SetEventState(event, true);
+}
+BOOL ResetEvent(HANDLE event) {
+    return SetEventState(event, false);
+}
+
+HANDLE CreateSemaphoreW(LPSECURITY_ATTRIBUTES, LONG initialCount, LONG maximumCount, LPCWSTR name) {
+    if (maximumCount <= 0 || initialCount < 0 || initialCount > maximumCount)
+        return Fail<HANDLE>(nullptr, ERROR_INVALID_PARAMETER);
+    return CreateNamed<sim::SemaphoreObj>(name, [&]() -> std::shared_ptr<sim::KObject> {
+        return std::make_shared<sim::SemaphoreObj>(initialCount, maximumCount);
+    });
+}
+
+BOOL ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LONG* previousCount) {
+    auto s = Find<sim::SemaphoreObj>(semaphore);
+    if (!s) return Fail(FALSE, ERROR_INVALID_HANDLE);
+    std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
+    if (!s->ReleaseLocked(releaseCount, previousCount)) return Fail(FALSE, ERROR_TOO_MANY_POSTS);
+    return TRUE;
+}
+
+HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCWSTR name) {
+    sim::ThreadRec& self = sim::CurrentThread();
+    return CreateNamed<sim::MutexObj>(name, [&]() -> std::shared_ptr<sim::KObject> {
+        auto m = std::make_shared<sim::MutexObj>();
+        if (initialOwner) {
+            std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
+            m->Acquire(self, 0);
+        }
+        return m;
+    });
+}
+
+BOOL ReleaseMutex(HANDLE mutex) {
+    auto m = Find<sim::MutexObj>(mutex);
+    if (!m) return Fail(FALSE, ERROR_INVALID_HANDLE);
+    sim::ThreadRec& self = sim::CurrentThread();
+    std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
+    if (!m->ReleaseLocked(self)) return Fail(FALSE, ERROR_NOT_OWNER);
+    return TRUE;
+}
+
+// ---- Critical sections ----
+
+void InitializeCriticalSection(LPCRITICAL_SECTION cs) {
+    cs->impl = new sim::CriticalSectionObj();
+}
+
+void DeleteCriticalSection(LPCRITICAL_SECTION cs) {
+    delete static_cast<sim::CriticalSectionObj*>(cs->impl);
+    cs->impl = nullptr;
+}
+
+void EnterCriticalSection(LPCRITICAL_SECTION cs) {
+    auto* c = static_cast<sim::CriticalSectionObj*>(cs->impl);
+    sim::ThreadRec& self = sim::CurrentThread();
+    auto& kernel = Kernel::Get();
+    sim::WaitItem item{c};
+    sim::WaitResult r;
+    {
+        std::unique_lock<std::mutex> lk(kernel.Mutex());
+        if (c->SignaledFor(self, 0)) {  // the uncontended case
+            c->Acquire(self, 0);
+            return;
+        }
+        r = kernel.Wait(lk, self, std::span<const sim::WaitItem>(&item, 1), false, 0,
+                        sim::kForever);
+    }
+    if (r.outcome == sim::WaitOutcome::Terminated) sim::ThrowIfTerminating();
+}
+
+BOOL TryEnterCriticalSection(LPCRITICAL_SECTION cs) {
+    auto* c = static_cast<sim::CriticalSectionObj*>(cs->impl);
+    sim::ThreadRec& self = sim::CurrentThread();
+    std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
+    if (!c->SignaledFor(self, 0)) return FALSE;
+    c->Acquire(self, 0);
+    return TRUE;
+}
+
+void LeaveCriticalSection(LPCRITICAL_SECTION cs) {
+    auto* c = static_cast<sim::CriticalSectionObj*>(cs->impl);
+    sim::ThreadRec& self = sim::CurrentThread();
+    std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
+    c->LeaveLocked(self);
+}

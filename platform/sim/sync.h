@@ -1,0 +1,100 @@
+// The machine's synchronisation objects: events, semaphores, mutexes and critical sections. Each
+// changes its state only through its own members, which wake its waiters; all state is guarded
+// by the kernel lock.
+#pragma once
+
+#include <memory>
+
+#include "platform/sim/handles.h"
+#include "platform/sim/threads.h"
+#include "platform/sim/waits.h"
+
+namespace sim {
+
+class EventObj : public KObject, public Waitable {
+public:
+    EventObj(bool manual, bool signaled) : manual_(manual), signaled_(signaled) {}
+    Waitable* AsWaitable() override { return this; }
+    bool SignaledFor(const ThreadRec&, std::uint64_t) const override { return signaled_; }
+    bool Acquire(ThreadRec&, std::uint64_t) override {
+        if (!manual_) signaled_ = false;
+        return false;
+    }
+    void SetLocked(bool state) {
+        signaled_ = state;
+        if (state) Changed();
+    }
+
+private:
+    bool manual_;
+    bool signaled_;
+};
+
+class SemaphoreObj : public KObject, public Waitable {
+public:
+    SemaphoreObj(LONG count, LONG maximum) : count_(count), maximum_(maximum) {}
+    Waitable* AsWaitable() override { return this; }
+    bool SignaledFor(const ThreadRec&, std::uint64_t) const override { return count_ > 0; }
+    bool Acquire(ThreadRec&, std::uint64_t) override {
+        --count_;
+        return false;
+    }
+    // False when the release would pass the maximum.
+    bool ReleaseLocked(LONG count, LONG* previous) {
+        if (count <= 0 || count > maximum_ - count_) return false;
+        if (previous) *previous = count_;
+        count_ += count;
+        Changed();
+        return true;
+    }
+
+private:
+    LONG count_;
+    LONG maximum_;
+};
+
+// Owned by a thread, re-entrant for it; abandoned when its owner ends holding it (the next owner
+// is told so once).
+class MutexObj : public KObject, public Waitable, public std::enable_shared_from_this<MutexObj> {
+public:
+    Waitable* AsWaitable() override { return this; }
+    bool SignaledFor(const ThreadRec& t, std::uint64_t) const override {
+        return owner_ == 0 || owner_ == t.id;
+    }
+    bool Acquire(ThreadRec& t, std::uint64_t) override;
+    void OwnerEnded(const ThreadRec& t) override;
+    // False when the caller does not own it.
+    bool ReleaseLocked(const ThreadRec& t);
+
+private:
+    DWORD owner_ = 0;
+    int recursion_ = 0;
+    bool abandoned_ = false;
+};
+
+// A critical section: a mutex of one process that is never abandoned.
+class CriticalSectionObj : public Waitable {
+public:
+    bool SignaledFor(const ThreadRec& t, std::uint64_t) const override {
+        return owner_ == 0 || owner_ == t.id;
+    }
+    bool Acquire(ThreadRec& t, std::uint64_t) override {
+        owner_ = t.id;
+        ++recursion_;
+        return false;
+    }
+    // Ignored when the caller does not own it.
+    void LeaveLocked(const ThreadRec& t) {
+        if (owner_ != t.id || recursion_ <= 0) return;
+        if (--recursion_ == 0) {
+            owner_ = 0;
+            Changed();
+        }
+    }
+
+private:
+    DWORD owner_ = 0;
+    int recursion_ = 0;
+};
+
+}  // namespace sim

@@ -1,0 +1,319 @@
+// The machine's clock and the one place where every machine thread blocks.
+//
+// Every object a thread can wait on is a Waitable that keeps its own list of waiters. A wait is
+// plain data (objects, whether all are needed, a wake mask for the thread's message queue, a
+// deadline), so the same request could be served by a machine in another process. A change that
+// may make an object signalled goes through the object itself, which wakes only its own waiters
+// (see Waitable::Changed): nobody has to remember to notify anyone.
+//
+// In virtual time the clock stands still while any machine thread runs; once every machine thread
+// waits, it jumps to the earliest deadline and ends the waits that reached it (the scheduler's
+// callbacks first). In real time the clock follows the host's steady clock times a speed factor.
+// All object state that waits look at is guarded by the kernel lock (Kernel::Mutex()).
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <span>
+#include <vector>
+
+#include "platform/wintypes.h"
+
+namespace sim {
+
+enum class ClockMode { Virtual, Real };
+
+inline constexpr std::uint64_t kForever = UINT64_MAX;
+
+// The wake-mask bits of a thread's message queue (the QS_ values of the window system).
+inline constexpr DWORD kQueueKey = 0x0001;
+inline constexpr DWORD kQueueMouseMove = 0x0002;
+inline constexpr DWORD kQueueMouseButton = 0x0004;
+inline constexpr DWORD kQueuePosted = 0x0008;
+inline constexpr DWORD kQueueTimer = 0x0010;
+inline constexpr DWORD kQueuePaint = 0x0020;
+inline constexpr DWORD kQueueSent = 0x0040;
+inline constexpr DWORD kQueueInput = kQueueKey | kQueueMouseMove | kQueueMouseButton;
+
+struct ThreadRec;
+struct WaitBlock;
+
+// Something a machine thread can wait on. Every member is called with the kernel lock held.
+class Waitable {
+public:
+    virtual ~Waitable() = default;
+    // Whether a wait of `thread` on this object would be satisfied now. `arg` is the value the
+    // waiter passed with the object (a change counter compares it with its own count).
+    virtual bool SignaledFor(const ThreadRec& thread, std::uint64_t arg) const = 0;
+    // The wait was satisfied: take the object's share (an auto-reset event resets, a semaphore
+    // counts down, a mutex gets its owner). Returns whether the object was abandoned.
+    virtual bool Acquire(ThreadRec& thread, std::uint64_t arg) { return false; }
+    // A thread that may own the object ended (a mutex is abandoned).
+    virtual void OwnerEnded(const ThreadRec& thread) {}
+
+    // How many threads wait on the object now (tests count wake-ups with it).
+    std::size_t WaiterCount() const { return waiters_.size(); }
+
+    // (Public for the thread records, whose end signals them; everyone else calls it from the
+    // object's own mutators.)
+    void ChangedLocked() { Changed(); }
+
+protected:
+    // The object's state changed in a way that may satisfy waits: ends, in arrival order, every
+    // wait of its own waiters that it now satisfies. Subclasses call it from each mutator.
+    void Changed();
+
+private:
+    friend class Kernel;
+    std::vector<WaitBlock*> waiters_;
+};
+
+// A counter that waiters compare with the value they last saw: signalled for a waiter while the
+// count differs from its argument. Bump() wakes its waiters.
+class ChangeCounter : public Waitable {
+public:
+    bool SignaledFor(const ThreadRec&, std::uint64_t seen) const override { return count_ != seen; }
+    std::uint64_t Count() const { return count_; }  // kernel lock held
+    void BumpLocked() {
+        ++count_;
+        Changed();
+    }
+
+private:
+    std::uint64_t count_ = 0;
+};
+
+// One object of a wait and the argument that goes with it.
+struct WaitItem {
+    Waitable* object;
+    std::uint64_t arg = 0;
+};
+
+// What ended a wait.
+enum class WaitOutcome {
+    Object,      // `index` is the object (the first one for a wait on all)
+    Abandoned,   // as Object, and a mutex among the objects was abandoned by its owner
+    Queue,       // the thread's message queue holds something the wake mask asked for
+    Timeout,     // the deadline passed
+    Terminated,  // the thread's process is ending
+    Idle,        // RunUntilIdle: every other machine thread waits
+};
+
+struct WaitResult {
+    WaitOutcome outcome;
+    DWORD index = 0;
+};
+
+struct WaitBlock {
+    ThreadRec* thread = nullptr;
+    std::span<const WaitItem> items;
+    bool all = false;
+    DWORD wakeMask = 0;
+    std::uint64_t deadline = kForever;
+    bool idle = false;       // RunUntilIdle's wait
+    bool scheduler = false;  // the scheduler thread's wait
+    bool done = false;
+    WaitResult result{WaitOutcome::Timeout};
+    std::condition_variable cv;
+    std::multimap<std::uint64_t, WaitBlock*>::iterator timed;
+};
+
+class Kernel {
+public:
+    static Kernel& Get();
+
+    std::mutex& Mutex() { return mu_; }
+
+    // Milliseconds since the machine started (GetTickCount's source).
+    std::uint64_t Now();
+    std::uint64_t NowLocked() const;
+    std::uint64_t DeadlineAfterLocked(DWORD ms) const {
+        return ms == INFINITE ? kForever : NowLocked() + ms;
+    }
+    // Sets the mode and the clock's reading. Threads already waiting keep their deadlines.
+    void ResetClock(ClockMode mode, double speed, std::uint64_t startMs);
+    ClockMode Mode();
+
+    // The one wait (lock held): blocks `self` until one (or, with `all`, every) object is
+    // signalled for it, its message queue holds what `wakeMask` asks for, the deadline passes,
+    // or its process ends. Objects are taken the moment they satisfy the wait.
+    WaitResult Wait(std::unique_lock<std::mutex>& lk, ThreadRec& self,
+                    std::span<const WaitItem> items, bool all, DWORD wakeMask,
+                    std::uint64_t deadline);
+
+    // ---- Message queues (lock held) ----
+    // Sets bits of a thread's queue status; a wait of that thread whose mask asks for one of them
+    // ends.
+    void SetQueueBitsLocked(ThreadRec& thread, DWORD bits);
+    void ClearQueueBitsLocked(ThreadRec& thread, DWORD bits);
+
+    // ---- Processes ending (lock held) ----
+    // Ends the wait the thread is in, if any, with WaitOutcome::Terminated.
+    void InterruptLocked(ThreadRec& thread);
+
+    // ---- Control ----
+    // Blocks the calling thread until every other machine thread waits and nothing is due at
+    // the current instant; the clock does not move for it.
+    void RunUntilIdle();
+    // The earliest deadline of any waiting thread (kForever when none).
+    std::uint64_t NextDeadline();
+
+    // ---- Thread accounting (the clock moves only when every counted thread waits) ----
+    void CountThreadLocked() { ++registered_; }
+    // The host program's main thread has ended: threads left over may wait for ever.
+    void HostExitingLocked() { hostExiting_ = true; }
+    void UncountThreadLocked();
+    int CountedThreads();
+
+    // Runs fn on the machine's scheduler thread once the clock reaches dueMs.
+    std::uint64_t Schedule(std::uint64_t dueMs, std::function<void()> fn);
+    void Cancel(std::uint64_t id);
+    void CancelAll();  // machine reset
+
+    // Ends a satisfied or timed-out wait (lock held).
+    void CompleteLocked(WaitBlock& b, WaitResult result);
+    bool TrySatisfyLocked(WaitBlock& b);
+
+private:
+    struct Task {
+        std::uint64_t id;
+        std::uint64_t due;
+        std::function<void()> fn;
+    };
+
+    Kernel() = default;
+    void MaybeAdvanceLocked(bool entering);
+    void SchedulerLoop(ThreadRec& self);
+
+    std::mutex mu_;
+    std::multimap<std::uint64_t, WaitBlock*> timed_;  // waits with a deadline, by deadline
+    std::vector<WaitBlock*> idleWaits_;
+    int registered_ = 0;
+    int waiting_ = 0;
+    ClockMode mode_ = ClockMode::Virtual;
+    double speed_ = 1.0;
+    std::uint64_t virtualNow_ = 0;
+    std::uint64_t realBase_ = 0;
+    std::int64_t realStartNs_ = 0;
+
+    std::vector<Task> tasks_;
+    std::uint64_t nextTaskId_ = 1;
+    ChangeCounter tasksChanged_;
+    bool schedulerStarted_ = false;
+    bool hostExiting_ = false;
+};
+
+// State that machine threads wait on. It is reached only through Read() (shared, const) and
+// Write(); a Write ends by waking every thread waiting on the state, so no change can be made
+// that waiters miss. WaitUntil evaluates its condition on the waiting thread only.
+template <class T>
+class Monitor {
+public:
+    class Writer {
+    public:
+        explicit Writer(Monitor& m) : m_(m), lk_(m.mu_) {}
+        ~Writer() {
+            std::lock_guard<std::mutex> k(Kernel::Get().Mutex());
+            m_.changed_.BumpLocked();
+        }
+        T* operator->() { return &m_.value_; }
+        T& operator*() { return m_.value_; }
+
+    private:
+        Monitor& m_;
+        std::unique_lock<std::mutex> lk_;
+    };
+    class Reader {
+    public:
+        explicit Reader(const Monitor& m) : m_(m), lk_(m.mu_) {}
+        const T* operator->() const { return &m_.value_; }
+        const T& operator*() const { return m_.value_; }
+
+    private:
+        const Monitor& m_;
+        std::unique_lock<std::mutex> lk_;
+    };
+
+    Writer Write() { return Writer(*this); }
+    Reader Read() const { return Reader(*this); }
+
+    // Waits on the machine clock until ready(const T&) holds; false at the deadline.
+    template <class Pred>
+    bool WaitUntil(Pred ready, std::uint64_t deadline);
+
+private:
+    mutable std::mutex mu_;  // taken before the kernel lock
+    T value_{};
+    ChangeCounter changed_;
+};
+
+// Waits (on the calling machine thread) until the counter moves past `seen` or the deadline;
+// false at the deadline.
+bool WaitForChange(ChangeCounter& counter, std::uint64_t seen, std::uint64_t deadline);
+
+// The mutex of a machine component whose state threads wait on (a BasicLockable). Every unlock
+// wakes the threads waiting on the component, which then look at its state again, so no change
+// made under the mutex can be missed. Taken before the kernel lock, never inside it.
+class WatchedMutex {
+public:
+    void lock() { mu_.lock(); }
+    bool try_lock() { return mu_.try_lock(); }
+    void unlock();
+
+    // With lk held: waits until ready() holds (evaluated with the mutex held) or the deadline
+    // passes; returns with the mutex held, and whether ready() held.
+    template <class Pred>
+    bool Wait(std::unique_lock<WatchedMutex>& lk, Pred ready, std::uint64_t deadline);
+    // Takes the mutex for the wait and leaves it.
+    template <class Pred>
+    bool WaitUntil(Pred ready, std::uint64_t deadline) {
+        std::unique_lock<WatchedMutex> lk(*this);
+        return Wait(lk, ready, deadline);
+    }
+
+private:
+    std::mutex mu_;
+    ChangeCounter changed_;
+};
+
+template <class Pred>
+bool WatchedMutex::Wait(std::unique_lock<WatchedMutex>& lk, Pred ready, std::uint64_t deadline) {
+    for (;;) {
+        if (ready()) return true;
+        std::uint64_t seen;
+        {
+            std::lock_guard<std::mutex> k(Kernel::Get().Mutex());
+            seen = changed_.Count();
+        }
+        // Only looked: leave without waking anyone.
+        lk.release();
+        mu_.unlock();
+        bool changed = WaitForChange(changed_, seen, deadline);
+        mu_.lock();
+        lk = std::unique_lock<WatchedMutex>(*this, std::adopt_lock);
+        if (!changed) return ready();
+    }
+}
+
+template <class T>
+template <class Pred>
+bool Monitor<T>::WaitUntil(Pred ready, std::uint64_t deadline) {
+    for (;;) {
+        std::uint64_t seen;
+        {
+            std::lock_guard<std::mutex> lk(mu_);
+            if (ready(static_cast<const T&>(value_))) return true;
+            std::lock_guard<std::mutex> k(Kernel::Get().Mutex());
+            seen = changed_.Count();
+        }
+        if (!WaitForChange(changed_, seen, deadline)) {
+            std::lock_guard<std::mutex> lk(mu_);
+            return ready(static_cast<const T&>(value_));
+        }
+    }
+}
+
+}  // namespace sim
