@@ -36,7 +36,8 @@ const wchar_t* PredefinedName(HKEY key) {
 // The path and access of a key handle; false for a handle that is no key.
 bool Resolve(HKEY key, std::wstring* path, REGSAM* access) {
     if (const wchar_t* root = PredefinedName(key)) {
-        *path = root;
+        *path = sim::Registry::Canonical(root);  // HKEY_CURRENT_USER: the process's user's hive
+        if (key == HKEY_CURRENT_USER) sim::machine().registry().CreateKey(*path);
         *access = KEY_ALL_ACCESS;
         return true;
     }

@@ -1,5 +1,7 @@
 #include "platform/sim/registry.h"
 
+#include "platform/sim/processes.h"
+
 #include <cstring>
 #include <sstream>
 
@@ -35,13 +37,14 @@ std::wstring Registry::Canonical(const std::wstring& path) {
     if (parts.empty()) return L"";
     std::wstring out = RootName(parts[0]);
     if (out.empty()) return L"";
+    // Each process's HKEY_CURRENT_USER is its user's hive under HKEY_USERS.
+    if (out == L"HKEY_CURRENT_USER") out = L"HKEY_USERS\\" + CurrentProcess().User();
     for (std::size_t i = 1; i < parts.size(); ++i) out += L"\\" + parts[i];
     return out;
 }
 
 Registry::Registry() {
-    for (const wchar_t* root :
-         {L"HKEY_CLASSES_ROOT", L"HKEY_CURRENT_USER", L"HKEY_LOCAL_MACHINE", L"HKEY_USERS"})
+    for (const wchar_t* root : {L"HKEY_CLASSES_ROOT", L"HKEY_LOCAL_MACHINE", L"HKEY_USERS"})
         CreateKey(root);
 }
 

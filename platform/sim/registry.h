@@ -1,7 +1,8 @@
 // The machine's registry: a tree of keys with typed values. Paths name a root key
 // ("HKEY_LOCAL_MACHINE" or "HKLM", "HKEY_CURRENT_USER" or "HKCU", "HKEY_CLASSES_ROOT" or "HKCR",
 // "HKEY_USERS" or "HKU") followed by subkeys separated by backslashes; names compare without
-// regard to case. Texts are stored as the host's wchar_t bytes with their terminator, the way
+// regard to case. HKEY_CURRENT_USER stands for the calling process's user's hive,
+// "HKEY_USERS\\<user>". Texts are stored as the host's wchar_t bytes with their terminator, the way
 // RegSetValueExW receives them from the program.
 #pragma once
 

@@ -54,6 +54,7 @@ struct ThreadRec : KObject, Waitable, std::enable_shared_from_this<ThreadRec> {
     bool suspended = false;
     bool isScheduler = false;
     WaitBlock* wait = nullptr;  // the wait the thread is in
+    std::uint64_t wakeups = 0;  // waits that ended after the thread had blocked
     DWORD queueBits = 0;        // its message queue's status (the wake-mask bits)
     Gate resumeGate;
     std::vector<std::weak_ptr<Waitable>> owned;  // mutexes it may own (see OwnerEnded)

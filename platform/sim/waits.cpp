@@ -105,6 +105,7 @@ void Kernel::CompleteLocked(WaitBlock& b, WaitResult result) {
     if (b.deadline != kForever) timed_.erase(b.timed);
     if (b.idle) std::erase(idleWaits_, &b);
     b.thread->wait = nullptr;
+    ++b.thread->wakeups;
     --waiting_;
     b.cv.notify_one();
 }
