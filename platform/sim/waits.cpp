@@ -224,6 +224,20 @@ std::uint64_t Kernel::NextDeadline() {
     return timed_.empty() ? kForever : timed_.begin()->first;
 }
 
+bool Kernel::SettleUntil(const std::function<bool()>& ready, DWORD timeoutMs) {
+    std::uint64_t start = Now();
+    std::uint64_t end = timeoutMs == INFINITE ? kForever : start + timeoutMs;
+    ThreadRec& self = CurrentThread();
+    for (;;) {
+        RunUntilIdle();
+        if (ready()) return true;
+        std::unique_lock<std::mutex> lk(mu_);
+        std::uint64_t next = std::min(timed_.empty() ? kForever : timed_.begin()->first, end);
+        if (next == kForever || NowLocked() >= end) return false;
+        Wait(lk, self, {}, false, 0, next);
+    }
+}
+
 bool WaitForChange(ChangeCounter& counter, std::uint64_t seen, std::uint64_t deadline) {
     ThreadRec& self = CurrentThread();
     auto& kernel = Kernel::Get();

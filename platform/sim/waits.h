@@ -160,6 +160,10 @@ public:
     void RunUntilIdle();
     // The earliest deadline of any waiting thread (kForever when none).
     std::uint64_t NextDeadline();
+    // Settles the machine and checks ready(); while it does not hold, lets the clock run to the
+    // next deadline of any thread and settles again. False once timeoutMs of machine time have
+    // passed, or when no thread waits with a deadline and ready() still does not hold.
+    bool SettleUntil(const std::function<bool()>& ready, DWORD timeoutMs);
 
     // ---- Thread accounting (the clock moves only when every counted thread waits) ----
     void CountThreadLocked() { ++registered_; }

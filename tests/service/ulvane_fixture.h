@@ -13,16 +13,15 @@
 #include "platform/sim/processes.h"
 #include "platform/sim/registry.h"
 #include "platform/sim/services.h"
+#include "platform/sim/waits.h"
 #include "service/ulvane.h"
 
-// Sleeps on the machine clock until the condition holds (false after timeoutMs).
+// Lets the machine run until the condition holds (false after timeoutMs of machine time): the
+// clock moves from one thread's deadline to the next, and the condition is checked whenever
+// every thread waits.
 template <class F>
-bool WaitUntil(F condition, DWORD timeoutMs, DWORD stepMs = 100) {
-    for (DWORD waited = 0;; waited += stepMs) {
-        if (condition()) return true;
-        if (waited >= timeoutMs) return false;
-        Sleep(stepMs);
-    }
+bool WaitUntil(F condition, DWORD timeoutMs) {
+    return sim::Kernel::Get().SettleUntil(condition, timeoutMs);
 }
 
 class UlvaneTest : public SimTest {
@@ -83,7 +82,7 @@ protected:
         ASSERT_EQ(Run({L"-r"}), 0);
         ASSERT_TRUE(M().services().WaitForState(kServiceName, SERVICE_RUNNING, 10000));
         // The worker registers for device events as it starts.
-        ASSERT_TRUE(WaitUntil([&] { return ActiveNotifications() == 2; }, 1000, 1));
+        ASSERT_TRUE(WaitUntil([&] { return ActiveNotifications() == 2; }, 1000));
     }
     int ActiveNotifications() {
         int n = 0;
