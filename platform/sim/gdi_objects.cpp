@@ -2,8 +2,6 @@
 
 #include <cwchar>
 
-#include "platform/nls.h"
-
 namespace sim {
 
 GdiTable& GdiTable::Get() {
@@ -23,8 +21,8 @@ std::size_t GdiTable::LiveCount(DWORD type) {
     return n;
 }
 
-HFONT GdiTable::SystemFont() {
-    BYTE charset = CharsetOfCodePage(GetACP());
+HFONT GdiTable::SystemFont(UINT codePage) {
+    BYTE charset = CharsetOfCodePage(codePage);
     std::lock_guard<std::mutex> lk(mu_);
     auto it = systemFonts_.find(charset);
     if (it != systemFonts_.end()) return it->second;

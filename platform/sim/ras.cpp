@@ -15,10 +15,6 @@ namespace sim {
 
 namespace {
 
-std::mutex g_rasMu;
-// One RAS per machine; like replaced machines, they stay for threads that may still hold them.
-std::map<Machine*, Ras*>* g_ras = new std::map<Machine*, Ras*>();
-
 constexpr DWORD kConnectedBps = 153600;
 
 std::wstring Field(const WCHAR* text, std::size_t capacity) {
@@ -78,14 +74,11 @@ DialScript DialScript::FailSync(DWORD error, bool returnHandle) {
 // ---- The machine's RAS ----
 
 Ras& Ras::Of(Machine& machine) {
-    std::lock_guard<std::mutex> lk(g_rasMu);
-    Ras*& ras = (*g_ras)[&machine];
-    if (ras == nullptr) ras = new Ras(machine);
-    return *ras;
+    return machine.ras();
 }
 
 Ras& Ras::Get() {
-    return Of(machine());
+    return machine().ras();
 }
 
 Ras::Ras(Machine& machine) : machine_(machine) {
@@ -95,7 +88,6 @@ Ras::Ras(Machine& machine) : machine_(machine) {
 }
 
 void RegisterRasModule(Machine& machine) {
-    Ras::Of(machine);
     ModuleDef def;
     def.name = L"rasapi32.dll";
     def.system = true;
@@ -400,11 +392,15 @@ DWORD Ras::Dial(LPCWSTR phonebook, const RASDIALPARAMSW* params, RasDialFunc1 no
     core.AddPendingThread();
     std::thread([this, c, &core] {
         core.AdoptPendingThread();
-        c->threadId = GetCurrentThreadId();
+        c->thread = std::this_thread::get_id();
         RasThread(c);
         core.ThreadFinished();
     }).detach();
-    if (c->script.returnDelayMs > 0) Sleep(c->script.returnDelayMs);
+    if (c->script.returnDelayMs > 0) {
+        std::unique_lock<std::mutex> lk(core.Mutex());
+        static const std::function<bool()> never = [] { return false; };
+        core.Wait(lk, never, core.NowLocked() + c->script.returnDelayMs);
+    }
     return 0;
 }
 
@@ -498,7 +494,7 @@ DWORD Ras::HangUp(HRASCONN handle) {
     }
     // No notification runs once the hang-up has begun: wait for one in progress (unless this is
     // that notification calling).
-    if (c->threadId != GetCurrentThreadId()) {
+    if (c->thread.load() != std::this_thread::get_id()) {
         auto& core = WaitCore::Get();
         std::unique_lock<std::mutex> lk(core.Mutex());
         std::function<bool()> quiet = [&c] { return !c->delivering.load(); };

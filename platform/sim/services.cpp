@@ -324,20 +324,21 @@ std::wstring ServiceManager::ServiceOfThisThread() {
     return t_serviceName;
 }
 
-DWORD ServiceManager::RunDispatcher(const std::wstring& name,
-                                    const std::function<HANDLE()>& startMain) {
-    ULONG_PTR launch;
+DWORD ServiceManager::ConnectDispatcher(const std::wstring& name, ULONG_PTR* launch) {
     {
         std::lock_guard<std::mutex> lk(mu_);
         Record* r = FindLocked(name);
         if (!r) return ERROR_FAILED_SERVICE_CONTROLLER_CONNECT;
         if (r->info.dispatcherConnected) return ERROR_SERVICE_ALREADY_RUNNING;
         r->info.dispatcherConnected = true;
-        launch = r->statusHandle;
+        *launch = r->statusHandle;
     }
+    WaitCore::Get().Notify();
+    return 0;
+}
+
+void ServiceManager::ServeControls(const std::wstring& name, ULONG_PTR launch) {
     auto& core = WaitCore::Get();
-    core.Notify();
-    HANDLE mainThread = startMain();
     for (;;) {
         std::shared_ptr<ControlItem> item;
         LPHANDLER_FUNCTION_EX handler = nullptr;
@@ -385,13 +386,6 @@ DWORD ServiceManager::RunDispatcher(const std::wstring& name,
         }
     }
     core.Notify();
-    // The process would end here and take its threads with it; the machine cannot end a thread,
-    // so it gives the service's main routine a while to return.
-    if (mainThread) {
-        WaitForSingleObject(mainThread, 30000);
-        CloseHandle(mainThread);
-    }
-    return 0;
 }
 
 void ServiceManager::ServiceMainReturned(const std::wstring& name) {
