@@ -7,10 +7,9 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <list>
-#include <mutex>
 
 #include "platform/sim/devices.h"
+#include "platform/sim/files.h"
 #include "platform/sim/handles.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/serial.h"
@@ -22,9 +21,8 @@ namespace {
 
 struct FileObj : sim::KObject {
     int fd = -1;
-    std::string hostPath;
     DWORD access = 0;
-    DWORD share = 0;
+    std::shared_ptr<const sim::FileOpen> opened;  // the open as the machine's share table has it
     ~FileObj() override {
         if (fd >= 0) ::close(fd);
     }
@@ -39,34 +37,6 @@ struct FindObj : sim::KObject {
     std::vector<WIN32_FIND_DATAW> entries;
     std::size_t next = 0;
 };
-
-// Open files by host path, for the share-mode check.
-std::mutex g_openMu;
-std::list<std::weak_ptr<FileObj>> g_open;
-
-// Whether an open of the file with this access and sharing conflicts with the handles open on it
-// (g_openMu held: the check and the registration of the new handle are one step).
-bool ShareConflictLocked(const std::string& hostPath, DWORD access, DWORD share) {
-    g_open.remove_if([](const std::weak_ptr<FileObj>& w) { return w.expired(); });
-    for (const auto& w : g_open) {
-        auto f = w.lock();
-        if (!f || f->hostPath != hostPath) continue;
-        if ((access & GENERIC_READ) && !(f->share & FILE_SHARE_READ)) return true;
-        if ((access & GENERIC_WRITE) && !(f->share & FILE_SHARE_WRITE)) return true;
-        if ((f->access & GENERIC_READ) && !(share & FILE_SHARE_READ)) return true;
-        if ((f->access & GENERIC_WRITE) && !(share & FILE_SHARE_WRITE)) return true;
-    }
-    return false;
-}
-
-// Whether a handle open on the file does not share deletion (g_openMu held).
-bool DeleteConflictLocked(const std::string& hostPath) {
-    for (const auto& w : g_open) {
-        auto f = w.lock();
-        if (f && f->hostPath == hostPath && !(f->share & FILE_SHARE_DELETE)) return true;
-    }
-    return false;
-}
 
 bool IsDevicePath(const std::wstring& p) {
     if (p.rfind(L"\\\\.\\", 0) == 0) return true;
@@ -135,8 +105,13 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_A
     if (fileName == nullptr || *fileName == 0)
         return Fail(INVALID_HANDLE_VALUE, ERROR_PATH_NOT_FOUND);
     std::wstring path = fileName;
-    if (!sim::SerialPortNameOfPath(path).empty())
-        return sim::OpenSerialPort(path, flagsAndAttributes);
+    if (!sim::SerialPortNameOfPath(path).empty()) {
+        HANDLE port = INVALID_HANDLE_VALUE;
+        if (DWORD e = sim::OpenSerialPort(path, flagsAndAttributes, &port))
+            return Fail(INVALID_HANDLE_VALUE, e);
+        SetLastError(ERROR_SUCCESS);
+        return port;
+    }
     if (IsDevicePath(path)) return OpenDevice(path);
     auto& m = sim::machine();
     if (DWORD e = m.TakeOpenFailure(path)) return Fail(INVALID_HANDLE_VALUE, e);
@@ -177,17 +152,14 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_A
             return Fail(INVALID_HANDLE_VALUE, ERROR_INVALID_PARAMETER);
     }
     std::string hostPath = host.string();
-    std::lock_guard<std::mutex> openLock(g_openMu);
-    if (ShareConflictLocked(hostPath, access, shareMode))
-        return Fail(INVALID_HANDLE_VALUE, ERROR_SHARING_VIOLATION);
+    auto opened = m.fileShares().Open(hostPath, access, shareMode);
+    if (!opened) return Fail(INVALID_HANDLE_VALUE, ERROR_SHARING_VIOLATION);
     int fd = ::open(hostPath.c_str(), flags, 0644);
     if (fd < 0) return Fail(INVALID_HANDLE_VALUE, ERROR_ACCESS_DENIED);
     auto obj = std::make_shared<FileObj>();
     obj->fd = fd;
-    obj->hostPath = hostPath;
     obj->access = access;
-    obj->share = shareMode;
-    g_open.push_back(obj);
+    obj->opened = std::move(opened);
     bool reported = exists && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS);
     SetLastError(reported ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return sim::HandleTable::Get().Add(obj);
@@ -205,8 +177,12 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPP
 
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written,
                LPOVERLAPPED overlapped) {
-    if (auto port = sim::HandleTable::Get().FindAs<sim::SerialHandle>(file))
-        return sim::WriteSerialPort(*port, buffer, toWrite, written, overlapped != nullptr);
+    if (auto port = sim::HandleTable::Get().FindAs<sim::SerialHandle>(file)) {
+        if (DWORD e = sim::WriteSerialPort(*port, buffer, toWrite, written, overlapped != nullptr))
+            return Fail(FALSE, e);
+        SetLastError(ERROR_SUCCESS);
+        return TRUE;
+    }
     auto f = sim::HandleTable::Get().FindAs<FileObj>(file);
     if (!f) return Fail(FALSE, ERROR_INVALID_HANDLE);
     if (!(f->access & GENERIC_WRITE)) return Fail(FALSE, ERROR_ACCESS_DENIED);
@@ -248,15 +224,14 @@ DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD metho
 
 BOOL DeleteFileW(LPCWSTR fileName) {
     if (!fileName) return Fail(FALSE, ERROR_INVALID_PARAMETER);
-    fs::path host = sim::machine().HostPath(fileName);
+    auto& m = sim::machine();
+    fs::path host = m.HostPath(fileName);
     std::error_code ec;
     if (!fs::is_directory(host.parent_path(), ec)) return Fail(FALSE, ERROR_PATH_NOT_FOUND);
     if (!fs::exists(host, ec)) return Fail(FALSE, ERROR_FILE_NOT_FOUND);
     if (fs::is_directory(host, ec)) return Fail(FALSE, ERROR_ACCESS_DENIED);
     // A file open without FILE_SHARE_DELETE cannot be deleted.
-    std::lock_guard<std::mutex> openLock(g_openMu);
-    if (DeleteConflictLocked(host.string())) return Fail(FALSE, ERROR_SHARING_VIOLATION);
-    if (!fs::remove(host, ec)) return Fail(FALSE, ERROR_ACCESS_DENIED);
+    if (DWORD e = m.fileShares().Delete(host.string())) return Fail(FALSE, e);
     return TRUE;
 }
 

@@ -4,6 +4,7 @@
 #include <cwchar>
 
 #include "platform/kernel.h"
+#include "platform/nls.h"
 #include "platform/sim/gdi_objects.h"
 #include "platform/sim/handles.h"
 
@@ -61,7 +62,7 @@ HDC GetDC(HWND window) {
     // Contexts of windows come with the window manager.
     if (window != nullptr) return Fail<HDC>(nullptr, ERROR_INVALID_WINDOW_HANDLE);
     auto obj = std::make_shared<sim::GdiDc>();
-    obj->font = sim::GdiTable::Get().SystemFont();
+    obj->font = sim::GdiTable::Get().SystemFont(GetACP());
     return static_cast<HDC>(sim::GdiTable::Get().Add(obj));
 }
 

@@ -39,14 +39,7 @@ ULONGLONG GetTickCount64() {
 }
 
 void Sleep(DWORD milliseconds) {
-    sim::ThreadRec& self = sim::CurrentThread();
-    auto& kernel = Kernel::Get();
-    sim::WaitResult r;
-    {
-        std::unique_lock<std::mutex> lk(kernel.Mutex());
-        r = kernel.Wait(lk, self, {}, false, 0, kernel.DeadlineAfterLocked(milliseconds));
-    }
-    if (r.outcome == sim::WaitOutcome::Terminated) sim::ThrowIfTerminating();
+    sim::SleepOnMachine(milliseconds);
 }
 
 void GetLocalTime(SYSTEMTIME* out) {

@@ -276,11 +276,17 @@ BOOL StartServiceCtrlDispatcherW(const SERVICE_TABLE_ENTRYW* table) {
                 main = e->lpServiceProc;
         if (main == nullptr) return Fail(FALSE, ERROR_SERVICE_DOES_NOT_EXIST);
     }
-    DWORD e = Scm().RunDispatcher(name, [&]() -> HANDLE {
-        return CreateThread(nullptr, 0, ServiceMainThread, new ServiceMainStart{main, name}, 0,
-                            nullptr);
-    });
-    if (e) return Fail(FALSE, e);
+    ULONG_PTR launch = 0;
+    if (DWORD e = Scm().ConnectDispatcher(name, &launch)) return Fail(FALSE, e);
+    HANDLE mainThread =
+        CreateThread(nullptr, 0, ServiceMainThread, new ServiceMainStart{main, name}, 0, nullptr);
+    Scm().ServeControls(name, launch);
+    // The process would end here and take its threads with it; the machine cannot end a thread,
+    // so it gives the service's main routine a while to return.
+    if (mainThread) {
+        WaitForSingleObject(mainThread, 30000);
+        CloseHandle(mainThread);
+    }
     SetLastError(ERROR_SUCCESS);
     return TRUE;
 }

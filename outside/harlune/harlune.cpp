@@ -2,9 +2,9 @@
 
 #include <cstring>
 
+#include "platform/control/modules.h"
 #include "platform/crt.h"
 #include "platform/process.h"
-#include "platform/sim/machine.h"
 
 namespace harlune {
 
@@ -22,16 +22,18 @@ int AppIsRunning() {
     return running;
 }
 
+namespace {
+control::ModuleExports Exports() {
+    return {{"AppIsRunning", reinterpret_cast<void*>(&AppIsRunning)}};
+}
+}  // namespace
+
 void Register() {
-    sim::ModuleDef def;
-    def.name = kFileName;
-    def.exports["AppIsRunning"] = reinterpret_cast<void*>(&AppIsRunning);
-    sim::machine().RegisterModule(def);
+    control::RegisterModule(kFileName, Exports());
 }
 
 void Install(const std::wstring& folder) {
-    Register();
-    sim::machine().WriteFile(folder + kFileName, "MZ");
+    control::InstallModule(folder, kFileName, Exports());
 }
 
 }  // namespace harlune

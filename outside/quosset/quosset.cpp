@@ -5,9 +5,9 @@
 #include <set>
 
 #include "outside/quosset/quosset_sim.h"
+#include "platform/control/modules.h"
 #include "platform/kernel.h"
 #include "platform/setupapi.h"
-#include "platform/sim/machine.h"
 
 namespace quosset {
 
@@ -141,9 +141,7 @@ int WizardWindowCount() {
 }  // namespace
 
 void Install(const std::wstring& folder, const std::vector<std::string>& missing) {
-    sim::ModuleDef def;
-    def.name = L"Quosset.dll";
-    def.exports = {
+    control::ModuleExports exports = {
         {"StartWatchWizard", reinterpret_cast<void*>(&StartWatchWizard)},
         {"WizardThreadHandle", reinterpret_cast<void*>(&WizardThreadHandle)},
         {"StartWatchSignature", reinterpret_cast<void*>(&StartWatchSignature)},
@@ -152,9 +150,8 @@ void Install(const std::wstring& folder, const std::vector<std::string>& missing
         {"StopWatchWizard", reinterpret_cast<void*>(&StopWatchWizard)},
         {"WizardWindowCount", reinterpret_cast<void*>(&WizardWindowCount)},
     };
-    for (const auto& name : missing) def.exports.erase(name);
-    sim::machine().RegisterModule(def);
-    sim::machine().WriteFile(folder + L"Quosset.dll", "MZ");
+    for (const auto& name : missing) exports.erase(name);
+    control::InstallModule(folder, L"Quosset.dll", exports);
 }
 
 void ResetState() {

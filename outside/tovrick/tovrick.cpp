@@ -2,28 +2,32 @@
 
 #include <vector>
 
-#include "platform/sim/devices.h"
-#include "platform/sim/machine.h"
+#include "platform/control/devices.h"
+#include "platform/control/modules.h"
 
 namespace tovrick {
 
 namespace {
 
 // The present CD-ROM nodes of the USB chip (their vendor field is "VARNIFFF4").
-std::vector<DWORD> ChipCdroms() {
-    std::vector<DWORD> nodes;
-    for (const sim::DeviceNode& node : sim::machine().devices().Nodes()) {
-        std::wstring id = sim::Upper(node.spec.instanceId);
-        if (node.present && id.rfind(L"USBSTOR\\CDROM&VEN_VARNIFFF4", 0) == 0)
-            nodes.push_back(node.devInst);
-    }
+std::vector<std::wstring> ChipCdroms() {
+    std::vector<std::wstring> nodes;
+    for (const control::DeviceNodeInfo& node :
+         control::DeviceNodes(L"USBSTOR\\CDROM&VEN_VARNIFFF4"))
+        if (node.present) nodes.push_back(node.instanceId);
     return nodes;
 }
 
 BYTE SetState(bool enable) {
-    std::vector<DWORD> nodes = ChipCdroms();
-    for (DWORD node : nodes) sim::machine().devices().SetEnabled(node, enable, false);
+    std::vector<std::wstring> nodes = ChipCdroms();
+    for (const std::wstring& node : nodes) control::SetDeviceEnabled(node, enable);
     return nodes.empty() ? 0 : 1;
+}
+
+control::ModuleExports Exports() {
+    return {{"DetectNECDevice", reinterpret_cast<void*>(&DetectNECDevice)},
+            {"EnableNECDevice", reinterpret_cast<void*>(&EnableNECDevice)},
+            {"DisableNECDevice", reinterpret_cast<void*>(&DisableNECDevice)}};
 }
 
 }  // namespace
@@ -39,17 +43,11 @@ BYTE DisableNECDevice() {
 }
 
 void Register() {
-    sim::ModuleDef def;
-    def.name = kFileName;
-    def.exports["DetectNECDevice"] = reinterpret_cast<void*>(&DetectNECDevice);
-    def.exports["EnableNECDevice"] = reinterpret_cast<void*>(&EnableNECDevice);
-    def.exports["DisableNECDevice"] = reinterpret_cast<void*>(&DisableNECDevice);
-    sim::machine().RegisterModule(def);
+    control::RegisterModule(kFileName, Exports());
 }
 
 void Install(const std::wstring& folder) {
-    Register();
-    sim::machine().WriteFile(folder + kFileName, "MZ");
+    control::InstallModule(folder, kFileName, Exports());
 }
 
 }  // namespace tovrick

@@ -2,7 +2,6 @@
 
 #include <cwchar>
 
-#include "platform/nls.h"
 #include "platform/sim/processes.h"
 
 namespace sim {
@@ -23,8 +22,8 @@ std::size_t GdiTable::LiveCount(DWORD type) {
     return n;
 }
 
-HFONT GdiTable::SystemFont() {
-    BYTE charset = CharsetOfCodePage(GetACP());
+HFONT GdiTable::SystemFont(UINT codePage) {
+    BYTE charset = CharsetOfCodePage(codePage);
     std::lock_guard<std::mutex> lk(mu_);
     auto it = systemFonts_.find(charset);
     if (it != systemFonts_.end()) return it->second;

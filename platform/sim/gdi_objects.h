@@ -41,9 +41,9 @@ public:
     // Live objects that are not stock objects, of one type (OBJ_FONT, OBJ_DC, ...) or, with 0,
     // of every type.
     std::size_t LiveCount(DWORD type = 0);
-    // The stock system font for the machine's ANSI code page (the screen's default font): face
-    // "System", bold, 16 pixels high, the code page's character set.
-    HFONT SystemFont();
+    // The stock system font for an ANSI code page (the screen's default font): face "System",
+    // bold, 16 pixels high, the code page's character set.
+    HFONT SystemFont(UINT codePage);
 
 private:
     std::map<BYTE, HFONT> systemFonts_;  // by character set

@@ -8,9 +8,11 @@
 #include <unistd.h>
 
 #include "platform/sim/devices.h"
+#include "platform/sim/files.h"
 #include "platform/sim/handles.h"
 #include "platform/sim/threads.h"
 #include "platform/sim/processes.h"
+#include "platform/sim/ras.h"
 #include "platform/sim/registry.h"
 #include "platform/sim/serial.h"
 #include "platform/sim/services.h"
@@ -161,7 +163,9 @@ Machine::Machine(const Config& config)
       registry_(std::make_unique<Registry>()),
       processes_(std::make_unique<ProcessTable>(config_)),
       services_(std::make_unique<ServiceManager>(*devices_, *processes_)),
-      windows_(std::make_unique<WindowTable>()) {
+      windows_(std::make_unique<WindowTable>()),
+      fileShares_(std::make_unique<FileShares>()),
+      ras_(std::make_unique<Ras>(*this)) {
     if (config_.hostFolder.empty()) {
         char tmpl[] = "/tmp/simmachine-XXXXXX";
         if (char* d = mkdtemp(tmpl)) {

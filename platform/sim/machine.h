@@ -17,6 +17,8 @@
 namespace sim {
 
 class DeviceTree;
+class FileShares;
+class Ras;
 class SerialPortTable;
 class Registry;
 class ServiceManager;
@@ -87,6 +89,8 @@ public:
     // keeping the sub-folders: how tests and demos put assets (language files, driver folders)
     // on the machine. Returns the number of files copied (0 when the host folder is missing).
     int CopyFromHost(const std::filesystem::path& hostFolder, const std::wstring& machineFolder);
+    // Files open on the machine, for the share-mode checks (sim/files.h).
+    FileShares& fileShares() { return *fileShares_; }
     // A test can make the next opens of a path fail with an error (count < 0: always).
     void FailOpen(const std::wstring& path, DWORD error, int count = -1);
     DWORD TakeOpenFailure(const std::wstring& path);
@@ -101,6 +105,7 @@ public:
     ProcessTable& processes() { return *processes_; }  // sim/processes.h
     ServiceManager& services() { return *services_; }  // sim/services.h
     WindowTable& windows() { return *windows_; }       // sim/windows.h
+    Ras& ras() { return *ras_; }                       // sim/ras.h
 
     // ---- Modules ----
     void RegisterModule(ModuleDef def);
@@ -142,6 +147,8 @@ private:
     std::unique_ptr<ProcessTable> processes_;
     std::unique_ptr<ServiceManager> services_;
     std::unique_ptr<WindowTable> windows_;
+    std::unique_ptr<FileShares> fileShares_;
+    std::unique_ptr<Ras> ras_;  // after devices_: it listens to them
 
     mutable std::mutex mu_;
     std::map<std::wstring, ModuleDef> modules_;  // key: lower-case file name

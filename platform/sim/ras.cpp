@@ -16,10 +16,6 @@ namespace sim {
 
 namespace {
 
-std::mutex g_rasMu;
-// One RAS per machine; like replaced machines, they stay for threads that may still hold them.
-std::map<Machine*, Ras*>* g_ras = new std::map<Machine*, Ras*>();
-
 constexpr DWORD kConnectedBps = 153600;
 
 std::wstring Field(const WCHAR* text, std::size_t capacity) {
@@ -79,14 +75,11 @@ DialScript DialScript::FailSync(DWORD error, bool returnHandle) {
 // ---- The machine's RAS ----
 
 Ras& Ras::Of(Machine& machine) {
-    std::lock_guard<std::mutex> lk(g_rasMu);
-    Ras*& ras = (*g_ras)[&machine];
-    if (ras == nullptr) ras = new Ras(machine);
-    return *ras;
+    return machine.ras();
 }
 
 Ras& Ras::Get() {
-    return Of(machine());
+    return machine().ras();
 }
 
 Ras::Ras(Machine& machine) : machine_(machine) {
@@ -96,7 +89,6 @@ Ras::Ras(Machine& machine) : machine_(machine) {
 }
 
 void RegisterRasModule(Machine& machine) {
-    Ras::Of(machine);
     ModuleDef def;
     def.name = L"rasapi32.dll";
     def.system = true;
@@ -398,10 +390,10 @@ DWORD Ras::Dial(LPCWSTR phonebook, const RASDIALPARAMSW* params, RasDialFunc1 no
     if (c->phase == Phase::Failed) return c->script.syncError;
 
     StartMachineThread([this, c] {
-        c->threadId = GetCurrentThreadId();
+        c->thread = std::this_thread::get_id();
         RasThread(c);
     });
-    if (c->script.returnDelayMs > 0) Sleep(c->script.returnDelayMs);
+    if (c->script.returnDelayMs > 0) SleepOnMachine(c->script.returnDelayMs);
     return 0;
 }
 
@@ -495,7 +487,7 @@ DWORD Ras::HangUp(HRASCONN handle) {
     }
     // No notification runs once the hang-up has begun: wait for one in progress (unless this is
     // that notification calling).
-    if (c->threadId != GetCurrentThreadId()) {
+    if (c->thread.load() != std::this_thread::get_id()) {
         mu_.WaitUntil([&c] { return !c->delivering.load(); }, kForever);
     }
     return 0;

@@ -16,6 +16,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/ras.h"
@@ -75,7 +76,8 @@ struct RasEntryRecord {
 
 class Ras {
 public:
-    // The RAS of the process's machine.
+    // The RAS of the process's machine, or of one machine (each machine has its own, made with
+    // it: a reset starts with a fresh one).
     static Ras& Get();
     static Ras& Of(Machine& machine);
 
@@ -148,9 +150,9 @@ private:
         std::uint64_t sentBase = 0, receivedBase = 0, since = 0;
         std::uint64_t sentRate = 0, receivedRate = 0;
         bool counting = false;
-        std::atomic<DWORD> threadId{0};
-        std::atomic<std::uint64_t> wake{0};   // bumped to interrupt the RAS thread's waits
-        std::atomic<bool> delivering{false};  // a notification is running
+        std::atomic<std::thread::id> thread{};  // the connection's RAS thread
+        std::atomic<std::uint64_t> wake{0};     // bumped to interrupt the RAS thread's waits
+        std::atomic<bool> delivering{false};    // a notification is running
     };
 
     void RasThread(std::shared_ptr<Conn> conn);

@@ -162,34 +162,34 @@ std::wstring SerialPortNameOfPath(const std::wstring& path) {
     return name;
 }
 
-HANDLE OpenSerialPort(const std::wstring& path, DWORD flags) {
+DWORD OpenSerialPort(const std::wstring& path, DWORD flags, HANDLE* out) {
+    *out = INVALID_HANDLE_VALUE;
     std::wstring name = SerialPortNameOfPath(path);
     auto& m = machine();
     std::wstring instanceId;
     auto port = m.serialPorts().Find(name, &instanceId);
-    if (!port) return Fail(INVALID_HANDLE_VALUE, ERROR_FILE_NOT_FOUND);
-    if (DWORD e = m.TakeOpenFailure(path)) return Fail(INVALID_HANDLE_VALUE, e);
-    if (DWORD e = port->Acquire()) return Fail(INVALID_HANDLE_VALUE, e);
+    if (!port) return ERROR_FILE_NOT_FOUND;
+    if (DWORD e = m.TakeOpenFailure(path)) return e;
+    if (DWORD e = port->Acquire()) return e;
     auto handle = std::make_shared<SerialHandle>();
     handle->port = port;
     handle->instanceId = instanceId;
     handle->overlapped = (flags & FILE_FLAG_OVERLAPPED) != 0;
-    SetLastError(ERROR_SUCCESS);
-    return HandleTable::Get().Add(handle);
+    *out = HandleTable::Get().Add(handle);
+    return 0;
 }
 
-BOOL WriteSerialPort(SerialHandle& handle, const void* buffer, DWORD count, DWORD* written,
-                     bool withOverlapped) {
+DWORD WriteSerialPort(SerialHandle& handle, const void* buffer, DWORD count, DWORD* written,
+                      bool withOverlapped) {
     if (written) *written = 0;
     // Overlapped I/O is not simulated: a handle opened for it takes no plain writes, as on the
     // platform, and nothing in the system writes with an OVERLAPPED structure.
-    if (handle.overlapped != withOverlapped) return Fail(FALSE, ERROR_INVALID_PARAMETER);
-    if (buffer == nullptr && count > 0) return Fail(FALSE, ERROR_INVALID_USER_BUFFER);
-    if (!handle.Present()) return Fail(FALSE, ERROR_GEN_FAILURE);
+    if (handle.overlapped != withOverlapped) return ERROR_INVALID_PARAMETER;
+    if (buffer == nullptr && count > 0) return ERROR_INVALID_USER_BUFFER;
+    if (!handle.Present()) return ERROR_GEN_FAILURE;
     handle.port->Append(buffer, count);
     if (written) *written = count;
-    SetLastError(ERROR_SUCCESS);
-    return TRUE;
+    return 0;
 }
 
 }  // namespace sim

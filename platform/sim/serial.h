@@ -82,12 +82,12 @@ struct SerialHandle : KObject {
 
 // The COM port name of a "\\.\COMn" path ("COMn"), or empty when the path names no COM port.
 std::wstring SerialPortNameOfPath(const std::wstring& path);
-// CreateFileW of a COM port: a new handle, or INVALID_HANDLE_VALUE with the last error set
+// CreateFileW of a COM port: 0 and a new handle in *out, or the error with INVALID_HANDLE_VALUE
 // (ERROR_FILE_NOT_FOUND when no such port exists now, ERROR_ACCESS_DENIED while it is open, or
 // the error a test gave the path with Machine::FailOpen).
-HANDLE OpenSerialPort(const std::wstring& path, DWORD flags);
-// WriteFile on a port handle.
-BOOL WriteSerialPort(SerialHandle& handle, const void* buffer, DWORD count, DWORD* written,
-                     bool withOverlapped);
+DWORD OpenSerialPort(const std::wstring& path, DWORD flags, HANDLE* out);
+// WriteFile on a port handle: 0, or the error.
+DWORD WriteSerialPort(SerialHandle& handle, const void* buffer, DWORD count, DWORD* written,
+                      bool withOverlapped);
 
 }  // namespace sim

@@ -315,18 +315,19 @@ std::wstring ServiceManager::ServiceOfThisThread() {
     return CurrentProcess().ServiceName();
 }
 
-DWORD ServiceManager::RunDispatcher(const std::wstring& name,
-                                    const std::function<HANDLE()>& startMain) {
-    ULONG_PTR launch;
+DWORD ServiceManager::ConnectDispatcher(const std::wstring& name, ULONG_PTR* launch) {
     {
         std::lock_guard<WatchedMutex> lk(mu_);
         Record* r = FindLocked(name);
         if (!r) return ERROR_FAILED_SERVICE_CONTROLLER_CONNECT;
         if (r->info.dispatcherConnected) return ERROR_SERVICE_ALREADY_RUNNING;
         r->info.dispatcherConnected = true;
-        launch = r->statusHandle;
+        *launch = r->statusHandle;
     }
-    HANDLE mainThread = startMain();
+    return 0;
+}
+
+void ServiceManager::ServeControls(const std::wstring& name, ULONG_PTR launch) {
     for (;;) {
         std::shared_ptr<ControlItem> item;
         LPHANDLER_FUNCTION_EX handler = nullptr;
@@ -373,13 +374,6 @@ DWORD ServiceManager::RunDispatcher(const std::wstring& name,
             r->queue.clear();
         }
     }
-    // The process would end here and take its threads with it; the machine cannot end a thread,
-    // so it gives the service's main routine a while to return.
-    if (mainThread) {
-        WaitForSingleObject(mainThread, 30000);
-        CloseHandle(mainThread);
-    }
-    return 0;
 }
 
 void ServiceManager::ServiceMainReturned(const std::wstring& name) {

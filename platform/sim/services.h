@@ -96,9 +96,12 @@ public:
                                                                      DWORD stateFilter);
     // The service that the calling thread's process runs, when the machine started it as one.
     static std::wstring ServiceOfThisThread();
-    // The dispatcher: connects, runs ServiceMain through startMain, serves controls until the
-    // service reports SERVICE_STOPPED. startMain returns a thread handle to wait for at the end.
-    DWORD RunDispatcher(const std::wstring& name, const std::function<HANDLE()>& startMain);
+    // The dispatcher's two steps. ConnectDispatcher connects the service's dispatcher (0, or the
+    // error StartServiceCtrlDispatcherW reports) and gives the launch it belongs to; the caller
+    // then starts ServiceMain, and ServeControls serves the controls until the service reports
+    // SERVICE_STOPPED.
+    DWORD ConnectDispatcher(const std::wstring& name, ULONG_PTR* launch);
+    void ServeControls(const std::wstring& name, ULONG_PTR launch);
     void ServiceMainReturned(const std::wstring& name);
     // RegisterServiceCtrlHandlerExW: the status handle, or null with the error in *error.
     SERVICE_STATUS_HANDLE RegisterHandler(const std::wstring& name, LPHANDLER_FUNCTION_EX handler,

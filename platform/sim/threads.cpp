@@ -193,6 +193,17 @@ std::shared_ptr<ThreadRec> StartMachineThread(std::function<void()> body) {
     });
 }
 
+void SleepOnMachine(DWORD ms) {
+    ThreadRec& self = CurrentThread();
+    auto& kernel = Kernel::Get();
+    WaitResult r;
+    {
+        std::unique_lock<std::mutex> lk(kernel.Mutex());
+        r = kernel.Wait(lk, self, {}, false, 0, kernel.DeadlineAfterLocked(ms));
+    }
+    if (r.outcome == WaitOutcome::Terminated) ThrowIfTerminating();
+}
+
 bool ResumeLocked(ThreadRec& thread) {
     bool was = thread.suspended;
     thread.suspended = false;

@@ -79,6 +79,9 @@ std::shared_ptr<ThreadRec> StartThreadIn(std::shared_ptr<ProcessRec> process,
 // Starts a machine thread in the calling thread's process.
 std::shared_ptr<ThreadRec> StartMachineThread(std::function<void()> body);
 
+// Sleeps on the machine clock (a thread of an ending process unwinds instead).
+void SleepOnMachine(DWORD ms);
+
 // Lets a suspended thread run (kernel lock held). Returns whether it was suspended.
 bool ResumeLocked(ThreadRec& thread);
 

@@ -1,4 +1,6 @@
 // Files and folders on the machine's drives, searches, and the handle table.
+#include <stdlib.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <set>
@@ -242,6 +244,30 @@ TEST_F(Files, FailOpenControlFailsTheNamedPathAsOftenAsAsked) {
         EXPECT_EQ(Err(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     }
     EXPECT_FALSE(M().FileExists(L"C:\\f\\new.txt"));
+}
+
+// Each machine has its own open files: a file left open on a replaced machine does not hold back
+// the next machine, even over the same host folder, and the new machine checks its own opens.
+TEST_F(Files, AFreshMachineStartsWithNoFileOpen) {
+    char folder[] = "/tmp/files-test-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    sim::Config config = MachineConfig();
+    config.hostFolder = folder;
+    sim::Machine::Reset(config);
+    M().WriteFile(L"C:\\s.txt", "x");
+    HANDLE old = Open(L"C:\\s.txt", OPEN_EXISTING, GENERIC_READ | GENERIC_WRITE, 0);
+    ASSERT_NE(old, INVALID_HANDLE_VALUE);
+
+    sim::Machine::Reset(config);
+    HANDLE fresh = Open(L"C:\\s.txt", OPEN_EXISTING, GENERIC_READ | GENERIC_WRITE, 0);
+    EXPECT_NE(fresh, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Open(L"C:\\s.txt", OPEN_EXISTING, GENERIC_READ, FILE_SHARE_READ),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Err(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_TRUE(CloseHandle(fresh));
+    EXPECT_FALSE(CloseHandle(old));  // it belonged to the earlier machine's program
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
 }
 
 // ---- Handles ----

@@ -319,6 +319,53 @@ TEST_F(RasTest, NoNotificationAfterTheHangUpBegan) {
     EXPECT_EQ(Notes().size(), 1u);
 }
 
+// A notification routine may hang up its own connection: the hang-up does not wait for the
+// notification that is calling it.
+TEST_F(RasTest, HangUpFromTheNotificationItselfReturns) {
+    PlugModem();
+    ASSERT_EQ(WriteEntry(), 0u);
+    static HANDLE returned = nullptr;
+    static DWORD result = 1;
+    returned = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    result = 1;
+    RASDIALPARAMSW p;
+    std::memset(&p, 0, sizeof p);
+    p.dwSize = sizeof p;
+    std::wcscpy(p.szEntryName, L"Test Entry");
+    auto hangUpAtOnce = [](HRASCONN h, UINT, RASCONNSTATE, DWORD, DWORD) {
+        result = RasHangUpW(h);
+        SetEvent(returned);
+    };
+    HRASCONN h = nullptr;
+    ASSERT_EQ(RasDialW(nullptr, nullptr, &p, 1,
+                       reinterpret_cast<void*>(static_cast<RasDialFunc1>(hangUpAtOnce)), &h),
+              0u);
+    ASSERT_EQ(WaitForSingleObject(returned, 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(result, 0u);
+    EXPECT_EQ(sim::Ras::Get().HangUpCount(), 1);
+    CloseHandle(returned);
+}
+
+// RAS belongs to its machine: a reset brings a fresh one, and the replaced machine's RAS keeps
+// what it saw for threads that still hold it.
+TEST_F(RasTest, EachMachineHasItsOwnRas) {
+    PlugModem();
+    ASSERT_EQ(WriteEntry(), 0u);
+    HRASCONN h;
+    ASSERT_EQ(Dial(&h), 0u);
+    sim::Ras& before = sim::Ras::Get();
+    EXPECT_EQ(&sim::Ras::Of(M()), &before);
+
+    sim::Machine::Reset(MachineConfig());
+    sim::Ras& after = sim::Ras::Get();
+    EXPECT_NE(&after, &before);
+    EXPECT_EQ(after.DialCount(), 0);
+    EXPECT_FALSE(after.Entry(L"Test Entry").has_value());
+    EXPECT_EQ(after.OpenConnections(), 0);
+    EXPECT_EQ(before.DialCount(), 1);
+    EXPECT_TRUE(before.Entry(L"Test Entry").has_value());
+}
+
 TEST_F(RasTest, StatusOfUnknownHandlesAndBadSizes) {
     DWORD rc;
     Status(reinterpret_cast<HRASCONN>(0x1234), &rc);

@@ -1,0 +1,23 @@
+// The machine's control API for devices: what the outside stand-ins see of the device tree and
+// change on it, by instance ID.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace control {
+
+struct DeviceNodeInfo {
+    std::wstring instanceId;
+    bool present = false;
+    bool enabled = true;  // disabled neither everywhere nor in the current hardware profile
+};
+
+// The machine's device nodes whose instance ID starts with the prefix (case ignored), present or
+// not, in the order they were first added.
+std::vector<DeviceNodeInfo> DeviceNodes(const std::wstring& instanceIdPrefix);
+// Enables or disables the node in the current hardware profile, as a class installer's property
+// change does; the state stays while the device is unplugged. False when no node has the ID.
+bool SetDeviceEnabled(const std::wstring& instanceId, bool enable);
+
+}  // namespace control
