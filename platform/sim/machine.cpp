@@ -11,6 +11,7 @@
 #include "platform/sim/files.h"
 #include "platform/sim/handles.h"
 #include "platform/sim/threads.h"
+#include "platform/sim/trace.h"
 #include "platform/sim/processes.h"
 #include "platform/sim/ras.h"
 #include "platform/sim/registry.h"
@@ -201,6 +202,7 @@ Machine& machine() {
 }
 
 void Machine::Reset(const Config& config) {
+    ResetTraceFromEnvironment();
     auto& kernel = Kernel::Get();
     kernel.CancelAll();
     kernel.ResetClock(config.clock, config.clockSpeed, config.startTick);
