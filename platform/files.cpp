@@ -79,7 +79,8 @@ HANDLE OpenDevice(const std::wstring& path) {
     sim::DeviceNode node;
     if (!sim::machine().devices().FindInterface(link, &node, nullptr))
         return Fail(INVALID_HANDLE_VALUE, ERROR_FILE_NOT_FOUND);
-    if (DWORD e = sim::machine().TakeOpenFailure(path)) return Fail(INVALID_HANDLE_VALUE, e);
+    if (DWORD e = sim::machine().faults().Take(sim::DeviceOp::Open, link))
+        return Fail(INVALID_HANDLE_VALUE, e);
     if (node.spec.model)
         if (DWORD e = node.spec.model->Open(node.spec.instanceId))
             return Fail(INVALID_HANDLE_VALUE, e);
@@ -139,7 +140,7 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_A
         return sim::OpenSerialPort(path, flagsAndAttributes);
     if (IsDevicePath(path)) return OpenDevice(path);
     auto& m = sim::machine();
-    if (DWORD e = m.TakeOpenFailure(path)) return Fail(INVALID_HANDLE_VALUE, e);
+    if (DWORD e = m.faults().Take(sim::FileOp::Open, path)) return Fail(INVALID_HANDLE_VALUE, e);
     fs::path host = m.HostPath(path);
     std::error_code ec;
     if (!fs::is_directory(host.parent_path(), ec))

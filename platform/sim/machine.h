@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/sim/faults.h"
 #include "platform/sim/waitcore.h"
 #include "platform/wintypes.h"
 
@@ -86,9 +87,9 @@ public:
     // keeping the sub-folders: how tests and demos put assets (language files, driver folders)
     // on the machine. Returns the number of files copied (0 when the host folder is missing).
     int CopyFromHost(const std::filesystem::path& hostFolder, const std::wstring& machineFolder);
-    // A test can make the next opens of a path fail with an error (count < 0: always).
-    void FailOpen(const std::wstring& path, DWORD error, int count = -1);
-    DWORD TakeOpenFailure(const std::wstring& path);
+
+    // ---- Failures that tests inject (sim/faults.h) ----
+    Faults& faults() { return faults_; }
 
     // ---- Devices ----
     DeviceTree& devices() { return *devices_; }
@@ -134,6 +135,7 @@ private:
     Config config_;
     std::filesystem::path hostRoot_;
     bool ownsHostRoot_ = false;
+    Faults faults_;  // before the facilities that take from it
     std::unique_ptr<DeviceTree> devices_;
     std::unique_ptr<SerialPortTable> serialPorts_;
     std::unique_ptr<Registry> registry_;
@@ -143,7 +145,6 @@ private:
 
     mutable std::mutex mu_;
     std::map<std::wstring, ModuleDef> modules_;  // key: lower-case file name
-    std::map<std::wstring, std::pair<DWORD, int>> openFailures_;
     std::vector<std::wstring> debugOutput_;
     std::wstring console_;
     std::wstring locale_ = L"C";

@@ -128,12 +128,6 @@ void Ras::SetDefaultScript(const DialScript& script) {
     defaultScript_ = script;
 }
 
-void Ras::FailStatusQueries(DWORD error, int count) {
-    std::lock_guard<std::mutex> lk(mu_);
-    statusFailure_ = error;
-    statusFailures_ = count;
-}
-
 void Ras::SetHangUpTime(DWORD ms) {
     std::lock_guard<std::mutex> lk(mu_);
     hangUpMs_ = ms;
@@ -511,10 +505,7 @@ DWORD Ras::Status(HRASCONN handle, RASCONNSTATUSW* status) {
     std::lock_guard<std::mutex> lk(mu_);
     auto c = FindLocked(handle);
     if (!c) return ERROR_INVALID_HANDLE;
-    if (statusFailure_ != 0 && statusFailures_ != 0) {
-        if (statusFailures_ > 0) --statusFailures_;
-        return statusFailure_;
-    }
+    if (DWORD e = machine_.faults().Take(RasOp::Status)) return e;
     switch (c->phase) {
         case Phase::TearingDown:
             status->rasconnstate = RASCS_Disconnected;

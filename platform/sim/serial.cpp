@@ -168,7 +168,7 @@ HANDLE OpenSerialPort(const std::wstring& path, DWORD flags) {
     std::wstring instanceId;
     auto port = m.serialPorts().Find(name, &instanceId);
     if (!port) return Fail(INVALID_HANDLE_VALUE, ERROR_FILE_NOT_FOUND);
-    if (DWORD e = m.TakeOpenFailure(path)) return Fail(INVALID_HANDLE_VALUE, e);
+    if (DWORD e = m.faults().Take(DeviceOp::Open, path)) return Fail(INVALID_HANDLE_VALUE, e);
     if (DWORD e = port->Acquire()) return Fail(INVALID_HANDLE_VALUE, e);
     auto handle = std::make_shared<SerialHandle>();
     handle->port = port;

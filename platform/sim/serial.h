@@ -84,7 +84,7 @@ struct SerialHandle : KObject {
 std::wstring SerialPortNameOfPath(const std::wstring& path);
 // CreateFileW of a COM port: a new handle, or INVALID_HANDLE_VALUE with the last error set
 // (ERROR_FILE_NOT_FOUND when no such port exists now, ERROR_ACCESS_DENIED while it is open, or
-// the error a test gave the path with Machine::FailOpen).
+// the error a test injected for the path, sim/faults.h).
 HANDLE OpenSerialPort(const std::wstring& path, DWORD flags);
 // WriteFile on a port handle.
 BOOL WriteSerialPort(SerialHandle& handle, const void* buffer, DWORD count, DWORD* written,

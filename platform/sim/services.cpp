@@ -5,6 +5,7 @@
 
 #include "platform/kernel.h"
 #include "platform/sim/devices.h"
+#include "platform/sim/faults.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/processes.h"
 #include "platform/sim/waitcore.h"
@@ -26,8 +27,8 @@ std::uint64_t Deadline(DWORD ms) {
 
 }  // namespace
 
-ServiceManager::ServiceManager(DeviceTree& devices, ProcessTable& processes)
-    : devices_(devices), processes_(processes) {
+ServiceManager::ServiceManager(DeviceTree& devices, ProcessTable& processes, Faults& faults)
+    : devices_(devices), processes_(processes), faults_(faults) {
     listener_ = devices_.AddListener([this](const InterfaceEvent& e) { OnInterfaceEvent(e); });
 }
 
@@ -97,20 +98,6 @@ bool ServiceManager::WaitIdle(const std::wstring& name, DWORD timeoutMs) {
         return !r || (r->queue.empty() && !r->busy);
     };
     return core.Wait(lk, ready, Deadline(timeoutMs));
-}
-
-void ServiceManager::FailCalls(const std::string& function, DWORD error, int count) {
-    std::lock_guard<std::mutex> lk(mu_);
-    failures_[function] = {error, count};
-}
-
-DWORD ServiceManager::TakeFailure(const std::string& function) {
-    std::lock_guard<std::mutex> lk(mu_);
-    auto it = failures_.find(function);
-    if (it == failures_.end() || it->second.second == 0) return 0;
-    DWORD error = it->second.first;
-    if (it->second.second > 0 && --it->second.second == 0) failures_.erase(it);
-    return error;
 }
 
 std::vector<DeviceNotification> ServiceManager::Notifications() {
@@ -417,7 +404,7 @@ SERVICE_STATUS_HANDLE ServiceManager::RegisterHandler(const std::wstring& name,
 }
 
 DWORD ServiceManager::ReportStatus(SERVICE_STATUS_HANDLE handle, const SERVICE_STATUS& status) {
-    if (DWORD e = TakeFailure("SetServiceStatus")) return e;
+    if (DWORD e = faults_.Take(ServiceOp::SetStatus)) return e;
     {
         std::lock_guard<std::mutex> lk(mu_);
         Record* r = FindByStatusHandleLocked(reinterpret_cast<ULONG_PTR>(handle));
@@ -530,7 +517,7 @@ void ServiceManager::OnInterfaceEvent(const InterfaceEvent& e) {
 
 HDEVNOTIFY ServiceManager::RegisterNotification(SERVICE_STATUS_HANDLE handle, const GUID& classGuid,
                                                 bool allClasses, DWORD* error) {
-    if (DWORD e = TakeFailure("RegisterDeviceNotificationW")) {
+    if (DWORD e = faults_.Take(ServiceOp::RegisterNotification)) {
         *error = e;
         return nullptr;
     }
