@@ -59,7 +59,7 @@ void CInstallerBase::RemoveUserFiles() {
     }
 
     int code = GetOsVersionCode();
-    if ((code == 4 || code == 5 || code == 6) && Is64BitWindows()) {
+    if ((code == kOsWinXP || code == kOsWin2003 || code == kOsVista) && Is64BitWindows()) {
         CComDBGuard comDb;  // marks COM1 to COM12 taken while it lives
         comDb.FreeFromCom13();
         comDb.Restore();

@@ -241,7 +241,7 @@ DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD metho
                                     : distance;
     int whence = method == FILE_BEGIN ? SEEK_SET : method == FILE_CURRENT ? SEEK_CUR : SEEK_END;
     off_t pos = ::lseek(f->fd, off, whence);
-    if (pos < 0) return Fail<DWORD>(INVALID_SET_FILE_POINTER, 131 /* ERROR_NEGATIVE_SEEK */);
+    if (pos < 0) return Fail<DWORD>(INVALID_SET_FILE_POINTER, ERROR_NEGATIVE_SEEK);
     if (distanceHigh) *distanceHigh = static_cast<LONG>(static_cast<std::uint64_t>(pos) >> 32);
     SetLastError(ERROR_SUCCESS);
     return static_cast<DWORD>(pos);
@@ -278,7 +278,7 @@ BOOL RemoveDirectoryW(LPCWSTR path) {
     fs::path host = sim::machine().HostPath(path);
     std::error_code ec;
     if (!fs::is_directory(host, ec)) return Fail(FALSE, ERROR_PATH_NOT_FOUND);
-    if (!fs::is_empty(host, ec)) return Fail(FALSE, 145 /* ERROR_DIR_NOT_EMPTY */);
+    if (!fs::is_empty(host, ec)) return Fail(FALSE, ERROR_DIR_NOT_EMPTY);
     fs::remove(host, ec);
     return TRUE;
 }

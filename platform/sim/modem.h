@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/cfgmgr.h"
 #include "platform/sim/devices.h"
 
 namespace sim {
@@ -45,7 +46,7 @@ public:
     // CdromInterfacePath(), sim/faults.h.)
     void RejectSwitch(bool reject);
     // The next `times` eject requests are vetoed (-1: every one).
-    void VetoEject(int times, int vetoType = 5 /* PNP_VetoOutstandingOpen */,
+    void VetoEject(int times, int vetoType = PNP_VetoOutstandingOpen,
                    const std::wstring& vetoName = L"");
 
     // ---- What the device saw ----
@@ -90,7 +91,7 @@ private:
     bool switching_ = false;
     bool rejectSwitch_ = false;
     int vetoRemaining_ = 0;
-    int vetoType_ = 5;
+    int vetoType_ = PNP_VetoOutstandingOpen;
     std::wstring vetoName_;
     std::vector<PassThrough> requests_;
     int ejectRequests_ = 0;

@@ -122,7 +122,7 @@ DWORD ServiceManager::Create(const ServiceConfig& config) {
     if (r.info.config.displayName.empty()) r.info.config.displayName = config.name;
     r.info.status.dwServiceType = config.type;
     r.info.status.dwCurrentState = SERVICE_STOPPED;
-    r.info.status.dwWin32ExitCode = 1077;  // ERROR_SERVICE_NEVER_STARTED
+    r.info.status.dwWin32ExitCode = ERROR_SERVICE_NEVER_STARTED;
     records_.emplace(Lower(config.name), std::move(r));
     return 0;
 }

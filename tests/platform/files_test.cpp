@@ -140,7 +140,7 @@ TEST_F(Files, ReadWriteSizeAndFilePointer) {
     ASSERT_TRUE(ReadFile(h, buf, sizeof buf, &n, nullptr));  // end of file: success, no bytes
     EXPECT_EQ(n, 0u);
     EXPECT_EQ(SetFilePointer(h, -20, nullptr, FILE_END), INVALID_SET_FILE_POINTER);
-    EXPECT_EQ(Err(), 131u);  // ERROR_NEGATIVE_SEEK
+    EXPECT_EQ(Err(), static_cast<DWORD>(ERROR_NEGATIVE_SEEK));
     CloseHandle(h);
 
     HANDLE ro = Open(L"C:\\rw.bin", OPEN_EXISTING, GENERIC_READ, FILE_SHARE_READ);
