@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
-#include <thread>
 
 #include "platform/devguid.h"
 #include "platform/kernel.h"
 #include "platform/sim/devices.h"
 #include "platform/sim/machine.h"
+#include "platform/sim/machine_thread.h"
 #include "platform/sim/waitcore.h"
 
 namespace sim {
@@ -390,14 +390,10 @@ DWORD Ras::Dial(LPCWSTR phonebook, const RASDIALPARAMSW* params, RasDialFunc1 no
     *out = c->handle;
     if (c->phase == Phase::Failed) return c->script.syncError;
 
-    auto& core = WaitCore::Get();
-    core.AddPendingThread();
-    std::thread([this, c, &core] {
-        core.AdoptPendingThread();
+    StartMachineThread([this, c] {
         c->threadId = GetCurrentThreadId();
         RasThread(c);
-        core.ThreadFinished();
-    }).detach();
+    });
     if (c->script.returnDelayMs > 0) Sleep(c->script.returnDelayMs);
     return 0;
 }
