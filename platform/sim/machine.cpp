@@ -317,10 +317,11 @@ void Machine::UnregisterModule(const std::wstring& name) {
     modules_.erase(Lower(name));
 }
 
-const ModuleDef* Machine::FindModule(const std::wstring& fileName) const {
+std::optional<ModuleDef> Machine::FindModule(const std::wstring& fileName) const {
     std::lock_guard<std::mutex> lk(mu_);
     auto it = modules_.find(Lower(fileName));
-    return it == modules_.end() ? nullptr : &it->second;
+    if (it == modules_.end()) return std::nullopt;
+    return it->second;
 }
 
 void Machine::AppendDebugOutput(const std::wstring& text) {

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -105,7 +106,8 @@ public:
     // ---- Modules ----
     void RegisterModule(ModuleDef def);
     void UnregisterModule(const std::wstring& name);
-    const ModuleDef* FindModule(const std::wstring& fileName) const;
+    // A copy of the registered module (it may be re-registered or removed meanwhile).
+    std::optional<ModuleDef> FindModule(const std::wstring& fileName) const;
 
     // ---- Debug output and console ----
     void AppendDebugOutput(const std::wstring& text);
