@@ -219,9 +219,9 @@ std::wstring GetDriverFolder() {
     int code = GetOsVersionCode();
     bool wide = Is64BitWindows();
     const wchar_t* sub = L"..\\Driver\\Win2K\\";
-    if (code == 4 || code == 5)
+    if (code == kOsWinXP || code == kOsWin2003)
         sub = wide ? L"..\\Driver\\WinXP-AMD64\\" : L"..\\Driver\\WinXP\\";
-    else if (code == 6)
+    else if (code == kOsVista)
         sub = wide ? L"..\\Driver\\Vista\\AMD64\\" : L"..\\Driver\\Vista\\X86\\";
     return NormalizeParentPath(GetModuleFolder() + sub);
 }

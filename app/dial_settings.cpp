@@ -133,8 +133,8 @@ std::wstring GetUserDataFolder() {
     std::wstring profile = UserProfileFolder();
     if (!profile.empty()) {
         std::wstring folder =
-            profile + (GetOsVersionCode() == 6 ? L"\\AppData\\roaming\\VARNIUI\\"
-                                               : L"\\Application Data\\VARNIUI\\");
+            profile + (GetOsVersionCode() == kOsVista ? L"\\AppData\\roaming\\VARNIUI\\"
+                                                      : L"\\Application Data\\VARNIUI\\");
         if (CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS)
             return folder;
     }

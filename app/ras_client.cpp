@@ -246,14 +246,14 @@ bool CRasClient::SetEntryProperties(const DialParams& params) {
     std::memset(&entry, 0, sizeof entry);
     int version = GetOsVersionCode();
     // Windows 2000 knows the entry only up to the fields that Windows XP added.
-    entry.dwSize = version == 3 ? RASENTRYW_V500_SIZE : sizeof(RASENTRYW);
+    entry.dwSize = version == kOsWin2000 ? RASENTRYW_V500_SIZE : sizeof(RASENTRYW);
     entry.dwfNetProtocols = RASNP_Ip;
     entry.dwFramingProtocol = RASFP_Ppp;
     CopyText(entry.szLocalPhoneNumber, params.PhoneNumber, RAS_MaxPhoneNumber);
     CopyText(entry.szDeviceType, RASDT_Modem, RAS_MaxDeviceType);
     CopyText(entry.szDeviceName, params.DeviceName, RAS_MaxDeviceName);
     entry.dwfOptions = RASEO_RemoteDefaultGateway;
-    if (version >= 3) {
+    if (version >= kOsWin2000) {
         entry.dwfOptions |=
             m_options | RASEO_ShowDialingProgress | RASEO_PreviewUserPw | RASEO_PreviewPhoneNumber;
         entry.dwType = RASET_Phone;
@@ -265,7 +265,7 @@ bool CRasClient::SetEntryProperties(const DialParams& params) {
     ParseIpAddress(params.DnsMain, entry.ipaddrDns);
     ParseIpAddress(params.DnsMinor, entry.ipaddrDnsAlt);
     ParseIpAddress(params.IpAddress, entry.ipaddr);
-    if (version >= 4) entry.dwfOptions2 = RASEO2_DisableNbtOverIP;
+    if (version >= kOsWinXP) entry.dwfOptions2 = RASEO2_DisableNbtOverIP;
     DWORD result =
         RasSetEntryPropertiesW(nullptr, params.EntryName.c_str(), &entry, entry.dwSize, nullptr, 0);
     if (result != 0) {
@@ -308,7 +308,7 @@ bool CRasClient::HangUp() {
         std::memset(&status, 0, sizeof status);
         status.dwSize = sizeof status;
         if (RasGetConnectStatusW(m_handle, &status) == ERROR_INVALID_HANDLE) break;
-        if (GetOsVersionCode() > 2) RasHangUpW(m_handle);
+        if (GetOsVersionCode() >= kOsWin2000) RasHangUpW(m_handle);
         Sleep(100);
     }
     CRasClientRegistry& registry = CRasClientRegistry::Instance();

@@ -10,6 +10,7 @@
 #include "platform/crt.h"
 #include "platform/kernel.h"
 #include "platform/mfc.h"
+#include "platform/user.h"
 #include "support/device_control.h"
 #include "support/device_enum.h"
 #include "support/platform_helpers.h"
@@ -17,8 +18,6 @@
 
 namespace {
 
-constexpr UINT kBoxWarning = 0x30;      // MB_ICONWARNING
-constexpr UINT kBoxInformation = 0x40;  // MB_ICONINFORMATION
 constexpr DWORD kDeviceWaitMs = 120000;
 const wchar_t kSetup[] = L"Setup";
 
@@ -157,7 +156,7 @@ int CUpdateInstaller::Install() {
     std::vector<InstallItem> work;
 
     if (!WaitForDevice()) {
-        ShowBox(Text(L"NewDeviceTimeout", kSetup), kBoxWarning);
+        ShowBox(Text(L"NewDeviceTimeout", kSetup), MB_ICONWARNING);
     } else {
         // Collection: required rows are waited for, optional rows are asked once; the first row
         // taken fixes the model.
@@ -173,7 +172,7 @@ int CUpdateInstaller::Install() {
             if (anyRequired) {
                 taken = WaitForAnyItem(kInstallTableRows, table);
                 if (taken == kInstallTableRows) {
-                    ShowBox(Text(L"NewDeviceTimeout", kSetup), kBoxWarning);
+                    ShowBox(Text(L"NewDeviceTimeout", kSetup), MB_ICONWARNING);
                     break;
                 }
             } else {
@@ -208,7 +207,7 @@ int CUpdateInstaller::Install() {
                 std::wstring text =
                     crt::Format(L"%s(%d)", Text(row.FailureKey.c_str(), kSetup).c_str(),
                                 static_cast<int>(error));
-                ShowBox(text, kBoxWarning);
+                ShowBox(text, MB_ICONWARNING);
                 allUpdated = false;
                 break;
             }
@@ -221,7 +220,7 @@ int CUpdateInstaller::Install() {
             SetUsbChipCdromState(false, true);
             RunServiceProgram(false);
             RunServiceProgram(true);
-            ShowBox(Text(anyReboot ? L"Reboot" : L"InstallOK", kSetup), kBoxInformation);
+            ShowBox(Text(anyReboot ? L"Reboot" : L"InstallOK", kSetup), MB_ICONINFORMATION);
         }
     }
 

@@ -8,12 +8,11 @@
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/ras.h"
+#include "platform/user.h"
 #include "support/device_control.h"
 #include "support/platform_helpers.h"
 
 namespace {
-
-constexpr UINT kBoxInformation = 0x40;  // MB_ICONINFORMATION
 
 // Whether a file name found for "log*.txt" really starts with "log" (a search may also match
 // other names, such as a short name); "EnableLog.txt" switches the log on and must stay.
@@ -29,7 +28,7 @@ int CInstallerBase::Uninstall() {
     IDriverInstaller* installer = CreateInstaller(serialInf.c_str());
     // The device must be unplugged first: the box comes back after every OK until it is.
     while (installer != nullptr && installer->IsPresent(1, L""))
-        ShowBox(Text(L"DeviceExistAlert", L"Setup"), kBoxInformation);
+        ShowBox(Text(L"DeviceExistAlert", L"Setup"), MB_ICONINFORMATION);
     RemoveUserFiles();
     DeleteRasEntry();
     RunServiceProgram(false);
@@ -59,7 +58,7 @@ void CInstallerBase::RemoveUserFiles() {
     }
 
     int code = GetOsVersionCode();
-    if ((code == 4 || code == 5 || code == 6) && Is64BitWindows()) {
+    if ((code == kOsWinXP || code == kOsWin2003 || code == kOsVista) && Is64BitWindows()) {
         CComDBGuard comDb;  // marks COM1 to COM12 taken while it lives
         comDb.FreeFromCom13();
         comDb.Restore();

@@ -49,7 +49,8 @@ HANDLE OpenDevice(const std::wstring& path) {
     sim::DeviceNode node;
     if (!sim::machine().devices().FindInterface(link, &node, nullptr))
         return Fail(INVALID_HANDLE_VALUE, ERROR_FILE_NOT_FOUND);
-    if (DWORD e = sim::machine().TakeOpenFailure(path)) return Fail(INVALID_HANDLE_VALUE, e);
+    if (DWORD e = sim::machine().faults().Take(sim::DeviceOp::Open, link))
+        return Fail(INVALID_HANDLE_VALUE, e);
     if (node.spec.model)
         if (DWORD e = node.spec.model->Open(node.spec.instanceId))
             return Fail(INVALID_HANDLE_VALUE, e);
@@ -114,7 +115,7 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_A
     }
     if (IsDevicePath(path)) return OpenDevice(path);
     auto& m = sim::machine();
-    if (DWORD e = m.TakeOpenFailure(path)) return Fail(INVALID_HANDLE_VALUE, e);
+    if (DWORD e = m.faults().Take(sim::FileOp::Open, path)) return Fail(INVALID_HANDLE_VALUE, e);
     fs::path host = m.HostPath(path);
     std::error_code ec;
     if (!fs::is_directory(host.parent_path(), ec))
@@ -216,7 +217,7 @@ DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD metho
                                     : distance;
     int whence = method == FILE_BEGIN ? SEEK_SET : method == FILE_CURRENT ? SEEK_CUR : SEEK_END;
     off_t pos = ::lseek(f->fd, off, whence);
-    if (pos < 0) return Fail<DWORD>(INVALID_SET_FILE_POINTER, 131 /* ERROR_NEGATIVE_SEEK */);
+    if (pos < 0) return Fail<DWORD>(INVALID_SET_FILE_POINTER, ERROR_NEGATIVE_SEEK);
     if (distanceHigh) *distanceHigh = static_cast<LONG>(static_cast<std::uint64_t>(pos) >> 32);
     SetLastError(ERROR_SUCCESS);
     return static_cast<DWORD>(pos);
@@ -252,7 +253,7 @@ BOOL RemoveDirectoryW(LPCWSTR path) {
     fs::path host = sim::machine().HostPath(path);
     std::error_code ec;
     if (!fs::is_directory(host, ec)) return Fail(FALSE, ERROR_PATH_NOT_FOUND);
-    if (!fs::is_empty(host, ec)) return Fail(FALSE, 145 /* ERROR_DIR_NOT_EMPTY */);
+    if (!fs::is_empty(host, ec)) return Fail(FALSE, ERROR_DIR_NOT_EMPTY);
     fs::remove(host, ec);
     return TRUE;
 }

@@ -10,8 +10,6 @@
 
 using sim::Fail;
 
-#define ERROR_INVALID_WINDOW_HANDLE 1400L
-
 HFONT CreateFontIndirectW(const LOGFONTW* font) {
     if (font == nullptr) return Fail<HFONT>(nullptr, ERROR_INVALID_PARAMETER);
     auto obj = std::make_shared<sim::GdiFont>();

@@ -82,8 +82,8 @@ HMODULE LoadLibraryW(LPCWSTR fileName) {
     std::wstring requested = fileName;
     std::wstring name = FileNamePart(requested);
     auto& m = sim::machine();
-    const sim::ModuleDef* def = m.FindModule(name);
-    if (def == nullptr) return Fail<HMODULE>(nullptr, ERROR_MOD_NOT_FOUND);
+    const std::optional<sim::ModuleDef> def = m.FindModule(name);
+    if (!def) return Fail<HMODULE>(nullptr, ERROR_MOD_NOT_FOUND);
     std::wstring path;
     if (def->system) {
         path = L"C:\\WINDOWS\\system32\\" + name;

@@ -40,7 +40,7 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPW
     bool strict = (flags & MB_ERR_INVALID_CHARS) != 0;
     if (!sim::CodePageToWide(bytes, Resolve(codePage), &wide, strict)) {
         if (sim::CodePageName(Resolve(codePage)).empty()) return Fail(0, ERROR_INVALID_PARAMETER);
-        return Fail(0, 1113 /* ERROR_NO_UNICODE_TRANSLATION */);
+        return Fail(0, ERROR_NO_UNICODE_TRANSLATION);
     }
     int need = static_cast<int>(wide.size());
     if (outChars == 0) return need;

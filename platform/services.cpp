@@ -73,10 +73,11 @@ DWORD ServiceMainThread(LPVOID parameter) {
 
 SC_HANDLE OpenSCManagerW(LPCWSTR machineName, LPCWSTR databaseName, DWORD access) {
     if (machineName != nullptr && *machineName != 0)
-        return Fail<SC_HANDLE>(nullptr, 1722 /* RPC_S_SERVER_UNAVAILABLE */);
+        return Fail<SC_HANDLE>(nullptr, RPC_S_SERVER_UNAVAILABLE);
     if (databaseName != nullptr && std::wstring(databaseName) != L"ServicesActive")
-        return Fail<SC_HANDLE>(nullptr, 1065 /* ERROR_DATABASE_DOES_NOT_EXIST */);
-    if (DWORD e = Scm().TakeFailure("OpenSCManagerW")) return Fail<SC_HANDLE>(nullptr, e);
+        return Fail<SC_HANDLE>(nullptr, ERROR_DATABASE_DOES_NOT_EXIST);
+    if (DWORD e = sim::machine().faults().Take(sim::ServiceOp::OpenManager))
+        return Fail<SC_HANDLE>(nullptr, e);
     HANDLE h = sim::HandleTable::Get().Add(std::make_shared<ScManagerObj>(access));
     SetLastError(ERROR_SUCCESS);
     return reinterpret_cast<SC_HANDLE>(h);

@@ -344,8 +344,8 @@ HKEY SetupDiOpenDevRegKey(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD scope, DW
     if (!NodeOf(*s, device, &node)) return failed;
     if (scope != DICS_FLAG_GLOBAL || (keyType != DIREG_DEV && keyType != DIREG_DRV))
         return Fail(failed, ERROR_INVALID_FLAGS);
-    // The keys live in the machine's registry where the platform keeps them; the node's values
-    // are written there as the device tree holds them.
+    // The keys live in the machine's registry where the platform keeps them. The node's values
+    // seed a key when it is first made; from then on the key holds what programs wrote.
     const auto& values = keyType == DIREG_DEV ? node.spec.deviceKey : node.spec.driverKey;
     std::wstring subKey;
     if (keyType == DIREG_DEV) {
@@ -359,8 +359,13 @@ HKEY SetupDiOpenDevRegKey(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD scope, DW
     }
     auto& registry = sim::machine().registry();
     std::wstring path = L"HKEY_LOCAL_MACHINE\\" + subKey;
-    if (values.empty() && !registry.KeyExists(path)) return Fail(failed, ERROR_KEY_DOES_NOT_EXIST);
-    for (const auto& [name, text] : values) registry.SetString(path, name, text);
+    if (!registry.KeyExists(path)) {
+        if (values.empty()) return Fail(failed, ERROR_KEY_DOES_NOT_EXIST);
+        bool created = false;
+        registry.CreateKey(path, &created);
+        if (created)
+            for (const auto& [name, text] : values) registry.SetString(path, name, text);
+    }
     HKEY key = nullptr;
     LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, access, &key);
     if (status != ERROR_SUCCESS) return Fail(failed, static_cast<DWORD>(status));

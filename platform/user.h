@@ -8,7 +8,9 @@
 #define WM_CLOSE 0x0010u
 #define WM_DEVICECHANGE 0x0219u
 
-#define ERROR_INVALID_WINDOW_HANDLE 1400L
+// Message-box flags: the box's icon.
+#define MB_ICONWARNING 0x00000030u
+#define MB_ICONINFORMATION 0x00000040u
 
 // ---- Waits that also end for the thread's message queue ----
 #define QS_KEY 0x0001u

@@ -45,7 +45,7 @@ CWatchTimer& CWatchTimer::Instance() {
 }
 
 void CWatchTimer::Arm(DWORD timeoutMs) {
-    if (GetOsVersionCode() != 3) return;  // only Windows 2000 shows the warning
+    if (GetOsVersionCode() != kOsWin2000) return;  // only Windows 2000 shows the warning
     CAutoLock lock(m_lock);
     m_timeout = timeoutMs;
     m_startTick = GetTickCount();

@@ -93,18 +93,18 @@ int GetOsVersionCode() {
     OSVERSIONINFOW info;
     std::memset(&info, 0, sizeof info);
     info.dwOSVersionInfoSize = sizeof info;
-    if (!GetVersionExW(&info)) return 0;
-    if (info.dwMajorVersion == 6) return 6;
+    if (!GetVersionExW(&info)) return kOsUnknown;
+    if (info.dwMajorVersion == 6) return kOsVista;
     if (info.dwMajorVersion == 4 && info.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
-        if (info.dwMinorVersion == 10) return 1;
-        if (info.dwMinorVersion == 90) return 2;
+        if (info.dwMinorVersion == 10) return kOsWin98;
+        if (info.dwMinorVersion == 90) return kOsWinMe;
     }
     if (info.dwMajorVersion == 5 && info.dwPlatformId == VER_PLATFORM_WIN32_NT) {
-        if (info.dwMinorVersion == 0) return 3;
-        if (info.dwMinorVersion == 1) return 4;
-        if (info.dwMinorVersion == 2) return 5;
+        if (info.dwMinorVersion == 0) return kOsWin2000;
+        if (info.dwMinorVersion == 1) return kOsWinXP;
+        if (info.dwMinorVersion == 2) return kOsWin2003;
     }
-    return 0;
+    return kOsUnknown;
 }
 
 namespace {

@@ -14,8 +14,15 @@ void DebugLog(const wchar_t* format, ...);
 // Switches on "SeDebugPrivilege" in the process token; true when it was granted.
 bool EnableDebugPrivilege();
 
-// 1: 4.10 and 2: 4.90 on the 9x line; 3: 5.0, 4: 5.1, 5: 5.2 on NT; 6: any 6.x; else 0.
+// The Windows version as a code (one of the kOs constants below).
 int GetOsVersionCode();
+constexpr int kOsUnknown = 0;  // any other version
+constexpr int kOsWin98 = 1;    // 4.10 on the 9x line
+constexpr int kOsWinMe = 2;    // 4.90 on the 9x line
+constexpr int kOsWin2000 = 3;  // 5.0 on NT
+constexpr int kOsWinXP = 4;    // 5.1 on NT
+constexpr int kOsWin2003 = 5;  // 5.2 on NT (also XP x64)
+constexpr int kOsVista = 6;    // any 6.x (Vista and later)
 
 // Whether this is 64-bit Windows; worked out once per process.
 bool Is64BitWindows();

@@ -11,15 +11,15 @@ bool BuildSwitchCdb(int mode, BYTE* cdb, int& length) {
     cdb[0] = mode == 0 ? 0x9F : 0x9E;
     cdb[1] = 0;
     cdb[2] = 0;
-    if (GetOsVersionCode() == 4) {
+    if (GetOsVersionCode() == kOsWinXP) {
         cdb[1] = 0x01;
         cdb[2] = 0x00;
     }
-    if (GetOsVersionCode() == 3) {
+    if (GetOsVersionCode() == kOsWin2000) {
         cdb[1] = 0x02;
         cdb[2] = mode == 0 ? 0x02 : 0x00;
     }
-    if (GetOsVersionCode() == 6) {
+    if (GetOsVersionCode() == kOsVista) {
         cdb[1] = 0x03;
         cdb[2] = 0x00;
     }

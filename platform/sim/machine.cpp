@@ -163,7 +163,7 @@ Machine::Machine(const Config& config)
       serialPorts_(std::make_unique<SerialPortTable>()),
       registry_(std::make_unique<Registry>()),
       processes_(std::make_unique<ProcessTable>(config_)),
-      services_(std::make_unique<ServiceManager>(*devices_, *processes_)),
+      services_(std::make_unique<ServiceManager>(*devices_, *processes_, faults_)),
       windows_(std::make_unique<WindowTable>()),
       fileShares_(std::make_unique<FileShares>()),
       ras_(std::make_unique<Ras>(*this)) {
@@ -314,30 +314,6 @@ int Machine::CopyFromHost(const std::filesystem::path& hostFolder,
     return copied;
 }
 
-namespace {
-// Spellings of one path that open the same file share one key.
-std::wstring FailureKey(const std::wstring& path) {
-    std::wstring key = Lower(path);
-    for (auto& c : key)
-        if (c == L'/') c = L'\\';
-    return key;
-}
-}  // namespace
-
-void Machine::FailOpen(const std::wstring& path, DWORD error, int count) {
-    std::lock_guard<std::mutex> lk(mu_);
-    openFailures_[FailureKey(path)] = {error, count};
-}
-
-DWORD Machine::TakeOpenFailure(const std::wstring& path) {
-    std::lock_guard<std::mutex> lk(mu_);
-    auto it = openFailures_.find(FailureKey(path));
-    if (it == openFailures_.end()) return 0;
-    DWORD error = it->second.first;
-    if (it->second.second > 0 && --it->second.second == 0) openFailures_.erase(it);
-    return error;
-}
-
 void Machine::RegisterModule(ModuleDef def) {
     std::lock_guard<std::mutex> lk(mu_);
     std::wstring key = Lower(def.name);
@@ -349,10 +325,11 @@ void Machine::UnregisterModule(const std::wstring& name) {
     modules_.erase(Lower(name));
 }
 
-const ModuleDef* Machine::FindModule(const std::wstring& fileName) const {
+std::optional<ModuleDef> Machine::FindModule(const std::wstring& fileName) const {
     std::lock_guard<std::mutex> lk(mu_);
     auto it = modules_.find(Lower(fileName));
-    return it == modules_.end() ? nullptr : &it->second;
+    if (it == modules_.end()) return std::nullopt;
+    return it->second;
 }
 
 void Machine::AppendDebugOutput(const std::wstring& text) {

@@ -8,9 +8,11 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/sim/faults.h"
 #include "platform/sim/waits.h"
 #include "platform/wintypes.h"
 
@@ -91,9 +93,9 @@ public:
     int CopyFromHost(const std::filesystem::path& hostFolder, const std::wstring& machineFolder);
     // Files open on the machine, for the share-mode checks (sim/files.h).
     FileShares& fileShares() { return *fileShares_; }
-    // A test can make the next opens of a path fail with an error (count < 0: always).
-    void FailOpen(const std::wstring& path, DWORD error, int count = -1);
-    DWORD TakeOpenFailure(const std::wstring& path);
+
+    // ---- Failures that tests inject (sim/faults.h) ----
+    Faults& faults() { return faults_; }
 
     // ---- Devices ----
     DeviceTree& devices() { return *devices_; }
@@ -110,7 +112,8 @@ public:
     // ---- Modules ----
     void RegisterModule(ModuleDef def);
     void UnregisterModule(const std::wstring& name);
-    const ModuleDef* FindModule(const std::wstring& fileName) const;
+    // A copy of the registered module (it may be re-registered or removed meanwhile).
+    std::optional<ModuleDef> FindModule(const std::wstring& fileName) const;
 
     // ---- Debug output and console ----
     void AppendDebugOutput(const std::wstring& text);
@@ -141,6 +144,7 @@ private:
     Config config_;
     std::filesystem::path hostRoot_;
     bool ownsHostRoot_ = false;
+    Faults faults_;  // before the facilities that take from it
     std::unique_ptr<DeviceTree> devices_;
     std::unique_ptr<SerialPortTable> serialPorts_;
     std::unique_ptr<Registry> registry_;
@@ -152,7 +156,6 @@ private:
 
     mutable std::mutex mu_;
     std::map<std::wstring, ModuleDef> modules_;  // key: lower-case file name
-    std::map<std::wstring, std::pair<DWORD, int>> openFailures_;
     std::vector<std::wstring> debugOutput_;
     std::wstring console_;
     std::map<std::wstring, std::weak_ptr<struct KObject>> named_;

@@ -216,12 +216,6 @@ void SimModem::VetoEject(int times, int vetoType, const std::wstring& vetoName) 
     vetoName_ = vetoName.empty() ? CdromInstanceId() : vetoName;
 }
 
-void SimModem::FailOpen(DWORD error, int count) {
-    std::lock_guard<std::mutex> lk(mu_);
-    openError_ = error;
-    openFailures_ = count;
-}
-
 std::vector<SimModem::PassThrough> SimModem::Requests() const {
     std::lock_guard<std::mutex> lk(mu_);
     return requests_;
@@ -235,14 +229,6 @@ int SimModem::EjectRequests() const {
 int SimModem::SwitchCount() const {
     std::lock_guard<std::mutex> lk(mu_);
     return switches_;
-}
-
-DWORD SimModem::Open(const std::wstring& instanceId) {
-    if (instanceId != CdromInstanceId() && instanceId != ChipCdromInstanceId()) return 0;
-    std::lock_guard<std::mutex> lk(mu_);
-    if (openError_ == 0 || openFailures_ == 0) return 0;
-    if (openFailures_ > 0) --openFailures_;
-    return openError_;
 }
 
 BOOL SimModem::IoControl(const std::wstring& instanceId, DWORD code, const void* in, DWORD inSize,

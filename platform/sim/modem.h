@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/cfgmgr.h"
 #include "platform/sim/devices.h"
 
 namespace sim {
@@ -41,12 +42,12 @@ public:
     bool InModemMode() const;
 
     // ---- Test controls ----
+    // (A failing open of its CD-ROM is injected on the machine: DeviceOp::Open with
+    // CdromInterfacePath(), sim/faults.h.)
     void RejectSwitch(bool reject);
     // The next `times` eject requests are vetoed (-1: every one).
-    void VetoEject(int times, int vetoType = 5 /* PNP_VetoOutstandingOpen */,
+    void VetoEject(int times, int vetoType = PNP_VetoOutstandingOpen,
                    const std::wstring& vetoName = L"");
-    // Opens of the CD-ROM fail with this error (count < 0: always; 0 error clears).
-    void FailOpen(DWORD error, int count = -1);
 
     // ---- What the device saw ----
     struct PassThrough {
@@ -70,7 +71,6 @@ public:
     const ModemOptions& options() const { return options_; }
 
     // DeviceModel
-    DWORD Open(const std::wstring& instanceId) override;
     BOOL IoControl(const std::wstring& instanceId, DWORD code, const void* in, DWORD inSize,
                    void* out, DWORD outSize, DWORD* returned, DWORD* error) override;
     DWORD RequestEject(const std::wstring& instanceId, int* vetoType,
@@ -91,10 +91,8 @@ private:
     bool switching_ = false;
     bool rejectSwitch_ = false;
     int vetoRemaining_ = 0;
-    int vetoType_ = 5;
+    int vetoType_ = PNP_VetoOutstandingOpen;
     std::wstring vetoName_;
-    DWORD openError_ = 0;
-    int openFailures_ = 0;
     std::vector<PassThrough> requests_;
     int ejectRequests_ = 0;
     int switches_ = 0;

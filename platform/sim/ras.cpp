@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
-#include <thread>
 
 #include "platform/devguid.h"
 #include "platform/kernel.h"
@@ -119,12 +118,6 @@ void Ras::ScriptNextDial(const DialScript& script) {
 void Ras::SetDefaultScript(const DialScript& script) {
     std::lock_guard<WatchedMutex> lk(mu_);
     defaultScript_ = script;
-}
-
-void Ras::FailStatusQueries(DWORD error, int count) {
-    std::lock_guard<WatchedMutex> lk(mu_);
-    statusFailure_ = error;
-    statusFailures_ = count;
 }
 
 void Ras::SetHangUpTime(DWORD ms) {
@@ -497,10 +490,7 @@ DWORD Ras::Status(HRASCONN handle, RASCONNSTATUSW* status) {
     std::lock_guard<WatchedMutex> lk(mu_);
     auto c = FindLocked(handle);
     if (!c) return ERROR_INVALID_HANDLE;
-    if (statusFailure_ != 0 && statusFailures_ != 0) {
-        if (statusFailures_ > 0) --statusFailures_;
-        return statusFailure_;
-    }
+    if (DWORD e = machine_.faults().Take(RasOp::Status)) return e;
     switch (c->phase) {
         case Phase::TearingDown:
             status->rasconnstate = RASCS_Disconnected;

@@ -99,9 +99,6 @@ public:
     bool SetCounters(std::uint64_t sent, std::uint64_t received);
     // How long a hang-up's teardown lasts (initially 200 ms).
     void SetHangUpTime(DWORD ms);
-    // The next `count` status queries of a known connection fail with this error (count < 0:
-    // every one; error 0 clears).
-    void FailStatusQueries(DWORD error, int count = -1);
     // Removes (or restores) "RasGetConnectionStatistics" from "RasAPI32.dll".
     void SetStatisticsEntryPoint(bool present);
 
@@ -177,8 +174,6 @@ private:
     DialScript defaultScript_ = DialScript::Connect();
     std::uint64_t sentRate_ = 0, receivedRate_ = 0;
     DWORD hangUpMs_ = 200;
-    DWORD statusFailure_ = 0;
-    int statusFailures_ = 0;
     int dials_ = 0, hangUps_ = 0, hangUpCalls_ = 0;
     std::vector<DialRecord> dialRecords_;
     ULONG_PTR nextHandle_ = 0x7A000;

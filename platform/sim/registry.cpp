@@ -145,7 +145,7 @@ std::optional<DWORD> Registry::GetDword(const std::wstring& path, const std::wst
 LONG Registry::DeleteValue(const std::wstring& path, const std::wstring& name) {
     std::lock_guard<std::mutex> lk(mu_);
     Key* k = FindLocked(Canonical(path), false, nullptr);
-    if (!k) return 1018;  // ERROR_KEY_DELETED
+    if (!k) return ERROR_KEY_DELETED;
     return k->values.erase(Lower(name)) > 0 ? 0 : 2;
 }
 

@@ -169,7 +169,7 @@ DWORD OpenSerialPort(const std::wstring& path, DWORD flags, HANDLE* out) {
     std::wstring instanceId;
     auto port = m.serialPorts().Find(name, &instanceId);
     if (!port) return ERROR_FILE_NOT_FOUND;
-    if (DWORD e = m.TakeOpenFailure(path)) return e;
+    if (DWORD e = m.faults().Take(DeviceOp::Open, path)) return e;
     if (DWORD e = port->Acquire()) return e;
     auto handle = std::make_shared<SerialHandle>();
     handle->port = port;

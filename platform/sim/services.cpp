@@ -5,6 +5,7 @@
 
 #include "platform/kernel.h"
 #include "platform/sim/devices.h"
+#include "platform/sim/faults.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/processes.h"
 #include "platform/sim/processes.h"
@@ -25,8 +26,8 @@ std::uint64_t Deadline(DWORD ms) {
 
 }  // namespace
 
-ServiceManager::ServiceManager(DeviceTree& devices, ProcessTable& processes)
-    : devices_(devices), processes_(processes) {
+ServiceManager::ServiceManager(DeviceTree& devices, ProcessTable& processes, Faults& faults)
+    : devices_(devices), processes_(processes), faults_(faults) {
     listener_ = devices_.AddListener([this](const InterfaceEvent& e) { OnInterfaceEvent(e); });
 }
 
@@ -94,20 +95,6 @@ bool ServiceManager::WaitIdle(const std::wstring& name, DWORD timeoutMs) {
         Deadline(timeoutMs));
 }
 
-void ServiceManager::FailCalls(const std::string& function, DWORD error, int count) {
-    std::lock_guard<WatchedMutex> lk(mu_);
-    failures_[function] = {error, count};
-}
-
-DWORD ServiceManager::TakeFailure(const std::string& function) {
-    std::lock_guard<WatchedMutex> lk(mu_);
-    auto it = failures_.find(function);
-    if (it == failures_.end() || it->second.second == 0) return 0;
-    DWORD error = it->second.first;
-    if (it->second.second > 0 && --it->second.second == 0) failures_.erase(it);
-    return error;
-}
-
 std::vector<DeviceNotification> ServiceManager::Notifications() {
     std::lock_guard<WatchedMutex> lk(mu_);
     std::vector<DeviceNotification> out;
@@ -130,7 +117,7 @@ DWORD ServiceManager::Create(const ServiceConfig& config) {
     if (r.info.config.displayName.empty()) r.info.config.displayName = config.name;
     r.info.status.dwServiceType = config.type;
     r.info.status.dwCurrentState = SERVICE_STOPPED;
-    r.info.status.dwWin32ExitCode = 1077;  // ERROR_SERVICE_NEVER_STARTED
+    r.info.status.dwWin32ExitCode = ERROR_SERVICE_NEVER_STARTED;
     records_.emplace(Lower(config.name), std::move(r));
     return 0;
 }
@@ -398,7 +385,7 @@ SERVICE_STATUS_HANDLE ServiceManager::RegisterHandler(const std::wstring& name,
 }
 
 DWORD ServiceManager::ReportStatus(SERVICE_STATUS_HANDLE handle, const SERVICE_STATUS& status) {
-    if (DWORD e = TakeFailure("SetServiceStatus")) return e;
+    if (DWORD e = faults_.Take(ServiceOp::SetStatus)) return e;
     {
         std::lock_guard<WatchedMutex> lk(mu_);
         Record* r = FindByStatusHandleLocked(reinterpret_cast<ULONG_PTR>(handle));
@@ -501,7 +488,7 @@ void ServiceManager::OnInterfaceEvent(const InterfaceEvent& e) {
 
 HDEVNOTIFY ServiceManager::RegisterNotification(SERVICE_STATUS_HANDLE handle, const GUID& classGuid,
                                                 bool allClasses, DWORD* error) {
-    if (DWORD e = TakeFailure("RegisterDeviceNotificationW")) {
+    if (DWORD e = faults_.Take(ServiceOp::RegisterNotification)) {
         *error = e;
         return nullptr;
     }

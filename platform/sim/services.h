@@ -22,6 +22,7 @@
 namespace sim {
 
 class DeviceTree;
+class Faults;
 class ProcessTable;
 struct InterfaceEvent;
 
@@ -59,7 +60,7 @@ struct DeviceNotification {
 
 class ServiceManager {
 public:
-    ServiceManager(DeviceTree& devices, ProcessTable& processes);
+    ServiceManager(DeviceTree& devices, ProcessTable& processes, Faults& faults);
     ~ServiceManager();
 
     // ---- Test controls ----
@@ -77,13 +78,9 @@ public:
     bool WaitForState(const std::wstring& name, DWORD state, DWORD timeoutMs);
     // Waits on the machine clock until the service's dispatcher has handled every queued control.
     bool WaitIdle(const std::wstring& name, DWORD timeoutMs);
-    // The next `count` calls of the named function fail with the error (count < 0: every call).
-    // Names: "OpenSCManagerW", "SetServiceStatus", "RegisterDeviceNotificationW".
-    void FailCalls(const std::string& function, DWORD error, int count = -1);
     std::vector<DeviceNotification> Notifications();
 
     // ---- For the platform layer ----
-    DWORD TakeFailure(const std::string& function);
     DWORD Create(const ServiceConfig& config);  // 0 or an error
     DWORD AddHandle(const std::wstring& name);  // 0 or an error; counts an open handle
     void ReleaseHandle(const std::wstring& name);
@@ -138,12 +135,12 @@ private:
 
     DeviceTree& devices_;
     ProcessTable& processes_;
+    Faults& faults_;
     int listener_ = 0;
     WatchedMutex mu_;
     std::map<std::wstring, Record> records_;  // key: lower-case name
     std::map<ULONG_PTR, DeviceNotification> notifications_;
     ULONG_PTR nextHandle_ = 0x7000;
-    std::map<std::string, std::pair<DWORD, int>> failures_;
 };
 
 }  // namespace sim

@@ -44,8 +44,8 @@ void ResetTraceFromEnvironment() {
 }
 
 void TraceLine(Facility facility, const std::wstring& text) {
-    machine().AppendDebugOutput(L"[trace] " + std::wstring(kNames[static_cast<std::size_t>(facility)]) +
-                                L": " + text);
+    machine().AppendDebugOutput(
+        L"[trace] " + std::wstring(kNames[static_cast<std::size_t>(facility)]) + L": " + text);
 }
 
 bool& InTrace() {

@@ -14,6 +14,7 @@
 
 namespace sim {
 
+// The layer's facilities (for the trace and for injected failures).
 enum class Facility : unsigned {
     Kernel,
     Files,
@@ -82,19 +83,19 @@ std::wstring TraceArgs(const A&... args) {
 // Placed first in a layer function: when its facility is traced, calls the function again
 // with the same arguments (now untraced), logs the call, its result and the thread's last error,
 // and returns the result. Every argument of the function is named, in order.
-#define API_TRACE(facility, function, ...)                                                     \
-    do {                                                                                       \
-        if (::sim::TraceOn(::sim::Facility::facility) && !::sim::InTrace()) {                 \
-            ::sim::InTrace() = true;                                                           \
-            auto traced_result_ = function(__VA_ARGS__);                                       \
-            DWORD traced_error_ = ::GetLastError();                                            \
-            ::sim::InTrace() = false;                                                          \
-            std::wostringstream traced_line_;                                                  \
+#define API_TRACE(facility, function, ...)                                                      \
+    do {                                                                                        \
+        if (::sim::TraceOn(::sim::Facility::facility) && !::sim::InTrace()) {                   \
+            ::sim::InTrace() = true;                                                            \
+            auto traced_result_ = function(__VA_ARGS__);                                        \
+            DWORD traced_error_ = ::GetLastError();                                             \
+            ::sim::InTrace() = false;                                                           \
+            std::wostringstream traced_line_;                                                   \
             traced_line_ << L## #function << L"(" << ::sim::TraceArgs(__VA_ARGS__) << L") -> "; \
-            ::sim::TraceArg(traced_line_, traced_result_);                                     \
-            traced_line_ << L", error " << traced_error_;                                      \
-            ::sim::TraceLine(::sim::Facility::facility, traced_line_.str());                  \
-            ::SetLastError(traced_error_);                                                     \
-            return traced_result_;                                                             \
-        }                                                                                      \
+            ::sim::TraceArg(traced_line_, traced_result_);                                      \
+            traced_line_ << L", error " << traced_error_;                                       \
+            ::sim::TraceLine(::sim::Facility::facility, traced_line_.str());                    \
+            ::SetLastError(traced_error_);                                                      \
+            return traced_result_;                                                              \
+        }                                                                                       \
     } while (0)

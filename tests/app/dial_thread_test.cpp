@@ -280,7 +280,7 @@ TEST_F(DialThreadTest, FailedStatusQueryReportsItsOwnError) {
     Ras().ScriptNextDial(sim::DialScript::Hang());
     auto started = std::make_shared<int>(0);
     listener_.On("state", [this, started] {
-        if (++*started == 1) Ras().FailStatusQueries(ERROR_HARDWARE_FAILURE, 1);
+        if (++*started == 1) M().faults().Inject(sim::RasOp::Status, ERROR_HARDWARE_FAILURE, 1);
     });
     StopAfter("connected");
     RunToEnd();

@@ -286,7 +286,7 @@ TEST_F(RasClientTest, StateQueryGivesTheStatusErrorAndTheDrop) {
     EXPECT_EQ(client_->GetConnectState(&error), RASCS_Disconnected);
     EXPECT_EQ(error, ERROR_PORT_DISCONNECTED);
     // A query that fails gives its own code as the error.
-    Ras().FailStatusQueries(ERROR_INVALID_SIZE, 1);
+    M().faults().Inject(sim::RasOp::Status, ERROR_INVALID_SIZE, 1);
     error = 0;
     EXPECT_EQ(client_->GetConnectState(&error), RASCS_Disconnected);
     EXPECT_EQ(error, ERROR_INVALID_SIZE);

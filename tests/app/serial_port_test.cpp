@@ -120,7 +120,7 @@ TEST_F(SerialPortTest, ParityStopBitsAndFlowControlTables) {
 TEST_F(SerialPortTest, FailedOpenThrowsWithTheSystemText) {
     for (DWORD code :
          {DWORD{ERROR_FILE_NOT_FOUND}, DWORD{ERROR_ACCESS_DENIED}, DWORD{ERROR_GEN_FAILURE}}) {
-        M().FailOpen(kPath, code, 1);
+        M().faults().Inject(sim::DeviceOp::Open, code, 1, kPath);
         CSerialPort serial;
         std::wstring message;
         EXPECT_EQ(ErrorOf([&] { serial.Open(kPath, 115200, 2, 8, 0, 0, false); }, &message), code);

@@ -71,6 +71,48 @@ TEST_F(DevRegKeyTest, DriverAndDeviceKeysOfTheModem) {
     SetupDiDestroyDeviceInfoList(set);
 }
 
+TEST_F(DevRegKeyTest, ProgramWritesSurviveAReopenAndAReplug) {
+    sim::ModemOptions o;
+    o.startInModemMode = true;
+    auto modem = sim::SimModem::Plug(o);
+    auto open = [](REGSAM access) {
+        HDEVINFO set = SetupDiGetClassDevsW(&GUID_DEVCLASS_MODEM, nullptr, nullptr, DIGCF_PRESENT);
+        SP_DEVINFO_DATA device;
+        std::memset(&device, 0, sizeof device);
+        device.cbSize = sizeof device;
+        HKEY key = reinterpret_cast<HKEY>(INVALID_HANDLE_VALUE);
+        if (SetupDiEnumDeviceInfo(set, 0, &device))
+            key = SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, access);
+        SetupDiDestroyDeviceInfoList(set);
+        return key;
+    };
+    auto set = [](HKEY key, const wchar_t* name, const std::wstring& text) {
+        return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                              static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    };
+
+    HKEY key = open(KEY_ALL_ACCESS);
+    ASSERT_NE(key, reinterpret_cast<HKEY>(INVALID_HANDLE_VALUE));
+    EXPECT_EQ(Values(key)[L"PortName"], L"COM3");  // seeded from the device
+    EXPECT_EQ(set(key, L"PortName", L"COM9"), ERROR_SUCCESS);
+    EXPECT_EQ(set(key, L"Added", L"yes"), ERROR_SUCCESS);
+    RegCloseKey(key);
+
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round == 0 ? "reopened" : "replugged");
+        if (round == 1) {
+            modem->Unplug();
+            modem->Replug();
+        }
+        key = open(KEY_READ);
+        ASSERT_NE(key, reinterpret_cast<HKEY>(INVALID_HANDLE_VALUE));
+        auto values = Values(key);
+        EXPECT_EQ(values[L"PortName"], L"COM9");
+        EXPECT_EQ(values[L"Added"], L"yes");
+        RegCloseKey(key);
+    }
+}
+
 TEST_F(DevRegKeyTest, DeviceWithoutSuchKey) {
     auto modem = sim::SimModem::Plug();  // disk mode: the CD-ROM has no driver values
     HDEVINFO set = SetupDiGetClassDevsW(&GUID_DEVCLASS_CDROM, nullptr, nullptr, DIGCF_PRESENT);

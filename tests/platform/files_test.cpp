@@ -142,7 +142,7 @@ TEST_F(Files, ReadWriteSizeAndFilePointer) {
     ASSERT_TRUE(ReadFile(h, buf, sizeof buf, &n, nullptr));  // end of file: success, no bytes
     EXPECT_EQ(n, 0u);
     EXPECT_EQ(SetFilePointer(h, -20, nullptr, FILE_END), INVALID_SET_FILE_POINTER);
-    EXPECT_EQ(Err(), 131u);  // ERROR_NEGATIVE_SEEK
+    EXPECT_EQ(Err(), static_cast<DWORD>(ERROR_NEGATIVE_SEEK));
     CloseHandle(h);
 
     HANDLE ro = Open(L"C:\\rw.bin", OPEN_EXISTING, GENERIC_READ, FILE_SHARE_READ);
@@ -227,9 +227,9 @@ TEST_F(Find, ReportsAttributesSizesAndMissingMatchesOrFolders) {
     EXPECT_EQ(Err(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 }
 
-TEST_F(Files, FailOpenControlFailsTheNamedPathAsOftenAsAsked) {
+TEST_F(Files, InjectedOpenFailureFailsTheNamedPathAsOftenAsAsked) {
     M().WriteFile(L"C:\\f\\x.txt", "x");
-    M().FailOpen(L"C:\\f\\x.txt", ERROR_SHARING_VIOLATION, 2);
+    M().faults().Inject(sim::FileOp::Open, ERROR_SHARING_VIOLATION, 2, L"C:\\f\\x.txt");
     EXPECT_EQ(Open(L"C:\\f\\x.txt", OPEN_EXISTING), INVALID_HANDLE_VALUE);
     EXPECT_EQ(Err(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     // The same file by another spelling.
@@ -238,7 +238,7 @@ TEST_F(Files, FailOpenControlFailsTheNamedPathAsOftenAsAsked) {
     HANDLE h = Open(L"C:\\f\\x.txt", OPEN_EXISTING);
     EXPECT_NE(h, INVALID_HANDLE_VALUE);
     CloseHandle(h);
-    M().FailOpen(L"C:\\f\\new.txt", ERROR_ACCESS_DENIED);
+    M().faults().Inject(sim::FileOp::Open, ERROR_ACCESS_DENIED, -1, L"C:\\f\\new.txt");
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(Open(L"C:\\f\\new.txt", CREATE_ALWAYS, GENERIC_WRITE), INVALID_HANDLE_VALUE);
         EXPECT_EQ(Err(), static_cast<DWORD>(ERROR_ACCESS_DENIED));

@@ -3,11 +3,16 @@
 
 #include "common/sim_fixture.h"
 #include "platform/kernel.h"
+#include "thread_helper.h"
 
 namespace {
 
 DWORD Twice(DWORD v) {
     return v * 2;
+}
+
+DWORD Half(DWORD v) {
+    return v / 2;
 }
 
 class Modules : public SimTest {
@@ -95,6 +100,38 @@ TEST_F(Modules, RegisteredModuleIsFoundOnlyWhereItsFileExists) {
     M().WriteFile(M().config().programFolder + L"Other.dll", "MZ");
     EXPECT_EQ(LoadLibraryW(L"Other.dll"), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+}
+
+// The machine hands LoadLibraryW a copy of the registration: a module registered again (or
+// removed) meanwhile cannot change a load under way.
+TEST_F(Modules, ALoadWhileTheModuleIsRegisteredAgainSeesOneWholeRegistration) {
+    RegisterHelper();
+    M().WriteFile(M().config().programFolder + L"Helper.dll", "MZ");
+    constexpr int kLoads = 300;
+    HANDLE loader = StartThread([] {
+        DWORD torn = 0;
+        for (int i = 0; i < kLoads; ++i) {
+            HMODULE h = LoadLibraryW(L"Helper.dll");
+            if (h == nullptr) continue;  // between a removal and the next registration
+            auto twice = reinterpret_cast<DWORD (*)(DWORD)>(GetProcAddress(h, "Twice"));
+            if (twice == nullptr || twice(4) != 8) ++torn;
+            FreeLibrary(h);
+        }
+        return torn;
+    });
+    for (int i = 0; i < kLoads; ++i) {
+        sim::ModuleDef def;
+        def.name = L"Helper.dll";
+        def.exports["Twice"] = reinterpret_cast<void*>(&Twice);
+        if (i % 2) def.exports["Half"] = reinterpret_cast<void*>(&Half);
+        if (i % 7 == 0) M().UnregisterModule(L"helper.dll");
+        M().RegisterModule(def);
+    }
+    ASSERT_EQ(WaitForSingleObject(loader, INFINITE), WAIT_OBJECT_0);
+    DWORD torn = 1;
+    GetExitCodeThread(loader, &torn);
+    EXPECT_EQ(torn, 0u);
+    CloseHandle(loader);
 }
 
 class Kernel : public SimTest {};

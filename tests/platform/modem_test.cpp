@@ -153,9 +153,9 @@ TEST_F(Modem, ChipVariantComesUpInModemModeBesideTheChipsCdrom) {
     EXPECT_FALSE(Present(modem->ChipCdromInstanceId()));
 }
 
-TEST_F(Modem, FailOpenFailsCdromOpensAsOftenAsAsked) {
+TEST_F(Modem, InjectedOpenFailureFailsCdromOpensAsOftenAsAsked) {
     auto modem = sim::SimModem::Plug();
-    modem->FailOpen(ERROR_ACCESS_DENIED, 2);
+    M().faults().Inject(sim::DeviceOp::Open, ERROR_ACCESS_DENIED, 2, modem->CdromInterfacePath());
     for (int i = 0; i < 2; ++i) {
         EXPECT_EQ(OpenCdrom(modem), INVALID_HANDLE_VALUE);
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
@@ -165,7 +165,7 @@ TEST_F(Modem, FailOpenFailsCdromOpensAsOftenAsAsked) {
     CloseHandle(h);
 
     // Only the CD-ROM fails: the modem's own interfaces still open.
-    modem->FailOpen(ERROR_ACCESS_DENIED);
+    M().faults().Inject(sim::DeviceOp::Open, ERROR_ACCESS_DENIED, -1, modem->CdromInterfacePath());
     modem->EnterModemMode();
     auto ports = Tree().ActiveInterfaces(GUID_DEVINTERFACE_COMPORT);
     ASSERT_EQ(ports.size(), 2u);

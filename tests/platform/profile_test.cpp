@@ -78,7 +78,7 @@ TEST_F(ProfileTest, FailuresLeaveTheFileAlone) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
 
     M().WriteFile(kPath, "[S]\r\nK=old\r\n");
-    M().FailOpen(kPath, ERROR_SHARING_VIOLATION, 1);
+    M().faults().Inject(sim::FileOp::Open, ERROR_SHARING_VIOLATION, 1, kPath);
     EXPECT_FALSE(Write(L"S", L"K", L"new"));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     EXPECT_EQ(Bytes(), "[S]\r\nK=old\r\n");

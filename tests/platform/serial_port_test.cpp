@@ -55,7 +55,7 @@ TEST_F(SerialPortTest, OnePortOneOpener) {
 
 TEST_F(SerialPortTest, TestCanMakeAnOpenFail) {
     M().serialPorts().Add(L"COM2");
-    M().FailOpen(L"\\\\.\\COM2", ERROR_GEN_FAILURE, 1);
+    M().faults().Inject(sim::DeviceOp::Open, ERROR_GEN_FAILURE, 1, L"\\\\.\\COM2");
     EXPECT_EQ(Open(L"\\\\.\\COM2"), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_GEN_FAILURE));
     HANDLE h = Open(L"\\\\.\\COM2");

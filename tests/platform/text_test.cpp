@@ -107,7 +107,7 @@ TEST_F(CodePages, UnconvertibleCharactersBecomeTheDefaultChar) {
 
     wchar_t wide[8];
     EXPECT_EQ(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, "a\xFF", 2, wide, 8), 0);
-    EXPECT_EQ(GetLastError(), 1113u);  // ERROR_NO_UNICODE_TRANSLATION
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
     EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "a\xFF", 2, wide, 8), 2);
     EXPECT_EQ(wide[1], L'\uFFFD');
     EXPECT_EQ(MultiByteToWideChar(12345, 0, "a", 1, wide, 8), 0);

@@ -240,7 +240,7 @@ TEST_F(Service64Test, TheUnregisteringCopyIsThe64BitProgram) {
 }
 
 TEST_F(DeviceEventsTest, AFailingStatusReportEndsTheServiceWithoutRecursion) {
-    M().services().FailCalls("SetServiceStatus", ERROR_INVALID_HANDLE);
+    M().faults().Inject(sim::ServiceOp::SetStatus, ERROR_INVALID_HANDLE);
     sim::ServiceConfig c;
     c.name = kServiceName;
     c.binaryPath = L"\"" + UlvanePath() + L"\"";
@@ -257,7 +257,7 @@ TEST_F(DeviceEventsTest, AFailingStatusReportEndsTheServiceWithoutRecursion) {
 }
 
 TEST_F(DeviceEventsTest, AStatusReportThatFailsOnceStopsTheServiceCleanly) {
-    M().services().FailCalls("SetServiceStatus", ERROR_INVALID_HANDLE, 1);
+    M().faults().Inject(sim::ServiceOp::SetStatus, ERROR_INVALID_HANDLE, 1);
     sim::ServiceConfig c;
     c.name = kServiceName;
     c.binaryPath = L"\"" + UlvanePath() + L"\"";

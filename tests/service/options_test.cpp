@@ -170,7 +170,7 @@ TEST_F(OptionsTest, UnregisterRunsEveryStepEvenWhenTheServiceIsMissing) {
 }
 
 TEST_F(OptionsTest, FailuresReachNeitherTheExitCodeNorTheNextStep) {
-    M().services().FailCalls("OpenSCManagerW", ERROR_ACCESS_DENIED);
+    M().faults().Inject(sim::ServiceOp::OpenManager, ERROR_ACCESS_DENIED);
     EXPECT_EQ(Run({L"-r"}), 0);
     EXPECT_EQ(Count(L"OpenSCManager FAILED (5)\n"), 2);  // Create, then Start all the same
     EXPECT_EQ(Run({L"-Stop"}), 0);

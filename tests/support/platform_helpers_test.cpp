@@ -57,7 +57,7 @@ TEST_F(DebugLogTest, LongLineIsCutAt255Characters) {
 
 TEST_F(DebugLogTest, OpenFailureStillLogsElsewhere) {
     EnableLog();
-    M().FailOpen(LogPath(), ERROR_SHARING_VIOLATION);
+    M().faults().Inject(sim::FileOp::Open, ERROR_SHARING_VIOLATION, -1, LogPath());
     DebugLog(L"line");
     EXPECT_EQ(M().DebugOutput(), std::vector<std::wstring>{L"line"});
     EXPECT_EQ(M().ReadFile(LogPath()), "");

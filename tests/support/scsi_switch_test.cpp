@@ -107,7 +107,7 @@ TEST_F(SendCommandTest, SwitchCommandBringsTheModemUp) {
 
 TEST_F(SendCommandTest, OpenFailureIsReportedWithItsCode) {
     EnableLog();
-    modem->FailOpen(ERROR_ACCESS_DENIED);
+    M().faults().Inject(sim::DeviceOp::Open, ERROR_ACCESS_DENIED, -1, modem->CdromInterfacePath());
     BYTE cdb[6] = {0x9F};
     EXPECT_FALSE(SendScsiCommand(modem->CdromInterfacePath(), cdb, 1));
     EXPECT_TRUE(modem->Requests().empty());

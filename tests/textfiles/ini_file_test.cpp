@@ -176,7 +176,7 @@ TEST_F(IniFileTest, MissingTinyOrUnreadableFilesGiveAnEmptyObject) {
     CIniFile onlyMark(Write("\xFF\xFE", L"mark.ini"));
     EXPECT_TRUE(onlyMark.GetSectionNames().empty());
     std::wstring path = Write("[s]\na=1\n", L"locked.ini");
-    M().FailOpen(path, ERROR_ACCESS_DENIED, 1);
+    M().faults().Inject(sim::FileOp::Open, ERROR_ACCESS_DENIED, 1, path);
     CIniFile locked(path);
     EXPECT_EQ(locked.GetValue(L"s", L"a"), L"");
 }
