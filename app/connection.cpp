@@ -1,7 +1,6 @@
 #include "app/connection.h"
 
 #include "app/device_status.h"
-#include "app/dial_settings.h"
 
 namespace {
 
@@ -30,13 +29,13 @@ bool CConnection::Prepare() {
         m_client->SetPortName(CDeviceStatus::Instance().GetModemPort());
         m_client->SetInitString(settings.InitString());
     }
-    const DialProfile& profile = settings.Profile();
-    m_client->SetAuthentication(profile.CHAP, profile.PAP);
+    m_profile = settings.Profile();
+    m_client->SetAuthentication(m_profile.CHAP, m_profile.PAP);
     return true;
 }
 
 void CConnection::FillDialParams(DialParams& params) {
-    const DialProfile& profile = CDialSettings::Instance().Profile();
+    const DialProfile& profile = m_profile;
     params.DeviceName = CDeviceStatus::Instance().GetModemName();
     params.EntryName = kEntryName;
     params.PhoneNumber = profile.Number;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/dial_settings.h"
 #include "app/ras_client.h"
 #include "app/thread.h"
 
@@ -64,6 +65,9 @@ private:
 
     IRASClient* m_client;
     std::vector<IConnectionListener*> m_listeners;
+    // The dial's own copy of the settings, taken when it starts: the settings pages may replace
+    // the store's profile while it runs. Only the Redial flag is read afresh from the store.
+    DialProfile m_profile;
     // Written on RAS's notification thread, read on the dial thread.
     std::atomic<int> m_lastRasError{0};
     std::atomic<bool> m_connected{false};

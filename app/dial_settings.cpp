@@ -7,6 +7,7 @@
 #include "platform/process.h"
 #include "platform/profile.h"
 #include "platform/userenv.h"
+#include "support/auto_lock.h"
 #include "support/platform_helpers.h"
 #include "textfiles/ini_file.h"
 
@@ -65,16 +66,29 @@ CDialSettings& CDialSettings::Instance() {
 }
 
 CDialSettings::CDialSettings() {
+    InitializeCriticalSection(&m_lock);
     LoadDefaults(m_profile);
 }
 
 CDialSettings::~CDialSettings() {
     SaveAtExit();
+    DeleteCriticalSection(&m_lock);
+}
+
+DialProfile CDialSettings::Profile() const {
+    CAutoLock lock(m_lock);
+    return m_profile;
+}
+
+void CDialSettings::SetProfile(const DialProfile& profile) {
+    CAutoLock lock(m_lock);
+    m_profile = profile;
 }
 
 void CDialSettings::SaveAtExit() {
+    DialProfile profile = Profile();
     // Without a path there is no file to write (the settings pages never set one).
-    if (m_profile.SaveInfo && !m_path.empty()) Write(m_path, m_profile);
+    if (profile.SaveInfo && !m_path.empty()) Write(m_path, profile);
 }
 
 void CDialSettings::LoadDefaults(DialProfile& profile) {

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "platform/kernel.h"
+
 struct DialProfile {
     std::wstring Number;
     std::wstring User;
@@ -36,7 +38,12 @@ public:
 
     // The settings file (empty until the settings pages set it).
     std::wstring& Path() { return m_path; }
-    DialProfile& Profile() { return m_profile; }
+    // A copy of the profile, taken under the store's lock: a dial works on its own copy while
+    // the settings pages may replace the profile.
+    DialProfile Profile() const;
+    // Replaces the profile as a whole (the settings pages do, when they are built and when they
+    // close).
+    void SetProfile(const DialProfile& profile);
     // The modem initialisation string (nothing in the application sets one).
     std::string& InitString() { return m_initString; }
 
@@ -50,6 +57,7 @@ public:
 
 private:
     std::wstring m_path;
+    mutable CRITICAL_SECTION m_lock;  // guards m_profile
     DialProfile m_profile;
     std::string m_initString;
 };

@@ -129,14 +129,17 @@ TEST_F(DialSettingsTest, ExitWriteFollowsSaveInfo) {
     WriteSettings(before);
     CDialSettings& settings = CDialSettings::Instance();
     settings.Path() = SettingsPath();
-    CDialSettings::Read(settings.Profile(), settings.Path());
-    settings.Profile().Number = L"#999";
-    settings.Profile().SaveInfo = false;
+    DialProfile p = settings.Profile();
+    CDialSettings::Read(p, settings.Path());
+    p.Number = L"#999";
+    p.SaveInfo = false;
+    settings.SetProfile(p);
     settings.SaveAtExit();
     EXPECT_EQ(M().ReadFile(SettingsPath()), before);  // byte for byte as it was
     EXPECT_EQ(ReadFresh().Number, L"#123");
 
-    settings.Profile().SaveInfo = true;
+    p.SaveInfo = true;
+    settings.SetProfile(p);
     settings.SaveAtExit();
     EXPECT_EQ(ReadFresh().Number, L"#999");
 }
@@ -144,7 +147,7 @@ TEST_F(DialSettingsTest, ExitWriteFollowsSaveInfo) {
 TEST_F(DialSettingsTest, ExitWriteWithoutAPathIsSkipped) {
     CDialSettings& settings = CDialSettings::Instance();
     settings.Path().clear();  // the settings pages were never built
-    settings.Profile().SaveInfo = true;
+    EXPECT_TRUE(settings.Profile().SaveInfo);
     auto count = [&](const std::wstring& folder) {
         std::error_code ec;
         auto it = std::filesystem::recursive_directory_iterator(M().HostPath(folder), ec);
@@ -169,7 +172,9 @@ TEST_F(DialSettingsTest, WrittenWhenTheProgramEnds) {
         {
             CDialSettings& s = CDialSettings::Instance();
             s.Path() = SettingsPath();
-            s.Profile().Number = L"#2";
+            DialProfile p = s.Profile();
+            p.Number = L"#2";
+            s.SetProfile(p);
             std::exit(0);
         },
         ::testing::ExitedWithCode(0), "");

@@ -10,6 +10,7 @@
 #include "common/sim_fixture.h"
 #include "platform/sim/modem.h"
 #include "platform/sim/ras.h"
+#include "platform/thread_helper.h"
 
 namespace {
 
@@ -131,7 +132,12 @@ protected:
     // The modem driver's .inf, from which the modem is recognised.
     void InstallModemDriver();
 
-    DialProfile& Profile() { return CDialSettings::Instance().Profile(); }
+    // Replaces the settings' profile as the settings pages do.
+    static void EditProfile(const std::function<void(DialProfile&)>& edit) {
+        DialProfile p = CDialSettings::Instance().Profile();
+        edit(p);
+        CDialSettings::Instance().SetProfile(p);
+    }
     sim::Ras& Ras() { return sim::Ras::Get(); }
     // Runs the dial until the thread ends (within half an hour of the machine's time).
     void RunToEnd() {
@@ -218,7 +224,7 @@ TEST_F(DialThreadTest, NineteenFailuresThenAConnectionStartTheCountAgain) {
 }
 
 TEST_F(DialThreadTest, RedialOffShowsTheErrorWaitsTheirPauseAndEnds) {
-    Profile().Redial = false;
+    EditProfile([](DialProfile& p) { p.Redial = false; });
     Ras().ScriptNextDial(sim::DialScript::Fail(ERROR_NO_ANSWER, 0));
     RunToEnd();
     EXPECT_EQ(Ras().DialCount(), 1);
@@ -351,7 +357,7 @@ TEST_F(DialThreadTest, AHandleThatDiesWhileConnectedIsADropToo) {
 }
 
 TEST_F(DialThreadTest, UnpluggingTheModemDropsTheLineAndTheRedialFails) {
-    Profile().Redial = true;
+    EditProfile([](DialProfile& p) { p.Redial = true; });
     auto connections = std::make_shared<int>(0);
     listener_.On("connected", [this, connections] {
         if (++*connections == 1) modem_->Unplug();
@@ -416,6 +422,54 @@ TEST_F(DialThreadTest, StartWhileRunningDoesNothingAndTheStopEventStaysSet) {
     Sleep(1000);
     EXPECT_EQ(Ras().DialCount(), 2);
     EXPECT_TRUE(connection_->IsRunning());
+}
+
+// ---- Settings replaced during a dial ----
+
+TEST_F(DialThreadTest, SettingsReplacedDuringADialLeaveTheDialItsOwnCopy) {
+    Ras().ScriptNextDial(sim::DialScript::Fail(ERROR_NO_ANSWER, 0));  // redialled after the pause
+    StopAfter("connected");
+    ASSERT_TRUE(connection_->Start());
+    // From the dial's first moment on, a writer replaces the profile every 50 ms, as the
+    // settings pages may.
+    HANDLE stopWriter = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE writer = StartThread([stopWriter] {
+        int i = 0;
+        do {
+            EditProfile([i](DialProfile& p) {
+                p.Number = L"#" + std::to_wstring(i);
+                p.User = L"other";
+                p.CHAP = true;
+            });
+            ++i;
+        } while (WaitForSingleObject(stopWriter, 50) == WAIT_TIMEOUT);
+        return 0u;
+    });
+    ASSERT_EQ(connection_->Wait(30 * 60 * 1000), WAIT_OBJECT_0);
+    SetEvent(stopWriter);
+    ASSERT_EQ(WaitForSingleObject(writer, INFINITE), WAIT_OBJECT_0);
+    CloseHandle(writer);
+    CloseHandle(stopWriter);
+
+    auto dials = Ras().Dials();
+    ASSERT_EQ(dials.size(), 2u);
+    for (const sim::DialRecord& d : dials) {
+        EXPECT_EQ(d.phoneNumber, L"#777");
+        EXPECT_EQ(d.userName, L"vimo");
+    }
+    auto entry = Ras().Entry(CConnection::kEntryName);
+    ASSERT_TRUE(entry.has_value());
+    EXPECT_EQ(entry->entry.dwfOptions & RASEO_RequireCHAP, 0u);
+    EXPECT_EQ(CDialSettings::Instance().Profile().User, L"other");  // the store took the writes
+}
+
+TEST_F(DialThreadTest, RedialTurnedOffDuringADialEndsItAfterThePause) {
+    Ras().SetDefaultScript(sim::DialScript::Fail(ERROR_NO_ANSWER, 0));
+    listener_.On("error", [] { EditProfile([](DialProfile& p) { p.Redial = false; }); });
+    RunToEnd();
+    EXPECT_EQ(Ras().DialCount(), 1);
+    EXPECT_EQ(listener_.Flow(),
+              (std::vector<std::string>{"error", "disconnecting", "disconnected"}));
 }
 
 // ---- Failed dial calls ----
