@@ -3,6 +3,7 @@
 #include "platform/kernel.h"
 #include "platform/sim/handles.h"
 #include "platform/sim/serial.h"
+#include "platform/sim/trace.h"
 
 using sim::Fail;
 
@@ -31,6 +32,7 @@ bool ValidState(const DCB& d) {
 }  // namespace
 
 BOOL GetCommState(HANDLE file, LPDCB dcb) {
+    API_TRACE(Devices, GetCommState, file, dcb);
     auto port = PortOf(file);
     if (!port) return FALSE;
     if (dcb == nullptr) return Fail(FALSE, ERROR_INVALID_PARAMETER);
@@ -41,6 +43,7 @@ BOOL GetCommState(HANDLE file, LPDCB dcb) {
 }
 
 BOOL SetCommState(HANDLE file, LPDCB dcb) {
+    API_TRACE(Devices, SetCommState, file, dcb);
     auto port = PortOf(file);
     if (!port) return FALSE;
     if (dcb == nullptr || !ValidState(*dcb)) return Fail(FALSE, ERROR_INVALID_PARAMETER);
@@ -50,6 +53,7 @@ BOOL SetCommState(HANDLE file, LPDCB dcb) {
 }
 
 BOOL SetCommTimeouts(HANDLE file, LPCOMMTIMEOUTS timeouts) {
+    API_TRACE(Devices, SetCommTimeouts, file, timeouts);
     auto port = PortOf(file);
     if (!port) return FALSE;
     if (timeouts == nullptr) return Fail(FALSE, ERROR_INVALID_PARAMETER);

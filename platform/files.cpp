@@ -13,6 +13,7 @@
 #include "platform/sim/handles.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/serial.h"
+#include "platform/sim/trace.h"
 
 namespace fs = std::filesystem;
 using sim::Fail;
@@ -101,8 +102,10 @@ void FillFind(WIN32_FIND_DATAW* d, const fs::directory_entry& e) {
 
 }  // namespace
 
-HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES,
-                   DWORD disposition, DWORD flagsAndAttributes, HANDLE) {
+HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES arg4,
+                   DWORD disposition, DWORD flagsAndAttributes, HANDLE arg7) {
+    API_TRACE(Files, CreateFileW, fileName, access, shareMode, arg4, disposition,
+              flagsAndAttributes, arg7);
     if (fileName == nullptr || *fileName == 0)
         return Fail(INVALID_HANDLE_VALUE, ERROR_PATH_NOT_FOUND);
     std::wstring path = fileName;
@@ -166,7 +169,8 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_A
     return sim::HandleTable::Get().Add(obj);
 }
 
-BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED) {
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED arg5) {
+    API_TRACE(Files, ReadFile, file, buffer, toRead, read, arg5);
     auto f = sim::HandleTable::Get().FindAs<FileObj>(file);
     if (!f) return Fail(FALSE, ERROR_INVALID_HANDLE);
     if (!(f->access & GENERIC_READ)) return Fail(FALSE, ERROR_ACCESS_DENIED);
@@ -178,6 +182,7 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPP
 
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written,
                LPOVERLAPPED overlapped) {
+    API_TRACE(Files, WriteFile, file, buffer, toWrite, written, overlapped);
     if (auto port = sim::HandleTable::Get().FindAs<sim::SerialHandle>(file)) {
         if (DWORD e = sim::WriteSerialPort(*port, buffer, toWrite, written, overlapped != nullptr))
             return Fail(FALSE, e);
@@ -194,11 +199,13 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written,
 }
 
 BOOL FlushFileBuffers(HANDLE file) {
+    API_TRACE(Files, FlushFileBuffers, file);
     if (!sim::HandleTable::Get().FindAs<FileObj>(file)) return Fail(FALSE, ERROR_INVALID_HANDLE);
     return TRUE;
 }
 
 DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh) {
+    API_TRACE(Files, GetFileSize, file, sizeHigh);
     auto f = sim::HandleTable::Get().FindAs<FileObj>(file);
     if (!f) return Fail<DWORD>(INVALID_FILE_SIZE, ERROR_INVALID_HANDLE);
     struct stat st {};
@@ -210,6 +217,7 @@ DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh) {
 }
 
 DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method) {
+    API_TRACE(Files, SetFilePointer, file, distance, distanceHigh, method);
     auto f = sim::HandleTable::Get().FindAs<FileObj>(file);
     if (!f) return Fail<DWORD>(INVALID_SET_FILE_POINTER, ERROR_INVALID_HANDLE);
     std::int64_t off = distanceHigh ? (static_cast<std::int64_t>(*distanceHigh) << 32) |
@@ -224,6 +232,7 @@ DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD metho
 }
 
 BOOL DeleteFileW(LPCWSTR fileName) {
+    API_TRACE(Files, DeleteFileW, fileName);
     if (!fileName) return Fail(FALSE, ERROR_INVALID_PARAMETER);
     auto& m = sim::machine();
     fs::path host = m.HostPath(fileName);
@@ -236,7 +245,8 @@ BOOL DeleteFileW(LPCWSTR fileName) {
     return TRUE;
 }
 
-BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES) {
+BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES arg2) {
+    API_TRACE(Files, CreateDirectoryW, path, arg2);
     if (!path) return Fail(FALSE, ERROR_INVALID_PARAMETER);
     std::wstring p = path;
     while (p.size() > 3 && (p.back() == L'\\' || p.back() == L'/')) p.pop_back();
@@ -249,6 +259,7 @@ BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES) {
 }
 
 BOOL RemoveDirectoryW(LPCWSTR path) {
+    API_TRACE(Files, RemoveDirectoryW, path);
     if (!path) return Fail(FALSE, ERROR_INVALID_PARAMETER);
     fs::path host = sim::machine().HostPath(path);
     std::error_code ec;
@@ -259,6 +270,7 @@ BOOL RemoveDirectoryW(LPCWSTR path) {
 }
 
 DWORD GetFileAttributesW(LPCWSTR fileName) {
+    API_TRACE(Files, GetFileAttributesW, fileName);
     if (!fileName) return Fail<DWORD>(INVALID_FILE_ATTRIBUTES, ERROR_INVALID_PARAMETER);
     fs::path host = sim::machine().HostPath(fileName);
     std::error_code ec;
@@ -269,6 +281,7 @@ DWORD GetFileAttributesW(LPCWSTR fileName) {
 }
 
 HANDLE FindFirstFileW(LPCWSTR fileName, LPWIN32_FIND_DATAW data) {
+    API_TRACE(Files, FindFirstFileW, fileName, data);
     if (!fileName || !data) return Fail(INVALID_HANDLE_VALUE, ERROR_INVALID_PARAMETER);
     std::wstring path = fileName;
     std::size_t slash = path.find_last_of(L"\\/");
@@ -299,6 +312,7 @@ HANDLE FindFirstFileW(LPCWSTR fileName, LPWIN32_FIND_DATAW data) {
 }
 
 BOOL FindNextFileW(HANDLE find, LPWIN32_FIND_DATAW data) {
+    API_TRACE(Files, FindNextFileW, find, data);
     auto f = sim::HandleTable::Get().FindAs<FindObj>(find);
     if (!f || !data) return Fail(FALSE, ERROR_INVALID_HANDLE);
     if (f->next >= f->entries.size()) return Fail(FALSE, ERROR_NO_MORE_FILES);
@@ -307,13 +321,15 @@ BOOL FindNextFileW(HANDLE find, LPWIN32_FIND_DATAW data) {
 }
 
 BOOL FindClose(HANDLE find) {
+    API_TRACE(Files, FindClose, find);
     if (!sim::HandleTable::Get().FindAs<FindObj>(find)) return Fail(FALSE, ERROR_INVALID_HANDLE);
     sim::HandleTable::Get().Close(find);
     return TRUE;
 }
 
 BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out, DWORD outSize,
-                     LPDWORD returned, LPOVERLAPPED) {
+                     LPDWORD returned, LPOVERLAPPED arg8) {
+    API_TRACE(Files, DeviceIoControl, device, code, in, inSize, out, outSize, returned, arg8);
     auto d = sim::HandleTable::Get().FindAs<DeviceFileObj>(device);
     if (!d) {
         if (sim::HandleTable::Get().Find(device)) return Fail(FALSE, ERROR_INVALID_FUNCTION);

@@ -7,10 +7,12 @@
 #include "platform/nls.h"
 #include "platform/sim/gdi_objects.h"
 #include "platform/sim/handles.h"
+#include "platform/sim/trace.h"
 
 using sim::Fail;
 
 HFONT CreateFontIndirectW(const LOGFONTW* font) {
+    API_TRACE(Gdi, CreateFontIndirectW, font);
     if (font == nullptr) return Fail<HFONT>(nullptr, ERROR_INVALID_PARAMETER);
     auto obj = std::make_shared<sim::GdiFont>();
     obj->logFont = *font;
@@ -20,6 +22,7 @@ HFONT CreateFontIndirectW(const LOGFONTW* font) {
 }
 
 BOOL DeleteObject(HGDIOBJ object) {
+    API_TRACE(Gdi, DeleteObject, object);
     auto obj = sim::GdiTable::Get().Find(object);
     if (!obj || obj->Type() == OBJ_DC) return Fail(FALSE, ERROR_INVALID_PARAMETER);
     if (obj->stock) return TRUE;
@@ -28,6 +31,7 @@ BOOL DeleteObject(HGDIOBJ object) {
 }
 
 int GetObjectW(HGDIOBJ object, int size, LPVOID buffer) {
+    API_TRACE(Gdi, GetObjectW, object, size, buffer);
     auto font = sim::GdiTable::Get().FindAs<sim::GdiFont>(object);
     if (!font) return Fail(0, ERROR_INVALID_HANDLE);
     int need = static_cast<int>(sizeof(LOGFONTW));
@@ -39,11 +43,13 @@ int GetObjectW(HGDIOBJ object, int size, LPVOID buffer) {
 }
 
 DWORD GetObjectType(HGDIOBJ object) {
+    API_TRACE(Gdi, GetObjectType, object);
     auto obj = sim::GdiTable::Get().Find(object);
     return obj ? obj->Type() : Fail<DWORD>(0, ERROR_INVALID_HANDLE);
 }
 
 HGDIOBJ GetCurrentObject(HDC dc, UINT type) {
+    API_TRACE(Gdi, GetCurrentObject, dc, type);
     auto obj = sim::GdiTable::Get().FindAs<sim::GdiDc>(dc);
     if (!obj) return Fail<HGDIOBJ>(nullptr, ERROR_INVALID_HANDLE);
     if (type == OBJ_FONT) return obj->font;
@@ -51,12 +57,14 @@ HGDIOBJ GetCurrentObject(HDC dc, UINT type) {
 }
 
 int GetDeviceCaps(HDC dc, int index) {
+    API_TRACE(Gdi, GetDeviceCaps, dc, index);
     auto obj = sim::GdiTable::Get().FindAs<sim::GdiDc>(dc);
     if (!obj) return 0;
     return index == LOGPIXELSX || index == LOGPIXELSY ? obj->dpi : 0;
 }
 
 HDC GetDC(HWND window) {
+    API_TRACE(Gdi, GetDC, window);
     // Contexts of windows come with the window manager.
     if (window != nullptr) return Fail<HDC>(nullptr, ERROR_INVALID_WINDOW_HANDLE);
     auto obj = std::make_shared<sim::GdiDc>();
@@ -65,6 +73,7 @@ HDC GetDC(HWND window) {
 }
 
 int ReleaseDC(HWND window, HDC dc) {
+    API_TRACE(Gdi, ReleaseDC, window, dc);
     auto obj = sim::GdiTable::Get().FindAs<sim::GdiDc>(dc);
     if (!obj || obj->window != window) return 0;
     sim::GdiTable::Get().Remove(dc);

@@ -7,6 +7,7 @@
 #include "platform/sim/handles.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/processes.h"
+#include "platform/sim/trace.h"
 
 using sim::Fail;
 
@@ -51,6 +52,7 @@ void RegisterSystemModules(Machine& m) {
 }  // namespace sim
 
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size) {
+    API_TRACE(Kernel, GetModuleFileNameW, module, fileName, size);
     std::wstring path;
     if (module == nullptr) {
         path = sim::CurrentProcess().info.imagePath;
@@ -71,12 +73,14 @@ DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size) {
 }
 
 HMODULE GetModuleHandleW(LPCWSTR moduleName) {
+    API_TRACE(Kernel, GetModuleHandleW, moduleName);
     // The program's image: a fixed handle that no kernel object uses.
     if (moduleName == nullptr) return reinterpret_cast<HMODULE>(static_cast<ULONG_PTR>(0x400000));
     return Fail<HMODULE>(nullptr, ERROR_MOD_NOT_FOUND);
 }
 
 HMODULE LoadLibraryW(LPCWSTR fileName) {
+    API_TRACE(Kernel, LoadLibraryW, fileName);
     if (fileName == nullptr || *fileName == 0)
         return Fail<HMODULE>(nullptr, ERROR_INVALID_PARAMETER);
     std::wstring requested = fileName;
@@ -106,6 +110,7 @@ HMODULE LoadLibraryW(LPCWSTR fileName) {
 }
 
 FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
+    API_TRACE(Kernel, GetProcAddress, module, procName);
     auto m = sim::HandleTable::Get().FindAs<ModuleObj>(reinterpret_cast<HANDLE>(module));
     if (!m) return Fail<FARPROC>(nullptr, ERROR_INVALID_HANDLE);
     if (procName == nullptr) return Fail<FARPROC>(nullptr, ERROR_PROC_NOT_FOUND);
@@ -115,6 +120,7 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
 }
 
 BOOL FreeLibrary(HMODULE module) {
+    API_TRACE(Kernel, FreeLibrary, module);
     if (!sim::HandleTable::Get().FindAs<ModuleObj>(reinterpret_cast<HANDLE>(module)))
         return Fail(FALSE, ERROR_INVALID_HANDLE);
     sim::HandleTable::Get().Close(reinterpret_cast<HANDLE>(module));

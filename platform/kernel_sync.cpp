@@ -8,6 +8,7 @@
 #include "platform/sim/threads.h"
 #include "platform/sim/waits.h"
 #include "platform/user.h"
+#include "platform/sim/trace.h"
 
 using sim::Fail;
 using sim::Kernel;
@@ -85,6 +86,7 @@ void SetLastError(DWORD error) {
 }
 
 BOOL CloseHandle(HANDLE handle) {
+    API_TRACE(Kernel, CloseHandle, handle);
     if (!sim::HandleTable::Get().Close(handle)) return Fail(FALSE, ERROR_INVALID_HANDLE);
     return TRUE;
 }
@@ -92,34 +94,40 @@ BOOL CloseHandle(HANDLE handle) {
 // ---- Waits ----
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+    API_TRACE(Kernel, WaitForSingleObject, handle, milliseconds);
     return WaitOn(1, &handle, false, 0, milliseconds);
 }
 
 DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD ms) {
+    API_TRACE(Kernel, WaitForMultipleObjects, count, handles, waitAll, ms);
     if (count == 0) return Fail<DWORD>(WAIT_FAILED, ERROR_INVALID_PARAMETER);
     return WaitOn(count, handles, waitAll != FALSE, 0, ms);
 }
 
 DWORD MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* handles, DWORD ms, DWORD wakeMask,
                                   DWORD flags) {
+    API_TRACE(Kernel, MsgWaitForMultipleObjectsEx, count, handles, ms, wakeMask, flags);
     if (wakeMask == 0 && count == 0) return Fail<DWORD>(WAIT_FAILED, ERROR_INVALID_PARAMETER);
     return WaitOn(count, handles, (flags & MWMO_WAITALL) != 0, wakeMask, ms);
 }
 
 DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD ms,
                                 DWORD wakeMask) {
+    API_TRACE(Kernel, MsgWaitForMultipleObjects, count, handles, waitAll, ms, wakeMask);
     return MsgWaitForMultipleObjectsEx(count, handles, ms, wakeMask, waitAll ? MWMO_WAITALL : 0);
 }
 
 // ---- Events, semaphores, mutexes ----
 
-HANDLE CreateEventW(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, LPCWSTR name) {
+HANDLE CreateEventW(LPSECURITY_ATTRIBUTES arg1, BOOL manualReset, BOOL initialState, LPCWSTR name) {
+    API_TRACE(Kernel, CreateEventW, arg1, manualReset, initialState, name);
     return CreateNamed<sim::EventObj>(name, [&]() -> std::shared_ptr<sim::KObject> {
         return std::make_shared<sim::EventObj>(manualReset != FALSE, initialState != FALSE);
     });
 }
 
-HANDLE OpenEventW(DWORD, BOOL, LPCWSTR name) {
+HANDLE OpenEventW(DWORD arg1, BOOL arg2, LPCWSTR name) {
+    API_TRACE(Kernel, OpenEventW, arg1, arg2, name);
     auto obj =
         name ? std::dynamic_pointer_cast<sim::EventObj>(sim::machine().FindNamed(name)) : nullptr;
     if (!obj) return Fail<HANDLE>(nullptr, ERROR_FILE_NOT_FOUND);
@@ -135,13 +143,17 @@ static BOOL SetEventState(HANDLE event, bool state) {
 }
 
 BOOL SetEvent(HANDLE event) {
+    API_TRACE(Kernel, SetEvent, event);
     return SetEventState(event, true);
 }
 BOOL ResetEvent(HANDLE event) {
+    API_TRACE(Kernel, ResetEvent, event);
     return SetEventState(event, false);
 }
 
-HANDLE CreateSemaphoreW(LPSECURITY_ATTRIBUTES, LONG initialCount, LONG maximumCount, LPCWSTR name) {
+HANDLE CreateSemaphoreW(LPSECURITY_ATTRIBUTES arg1, LONG initialCount, LONG maximumCount,
+                        LPCWSTR name) {
+    API_TRACE(Kernel, CreateSemaphoreW, arg1, initialCount, maximumCount, name);
     if (maximumCount <= 0 || initialCount < 0 || initialCount > maximumCount)
         return Fail<HANDLE>(nullptr, ERROR_INVALID_PARAMETER);
     return CreateNamed<sim::SemaphoreObj>(name, [&]() -> std::shared_ptr<sim::KObject> {
@@ -150,6 +162,7 @@ HANDLE CreateSemaphoreW(LPSECURITY_ATTRIBUTES, LONG initialCount, LONG maximumCo
 }
 
 BOOL ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LONG* previousCount) {
+    API_TRACE(Kernel, ReleaseSemaphore, semaphore, releaseCount, previousCount);
     auto s = Find<sim::SemaphoreObj>(semaphore);
     if (!s) return Fail(FALSE, ERROR_INVALID_HANDLE);
     std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
@@ -157,7 +170,8 @@ BOOL ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LONG* previousCount) 
     return TRUE;
 }
 
-HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCWSTR name) {
+HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES arg1, BOOL initialOwner, LPCWSTR name) {
+    API_TRACE(Kernel, CreateMutexW, arg1, initialOwner, name);
     sim::ThreadRec& self = sim::CurrentThread();
     return CreateNamed<sim::MutexObj>(name, [&]() -> std::shared_ptr<sim::KObject> {
         auto m = std::make_shared<sim::MutexObj>();
@@ -170,6 +184,7 @@ HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCWSTR name) {
 }
 
 BOOL ReleaseMutex(HANDLE mutex) {
+    API_TRACE(Kernel, ReleaseMutex, mutex);
     auto m = Find<sim::MutexObj>(mutex);
     if (!m) return Fail(FALSE, ERROR_INVALID_HANDLE);
     sim::ThreadRec& self = sim::CurrentThread();
@@ -181,15 +196,18 @@ BOOL ReleaseMutex(HANDLE mutex) {
 // ---- Critical sections ----
 
 void InitializeCriticalSection(LPCRITICAL_SECTION cs) {
+    API_TRACE_VOID(Kernel, InitializeCriticalSection, cs);
     cs->impl = new sim::CriticalSectionObj();
 }
 
 void DeleteCriticalSection(LPCRITICAL_SECTION cs) {
+    API_TRACE_VOID(Kernel, DeleteCriticalSection, cs);
     delete static_cast<sim::CriticalSectionObj*>(cs->impl);
     cs->impl = nullptr;
 }
 
 void EnterCriticalSection(LPCRITICAL_SECTION cs) {
+    API_TRACE_VOID(Kernel, EnterCriticalSection, cs);
     auto* c = static_cast<sim::CriticalSectionObj*>(cs->impl);
     sim::ThreadRec& self = sim::CurrentThread();
     auto& kernel = Kernel::Get();
@@ -208,6 +226,7 @@ void EnterCriticalSection(LPCRITICAL_SECTION cs) {
 }
 
 BOOL TryEnterCriticalSection(LPCRITICAL_SECTION cs) {
+    API_TRACE(Kernel, TryEnterCriticalSection, cs);
     auto* c = static_cast<sim::CriticalSectionObj*>(cs->impl);
     sim::ThreadRec& self = sim::CurrentThread();
     std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
@@ -217,6 +236,7 @@ BOOL TryEnterCriticalSection(LPCRITICAL_SECTION cs) {
 }
 
 void LeaveCriticalSection(LPCRITICAL_SECTION cs) {
+    API_TRACE_VOID(Kernel, LeaveCriticalSection, cs);
     auto* c = static_cast<sim::CriticalSectionObj*>(cs->impl);
     sim::ThreadRec& self = sim::CurrentThread();
     std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());

@@ -6,6 +6,7 @@
 #include "platform/sim/handles.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/processes.h"
+#include "platform/sim/trace.h"
 
 using sim::Fail;
 using sim::TokenObj;
@@ -13,6 +14,7 @@ using sim::TokenObj;
 // ---- Version and system information ----
 
 BOOL GetVersionExW(LPOSVERSIONINFOW info) {
+    API_TRACE(Kernel, GetVersionExW, info);
     if (info == nullptr || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOW))
         return Fail(FALSE, ERROR_INSUFFICIENT_BUFFER);
     const auto& c = sim::machine().config();
@@ -26,6 +28,7 @@ BOOL GetVersionExW(LPOSVERSIONINFOW info) {
 }
 
 void GetSystemInfo(LPSYSTEM_INFO info) {
+    API_TRACE_VOID(Kernel, GetSystemInfo, info);
     std::memset(info, 0, sizeof *info);
     info->wProcessorArchitecture = PROCESSOR_ARCHITECTURE_INTEL;
     info->dwPageSize = 4096;
@@ -38,16 +41,19 @@ void GetSystemInfo(LPSYSTEM_INFO info) {
 // ---- Debug output ----
 
 void OutputDebugStringW(LPCWSTR text) {
+    API_TRACE_VOID(Kernel, OutputDebugStringW, text);
     if (text) sim::machine().AppendDebugOutput(text);
 }
 
 void OutputDebugStringA(LPCSTR text) {
+    API_TRACE_VOID(Kernel, OutputDebugStringA, text);
     if (text) sim::machine().AppendDebugOutput(sim::FromUtf8(text));
 }
 
 // ---- Tokens and privileges ----
 
 BOOL OpenProcessToken(HANDLE process, DWORD access, PHANDLE token) {
+    API_TRACE(Kernel, OpenProcessToken, process, access, token);
     if (token == nullptr) return Fail(FALSE, ERROR_INVALID_PARAMETER);
     // The running program's pseudo handle, or a handle from OpenProcess or CreateProcess.
     std::wstring user;
@@ -58,6 +64,7 @@ BOOL OpenProcessToken(HANDLE process, DWORD access, PHANDLE token) {
 }
 
 BOOL LookupPrivilegeValueW(LPCWSTR systemName, LPCWSTR name, LUID* luid) {
+    API_TRACE(Kernel, LookupPrivilegeValueW, systemName, name, luid);
     static const struct {
         const wchar_t* name;
         DWORD value;
@@ -76,8 +83,9 @@ BOOL LookupPrivilegeValueW(LPCWSTR systemName, LPCWSTR name, LUID* luid) {
     return Fail(FALSE, ERROR_NO_SUCH_PRIVILEGE);
 }
 
-BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newState, DWORD,
-                           PTOKEN_PRIVILEGES, PDWORD) {
+BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newState, DWORD arg4,
+                           PTOKEN_PRIVILEGES arg5, PDWORD arg6) {
+    API_TRACE(Kernel, AdjustTokenPrivileges, token, disableAll, newState, arg4, arg5, arg6);
     auto t = sim::HandleTable::Get().FindAs<TokenObj>(token);
     if (!t) return Fail(FALSE, ERROR_INVALID_HANDLE);
     if (!(t->access & TOKEN_ADJUST_PRIVILEGES)) return Fail(FALSE, ERROR_ACCESS_DENIED);

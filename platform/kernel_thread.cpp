@@ -8,6 +8,7 @@
 #include "platform/sim/processes.h"
 #include "platform/sim/threads.h"
 #include "platform/sim/waits.h"
+#include "platform/sim/trace.h"
 
 using sim::Fail;
 using sim::Kernel;
@@ -39,10 +40,12 @@ ULONGLONG GetTickCount64() {
 }
 
 void Sleep(DWORD milliseconds) {
+    API_TRACE_VOID(Kernel, Sleep, milliseconds);
     sim::SleepOnMachine(milliseconds);
 }
 
 void GetLocalTime(SYSTEMTIME* out) {
+    API_TRACE_VOID(Kernel, GetLocalTime, out);
     std::uint64_t now = Kernel::Get().Now();
     std::time_t secs = static_cast<std::time_t>(sim::machine().config().startLocalTime +
                                                 static_cast<std::int64_t>(now / 1000));
@@ -64,8 +67,9 @@ DWORD GetCurrentThreadId() {
     return sim::CurrentThread().id;
 }
 
-HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE start, LPVOID parameter,
-                    DWORD flags, LPDWORD threadId) {
+HANDLE CreateThread(LPSECURITY_ATTRIBUTES arg1, SIZE_T arg2, LPTHREAD_START_ROUTINE start,
+                    LPVOID parameter, DWORD flags, LPDWORD threadId) {
+    API_TRACE(Kernel, CreateThread, arg1, arg2, start, parameter, flags, threadId);
     if (start == nullptr) return Fail<HANDLE>(nullptr, ERROR_INVALID_PARAMETER);
     auto t = sim::StartThreadIn(
         sim::CurrentProcessShared(), [start, parameter] { return start(parameter); },
@@ -77,6 +81,7 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE start,
 }
 
 DWORD ResumeThread(HANDLE thread) {
+    API_TRACE(Kernel, ResumeThread, thread);
     auto t = FindThread(thread);
     if (!t) return Fail<DWORD>(0xFFFFFFFFu, ERROR_INVALID_HANDLE);
     std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
@@ -84,6 +89,7 @@ DWORD ResumeThread(HANDLE thread) {
 }
 
 BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode) {
+    API_TRACE(Kernel, GetExitCodeThread, thread, exitCode);
     auto t = FindThread(thread);
     if (!t || !exitCode) return Fail(FALSE, ERROR_INVALID_HANDLE);
     std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
@@ -96,6 +102,7 @@ HANDLE GetCurrentThread() {
 }
 
 BOOL SetThreadPriority(HANDLE thread, int priority) {
+    API_TRACE(Kernel, SetThreadPriority, thread, priority);
     if (!ValidPriority(priority)) return Fail(FALSE, ERROR_INVALID_PARAMETER);
     auto t = FindThread(thread);
     if (!t) return Fail(FALSE, ERROR_INVALID_HANDLE);
@@ -105,6 +112,7 @@ BOOL SetThreadPriority(HANDLE thread, int priority) {
 }
 
 int GetThreadPriority(HANDLE thread) {
+    API_TRACE(Kernel, GetThreadPriority, thread);
     auto t = FindThread(thread);
     if (!t) return Fail<int>(THREAD_PRIORITY_ERROR_RETURN, ERROR_INVALID_HANDLE);
     std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
@@ -122,6 +130,7 @@ DWORD GetCurrentProcessId() {
 }
 
 LPWSTR GetCommandLineW() {
+    API_TRACE(Kernel, GetCommandLineW);
     // Fixed when the process starts; the buffer lives as long as the process.
     return const_cast<LPWSTR>(sim::CurrentProcess().info.commandLine.c_str());
 }

@@ -6,6 +6,7 @@
 
 #include "platform/kernel.h"
 #include "platform/sim/handles.h"
+#include "platform/sim/trace.h"
 
 using sim::Fail;
 
@@ -64,6 +65,7 @@ bool LanguageServed(DWORD languageId) {
 }  // namespace
 
 HLOCAL LocalAlloc(UINT flags, SIZE_T bytes) {
+    API_TRACE(Windows, LocalAlloc, flags, bytes);
     void* p = (flags & LMEM_ZEROINIT) ? std::calloc(bytes ? bytes : 1, 1)
                                       : std::malloc(bytes ? bytes : 1);
     if (p == nullptr) return Fail<HLOCAL>(nullptr, ERROR_NOT_ENOUGH_MEMORY);
@@ -71,12 +73,14 @@ HLOCAL LocalAlloc(UINT flags, SIZE_T bytes) {
 }
 
 HLOCAL LocalFree(HLOCAL memory) {
+    API_TRACE(Windows, LocalFree, memory);
     std::free(memory);
     return nullptr;
 }
 
-DWORD FormatMessageW(DWORD flags, LPCVOID, DWORD messageId, DWORD languageId, LPWSTR buffer,
-                     DWORD size, void*) {
+DWORD FormatMessageW(DWORD flags, LPCVOID arg2, DWORD messageId, DWORD languageId, LPWSTR buffer,
+                     DWORD size, void* arg7) {
+    API_TRACE(Windows, FormatMessageW, flags, arg2, messageId, languageId, buffer, size, arg7);
     if (!(flags & FORMAT_MESSAGE_FROM_SYSTEM) || (flags & FORMAT_MESSAGE_FROM_STRING) ||
         buffer == nullptr)
         return Fail<DWORD>(0, ERROR_INVALID_PARAMETER);

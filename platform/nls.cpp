@@ -13,14 +13,17 @@
 #include "platform/sim/codepage.h"
 #include "platform/sim/handles.h"
 #include "platform/sim/machine.h"
+#include "platform/sim/trace.h"
 
 using sim::Fail;
 
 UINT GetACP() {
+    API_TRACE(Text, GetACP);
     return sim::machine().config().ansiCodePage;
 }
 
 LANGID GetUserDefaultUILanguage() {
+    API_TRACE(Text, GetUserDefaultUILanguage);
     return sim::machine().config().uiLanguage;
 }
 
@@ -32,6 +35,7 @@ UINT Resolve(UINT cp) {
 
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR out,
                         int outChars) {
+    API_TRACE(Text, MultiByteToWideChar, codePage, flags, text, length, out, outChars);
     if (text == nullptr || length == 0 || outChars < 0 || (out == nullptr && outChars != 0))
         return Fail(0, ERROR_INVALID_PARAMETER);
     std::string bytes = length < 0 ? std::string(text, std::strlen(text) + 1)
@@ -51,6 +55,8 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPW
 
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR text, int length, LPSTR out,
                         int outBytes, LPCSTR defaultChar, LPBOOL usedDefault) {
+    API_TRACE(Text, WideCharToMultiByte, codePage, flags, text, length, out, outBytes, defaultChar,
+              usedDefault);
     if (text == nullptr || length == 0 || outBytes < 0 || (out == nullptr && outBytes != 0))
         return Fail(0, ERROR_INVALID_PARAMETER);
     UINT cp = Resolve(codePage);
@@ -71,10 +77,12 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR text, int length, LP
 }
 
 BOOL IsDBCSLeadByte(BYTE byte) {
+    API_TRACE(Text, IsDBCSLeadByte, byte);
     return sim::IsLeadByte(GetACP(), byte) ? TRUE : FALSE;
 }
 
 LPSTR CharNextA(LPCSTR current) {
+    API_TRACE(Text, CharNextA, current);
     if (current == nullptr) return nullptr;
     if (*current == 0) return const_cast<LPSTR>(current);
     if (IsDBCSLeadByte(static_cast<BYTE>(*current)) && current[1] != 0)
@@ -94,6 +102,7 @@ wchar_t Fold(wchar_t c) {
 }  // namespace
 
 int CompareStringA(LCID locale, DWORD flags, LPCSTR text1, int length1, LPCSTR text2, int length2) {
+    API_TRACE(Text, CompareStringA, locale, flags, text1, length1, text2, length2);
     if (text1 == nullptr || text2 == nullptr || length1 < -1 || length2 < -1)
         return Fail(0, ERROR_INVALID_PARAMETER);
     if ((flags & ~NORM_IGNORECASE) != 0) return Fail(0, ERROR_INVALID_FLAGS);

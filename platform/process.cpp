@@ -9,6 +9,7 @@
 #include "platform/sim/machine.h"
 #include "platform/sim/processes.h"
 #include "platform/sim/threads.h"
+#include "platform/sim/trace.h"
 
 using sim::Fail;
 
@@ -67,15 +68,20 @@ bool FillEntry(SnapshotObj& s, LPPROCESSENTRY32W entry) {
 
 }  // namespace
 
-BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTRIBUTES,
-                    LPSECURITY_ATTRIBUTES, BOOL, DWORD creationFlags, LPVOID, LPCWSTR,
-                    LPSTARTUPINFOW startup, LPPROCESS_INFORMATION info) {
+BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTRIBUTES arg3,
+                    LPSECURITY_ATTRIBUTES arg4, BOOL arg5, DWORD creationFlags, LPVOID arg7,
+                    LPCWSTR arg8, LPSTARTUPINFOW startup, LPPROCESS_INFORMATION info) {
+    API_TRACE(Processes, CreateProcessW, applicationName, commandLine, arg3, arg4, arg5,
+              creationFlags, arg7, arg8, startup, info);
     return Start(Table().OwnUser(), applicationName, commandLine, creationFlags, startup, info);
 }
 
 BOOL CreateProcessAsUserW(HANDLE token, LPCWSTR applicationName, LPWSTR commandLine,
-                          LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD creationFlags,
-                          LPVOID, LPCWSTR, LPSTARTUPINFOW startup, LPPROCESS_INFORMATION info) {
+                          LPSECURITY_ATTRIBUTES arg4, LPSECURITY_ATTRIBUTES arg5, BOOL arg6,
+                          DWORD creationFlags, LPVOID arg8, LPCWSTR arg9, LPSTARTUPINFOW startup,
+                          LPPROCESS_INFORMATION info) {
+    API_TRACE(Processes, CreateProcessAsUserW, token, applicationName, commandLine, arg4, arg5,
+              arg6, creationFlags, arg8, arg9, startup, info);
     auto t = sim::HandleTable::Get().FindAs<sim::TokenObj>(token);
     if (!t) return Fail(FALSE, ERROR_INVALID_HANDLE);
     // A primary token needs these rights to start a process.
@@ -85,7 +91,8 @@ BOOL CreateProcessAsUserW(HANDLE token, LPCWSTR applicationName, LPWSTR commandL
     return Start(t->user, applicationName, commandLine, creationFlags, startup, info);
 }
 
-HANDLE OpenProcess(DWORD access, BOOL, DWORD processId) {
+HANDLE OpenProcess(DWORD access, BOOL arg2, DWORD processId) {
+    API_TRACE(Processes, OpenProcess, access, arg2, processId);
     auto process = processId == 0 ? nullptr : Table().FindProcess(processId);
     if (!process || !Table().Running(processId))
         return Fail<HANDLE>(nullptr, ERROR_INVALID_PARAMETER);
@@ -94,6 +101,7 @@ HANDLE OpenProcess(DWORD access, BOOL, DWORD processId) {
 }
 
 BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode) {
+    API_TRACE(Processes, GetExitCodeProcess, process, exitCode);
     auto p = sim::HandleTable::Get().FindAs<sim::ProcessObj>(process);
     if (!p || p->thread || exitCode == nullptr) return Fail(FALSE, ERROR_INVALID_HANDLE);
     std::lock_guard<std::mutex> lk(sim::Kernel::Get().Mutex());
@@ -101,7 +109,8 @@ BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode) {
     return TRUE;
 }
 
-HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD) {
+HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD arg2) {
+    API_TRACE(Processes, CreateToolhelp32Snapshot, flags, arg2);
     if (!(flags & TH32CS_SNAPPROCESS))
         return Fail<HANDLE>(INVALID_HANDLE_VALUE, ERROR_NOT_SUPPORTED);
     auto s = std::make_shared<SnapshotObj>();
@@ -111,6 +120,7 @@ HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD) {
 }
 
 BOOL Process32FirstW(HANDLE snapshot, LPPROCESSENTRY32W entry) {
+    API_TRACE(Processes, Process32FirstW, snapshot, entry);
     auto s = sim::HandleTable::Get().FindAs<SnapshotObj>(snapshot);
     if (!s) return Fail(FALSE, ERROR_INVALID_HANDLE);
     if (entry == nullptr || entry->dwSize != sizeof(PROCESSENTRY32W))
@@ -121,6 +131,7 @@ BOOL Process32FirstW(HANDLE snapshot, LPPROCESSENTRY32W entry) {
 }
 
 BOOL Process32NextW(HANDLE snapshot, LPPROCESSENTRY32W entry) {
+    API_TRACE(Processes, Process32NextW, snapshot, entry);
     auto s = sim::HandleTable::Get().FindAs<SnapshotObj>(snapshot);
     if (!s) return Fail(FALSE, ERROR_INVALID_HANDLE);
     if (entry == nullptr || entry->dwSize != sizeof(PROCESSENTRY32W))
@@ -136,6 +147,7 @@ void ExitProcess(UINT exitCode) {
 }
 
 BOOL TerminateProcess(HANDLE process, UINT exitCode) {
+    API_TRACE(Processes, TerminateProcess, process, exitCode);
     std::shared_ptr<sim::ProcessRec> target;
     if (process == GetCurrentProcess()) {
         target = sim::CurrentProcessShared();

@@ -9,6 +9,7 @@
 #include "platform/sim/codepage.h"
 #include "platform/sim/handles.h"
 #include "platform/sim/machine.h"
+#include "platform/sim/trace.h"
 
 using sim::Fail;
 
@@ -132,6 +133,7 @@ bool WriteAll(const std::wstring& path, const std::string& bytes) {
 }  // namespace
 
 BOOL WritePrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR fileName) {
+    API_TRACE(Files, WritePrivateProfileStringW, section, key, value, fileName);
     if (section == nullptr || fileName == nullptr || *fileName == 0)
         return Fail(FALSE, ERROR_INVALID_PARAMETER);
     std::wstring path = fileName;

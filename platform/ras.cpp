@@ -4,6 +4,7 @@
 #include <cwchar>
 
 #include "platform/sim/ras.h"
+#include "platform/sim/trace.h"
 
 namespace {
 
@@ -84,19 +85,22 @@ bool ValidName(LPCWSTR name) {
 }  // namespace
 
 DWORD RasSetEntryPropertiesW(LPCWSTR phonebook, LPCWSTR entryName, LPRASENTRYW entry,
-                             DWORD entrySize, LPBYTE, DWORD) {
+                             DWORD entrySize, LPBYTE arg5, DWORD arg6) {
+    API_TRACE(Ras, RasSetEntryPropertiesW, phonebook, entryName, entry, entrySize, arg5, arg6);
     if (!ValidName(entryName) || entry == nullptr) return ERROR_INVALID_PARAMETER;
     if (std::wcslen(entryName) > RAS_MaxEntryName) return ERROR_INVALID_PARAMETER;
     return sim::Ras::Get().SetEntry(phonebook, entryName, entry, entrySize);
 }
 
 DWORD RasDeleteEntryW(LPCWSTR phonebook, LPCWSTR entryName) {
+    API_TRACE(Ras, RasDeleteEntryW, phonebook, entryName);
     if (!ValidName(entryName)) return ERROR_INVALID_PARAMETER;
     return sim::Ras::Get().DeleteEntry(phonebook, entryName);
 }
 
-DWORD RasDialW(LPRASDIALEXTENSIONS, LPCWSTR phonebook, LPRASDIALPARAMSW params, DWORD notifierType,
-               LPVOID notifier, LPHRASCONN connection) {
+DWORD RasDialW(LPRASDIALEXTENSIONS arg1, LPCWSTR phonebook, LPRASDIALPARAMSW params,
+               DWORD notifierType, LPVOID notifier, LPHRASCONN connection) {
+    API_TRACE(Ras, RasDialW, arg1, phonebook, params, notifierType, notifier, connection);
     if (params == nullptr || connection == nullptr || *connection != nullptr)
         return ERROR_INVALID_PARAMETER;
     if (params->dwSize != sizeof(RASDIALPARAMSW) &&
@@ -108,11 +112,13 @@ DWORD RasDialW(LPRASDIALEXTENSIONS, LPCWSTR phonebook, LPRASDIALPARAMSW params, 
 }
 
 DWORD RasHangUpW(HRASCONN connection) {
+    API_TRACE(Ras, RasHangUpW, connection);
     if (connection == nullptr) return ERROR_INVALID_HANDLE;
     return sim::Ras::Get().HangUp(connection);
 }
 
 DWORD RasGetConnectStatusW(HRASCONN connection, LPRASCONNSTATUSW status) {
+    API_TRACE(Ras, RasGetConnectStatusW, connection, status);
     if (status == nullptr) return ERROR_INVALID_PARAMETER;
     if (status->dwSize != sizeof(RASCONNSTATUSW) &&
         status->dwSize != offsetof(RASCONNSTATUSW, szPhoneNumber))
@@ -122,6 +128,7 @@ DWORD RasGetConnectStatusW(HRASCONN connection, LPRASCONNSTATUSW status) {
 }
 
 DWORD RasGetErrorStringW(UINT error, LPWSTR buffer, DWORD bufferChars) {
+    API_TRACE(Ras, RasGetErrorStringW, error, buffer, bufferChars);
     if (buffer == nullptr || bufferChars == 0) return ERROR_INVALID_PARAMETER;
     for (const ErrorText& e : kErrorTexts) {
         if (e.code != error) continue;
@@ -134,6 +141,7 @@ DWORD RasGetErrorStringW(UINT error, LPWSTR buffer, DWORD bufferChars) {
 }
 
 DWORD RasGetConnectionStatistics(HRASCONN connection, RAS_STATS* statistics) {
+    API_TRACE(Ras, RasGetConnectionStatistics, connection, statistics);
     if (statistics == nullptr) return ERROR_INVALID_PARAMETER;
     if (statistics->dwSize != sizeof(RAS_STATS)) return ERROR_INVALID_SIZE;
     if (connection == nullptr) return ERROR_INVALID_HANDLE;

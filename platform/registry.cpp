@@ -7,6 +7,7 @@
 #include "platform/sim/handles.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/registry.h"
+#include "platform/sim/trace.h"
 
 namespace {
 
@@ -76,7 +77,8 @@ HKEY AddKey(const std::wstring& path, REGSAM access) {
 
 }  // namespace
 
-LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD, REGSAM access, PHKEY result) {
+LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD arg3, REGSAM access, PHKEY result) {
+    API_TRACE(Registry, RegOpenKeyExW, key, subKey, arg3, access, result);
     if (result == nullptr) return ERROR_INVALID_PARAMETER;
     *result = nullptr;
     std::wstring base;
@@ -90,8 +92,11 @@ LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD, REGSAM access, PHKEY resu
     return ERROR_SUCCESS;
 }
 
-LSTATUS RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD, REGSAM access,
-                        LPSECURITY_ATTRIBUTES, PHKEY result, LPDWORD disposition) {
+LSTATUS RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD arg3, LPWSTR arg4, DWORD arg5,
+                        REGSAM access, LPSECURITY_ATTRIBUTES arg7, PHKEY result,
+                        LPDWORD disposition) {
+    API_TRACE(Registry, RegCreateKeyExW, key, subKey, arg3, arg4, arg5, access, arg7, result,
+              disposition);
     if (result == nullptr) return ERROR_INVALID_PARAMETER;
     *result = nullptr;
     std::wstring base;
@@ -109,6 +114,7 @@ LSTATUS RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD, REGSAM a
 }
 
 LSTATUS RegCloseKey(HKEY key) {
+    API_TRACE(Registry, RegCloseKey, key);
     if (PredefinedName(key)) return ERROR_SUCCESS;
     if (!sim::HandleTable::Get().FindAs<KeyObj>(reinterpret_cast<HANDLE>(key)))
         return ERROR_INVALID_HANDLE;
@@ -118,6 +124,7 @@ LSTATUS RegCloseKey(HKEY key) {
 
 LSTATUS RegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
                          LPDWORD dataSize) {
+    API_TRACE(Registry, RegQueryValueExW, key, name, reserved, type, data, dataSize);
     if (reserved != nullptr || (data != nullptr && dataSize == nullptr))
         return ERROR_INVALID_PARAMETER;
     std::wstring path;
@@ -131,8 +138,9 @@ LSTATUS RegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type,
     return CopyValue(value, type, data, dataSize);
 }
 
-LSTATUS RegSetValueExW(HKEY key, LPCWSTR name, DWORD, DWORD type, const BYTE* data,
+LSTATUS RegSetValueExW(HKEY key, LPCWSTR name, DWORD arg3, DWORD type, const BYTE* data,
                        DWORD dataSize) {
+    API_TRACE(Registry, RegSetValueExW, key, name, arg3, type, data, dataSize);
     if (data == nullptr && dataSize != 0) return ERROR_INVALID_PARAMETER;
     std::wstring path;
     REGSAM access;
@@ -148,6 +156,7 @@ LSTATUS RegSetValueExW(HKEY key, LPCWSTR name, DWORD, DWORD type, const BYTE* da
 }
 
 LSTATUS RegDeleteValueW(HKEY key, LPCWSTR name) {
+    API_TRACE(Registry, RegDeleteValueW, key, name);
     std::wstring path;
     REGSAM access;
     if (!Resolve(key, &path, &access)) return ERROR_INVALID_HANDLE;
@@ -157,6 +166,7 @@ LSTATUS RegDeleteValueW(HKEY key, LPCWSTR name) {
 
 LSTATUS RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameChars, LPDWORD reserved,
                       LPDWORD type, LPBYTE data, LPDWORD dataSize) {
+    API_TRACE(Registry, RegEnumValueW, key, index, name, nameChars, reserved, type, data, dataSize);
     if (name == nullptr || nameChars == nullptr || reserved != nullptr ||
         (data != nullptr && dataSize == nullptr))
         return ERROR_INVALID_PARAMETER;

@@ -8,6 +8,7 @@
 #include "platform/sim/handles.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/services.h"
+#include "platform/sim/trace.h"
 
 using sim::Fail;
 
@@ -72,6 +73,7 @@ DWORD ServiceMainThread(LPVOID parameter) {
 // ---- The service control manager ----
 
 SC_HANDLE OpenSCManagerW(LPCWSTR machineName, LPCWSTR databaseName, DWORD access) {
+    API_TRACE(Services, OpenSCManagerW, machineName, databaseName, access);
     if (machineName != nullptr && *machineName != 0)
         return Fail<SC_HANDLE>(nullptr, RPC_S_SERVER_UNAVAILABLE);
     if (databaseName != nullptr && std::wstring(databaseName) != L"ServicesActive")
@@ -85,8 +87,11 @@ SC_HANDLE OpenSCManagerW(LPCWSTR machineName, LPCWSTR databaseName, DWORD access
 
 SC_HANDLE CreateServiceW(SC_HANDLE manager, LPCWSTR serviceName, LPCWSTR displayName, DWORD access,
                          DWORD serviceType, DWORD startType, DWORD errorControl,
-                         LPCWSTR binaryPathName, LPCWSTR, LPDWORD tagId, LPCWSTR dependencies,
-                         LPCWSTR serviceStartName, LPCWSTR) {
+                         LPCWSTR binaryPathName, LPCWSTR arg9, LPDWORD tagId, LPCWSTR dependencies,
+                         LPCWSTR serviceStartName, LPCWSTR arg13) {
+    API_TRACE(Services, CreateServiceW, manager, serviceName, displayName, access, serviceType,
+              startType, errorControl, binaryPathName, arg9, tagId, dependencies, serviceStartName,
+              arg13);
     auto m = Manager(manager);
     if (!m) return Fail<SC_HANDLE>(nullptr, ERROR_INVALID_HANDLE);
     if (!(m->access & SC_MANAGER_CREATE_SERVICE))
@@ -114,6 +119,7 @@ SC_HANDLE CreateServiceW(SC_HANDLE manager, LPCWSTR serviceName, LPCWSTR display
 }
 
 SC_HANDLE OpenServiceW(SC_HANDLE manager, LPCWSTR serviceName, DWORD access) {
+    API_TRACE(Services, OpenServiceW, manager, serviceName, access);
     auto m = Manager(manager);
     if (!m) return Fail<SC_HANDLE>(nullptr, ERROR_INVALID_HANDLE);
     if (serviceName == nullptr || *serviceName == 0)
@@ -122,6 +128,7 @@ SC_HANDLE OpenServiceW(SC_HANDLE manager, LPCWSTR serviceName, DWORD access) {
 }
 
 BOOL CloseServiceHandle(SC_HANDLE handle) {
+    API_TRACE(Services, CloseServiceHandle, handle);
     auto h = reinterpret_cast<HANDLE>(handle);
     auto& table = sim::HandleTable::Get();
     if (auto s = table.FindAs<ScServiceObj>(h)) {
@@ -137,6 +144,7 @@ BOOL CloseServiceHandle(SC_HANDLE handle) {
 }
 
 BOOL StartServiceW(SC_HANDLE service, DWORD argc, LPCWSTR* argv) {
+    API_TRACE(Services, StartServiceW, service, argc, argv);
     auto s = Service(service);
     if (!s) return Fail(FALSE, ERROR_INVALID_HANDLE);
     if (!(s->access & SERVICE_START)) return Fail(FALSE, ERROR_ACCESS_DENIED);
@@ -149,6 +157,7 @@ BOOL StartServiceW(SC_HANDLE service, DWORD argc, LPCWSTR* argv) {
 
 BOOL QueryServiceStatusEx(SC_HANDLE service, SC_STATUS_TYPE level, LPBYTE buffer, DWORD size,
                           LPDWORD needed) {
+    API_TRACE(Services, QueryServiceStatusEx, service, level, buffer, size, needed);
     auto s = Service(service);
     if (!s) return Fail(FALSE, ERROR_INVALID_HANDLE);
     if (!(s->access & SERVICE_QUERY_STATUS)) return Fail(FALSE, ERROR_ACCESS_DENIED);
@@ -165,6 +174,7 @@ BOOL QueryServiceStatusEx(SC_HANDLE service, SC_STATUS_TYPE level, LPBYTE buffer
 }
 
 BOOL QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS out) {
+    API_TRACE(Services, QueryServiceStatus, service, out);
     SERVICE_STATUS_PROCESS status;
     DWORD needed = 0;
     if (out == nullptr) return Fail(FALSE, ERROR_INVALID_PARAMETER);
@@ -176,8 +186,10 @@ BOOL QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS out) {
 }
 
 BOOL ChangeServiceConfigW(SC_HANDLE service, DWORD serviceType, DWORD startType, DWORD errorControl,
-                          LPCWSTR binaryPathName, LPCWSTR, LPDWORD tagId, LPCWSTR dependencies,
-                          LPCWSTR, LPCWSTR, LPCWSTR displayName) {
+                          LPCWSTR binaryPathName, LPCWSTR arg6, LPDWORD tagId, LPCWSTR dependencies,
+                          LPCWSTR arg9, LPCWSTR arg10, LPCWSTR displayName) {
+    API_TRACE(Services, ChangeServiceConfigW, service, serviceType, startType, errorControl,
+              binaryPathName, arg6, tagId, dependencies, arg9, arg10, displayName);
     auto s = Service(service);
     if (!s) return Fail(FALSE, ERROR_INVALID_HANDLE);
     if (!(s->access & SERVICE_CHANGE_CONFIG)) return Fail(FALSE, ERROR_ACCESS_DENIED);
@@ -191,6 +203,7 @@ BOOL ChangeServiceConfigW(SC_HANDLE service, DWORD serviceType, DWORD startType,
 }
 
 BOOL ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status) {
+    API_TRACE(Services, ControlService, service, control, status);
     auto s = Service(service);
     if (!s) return Fail(FALSE, ERROR_INVALID_HANDLE);
     if (status == nullptr) return Fail(FALSE, ERROR_INVALID_PARAMETER);
@@ -220,6 +233,8 @@ BOOL ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status) {
 
 BOOL EnumDependentServicesW(SC_HANDLE service, DWORD serviceState, LPENUM_SERVICE_STATUSW services,
                             DWORD bufferSize, LPDWORD needed, LPDWORD returned) {
+    API_TRACE(Services, EnumDependentServicesW, service, serviceState, services, bufferSize, needed,
+              returned);
     auto s = Service(service);
     if (!s) return Fail(FALSE, ERROR_INVALID_HANDLE);
     if (!(s->access & SERVICE_ENUMERATE_DEPENDENTS)) return Fail(FALSE, ERROR_ACCESS_DENIED);
@@ -252,6 +267,7 @@ BOOL EnumDependentServicesW(SC_HANDLE service, DWORD serviceState, LPENUM_SERVIC
 }
 
 BOOL DeleteService(SC_HANDLE service) {
+    API_TRACE(Services, DeleteService, service);
     auto s = Service(service);
     if (!s) return Fail(FALSE, ERROR_INVALID_HANDLE);
     if (!(s->access & DELETE)) return Fail(FALSE, ERROR_ACCESS_DENIED);
@@ -263,6 +279,7 @@ BOOL DeleteService(SC_HANDLE service) {
 // ---- The service program's side ----
 
 BOOL StartServiceCtrlDispatcherW(const SERVICE_TABLE_ENTRYW* table) {
+    API_TRACE(Services, StartServiceCtrlDispatcherW, table);
     std::wstring name = sim::ServiceManager::ServiceOfThisThread();
     if (name.empty()) return Fail(FALSE, ERROR_FAILED_SERVICE_CONTROLLER_CONNECT);
     if (table == nullptr || table[0].lpServiceProc == nullptr)
@@ -294,6 +311,7 @@ BOOL StartServiceCtrlDispatcherW(const SERVICE_TABLE_ENTRYW* table) {
 
 SERVICE_STATUS_HANDLE RegisterServiceCtrlHandlerExW(LPCWSTR serviceName,
                                                     LPHANDLER_FUNCTION_EX handler, LPVOID context) {
+    API_TRACE(Services, RegisterServiceCtrlHandlerExW, serviceName, handler, context);
     if (serviceName == nullptr) return Fail<SERVICE_STATUS_HANDLE>(nullptr, ERROR_INVALID_NAME);
     DWORD error = 0;
     SERVICE_STATUS_HANDLE h = Scm().RegisterHandler(serviceName, handler, context, &error);
@@ -303,6 +321,7 @@ SERVICE_STATUS_HANDLE RegisterServiceCtrlHandlerExW(LPCWSTR serviceName,
 }
 
 BOOL SetServiceStatus(SERVICE_STATUS_HANDLE status, LPSERVICE_STATUS serviceStatus) {
+    API_TRACE(Services, SetServiceStatus, status, serviceStatus);
     if (serviceStatus == nullptr) return Fail(FALSE, ERROR_INVALID_PARAMETER);
     if (DWORD e = Scm().ReportStatus(status, *serviceStatus)) return Fail(FALSE, e);
     SetLastError(ERROR_SUCCESS);
@@ -312,6 +331,7 @@ BOOL SetServiceStatus(SERVICE_STATUS_HANDLE status, LPSERVICE_STATUS serviceStat
 // ---- Device notifications ----
 
 HDEVNOTIFY RegisterDeviceNotificationW(HANDLE recipient, LPVOID filter, DWORD flags) {
+    API_TRACE(Services, RegisterDeviceNotificationW, recipient, filter, flags);
     if (filter == nullptr) return Fail<HDEVNOTIFY>(nullptr, ERROR_INVALID_PARAMETER);
     if (!(flags & DEVICE_NOTIFY_SERVICE_HANDLE))
         return Fail<HDEVNOTIFY>(nullptr, ERROR_NOT_SUPPORTED);
@@ -330,6 +350,7 @@ HDEVNOTIFY RegisterDeviceNotificationW(HANDLE recipient, LPVOID filter, DWORD fl
 }
 
 BOOL UnregisterDeviceNotification(HDEVNOTIFY handle) {
+    API_TRACE(Services, UnregisterDeviceNotification, handle);
     if (!Scm().UnregisterNotification(handle)) return Fail(FALSE, ERROR_INVALID_HANDLE);
     return TRUE;
 }

@@ -12,6 +12,7 @@
 #include "platform/sim/handles.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/registry.h"
+#include "platform/sim/trace.h"
 
 using sim::Fail;
 
@@ -55,6 +56,7 @@ void FillDevInfo(PSP_DEVINFO_DATA device, const sim::DeviceNode& node) {
 }  // namespace
 
 HDEVINFO SetupDiGetClassDevsW(const GUID* classGuid, LPCWSTR enumerator, HWND parent, DWORD flags) {
+    API_TRACE(Devices, SetupDiGetClassDevsW, classGuid, enumerator, parent, flags);
     bool all = (flags & DIGCF_ALLCLASSES) != 0;
     bool present = (flags & DIGCF_PRESENT) != 0;
     if (!all && classGuid == nullptr) return Fail(INVALID_HANDLE_VALUE, ERROR_INVALID_PARAMETER);
@@ -82,12 +84,14 @@ HDEVINFO SetupDiGetClassDevsW(const GUID* classGuid, LPCWSTR enumerator, HWND pa
 }
 
 BOOL SetupDiDestroyDeviceInfoList(HDEVINFO set) {
+    API_TRACE(Devices, SetupDiDestroyDeviceInfoList, set);
     if (!FindSet(set)) return Fail(FALSE, ERROR_INVALID_HANDLE);
     sim::HandleTable::Get().Close(set);
     return TRUE;
 }
 
 BOOL SetupDiEnumDeviceInfo(HDEVINFO set, DWORD index, PSP_DEVINFO_DATA data) {
+    API_TRACE(Devices, SetupDiEnumDeviceInfo, set, index, data);
     auto s = FindSet(set);
     if (!s) return Fail(FALSE, ERROR_INVALID_HANDLE);
     if (data == nullptr || data->cbSize != sizeof(SP_DEVINFO_DATA))
@@ -102,6 +106,7 @@ BOOL SetupDiEnumDeviceInfo(HDEVINFO set, DWORD index, PSP_DEVINFO_DATA data) {
 
 BOOL SetupDiEnumDeviceInterfaces(HDEVINFO set, PSP_DEVINFO_DATA device, const GUID* classGuid,
                                  DWORD index, PSP_DEVICE_INTERFACE_DATA data) {
+    API_TRACE(Devices, SetupDiEnumDeviceInterfaces, set, device, classGuid, index, data);
     auto s = FindSet(set);
     if (!s) return Fail(FALSE, ERROR_INVALID_HANDLE);
     if (classGuid == nullptr) return Fail(FALSE, ERROR_INVALID_PARAMETER);
@@ -126,6 +131,8 @@ BOOL SetupDiEnumDeviceInterfaces(HDEVINFO set, PSP_DEVINFO_DATA device, const GU
 BOOL SetupDiGetDeviceInterfaceDetailW(HDEVINFO set, PSP_DEVICE_INTERFACE_DATA data,
                                       PSP_DEVICE_INTERFACE_DETAIL_DATA_W detail, DWORD detailSize,
                                       PDWORD requiredSize, PSP_DEVINFO_DATA device) {
+    API_TRACE(Devices, SetupDiGetDeviceInterfaceDetailW, set, data, detail, detailSize,
+              requiredSize, device);
     auto s = FindSet(set);
     if (!s) return Fail(FALSE, ERROR_INVALID_HANDLE);
     if (data == nullptr || data->cbSize != sizeof(SP_DEVICE_INTERFACE_DATA) ||
@@ -157,6 +164,8 @@ BOOL SetupDiGetDeviceInterfaceDetailW(HDEVINFO set, PSP_DEVICE_INTERFACE_DATA da
 
 BOOL SetupDiGetDeviceInstanceIdW(HDEVINFO set, PSP_DEVINFO_DATA device, PWSTR buffer,
                                  DWORD bufferChars, PDWORD requiredChars) {
+    API_TRACE(Devices, SetupDiGetDeviceInstanceIdW, set, device, buffer, bufferChars,
+              requiredChars);
     auto s = FindSet(set);
     if (!s) return Fail(FALSE, ERROR_INVALID_HANDLE);
     sim::DeviceNode node;
@@ -172,6 +181,8 @@ BOOL SetupDiGetDeviceInstanceIdW(HDEVINFO set, PSP_DEVINFO_DATA device, PWSTR bu
 BOOL SetupDiGetDeviceRegistryPropertyW(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD property,
                                        PDWORD regType, PBYTE buffer, DWORD bufferSize,
                                        PDWORD requiredSize) {
+    API_TRACE(Devices, SetupDiGetDeviceRegistryPropertyW, set, device, property, regType, buffer,
+              bufferSize, requiredSize);
     auto s = FindSet(set);
     if (!s) return Fail(FALSE, ERROR_INVALID_HANDLE);
     sim::DeviceNode node;
@@ -234,6 +245,7 @@ BOOL SetupDiGetDeviceRegistryPropertyW(HDEVINFO set, PSP_DEVINFO_DATA device, DW
 
 BOOL SetupDiSetClassInstallParamsW(HDEVINFO set, PSP_DEVINFO_DATA device,
                                    PSP_CLASSINSTALL_HEADER params, DWORD size) {
+    API_TRACE(Devices, SetupDiSetClassInstallParamsW, set, device, params, size);
     auto s = FindSet(set);
     if (!s) return Fail(FALSE, ERROR_INVALID_HANDLE);
     sim::DeviceNode node;
@@ -256,6 +268,7 @@ BOOL SetupDiSetClassInstallParamsW(HDEVINFO set, PSP_DEVINFO_DATA device,
 }
 
 BOOL SetupDiCallClassInstaller(DI_FUNCTION function, HDEVINFO set, PSP_DEVINFO_DATA device) {
+    API_TRACE(Devices, SetupDiCallClassInstaller, function, set, device);
     auto s = FindSet(set);
     if (!s) return Fail(FALSE, ERROR_INVALID_HANDLE);
     if (function != DIF_PROPERTYCHANGE) return Fail(FALSE, ERROR_DI_DO_DEFAULT);
@@ -272,6 +285,7 @@ BOOL SetupDiCallClassInstaller(DI_FUNCTION function, HDEVINFO set, PSP_DEVINFO_D
 
 BOOL SetupDiGetDeviceInstallParamsW(HDEVINFO set, PSP_DEVINFO_DATA device,
                                     PSP_DEVINSTALL_PARAMS_W params) {
+    API_TRACE(Devices, SetupDiGetDeviceInstallParamsW, set, device, params);
     auto s = FindSet(set);
     if (!s) return Fail(FALSE, ERROR_INVALID_HANDLE);
     if (params == nullptr || params->cbSize != sizeof(SP_DEVINSTALL_PARAMS_W))
@@ -289,6 +303,7 @@ BOOL SetupDiGetDeviceInstallParamsW(HDEVINFO set, PSP_DEVINFO_DATA device,
 // ---- Configuration manager ----
 
 CONFIGRET CM_Get_DevNode_Status(PULONG status, PULONG problemNumber, DEVINST devInst, ULONG flags) {
+    API_TRACE(Devices, CM_Get_DevNode_Status, status, problemNumber, devInst, flags);
     if (status == nullptr || problemNumber == nullptr) return CR_INVALID_POINTER;
     sim::DeviceNode node;
     if (!sim::machine().devices().Find(devInst, &node)) return CR_INVALID_DEVNODE;
@@ -301,6 +316,7 @@ CONFIGRET CM_Get_DevNode_Status(PULONG status, PULONG problemNumber, DEVINST dev
 }
 
 CONFIGRET CM_Get_Parent(PDEVINST parent, DEVINST devInst, ULONG flags) {
+    API_TRACE(Devices, CM_Get_Parent, parent, devInst, flags);
     if (parent == nullptr) return CR_INVALID_POINTER;
     sim::DeviceNode node;
     if (!sim::machine().devices().Find(devInst, &node)) return CR_INVALID_DEVNODE;
@@ -311,6 +327,7 @@ CONFIGRET CM_Get_Parent(PDEVINST parent, DEVINST devInst, ULONG flags) {
 
 CONFIGRET CM_Request_Device_EjectW(DEVINST devInst, PPNP_VETO_TYPE vetoType, LPWSTR vetoName,
                                    ULONG nameLength, ULONG flags) {
+    API_TRACE(Devices, CM_Request_Device_EjectW, devInst, vetoType, vetoName, nameLength, flags);
     sim::DeviceNode node;
     if (!sim::machine().devices().Find(devInst, &node)) return CR_INVALID_DEVNODE;
     if (!node.present) return CR_NO_SUCH_DEVNODE;
@@ -337,6 +354,7 @@ CONFIGRET CM_Request_Device_EjectW(DEVINST devInst, PPNP_VETO_TYPE vetoType, LPW
 
 HKEY SetupDiOpenDevRegKey(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD scope, DWORD hwProfile,
                           DWORD keyType, REGSAM access) {
+    API_TRACE(Devices, SetupDiOpenDevRegKey, set, device, scope, hwProfile, keyType, access);
     const HKEY failed = reinterpret_cast<HKEY>(INVALID_HANDLE_VALUE);
     auto s = FindSet(set);
     if (!s) return Fail(failed, ERROR_INVALID_HANDLE);

@@ -10,6 +10,7 @@
 #include "platform/sim/handles.h"
 #include "platform/sim/inf.h"
 #include "platform/sim/machine.h"
+#include "platform/sim/trace.h"
 
 using sim::Fail;
 
@@ -95,6 +96,7 @@ BOOL CopyOut(const std::wstring& text, PWSTR buffer, DWORD size, PDWORD required
 }  // namespace
 
 HINF SetupOpenInfFileW(PCWSTR fileName, PCWSTR infClass, DWORD infStyle, PUINT errorLine) {
+    API_TRACE(Devices, SetupOpenInfFileW, fileName, infClass, infStyle, errorLine);
     auto obj = Load(fileName, errorLine);
     if (!obj) return INVALID_HANDLE_VALUE;
     std::wstring signature = sim::Lower(VersionValue(obj->file, L"Signature"));
@@ -109,10 +111,12 @@ HINF SetupOpenInfFileW(PCWSTR fileName, PCWSTR infClass, DWORD infStyle, PUINT e
 }
 
 void SetupCloseInfFile(HINF inf) {
+    API_TRACE_VOID(Devices, SetupCloseInfFile, inf);
     if (FindInf(inf)) sim::HandleTable::Get().Close(inf);
 }
 
 BOOL SetupFindFirstLineW(HINF inf, PCWSTR section, PCWSTR key, PINFCONTEXT context) {
+    API_TRACE(Devices, SetupFindFirstLineW, inf, section, key, context);
     auto obj = FindInf(inf);
     if (!obj) return Fail(FALSE, ERROR_INVALID_HANDLE);
     if (section == nullptr || context == nullptr) return Fail(FALSE, ERROR_INVALID_PARAMETER);
@@ -133,6 +137,7 @@ BOOL SetupFindFirstLineW(HINF inf, PCWSTR section, PCWSTR key, PINFCONTEXT conte
 }
 
 BOOL SetupFindNextLine(const INFCONTEXT* contextIn, PINFCONTEXT contextOut) {
+    API_TRACE(Devices, SetupFindNextLine, contextIn, contextOut);
     std::shared_ptr<InfObj> obj;
     if (!LineOf(contextIn, &obj)) return FALSE;
     if (contextOut == nullptr) return Fail(FALSE, ERROR_INVALID_PARAMETER);
@@ -147,6 +152,7 @@ BOOL SetupFindNextLine(const INFCONTEXT* contextIn, PINFCONTEXT contextOut) {
 
 BOOL SetupGetStringFieldW(const INFCONTEXT* context, DWORD fieldIndex, PWSTR buffer,
                           DWORD bufferSize, PDWORD requiredSize) {
+    API_TRACE(Devices, SetupGetStringFieldW, context, fieldIndex, buffer, bufferSize, requiredSize);
     std::shared_ptr<InfObj> obj;
     const sim::InfLine* line = LineOf(context, &obj);
     if (!line) return FALSE;
@@ -159,6 +165,7 @@ BOOL SetupGetStringFieldW(const INFCONTEXT* context, DWORD fieldIndex, PWSTR buf
 }
 
 DWORD SetupGetFieldCount(const INFCONTEXT* context) {
+    API_TRACE(Devices, SetupGetFieldCount, context);
     std::shared_ptr<InfObj> obj;
     const sim::InfLine* line = LineOf(context, &obj);
     if (!line) return 0;
@@ -168,6 +175,8 @@ DWORD SetupGetFieldCount(const INFCONTEXT* context) {
 
 BOOL SetupDiGetINFClassW(PCWSTR infName, LPGUID classGuid, PWSTR className, DWORD classNameSize,
                          PDWORD requiredSize) {
+    API_TRACE(Devices, SetupDiGetINFClassW, infName, classGuid, className, classNameSize,
+              requiredSize);
     if (classGuid == nullptr) return Fail(FALSE, ERROR_INVALID_PARAMETER);
     auto obj = Load(infName, nullptr);
     if (!obj) return FALSE;
@@ -190,6 +199,7 @@ BOOL SetupDiGetINFClassW(PCWSTR infName, LPGUID classGuid, PWSTR className, DWOR
 
 BOOL SetupDiClassGuidsFromNameW(PCWSTR className, LPGUID guidList, DWORD guidListSize,
                                 PDWORD requiredSize) {
+    API_TRACE(Devices, SetupDiClassGuidsFromNameW, className, guidList, guidListSize, requiredSize);
     if (className == nullptr || requiredSize == nullptr)
         return Fail(FALSE, ERROR_INVALID_PARAMETER);
     std::vector<GUID> found;

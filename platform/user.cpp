@@ -7,6 +7,7 @@
 #include "platform/sim/handles.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/windows.h"
+#include "platform/sim/trace.h"
 
 using sim::Fail;
 
@@ -28,6 +29,7 @@ int CopyText(const std::wstring& text, LPWSTR out, int maxCount) {
 }  // namespace
 
 BOOL EnumWindows(WNDENUMPROC callback, LPARAM param) {
+    API_TRACE(Windows, EnumWindows, callback, param);
     if (callback == nullptr) return Fail(FALSE, ERROR_INVALID_PARAMETER);
     for (HWND h : Windows().TopLevel()) {
         if (!Windows().Exists(h)) continue;  // gone meanwhile
@@ -37,6 +39,7 @@ BOOL EnumWindows(WNDENUMPROC callback, LPARAM param) {
 }
 
 BOOL EnumChildWindows(HWND parent, WNDENUMPROC callback, LPARAM param) {
+    API_TRACE(Windows, EnumChildWindows, parent, callback, param);
     if (parent == nullptr) return EnumWindows(callback, param);
     if (callback == nullptr) return Fail(FALSE, ERROR_INVALID_PARAMETER);
     for (HWND h : Windows().Descendants(parent)) {
@@ -47,14 +50,17 @@ BOOL EnumChildWindows(HWND parent, WNDENUMPROC callback, LPARAM param) {
 }
 
 BOOL IsWindow(HWND window) {
+    API_TRACE(Windows, IsWindow, window);
     return Windows().Exists(window) ? TRUE : FALSE;
 }
 
 BOOL IsWindowVisible(HWND window) {
+    API_TRACE(Windows, IsWindowVisible, window);
     return Windows().IsVisible(window) ? TRUE : FALSE;
 }
 
 int GetClassNameW(HWND window, LPWSTR className, int maxCount) {
+    API_TRACE(Windows, GetClassNameW, window, className, maxCount);
     auto w = Windows().Get(window);
     if (!w) return Fail(0, ERROR_INVALID_WINDOW_HANDLE);
     if (className == nullptr || maxCount <= 0) return Fail(0, ERROR_INSUFFICIENT_BUFFER);
@@ -62,18 +68,21 @@ int GetClassNameW(HWND window, LPWSTR className, int maxCount) {
 }
 
 int GetWindowTextW(HWND window, LPWSTR text, int maxCount) {
+    API_TRACE(Windows, GetWindowTextW, window, text, maxCount);
     auto w = Windows().Get(window);
     if (!w) return Fail(0, ERROR_INVALID_WINDOW_HANDLE);
     return CopyText(w->spec.title, text, maxCount);
 }
 
 HWND GetParent(HWND window) {
+    API_TRACE(Windows, GetParent, window);
     auto w = Windows().Get(window);
     if (!w) return Fail<HWND>(nullptr, ERROR_INVALID_WINDOW_HANDLE);
     return w->spec.parent;
 }
 
 BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    API_TRACE(Windows, PostMessageW, window, message, wParam, lParam);
     if (!Windows().Post(window, message, wParam, lParam))
         return Fail(FALSE, ERROR_INVALID_WINDOW_HANDLE);
     return TRUE;

@@ -6,12 +6,14 @@
 #include "platform/kernel.h"
 #include "platform/sim/handles.h"
 #include "platform/sim/machine.h"
+#include "platform/sim/trace.h"
 
 using sim::Fail;
 
 // Every token on the machine is the logged-on user's; the layer does not tell tokens of other
 // users apart here.
 BOOL GetUserProfileDirectoryW(HANDLE token, LPWSTR profileDir, LPDWORD size) {
+    API_TRACE(Processes, GetUserProfileDirectoryW, token, profileDir, size);
     if (size == nullptr) return Fail(FALSE, ERROR_INVALID_PARAMETER);
     if (token == nullptr || !sim::HandleTable::Get().Find(token))
         return Fail(FALSE, ERROR_INVALID_HANDLE);

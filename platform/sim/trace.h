@@ -10,6 +10,7 @@
 #include <string>
 #include <type_traits>
 
+#include "platform/kernel.h"
 #include "platform/wintypes.h"
 
 namespace sim {
@@ -23,6 +24,9 @@ enum class Facility : unsigned {
     Services,
     Processes,
     Ras,
+    Windows,
+    Gdi,
+    Text,
     Count
 };
 
@@ -98,4 +102,19 @@ std::wstring TraceArgs(const A&... args) {
             ::SetLastError(traced_error_);                                                      \
             return traced_result_;                                                              \
         }                                                                                       \
+    } while (0)
+
+// The same for a function without a result.
+#define API_TRACE_VOID(facility, function, ...)                                          \
+    do {                                                                                 \
+        if (::sim::TraceOn(::sim::Facility::facility) && !::sim::InTrace()) {            \
+            ::sim::InTrace() = true;                                                     \
+            function(__VA_ARGS__);                                                       \
+            DWORD traced_error_ = ::GetLastError();                                      \
+            ::sim::InTrace() = false;                                                    \
+            ::sim::TraceLine(::sim::Facility::facility,                                  \
+                             L## #function L"(" + ::sim::TraceArgs(__VA_ARGS__) + L")"); \
+            ::SetLastError(traced_error_);                                               \
+            return;                                                                      \
+        }                                                                                \
     } while (0)
