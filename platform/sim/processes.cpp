@@ -169,7 +169,7 @@ std::shared_ptr<ProcessRec> ProcessTable::Make(const ProcessRecord& info,
     p->info.imageName = FileNameOf(info.imagePath);
     p->info.argv = SplitCommandLine(info.commandLine);
     p->info.running = true;
-    p->info.exitCode = 259;
+    p->info.exitCode = STILL_ACTIVE;
     p->user_ = info.user;
     p->currentFolder_ = p->Folder();
     p->onEnd = std::move(onEnd);

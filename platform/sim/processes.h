@@ -40,7 +40,7 @@ struct ProcessRecord {
     WORD showWindow = 0;
     DWORD creationFlags = 0;
     bool running = true;
-    DWORD exitCode = 259;  // STILL_ACTIVE
+    DWORD exitCode = STILL_ACTIVE;
 };
 
 // A process of the machine and everything it owns: its handle table, GDI objects, modules (in

@@ -39,7 +39,7 @@ std::function<void()> EndThreadLocked(ThreadRec& t, DWORD exitCode) {
     std::function<void()> after;
     if (t.ended) return after;
     t.ended = true;
-    if (t.exitCode == 259) t.exitCode = exitCode;
+    if (t.exitCode == STILL_ACTIVE) t.exitCode = exitCode;
     auto owned = std::move(t.owned);
     for (auto& w : owned)
         if (auto m = w.lock()) m->OwnerEnded(t);
@@ -48,7 +48,7 @@ std::function<void()> EndThreadLocked(ThreadRec& t, DWORD exitCode) {
         std::erase(p->threads, &t);
         --p->liveThreads;
         if (p->runsThreads && p->liveThreads == 0 && !p->ended) {
-            DWORD code = p->info.exitCode == 259 ? exitCode : p->info.exitCode;
+            DWORD code = p->info.exitCode == STILL_ACTIVE ? exitCode : p->info.exitCode;
             p->EndLocked(code);
             after = [proc = t.process] { proc->AfterEnd(); };
         }

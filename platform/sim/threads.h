@@ -49,7 +49,7 @@ struct ThreadRec : KObject, Waitable, std::enable_shared_from_this<ThreadRec> {
 
     // Kernel lock held for the rest.
     int priority = 0;      // THREAD_PRIORITY_NORMAL
-    DWORD exitCode = 259;  // STILL_ACTIVE
+    DWORD exitCode = STILL_ACTIVE;
     bool ended = false;
     bool suspended = false;
     bool isScheduler = false;

@@ -274,9 +274,9 @@ TEST_F(Counting, SemaphoreCountsAndRefusesReleasesPastItsMaximum) {
     EXPECT_TRUE(ReleaseSemaphore(s, 2, &previous));
     EXPECT_EQ(previous, 0);
     EXPECT_FALSE(ReleaseSemaphore(s, 2, &previous));  // 2 + 2 > 3
-    EXPECT_EQ(GetLastError(), 298u);                  // ERROR_TOO_MANY_POSTS
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_TOO_MANY_POSTS));
     EXPECT_FALSE(ReleaseSemaphore(s, 0x7FFFFFFF, &previous));
-    EXPECT_EQ(GetLastError(), 298u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_TOO_MANY_POSTS));
     EXPECT_TRUE(ReleaseSemaphore(s, 1, &previous));
     EXPECT_EQ(previous, 2);
 
@@ -300,7 +300,7 @@ TEST_F(Counting, MutexIsRecursiveForItsOwnerAndExclusiveForOthers) {
     HANDLE other = StartThread([&] {
         firstTry = WaitForSingleObject(m, 100);
         EXPECT_FALSE(ReleaseMutex(m));
-        EXPECT_EQ(GetLastError(), 288u);  // ERROR_NOT_OWNER
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_OWNER));
         WaitForSingleObject(go, INFINITE);
         secondTry = WaitForSingleObject(m, INFINITE);
         ReleaseMutex(m);
