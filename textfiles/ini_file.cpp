@@ -175,8 +175,12 @@ void CIniFile::Parse(const std::wstring& path) {
         if (line.empty() || line[0] == L'#') continue;
         std::wstring text = TrimLeftWhite(line);
         std::size_t open = text.find(L'['), close = text.find(L']'), equals = text.find(L'=');
-        // The header test comes first: "k=[x]" opens section "x".
-        if (open != std::wstring::npos && close != std::wstring::npos && close > open + 1) {
+        // A key in front of the first '=' and no '[' before it make a key line, so that a value
+        // may hold brackets ("k=[x]" is the key k with the value "[x]"); the line was trimmed on
+        // the left, so a '=' past the first character has a key in front of it.
+        bool keyLine = equals != std::wstring::npos && equals > 0 && equals < open;
+        if (!keyLine && open != std::wstring::npos && close != std::wstring::npos &&
+            close > open + 1) {
             std::wstring name = TrimWhite(text.substr(open + 1, close - open - 1));
             if (name.empty()) continue;
             auto section = std::make_unique<Section>();
