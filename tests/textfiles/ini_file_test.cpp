@@ -143,6 +143,17 @@ TEST_F(IniFileTest, KeysComeInOrdinalOrderOfTheLowerCasedText) {
     });
 }
 
+TEST_F(IniFileTest, TakeSectionHandsOverEveryPairInFileOrderAndLeavesTheSectionEmpty) {
+    CIniFile ini(Write(Utf16File(L"[s]\nb=2\na=1\nB=3\n[t]\nx=1\n")));
+    EXPECT_EQ(ini.TakeSection(L"S"), (std::vector<Item>{{L"b", L"2"}, {L"a", L"1"}, {L"b", L"3"}}));
+    EXPECT_EQ(ini.GetKeyCount(L"s"), 0);
+    EXPECT_EQ(ini.GetValue(L"s", L"a"), L"");
+    EXPECT_TRUE(ini.TakeSection(L"s").empty());
+    EXPECT_TRUE(ini.TakeSection(L"none").empty());
+    EXPECT_EQ(ini.GetSectionNames(), (std::vector<std::wstring>{L"s", L"t"}));
+    EXPECT_EQ(ini.GetValue(L"t", L"x"), L"1");
+}
+
 TEST_F(IniFileTest, LowerCasesLettersBeyondAsciiInTheCurrentLocale) {
     ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
     CIniFile ini(Write(Utf16File(L"[ÄBC]\nÖl=Ü\n")));

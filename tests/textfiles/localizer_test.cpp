@@ -195,6 +195,16 @@ TEST_F(LocalizerTest, EachLoadReplacesEveryTable) {
     EXPECT_EQ(loc.GetTimeFormat(L"t"), L"%Y-%m-%d,%H:%M:%S");
 }
 
+TEST_F(LocalizerTest, TheLastTextOfAKeyInAGroupWins) {
+    CLocalizer loc;
+    loc.Load(
+        LanguageFile(L"[text]\nSave=first\nOther=x\nSAVE=second\n[text]\nkept=only\n"
+                     L"[text-g]\nsave=g1\nsave=g2\n"));
+    EXPECT_EQ(loc.GetText(L"save", L""), L"save");  // the repeated section dropped the first
+    EXPECT_EQ(loc.GetText(L"kept", L""), L"only");
+    EXPECT_EQ(loc.GetText(L"Save", L"g"), L"g2");
+}
+
 TEST_F(LocalizerTest, MalformedFileIsReadUpToTheLineThatEndsIt) {
     CLocalizer loc;
     loc.Load(LanguageFile(L"[text]\na=1\n   \nb=2\n"));
