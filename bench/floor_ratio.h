@@ -1,11 +1,14 @@
 // A main for benchmarks whose figures are read against a floor measured in the same run: each
-// benchmark runs in repetitions (5 unless --benchmark_repetitions says otherwise), and after the
-// usual report a table gives each benchmark's median time and its ratio to the median of its
-// floor benchmark. Machines are shared and noisy; a ratio within one run is what can be compared.
+// benchmark runs in repetitions (5 unless --benchmark_repetitions says otherwise) interleaved at
+// random with the others', and after the usual report a table gives each benchmark's median time
+// and its ratio to the median of its floor benchmark. Machines are shared and noisy; a ratio
+// within one run is what can be compared.
 #pragma once
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -30,17 +33,25 @@ public:
             if (run.run_type != Run::RT_Aggregate || run.aggregate_name != "median" ||
                 run.error_occurred)
                 continue;
-            names_.push_back(run.run_name.str());
+            names_.emplace_back(run.family_index, run.run_name.str());
             medians_[run.run_name.str()] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime(),
                                             benchmark::GetTimeUnitString(run.time_unit)};
         }
         ConsoleReporter::ReportRuns(runs);
     }
-    const std::vector<std::string>& Names() const { return names_; }
+    // In the order the benchmarks were registered, however they ran.
+    std::vector<std::string> Names() const {
+        std::vector<std::pair<std::int64_t, std::string>> sorted = names_;
+        std::stable_sort(sorted.begin(), sorted.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::vector<std::string> names;
+        for (auto& [family, name] : sorted) names.push_back(name);
+        return names;
+    }
     const std::map<std::string, Median>& Medians() const { return medians_; }
 
 private:
-    std::vector<std::string> names_;
+    std::vector<std::pair<std::int64_t, std::string>> names_;
     std::map<std::string, Median> medians_;
 };
 
@@ -48,11 +59,17 @@ private:
 inline int RunWithFloorRatios(int argc, char** argv,
                               const std::function<std::string(const std::string&)>& floorOf) {
     std::vector<char*> args(argv, argv + argc);
-    bool repetitionsGiven = false;
-    for (int i = 1; i < argc; ++i)
-        repetitionsGiven |= std::strncmp(argv[i], "--benchmark_repetitions", 23) == 0;
+    auto given = [&](const char* flag) {
+        for (int i = 1; i < argc; ++i)
+            if (std::strncmp(argv[i], flag, std::strlen(flag)) == 0) return true;
+        return false;
+    };
+    // Repetitions, and their runs interleaved at random so that a change in the machine's load
+    // falls on every benchmark alike.
     static char defaultRepetitions[] = "--benchmark_repetitions=5";
-    if (!repetitionsGiven) args.push_back(defaultRepetitions);
+    static char defaultInterleaving[] = "--benchmark_enable_random_interleaving=true";
+    if (!given("--benchmark_repetitions")) args.push_back(defaultRepetitions);
+    if (!given("--benchmark_enable_random_interleaving")) args.push_back(defaultInterleaving);
     int count = static_cast<int>(args.size());
     args.push_back(nullptr);
     benchmark::Initialize(&count, args.data());

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "demo/demo.h"
 #include "platform/kernel.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/modem.h"
@@ -24,11 +25,11 @@ double Seconds() {
 
 }  // namespace
 
-int RunDeviceDemo() {
+int RunDeviceDemo(sim::ClockMode clock) {
     sim::Config config = sim::Config::WindowsXP();
     config.programFolder = L"C:\\Program Files\\Modem\\";
     config.programName = L"Ulvane.exe";
-    config.clock = sim::ClockMode::Real;
+    config.clock = clock;
     config.clockSpeed = 4.0;  // the demo's machine runs four times faster than the wall clock
     sim::Machine::Reset(config);
 

@@ -1,5 +1,7 @@
-// Demo: App's dial. With the modem in modem mode, the dial thread dials the simulated network
-// with the default settings, shows the state texts and a few statistics samples, and hangs up.
+// Demo: App's dial on a simulated Windows XP machine of its own, with App and the modem's drivers
+// installed and the modem plugged in and up in modem mode: the dial thread dials the simulated
+// network with the default settings, shows the state texts and a few statistics samples, and
+// hangs up.
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
@@ -7,12 +9,12 @@
 
 #include "app/connection.h"
 #include "app/device_status.h"
+#include "demo/demo.h"
 #include "platform/kernel.h"
 #include "platform/sim/machine.h"
+#include "platform/sim/modem.h"
 #include "platform/sim/ras.h"
 #include "support/platform_helpers.h"
-
-int RunDialDemo();
 
 namespace {
 
@@ -66,21 +68,38 @@ private:
     int m_samples = 0;
 };
 
-// App finds its modem by the modem driver's .inf: when the machine has no driver folder yet (no
-// setup ran), the demo puts the drivers where a setup would.
-void EnsureDrivers() {
-    if (FileExists(GetModemInfPath())) return;
-#ifdef MODEM_ASSETS_DIR
-    sim::machine().CopyFromHost(std::filesystem::path(MODEM_ASSETS_DIR) / "Driver",
-                                GetModuleFolder() + L"..\\Driver\\");
-#endif
+// App finds its modem by the modem driver's .inf: the demo puts the drivers where the setup
+// would, beside App's folder.
+bool InstallDrivers() {
+    return sim::machine().CopyFromHost(std::filesystem::path(MODEM_ASSETS_DIR) / "Driver",
+                                       GetModuleFolder() + L"..\\Driver\\") > 0 &&
+           FileExists(GetModemInfPath());
 }
 
 }  // namespace
 
-int RunDialDemo() {
-    EnsureDrivers();
+int RunDialDemo(sim::ClockMode clock) {
+    sim::Config config = sim::Config::WindowsXP();
+    config.programFolder = L"C:\\Program Files\\Modem\\";
+    config.programName = L"App.exe";
+    config.clock = clock;
+    config.clockSpeed = 8.0;
+    sim::Machine::Reset(config);
+    sim::machine().WriteFile(config.programFolder + config.programName, "MZ");
+    if (!InstallDrivers()) {
+        std::printf("The driver files were not found at %s.\n", MODEM_ASSETS_DIR);
+        return 1;
+    }
+    // The modem is plugged in and up in modem mode, as the disk monitor service leaves it.
+    sim::ModemOptions options;
+    options.startInModemMode = true;
+    auto device = sim::SimModem::Plug(options);
+
     std::wstring modem = CDeviceStatus::Instance().GetModemName();
+    if (modem.empty()) {
+        std::printf("App finds no modem.\n");
+        return 1;
+    }
     std::printf("App dials \"%s\" on the modem \"%s\" with the default settings.\n",
                 U8(CConnection::kEntryName).c_str(), U8(modem).c_str());
     // The network's traffic while the line is up, in bytes per second.

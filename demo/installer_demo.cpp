@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/ras_client.h"
+#include "demo/demo.h"
 #include "installer/installer.h"
 #include "outside/brevant/brevant_sim.h"
 #include "outside/harlune/harlune.h"
@@ -127,14 +128,14 @@ bool ServiceRunning() {
 
 }  // namespace
 
-int RunInstallerDemo() {
+int RunInstallerDemo(sim::ClockMode clock) {
     sim::Config config = sim::Config::WindowsXP();
     config.programFolder = std::wstring(kRoot) + L"Bin\\";
     // In this stage every program of the machine answers to the one program path; the setup's
     // programs share one folder, and the service registers the path it finds as its own.
     config.programName = L"Ulvane.exe";
     config.uiLanguage = 0x0409;
-    config.clock = sim::ClockMode::Real;
+    config.clock = clock;
     config.clockSpeed = 10.0;  // the machine runs ten times faster than the wall clock
     sim::Machine::Reset(config);
     sim::Machine& m = sim::machine();
@@ -142,7 +143,6 @@ int RunInstallerDemo() {
     miravel::ResetState();
     quosset::ResetState();
 
-    std::printf("\n== The road of a new user: install, plug in, dial, uninstall ==\n");
     // What the setup package put on the disk.
     std::wstring bin = config.programFolder;
     if (!CopyAssets(L"Driver") || !CopyAssets(L"Localize")) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "demo/demo.h"
 #include "outside/harlune/harlune.h"
 #include "platform/kernel.h"
 #include "platform/sim/machine.h"
@@ -50,15 +51,14 @@ const char* StateName(DWORD state) {
 
 }  // namespace
 
-int RunServiceDemo() {
+int RunServiceDemo(sim::ClockMode clock) {
     sim::Config config = sim::Config::WindowsXP();
     config.programFolder = L"C:\\Program Files\\Modem\\";
     config.programName = L"Ulvane.exe";
-    config.clock = sim::ClockMode::Real;
+    config.clock = clock;
     config.clockSpeed = 8.0;
     sim::Machine::Reset(config);
     sim::Machine& m = sim::machine();
-    std::printf("\n== The disk monitor service ==\n");
 
     // What the setup package leaves on the machine.
     const std::wstring folder = config.programFolder;

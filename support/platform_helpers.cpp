@@ -25,10 +25,17 @@ LogState& Log() {
     return *state;
 }
 
-// Writes a line to the log file in the ANSI code page, with CR LF. A character the code page
-// cannot hold is written as '?', so that one such character never silences the lines after it.
+// Writes a line and its line feed to the log file as a text stream does: every line feed, also
+// one inside the line, becomes CR LF, and the text is in the ANSI code page. A character the code
+// page cannot hold is written as '?', so that one such character never silences the lines after
+// it.
 void WriteLogLine(HANDLE file, const wchar_t* line) {
-    std::wstring text = std::wstring(line) + L"\r\n";
+    std::wstring text;
+    for (const wchar_t* c = line; *c != 0; ++c) {
+        if (*c == L'\n') text += L'\r';
+        text += *c;
+    }
+    text += L"\r\n";
     int need = WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr,
                                    0, nullptr, nullptr);
     if (need <= 0) return;

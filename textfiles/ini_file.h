@@ -27,7 +27,11 @@ public:
 
     bool IsOpen() const { return m_file != INVALID_HANDLE_VALUE; }
     // The next byte; false at the end of the file or on a read error.
-    bool ReadByte(std::uint8_t& byte);
+    bool ReadByte(std::uint8_t& byte) {
+        if (m_pos >= m_buffer.size() && !Fill()) return false;
+        byte = m_buffer[m_pos++];
+        return true;
+    }
     // True when no further byte can be read.
     bool AtEnd();
     void Rewind();
@@ -49,14 +53,16 @@ bool HasUtf16Bom(CByteStream& stream);
 std::wstring ReadTextLine(CByteStream& stream, bool wide);
 
 // Lower-cases with the runtime library's towlower in the current locale, one UTF-16 code unit at a
-// time (characters above U+FFFF stay as they are).
-std::wstring LowerText(const std::wstring& text);
+// time (characters above U+FFFF stay as they are). A text handed over is lowered in place.
+std::wstring LowerText(std::wstring text);
 
 // An INI-style file read whole at construction into sections of key/value pairs. Section names
-// and keys are kept lower-cased; lookups ignore case.
+// and keys are kept lower-cased; lookups ignore case. Reading takes time in proportion to the
+// file; a section is put in key order when it is first looked at, so that finding a key takes a
+// binary search and the index-th pair is at hand. The object is used by one thread at a time.
 class CIniFile {
 public:
-    using Section = std::map<std::wstring, std::wstring, Utf16Less>;
+    using Item = std::pair<std::wstring, std::wstring>;
 
     // Reads the file; a missing or unreadable file leaves the object empty.
     explicit CIniFile(const std::wstring& path);
@@ -70,14 +76,19 @@ public:
     int GetKeyCount(const std::wstring& section) const;
     // The index-th (key, value) of the section in key order; false (item untouched) when the
     // section is missing or the index is out of range.
-    bool GetItem(const std::wstring& section, int index,
-                 std::pair<std::wstring, std::wstring>& item) const;
+    bool GetItem(const std::wstring& section, int index, Item& item) const;
     // The (lower-cased) names of the sections, in order.
     std::vector<std::wstring> GetSectionNames() const;
+    // Hands over every pair the section read, in file order, and leaves the section empty: for a
+    // reader that keeps the texts, so that they are neither copied nor sorted. Of pairs with
+    // equal keys the later one is the section's. Empty when the section is missing.
+    std::vector<Item> TakeSection(const std::wstring& section);
 
 private:
+    struct Section;
+
     void Parse(const std::wstring& path);
-    const Section* FindSection(const std::wstring& section) const;
+    Section* FindSection(const std::wstring& section) const;
 
     std::map<std::wstring, std::unique_ptr<Section>, Utf16Less> m_sections;
 };

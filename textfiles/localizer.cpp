@@ -16,26 +16,23 @@ std::wstring Trim(const std::wstring& s) {
     return s.substr(b, e - b);
 }
 
-std::wstring ReplaceLineBreaks(const std::wstring& value) {
-    std::wstring out;
-    out.reserve(value.size());
-    for (std::size_t i = 0; i < value.size(); ++i) {
-        if (value[i] == L'\\' && i + 1 < value.size() && value[i + 1] == L'n') {
-            out += L"\r\n";
-            ++i;
-        } else {
-            out += value[i];
+// Every "\n" (backslash, n) becomes CR LF, in place: both are two characters.
+void ReplaceLineBreaks(std::wstring& value) {
+    for (std::size_t i = 0; i + 1 < value.size(); ++i) {
+        if (value[i] == L'\\' && value[i + 1] == L'n') {
+            value[i] = L'\r';
+            value[++i] = L'\n';
         }
     }
-    return out;
 }
 
 }  // namespace
 
-TextEntry ParseTextValue(const std::wstring& raw) {
+TextEntry ParseTextValue(std::wstring raw) {
     TextEntry entry;
-    std::wstring value = ReplaceLineBreaks(raw);
-    entry.text = value;
+    ReplaceLineBreaks(raw);
+    entry.text = std::move(raw);
+    const std::wstring& value = entry.text;
     if (value.empty() || value[0] != L'{') return entry;
     std::size_t close = value.find(L'}', 1);
     if (close == std::wstring::npos) return entry;
@@ -49,7 +46,7 @@ TextEntry ParseTextValue(const std::wstring& raw) {
     entry.top = rect[1];
     entry.right = rect[2];
     entry.bottom = rect[3];
-    entry.text = value.substr(end);
+    entry.text.erase(0, end);
     return entry;
 }
 
@@ -104,13 +101,17 @@ void CLocalizer::Clear() {
 void CLocalizer::Load(const std::wstring& path) {
     Clear();
     CIniFile ini(path);
-    std::pair<std::wstring, std::wstring> item;
+    CIniFile::Item item;
     for (const std::wstring& section : ini.GetSectionNames()) {
         if (section.find(L"text") == std::wstring::npos) continue;
         auto group = std::make_unique<TextGroup>();
         group->name = section;
-        for (int i = 0; ini.GetItem(section, i, item); ++i)
-            group->entries[LowerText(item.first)] = ParseTextValue(item.second);
+        // The texts are taken over, not copied, with their keys lower-cased as the lookups lower
+        // the source text; they come in file order, so of equal keys the later one stays.
+        std::vector<CIniFile::Item> items = ini.TakeSection(section);
+        group->entries.reserve(items.size());
+        for (auto& [key, value] : items)
+            group->entries.insert_or_assign(std::move(key), ParseTextValue(std::move(value)));
         m_groups.push_back(std::move(group));
     }
     for (int i = 0; ini.GetItem(L"timeformat", i, item); ++i)

@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/mfc.h"
@@ -39,8 +40,8 @@ struct TextEntry {
 
 // The texts of one "text..." section of the language file.
 struct TextGroup {
-    std::map<std::wstring, TextEntry, Utf16Less> entries;  // by lower-cased source text
-    std::wstring name;                                     // lower-cased section name
+    std::unordered_map<std::wstring, TextEntry> entries;  // by lower-cased source text
+    std::wstring name;                                    // lower-cased section name
 };
 
 class CLocalizer : public ILocalizer {
@@ -82,7 +83,7 @@ bool LoadLanguageFile(const std::wstring& path);
 // The parts of a language file's values, as the localizer reads them.
 // A text value: "\n" (backslash, n) becomes CR LF, and a leading "{l,t,r,b}" of at least eight
 // characters becomes the rectangle.
-TextEntry ParseTextValue(const std::wstring& value);
+TextEntry ParseTextValue(std::wstring value);
 // "ID": hexadecimal digits (an odd count gets a '0' in front); 0 when empty or unreadable.
 WORD ParseLanguageId(const std::wstring& value);
 // "Font": "face,size" with the size in points; a value without a comma is all size.

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <sstream>
 #include <unistd.h>
 
@@ -175,7 +176,8 @@ Machine::Machine(const Config& config)
         }
     } else {
         hostRoot_ = config_.hostFolder;
-        std::filesystem::create_directories(hostRoot_);
+        std::error_code ec;
+        std::filesystem::create_directories(hostRoot_, ec);
     }
 }
 
@@ -201,7 +203,7 @@ Machine& machine() {
     return *g_machine;
 }
 
-void Machine::Reset(const Config& config) {
+bool Machine::Reset(const Config& config) {
     ResetTraceFromEnvironment();
     auto& kernel = Kernel::Get();
     kernel.CancelAll();
@@ -221,14 +223,18 @@ void Machine::Reset(const Config& config) {
     RegisterSystemModules(*fresh);
     // The calling thread now belongs to the fresh machine's own program.
     BindCurrentThread(fresh->processes().Self());
-    for (const std::wstring& folder :
-         {config.programFolder, config.profileFolder, std::wstring(L"C:\\WINDOWS\\system32")})
-        std::filesystem::create_directories(fresh->HostPath(folder));
+    std::vector<std::wstring> folders = {config.programFolder, L"C:\\WINDOWS\\system32"};
     // The user's profile holds its application-data folder.
     if (!config.profileFolder.empty())
-        std::filesystem::create_directories(
-            fresh->HostPath(config.profileFolder +
-                            (config.major >= 6 ? L"\\AppData\\Roaming" : L"\\Application Data")));
+        folders.push_back(config.profileFolder +
+                          (config.major >= 6 ? L"\\AppData\\Roaming" : L"\\Application Data"));
+    bool made = !fresh->hostRoot_.empty();
+    for (const std::wstring& folder : folders) {
+        std::error_code ec;
+        std::filesystem::create_directories(fresh->HostPath(folder), ec);
+        made = made && !ec && std::filesystem::is_directory(fresh->HostPath(folder), ec);
+    }
+    return made;
 }
 
 std::filesystem::path Machine::HostPath(const std::wstring& machinePathIn) const {
@@ -263,9 +269,10 @@ std::filesystem::path Machine::HostPath(const std::wstring& machinePathIn) const
         std::error_code ec;
         if (!std::filesystem::exists(next, ec) && std::filesystem::is_directory(cur, ec)) {
             std::wstring want = Lower(part);
-            for (const auto& e : std::filesystem::directory_iterator(cur, ec)) {
-                if (Lower(FromUtf8(e.path().filename().string())) == want) {
-                    next = e.path();
+            std::filesystem::directory_iterator it(cur, ec), end;
+            for (; !ec && it != end; it.increment(ec)) {
+                if (Lower(FromUtf8(it->path().filename().string())) == want) {
+                    next = it->path();
                     break;
                 }
             }
@@ -275,18 +282,43 @@ std::filesystem::path Machine::HostPath(const std::wstring& machinePathIn) const
     return cur;
 }
 
-void Machine::WriteFile(const std::wstring& machinePath, const std::string& bytes) {
+namespace {
+
+// Reads a host file whole; false (bytes empty) when it cannot be opened or read.
+bool ReadHostFile(const std::filesystem::path& path, std::string& bytes) {
+    bytes.clear();
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return false;
+    std::ifstream f(path, std::ios::binary);
+    if (!f) return false;
+    std::string read{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+    if (f.bad()) return false;
+    bytes = std::move(read);
+    return true;
+}
+
+}  // namespace
+
+bool Machine::WriteFile(const std::wstring& machinePath, const std::string& bytes) {
     auto p = HostPath(machinePath);
-    std::filesystem::create_directories(p.parent_path());
+    std::error_code ec;
+    std::filesystem::create_directories(p.parent_path(), ec);
+    if (ec) return false;
     std::ofstream f(p, std::ios::binary | std::ios::trunc);
+    if (!f) return false;
     f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    f.close();
+    return !f.fail();
+}
+
+bool Machine::ReadFile(const std::wstring& machinePath, std::string& bytes) const {
+    return ReadHostFile(HostPath(machinePath), bytes);
 }
 
 std::string Machine::ReadFile(const std::wstring& machinePath) const {
-    std::ifstream f(HostPath(machinePath), std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
+    std::string bytes;
+    ReadFile(machinePath, bytes);
+    return bytes;
 }
 
 bool Machine::FileExists(const std::wstring& machinePath) const {
@@ -299,19 +331,25 @@ int Machine::CopyFromHost(const std::filesystem::path& hostFolder,
     std::error_code ec;
     if (!std::filesystem::is_directory(hostFolder, ec)) return 0;
     int copied = 0;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(hostFolder, ec)) {
-        if (!entry.is_regular_file()) continue;
-        std::ifstream in(entry.path(), std::ios::binary);
-        std::stringstream bytes;
-        bytes << in.rdbuf();
+    std::filesystem::recursive_directory_iterator it(hostFolder, ec), end;
+    bool failed = static_cast<bool>(ec);
+    for (; !ec && it != end; it.increment(ec)) {
+        std::error_code entryError;
+        if (!it->is_regular_file(entryError)) {
+            failed = failed || entryError;
+            continue;
+        }
+        std::string bytes;
         std::wstring relative =
-            FromUtf8(std::filesystem::relative(entry.path(), hostFolder).generic_string());
+            FromUtf8(it->path().lexically_relative(hostFolder).generic_string());
         for (auto& c : relative)
             if (c == L'/') c = L'\\';
-        WriteFile(machineFolder + relative, bytes.str());
-        ++copied;
+        if (ReadHostFile(it->path(), bytes) && WriteFile(machineFolder + relative, bytes))
+            ++copied;
+        else
+            failed = true;
     }
-    return copied;
+    return (failed || ec) ? -1 : copied;
 }
 
 void Machine::RegisterModule(ModuleDef def) {

@@ -74,8 +74,10 @@ struct ModuleDef {
 
 class Machine {
 public:
-    // Replaces the process's machine with a fresh one.
-    static void Reset(const Config& config = Config());
+    // Replaces the process's machine with a fresh one. False when its host folder or its standard
+    // folders (program, profile, system) could not be made; the machine is replaced all the same,
+    // and its file calls fail as they find things.
+    static bool Reset(const Config& config = Config());
     const Config& config() const { return config_; }
 
     // ---- Files ----
@@ -83,13 +85,19 @@ public:
     // without regard to case.
     std::filesystem::path HostPath(const std::wstring& machinePath) const;
     const std::filesystem::path& HostRoot() const { return hostRoot_; }
-    // Convenience for tests and demos: writes a file (creating folders) / reads one.
-    void WriteFile(const std::wstring& machinePath, const std::string& bytes);
+    // Convenience for tests and demos. None of these throws: a host error (a name too long, a
+    // file where a folder should be, no access) is a false, an empty text or a -1.
+    // Writes a file, creating its folders; false when the file could not be written whole.
+    bool WriteFile(const std::wstring& machinePath, const std::string& bytes);
+    // Reads a file whole; false (bytes empty) when it is missing or cannot be read.
+    bool ReadFile(const std::wstring& machinePath, std::string& bytes) const;
+    // The file's bytes; empty when it is missing or cannot be read.
     std::string ReadFile(const std::wstring& machinePath) const;
     bool FileExists(const std::wstring& machinePath) const;
     // Copies every file below a host folder into the machine folder (ending in a backslash),
     // keeping the sub-folders: how tests and demos put assets (language files, driver folders)
-    // on the machine. Returns the number of files copied (0 when the host folder is missing).
+    // on the machine. Returns the number of files copied (0 when the host folder is missing), or
+    // -1 when a file or folder could not be read or written (the others are copied all the same).
     int CopyFromHost(const std::filesystem::path& hostFolder, const std::wstring& machineFolder);
     // Files open on the machine, for the share-mode checks (sim/files.h).
     FileShares& fileShares() { return *fileShares_; }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 #include "app/dial_settings.h"
 #include "common/sim_fixture.h"
@@ -115,6 +116,41 @@ TEST_F(DialSettingsTest, PasswordWithSpacesPercentAndCaretSurvives) {
         EXPECT_EQ(ReadFresh().Pass, password) << M().ReadFile(SettingsPath());
     }
     EXPECT_EQ(EscapePassword(L"a b%c"), L"a% ^b%%^c");
+}
+
+// Every text setting may hold brackets: the file gives it back, and every setting after it too.
+TEST_F(DialSettingsTest, TextSettingsWithBracketsSurviveTheFileWithEverySettingAfterThem) {
+    auto fields = [](const DialProfile& p) {
+        return std::make_tuple(p.Number, p.User, p.Pass, p.DNSMain, p.DNSMinor, p.IPAddress,
+                               p.Redial, p.AutoRun, p.CHAP, p.PAP, p.PCAccount, p.UIMCHAP, p.UIMPAP,
+                               p.SaveInfo);
+    };
+    std::wstring DialProfile::*const texts[] = {&DialProfile::Number,   &DialProfile::User,
+                                                &DialProfile::Pass,     &DialProfile::DNSMain,
+                                                &DialProfile::DNSMinor, &DialProfile::IPAddress};
+    for (const wchar_t* bracketed : {L"a[b]c", L"[x]", L"]x[", L"[", L"x]", L"[a=b]", L"[ ]"}) {
+        for (std::wstring DialProfile::*field : texts) {
+            // Every setting away from its default, so that a lost one shows.
+            DialProfile p;
+            CDialSettings::LoadDefaults(p);
+            p.Number = L"#123";
+            p.User = L"someone";
+            p.Pass = L"secret";
+            p.DNSMain = L"10.0.0.1";
+            p.DNSMinor = L"10.0.0.2";
+            p.IPAddress = L"192.168.1.5";
+            p.Redial = false;
+            p.AutoRun = true;
+            p.CHAP = true;
+            p.PAP = true;
+            p.PCAccount = false;
+            p.UIMCHAP = true;
+            p.UIMPAP = true;
+            p.*field = bracketed;
+            CDialSettings::Write(SettingsPath(), p);
+            EXPECT_EQ(fields(ReadFresh()), fields(p)) << M().ReadFile(SettingsPath());
+        }
+    }
 }
 
 TEST_F(DialSettingsTest, OldFilesReadAsBefore) {

@@ -32,6 +32,19 @@ TEST_F(DebugLogTest, SwitchFileIsEmptiedAndHoldsOneLinePerCall) {
     EXPECT_EQ(M().Console(), L"plain text\nmodem has 2 ports\n");
 }
 
+// The file is written as a text stream: every line feed inside a line reaches it as CR LF too.
+TEST_F(DebugLogTest, LineFeedsInsideALineReachTheFileAsCrLf) {
+    EnableLog();
+    DebugLog(L"Service start pending...\n");
+    DebugLog(L"two\nhalves");
+    DebugLog(L"\n\nx");
+    EXPECT_EQ(M().ReadFile(LogPath()),
+              "Service start pending...\r\n\r\ntwo\r\nhalves\r\n\r\n\r\nx\r\n");
+    // The debugger and the console see the text as formatted.
+    EXPECT_EQ(M().DebugOutput()[1], L"two\nhalves");
+    EXPECT_EQ(M().Console(), L"Service start pending...\n\ntwo\nhalves\n\n\nx\n");
+}
+
 TEST_F(DebugLogTest, FileTextIsInTheAnsiCodePage) {
     EnableLog();
     DebugLog(L"\u627E\u5230");  // two Chinese characters: GBK bytes

@@ -48,11 +48,11 @@ TEST_F(IniFileTest, LooksUpSectionsAndKeysWithoutRegardToCase) {
     });
 }
 
-TEST_F(IniFileTest, HeaderTestComesBeforeKeyTestAndRepeatedSectionReplacesEarlierOne) {
+TEST_F(IniFileTest, RepeatedSectionReplacesEarlierOneAndABlankNameIsIgnored) {
     std::wstring text =
         L"orphan=1\n"  // before any section: ignored
         L"[A]\na1=x\na2=y\n"
-        L"k=[B]\nb=1\n"  // a header for section B
+        L"[B]\nb=1\n"
         L"[ ]\nb2=2\n"   // blank name: ignored, B stays current
         L"[a]\na3=z\n";  // A again: drops a1, a2
     InBothEncodings(text, [](const CIniFile& ini) {
@@ -61,6 +61,38 @@ TEST_F(IniFileTest, HeaderTestComesBeforeKeyTestAndRepeatedSectionReplacesEarlie
         EXPECT_EQ(Items(ini, L"b"), (std::vector<Item>{{L"b", L"1"}, {L"b2", L"2"}}));
         EXPECT_EQ(ini.GetValue(L"k", L"orphan"), L"");
     });
+}
+
+// A line whose first '=' comes before its first '[' (with a key in front of it) is a key line, so
+// a value may hold a bracket pair; every other line with a bracket pair is a section header.
+TEST_F(IniFileTest, BracketsInAValueStayInTheValueAndOtherBracketPairsAreHeaders) {
+    struct Case {
+        const wchar_t* line;
+        const wchar_t* section;  // the header's name; null for a key line
+        const wchar_t* key;
+        const wchar_t* value;
+    } cases[] = {
+        {L"k=[x]", nullptr, L"k", L"[x]"},           {L"Pass=a[b]c", nullptr, L"pass", L"a[b]c"},
+        {L"\t k = ]x[y] ", nullptr, L"k", L"]x[y]"}, {L"k=v[", nullptr, L"k", L"v["},
+        {L"k=a=[b]", nullptr, L"k", L"a=[b]"},       {L"[s]", L"s", nullptr, nullptr},
+        {L"  [s] x=1", L"s", nullptr, nullptr},      {L"=[y]", L"y", nullptr, nullptr},
+        {L"[a=b]", L"a=b", nullptr, nullptr},        {L"x[a]=b", L"a", nullptr, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        std::wstring text = std::wstring(L"[first]\nbefore=1\n") + c.line + L"\nafter=2\n";
+        InBothEncodings(text, [&](const CIniFile& ini) {
+            if (c.section == nullptr) {
+                EXPECT_EQ(ini.GetSectionNames(), (std::vector<std::wstring>{L"first"}));
+                EXPECT_EQ(ini.GetValue(L"first", c.key), c.value);
+                EXPECT_EQ(ini.GetValue(L"first", L"after"), L"2");
+                EXPECT_EQ(ini.GetKeyCount(L"first"), 3);
+            } else {
+                EXPECT_EQ(Items(ini, L"first"), (std::vector<Item>{{L"before", L"1"}}));
+                EXPECT_EQ(Items(ini, c.section), (std::vector<Item>{{L"after", L"2"}}));
+            }
+        });
+    }
 }
 
 TEST_F(IniFileTest, LinesThatAreNeitherHeaderNorKeyEndTheParseAndKeepWhatWasRead) {
@@ -109,6 +141,17 @@ TEST_F(IniFileTest, KeysComeInOrdinalOrderOfTheLowerCasedText) {
         EXPECT_FALSE(ini.GetItem(L"none", 0, untouched));
         EXPECT_EQ(untouched, (Item{L"k", L"v"}));
     });
+}
+
+TEST_F(IniFileTest, TakeSectionHandsOverEveryPairInFileOrderAndLeavesTheSectionEmpty) {
+    CIniFile ini(Write(Utf16File(L"[s]\nb=2\na=1\nB=3\n[t]\nx=1\n")));
+    EXPECT_EQ(ini.TakeSection(L"S"), (std::vector<Item>{{L"b", L"2"}, {L"a", L"1"}, {L"b", L"3"}}));
+    EXPECT_EQ(ini.GetKeyCount(L"s"), 0);
+    EXPECT_EQ(ini.GetValue(L"s", L"a"), L"");
+    EXPECT_TRUE(ini.TakeSection(L"s").empty());
+    EXPECT_TRUE(ini.TakeSection(L"none").empty());
+    EXPECT_EQ(ini.GetSectionNames(), (std::vector<std::wstring>{L"s", L"t"}));
+    EXPECT_EQ(ini.GetValue(L"t", L"x"), L"1");
 }
 
 TEST_F(IniFileTest, LowerCasesLettersBeyondAsciiInTheCurrentLocale) {

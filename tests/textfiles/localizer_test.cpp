@@ -1,5 +1,8 @@
 // The localizer: texts by group, rectangles and line breaks, fonts, time formats, language id
 // and code page, each with its default.
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <type_traits>
 
 #include "platform/sim/gdi_objects.h"
@@ -192,6 +195,16 @@ TEST_F(LocalizerTest, EachLoadReplacesEveryTable) {
     EXPECT_EQ(loc.GetTimeFormat(L"t"), L"%Y-%m-%d,%H:%M:%S");
 }
 
+TEST_F(LocalizerTest, TheLastTextOfAKeyInAGroupWins) {
+    CLocalizer loc;
+    loc.Load(
+        LanguageFile(L"[text]\nSave=first\nOther=x\nSAVE=second\n[text]\nkept=only\n"
+                     L"[text-g]\nsave=g1\nsave=g2\n"));
+    EXPECT_EQ(loc.GetText(L"save", L""), L"save");  // the repeated section dropped the first
+    EXPECT_EQ(loc.GetText(L"kept", L""), L"only");
+    EXPECT_EQ(loc.GetText(L"Save", L"g"), L"g2");
+}
+
 TEST_F(LocalizerTest, MalformedFileIsReadUpToTheLineThatEndsIt) {
     CLocalizer loc;
     loc.Load(LanguageFile(L"[text]\na=1\n   \nb=2\n"));
@@ -209,6 +222,50 @@ TEST_F(LocalizerTest, LoadLanguageFileFillsTheProgramsLocalizerOnlyWhenTheFileEx
     EXPECT_EQ(loc.GetText(L"提示", L""), L"Note");
     EXPECT_FALSE(LoadLanguageFile(path + L"x"));
     EXPECT_EQ(loc.GetText(L"提示", L""), L"Note");
+}
+
+// The language files the setup ships give every text they hold, in their own groups.
+TEST_F(LocalizerTest, ShippedLanguageFilesGiveEveryTextTheyHold) {
+    const std::filesystem::path folder =
+        std::filesystem::path(__FILE__).parent_path() / ".." / ".." / "assets" / "Localize";
+    ASSERT_GT(M().CopyFromHost(folder, L"C:\\Localize\\"), 0);
+    for (const char* name : {"English.txt", "ChineseSimplified.txt"}) {
+        SCOPED_TRACE(name);
+        std::ifstream in(folder / name, std::ios::binary);
+        std::stringstream bytes;
+        bytes << in.rdbuf();
+        std::string raw = bytes.str();
+        std::wstring text;
+        if (raw.rfind("\xFF\xFE", 0) == 0) {
+            std::u16string units;
+            for (std::size_t i = 2; i + 1 < raw.size(); i += 2)
+                units.push_back(static_cast<char16_t>(static_cast<unsigned char>(raw[i]) |
+                                                      static_cast<unsigned char>(raw[i + 1]) << 8));
+            text = Utf16ToWide(units);
+        } else {
+            text.assign(raw.begin(), raw.end());  // the English file is plain ASCII
+        }
+
+        CLocalizer loc;
+        loc.Load(L"C:\\Localize\\" + sim::FromUtf8(name));
+        std::wistringstream lines(text);
+        std::wstring line, group;
+        int texts = 0;
+        while (std::getline(lines, line)) {
+            if (!line.empty() && line.back() == L'\r') line.pop_back();
+            if (line.rfind(L"[", 0) == 0) {
+                std::wstring section = line.substr(1, line.find(L']') - 1);
+                group = section.rfind(L"text-", 0) == 0 ? section.substr(5) : L"";
+                continue;
+            }
+            std::size_t equals = line.find(L'=');
+            if (group.empty() || equals == std::wstring::npos) continue;
+            EXPECT_EQ(loc.GetText(line.substr(0, equals), group), line.substr(equals + 1));
+            ++texts;
+        }
+        EXPECT_GT(texts, 10);
+        EXPECT_NE(loc.GetLanguageId(), 0);
+    }
 }
 
 }  // namespace

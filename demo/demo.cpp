@@ -1,0 +1,33 @@
+#include "demo/demo.h"
+
+#include <cstdio>
+#include <cstring>
+
+int RunDemo(const char* only, sim::ClockMode clock) {
+    struct Part {
+        const char* name;
+        const char* title;
+        int (*run)(sim::ClockMode);
+    } parts[] = {
+        {"device", "The modem's road from disk mode to modem mode", RunDeviceDemo},
+        {"service", "The disk monitor service", RunServiceDemo},
+        {"dial", "A dial", RunDialDemo},
+        {"road", "A new user's road: install, service, dial, uninstall", RunInstallerDemo},
+    };
+    bool any = false;
+    for (const Part& part : parts) {
+        if (only && std::strcmp(only, part.name) != 0) continue;
+        any = true;
+        std::printf("\n=== %s ===\n", part.title);
+        std::fflush(stdout);
+        if (int rc = part.run(clock); rc != 0) {
+            std::printf("The demo part \"%s\" failed (%d).\n", part.name, rc);
+            return rc;
+        }
+    }
+    if (!any) {
+        std::printf("usage: modem_demo [device|service|dial|road]\n");
+        return 2;
+    }
+    return 0;
+}

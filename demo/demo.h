@@ -1,0 +1,16 @@
+// The demo's parts. Each sets up a simulated machine of its own, tells its road on the standard
+// output and returns 0 when the road went as it should. On the real clock the machine runs a few
+// times faster than the wall clock; the tests run the parts on the virtual clock.
+#pragma once
+
+#include "platform/sim/machine.h"  // sim::ClockMode
+
+int RunDeviceDemo(sim::ClockMode clock = sim::ClockMode::Real);
+int RunServiceDemo(sim::ClockMode clock = sim::ClockMode::Real);
+int RunDialDemo(sim::ClockMode clock = sim::ClockMode::Real);
+int RunInstallerDemo(sim::ClockMode clock = sim::ClockMode::Real);
+
+// Runs the part of that name ("device", "service", "dial", "road"), or every part in order when
+// part is null, each under its own heading. Returns the first failing part's result, 2 for an
+// unknown part (after the usage line), else 0.
+int RunDemo(const char* part, sim::ClockMode clock = sim::ClockMode::Real);

@@ -1,0 +1,82 @@
+// The demo's parts, each run alone in a process of its own as `modem_demo <part>` runs it, and the
+// whole demo: on the virtual clock, so that the machine's pauses cost nothing.
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+
+#include "demo/demo.h"
+
+namespace {
+
+int Count(const std::string& text, const std::string& needle) {
+    int count = 0;
+    for (std::size_t at = text.find(needle); at != std::string::npos;
+         at = text.find(needle, at + needle.size()))
+        ++count;
+    return count;
+}
+
+struct Part {
+    const char* name;
+    const char* heading;
+    const char* shows;  // a line of the part's road
+};
+
+void PrintTo(const Part& part, std::ostream* os) {
+    *os << part.name;
+}
+
+class DemoPartTest : public ::testing::TestWithParam<Part> {};
+
+TEST_P(DemoPartTest, RunsAloneUnderOneHeading) {
+    const Part& part = GetParam();
+    testing::internal::CaptureStdout();
+    int rc = RunDemo(part.name, sim::ClockMode::Virtual);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(rc, 0) << out;
+    EXPECT_EQ(Count(out, part.heading), 1) << out;
+    EXPECT_EQ(Count(out, "\n=="), 1) << out;  // no second heading inside the part
+    EXPECT_NE(out.find(part.shows), std::string::npos) << out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Parts, DemoPartTest,
+    ::testing::Values(Part{"device", "=== The modem's road from disk mode to modem mode ===",
+                           "The modem is up in modem mode."},
+                      Part{"service", "=== The disk monitor service ===",
+                           "the service is stopped and removed"},
+                      Part{"dial", "=== A dial ===",
+                           "App dials \"QOB Wireless Terminal\" on the modem \"CDMA USB Modem\""},
+                      Part{"road", "=== A new user's road: install, service, dial, uninstall ===",
+                           "The new user's road ended well."}),
+    [](const ::testing::TestParamInfo<Part>& info) { return std::string(info.param.name); });
+
+TEST(DemoTest, DialConnectsAndHangsUpWithoutAnError) {
+    testing::internal::CaptureStdout();
+    int rc = RunDemo("dial", sim::ClockMode::Virtual);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(rc, 0) << out;
+    EXPECT_EQ(out.find("error:"), std::string::npos) << out;
+    EXPECT_EQ(Count(out, "] connected\n"), 1) << out;
+    EXPECT_NE(out.find("Dialled, connected and hung up."), std::string::npos) << out;
+}
+
+TEST(DemoTest, WholeDemoRunsEveryPartOnceUnderItsHeading) {
+    testing::internal::CaptureStdout();
+    int rc = RunDemo(nullptr, sim::ClockMode::Virtual);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(rc, 0) << out;
+    EXPECT_EQ(Count(out, "\n=="), 4) << out;
+    for (const char* heading : {"=== The modem's road", "=== The disk monitor service ===",
+                                "=== A dial ===", "=== A new user's road"})
+        EXPECT_EQ(Count(out, heading), 1) << heading;
+}
+
+TEST(DemoTest, UnknownPartGivesTheUsage) {
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(RunDemo("nothing", sim::ClockMode::Virtual), 2);
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("usage: modem_demo"), std::string::npos);
+}
+
+}  // namespace
