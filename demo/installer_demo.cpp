@@ -131,9 +131,9 @@ bool ServiceRunning() {
 int RunInstallerDemo(sim::ClockMode clock) {
     sim::Config config = sim::Config::WindowsXP();
     config.programFolder = std::wstring(kRoot) + L"Bin\\";
-    // In this stage every program of the machine answers to the one program path; the setup's
-    // programs share one folder, and the service registers the path it finds as its own.
-    config.programName = L"Ulvane.exe";
+    // The demo itself is the setup program the user starts; the service and App run as processes
+    // of their own images beside it in the program's folder.
+    config.programName = L"Installer.exe";
     config.uiLanguage = 0x0409;
     config.clock = clock;
     config.clockSpeed = 10.0;  // the machine runs ten times faster than the wall clock
@@ -158,7 +158,9 @@ int RunInstallerDemo(sim::ClockMode clock) {
         m.processes().RegisterProgram(
             image, [](const sim::ProcessRun& run) { return sim::RunMain(run, &UlvaneMain); });
     m.processes().RegisterProgram(L"App.exe", [](const sim::ProcessRun& run) {
-        Say("App started: " + U8(run.commandLine));
+        wchar_t image[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, image, MAX_PATH);
+        Say("App started as " + U8(image) + ": " + U8(run.commandLine));
         DWORD rc = RunAppDial();
         Say("App ends.");
         return rc;
@@ -197,6 +199,8 @@ int RunInstallerDemo(sim::ClockMode clock) {
     Say("COM-port database after the setup: " + Hex(ComDb()));
     Say(std::string("Service \"") + U8(kServiceName) +
         "\": " + (ServiceRunning() ? "running" : "not running"));
+    if (auto service = m.services().Get(kServiceName))
+        Say("  its program: " + U8(service->config.binaryPath));
 
     Say("The user unplugs the modem and plugs it in again.");
     modem->Unplug();
