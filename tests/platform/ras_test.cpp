@@ -355,6 +355,8 @@ TEST_F(RasTest, EachMachineHasItsOwnRas) {
     ASSERT_EQ(Dial(&h), 0u);
     sim::Ras& before = sim::Ras::Get();
     EXPECT_EQ(&sim::Ras::Of(M()), &before);
+    // No notification of the old machine's dial may still be on its way at the reset.
+    ASSERT_EQ(RasHangUpW(h), 0u);
 
     sim::Machine::Reset(MachineConfig());
     sim::Ras& after = sim::Ras::Get();
