@@ -3,6 +3,16 @@
 #include <cstdio>
 #include <cstring>
 
+sim::Config ResetDemoMachine(const wchar_t* programName, sim::ClockMode clock, double speed) {
+    sim::Config config = sim::Config::WindowsXP();
+    config.programFolder = L"C:\\Program Files\\Modem\\";
+    config.programName = programName;
+    config.clock = clock;
+    config.clockSpeed = speed;
+    sim::Machine::Reset(config);
+    return config;
+}
+
 int RunDemo(const char* only, sim::ClockMode clock) {
     struct Part {
         const char* name;

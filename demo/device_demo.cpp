@@ -26,12 +26,7 @@ double Seconds() {
 }  // namespace
 
 int RunDeviceDemo(sim::ClockMode clock) {
-    sim::Config config = sim::Config::WindowsXP();
-    config.programFolder = L"C:\\Program Files\\Modem\\";
-    config.programName = L"Ulvane.exe";
-    config.clock = clock;
-    config.clockSpeed = 4.0;  // the demo's machine runs four times faster than the wall clock
-    sim::Machine::Reset(config);
+    sim::Config config = ResetDemoMachine(L"Ulvane.exe", clock, 4.0);
 
     std::printf("Simulated Windows %u.%u, version code %d, %s\n", config.major, config.minor,
                 GetOsVersionCode(), Is64BitWindows() ? "64-bit" : "32-bit");

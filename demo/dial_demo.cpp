@@ -79,12 +79,7 @@ bool InstallDrivers() {
 }  // namespace
 
 int RunDialDemo(sim::ClockMode clock) {
-    sim::Config config = sim::Config::WindowsXP();
-    config.programFolder = L"C:\\Program Files\\Modem\\";
-    config.programName = L"App.exe";
-    config.clock = clock;
-    config.clockSpeed = 8.0;
-    sim::Machine::Reset(config);
+    sim::Config config = ResetDemoMachine(L"App.exe", clock, 8.0);
     sim::machine().WriteFile(config.programFolder + config.programName, "MZ");
     if (!InstallDrivers()) {
         std::printf("The driver files were not found at %s.\n", MODEM_ASSETS_DIR);

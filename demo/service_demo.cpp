@@ -52,12 +52,7 @@ const char* StateName(DWORD state) {
 }  // namespace
 
 int RunServiceDemo(sim::ClockMode clock) {
-    sim::Config config = sim::Config::WindowsXP();
-    config.programFolder = L"C:\\Program Files\\Modem\\";
-    config.programName = L"Ulvane.exe";
-    config.clock = clock;
-    config.clockSpeed = 8.0;
-    sim::Machine::Reset(config);
+    sim::Config config = ResetDemoMachine(L"Ulvane.exe", clock, 8.0);
     sim::Machine& m = sim::machine();
 
     // What the setup package leaves on the machine.

@@ -2,6 +2,8 @@
 
 #include <cwchar>
 #include <cwctype>
+#include <functional>
+#include <utility>
 
 #include "platform/crt.h"
 #include "platform/nls.h"
@@ -98,20 +100,57 @@ void CLocalizer::Clear() {
     m_fonts.clear();
 }
 
+// ---- TextGroup ----
+
+TextGroup::TextGroup(std::wstring name, std::size_t count) : m_name(std::move(name)) {
+    std::size_t slots = 16;
+    while (slots < 2 * count) slots *= 2;
+    m_slots.assign(slots, 0);
+    m_entries.reserve(count);
+}
+
+std::size_t TextGroup::SlotOf(const std::wstring& key) const {
+    // Linear probing in a table of a power-of-two size that is never more than half full.
+    std::size_t mask = m_slots.size() - 1;
+    for (std::size_t slot = std::hash<std::wstring>()(key) & mask;; slot = (slot + 1) & mask)
+        if (m_slots[slot] == 0 || m_entries[m_slots[slot] - 1].first == key) return slot;
+}
+
+void TextGroup::Set(std::wstring key, TextEntry entry) {
+    if (2 * (m_entries.size() + 1) > m_slots.size()) {
+        // More entries than the table was made for: twice the room, every entry placed again.
+        m_slots.assign(m_slots.size() * 2, 0);
+        for (std::size_t i = 0; i < m_entries.size(); ++i)
+            m_slots[SlotOf(m_entries[i].first)] = i + 1;
+    }
+    std::size_t slot = SlotOf(key);
+    if (m_slots[slot] != 0) {
+        m_entries[m_slots[slot] - 1].second = std::move(entry);
+        return;
+    }
+    m_entries.emplace_back(std::move(key), std::move(entry));
+    m_slots[slot] = m_entries.size();
+}
+
+const TextEntry* TextGroup::Find(const std::wstring& key) const {
+    std::size_t slot = SlotOf(key);
+    return m_slots[slot] == 0 ? nullptr : &m_entries[m_slots[slot] - 1].second;
+}
+
+// ---- CLocalizer ----
+
 void CLocalizer::Load(const std::wstring& path) {
     Clear();
     CIniFile ini(path);
     CIniFile::Item item;
     for (const std::wstring& section : ini.GetSectionNames()) {
         if (section.find(L"text") == std::wstring::npos) continue;
-        auto group = std::make_unique<TextGroup>();
-        group->name = section;
         // The texts are taken over, not copied, with their keys lower-cased as the lookups lower
         // the source text; they come in file order, so of equal keys the later one stays.
         std::vector<CIniFile::Item> items = ini.TakeSection(section);
-        group->entries.reserve(items.size());
+        auto group = std::make_unique<TextGroup>(section, items.size());
         for (auto& [key, value] : items)
-            group->entries.insert_or_assign(std::move(key), ParseTextValue(std::move(value)));
+            group->Set(std::move(key), ParseTextValue(std::move(value)));
         m_groups.push_back(std::move(group));
     }
     for (int i = 0; ini.GetItem(L"timeformat", i, item); ++i)
@@ -131,11 +170,8 @@ void CLocalizer::Load(const std::wstring& path) {
 
 const TextEntry* CLocalizer::FindEntry(const std::wstring& text, const std::wstring& group) const {
     std::wstring section = LowerText(group.empty() ? L"text" : L"text-" + group);
-    for (const auto& g : m_groups) {
-        if (g->name != section) continue;
-        auto it = g->entries.find(LowerText(text));
-        return it == g->entries.end() ? nullptr : &it->second;
-    }
+    for (const auto& g : m_groups)
+        if (g->Name() == section) return g->Find(LowerText(text));
     return nullptr;
 }
 

@@ -5,7 +5,6 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/mfc.h"
@@ -38,10 +37,25 @@ struct TextEntry {
     int bottom = 0;
 };
 
-// The texts of one "text..." section of the language file.
-struct TextGroup {
-    std::unordered_map<std::wstring, TextEntry> entries;  // by lower-cased source text
-    std::wstring name;                                    // lower-cased section name
+// The texts of one "text..." section of the language file, by lower-cased source text: the
+// entries in the order they were first read, found through a hash table of their positions.
+class TextGroup {
+public:
+    // Room for `count` entries: the table stays at most half full.
+    TextGroup(std::wstring name, std::size_t count);
+
+    const std::wstring& Name() const { return m_name; }
+    // Adds the entry, or replaces the entry of an equal key.
+    void Set(std::wstring key, TextEntry entry);
+    const TextEntry* Find(const std::wstring& key) const;
+
+private:
+    // The slot where the key is, or the empty slot where it would go.
+    std::size_t SlotOf(const std::wstring& key) const;
+
+    std::wstring m_name;  // lower-cased section name
+    std::vector<std::pair<std::wstring, TextEntry>> m_entries;
+    std::vector<std::size_t> m_slots;  // 0: empty; else an index into m_entries plus 1
 };
 
 class CLocalizer : public ILocalizer {

@@ -221,6 +221,11 @@ std::vector<SimModem::PassThrough> SimModem::Requests() const {
     return requests_;
 }
 
+void SimModem::ClearRequests() {
+    std::lock_guard<std::mutex> lk(mu_);
+    requests_.clear();
+}
+
 int SimModem::EjectRequests() const {
     std::lock_guard<std::mutex> lk(mu_);
     return ejectRequests_;

@@ -57,6 +57,8 @@ public:
         std::vector<BYTE> cdb;  // CdbLength bytes of the command block
     };
     std::vector<PassThrough> Requests() const;
+    // Forgets the requests seen so far, so that a long run (a fuzzer's) keeps its memory flat.
+    void ClearRequests();
     int EjectRequests() const;
     int SwitchCount() const;
 
