@@ -1,7 +1,10 @@
 #include "docking/color.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <string_view>
+
+#include "support/platform_helpers.h"
 
 namespace System::Docking {
 
@@ -153,24 +156,15 @@ const std::map<std::wstring, ColorValue>& NamedColorTable() {
     return table;
 }
 
-namespace {
-
-int HexDigit(wchar_t c) {
-    if (c >= L'0' && c <= L'9') return c - L'0';
-    if (c >= L'a' && c <= L'f') return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F') return c - L'A' + 10;
-    return 0;
-}
-
-}  // namespace
-
 ColorValue ParseColor(const std::wstring& text) {
     std::wstring_view s(text.c_str());  // up to the first NUL
     if (!s.empty() && s[0] == L'#') {
         // Past the end every position reads as the terminator.
         auto at = [&](std::size_t i) -> wchar_t { return i < s.size() ? s[i] : L'\0'; };
+        // A character that is not a hex digit counts as 0.
+        auto digit = [](wchar_t c) { return std::max(0, HexDigitValue(c)); };
         auto pair = [&](std::size_t i) -> ColorValue {
-            return static_cast<ColorValue>(HexDigit(at(i)) * 16 + HexDigit(at(i + 1)));
+            return static_cast<ColorValue>(digit(at(i)) * 16 + digit(at(i + 1)));
         };
         ColorValue alpha = at(7) == L'\0' ? 0xFF : pair(7);
         return alpha << 24 | pair(1) << 16 | pair(3) << 8 | pair(5);

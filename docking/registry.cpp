@@ -3,6 +3,7 @@
 #include <map>
 
 #include "platform/kernel.h"
+#include "support/auto_lock.h"
 
 namespace System::Docking {
 
@@ -10,8 +11,8 @@ namespace {
 
 class IdRegistry {
 public:
-    IdRegistry() { InitializeCriticalSection(&lock_); }
-    ~IdRegistry() { DeleteCriticalSection(&lock_); }
+    IdRegistry() { InitializeCriticalSection(&lock); }
+    ~IdRegistry() { DeleteCriticalSection(&lock); }
     IdRegistry(const IdRegistry&) = delete;
     IdRegistry& operator=(const IdRegistry&) = delete;
 
@@ -19,17 +20,6 @@ public:
         static IdRegistry registry;
         return registry;
     }
-
-    class Lock {
-    public:
-        explicit Lock(IdRegistry& r) : r_(r) { EnterCriticalSection(&r_.lock_); }
-        ~Lock() { LeaveCriticalSection(&r_.lock_); }
-        Lock(const Lock&) = delete;
-        Lock& operator=(const Lock&) = delete;
-
-    private:
-        IdRegistry& r_;
-    };
 
     // The entry of that pair, or end.
     std::multimap<std::wstring, IRenderable*>::iterator Find(const std::wstring& id,
@@ -43,35 +33,34 @@ public:
     // Equal keys keep their order of insertion.
     std::multimap<std::wstring, IRenderable*> entries;
 
-private:
-    CRITICAL_SECTION lock_;
+    CRITICAL_SECTION lock;
 };
 
 }  // namespace
 
 void AddRenderableId(const std::wstring& id, IRenderable* renderable) {
     IdRegistry& r = IdRegistry::Get();
-    IdRegistry::Lock lock(r);
+    CAutoLock hold(r.lock);
     if (r.Find(id, renderable) == r.entries.end()) r.entries.emplace(id, renderable);
 }
 
 void RemoveRenderableId(const std::wstring& id, IRenderable* renderable) {
     IdRegistry& r = IdRegistry::Get();
-    IdRegistry::Lock lock(r);
+    CAutoLock hold(r.lock);
     auto it = r.Find(id, renderable);
     if (it != r.entries.end()) r.entries.erase(it);
 }
 
 IRenderable* FindRenderableById(const std::wstring& id) {
     IdRegistry& r = IdRegistry::Get();
-    IdRegistry::Lock lock(r);
+    CAutoLock hold(r.lock);
     auto it = r.entries.lower_bound(id);  // the first of equal ids
     return it == r.entries.end() || it->first != id ? nullptr : it->second;
 }
 
 bool HasRenderableId(const std::wstring& id, IRenderable* renderable) {
     IdRegistry& r = IdRegistry::Get();
-    IdRegistry::Lock lock(r);
+    CAutoLock hold(r.lock);
     return r.Find(id, renderable) != r.entries.end();
 }
 
