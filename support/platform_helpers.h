@@ -33,6 +33,9 @@ bool FileExists(const std::wstring& path);
 // The running program's folder, ending in a backslash.
 std::wstring GetModuleFolder();
 
+// The value of a hexadecimal digit ("0"-"9", "a"-"f", "A"-"F"), or -1 for any other character.
+int HexDigitValue(wchar_t c);
+
 // Holds a loaded library and frees it when released or destroyed.
 class CLibraryHolder {
 public:

@@ -64,15 +64,6 @@ bool SendScsiCommand(const std::wstring& devicePath, const BYTE* cdb, int cdbByt
     return true;
 }
 
-namespace {
-int HexDigit(wchar_t c) {
-    if (c >= L'0' && c <= L'9') return c - L'0';
-    if (c >= L'a' && c <= L'f') return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F') return c - L'A' + 10;
-    return -1;
-}
-}  // namespace
-
 bool SendCdbHex(const std::wstring& hex, const std::wstring& devicePath) {
     if (hex.size() % 2 != 0) return false;
     if (hex.size() > 2 * kMaxHexCommandBytes) return false;
@@ -82,9 +73,9 @@ bool SendCdbHex(const std::wstring& hex, const std::wstring& devicePath) {
     for (int i = 0; i < pairs; ++i) {
         // Each pair on its own: a pair that does not begin with a digit stays 0; a pair whose
         // second character is no digit gives the first digit's value.
-        int high = HexDigit(hex[2 * i]);
+        int high = HexDigitValue(hex[2 * i]);
         if (high < 0) continue;
-        int low = HexDigit(hex[2 * i + 1]);
+        int low = HexDigitValue(hex[2 * i + 1]);
         command[i] = static_cast<BYTE>(low < 0 ? high : high * 16 + low);
     }
     if (!devicePath.empty()) return SendScsiCommand(devicePath, command, pairs);
