@@ -358,24 +358,33 @@ LONG_PTR SetWindowLongPtrW(HWND window, int index, LONG_PTR value) {
 
 // ---- Geometry ----
 
-BOOL GetWindowRect(HWND window, LPRECT rect) {
-    API_TRACE(Windows, GetWindowRect, window, rect);
+namespace {
+
+// The window rectangle in screen coordinates, or the client rectangle from (0, 0).
+BOOL ReadRect(HWND window, LPRECT rect, bool client) {
     auto info = Windows().Get(window);
     if (!info) return Fail(FALSE, ERROR_INVALID_WINDOW_HANDLE);
     if (rect == nullptr) return Fail(FALSE, ERROR_INVALID_PARAMETER);
+    if (client) {
+        *rect = {0, 0, Width(info->client), Height(info->client)};
+        return TRUE;
+    }
     POINT origin = info->parent ? Windows().ClientOrigin(info->parent) : POINT{0, 0};
     *rect = {info->rect.left + origin.x, info->rect.top + origin.y, info->rect.right + origin.x,
              info->rect.bottom + origin.y};
     return TRUE;
 }
 
+}  // namespace
+
+BOOL GetWindowRect(HWND window, LPRECT rect) {
+    API_TRACE(Windows, GetWindowRect, window, rect);
+    return ReadRect(window, rect, false);
+}
+
 BOOL GetClientRect(HWND window, LPRECT rect) {
     API_TRACE(Windows, GetClientRect, window, rect);
-    auto info = Windows().Get(window);
-    if (!info) return Fail(FALSE, ERROR_INVALID_WINDOW_HANDLE);
-    if (rect == nullptr) return Fail(FALSE, ERROR_INVALID_PARAMETER);
-    *rect = {0, 0, Width(info->client), Height(info->client)};
-    return TRUE;
+    return ReadRect(window, rect, true);
 }
 
 int GetSystemMetrics(int index) {

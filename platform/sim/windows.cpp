@@ -270,9 +270,9 @@ std::vector<HWND> WindowTable::Owned(HWND hwnd) {
 
 HWND WindowTable::Relative(HWND hwnd, UINT relation) {
     std::lock_guard<std::mutex> lk(mu_);
+    SweepLocked();  // first: it may take windows away
     WindowInfo* w = FindLocked(hwnd);
     if (w == nullptr) return nullptr;
-    SweepLocked();
     if (relation == GW_OWNER) return w->owner;
     if (relation == GW_CHILD) {
         auto it = children_.find(Key(hwnd));

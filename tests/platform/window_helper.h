@@ -7,6 +7,7 @@
 #include <set>
 #include <vector>
 
+#include "common/sim_fixture.h"
 #include "platform/kernel.h"
 #include "platform/user.h"
 #include "thread_helper.h"
@@ -75,3 +76,36 @@ inline std::vector<Logged> Entries(UINT message, HWND window = nullptr) {
         if (l.message == message && (window == nullptr || l.hwnd == window)) out.push_back(l);
     return out;
 }
+
+// A window made by a thread that has ended since (so the window is gone too).
+inline HWND WindowOfEndedThread() {
+    HWND made = nullptr;
+    HANDLE t = StartThread([&] {
+        made = MakeWindow();
+        return 0u;
+    });
+    WaitForSingleObject(t, INFINITE);
+    CloseHandle(t);
+    return made;
+}
+
+// A fresh machine with the test class registered and an empty log.
+class WindowTest : public SimTest {
+protected:
+    void SetUp() override {
+        SimTest::SetUp();
+        MessageLog().Clear();
+        Answers() = nullptr;
+        ASSERT_NE(RegisterTestClass(CS_DBLCLKS), 0);
+    }
+    // Takes and dispatches every message now in the queue; returns them.
+    static std::vector<UINT> Drain() {
+        std::vector<UINT> out;
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            out.push_back(msg.message);
+            DispatchMessageW(&msg);
+        }
+        return out;
+    }
+};

@@ -11,14 +11,8 @@
 
 namespace {
 
-class MessageQueueTest : public SimTest {
+class MessageQueueTest : public WindowTest {
 protected:
-    void SetUp() override {
-        SimTest::SetUp();
-        MessageLog().Clear();
-        Answers() = nullptr;
-        ASSERT_NE(RegisterTestClass(), 0);
-    }
     // Runs the calling thread's message loop until WM_QUIT; returns its exit code.
     static WPARAM Pump() {
         MSG msg;
@@ -48,13 +42,7 @@ TEST_F(MessageQueueTest, PostedMessagesArriveInOrderAndQuitEndsTheLoop) {
 TEST_F(MessageQueueTest, PostingToAWindowThatIsGoneFails) {
     HWND destroyed = MakeWindow();
     DestroyWindow(destroyed);
-    HWND ofEndedThread = nullptr;
-    HANDLE t = StartThread([&] {
-        ofEndedThread = MakeWindow();
-        return 0u;
-    });
-    WaitForSingleObject(t, INFINITE);
-    CloseHandle(t);
+    HWND ofEndedThread = WindowOfEndedThread();
     for (HWND h : {destroyed, ofEndedThread, reinterpret_cast<HWND>(0x12345)}) {
         SetLastError(0);
         EXPECT_FALSE(PostMessageW(h, WM_USER, 0, 0));

@@ -11,25 +11,7 @@
 
 namespace {
 
-class WindowPaintTest : public SimTest {
-protected:
-    void SetUp() override {
-        SimTest::SetUp();
-        MessageLog().Clear();
-        Answers() = nullptr;
-        ASSERT_NE(RegisterTestClass(), 0);
-    }
-    // Takes and dispatches every message now in the queue; returns them.
-    static std::vector<UINT> Drain() {
-        std::vector<UINT> out;
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            out.push_back(msg.message);
-            DispatchMessageW(&msg);
-        }
-        return out;
-    }
-};
+class WindowPaintTest : public WindowTest {};
 
 TEST_F(WindowPaintTest, PaintComesWhileTheUpdateRegionLastsAndAfterPostedMessages) {
     HWND w = MakeWindow(WS_VISIBLE);  // shown: all of it needs painting

@@ -11,15 +11,7 @@
 
 namespace {
 
-class WindowRecordsTest : public SimTest {
-protected:
-    void SetUp() override {
-        SimTest::SetUp();
-        MessageLog().Clear();
-        Answers() = nullptr;
-        ASSERT_NE(RegisterTestClass(CS_DBLCLKS), 0);
-    }
-};
+class WindowRecordsTest : public WindowTest {};
 
 TEST_F(WindowRecordsTest, CreateSendsNcCreateNcCalcSizeCreateThenSizeMoveAndShow) {
     int tag = 42;
@@ -138,13 +130,7 @@ TEST_F(WindowRecordsTest, CloseDestroysThroughTheDefaultProcedure) {
 
 TEST_F(WindowRecordsTest, BadCallsFailWithTheirErrors) {
     HWND w = MakeWindow();
-    HWND other = nullptr;
-    HANDLE t = StartThread([&] {
-        other = MakeWindow();
-        return 0u;
-    });
-    WaitForSingleObject(t, INFINITE);
-    CloseHandle(t);
+    HWND other = WindowOfEndedThread();
     HWND dead = MakeWindow();
     DestroyWindow(dead);
     WNDCLASSEXW wc{};
