@@ -47,6 +47,12 @@ int Height(const RECT& r) {
 
 std::atomic<ATOM> g_nextAtom{0xC000};
 
+// A class named by its atom (a small number in place of the name's pointer): classes are found
+// by name only here, so such a name finds none.
+bool ClassNamed(LPCWSTR name) {
+    return reinterpret_cast<ULONG_PTR>(name) >= 0x10000;
+}
+
 // The window's frame for the default WM_NCCALCSIZE: a sizing border, a dialog frame or a thin
 // border, and a caption.
 void TakeFrame(DWORD style, RECT& r) {
@@ -111,7 +117,7 @@ ATOM RegisterClassW(const WNDCLASSW* wc) {
 
 BOOL UnregisterClassW(LPCWSTR className, HINSTANCE instance) {
     API_TRACE(Windows, UnregisterClassW, className, instance);
-    if (className == nullptr) return Fail(FALSE, ERROR_CLASS_DOES_NOT_EXIST);
+    if (!ClassNamed(className)) return Fail(FALSE, ERROR_CLASS_DOES_NOT_EXIST);
     DWORD error = Windows().UnregisterClass(SelfPid(), className);
     return error == 0 ? TRUE : Fail(FALSE, error);
 }
@@ -123,7 +129,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
                      LPVOID param) {
     API_TRACE(Windows, CreateWindowExW, exStyle, className, windowName, style, x, y, width, height,
               parent, menu, instance, param);
-    auto cls = className != nullptr ? Windows().FindClass(SelfPid(), className) : std::nullopt;
+    auto cls = ClassNamed(className) ? Windows().FindClass(SelfPid(), className) : std::nullopt;
     if (!cls) return Fail<HWND>(nullptr, ERROR_CANNOT_FIND_WND_CLASS);
     bool child = (style & WS_CHILD) != 0;
     if (child && parent == nullptr) return Fail<HWND>(nullptr, ERROR_TLW_WITH_WSCHILD);
@@ -483,7 +489,9 @@ HWND FindWindowW(LPCWSTR className, LPCWSTR windowName) {
     for (HWND h : Windows().TopLevel()) {
         auto w = Windows().Get(h);
         if (!w) continue;
-        if (className != nullptr && sim::Lower(w->className) != sim::Lower(className)) continue;
+        if (className != nullptr &&
+            (!ClassNamed(className) || sim::Lower(w->className) != sim::Lower(className)))
+            continue;
         if (windowName != nullptr && w->text != windowName) continue;
         return h;
     }

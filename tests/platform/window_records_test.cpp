@@ -161,6 +161,12 @@ TEST_F(WindowRecordsTest, BadCallsFailWithTheirErrors) {
                                     nullptr, nullptr) == nullptr;
          },
          ERROR_CANNOT_FIND_WND_CLASS},
+        {"class by atom",
+         [] {
+             return CreateWindowExW(0, reinterpret_cast<LPCWSTR>(0xC000), L"", 0, 0, 0, 1, 1,
+                                    nullptr, nullptr, nullptr, nullptr) == nullptr;
+         },
+         ERROR_CANNOT_FIND_WND_CLASS},
         {"child without parent", [] { return MakeWindow(WS_CHILD) == nullptr; },
          ERROR_TLW_WITH_WSCHILD},
         {"dead parent", [&] { return MakeWindow(WS_CHILD, dead) == nullptr; },
