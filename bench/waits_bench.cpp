@@ -8,20 +8,10 @@
 
 #include "platform/kernel.h"
 #include "floor_ratio.h"
+#include "ping_pong.h"
 #include "platform/sim/machine.h"
 
 namespace {
-
-HANDLE Start(std::function<DWORD()> body) {
-    auto* box = new std::function<DWORD()>(std::move(body));
-    return CreateThread(
-        nullptr, 0,
-        [](LPVOID p) -> DWORD {
-            std::unique_ptr<std::function<DWORD()>> b(static_cast<std::function<DWORD()>*>(p));
-            return (*b)();
-        },
-        box, 0, nullptr);
-}
 
 // Fifty threads blocked on an event of their own for the benchmark's length.
 class Bystanders {
@@ -29,7 +19,8 @@ public:
     explicit Bystanders(int count) {
         gate_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         for (int i = 0; i < count; ++i)
-            threads_.push_back(Start([g = gate_] { return WaitForSingleObject(g, INFINITE); }));
+            threads_.push_back(
+                bench::Start([g = gate_] { return WaitForSingleObject(g, INFINITE); }));
     }
     ~Bystanders() {
         SetEvent(gate_);
@@ -60,22 +51,7 @@ void CriticalSection(benchmark::State& state) {
 void EventPingPong(benchmark::State& state) {
     sim::Machine::Reset();
     Bystanders others(static_cast<int>(state.range(0)));
-    HANDLE ping = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    HANDLE pong = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    HANDLE stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE partner = Start([&] {
-        HANDLE both[] = {stop, ping};
-        while (WaitForMultipleObjects(2, both, FALSE, INFINITE) == WAIT_OBJECT_0 + 1)
-            SetEvent(pong);
-        return 0u;
-    });
-    for (auto _ : state) {
-        SetEvent(ping);
-        WaitForSingleObject(pong, INFINITE);
-    }
-    SetEvent(stop);
-    WaitForSingleObject(partner, INFINITE);
-    for (HANDLE h : {ping, pong, stop, partner}) CloseHandle(h);
+    bench::EventPingPongLoop(state);
 }
 
 }  // namespace

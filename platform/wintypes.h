@@ -27,6 +27,7 @@ using LONG_PTR = std::intptr_t;
 using UINT_PTR = std::uintptr_t;
 using INT_PTR = std::intptr_t;
 using DWORD_PTR = ULONG_PTR;
+using PDWORD_PTR = DWORD_PTR*;
 using SIZE_T = std::size_t;
 using WCHAR = wchar_t;
 using LANGID = WORD;

@@ -56,6 +56,9 @@ struct Config {
     // Console output is captured; echoed to the host's standard output when set (demos).
     bool echoConsole = false;
     bool echoDebugOutput = false;
+    // The screen's size in pixels (GetSystemMetrics, default window placement).
+    int screenWidth = 1024;
+    int screenHeight = 768;
 
     static Config WindowsXP();
     static Config Windows2000();

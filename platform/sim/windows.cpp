@@ -1,93 +1,251 @@
 #include "platform/sim/windows.h"
 
 #include <algorithm>
+#include <atomic>
 
-#include "platform/user.h"
+#include "platform/sim/machine.h"
 
 namespace sim {
 
 namespace {
+
 ULONG_PTR Key(HWND h) {
     return reinterpret_cast<ULONG_PTR>(h);
 }
+
+std::atomic<std::uint64_t> g_generation{0};
+
+bool Empty(const RECT& r) {
+    return r.right <= r.left || r.bottom <= r.top;
+}
+
+bool InRange(UINT message, const MessageFilter& f) {
+    if (f.min == 0 && f.max == 0) return true;
+    return message >= f.min && message <= f.max;
+}
+
+bool ForWindow(HWND hwnd, const MessageFilter& f) {
+    if (f.hwnd == reinterpret_cast<HWND>(-1)) return hwnd == nullptr;
+    return f.hwnd == nullptr || f.hwnd == hwnd;
+}
+
 }  // namespace
 
-HWND WindowTable::Create(const WindowSpec& spec) {
+struct WindowTable::Timer {
+    UINT elapse = 0;
+    TIMERPROC proc = nullptr;
+    std::uint64_t due = 0;
+    bool fired = false;
+    std::uint64_t serial = 0;
+    std::uint64_t task = 0;
+};
+
+// A thread's message queue (kernel lock held for all of it).
+struct WindowTable::Queue : ThreadExtension {
+    std::uint64_t generation = 0;  // the window table it belongs to
+    std::deque<MSG> posted;
+    bool quit = false;
+    int quitCode = 0;
+    std::deque<std::shared_ptr<SentMessage>> sent;
+    std::map<std::pair<ULONG_PTR, UINT_PTR>, Timer> timers;
+    UINT_PTR nextThreadTimer = 1;
+    ChangeCounter changed;
+
+    bool AnyFired() const {
+        return std::any_of(timers.begin(), timers.end(),
+                           [](const auto& t) { return t.second.fired; });
+    }
+    void UpdateTimerBit(ThreadRec& thread) {
+        if (AnyFired())
+            Kernel::Get().SetQueueBitsLocked(thread, kQueueTimer);
+        else
+            Kernel::Get().ClearQueueBitsLocked(thread, kQueueTimer);
+    }
+};
+
+WindowTable::WindowTable() : generation_(++g_generation) {}
+
+// ---- Classes ----
+
+bool WindowTable::RegisterClass(DWORD pid, const WindowClass& c) {
     std::lock_guard<std::mutex> lk(mu_);
-    if (spec.parent != nullptr && !windows_.count(Key(spec.parent))) return nullptr;
-    ULONG_PTR value = next_;
-    next_ += 2;
-    HWND h = reinterpret_cast<HWND>(value);
-    windows_[value] = Record{spec, {}, order_++};
-    if (spec.parent != nullptr) windows_[Key(spec.parent)].children.push_back(h);
+    return classes_.emplace(std::make_pair(pid, Lower(c.name)), c).second;
+}
+
+std::optional<WindowClass> WindowTable::FindClass(DWORD pid, const std::wstring& name) {
+    std::lock_guard<std::mutex> lk(mu_);
+    auto it = classes_.find({pid, Lower(name)});
+    if (it == classes_.end()) return std::nullopt;
+    return it->second;
+}
+
+DWORD WindowTable::UnregisterClass(DWORD pid, const std::wstring& name) {
+    std::lock_guard<std::mutex> lk(mu_);
+    SweepLocked();
+    auto it = classes_.find({pid, Lower(name)});
+    if (it == classes_.end()) return ERROR_CLASS_DOES_NOT_EXIST;
+    for (const auto& [key, w] : windows_)
+        if (w.pid == pid && Lower(w.className) == it->first.second) return ERROR_CLASS_HAS_WINDOWS;
+    classes_.erase(it);
+    return 0;
+}
+
+// ---- Records ----
+
+WindowInfo* WindowTable::FindLocked(HWND hwnd) {
+    auto it = windows_.find(Key(hwnd));
+    if (it == windows_.end()) return nullptr;
+    if (it->second.thread) {
+        bool ended;
+        {
+            std::lock_guard<std::mutex> k(Kernel::Get().Mutex());
+            ended = it->second.thread->ended;
+        }
+        // The platform destroys a thread's windows when it ends.
+        if (ended) {
+            PurgeLocked(hwnd);
+            return nullptr;
+        }
+    }
+    return &it->second;
+}
+
+std::vector<HWND>& WindowTable::SiblingsLocked(const WindowInfo& w) {
+    return w.parent != nullptr ? children_[Key(w.parent)] : topLevel_;
+}
+
+void WindowTable::PurgeLocked(HWND hwnd) {
+    auto it = windows_.find(Key(hwnd));
+    if (it == windows_.end()) return;
+    auto kids = children_.find(Key(hwnd));
+    if (kids != children_.end()) {
+        std::vector<HWND> children = kids->second;
+        for (HWND c : children) PurgeLocked(c);
+        children_.erase(Key(hwnd));
+    }
+    std::erase(SiblingsLocked(it->second), hwnd);
+    windows_.erase(it);
+}
+
+void WindowTable::SweepLocked() {
+    std::vector<HWND> gone;
+    {
+        std::lock_guard<std::mutex> k(Kernel::Get().Mutex());
+        for (const auto& [key, w] : windows_)
+            if (w.thread && w.thread->ended) gone.push_back(reinterpret_cast<HWND>(key));
+    }
+    for (HWND h : gone) PurgeLocked(h);
+}
+
+HWND WindowTable::Add(WindowInfo info) {
+    std::lock_guard<std::mutex> lk(mu_);
+    if (info.parent != nullptr && FindLocked(info.parent) == nullptr) return nullptr;
+    if (info.owner != nullptr && FindLocked(info.owner) == nullptr) info.owner = nullptr;
+    HWND h = reinterpret_cast<HWND>(next_);
+    next_ += 2;  // never reused
+    info.hwnd = h;
+    if (info.parent != nullptr)
+        children_[Key(info.parent)].push_back(h);
+    else
+        topLevel_.insert(topLevel_.begin(), h);
+    windows_.emplace(Key(h), std::move(info));
     return h;
 }
 
-void WindowTable::DestroyLocked(HWND hwnd) {
-    auto it = windows_.find(Key(hwnd));
-    if (it == windows_.end()) return;
-    std::vector<HWND> children = it->second.children;
-    for (HWND c : children) DestroyLocked(c);
-    HWND parent = it->second.spec.parent;
-    windows_.erase(Key(hwnd));
-    auto p = windows_.find(Key(parent));
-    if (p != windows_.end()) {
-        auto& v = p->second.children;
-        v.erase(std::remove(v.begin(), v.end(), hwnd), v.end());
-    }
+HWND WindowTable::Create(const WindowSpec& spec) {
+    WindowInfo info;
+    info.className = spec.className;
+    info.text = spec.title;
+    info.style = (spec.visible ? WS_VISIBLE : 0) | (spec.parent != nullptr ? WS_CHILD : 0);
+    info.parent = spec.parent;
+    info.systemWindow = spec.systemWindow;
+    return Add(std::move(info));
 }
 
 bool WindowTable::Destroy(HWND hwnd) {
     std::lock_guard<std::mutex> lk(mu_);
-    if (!windows_.count(Key(hwnd))) return false;
-    DestroyLocked(hwnd);
+    if (FindLocked(hwnd) == nullptr) return false;
+    PurgeLocked(hwnd);
     return true;
+}
+
+void WindowTable::Remove(HWND hwnd) {
+    std::shared_ptr<ThreadRec> thread;
+    std::vector<std::uint64_t> tasks;
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        auto it = windows_.find(Key(hwnd));
+        if (it == windows_.end()) return;
+        thread = it->second.thread;
+        PurgeLocked(hwnd);
+        if (thread) {
+            std::lock_guard<std::mutex> k(Kernel::Get().Mutex());
+            Queue& q = QueueLocked(*thread);
+            for (auto t = q.timers.begin(); t != q.timers.end();) {
+                if (t->first.first == Key(hwnd)) {
+                    tasks.push_back(t->second.task);
+                    t = q.timers.erase(t);
+                } else {
+                    ++t;
+                }
+            }
+            q.UpdateTimerBit(*thread);
+        }
+        if (thread) RefreshPaintLocked(*thread);
+    }
+    CancelTasks(tasks);
 }
 
 bool WindowTable::Exists(HWND hwnd) {
     std::lock_guard<std::mutex> lk(mu_);
-    return hwnd != nullptr && windows_.count(Key(hwnd)) > 0;
+    return hwnd != nullptr && FindLocked(hwnd) != nullptr;
 }
 
 std::optional<WindowInfo> WindowTable::Get(HWND hwnd) {
     std::lock_guard<std::mutex> lk(mu_);
-    auto it = windows_.find(Key(hwnd));
-    if (it == windows_.end()) return std::nullopt;
-    return WindowInfo{hwnd, it->second.spec};
+    WindowInfo* w = FindLocked(hwnd);
+    if (w == nullptr) return std::nullopt;
+    return *w;
 }
 
 void WindowTable::SetVisible(HWND hwnd, bool visible) {
-    std::lock_guard<std::mutex> lk(mu_);
-    auto it = windows_.find(Key(hwnd));
-    if (it != windows_.end()) it->second.spec.visible = visible;
+    Modify(hwnd, [&](WindowInfo& w) {
+        w.style = visible ? (w.style | WS_VISIBLE) : (w.style & ~WS_VISIBLE);
+    });
+    RefreshPaint(hwnd);
 }
 
-bool WindowTable::IsVisible(HWND hwnd) {
-    std::lock_guard<std::mutex> lk(mu_);
+bool WindowTable::IsVisibleLocked(HWND hwnd) {
     for (HWND h = hwnd; h != nullptr;) {
-        auto it = windows_.find(Key(h));
-        if (it == windows_.end() || !it->second.spec.visible) return false;
-        h = it->second.spec.parent;
+        WindowInfo* w = FindLocked(h);
+        if (w == nullptr || !(w->style & WS_VISIBLE)) return false;
+        h = w->parent;
     }
     return hwnd != nullptr;
 }
 
+bool WindowTable::IsVisible(HWND hwnd) {
+    std::lock_guard<std::mutex> lk(mu_);
+    return IsVisibleLocked(hwnd);
+}
+
 std::vector<HWND> WindowTable::TopLevel() {
     std::lock_guard<std::mutex> lk(mu_);
-    std::vector<std::pair<std::uint64_t, HWND>> top;
-    for (const auto& [key, r] : windows_)
-        if (r.spec.parent == nullptr) top.emplace_back(r.order, reinterpret_cast<HWND>(key));
-    std::sort(top.begin(), top.end(),
-              [](const auto& a, const auto& b) { return a.first > b.first; });
-    std::vector<HWND> out;
-    for (const auto& t : top) out.push_back(t.second);
-    return out;
+    SweepLocked();
+    return topLevel_;
+}
+
+std::vector<HWND> WindowTable::Children(HWND hwnd) {
+    std::lock_guard<std::mutex> lk(mu_);
+    SweepLocked();
+    auto it = children_.find(Key(hwnd));
+    return it == children_.end() ? std::vector<HWND>{} : it->second;
 }
 
 void WindowTable::DescendantsLocked(HWND hwnd, std::vector<HWND>& out) {
-    auto it = windows_.find(Key(hwnd));
-    if (it == windows_.end()) return;
-    for (HWND c : it->second.children) {
+    auto it = children_.find(Key(hwnd));
+    if (it == children_.end()) return;
+    for (HWND c : it->second) {
         out.push_back(c);
         DescendantsLocked(c, out);
     }
@@ -95,18 +253,401 @@ void WindowTable::DescendantsLocked(HWND hwnd, std::vector<HWND>& out) {
 
 std::vector<HWND> WindowTable::Descendants(HWND hwnd) {
     std::lock_guard<std::mutex> lk(mu_);
+    SweepLocked();
     std::vector<HWND> out;
     DescendantsLocked(hwnd, out);
     return out;
 }
 
-bool WindowTable::Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+std::vector<HWND> WindowTable::Owned(HWND hwnd) {
     std::lock_guard<std::mutex> lk(mu_);
-    auto it = windows_.find(Key(hwnd));
-    if (it == windows_.end()) return false;
-    posted_.push_back({hwnd, message, wParam, lParam});
-    // A system dialog handles its messages at once: closing it takes its controls along.
-    if (it->second.spec.systemWindow && message == WM_CLOSE) DestroyLocked(hwnd);
+    SweepLocked();
+    std::vector<HWND> out;
+    for (HWND h : topLevel_)
+        if (windows_.at(Key(h)).owner == hwnd) out.push_back(h);
+    return out;
+}
+
+HWND WindowTable::Relative(HWND hwnd, UINT relation) {
+    std::lock_guard<std::mutex> lk(mu_);
+    SweepLocked();  // first: it may take windows away
+    WindowInfo* w = FindLocked(hwnd);
+    if (w == nullptr) return nullptr;
+    if (relation == GW_OWNER) return w->owner;
+    if (relation == GW_CHILD) {
+        auto it = children_.find(Key(hwnd));
+        return it == children_.end() || it->second.empty() ? nullptr : it->second.front();
+    }
+    const std::vector<HWND>& siblings = SiblingsLocked(*w);
+    auto at = std::find(siblings.begin(), siblings.end(), hwnd);
+    switch (relation) {
+        case GW_HWNDFIRST:
+            return siblings.front();
+        case GW_HWNDLAST:
+            return siblings.back();
+        case GW_HWNDNEXT:
+            return at + 1 == siblings.end() ? nullptr : *(at + 1);
+        case GW_HWNDPREV:
+            return at == siblings.begin() ? nullptr : *(at - 1);
+        default:
+            return nullptr;
+    }
+}
+
+bool WindowTable::PlaceAfter(HWND hwnd, HWND insertAfter) {
+    std::lock_guard<std::mutex> lk(mu_);
+    WindowInfo* w = FindLocked(hwnd);
+    if (w == nullptr) return false;
+    std::vector<HWND>& siblings = SiblingsLocked(*w);
+    if (insertAfter == hwnd) return true;
+    if (insertAfter != HWND_TOP && insertAfter != HWND_BOTTOM &&
+        std::find(siblings.begin(), siblings.end(), insertAfter) == siblings.end())
+        return false;
+    std::erase(siblings, hwnd);
+    if (insertAfter == HWND_TOP)
+        siblings.insert(siblings.begin(), hwnd);
+    else if (insertAfter == HWND_BOTTOM)
+        siblings.push_back(hwnd);
+    else
+        siblings.insert(std::find(siblings.begin(), siblings.end(), insertAfter) + 1, hwnd);
+    return true;
+}
+
+POINT WindowTable::ClientOrigin(HWND hwnd) {
+    std::lock_guard<std::mutex> lk(mu_);
+    POINT p{0, 0};
+    for (HWND h = hwnd; h != nullptr;) {
+        WindowInfo* w = FindLocked(h);
+        if (w == nullptr) break;
+        p.x += w->client.left;
+        p.y += w->client.top;
+        h = w->parent;
+    }
+    return p;
+}
+
+// ---- Painting ----
+
+bool WindowTable::Invalidate(HWND hwnd, const RECT* rect, bool erase) {
+    std::lock_guard<std::mutex> lk(mu_);
+    WindowInfo* w = FindLocked(hwnd);
+    if (w == nullptr) return false;
+    RECT all{0, 0, w->client.right - w->client.left, w->client.bottom - w->client.top};
+    RECT r = rect != nullptr ? *rect : all;
+    r = {std::max(r.left, all.left), std::max(r.top, all.top), std::min(r.right, all.right),
+         std::min(r.bottom, all.bottom)};
+    if (Empty(r)) return true;
+    if (w->hasUpdate) {
+        RECT& u = w->update;
+        u = {std::min(u.left, r.left), std::min(u.top, r.top), std::max(u.right, r.right),
+             std::max(u.bottom, r.bottom)};
+    } else {
+        w->update = r;
+        w->hasUpdate = true;
+    }
+    w->erase = w->erase || erase;
+    if (w->thread) RefreshPaintLocked(*std::shared_ptr<ThreadRec>(w->thread));
+    return true;
+}
+
+bool WindowTable::Validate(HWND hwnd, const RECT* rect) {
+    std::lock_guard<std::mutex> lk(mu_);
+    WindowInfo* w = FindLocked(hwnd);
+    if (w == nullptr) return false;
+    if (!w->hasUpdate) return true;
+    RECT& u = w->update;
+    if (rect == nullptr) {
+        u = {};
+    } else {
+        const RECT& r = *rect;
+        // A covering rectangle can lose a band that spans it from one edge.
+        if (r.left <= u.left && r.right >= u.right) {
+            if (r.top <= u.top && r.bottom > u.top) u.top = std::min(r.bottom, u.bottom);
+            if (r.bottom >= u.bottom && r.top < u.bottom) u.bottom = std::max(r.top, u.top);
+        }
+        if (r.top <= u.top && r.bottom >= u.bottom) {
+            if (r.left <= u.left && r.right > u.left) u.left = std::min(r.right, u.right);
+            if (r.right >= u.right && r.left < u.right) u.right = std::max(r.left, u.left);
+        }
+    }
+    if (Empty(u)) {
+        w->hasUpdate = false;
+        w->erase = false;
+        u = {};
+    }
+    if (w->thread) RefreshPaintLocked(*std::shared_ptr<ThreadRec>(w->thread));
+    return true;
+}
+
+void WindowTable::RefreshPaintLocked(ThreadRec& thread) {
+    bool needed = false;
+    std::vector<HWND> candidates;
+    for (const auto& [key, w] : windows_)
+        if (w.thread.get() == &thread && w.hasUpdate) candidates.push_back(w.hwnd);
+    for (HWND h : candidates) needed = needed || IsVisibleLocked(h);
+    std::lock_guard<std::mutex> k(Kernel::Get().Mutex());
+    QueueLocked(thread);
+    bool had = (thread.queueBits & kQueuePaint) != 0;
+    if (needed && !had) {
+        Kernel::Get().SetQueueBitsLocked(thread, kQueuePaint);
+        QueueLocked(thread).changed.BumpLocked();
+    } else if (!needed && had) {
+        Kernel::Get().ClearQueueBitsLocked(thread, kQueuePaint);
+    }
+}
+
+void WindowTable::RefreshPaint(HWND hwnd) {
+    std::lock_guard<std::mutex> lk(mu_);
+    if (FindLocked(hwnd) == nullptr) return;
+    std::vector<HWND> subtree{hwnd};
+    DescendantsLocked(hwnd, subtree);
+    std::vector<std::shared_ptr<ThreadRec>> threads;
+    for (HWND h : subtree) {
+        auto& t = windows_.at(Key(h)).thread;
+        if (t && std::find(threads.begin(), threads.end(), t) == threads.end())
+            threads.push_back(t);
+    }
+    for (auto& t : threads) RefreshPaintLocked(*t);
+}
+
+// ---- Message queues ----
+
+WindowTable::Queue& WindowTable::QueueLocked(ThreadRec& thread) {
+    auto* q = dynamic_cast<Queue*>(thread.windowing.get());
+    if (q == nullptr) {
+        thread.windowing = std::make_unique<Queue>();
+        q = static_cast<Queue*>(thread.windowing.get());
+        q->generation = generation_;
+        queues_[thread.id] = thread.shared_from_this();
+    } else if (q->generation != generation_) {
+        // The queue of a machine that was reset: it starts empty on this one.
+        q->generation = generation_;
+        q->posted.clear();
+        q->quit = false;
+        for (auto& s : q->sent) s->ReplyLocked(0);
+        q->sent.clear();
+        q->timers.clear();
+        Kernel::Get().ClearQueueBitsLocked(thread, ~DWORD{0});
+        queues_[thread.id] = thread.shared_from_this();
+    }
+    return *q;
+}
+
+void WindowTable::EnsureQueue(ThreadRec& thread) {
+    std::lock_guard<std::mutex> k(Kernel::Get().Mutex());
+    QueueLocked(thread);
+}
+
+bool WindowTable::Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, bool front) {
+    std::lock_guard<std::mutex> lk(mu_);
+    WindowInfo* w = FindLocked(hwnd);
+    if (w == nullptr) return false;
+    if (!w->thread) {
+        posted_.push_back({hwnd, message, wParam, lParam});
+        // A system dialog handles its messages at once: closing it takes its controls along.
+        if (w->systemWindow && message == WM_CLOSE) PurgeLocked(hwnd);
+        return true;
+    }
+    auto& kernel = Kernel::Get();
+    std::lock_guard<std::mutex> k(kernel.Mutex());
+    ThreadRec& t = *w->thread;
+    Queue& q = QueueLocked(t);
+    MSG m{hwnd, message, wParam, lParam, static_cast<DWORD>(kernel.NowLocked()), {0, 0}};
+    if (front)
+        q.posted.push_front(m);
+    else
+        q.posted.push_back(m);
+    kernel.SetQueueBitsLocked(t, kQueuePosted);
+    q.changed.BumpLocked();
+    return true;
+}
+
+bool WindowTable::PostToThread(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto& kernel = Kernel::Get();
+    std::lock_guard<std::mutex> k(kernel.Mutex());
+    auto it = queues_.find(threadId);
+    if (it == queues_.end()) return false;
+    auto t = it->second.lock();
+    if (!t || t->ended) return false;
+    Queue& q = QueueLocked(*t);
+    q.posted.push_back(
+        {nullptr, message, wParam, lParam, static_cast<DWORD>(kernel.NowLocked()), {0, 0}});
+    kernel.SetQueueBitsLocked(*t, kQueuePosted);
+    q.changed.BumpLocked();
+    return true;
+}
+
+void WindowTable::PostQuit(ThreadRec& thread, int exitCode) {
+    auto& kernel = Kernel::Get();
+    std::lock_guard<std::mutex> k(kernel.Mutex());
+    Queue& q = QueueLocked(thread);
+    q.quit = true;
+    q.quitCode = exitCode;
+    kernel.SetQueueBitsLocked(thread, kQueuePosted);
+    q.changed.BumpLocked();
+}
+
+std::optional<MSG> WindowTable::Take(ThreadRec& self, const MessageFilter& filter, bool remove) {
+    std::optional<MSG> out;
+    std::vector<Arm> arms;
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        HWND paint = nullptr;
+        if (InRange(WM_PAINT, filter)) {
+            std::vector<HWND> candidates;
+            for (const auto& [key, w] : windows_)
+                if (w.thread.get() == &self && w.hasUpdate && ForWindow(w.hwnd, filter))
+                    candidates.push_back(w.hwnd);
+            for (HWND h : candidates)
+                if (IsVisibleLocked(h)) {
+                    paint = h;
+                    break;
+                }
+        }
+        auto& kernel = Kernel::Get();
+        std::lock_guard<std::mutex> k(kernel.Mutex());
+        Queue& q = QueueLocked(self);
+        DWORD now = static_cast<DWORD>(kernel.NowLocked());
+        for (auto it = q.posted.begin(); it != q.posted.end(); ++it) {
+            if (!ForWindow(it->hwnd, filter) || !InRange(it->message, filter)) continue;
+            out = *it;
+            if (remove) q.posted.erase(it);
+            break;
+        }
+        if (!out && q.quit && InRange(WM_QUIT, filter)) {
+            out = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(q.quitCode), 0, now, {0, 0}};
+            if (remove) q.quit = false;
+        }
+        if (!out && paint != nullptr) out = MSG{paint, WM_PAINT, 0, 0, now, {0, 0}};
+        if (!out && InRange(WM_TIMER, filter)) {
+            for (auto& [key, t] : q.timers) {
+                HWND h = reinterpret_cast<HWND>(key.first);
+                if (!t.fired || !ForWindow(h, filter)) continue;
+                out = MSG{h, WM_TIMER, key.second, reinterpret_cast<LPARAM>(t.proc), now, {0, 0}};
+                if (remove) {
+                    // The next expiry on the timer's own beat after now: missed beats coalesce.
+                    t.fired = false;
+                    std::uint64_t n = kernel.NowLocked();
+                    if (t.due <= n) t.due += ((n - t.due) / t.elapse + 1) * t.elapse;
+                    t.serial = ++timerSerial_;
+                    arms.push_back({self.shared_from_this(), key, t.serial, t.due});
+                }
+                break;
+            }
+        }
+        if (q.posted.empty() && !q.quit) kernel.ClearQueueBitsLocked(self, kQueuePosted);
+        q.UpdateTimerBit(self);
+    }
+    ArmTimers(arms);
+    return out;
+}
+
+std::uint64_t WindowTable::QueueChangeCount(ThreadRec& self) {
+    std::lock_guard<std::mutex> k(Kernel::Get().Mutex());
+    return QueueLocked(self).changed.Count();
+}
+
+ChangeCounter& WindowTable::QueueChanged(ThreadRec& self) {
+    std::lock_guard<std::mutex> k(Kernel::Get().Mutex());
+    return QueueLocked(self).changed;
+}
+
+bool WindowTable::QueueSent(ThreadRec& receiver, std::shared_ptr<SentMessage> message) {
+    auto& kernel = Kernel::Get();
+    std::lock_guard<std::mutex> k(kernel.Mutex());
+    if (receiver.ended) return false;
+    Queue& q = QueueLocked(receiver);
+    q.sent.push_back(std::move(message));
+    kernel.SetQueueBitsLocked(receiver, kQueueSent);
+    q.changed.BumpLocked();
+    return true;
+}
+
+void WindowTable::Unqueue(ThreadRec& receiver, const std::shared_ptr<SentMessage>& message) {
+    auto& kernel = Kernel::Get();
+    std::lock_guard<std::mutex> k(kernel.Mutex());
+    Queue& q = QueueLocked(receiver);
+    std::erase(q.sent, message);
+    if (q.sent.empty()) kernel.ClearQueueBitsLocked(receiver, kQueueSent);
+}
+
+std::shared_ptr<SentMessage> WindowTable::TakeSent(ThreadRec& self) {
+    auto& kernel = Kernel::Get();
+    std::lock_guard<std::mutex> k(kernel.Mutex());
+    Queue& q = QueueLocked(self);
+    if (q.sent.empty()) return nullptr;
+    auto m = q.sent.front();
+    q.sent.pop_front();
+    if (q.sent.empty()) kernel.ClearQueueBitsLocked(self, kQueueSent);
+    return m;
+}
+
+// ---- Timers ----
+
+void WindowTable::CancelTasks(const std::vector<std::uint64_t>& tasks) {
+    for (std::uint64_t t : tasks)
+        if (t != 0) Kernel::Get().Cancel(t);
+}
+
+void WindowTable::ArmTimers(const std::vector<Arm>& arms) {
+    auto& kernel = Kernel::Get();
+    std::uint64_t generation = generation_;
+    for (const Arm& a : arms) {
+        std::uint64_t task = kernel.Schedule(a.due, [a, generation] {
+            auto& kernel = Kernel::Get();
+            std::lock_guard<std::mutex> k(kernel.Mutex());
+            auto thread = a.owner.lock();
+            if (!thread || thread->ended) return;
+            auto* q = dynamic_cast<Queue*>(thread->windowing.get());
+            if (q == nullptr || q->generation != generation) return;
+            auto it = q->timers.find(a.key);
+            if (it == q->timers.end() || it->second.serial != a.serial) return;
+            it->second.fired = true;
+            kernel.SetQueueBitsLocked(*thread, kQueueTimer);
+            q->changed.BumpLocked();
+        });
+        auto thread = a.owner.lock();
+        std::lock_guard<std::mutex> k(kernel.Mutex());
+        auto* q = thread ? dynamic_cast<Queue*>(thread->windowing.get()) : nullptr;
+        auto it = q != nullptr ? q->timers.find(a.key) : decltype(q->timers.end()){};
+        if (q != nullptr && it != q->timers.end() && it->second.serial == a.serial)
+            it->second.task = task;
+    }
+}
+
+UINT_PTR WindowTable::SetTimer(ThreadRec& owner, HWND hwnd, UINT_PTR id, UINT elapse,
+                               TIMERPROC proc) {
+    elapse = std::max<UINT>(elapse, USER_TIMER_MINIMUM);
+    std::vector<std::uint64_t> cancel;
+    Arm arm;
+    {
+        auto& kernel = Kernel::Get();
+        std::lock_guard<std::mutex> k(kernel.Mutex());
+        Queue& q = QueueLocked(owner);
+        if (hwnd == nullptr && !q.timers.count({0, id})) id = q.nextThreadTimer++;
+        Timer& t = q.timers[{Key(hwnd), id}];
+        cancel.push_back(t.task);
+        t = Timer{elapse, proc, kernel.NowLocked() + elapse, false, ++timerSerial_, 0};
+        q.UpdateTimerBit(owner);
+        arm = {owner.shared_from_this(), {Key(hwnd), id}, t.serial, t.due};
+    }
+    CancelTasks(cancel);
+    ArmTimers({arm});
+    return id;
+}
+
+bool WindowTable::KillTimer(ThreadRec& owner, HWND hwnd, UINT_PTR id) {
+    std::vector<std::uint64_t> cancel;
+    {
+        std::lock_guard<std::mutex> k(Kernel::Get().Mutex());
+        Queue& q = QueueLocked(owner);
+        auto it = q.timers.find({Key(hwnd), id});
+        if (it == q.timers.end()) return false;
+        cancel.push_back(it->second.task);
+        q.timers.erase(it);
+        q.UpdateTimerBit(owner);
+    }
+    CancelTasks(cancel);
     return true;
 }
 

@@ -1,33 +1,74 @@
-// The machine's window records: class, title, visibility, parent, and the order in which
-// enumeration meets them (top-level windows newest first, children in creation order). Windows
-// that the machine itself runs, such as the system's dialogs, handle posted messages here
-// (WM_CLOSE closes them); every posted message is kept for tests to read. The window system with
-// per-thread message queues builds on these records.
+// The machine's window system: window classes, window records (class, styles, text, rectangles,
+// parent, owner, owning thread, id, z-order, procedure, update region), each thread's message
+// queue (posted and sent messages, WM_QUIT, timers), and the windows that the machine itself
+// runs, such as the system's dialogs: they have no thread, keep every message posted to them for
+// tests to read, and WM_CLOSE closes them.
+//
+// Locks: the table's mutex is taken before the kernel lock, never inside it. Queue state is
+// guarded by the kernel lock, so that a post and the wake-up of a waiting thread are one step.
+// Nothing here calls a window procedure: the layer does, on the right thread.
 #pragma once
 
-#include <functional>
+#include <deque>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/sim/threads.h"
+#include "platform/sim/waits.h"
+#include "platform/user.h"
 #include "platform/wintypes.h"
 
 namespace sim {
 
+// A machine-run window, as tests and the machine add it.
 struct WindowSpec {
     std::wstring className;
     std::wstring title;
     bool visible = true;
     HWND parent = nullptr;
-    // The machine runs the window (a system dialog): WM_CLOSE posted to it destroys it.
+    // The machine's own dialog: WM_CLOSE posted to it destroys it.
     bool systemWindow = false;
 };
 
+struct WindowClass {
+    std::wstring name;
+    UINT style = 0;
+    WNDPROC procedure = nullptr;
+    int windowExtra = 0;
+    HINSTANCE instance = nullptr;
+    HBRUSH background = nullptr;
+};
+
+// A window record as the layer reads and writes it.
 struct WindowInfo {
     HWND hwnd = nullptr;
-    WindowSpec spec;
+    std::wstring className;
+    UINT classStyle = 0;
+    HBRUSH classBackground = nullptr;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    std::wstring text;
+    RECT rect{};    // in the parent's client coordinates (the screen's for a top-level window)
+    RECT client{};  // likewise
+    HWND parent = nullptr;
+    HWND owner = nullptr;
+    std::shared_ptr<ThreadRec> thread;  // null: the machine runs the window
+    DWORD pid = 0;
+    LONG_PTR id = 0;
+    LONG_PTR userData = 0;
+    WNDPROC procedure = nullptr;
+    HINSTANCE instance = nullptr;
+    std::vector<BYTE> extra;  // the class's extra window bytes
+    bool systemWindow = false;
+    bool destroying = false;
+    // Update region (client coordinates), kept as one covering rectangle.
+    bool hasUpdate = false;
+    bool erase = false;
+    RECT update{};
 };
 
 struct PostedMessage {
@@ -37,40 +78,155 @@ struct PostedMessage {
     LPARAM lParam;
 };
 
+// A message sent to another thread's window: the sender waits on it until the reply.
+class SentMessage : public Waitable {
+public:
+    HWND hwnd = nullptr;
+    UINT message = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+    bool notify = false;  // nobody waits for the result
+    // Kernel lock held.
+    LRESULT result = 0;
+    bool done = false;
+    bool SignaledFor(const ThreadRec&, std::uint64_t) const override { return done; }
+    void ReplyLocked(LRESULT r) {
+        result = r;
+        done = true;
+        Changed();
+    }
+};
+
+// What GetMessage/PeekMessage look for.
+struct MessageFilter {
+    HWND hwnd = nullptr;  // NULL: any; (HWND)-1: thread messages only
+    UINT min = 0;
+    UINT max = 0;
+};
+
 class WindowTable {
 public:
+    WindowTable();
+
+    // ---- Classes (per process) ----
+    bool RegisterClass(DWORD pid, const WindowClass& c);
+    std::optional<WindowClass> FindClass(DWORD pid, const std::wstring& name);
+    // 0: removed; otherwise the error (no such class, windows of it exist).
+    DWORD UnregisterClass(DWORD pid, const std::wstring& name);
+
+    // ---- Records ----
+    // Adds a window record (on top of the top-level windows; a child below its siblings).
+    // Null when the parent does not exist.
+    HWND Add(WindowInfo info);
+    // Control: adds a window that the machine runs.
     HWND Create(const WindowSpec& spec);
-    // Destroys the window and its descendants.
+    // Control: destroys a window and its descendants without messages.
     bool Destroy(HWND hwnd);
+    // Removes one record (the layer destroys children first). Its timers go with it.
+    void Remove(HWND hwnd);
+    // A window exists while its record does and its owning thread runs.
     bool Exists(HWND hwnd);
     std::optional<WindowInfo> Get(HWND hwnd);
+    // Changes a record in place; false when the window does not exist.
+    template <class F>
+    bool Modify(HWND hwnd, F change) {
+        std::lock_guard<std::mutex> lk(mu_);
+        WindowInfo* w = FindLocked(hwnd);
+        if (w == nullptr) return false;
+        change(*w);
+        return true;
+    }
     void SetVisible(HWND hwnd, bool visible);
     // Visible with every ancestor.
     bool IsVisible(HWND hwnd);
 
-    // Top-level windows, topmost (newest) first.
+    // Top-level windows, topmost first.
     std::vector<HWND> TopLevel();
-    // Descendants depth first, children in creation order.
+    // Direct children, in z-order (topmost first).
+    std::vector<HWND> Children(HWND hwnd);
+    // Descendants depth first, children in z-order.
     std::vector<HWND> Descendants(HWND hwnd);
+    // Top-level windows owned by the window.
+    std::vector<HWND> Owned(HWND hwnd);
+    // GetWindow's relations (GW_*); NULL when there is none.
+    HWND Relative(HWND hwnd, UINT relation);
+    // Moves the window in its siblings' z-order: after insertAfter, or HWND_TOP / HWND_BOTTOM.
+    bool PlaceAfter(HWND hwnd, HWND insertAfter);
+    // The origin of the window's client area in screen coordinates.
+    POINT ClientOrigin(HWND hwnd);
 
+    // ---- Painting ----
+    // Adds the rectangle (clipped to the client area; NULL: all of it) to the update region.
+    bool Invalidate(HWND hwnd, const RECT* rect, bool erase);
+    // Takes the rectangle off the update region as far as a covering rectangle allows.
+    bool Validate(HWND hwnd, const RECT* rect);
+    // Recomputes the paint status of the queues of the window's thread and its descendants'.
+    void RefreshPaint(HWND hwnd);
+
+    // ---- Message queues ----
+    // The calling thread's queue is made on first use; a thread has one from then on.
+    void EnsureQueue(ThreadRec& thread);
     // PostMessageW: false when the window does not exist.
-    bool Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    bool Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, bool front = false);
+    // false when no thread of that id has a queue.
+    bool PostToThread(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam);
+    void PostQuit(ThreadRec& thread, int exitCode);
+    // The next message for the filter, or nothing; with remove, takes it off the queue (a
+    // WM_PAINT stays until the window is validated).
+    std::optional<MSG> Take(ThreadRec& self, const MessageFilter& filter, bool remove);
+    // The count of changes to the thread's queue; a wait on QueueChanged(self) with it ends at
+    // the next change.
+    std::uint64_t QueueChangeCount(ThreadRec& self);
+    ChangeCounter& QueueChanged(ThreadRec& self);
+    // Queues a message sent to the thread's window; false when the thread has ended.
+    bool QueueSent(ThreadRec& receiver, std::shared_ptr<SentMessage> message);
+    // Takes back a sent message the receiver did not handle (its thread ended, the sender gave
+    // up).
+    void Unqueue(ThreadRec& receiver, const std::shared_ptr<SentMessage>& message);
+    // The oldest message sent to the thread, or null.
+    std::shared_ptr<SentMessage> TakeSent(ThreadRec& self);
+
+    // ---- Timers ----
+    // Sets (or replaces) a timer of the thread; hwnd NULL with id 0 makes a new thread timer id.
+    UINT_PTR SetTimer(ThreadRec& owner, HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc);
+    bool KillTimer(ThreadRec& owner, HWND hwnd, UINT_PTR id);
+
+    // Control: every message posted to a machine-run window, in order.
     std::vector<PostedMessage> Posted();
 
 private:
-    struct Record {
-        WindowSpec spec;
-        std::vector<HWND> children;
-        std::uint64_t order;
-    };
-    void DestroyLocked(HWND hwnd);
+    struct Queue;
+    struct Timer;
+    WindowInfo* FindLocked(HWND hwnd);
+    void PurgeLocked(HWND hwnd);
+    void SweepLocked();
+    std::vector<HWND>& SiblingsLocked(const WindowInfo& w);
     void DescendantsLocked(HWND hwnd, std::vector<HWND>& out);
+    bool IsVisibleLocked(HWND hwnd);
+    void RefreshPaintLocked(ThreadRec& thread);
+    Queue& QueueLocked(ThreadRec& thread);  // kernel lock held
+    struct Arm {
+        std::weak_ptr<ThreadRec> owner;
+        std::pair<ULONG_PTR, UINT_PTR> key;
+        std::uint64_t serial;
+        std::uint64_t due;
+    };
+    // Schedules the timers' next expiries (no lock held).
+    void ArmTimers(const std::vector<Arm>& arms);
+    // Cancels the scheduled expiries (no lock held).
+    static void CancelTasks(const std::vector<std::uint64_t>& tasks);
 
     std::mutex mu_;
-    std::map<ULONG_PTR, Record> windows_;
+    std::uint64_t generation_;
+    std::map<ULONG_PTR, WindowInfo> windows_;
+    std::vector<HWND> topLevel_;                                     // topmost first
+    std::map<ULONG_PTR, std::vector<HWND>> children_;                // topmost first
+    std::map<std::pair<DWORD, std::wstring>, WindowClass> classes_;  // key: pid, lower-case name
     ULONG_PTR next_ = 0x10010;
-    std::uint64_t order_ = 0;
     std::vector<PostedMessage> posted_;
+    // Kernel lock held: threads with a queue, by id; the timers' change count.
+    std::map<DWORD, std::weak_ptr<ThreadRec>> queues_;
+    std::uint64_t timerSerial_ = 0;
 };
 
 }  // namespace sim

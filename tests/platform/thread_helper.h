@@ -32,6 +32,10 @@ public:
         std::lock_guard<std::mutex> lk(mu_);
         items_.push_back(std::move(v));
     }
+    void Clear() {
+        std::lock_guard<std::mutex> lk(mu_);
+        items_.clear();
+    }
     std::vector<T> Items() {
         std::lock_guard<std::mutex> lk(mu_);
         return items_;

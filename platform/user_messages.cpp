@@ -1,0 +1,266 @@
+// Windows: posting, sending and taking messages from the thread's queue, and timers.
+#include <memory>
+#include <optional>
+
+#include "platform/kernel.h"
+#include "platform/sim/handles.h"
+#include "platform/sim/machine.h"
+#include "platform/sim/threads.h"
+#include "platform/sim/trace.h"
+#include "platform/sim/windows.h"
+#include "platform/user.h"
+
+using sim::Fail;
+using sim::Kernel;
+
+namespace {
+
+sim::WindowTable& Windows() {
+    return sim::machine().windows();
+}
+
+// Calls the window's procedure on the calling thread (a window the machine runs answers as
+// DefWindowProcW does).
+LRESULT CallProcedure(const sim::WindowInfo& w, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (w.procedure == nullptr) return DefWindowProcW(w.hwnd, message, wParam, lParam);
+    return w.procedure(w.hwnd, message, wParam, lParam);
+}
+
+// Handles every message other threads have sent to the calling thread's windows.
+void HandleSentMessages(sim::ThreadRec& self) {
+    while (auto sent = Windows().TakeSent(self)) {
+        LRESULT result = 0;
+        if (auto w = Windows().Get(sent->hwnd))
+            result = CallProcedure(*w, sent->message, sent->wParam, sent->lParam);
+        std::lock_guard<std::mutex> k(Kernel::Get().Mutex());
+        sent->ReplyLocked(result);
+    }
+}
+
+// Waits until the calling thread's queue changes after `seen` (or the deadline); false at the
+// deadline. A thread of an ending process unwinds.
+bool WaitForQueue(sim::ThreadRec& self, std::uint64_t seen, std::uint64_t deadline) {
+    auto& kernel = Kernel::Get();
+    sim::WaitItem item{&Windows().QueueChanged(self), seen};
+    sim::WaitResult r;
+    {
+        std::unique_lock<std::mutex> lk(kernel.Mutex());
+        r = kernel.Wait(lk, self, std::span<const sim::WaitItem>(&item, 1), false, 0, deadline);
+    }
+    if (r.outcome == sim::WaitOutcome::Terminated) sim::ThrowIfTerminating();
+    return r.outcome == sim::WaitOutcome::Object;
+}
+
+// Sends to a window of another thread and waits for its result, handling messages sent to the
+// calling thread meanwhile. Nothing when the deadline passed first; 0 when the window's thread
+// ended before it handled the message.
+std::optional<LRESULT> SendAcross(const sim::WindowInfo& w, UINT message, WPARAM wParam,
+                                  LPARAM lParam, std::uint64_t deadline) {
+    sim::ThreadRec& self = sim::CurrentThread();
+    auto sent = std::make_shared<sim::SentMessage>();
+    sent->hwnd = w.hwnd;
+    sent->message = message;
+    sent->wParam = wParam;
+    sent->lParam = lParam;
+    if (!Windows().QueueSent(*w.thread, sent)) return 0;
+    auto& kernel = Kernel::Get();
+    sim::ChangeCounter& incoming = Windows().QueueChanged(self);
+    for (;;) {
+        std::uint64_t seen = Windows().QueueChangeCount(self);
+        HandleSentMessages(self);
+        sim::WaitItem items[] = {{sent.get()}, {w.thread.get()}, {&incoming, seen}};
+        sim::WaitResult r;
+        LRESULT result = 0;
+        {
+            std::unique_lock<std::mutex> lk(kernel.Mutex());
+            r = kernel.Wait(lk, self, items, false, 0, deadline);
+            result = sent->result;
+            if (sent->done) return result;
+        }
+        switch (r.outcome) {
+            case sim::WaitOutcome::Object:
+            case sim::WaitOutcome::Abandoned:
+                if (r.index == 1) {  // the window's thread ended
+                    Windows().Unqueue(*w.thread, sent);
+                    return 0;
+                }
+                continue;  // a message sent to this thread
+            case sim::WaitOutcome::Terminated:
+                Windows().Unqueue(*w.thread, sent);
+                sim::ThrowIfTerminating();
+                return 0;
+            default:  // the deadline
+                Windows().Unqueue(*w.thread, sent);
+                return std::nullopt;
+        }
+    }
+}
+
+// Where a message for the window goes: nothing when the window does not exist (last error set).
+std::optional<sim::WindowInfo> Target(HWND window) {
+    auto w = Windows().Get(window);
+    if (!w) SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return w;
+}
+
+sim::MessageFilter Filter(HWND window, UINT filterMin, UINT filterMax) {
+    return sim::MessageFilter{window, filterMin, filterMax};
+}
+
+}  // namespace
+
+BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    API_TRACE(Windows, PostMessageW, window, message, wParam, lParam);
+    if (window == nullptr) {  // a thread message to the calling thread
+        sim::ThreadRec& self = sim::CurrentThread();
+        Windows().EnsureQueue(self);
+        return Windows().PostToThread(self.id, message, wParam, lParam) ? TRUE : FALSE;
+    }
+    if (!Windows().Post(window, message, wParam, lParam))
+        return Fail(FALSE, ERROR_INVALID_WINDOW_HANDLE);
+    return TRUE;
+}
+
+BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam) {
+    API_TRACE(Windows, PostThreadMessageW, threadId, message, wParam, lParam);
+    if (!Windows().PostToThread(threadId, message, wParam, lParam))
+        return Fail(FALSE, ERROR_INVALID_THREAD_ID);
+    return TRUE;
+}
+
+void PostQuitMessage(int exitCode) {
+    API_TRACE_VOID(Windows, PostQuitMessage, exitCode);
+    Windows().PostQuit(sim::CurrentThread(), exitCode);
+}
+
+BOOL GetMessageW(LPMSG msg, HWND window, UINT filterMin, UINT filterMax) {
+    API_TRACE(Windows, GetMessageW, msg, window, filterMin, filterMax);
+    if (msg == nullptr) return Fail(-1, ERROR_INVALID_PARAMETER);
+    if (window != nullptr && window != reinterpret_cast<HWND>(-1) && !Windows().Exists(window))
+        return Fail(-1, ERROR_INVALID_WINDOW_HANDLE);
+    sim::ThreadRec& self = sim::CurrentThread();
+    for (;;) {
+        std::uint64_t seen = Windows().QueueChangeCount(self);
+        HandleSentMessages(self);
+        if (auto m = Windows().Take(self, Filter(window, filterMin, filterMax), true)) {
+            *msg = *m;
+            return m->message == WM_QUIT ? FALSE : TRUE;
+        }
+        WaitForQueue(self, seen, sim::kForever);
+    }
+}
+
+BOOL PeekMessageW(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT remove) {
+    API_TRACE(Windows, PeekMessageW, msg, window, filterMin, filterMax, remove);
+    if (msg == nullptr) return Fail(FALSE, ERROR_INVALID_PARAMETER);
+    sim::ThreadRec& self = sim::CurrentThread();
+    HandleSentMessages(self);
+    auto m = Windows().Take(self, Filter(window, filterMin, filterMax), (remove & PM_REMOVE) != 0);
+    if (!m) return FALSE;
+    *msg = *m;
+    return TRUE;
+}
+
+BOOL TranslateMessage(const MSG* msg) {
+    API_TRACE(Windows, TranslateMessage, msg);
+    if (msg == nullptr || msg->message != WM_KEYDOWN || msg->hwnd == nullptr) return FALSE;
+    WPARAM key = msg->wParam;
+    wchar_t ch;
+    if (key >= 'A' && key <= 'Z')
+        ch = static_cast<wchar_t>(key - 'A' + 'a');  // no shift state yet: lower case
+    else if ((key >= '0' && key <= '9') || key == VK_SPACE)
+        ch = static_cast<wchar_t>(key);
+    else
+        return FALSE;
+    // The character comes next, before anything queued after the key.
+    Windows().Post(msg->hwnd, WM_CHAR, static_cast<WPARAM>(ch), msg->lParam, true);
+    return TRUE;
+}
+
+LRESULT DispatchMessageW(const MSG* msg) {
+    API_TRACE(Windows, DispatchMessageW, msg);
+    if (msg == nullptr) return Fail<LRESULT>(0, ERROR_INVALID_PARAMETER);
+    if (msg->message == WM_TIMER && msg->lParam != 0) {
+        auto proc = reinterpret_cast<TIMERPROC>(msg->lParam);
+        proc(msg->hwnd, WM_TIMER, msg->wParam, GetTickCount());
+        return 0;
+    }
+    if (msg->hwnd == nullptr) return 0;  // a thread message has no procedure
+    auto w = Target(msg->hwnd);
+    if (!w) return 0;
+    return CallProcedure(*w, msg->message, msg->wParam, msg->lParam);
+}
+
+LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    API_TRACE(Windows, SendMessageW, window, message, wParam, lParam);
+    auto w = Target(window);
+    if (!w) return 0;
+    if (!w->thread || w->thread.get() == &sim::CurrentThread())
+        return CallProcedure(*w, message, wParam, lParam);
+    return *SendAcross(*w, message, wParam, lParam, sim::kForever);
+}
+
+BOOL SendNotifyMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    API_TRACE(Windows, SendNotifyMessageW, window, message, wParam, lParam);
+    auto w = Target(window);
+    if (!w) return FALSE;
+    if (!w->thread || w->thread.get() == &sim::CurrentThread()) {
+        CallProcedure(*w, message, wParam, lParam);
+        return TRUE;
+    }
+    auto sent = std::make_shared<sim::SentMessage>();
+    sent->hwnd = window;
+    sent->message = message;
+    sent->wParam = wParam;
+    sent->lParam = lParam;
+    sent->notify = true;
+    Windows().QueueSent(*w->thread, sent);
+    return TRUE;
+}
+
+LRESULT SendMessageTimeoutW(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT flags,
+                            UINT timeoutMs, PDWORD_PTR result) {
+    API_TRACE(Windows, SendMessageTimeoutW, window, message, wParam, lParam, flags, timeoutMs,
+              result);
+    auto w = Target(window);
+    if (!w) return 0;
+    LRESULT value;
+    if (!w->thread || w->thread.get() == &sim::CurrentThread()) {
+        value = CallProcedure(*w, message, wParam, lParam);
+    } else {
+        // A message the window did not take in time is taken back: it will not be handled.
+        std::uint64_t deadline = Kernel::Get().Now() + timeoutMs;
+        auto answered = SendAcross(*w, message, wParam, lParam, deadline);
+        if (!answered) return Fail<LRESULT>(0, ERROR_TIMEOUT);
+        value = *answered;
+    }
+    if (result != nullptr) *result = static_cast<DWORD_PTR>(value);
+    return 1;
+}
+
+// ---- Timers ----
+
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC procedure) {
+    API_TRACE(Windows, SetTimer, window, id, elapse, procedure);
+    sim::ThreadRec& self = sim::CurrentThread();
+    if (window != nullptr) {
+        auto w = Target(window);
+        if (!w) return 0;
+        if (w->thread.get() != &self) return Fail<UINT_PTR>(0, ERROR_ACCESS_DENIED);
+    }
+    UINT_PTR given = Windows().SetTimer(self, window, id, elapse, procedure);
+    // A window timer answers with a non-zero value even for id 0.
+    return window != nullptr && given == 0 ? 1 : given;
+}
+
+BOOL KillTimer(HWND window, UINT_PTR id) {
+    API_TRACE(Windows, KillTimer, window, id);
+    sim::ThreadRec& self = sim::CurrentThread();
+    if (window != nullptr) {
+        auto w = Target(window);
+        if (!w) return FALSE;
+        if (w->thread.get() != &self) return Fail(FALSE, ERROR_ACCESS_DENIED);
+    }
+    if (!Windows().KillTimer(self, window, id)) return Fail(FALSE, ERROR_INVALID_PARAMETER);
+    return TRUE;
+}
