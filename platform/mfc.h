@@ -1,8 +1,9 @@
-// The application framework's classes that the system's code uses (a beginning: GDI object
-// wrappers).
+// The application framework's classes that the system's code uses (a beginning: the value types
+// of mfc_types.h and the GDI object wrappers).
 #pragma once
 
 #include "platform/gdi.h"
+#include "platform/mfc_types.h"
 
 // Owns a GDI object and deletes it when destroyed.
 class CGdiObject {
