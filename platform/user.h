@@ -18,19 +18,6 @@ using HCURSOR = HICON;
 using HMENU = HMENU__*;
 using ATOM = WORD;
 
-struct POINT {
-    LONG x;
-    LONG y;
-};
-struct RECT {
-    LONG left;
-    LONG top;
-    LONG right;
-    LONG bottom;
-};
-using LPRECT = RECT*;
-using LPCRECT = const RECT*;
-
 using WNDPROC = LRESULT (*)(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 using TIMERPROC = void (*)(HWND window, UINT message, UINT_PTR id, DWORD tick);
 
