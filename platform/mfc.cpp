@@ -53,10 +53,10 @@ BOOL CFont::CreatePointFontIndirect(const LOGFONTW* font) {
 
 BOOL AfxWinInit(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     if (instance == nullptr) return FALSE;
-    sim::CurrentProcess().SetAfxInstance(instance);
+    sim::CurrentProcess().afxInstance.Set(instance);
     return TRUE;
 }
 
 HINSTANCE AfxGetInstanceHandle() {
-    return sim::CurrentProcess().AfxInstance();
+    return sim::CurrentProcess().afxInstance.Get();
 }

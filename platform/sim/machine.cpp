@@ -251,7 +251,7 @@ std::filesystem::path Machine::HostPath(const std::wstring& machinePathIn) const
     } else {
         // A relative path starts in the process's current folder (or the root of C: when that
         // folder is not a full path itself).
-        const std::wstring folder = CurrentProcess().CurrentFolder();
+        const std::wstring folder = CurrentProcess().currentFolder.Get();
         bool absolute = folder.size() >= 2 && folder[1] == L':';
         cur = absolute ? HostPath(folder) : hostRoot_ / "C";
         rest = p;

@@ -53,39 +53,6 @@ locale_t ProcessRec::HostLocale() const {
     std::lock_guard<std::mutex> lk(mu_);
     return locale_ == L"C" || unicode == static_cast<locale_t>(0) ? c : unicode;
 }
-std::wstring ProcessRec::CurrentFolder() const {
-    std::lock_guard<std::mutex> lk(mu_);
-    return currentFolder_;
-}
-void ProcessRec::SetCurrentFolder(const std::wstring& folder) {
-    std::lock_guard<std::mutex> lk(mu_);
-    currentFolder_ = folder;
-}
-std::wstring ProcessRec::ServiceName() const {
-    std::lock_guard<std::mutex> lk(mu_);
-    return serviceName_;
-}
-void ProcessRec::SetServiceName(const std::wstring& name) {
-    std::lock_guard<std::mutex> lk(mu_);
-    serviceName_ = name;
-}
-HINSTANCE ProcessRec::AfxInstance() const {
-    std::lock_guard<std::mutex> lk(mu_);
-    return afxInstance_;
-}
-void ProcessRec::SetAfxInstance(HINSTANCE instance) {
-    std::lock_guard<std::mutex> lk(mu_);
-    afxInstance_ = instance;
-}
-std::wstring ProcessRec::User() const {
-    std::lock_guard<std::mutex> lk(mu_);
-    return user_;
-}
-void ProcessRec::SetUser(const std::wstring& user) {
-    std::lock_guard<std::mutex> lk(mu_);
-    user_ = user;
-}
-
 void ProcessRec::EndLocked(DWORD exitCode) {
     if (ended) return;
     ended = true;
@@ -118,12 +85,12 @@ std::shared_ptr<ProcessRec> CurrentProcessShared() {
 
 bool ProcessHandleUser(HANDLE process, std::wstring* user) {
     if (process == GetCurrentProcess()) {
-        *user = CurrentProcess().User();
+        *user = CurrentProcess().user.Get();
         return true;
     }
     auto p = HandleTable::Get().FindAs<ProcessObj>(process);
     if (!p || p->thread) return false;
-    *user = p->process->User();
+    *user = p->process->user.Get();
     return true;
 }
 
@@ -147,8 +114,8 @@ ProcessTable::ProcessTable(const Config& config) : config_(config) {
     for (const ProcessRecord& r : {idle, system, self}) {
         auto p = std::make_shared<ProcessRec>();
         p->info = r;
-        p->user_ = r.user;
-        p->currentFolder_ = p->Folder();
+        p->user.Set(r.user);
+        p->currentFolder.Set(p->Folder());
         w->records.push_back(p);
         if (r.pid == kOwnProgramPid) self_ = p;
     }
@@ -170,8 +137,8 @@ std::shared_ptr<ProcessRec> ProcessTable::Make(const ProcessRecord& info,
     p->info.argv = SplitCommandLine(info.commandLine);
     p->info.running = true;
     p->info.exitCode = STILL_ACTIVE;
-    p->user_ = info.user;
-    p->currentFolder_ = p->Folder();
+    p->user.Set(info.user);
+    p->currentFolder.Set(p->Folder());
     p->onEnd = std::move(onEnd);
     auto w = state_.Write();
     p->info.pid = w->nextPid;
@@ -210,13 +177,13 @@ void ProcessTable::EndProcess(DWORD pid, DWORD exitCode) {
 }
 
 void ProcessTable::SetOwnUser(const std::wstring& user) {
-    self_->SetUser(user);
+    self_->user.Set(user);
     std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
     self_->info.user = user;
 }
 
 std::wstring ProcessTable::OwnUser() {
-    return self_->User();
+    return self_->user.Get();
 }
 
 ProcessRecord ProcessTable::Snapshot(const ProcessRec& p) {
@@ -345,7 +312,7 @@ std::shared_ptr<ProcessRec> ProcessTable::Start(const Launch& launch) {
         if (it != s->programs.end()) program = it->second;
     }
     auto p = Make(r, launch.onEnd);
-    p->SetServiceName(launch.serviceName);
+    p->serviceName.Set(launch.serviceName);
     if (!program) return p;
     {
         std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());

@@ -43,6 +43,24 @@ struct ProcessRecord {
     DWORD exitCode = STILL_ACTIVE;
 };
 
+// A value that a process's threads read and write, each access under its own lock.
+template <class T>
+class Shared {
+public:
+    T Get() const {
+        std::lock_guard<std::mutex> lk(mu_);
+        return value_;
+    }
+    void Set(T value) {
+        std::lock_guard<std::mutex> lk(mu_);
+        value_ = std::move(value);
+    }
+
+private:
+    mutable std::mutex mu_;
+    T value_{};
+};
+
 // A process of the machine and everything it owns: its handle table, GDI objects, modules (in
 // its handle table), C runtime locale, current folder, identity, token's user, service name and
 // exit code. Its handle is signalled once it has ended: when its last thread is gone, or, for a
@@ -62,14 +80,10 @@ struct ProcessRec : Waitable {
     // classes under the user's default), and a count of its changes.
     locale_t HostLocale() const;
     unsigned LocaleGeneration() const { return localeGeneration_.load(std::memory_order_acquire); }
-    std::wstring CurrentFolder() const;
-    void SetCurrentFolder(const std::wstring& folder);
-    std::wstring ServiceName() const;
-    void SetServiceName(const std::wstring& name);
-    HINSTANCE AfxInstance() const;
-    void SetAfxInstance(HINSTANCE instance);
-    std::wstring User() const;
-    void SetUser(const std::wstring& user);
+    Shared<std::wstring> currentFolder;  // relative paths start here
+    Shared<std::wstring> serviceName;    // the service the process runs for ("" when none)
+    Shared<HINSTANCE> afxInstance;       // the framework's instance handle (AfxWinInit)
+    Shared<std::wstring> user;           // its token's user
 
     // Called once the process has ended, with its exit code (the service manager's note).
     std::function<void(DWORD)> onEnd;
@@ -90,11 +104,6 @@ private:
     mutable std::mutex mu_;
     std::wstring locale_ = L"C";
     std::atomic<unsigned> localeGeneration_{0};
-    std::wstring currentFolder_;
-    std::wstring serviceName_;
-    HINSTANCE afxInstance_ = nullptr;
-    std::wstring user_;
-    friend class ProcessTable;
 };
 
 // The calling thread's process (the machine's own program for threads that belong to none).

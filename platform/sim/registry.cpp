@@ -38,7 +38,7 @@ std::wstring Registry::Canonical(const std::wstring& path) {
     std::wstring out = RootName(parts[0]);
     if (out.empty()) return L"";
     // Each process's HKEY_CURRENT_USER is its user's hive under HKEY_USERS.
-    if (out == L"HKEY_CURRENT_USER") out = L"HKEY_USERS\\" + CurrentProcess().User();
+    if (out == L"HKEY_CURRENT_USER") out = L"HKEY_USERS\\" + CurrentProcess().user.Get();
     for (std::size_t i = 1; i < parts.size(); ++i) out += L"\\" + parts[i];
     return out;
 }

@@ -299,7 +299,7 @@ void ServiceManager::OnProcessEnded(const std::wstring& name, DWORD launch) {
 }
 
 std::wstring ServiceManager::ServiceOfThisThread() {
-    return CurrentProcess().ServiceName();
+    return CurrentProcess().serviceName.Get();
 }
 
 DWORD ServiceManager::ConnectDispatcher(const std::wstring& name, ULONG_PTR* launch) {
