@@ -210,50 +210,6 @@ private:
     bool hostExiting_ = false;
 };
 
-// State that machine threads wait on. It is reached only through Read() (shared, const) and
-// Write(); a Write ends by waking every thread waiting on the state, so no change can be made
-// that waiters miss. WaitUntil evaluates its condition on the waiting thread only.
-template <class T>
-class Monitor {
-public:
-    class Writer {
-    public:
-        explicit Writer(Monitor& m) : m_(m), lk_(m.mu_) {}
-        ~Writer() {
-            std::lock_guard<std::mutex> k(Kernel::Get().Mutex());
-            m_.changed_.BumpLocked();
-        }
-        T* operator->() { return &m_.value_; }
-        T& operator*() { return m_.value_; }
-
-    private:
-        Monitor& m_;
-        std::unique_lock<std::mutex> lk_;
-    };
-    class Reader {
-    public:
-        explicit Reader(const Monitor& m) : m_(m), lk_(m.mu_) {}
-        const T* operator->() const { return &m_.value_; }
-        const T& operator*() const { return m_.value_; }
-
-    private:
-        const Monitor& m_;
-        std::unique_lock<std::mutex> lk_;
-    };
-
-    Writer Write() { return Writer(*this); }
-    Reader Read() const { return Reader(*this); }
-
-    // Waits on the machine clock until ready(const T&) holds; false at the deadline.
-    template <class Pred>
-    bool WaitUntil(Pred ready, std::uint64_t deadline);
-
-private:
-    mutable std::mutex mu_;  // taken before the kernel lock
-    T value_{};
-    ChangeCounter changed_;
-};
-
 // Waits (on the calling machine thread) until the counter moves past `seen` or the deadline;
 // false at the deadline.
 bool WaitForChange(ChangeCounter& counter, std::uint64_t seen, std::uint64_t deadline);
@@ -302,22 +258,36 @@ bool WatchedMutex::Wait(std::unique_lock<WatchedMutex>& lk, Pred ready, std::uin
     }
 }
 
+// State that machine threads wait on, reached only through Read() (const) and Write(): each
+// access ends by waking the threads waiting on the state (its mutex is a WatchedMutex), so no
+// change can be made that waiters miss. WaitUntil evaluates its condition on the waiting thread.
 template <class T>
-template <class Pred>
-bool Monitor<T>::WaitUntil(Pred ready, std::uint64_t deadline) {
-    for (;;) {
-        std::uint64_t seen;
-        {
-            std::lock_guard<std::mutex> lk(mu_);
-            if (ready(static_cast<const T&>(value_))) return true;
-            std::lock_guard<std::mutex> k(Kernel::Get().Mutex());
-            seen = changed_.Count();
-        }
-        if (!WaitForChange(changed_, seen, deadline)) {
-            std::lock_guard<std::mutex> lk(mu_);
-            return ready(static_cast<const T&>(value_));
-        }
+class Monitor {
+public:
+    template <class V>
+    class Access {
+    public:
+        Access(WatchedMutex& mu, V& value) : lk_(mu), value_(value) {}
+        V* operator->() const { return &value_; }
+        V& operator*() const { return value_; }
+
+    private:
+        std::unique_lock<WatchedMutex> lk_;
+        V& value_;
+    };
+
+    Access<T> Write() { return Access<T>(mu_, value_); }
+    Access<const T> Read() const { return Access<const T>(mu_, value_); }
+
+    // Waits on the machine clock until ready(const T&) holds; false at the deadline.
+    template <class Pred>
+    bool WaitUntil(Pred ready, std::uint64_t deadline) {
+        return mu_.WaitUntil([&] { return ready(static_cast<const T&>(value_)); }, deadline);
     }
-}
+
+private:
+    mutable WatchedMutex mu_;
+    T value_{};
+};
 
 }  // namespace sim
