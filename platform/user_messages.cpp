@@ -1,6 +1,7 @@
 // Windows: posting, sending and taking messages from the thread's queue, and timers.
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "platform/kernel.h"
 #include "platform/sim/handles.h"
@@ -51,9 +52,15 @@ bool WaitForQueue(sim::ThreadRec& self, std::uint64_t seen, std::uint64_t deadli
     return r.outcome == sim::WaitOutcome::Object;
 }
 
+struct CopiedData {
+    COPYDATASTRUCT header;
+    std::vector<BYTE> bytes;
+};
+
 // Sends to a window of another thread and waits for its result, handling messages sent to the
 // calling thread meanwhile. Nothing when the deadline passed first; 0 when the window's thread
 // ended before it handled the message.
+// WM_COPYDATA's structure and bytes are copied for the receiver (the copy goes with the message).
 std::optional<LRESULT> SendAcross(const sim::WindowInfo& w, UINT message, WPARAM wParam,
                                   LPARAM lParam, std::uint64_t deadline) {
     sim::ThreadRec& self = sim::CurrentThread();
@@ -62,6 +69,18 @@ std::optional<LRESULT> SendAcross(const sim::WindowInfo& w, UINT message, WPARAM
     sent->message = message;
     sent->wParam = wParam;
     sent->lParam = lParam;
+    if (message == WM_COPYDATA && lParam != 0) {
+        const auto& given = *reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        if (given.cbData != 0 && given.lpData == nullptr)
+            return Fail<LRESULT>(0, ERROR_INVALID_PARAMETER);
+        auto copy = std::make_shared<CopiedData>();
+        copy->bytes.assign(static_cast<const BYTE*>(given.lpData),
+                           static_cast<const BYTE*>(given.lpData) + given.cbData);
+        copy->header = {given.dwData, given.cbData,
+                        given.cbData != 0 ? copy->bytes.data() : nullptr};
+        sent->lParam = reinterpret_cast<LPARAM>(&copy->header);
+        sent->payload = copy;
+    }
     if (!Windows().QueueSent(*w.thread, sent)) return 0;
     auto& kernel = Kernel::Get();
     sim::ChangeCounter& incoming = Windows().QueueChanged(self);

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <unistd.h>
 
+#include "platform/sim/boxes.h"
 #include "platform/sim/devices.h"
 #include "platform/sim/files.h"
 #include "platform/sim/handles.h"
@@ -167,7 +168,9 @@ Machine::Machine(const Config& config)
       services_(std::make_unique<ServiceManager>(*devices_, *processes_, faults_)),
       windows_(std::make_unique<WindowTable>()),
       fileShares_(std::make_unique<FileShares>()),
-      ras_(std::make_unique<Ras>(*this)) {
+      ras_(std::make_unique<Ras>(*this)),
+      boxes_(std::make_unique<MessageBoxes>()),
+      deviceBroadcast_(std::make_unique<DeviceBroadcast>(*devices_, *windows_)) {
     if (config_.hostFolder.empty()) {
         char tmpl[] = "/tmp/simmachine-XXXXXX";
         if (char* d = mkdtemp(tmpl)) {

@@ -18,8 +18,10 @@
 
 namespace sim {
 
+class DeviceBroadcast;
 class DeviceTree;
 class FileShares;
+class MessageBoxes;
 class Ras;
 class SerialPortTable;
 class Registry;
@@ -119,6 +121,7 @@ public:
     ServiceManager& services() { return *services_; }  // sim/services.h
     WindowTable& windows() { return *windows_; }       // sim/windows.h
     Ras& ras() { return *ras_; }                       // sim/ras.h
+    MessageBoxes& boxes() { return *boxes_; }          // sim/boxes.h
 
     // ---- Modules ----
     void RegisterModule(ModuleDef def);
@@ -164,6 +167,8 @@ private:
     std::unique_ptr<WindowTable> windows_;
     std::unique_ptr<FileShares> fileShares_;
     std::unique_ptr<Ras> ras_;  // after devices_: it listens to them
+    std::unique_ptr<MessageBoxes> boxes_;
+    std::unique_ptr<DeviceBroadcast> deviceBroadcast_;  // after devices_ and windows_
 
     mutable std::mutex mu_;
     std::map<std::wstring, ModuleDef> modules_;  // key: lower-case file name

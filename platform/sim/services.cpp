@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/kernel.h"
+#include "platform/sim/boxes.h"
 #include "platform/sim/devices.h"
 #include "platform/sim/faults.h"
 #include "platform/sim/machine.h"
@@ -471,16 +472,7 @@ void ServiceManager::OnInterfaceEvent(const InterfaceEvent& e) {
             if (n.active && (n.allClasses || n.classGuid == e.classGuid))
                 targets.push_back(n.service);
     }
-    std::size_t size = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) +
-                       (e.symbolicLink.size() + 1) * sizeof(WCHAR);
-    if (size < sizeof(DEV_BROADCAST_DEVICEINTERFACE_W))
-        size = sizeof(DEV_BROADCAST_DEVICEINTERFACE_W);
-    std::vector<BYTE> data(size, 0);
-    auto* b = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(data.data());
-    b->dbcc_size = static_cast<DWORD>(size);
-    b->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-    b->dbcc_classguid = e.classGuid;
-    std::memcpy(b->dbcc_name, e.symbolicLink.c_str(), (e.symbolicLink.size() + 1) * sizeof(WCHAR));
+    std::vector<BYTE> data = InterfaceBroadcast(e);
     DWORD type = e.arrival ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE;
     for (const auto& service : targets)
         Enqueue(service, SERVICE_CONTROL_DEVICEEVENT, type, data, false, nullptr);

@@ -86,6 +86,8 @@ public:
     WPARAM wParam = 0;
     LPARAM lParam = 0;
     bool notify = false;  // nobody waits for the result
+    // Data that lParam points into (a copy made for the receiver), freed with the message.
+    std::shared_ptr<const void> payload;
     // Kernel lock held.
     LRESULT result = 0;
     bool done = false;

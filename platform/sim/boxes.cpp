@@ -1,0 +1,103 @@
+#include "platform/sim/boxes.h"
+
+#include <cstddef>
+#include <cstring>
+#include <memory>
+
+#include "platform/dbt.h"
+#include "platform/sim/devices.h"
+#include "platform/sim/windows.h"
+#include "platform/user.h"
+
+namespace sim {
+
+// ---- Message boxes ----
+
+bool MessageBoxes::Script(int answer, DWORD afterMs) {
+    if (answer < IDOK || answer > IDCONTINUE || answer == 8 || answer == 9) return false;
+    std::lock_guard<std::mutex> lk(mu_);
+    script_.push_back({answer, afterMs});
+    return true;
+}
+
+std::vector<BoxRecord> MessageBoxes::Journal() {
+    std::lock_guard<std::mutex> lk(mu_);
+    return journal_;
+}
+
+std::size_t MessageBoxes::Pending() {
+    std::lock_guard<std::mutex> lk(mu_);
+    return script_.size();
+}
+
+MessageBoxes::Answer MessageBoxes::Show(const BoxRecord& box) {
+    std::lock_guard<std::mutex> lk(mu_);
+    Answer a{IDCANCEL, 0};
+    if (!script_.empty()) {
+        a = script_.front();
+        script_.pop_front();
+    } else {
+        switch (box.type & MB_TYPEMASK) {
+            case MB_OK:
+                a.id = IDOK;
+                break;
+            case MB_YESNO:
+                a.id = IDNO;
+                break;
+            case MB_ABORTRETRYIGNORE:
+                a.id = IDABORT;
+                break;
+            default:
+                break;
+        }
+    }
+    journal_.push_back(box);
+    journal_.back().answer = a.id;
+    return a;
+}
+
+// ---- Device broadcasts ----
+
+std::vector<BYTE> InterfaceBroadcast(const InterfaceEvent& e) {
+    std::size_t size = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) +
+                       (e.symbolicLink.size() + 1) * sizeof(WCHAR);
+    if (size < sizeof(DEV_BROADCAST_DEVICEINTERFACE_W))
+        size = sizeof(DEV_BROADCAST_DEVICEINTERFACE_W);
+    std::vector<BYTE> data(size, 0);
+    auto* b = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(data.data());
+    b->dbcc_size = static_cast<DWORD>(size);
+    b->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    b->dbcc_classguid = e.classGuid;
+    std::memcpy(b->dbcc_name, e.symbolicLink.c_str(), (e.symbolicLink.size() + 1) * sizeof(WCHAR));
+    return data;
+}
+
+DeviceBroadcast::DeviceBroadcast(DeviceTree& devices, WindowTable& windows)
+    : devices_(devices), windows_(windows) {
+    listener_ = devices_.AddListener([this](const InterfaceEvent& e) { OnInterfaceEvent(e); });
+}
+
+DeviceBroadcast::~DeviceBroadcast() {
+    devices_.RemoveListener(listener_);
+}
+
+void DeviceBroadcast::OnInterfaceEvent(const InterfaceEvent& e) {
+    auto data = std::make_shared<const std::vector<BYTE>>(InterfaceBroadcast(e));
+    WPARAM type = e.arrival ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE;
+    for (HWND h : windows_.TopLevel()) {
+        auto w = windows_.Get(h);
+        if (!w || !w->thread) continue;  // the machine's own windows take no broadcasts
+        // Queued for the window's thread even when it is the one that changed the tree: the
+        // window handles it in that thread's next message call, not inside the device tree.
+        auto sent = std::make_shared<SentMessage>();
+        sent->hwnd = h;
+        sent->message = WM_DEVICECHANGE;
+        sent->wParam = type;
+        sent->lParam = reinterpret_cast<LPARAM>(data->data());
+        sent->notify = true;
+        sent->payload = data;
+        windows_.QueueSent(*w->thread, std::move(sent));
+    }
+}
+
+}  // namespace sim

@@ -1,0 +1,82 @@
+// Windows: message boxes. WM_COPYDATA is copied in user_messages.cpp (SendAcross); device
+// broadcasts come from the machine (sim/boxes.h).
+#include <string>
+
+#include "platform/kernel.h"
+#include "platform/sim/boxes.h"
+#include "platform/sim/handles.h"
+#include "platform/sim/machine.h"
+#include "platform/sim/trace.h"
+#include "platform/user.h"
+
+using sim::Fail;
+
+namespace {
+
+const wchar_t kBoxClass[] = L"#32770";
+
+LRESULT CALLBACK BoxProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// The box's class, registered in the calling process on its first box.
+void EnsureBoxClass() {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = BoxProcedure;
+    wc.lpszClassName = kBoxClass;
+    DWORD error = GetLastError();
+    RegisterClassExW(&wc);  // fails harmlessly when the process has it already
+    SetLastError(error);
+}
+
+// Runs the thread's messages until the box is answered (its deadline), closed or a WM_QUIT
+// comes. Returns false when the box was closed.
+bool ModalLoop(HWND box, ULONGLONG deadline, bool& quit, int& quitCode) {
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                quit = true;
+                quitCode = static_cast<int>(msg.wParam);
+                return IsWindow(box) != FALSE;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (!IsWindow(box)) return false;
+        ULONGLONG now = GetTickCount64();
+        if (now >= deadline) return true;
+        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(deadline - now), QS_ALLINPUT, 0);
+    }
+}
+
+}  // namespace
+
+int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
+    API_TRACE(Windows, MessageBoxW, owner, text, caption, type);
+    if (owner != nullptr && !IsWindow(owner)) return Fail(0, ERROR_INVALID_WINDOW_HANDLE);
+    sim::BoxRecord record;
+    record.owner = owner;
+    record.caption = caption != nullptr ? caption : L"Error";
+    record.text = text != nullptr ? text : L"";
+    record.type = type;
+    sim::MessageBoxes::Answer answer = sim::machine().boxes().Show(record);
+
+    EnsureBoxClass();
+    HWND box = CreateWindowExW(0, kBoxClass, record.caption.c_str(),
+                               WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, CW_USEDEFAULT,
+                               CW_USEDEFAULT, 300, 120, owner, nullptr, nullptr, nullptr);
+    if (box == nullptr) return 0;  // last error from CreateWindowExW
+    // EnableWindow answers whether the owner was disabled before: only then it stays so.
+    bool reenable = owner != nullptr && !EnableWindow(owner, FALSE);
+
+    bool quit = false;
+    int quitCode = 0;
+    bool answered = ModalLoop(box, GetTickCount64() + answer.afterMs, quit, quitCode);
+
+    if (reenable && IsWindow(owner)) EnableWindow(owner, TRUE);
+    if (IsWindow(box)) DestroyWindow(box);
+    if (quit) PostQuitMessage(quitCode);
+    return answered ? answer.id : IDCANCEL;
+}
