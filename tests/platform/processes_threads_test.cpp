@@ -289,12 +289,8 @@ TEST_F(Processes, TerminateProcessReleasesItsWaitersAndAbandonsItsMutexes) {
         L"Holder.exe", [](const sim::ProcessRun& run) { return sim::RunMain(run, &HolderMain); });
     HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, L"Holder.ready");
     HANDLE unwound = CreateEventW(nullptr, TRUE, FALSE, L"Holder.unwound");
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    wchar_t line[] = L"C:\\Tools\\Holder.exe";
-    ASSERT_TRUE(
-        CreateProcessW(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    PROCESS_INFORMATION pi;
+    ASSERT_TRUE(StartProgram(L"C:\\Tools\\Holder.exe", &pi));
     ASSERT_EQ(WaitForSingleObject(ready, INFINITE), WAIT_OBJECT_0);
     HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Holder.mutex");
     ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));

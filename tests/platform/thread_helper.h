@@ -6,7 +6,10 @@
 #include <mutex>
 #include <vector>
 
+#include <string>
+
 #include "platform/kernel.h"
+#include "platform/process.h"
 
 inline HANDLE StartThread(std::function<DWORD()> body, DWORD flags = 0) {
     struct Box {
@@ -22,6 +25,15 @@ inline HANDLE StartThread(std::function<DWORD()> body, DWORD flags = 0) {
         box, flags, nullptr);
     if (h == nullptr) delete box;
     return h;
+}
+
+// Starts a program as a separate process (CreateProcessW with default start-up information).
+inline bool StartProgram(std::wstring commandLine, PROCESS_INFORMATION* pi) {
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    *pi = PROCESS_INFORMATION{};
+    return CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &si, pi) != FALSE;
 }
 
 // A list that several threads append to (the lock is never held across a wait).

@@ -69,12 +69,8 @@ TEST_F(CopyDataTest, AnotherProcessGetsACopyOfTheBytesAndTheSenderItsResult) {
         return sim::RunMain(run, &ReceiverMain);
     });
     HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, L"Receiver.ready");
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    wchar_t line[] = L"C:\\Tools\\Receiver.exe";
-    ASSERT_TRUE(
-        CreateProcessW(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    PROCESS_INFORMATION pi;
+    ASSERT_TRUE(StartProgram(L"C:\\Tools\\Receiver.exe", &pi));
     ASSERT_EQ(WaitForSingleObject(ready, INFINITE), WAIT_OBJECT_0);
     HWND receiver = FindWindowW(L"CopyReceiver", L"Receiver");
     ASSERT_NE(receiver, nullptr);
