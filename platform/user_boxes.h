@@ -7,7 +7,11 @@
 // ---- WM_COPYDATA ----
 // lParam points to a COPYDATASTRUCT, wParam is the sending window. Sent to a window of another
 // thread or process, the structure and its cbData bytes are copied for the receiver, which sees
-// the copy while it handles the message; the copy is freed once the message is done.
+// the copy while it handles the message; the copy is freed once the message is done. Only a
+// message that waits for its answer can carry it: PostMessageW, and SendNotifyMessageW to another
+// thread, fail with ERROR_MESSAGE_SYNC_ONLY; bytes without a pointer fail with
+// ERROR_INVALID_PARAMETER.
+#define ERROR_MESSAGE_SYNC_ONLY 1159L
 #define WM_COPYDATA 0x004Au
 struct COPYDATASTRUCT {
     ULONG_PTR dwData;

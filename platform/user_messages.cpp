@@ -130,6 +130,7 @@ sim::MessageFilter Filter(HWND window, UINT filterMin, UINT filterMax) {
 
 BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     API_TRACE(Windows, PostMessageW, window, message, wParam, lParam);
+    if (message == WM_COPYDATA) return Fail(FALSE, ERROR_MESSAGE_SYNC_ONLY);
     if (window == nullptr) {  // a thread message to the calling thread
         sim::ThreadRec& self = sim::CurrentThread();
         Windows().EnsureQueue(self);
@@ -227,6 +228,7 @@ BOOL SendNotifyMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         CallProcedure(*w, message, wParam, lParam);
         return TRUE;
     }
+    if (message == WM_COPYDATA) return Fail(FALSE, ERROR_MESSAGE_SYNC_ONLY);
     auto sent = std::make_shared<sim::SentMessage>();
     sent->hwnd = window;
     sent->message = message;

@@ -25,7 +25,7 @@ struct BoxRecord {
     std::wstring caption;
     std::wstring text;
     UINT type = 0;   // the MB_* flags as given
-    int answer = 0;  // what MessageBoxW returned (or will return, while the box is up)
+    int answer = 0;  // the user's answer (a box its program closed returns IDCANCEL instead)
 };
 
 class MessageBoxes {

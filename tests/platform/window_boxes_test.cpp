@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -103,18 +104,54 @@ TEST_F(CopyDataTest, AnotherProcessGetsACopyOfTheBytesAndTheSenderItsResult) {
     }
     EXPECT_EQ(g_received.size(), cases.size());
 
-    // Bytes announced without their pointer are refused before they reach the receiver.
-    COPYDATASTRUCT bad{9, 16, nullptr};
-    SetLastError(0);
-    EXPECT_EQ(SendMessageW(receiver, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&bad)), 0);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-    EXPECT_EQ(g_received.size(), cases.size());
-
     PostMessageW(receiver, WM_CLOSE, 0, 0);
     EXPECT_EQ(WaitForSingleObject(pi.hProcess, INFINITE), WAIT_OBJECT_0);
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
     CloseHandle(ready);
+}
+
+TEST_F(CopyDataTest, OnlyAMessageThatWaitsForItsAnswerCarriesData) {
+    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HWND other = nullptr;
+    DWORD otherId = 0;
+    HANDLE pump = StartThread([&] {
+        otherId = GetCurrentThreadId();
+        other = MakeWindow();
+        SetEvent(ready);
+        MSG msg;
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+        return 0u;
+    });
+    ASSERT_EQ(WaitForSingleObject(ready, INFINITE), WAIT_OBJECT_0);
+    BYTE bytes[4] = {1, 2, 3, 4};
+    COPYDATASTRUCT good{1, sizeof bytes, bytes};
+    COPYDATASTRUCT noPointer{2, 16, nullptr};
+    auto Lp = [](COPYDATASTRUCT& c) { return reinterpret_cast<LPARAM>(&c); };
+    struct Case {
+        const char* name;
+        std::function<BOOL()> call;
+        DWORD error;
+    };
+    const std::vector<Case> cases = {
+        {"posted", [&] { return PostMessageW(other, WM_COPYDATA, 0, Lp(good)); },
+         ERROR_MESSAGE_SYNC_ONLY},
+        {"notify", [&] { return SendNotifyMessageW(other, WM_COPYDATA, 0, Lp(good)); },
+         ERROR_MESSAGE_SYNC_ONLY},
+        {"no pointer",
+         [&] { return static_cast<BOOL>(SendMessageW(other, WM_COPYDATA, 0, Lp(noPointer))); },
+         ERROR_INVALID_PARAMETER},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetLastError(0);
+        EXPECT_FALSE(c.call());
+        EXPECT_EQ(GetLastError(), c.error);
+    }
+    SendMessageW(other, WM_NULL, 0, 0);  // anything queued before it has been handled
+    EXPECT_TRUE(Entries(WM_COPYDATA).empty());
+    PostThreadMessageW(otherId, WM_QUIT, 0, 0);
+    EXPECT_EQ(WaitForSingleObject(pump, INFINITE), WAIT_OBJECT_0);
 }
 
 // ---- WM_DEVICECHANGE ----
@@ -289,6 +326,20 @@ TEST_F(MessageBoxTest, AQuitMessageEndsTheBoxAndIsPostedAgain) {
     ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
     EXPECT_EQ(msg.message, WM_QUIT);
     EXPECT_EQ(msg.wParam, 3u);
+}
+
+TEST_F(MessageBoxTest, ABoxItsProgramClosesAnswersCancel) {
+    HWND owner = MakeWindow(WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+    Answers() = [&](HWND w, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+        if (m != WM_TIMER || w != owner) return std::nullopt;
+        PostMessageW(FindWindowW(L"#32770", L"Closing"), WM_CLOSE, 0, 0);
+        return 0;
+    };
+    SetTimer(owner, 1, 100, nullptr);
+    ASSERT_TRUE(Boxes().Script(IDYES, 60000));
+    EXPECT_EQ(MessageBoxW(owner, L"text", L"Closing", MB_YESNOCANCEL), IDCANCEL);
+    EXPECT_LT(GetTickCount(), 60000u) << "the box did not wait for the scripted answer";
+    EXPECT_TRUE(IsWindowEnabled(owner));
 }
 
 }  // namespace
