@@ -52,6 +52,13 @@ bool WaitForQueue(sim::ThreadRec& self, std::uint64_t seen, std::uint64_t deadli
     return r.outcome == sim::WaitOutcome::Object;
 }
 
+// WM_COPYDATA announcing bytes without their pointer: it cannot be copied for another thread.
+bool BadCopyData(UINT message, LPARAM lParam) {
+    if (message != WM_COPYDATA || lParam == 0) return false;
+    const auto& given = *reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    return given.cbData != 0 && given.lpData == nullptr;
+}
+
 struct CopiedData {
     COPYDATASTRUCT header;
     std::vector<BYTE> bytes;
@@ -60,7 +67,8 @@ struct CopiedData {
 // Sends to a window of another thread and waits for its result, handling messages sent to the
 // calling thread meanwhile. Nothing when the deadline passed first; 0 when the window's thread
 // ended before it handled the message.
-// WM_COPYDATA's structure and bytes are copied for the receiver (the copy goes with the message).
+// WM_COPYDATA's structure and bytes are copied for the receiver (the copy goes with the message);
+// the caller has refused a bad one (BadCopyData).
 std::optional<LRESULT> SendAcross(const sim::WindowInfo& w, UINT message, WPARAM wParam,
                                   LPARAM lParam, std::uint64_t deadline) {
     sim::ThreadRec& self = sim::CurrentThread();
@@ -71,8 +79,6 @@ std::optional<LRESULT> SendAcross(const sim::WindowInfo& w, UINT message, WPARAM
     sent->lParam = lParam;
     if (message == WM_COPYDATA && lParam != 0) {
         const auto& given = *reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-        if (given.cbData != 0 && given.lpData == nullptr)
-            return Fail<LRESULT>(0, ERROR_INVALID_PARAMETER);
         auto copy = std::make_shared<CopiedData>();
         copy->bytes.assign(static_cast<const BYTE*>(given.lpData),
                            static_cast<const BYTE*>(given.lpData) + given.cbData);
@@ -217,6 +223,7 @@ LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!w) return 0;
     if (!w->thread || w->thread.get() == &sim::CurrentThread())
         return CallProcedure(*w, message, wParam, lParam);
+    if (BadCopyData(message, lParam)) return Fail<LRESULT>(0, ERROR_INVALID_PARAMETER);
     return *SendAcross(*w, message, wParam, lParam, sim::kForever);
 }
 
@@ -249,6 +256,7 @@ LRESULT SendMessageTimeoutW(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     if (!w->thread || w->thread.get() == &sim::CurrentThread()) {
         value = CallProcedure(*w, message, wParam, lParam);
     } else {
+        if (BadCopyData(message, lParam)) return Fail<LRESULT>(0, ERROR_INVALID_PARAMETER);
         // A message the window did not take in time is taken back: it will not be handled.
         std::uint64_t deadline = Kernel::Get().Now() + timeoutMs;
         auto answered = SendAcross(*w, message, wParam, lParam, deadline);

@@ -141,6 +141,13 @@ TEST_F(CopyDataTest, OnlyAMessageThatWaitsForItsAnswerCarriesData) {
         {"no pointer",
          [&] { return static_cast<BOOL>(SendMessageW(other, WM_COPYDATA, 0, Lp(noPointer))); },
          ERROR_INVALID_PARAMETER},
+        {"no pointer, with a timeout",
+         [&] {
+             DWORD_PTR result = 0;
+             return static_cast<BOOL>(SendMessageTimeoutW(other, WM_COPYDATA, 0, Lp(noPointer),
+                                                          SMTO_NORMAL, 1000, &result));
+         },
+         ERROR_INVALID_PARAMETER},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
