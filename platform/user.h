@@ -376,3 +376,5 @@ BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
 // timer is due (once however many periods passed) at ticks elapse, 2*elapse, ... after the call.
 UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC procedure);
 BOOL KillTimer(HWND window, UINT_PTR id);
+
+#include "platform/user_input.h"  // IWYU pragma: export
