@@ -2,6 +2,7 @@
 // machine keeps the records (sim/window_input.h); this sends the messages on the calling thread.
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "platform/kernel.h"
 #include "platform/sim/machine.h"
@@ -14,7 +15,8 @@ using sim::Fail;
 
 namespace {
 
-// The caret's blink message and its timer id.
+// The caret's blink message and its timer id: a window timer of the owner that produces the
+// blink message (a program's own timer 0xFFFF on that window would replace it).
 constexpr UINT kBlinkMessage = 0x0118;
 constexpr UINT_PTR kBlinkTimer = 0xFFFF;
 
@@ -55,15 +57,30 @@ HWND TopLevelOf(HWND window) {
     return nullptr;
 }
 
-// Replaces a per-thread window (focus, active, capture) with `now`; returns the previous one,
-// NULL when it was destroyed meanwhile.
-HWND Exchange(HWND sim::ThreadInput::*member, HWND now) {
-    HWND old = Input().ModifyThread(Self(), [&](sim::ThreadInput& t) {
-        HWND was = t.*member;
-        t.*member = now;
-        return was;
-    });
-    return Alive(old);
+// A per-thread window (focus, active, capture); NULL when it was destroyed.
+HWND Current(HWND sim::ThreadInput::*member) {
+    return Alive(Input().Thread(Self()).*member);
+}
+
+// Hands a per-thread role (focus, active, capture) to `now` (NULL: to none): tells the window
+// losing it, then the one gaining it, each with the previous holder. Nothing is sent when `now`
+// holds it already. Returns the previous holder (NULL when it was destroyed meanwhile).
+template <class Lost, class Gained>
+HWND HandOver(HWND sim::ThreadInput::*member, HWND now, Lost lost, Gained gained) {
+    HWND old = Alive(Input().ModifyThread(
+        Self(), [&](sim::ThreadInput& t) { return std::exchange(t.*member, now); }));
+    if (old == now) return old;
+    if (old != nullptr) lost(old);
+    if (now != nullptr) gained(old);
+    return old;
+}
+
+// Moves the capture; WM_CAPTURECHANGED tells the window losing it which window has it now.
+HWND MoveCapture(HWND now) {
+    return HandOver(
+        &sim::ThreadInput::capture, now,
+        [&](HWND old) { SendMessageW(old, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(now)); },
+        [](HWND) {});
 }
 
 // ---- The caret's blinking ----
@@ -78,8 +95,8 @@ std::optional<sim::Caret> OwnCaret() {
 }
 
 void StartBlink(HWND owner) {
-    Windows().SetTimer(sim::CurrentThread(), owner, kBlinkTimer, Input().BlinkTime(), nullptr,
-                       kBlinkMessage);
+    Windows().SetTimer(sim::CurrentThread(), owner, kBlinkTimer, Input().Machine().blinkTime,
+                       nullptr, kBlinkMessage);
 }
 
 void StopBlink(HWND owner) {
@@ -92,7 +109,7 @@ void StopBlink(HWND owner) {
 
 HWND GetFocus() {
     API_TRACE(Windows, GetFocus);
-    return Alive(Input().Thread(Self()).focus);
+    return Current(&sim::ThreadInput::focus);
 }
 
 HWND SetFocus(HWND window) {
@@ -103,19 +120,20 @@ HWND SetFocus(HWND window) {
         HWND top = TopLevelOf(window);
         if (top != GetActiveWindow()) SetActiveWindow(top);
     }
-    HWND old = GetFocus();
-    if (old == window) return before;
-    Exchange(&sim::ThreadInput::focus, window);
-    if (old != nullptr) SendMessageW(old, WM_KILLFOCUS, reinterpret_cast<WPARAM>(window), 0);
-    // The window may have moved the focus elsewhere while it lost it.
-    if (window != nullptr && GetFocus() == window)
-        SendMessageW(window, WM_SETFOCUS, reinterpret_cast<WPARAM>(old), 0);
+    HandOver(
+        &sim::ThreadInput::focus, window,
+        [&](HWND old) { SendMessageW(old, WM_KILLFOCUS, reinterpret_cast<WPARAM>(window), 0); },
+        [&](HWND old) {
+            // The window losing the focus may have moved it elsewhere meanwhile.
+            if (GetFocus() == window)
+                SendMessageW(window, WM_SETFOCUS, reinterpret_cast<WPARAM>(old), 0);
+        });
     return before;
 }
 
 HWND GetActiveWindow() {
     API_TRACE(Windows, GetActiveWindow);
-    return Alive(Input().Thread(Self()).active);
+    return Current(&sim::ThreadInput::active);
 }
 
 HWND SetActiveWindow(HWND window) {
@@ -125,17 +143,19 @@ HWND SetActiveWindow(HWND window) {
         if (!OwnWindow(window)) return nullptr;
         top = TopLevelOf(window);
     }
-    HWND old = GetActiveWindow();
-    if (old == top) return old;
-    Exchange(&sim::ThreadInput::active, top);
-    if (old != nullptr) SendMessageW(old, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(top));
-    if (top != nullptr) SendMessageW(top, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(old));
-    return old;
+    return HandOver(
+        &sim::ThreadInput::active, top,
+        [&](HWND old) {
+            SendMessageW(old, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(top));
+        },
+        [&](HWND old) {
+            SendMessageW(top, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(old));
+        });
 }
 
 HWND GetForegroundWindow() {
     API_TRACE(Windows, GetForegroundWindow);
-    return Alive(Input().Foreground());
+    return Alive(Input().Machine().foreground);
 }
 
 BOOL SetForegroundWindow(HWND window) {
@@ -143,7 +163,7 @@ BOOL SetForegroundWindow(HWND window) {
     auto w = Windows().Get(window);
     if (!w) return Fail(FALSE, ERROR_INVALID_WINDOW_HANDLE);
     HWND top = TopLevelOf(window);
-    Input().SetForeground(top);
+    Input().ModifyMachine([&](sim::MachineInput& m) { m.foreground = top; });
     if (w->thread.get() == &sim::CurrentThread()) SetActiveWindow(top);
     return TRUE;
 }
@@ -152,22 +172,18 @@ BOOL SetForegroundWindow(HWND window) {
 
 HWND GetCapture() {
     API_TRACE(Windows, GetCapture);
-    return Alive(Input().Thread(Self()).capture);
+    return Current(&sim::ThreadInput::capture);
 }
 
 HWND SetCapture(HWND window) {
     API_TRACE(Windows, SetCapture, window);
     if (!OwnWindow(window)) return nullptr;
-    HWND old = Exchange(&sim::ThreadInput::capture, window);
-    if (old != nullptr && old != window)
-        SendMessageW(old, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(window));
-    return old;
+    return MoveCapture(window);
 }
 
 BOOL ReleaseCapture() {
     API_TRACE(Windows, ReleaseCapture);
-    HWND old = Exchange(&sim::ThreadInput::capture, nullptr);
-    if (old != nullptr) SendMessageW(old, WM_CAPTURECHANGED, 0, 0);
+    MoveCapture(nullptr);
     return TRUE;
 }
 
@@ -242,13 +258,13 @@ BOOL GetCaretPos(LPPOINT point) {
 
 UINT GetCaretBlinkTime() {
     API_TRACE(Windows, GetCaretBlinkTime);
-    return Input().BlinkTime();
+    return Input().Machine().blinkTime;
 }
 
 BOOL SetCaretBlinkTime(UINT milliseconds) {
     API_TRACE(Windows, SetCaretBlinkTime, milliseconds);
     if (milliseconds == 0) return Fail(FALSE, ERROR_INVALID_PARAMETER);
-    Input().SetBlinkTime(milliseconds);
+    Input().ModifyMachine([&](sim::MachineInput& m) { m.blinkTime = milliseconds; });
     // (Carets of other threads keep their beat until they are shown again.)
     auto caret = OwnCaret();
     if (caret && caret->hideCount == 0) StartBlink(caret->owner);
@@ -260,21 +276,23 @@ BOOL SetCaretBlinkTime(UINT milliseconds) {
 BOOL GetCursorPos(LPPOINT point) {
     API_TRACE(Windows, GetCursorPos, point);
     if (point == nullptr) return Fail(FALSE, ERROR_INVALID_PARAMETER);
-    *point = Input().CursorPos();
+    *point = Input().Machine().cursorPos;
     return TRUE;
 }
 
 BOOL SetCursorPos(int x, int y) {
     API_TRACE(Windows, SetCursorPos, x, y);
     const sim::Config& config = sim::machine().config();
-    Input().SetCursorPos({std::clamp(x, 0, std::max(0, config.screenWidth - 1)),
-                          std::clamp(y, 0, std::max(0, config.screenHeight - 1))});
+    POINT p{std::clamp(x, 0, std::max(0, config.screenWidth - 1)),
+            std::clamp(y, 0, std::max(0, config.screenHeight - 1))};
+    Input().ModifyMachine([&](sim::MachineInput& m) { m.cursorPos = p; });
     return TRUE;
 }
 
 HCURSOR SetCursor(HCURSOR cursor) {
     API_TRACE(Windows, SetCursor, cursor);
-    return Input().ExchangeCursor(cursor);
+    return Input().ModifyMachine(
+        [&](sim::MachineInput& m) { return std::exchange(m.cursor, cursor); });
 }
 
 HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name) {

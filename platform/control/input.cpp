@@ -14,7 +14,7 @@ std::optional<CaretInfo> Caret(DWORD threadId) {
 }
 
 HCURSOR CurrentCursor() {
-    return sim::machine().windows().input().Cursor();
+    return sim::machine().windows().input().Machine().cursor;
 }
 
 }  // namespace control

@@ -31,10 +31,15 @@ struct ThreadInput {
     std::optional<Caret> caret;
 };
 
+struct MachineInput {
+    HWND foreground = nullptr;
+    POINT cursorPos{0, 0};
+    HCURSOR cursor = nullptr;  // none until the program sets one
+    UINT blinkTime = 530;      // the caret's, in milliseconds
+};
+
 class WindowInput {
 public:
-    static constexpr UINT kDefaultBlinkTime = 530;
-
     ThreadInput Thread(DWORD threadId) {
         std::lock_guard<std::mutex> lk(mu_);
         auto it = threads_.find(threadId);
@@ -47,49 +52,21 @@ public:
         return change(threads_[threadId]);
     }
 
-    HWND Foreground() {
+    // The machine-wide part, read or changed in one step.
+    MachineInput Machine() {
         std::lock_guard<std::mutex> lk(mu_);
-        return foreground_;
+        return machine_;
     }
-    void SetForeground(HWND window) {
+    template <class F>
+    auto ModifyMachine(F change) {
         std::lock_guard<std::mutex> lk(mu_);
-        foreground_ = window;
-    }
-    POINT CursorPos() {
-        std::lock_guard<std::mutex> lk(mu_);
-        return cursorPos_;
-    }
-    void SetCursorPos(POINT p) {
-        std::lock_guard<std::mutex> lk(mu_);
-        cursorPos_ = p;
-    }
-    // Sets the cursor's shape; returns the previous one.
-    HCURSOR ExchangeCursor(HCURSOR cursor) {
-        std::lock_guard<std::mutex> lk(mu_);
-        HCURSOR old = cursor_;
-        cursor_ = cursor;
-        return old;
-    }
-    HCURSOR Cursor() {
-        std::lock_guard<std::mutex> lk(mu_);
-        return cursor_;
-    }
-    UINT BlinkTime() {
-        std::lock_guard<std::mutex> lk(mu_);
-        return blinkTime_;
-    }
-    void SetBlinkTime(UINT ms) {
-        std::lock_guard<std::mutex> lk(mu_);
-        blinkTime_ = ms;
+        return change(machine_);
     }
 
 private:
     std::mutex mu_;
     std::map<DWORD, ThreadInput> threads_;
-    HWND foreground_ = nullptr;
-    POINT cursorPos_{0, 0};
-    HCURSOR cursor_ = nullptr;  // none until the program sets one
-    UINT blinkTime_ = kDefaultBlinkTime;
+    MachineInput machine_;
 };
 
 }  // namespace sim

@@ -142,14 +142,7 @@ TEST_F(FocusTest, DestroyingTheFocusWindowLeavesNoFocus) {
 TEST_F(FocusTest, FocusBelongsToEachThread) {
     HWND mine = MakeWindow(0);
     SetFocus(mine);
-    HWND seen = mine;
-    HANDLE t = StartThread([&] {
-        seen = GetFocus();
-        return 0u;
-    });
-    WaitForSingleObject(t, INFINITE);
-    CloseHandle(t);
-    EXPECT_EQ(seen, nullptr);
+    EXPECT_EQ(OnAnotherThread([] { return GetFocus(); }), nullptr);
     EXPECT_EQ(GetFocus(), mine);
 }
 
@@ -229,14 +222,7 @@ TEST_F(CaptureTest, TheWindowLosingCaptureHearsWhoTookIt) {
 TEST_F(CaptureTest, CaptureEndsWithItsWindowAndBelongsToOneThread) {
     HWND a = MakeWindow(0);
     SetCapture(a);
-    HWND seen = a;
-    HANDLE t = StartThread([&] {
-        seen = GetCapture();
-        return 0u;
-    });
-    WaitForSingleObject(t, INFINITE);
-    CloseHandle(t);
-    EXPECT_EQ(seen, nullptr);
+    EXPECT_EQ(OnAnotherThread([] { return GetCapture(); }), nullptr);
 
     ForeignWindow foreign;
     SetLastError(0);
@@ -395,13 +381,11 @@ TEST_F(CursorTest, ThePositionStaysOnTheScreen) {
     EXPECT_FALSE(GetCursorPos(nullptr));
 
     // Machine-wide: another thread sees it.
-    POINT seen{};
-    HANDLE t = StartThread([&] {
-        GetCursorPos(&seen);
-        return 0u;
+    POINT seen = OnAnotherThread([] {
+        POINT p{};
+        GetCursorPos(&p);
+        return p;
     });
-    WaitForSingleObject(t, INFINITE);
-    CloseHandle(t);
     EXPECT_EQ(seen.x, width - 1);
 }
 
