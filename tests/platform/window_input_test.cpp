@@ -304,6 +304,12 @@ TEST_F(CaretTest, PositionSizeAndReplacement) {
     EXPECT_FALSE(GetCaretPos(&p));
 }
 
+// Whether the thread's queue stays empty for `ms` of machine time.
+bool QuietFor(DWORD ms) {
+    return MsgWaitForMultipleObjects(0, nullptr, FALSE, ms, QS_ALLINPUT) ==
+           static_cast<DWORD>(WAIT_TIMEOUT);
+}
+
 // Takes the blink messages for `count` beats; returns their times after `start`.
 std::vector<DWORD> BlinkTimes(HWND w, int count, DWORD start) {
     std::vector<DWORD> out;
@@ -322,9 +328,7 @@ TEST_F(CaretTest, AShownCaretBlinksEveryBlinkTime) {
     EXPECT_EQ(GetCaretBlinkTime(), 530u);
     HWND w = MakeWindow(0);
     CreateCaret(w, nullptr, 1, 10);
-    Sleep(1000);  // hidden: no blinking
-    MSG msg;
-    EXPECT_FALSE(PeekMessageW(&msg, nullptr, kBlink, kBlink, PM_REMOVE));
+    EXPECT_TRUE(QuietFor(1000));  // hidden: no blinking
 
     DWORD start = GetTickCount();
     ShowCaret(w);
@@ -332,8 +336,7 @@ TEST_F(CaretTest, AShownCaretBlinksEveryBlinkTime) {
     EXPECT_EQ(Entries(kBlink, w).size(), 3u);  // dispatched to the window's procedure
 
     HideCaret(w);
-    Sleep(2000);
-    EXPECT_FALSE(PeekMessageW(&msg, nullptr, kBlink, kBlink, PM_REMOVE));
+    EXPECT_TRUE(QuietFor(2000));
 
     ASSERT_TRUE(SetCaretBlinkTime(200));
     EXPECT_EQ(GetCaretBlinkTime(), 200u);
@@ -343,15 +346,14 @@ TEST_F(CaretTest, AShownCaretBlinksEveryBlinkTime) {
     EXPECT_EQ(BlinkTimes(w, 2, start), (std::vector<DWORD>{200, 400}));
 
     DestroyCaret();
-    Sleep(1000);
-    EXPECT_FALSE(PeekMessageW(&msg, nullptr, kBlink, kBlink, PM_REMOVE));
+    EXPECT_TRUE(QuietFor(1000));
 }
 
 TEST_F(CaretTest, ChangingTheBlinkTimeRestartsAShownCaretsBeat) {
     HWND w = MakeWindow(0);
     CreateCaret(w, nullptr, 1, 10);
     ShowCaret(w);
-    Sleep(100);
+    ASSERT_TRUE(QuietFor(100));
     DWORD start = GetTickCount();
     SetCaretBlinkTime(300);
     EXPECT_EQ(BlinkTimes(w, 2, start), (std::vector<DWORD>{300, 600}));
