@@ -270,6 +270,9 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
             if (BeginPaint(window, &ps) != nullptr) EndPaint(window, &ps);
             return 0;
         }
+        case WM_ACTIVATE:  // a window activated takes the focus
+            if (LOWORD(wParam) != WA_INACTIVE) SetFocus(window);
+            return 0;
         case WM_ERASEBKGND: {
             auto info = Windows().Get(window);
             return info && info->classBackground != nullptr ? 1 : 0;

@@ -378,3 +378,4 @@ UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC procedure);
 BOOL KillTimer(HWND window, UINT_PTR id);
 
 #include "platform/user_boxes.h"
+#include "platform/user_input.h"

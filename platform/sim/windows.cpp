@@ -38,6 +38,7 @@ struct WindowTable::Timer {
     bool fired = false;
     std::uint64_t serial = 0;
     std::uint64_t task = 0;
+    UINT message = WM_TIMER;
 };
 
 // A thread's message queue (kernel lock held for all of it).
@@ -519,11 +520,11 @@ std::optional<MSG> WindowTable::Take(ThreadRec& self, const MessageFilter& filte
             if (remove) q.quit = false;
         }
         if (!out && paint != nullptr) out = MSG{paint, WM_PAINT, 0, 0, now, {0, 0}};
-        if (!out && InRange(WM_TIMER, filter)) {
+        if (!out) {
             for (auto& [key, t] : q.timers) {
                 HWND h = reinterpret_cast<HWND>(key.first);
-                if (!t.fired || !ForWindow(h, filter)) continue;
-                out = MSG{h, WM_TIMER, key.second, reinterpret_cast<LPARAM>(t.proc), now, {0, 0}};
+                if (!t.fired || !ForWindow(h, filter) || !InRange(t.message, filter)) continue;
+                out = MSG{h, t.message, key.second, reinterpret_cast<LPARAM>(t.proc), now, {0, 0}};
                 if (remove) {
                     // The next expiry on the timer's own beat after now: missed beats coalesce.
                     t.fired = false;
@@ -616,7 +617,7 @@ void WindowTable::ArmTimers(const std::vector<Arm>& arms) {
 }
 
 UINT_PTR WindowTable::SetTimer(ThreadRec& owner, HWND hwnd, UINT_PTR id, UINT elapse,
-                               TIMERPROC proc) {
+                               TIMERPROC proc, UINT message) {
     elapse = std::max<UINT>(elapse, USER_TIMER_MINIMUM);
     std::vector<std::uint64_t> cancel;
     Arm arm;
@@ -627,7 +628,7 @@ UINT_PTR WindowTable::SetTimer(ThreadRec& owner, HWND hwnd, UINT_PTR id, UINT el
         if (hwnd == nullptr && !q.timers.count({0, id})) id = q.nextThreadTimer++;
         Timer& t = q.timers[{Key(hwnd), id}];
         cancel.push_back(t.task);
-        t = Timer{elapse, proc, kernel.NowLocked() + elapse, false, ++timerSerial_, 0};
+        t = Timer{elapse, proc, kernel.NowLocked() + elapse, false, ++timerSerial_, 0, message};
         q.UpdateTimerBit(owner);
         arm = {owner.shared_from_this(), {Key(hwnd), id}, t.serial, t.due};
     }

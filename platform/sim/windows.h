@@ -19,6 +19,7 @@
 
 #include "platform/sim/threads.h"
 #include "platform/sim/waits.h"
+#include "platform/sim/window_input.h"
 #include "platform/user.h"
 #include "platform/wintypes.h"
 
@@ -190,8 +191,13 @@ public:
 
     // ---- Timers ----
     // Sets (or replaces) a timer of the thread; hwnd NULL with id 0 makes a new thread timer id.
-    UINT_PTR SetTimer(ThreadRec& owner, HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc);
+    // It produces `message` (the caret's blink uses a message of its own).
+    UINT_PTR SetTimer(ThreadRec& owner, HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc,
+                      UINT message = WM_TIMER);
     bool KillTimer(ThreadRec& owner, HWND hwnd, UINT_PTR id);
+
+    // Focus, activation, capture, caret and cursor.
+    WindowInput& input() { return input_; }
 
     // Control: every message posted to a machine-run window, in order.
     std::vector<PostedMessage> Posted();
@@ -229,6 +235,7 @@ private:
     // Kernel lock held: threads with a queue, by id; the timers' change count.
     std::map<DWORD, std::weak_ptr<ThreadRec>> queues_;
     std::uint64_t timerSerial_ = 0;
+    WindowInput input_;
 };
 
 }  // namespace sim

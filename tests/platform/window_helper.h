@@ -77,16 +77,22 @@ inline std::vector<Logged> Entries(UINT message, HWND window = nullptr) {
     return out;
 }
 
-// A window made by a thread that has ended since (so the window is gone too).
-inline HWND WindowOfEndedThread() {
-    HWND made = nullptr;
+// What the callable returns when run on a new machine thread (which has ended on return).
+template <class F>
+auto OnAnotherThread(F body) {
+    decltype(body()) out{};
     HANDLE t = StartThread([&] {
-        made = MakeWindow();
+        out = body();
         return 0u;
     });
     WaitForSingleObject(t, INFINITE);
     CloseHandle(t);
-    return made;
+    return out;
+}
+
+// A window made by a thread that has ended since (so the window is gone too).
+inline HWND WindowOfEndedThread() {
+    return OnAnotherThread([] { return MakeWindow(); });
 }
 
 // A fresh machine with the test class registered and an empty log.
