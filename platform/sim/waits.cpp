@@ -219,11 +219,6 @@ void Kernel::RunUntilIdle() {
     while (!b.done) b.cv.wait(lk);
 }
 
-std::uint64_t Kernel::NextDeadline() {
-    std::lock_guard<std::mutex> lk(mu_);
-    return timed_.empty() ? kForever : timed_.begin()->first;
-}
-
 bool Kernel::SettleUntil(const std::function<bool()>& ready, DWORD timeoutMs) {
     std::uint64_t start = Now();
     std::uint64_t end = timeoutMs == INFINITE ? kForever : start + timeoutMs;

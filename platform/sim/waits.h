@@ -54,9 +54,6 @@ public:
     // A thread that may own the object ended (a mutex is abandoned).
     virtual void OwnerEnded(const ThreadRec& thread) {}
 
-    // How many threads wait on the object now (tests count wake-ups with it).
-    std::size_t WaiterCount() const { return waiters_.size(); }
-
     // (Public for the thread records, whose end signals them; everyone else calls it from the
     // object's own mutators.)
     void ChangedLocked() { Changed(); }
@@ -158,8 +155,6 @@ public:
     // Blocks the calling thread until every other machine thread waits and nothing is due at
     // the current instant; the clock does not move for it.
     void RunUntilIdle();
-    // The earliest deadline of any waiting thread (kForever when none).
-    std::uint64_t NextDeadline();
     // Settles the machine and checks ready(); while it does not hold, lets the clock run to the
     // next deadline of any thread and settles again. False once timeoutMs of machine time have
     // passed, or when no thread waits with a deadline and ready() still does not hold.
