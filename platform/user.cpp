@@ -1,6 +1,7 @@
 // Windows: classes, window records and what the window manager sends while it makes, shows,
 // enables, moves and destroys them. Messages and queues are in user_messages.cpp.
 #include "platform/user.h"
+#include "platform/user_classes.h"
 
 #include <atomic>
 #include <cstring>
@@ -130,6 +131,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     API_TRACE(Windows, CreateWindowExW, exStyle, className, windowName, style, x, y, width, height,
               parent, menu, instance, param);
     auto cls = ClassNamed(className) ? Windows().FindClass(SelfPid(), className) : std::nullopt;
+    if (!cls && ClassNamed(className)) cls = FindSystemClass(className);
     if (!cls) return Fail<HWND>(nullptr, ERROR_CANNOT_FIND_WND_CLASS);
     bool child = (style & WS_CHILD) != 0;
     if (child && parent == nullptr) return Fail<HWND>(nullptr, ERROR_TLW_WITH_WSCHILD);

@@ -18,8 +18,6 @@
 #define WA_CLICKACTIVE 2
 
 // The system cursors, for LoadCursorW with a null instance.
-#define MAKEINTRESOURCEW(id) \
-    (reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(id))))
 #define IDC_ARROW MAKEINTRESOURCEW(32512)
 #define IDC_IBEAM MAKEINTRESOURCEW(32513)
 #define IDC_WAIT MAKEINTRESOURCEW(32514)
@@ -34,7 +32,6 @@
 #define IDC_HAND MAKEINTRESOURCEW(32649)
 #define IDC_APPSTARTING MAKEINTRESOURCEW(32650)
 
-#define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
 
 // ---- Focus and activation ----
 // Gives the keyboard focus to a window of the calling thread (NULL: to none). The window's

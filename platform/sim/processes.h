@@ -21,6 +21,7 @@
 #include "platform/sim/handles.h"
 #include "platform/sim/threads.h"
 #include "platform/sim/waits.h"
+#include "platform/resources.h"
 #include "platform/wintypes.h"
 
 namespace sim {
@@ -84,6 +85,8 @@ struct ProcessRec : Waitable {
     Shared<std::wstring> serviceName;    // the service the process runs for ("" when none)
     Shared<HINSTANCE> afxInstance;       // the framework's instance handle (AfxWinInit)
     Shared<std::wstring> user;           // its token's user
+    // The program's resources, as its start linked them (null: none).
+    Shared<const resources::ModuleResources*> resources;
 
     // Called once the process has ended, with its exit code (the service manager's note).
     std::function<void(DWORD)> onEnd;

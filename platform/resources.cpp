@@ -1,0 +1,67 @@
+// Finding a module's resources by id.
+#include "platform/resources.h"
+
+#include <algorithm>
+#include <cwchar>
+
+#include "platform/kernel.h"
+#include "platform/sim/processes.h"
+#include "platform/sim/trace.h"
+
+using sim::Fail;
+
+namespace {
+
+// The process's tables when the instance is its own module (or null), else none.
+const resources::ModuleResources* TablesOf(HINSTANCE instance) {
+    if (instance != nullptr && instance != GetModuleHandleW(nullptr)) return nullptr;
+    return sim::CurrentProcess().resources.Get();
+}
+
+template <class T>
+const T* FindById(const std::vector<T>& list, LPCWSTR name) {
+    if (!IS_INTRESOURCE(name)) return nullptr;  // named resources: none are declared
+    int id = static_cast<int>(reinterpret_cast<ULONG_PTR>(name));
+    auto it = std::find_if(list.begin(), list.end(), [&](const T& t) { return t.id == id; });
+    return it == list.end() ? nullptr : &*it;
+}
+
+}  // namespace
+
+namespace resources {
+
+const DialogTemplate* FindDialog(HINSTANCE instance, LPCWSTR name) {
+    const ModuleResources* r = TablesOf(instance);
+    return r ? FindById(r->dialogs, name) : nullptr;
+}
+
+const MenuTemplate* FindMenu(HINSTANCE instance, LPCWSTR name) {
+    const ModuleResources* r = TablesOf(instance);
+    return r ? FindById(r->menus, name) : nullptr;
+}
+
+}  // namespace resources
+
+int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int maxCount) {
+    API_TRACE(Windows, LoadStringW, instance, id, buffer, maxCount);
+    if (buffer == nullptr) return Fail(0, ERROR_INVALID_PARAMETER);
+    const resources::ModuleResources* r = TablesOf(instance);
+    const resources::StringEntry* entry = nullptr;
+    if (r != nullptr)
+        for (const auto& s : r->strings)
+            if (s.id == id) entry = &s;
+    if (entry == nullptr) {
+        if (maxCount > 0) buffer[0] = 0;
+        return Fail(0, ERROR_RESOURCE_NAME_NOT_FOUND);
+    }
+    int length = static_cast<int>(std::wcslen(entry->text));
+    if (maxCount == 0) {
+        *reinterpret_cast<LPCWSTR*>(buffer) = entry->text;
+        return length;
+    }
+    if (maxCount < 0) return Fail(0, ERROR_INVALID_PARAMETER);
+    int n = std::min(length, maxCount - 1);
+    std::wmemcpy(buffer, entry->text, static_cast<std::size_t>(n));
+    buffer[n] = 0;
+    return n;
+}

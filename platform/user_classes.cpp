@@ -1,0 +1,43 @@
+#include "platform/user_classes.h"
+
+#include <cwctype>
+#include <iterator>
+
+#include "platform/sim/windows.h"
+
+namespace {
+
+struct SystemClass {
+    LPCWSTR name;
+    WNDPROC procedure;
+    UINT style;
+    int windowExtra;
+};
+
+// The system classes. Each control's file adds its line here.
+const SystemClass kSystemClasses[] = {
+    {L"", nullptr, 0, 0},  // (placeholder: no class has an empty name)
+};
+
+bool SameName(LPCWSTR a, const std::wstring& b) {
+    std::size_t i = 0;
+    for (; a[i] != 0 && i < b.size(); ++i)
+        if (std::towlower(a[i]) != std::towlower(b[i])) return false;
+    return a[i] == 0 && i == b.size();
+}
+
+}  // namespace
+
+std::optional<sim::WindowClass> FindSystemClass(const std::wstring& name) {
+    if (name.empty()) return std::nullopt;
+    for (const SystemClass& c : kSystemClasses) {
+        if (c.procedure == nullptr || !SameName(c.name, name)) continue;
+        sim::WindowClass w;
+        w.name = c.name;
+        w.style = c.style;
+        w.procedure = c.procedure;
+        w.windowExtra = c.windowExtra;
+        return w;
+    }
+    return std::nullopt;
+}

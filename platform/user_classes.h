@@ -1,0 +1,17 @@
+// The system's own window classes (the standard controls and the dialog class): every process
+// finds them after its own classes, and a class a process registers under the same name hides
+// them for that process. Each control's file defines its procedure; the table in
+// user_classes.cpp lists them.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "platform/user.h"
+
+namespace sim {
+struct WindowClass;
+}
+
+// The system class of that name (case ignored), or nothing.
+std::optional<sim::WindowClass> FindSystemClass(const std::wstring& name);
