@@ -15,3 +15,10 @@ struct WindowClass;
 
 // The system class of that name (case ignored), or nothing.
 std::optional<sim::WindowClass> FindSystemClass(const std::wstring& name);
+
+// The procedures of the system classes, each in its control's file.
+LRESULT EditWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);  // user_edit.cpp
+LRESULT IpAddressWindowProc(HWND window, UINT message, WPARAM wParam,
+                            LPARAM lParam);  // comctl_ipaddress.cpp
+LRESULT TooltipWindowProc(HWND window, UINT message, WPARAM wParam,
+                          LPARAM lParam);  // comctl_tooltips.cpp

@@ -1,0 +1,137 @@
+// The common controls: the IP address control ("SysIPAddress32") and tooltips
+// ("tooltips_class32"), their messages, notifications and structures, WM_NOTIFY's header and
+// InitCommonControlsEx. The controls live in comctl_ipaddress.cpp and comctl_tooltips.cpp.
+#pragma once
+
+#include "platform/user.h"
+#include "platform/user_controls.h"
+
+// ---- Notifications from controls to their parent ----
+#define WM_NOTIFY 0x004Eu
+
+struct NMHDR {
+    HWND hwndFrom;
+    UINT_PTR idFrom;
+    UINT code;
+};
+using LPNMHDR = NMHDR*;
+
+// ---- Registration ----
+struct INITCOMMONCONTROLSEX {
+    DWORD dwSize;
+    DWORD dwICC;
+};
+using LPINITCOMMONCONTROLSEX = INITCOMMONCONTROLSEX*;
+
+#define ICC_LISTVIEW_CLASSES 0x00000001u
+#define ICC_TREEVIEW_CLASSES 0x00000002u
+#define ICC_BAR_CLASSES 0x00000004u
+#define ICC_TAB_CLASSES 0x00000008u
+#define ICC_UPDOWN_CLASS 0x00000010u
+#define ICC_PROGRESS_CLASS 0x00000020u
+#define ICC_HOTKEY_CLASS 0x00000040u
+#define ICC_ANIMATE_CLASS 0x00000080u
+#define ICC_WIN95_CLASSES 0x000000FFu
+#define ICC_DATE_CLASSES 0x00000100u
+#define ICC_USEREX_CLASSES 0x00000200u
+#define ICC_COOL_CLASSES 0x00000400u
+#define ICC_INTERNET_CLASSES 0x00000800u
+#define ICC_STANDARD_CLASSES 0x00004000u
+
+// The common control classes are the system's in every process; this checks the request (FALSE
+// with ERROR_INVALID_PARAMETER for a null pointer or a wrong size) and returns TRUE.
+BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init);
+void InitCommonControls();
+
+// ---- IP address control ----
+#define WC_IPADDRESSW L"SysIPAddress32"
+
+#define IPM_CLEARADDRESS (WM_USER + 100)
+#define IPM_SETADDRESS (WM_USER + 101)
+#define IPM_GETADDRESS (WM_USER + 102)
+#define IPM_SETRANGE (WM_USER + 103)
+#define IPM_SETFOCUS (WM_USER + 104)
+#define IPM_ISBLANK (WM_USER + 105)
+
+#define IPN_FIRST (0u - 860u)
+#define IPN_FIELDCHANGED (IPN_FIRST - 0u)
+
+struct NMIPADDRESS {
+    NMHDR hdr;
+    int iField;
+    int iValue;
+};
+using LPNMIPADDRESS = NMIPADDRESS*;
+
+// An address as one DWORD: the first field in the high byte.
+constexpr LPARAM MAKEIPADDRESS(DWORD b1, DWORD b2, DWORD b3, DWORD b4) {
+    return static_cast<LPARAM>(((b1 & 0xFFu) << 24) | ((b2 & 0xFFu) << 16) | ((b3 & 0xFFu) << 8) |
+                               (b4 & 0xFFu));
+}
+constexpr BYTE FIRST_IPADDRESS(DWORD_PTR x) {
+    return static_cast<BYTE>((x >> 24) & 0xFFu);
+}
+constexpr BYTE SECOND_IPADDRESS(DWORD_PTR x) {
+    return static_cast<BYTE>((x >> 16) & 0xFFu);
+}
+constexpr BYTE THIRD_IPADDRESS(DWORD_PTR x) {
+    return static_cast<BYTE>((x >> 8) & 0xFFu);
+}
+constexpr BYTE FOURTH_IPADDRESS(DWORD_PTR x) {
+    return static_cast<BYTE>(x & 0xFFu);
+}
+// A field's range for IPM_SETRANGE: low in the low byte, high in the next.
+constexpr LPARAM MAKEIPRANGE(DWORD low, DWORD high) {
+    return static_cast<LPARAM>(((high & 0xFFu) << 8) | (low & 0xFFu));
+}
+
+// ---- Tooltips ----
+#define TOOLTIPS_CLASSW L"tooltips_class32"
+
+// Styles.
+#define TTS_ALWAYSTIP 0x01u
+#define TTS_NOPREFIX 0x02u
+
+// A tool: a rectangle of a window's client area (uId an id of the caller's choosing), or with
+// TTF_IDISHWND the whole client area of the window that uId names.
+struct TOOLINFOW {
+    UINT cbSize;
+    UINT uFlags;
+    HWND hwnd;
+    UINT_PTR uId;
+    RECT rect;
+    HINSTANCE hinst;
+    LPWSTR lpszText;  // the text, or a string resource's id (MAKEINTRESOURCEW) in hinst
+    LPARAM lParam;
+    void* lpReserved;
+};
+using LPTOOLINFOW = TOOLINFOW*;
+using TOOLINFO = TOOLINFOW;
+using TTTOOLINFOW = TOOLINFOW;
+
+#define TTF_IDISHWND 0x0001u
+#define TTF_CENTERTIP 0x0002u
+#define TTF_RTLREADING 0x0004u
+#define TTF_SUBCLASS 0x0010u
+
+// TTM_SETDELAYTIME's wParam.
+#define TTDT_AUTOMATIC 0
+#define TTDT_RESHOW 1
+#define TTDT_AUTOPOP 2
+#define TTDT_INITIAL 3
+
+#define TTM_ACTIVATE (WM_USER + 1)
+#define TTM_SETDELAYTIME (WM_USER + 3)
+#define TTM_RELAYEVENT (WM_USER + 7)
+#define TTM_GETTOOLCOUNT (WM_USER + 13)
+#define TTM_SETMAXTIPWIDTH (WM_USER + 24)
+#define TTM_GETMAXTIPWIDTH (WM_USER + 25)
+#define TTM_POP (WM_USER + 28)
+#define TTM_ADDTOOLW (WM_USER + 50)
+#define TTM_DELTOOLW (WM_USER + 51)
+#define TTM_GETTOOLINFOW (WM_USER + 53)
+#define TTM_UPDATETIPTEXTW (WM_USER + 57)
+#define TTM_ADDTOOL TTM_ADDTOOLW
+#define TTM_DELTOOL TTM_DELTOOLW
+#define TTM_GETTOOLINFO TTM_GETTOOLINFOW
+#define TTM_UPDATETIPTEXT TTM_UPDATETIPTEXTW
