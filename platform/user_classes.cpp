@@ -17,6 +17,9 @@ struct SystemClass {
 // The system classes. Each control's file adds its line here.
 const SystemClass kSystemClasses[] = {
     {L"", nullptr, 0, 0},  // (placeholder: no class has an empty name)
+    {L"Edit", EditWindowProc, CS_DBLCLKS, static_cast<int>(sizeof(LONG_PTR))},
+    {L"SysIPAddress32", IpAddressWindowProc, 0, static_cast<int>(sizeof(LONG_PTR))},
+    {L"tooltips_class32", TooltipWindowProc, 0, kTooltipExtraBytes},
 };
 
 bool SameName(LPCWSTR a, const std::wstring& b) {
