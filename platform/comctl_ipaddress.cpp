@@ -26,7 +26,7 @@ struct IpState {
 };
 
 IpState* StateOf(HWND control) {
-    return reinterpret_cast<IpState*>(GetWindowLongPtrW(control, 0));
+    return ControlState<IpState>(control);
 }
 
 int FieldIndex(const IpState& state, HWND field) {
@@ -203,16 +203,11 @@ LRESULT OnCreate(HWND control, IpState& state, const CREATESTRUCTW* cs) {
     return 0;
 }
 
-LRESULT IpMessage(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
-    IpState* state = StateOf(control);
-    if (state == nullptr) return DefWindowProcW(control, message, wParam, lParam);
+LRESULT IpMessage(HWND control, UINT message, WPARAM wParam, LPARAM lParam, IpState& self) {
+    IpState* state = &self;
     switch (message) {
         case WM_CREATE:
             return OnCreate(control, *state, reinterpret_cast<const CREATESTRUCTW*>(lParam));
-        case WM_NCDESTROY:
-            SetWindowLongPtrW(control, 0, 0);
-            delete state;
-            return DefWindowProcW(control, message, wParam, lParam);
         case WM_SIZE:
             if (state->fields[0] != nullptr) Layout(*state, LOWORD(lParam), HIWORD(lParam));
             return 0;
@@ -282,12 +277,7 @@ LRESULT IpMessage(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
 
 LRESULT IpAddressWindowProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
     API_TRACE(Windows, IpAddressWindowProc, control, message, wParam, lParam);
-    if (message == WM_NCCREATE) {
-        if (!DefWindowProcW(control, message, wParam, lParam)) return FALSE;
-        SetWindowLongPtrW(control, 0, reinterpret_cast<LONG_PTR>(new IpState));
-        return TRUE;
-    }
-    return IpMessage(control, message, wParam, lParam);
+    return WithControlState<IpState>(control, message, wParam, lParam, IpMessage);
 }
 
 BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init) {

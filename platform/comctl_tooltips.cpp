@@ -60,10 +60,6 @@ struct TipState {
     int Reshow() const { return reshow >= 0 ? reshow : Initial() / 5; }
 };
 
-TipState* StateOf(HWND tip) {
-    return reinterpret_cast<TipState*>(GetWindowLongPtrW(tip, 0));
-}
-
 Tool* FindTool(TipState& state, HWND hwnd, UINT_PTR id) {
     for (Tool& t : state.tools)
         if (t.hwnd == hwnd && t.id == id) return &t;
@@ -206,15 +202,10 @@ bool ValidInfo(const TOOLINFOW* info) {
     return info != nullptr && info->cbSize >= offsetof(TOOLINFOW, lParam);
 }
 
-LRESULT TipMessage(HWND tip, UINT message, WPARAM wParam, LPARAM lParam) {
-    TipState* state = StateOf(tip);
-    if (state == nullptr) return DefWindowProcW(tip, message, wParam, lParam);
+LRESULT TipMessage(HWND tip, UINT message, WPARAM wParam, LPARAM lParam, TipState& self) {
+    TipState* state = &self;
     auto* info = reinterpret_cast<TOOLINFOW*>(lParam);
     switch (message) {
-        case WM_NCDESTROY:
-            SetWindowLongPtrW(tip, 0, 0);
-            delete state;
-            return DefWindowProcW(tip, message, wParam, lParam);
         case WM_TIMER:
             KillTimer(tip, wParam);
             if (wParam == kShowTimer && state->active && !state->dismissed) {
@@ -305,10 +296,5 @@ LRESULT TipMessage(HWND tip, UINT message, WPARAM wParam, LPARAM lParam) {
 
 LRESULT TooltipWindowProc(HWND tip, UINT message, WPARAM wParam, LPARAM lParam) {
     API_TRACE(Windows, TooltipWindowProc, tip, message, wParam, lParam);
-    if (message == WM_NCCREATE) {
-        if (!DefWindowProcW(tip, message, wParam, lParam)) return FALSE;
-        SetWindowLongPtrW(tip, 0, reinterpret_cast<LONG_PTR>(new TipState));
-        return TRUE;
-    }
-    return TipMessage(tip, message, wParam, lParam);
+    return WithControlState<TipState>(tip, message, wParam, lParam, TipMessage);
 }

@@ -32,3 +32,28 @@ constexpr int kTooltipExtraBytes = 24;
 // Sends WM_COMMAND with the notification code (the high word of wParam) and the control's id to
 // the parent of a child control; a window that is no child tells no one.
 void NotifyParent(HWND control, UINT code);
+
+// A system control's state lives in its first extra window bytes: made when the window is
+// (WM_NCCREATE), handed to the control's handler with each message, and freed with the window
+// (WM_NCDESTROY). Before and after, messages get the default handling.
+template <class State>
+State* ControlState(HWND window) {
+    return reinterpret_cast<State*>(GetWindowLongPtrW(window, 0));
+}
+template <class State>
+LRESULT WithControlState(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                         LRESULT (*handle)(HWND, UINT, WPARAM, LPARAM, State&)) {
+    if (message == WM_NCCREATE) {
+        if (!DefWindowProcW(window, message, wParam, lParam)) return FALSE;
+        SetWindowLongPtrW(window, 0, reinterpret_cast<LONG_PTR>(new State));
+        return TRUE;
+    }
+    State* state = ControlState<State>(window);
+    if (state == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(window, 0, 0);
+        delete state;
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    return handle(window, message, wParam, lParam, *state);
+}

@@ -36,7 +36,7 @@ struct EditState {
 };
 
 EditState* StateOf(HWND window) {
-    return reinterpret_cast<EditState*>(GetWindowLongPtrW(window, 0));
+    return ControlState<EditState>(window);
 }
 
 DWORD StyleOf(HWND window) {
@@ -196,14 +196,15 @@ LRESULT OnSetText(HWND window, LPCWSTR text) {
     return TRUE;
 }
 
-LRESULT EditMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    EditState* state = StateOf(window);
-    if (state == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+LRESULT EditMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, EditState& self) {
+    EditState* state = &self;
     switch (message) {
-        case WM_NCDESTROY:
-            SetWindowLongPtrW(window, 0, 0);
-            delete state;
-            return DefWindowProcW(window, message, wParam, lParam);
+        case WM_CREATE: {
+            auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+            if (cs != nullptr && cs->lpszName != nullptr) state->text = cs->lpszName;
+            if (StyleOf(window) & ES_PASSWORD) state->passwordChar = kDefaultPasswordChar;
+            return 0;
+        }
         case WM_SETTEXT:
             return OnSetText(window, reinterpret_cast<LPCWSTR>(lParam));
         case WM_CHAR:
@@ -303,14 +304,5 @@ void NotifyParent(HWND control, UINT code) {
 
 LRESULT EditWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     API_TRACE(Windows, EditWindowProc, window, message, wParam, lParam);
-    if (message == WM_NCCREATE) {
-        if (!DefWindowProcW(window, message, wParam, lParam)) return FALSE;
-        auto* state = new EditState;
-        auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        if (cs != nullptr && cs->lpszName != nullptr) state->text = cs->lpszName;
-        if (StyleOf(window) & ES_PASSWORD) state->passwordChar = kDefaultPasswordChar;
-        SetWindowLongPtrW(window, 0, reinterpret_cast<LONG_PTR>(state));
-        return TRUE;
-    }
-    return EditMessage(window, message, wParam, lParam);
+    return WithControlState<EditState>(window, message, wParam, lParam, EditMessage);
 }
