@@ -157,6 +157,9 @@ struct PAINTSTRUCT {
 #define WS_THICKFRAME 0x00040000u
 #define WS_MINIMIZEBOX 0x00020000u
 #define WS_MAXIMIZEBOX 0x00010000u
+// On a child window (the same bits as the boxes): the first control of a group, a tab stop.
+#define WS_GROUP 0x00020000u
+#define WS_TABSTOP 0x00010000u
 #define WS_OVERLAPPEDWINDOW \
     (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
 #define WS_EX_TOPMOST 0x00000008u
@@ -250,6 +253,10 @@ inline WORD LOWORD(ULONG_PTR v) {
 }
 inline WORD HIWORD(ULONG_PTR v) {
     return static_cast<WORD>((v >> 16) & 0xFFFF);
+}
+inline WPARAM MAKEWPARAM(int low, int high) {
+    return static_cast<WPARAM>((static_cast<DWORD>(low) & 0xFFFF) |
+                               ((static_cast<DWORD>(high) & 0xFFFF) << 16));
 }
 inline LPARAM MAKELPARAM(int low, int high) {
     return static_cast<LPARAM>(static_cast<DWORD>((static_cast<DWORD>(low) & 0xFFFF) |
