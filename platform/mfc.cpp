@@ -1,5 +1,6 @@
 #include "platform/mfc.h"
 
+#include "platform/mfc_temp_map.h"
 #include "platform/sim/processes.h"
 
 #include <cstdlib>
@@ -21,6 +22,18 @@ HGDIOBJ CGdiObject::Detach() {
     HGDIOBJ object = m_hObject;
     m_hObject = nullptr;
     return object;
+}
+
+namespace {
+thread_local TemporaryObjects<CFont, HGDIOBJ, &CGdiObject::m_hObject> t_temporaryFonts;
+}
+
+CFont* CFont::FromHandle(HFONT font) {
+    return font == nullptr ? nullptr : t_temporaryFonts.For(font);
+}
+
+void CFont::DeleteTempMap() {
+    t_temporaryFonts.Clear();
 }
 
 BOOL CFont::CreateFontIndirect(const LOGFONTW* font) {
@@ -51,9 +64,24 @@ BOOL CFont::CreatePointFontIndirect(const LOGFONTW* font) {
     return CreateFontIndirect(&scaled);
 }
 
-BOOL AfxWinInit(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
+void AfxDeleteTemporaryObjects() {
+    CWnd::DeleteTempMap();
+    CDC::DeleteTempMap();
+    CFont::DeleteTempMap();
+}
+
+std::size_t AfxTemporaryObjectCount() {
+    return CWnd::TemporaryCount() + CDC::TemporaryCount() + t_temporaryFonts.Size();
+}
+
+BOOL AfxWinInit(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showCommand) {
     if (instance == nullptr) return FALSE;
     sim::CurrentProcess().afxInstance.Set(instance);
+    if (CWinApp* app = AfxGetApp()) {
+        app->m_hInstance = instance;
+        app->m_lpCmdLine = commandLine;
+        app->m_nCmdShow = showCommand;
+    }
     return TRUE;
 }
 

@@ -2,6 +2,7 @@
 // enables, moves and destroys them. Messages and queues are in user_messages.cpp.
 #include "platform/user.h"
 #include "platform/user_classes.h"
+#include "platform/user_create_hook.h"
 
 #include <atomic>
 #include <cstring>
@@ -47,6 +48,8 @@ int Height(const RECT& r) {
 }
 
 std::atomic<ATOM> g_nextAtom{0xC000};
+
+thread_local WindowCreationHook t_creationHook = nullptr;
 
 // A class named by its atom (a small number in place of the name's pointer): classes are found
 // by name only here, so such a name finds none.
@@ -181,6 +184,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     CREATESTRUCTW cs{
         param,      instance,  menu,   parent, height, width, y, x, static_cast<LONG>(style),
         windowName, className, exStyle};
+    if (t_creationHook != nullptr) t_creationHook(window);
     if (!SendMessageW(window, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs))) {
         if (Windows().Exists(window)) {
             SendMessageW(window, WM_NCDESTROY, 0, 0);
@@ -218,6 +222,12 @@ BOOL DestroyWindow(HWND window) {
     SendDestroy(window);
     SendNcDestroy(window);
     return TRUE;
+}
+
+WindowCreationHook SetWindowCreationHook(WindowCreationHook hook) {
+    WindowCreationHook old = t_creationHook;
+    t_creationHook = hook;
+    return old;
 }
 
 // ---- Window procedures ----
@@ -396,6 +406,30 @@ BOOL GetWindowRect(HWND window, LPRECT rect) {
 BOOL GetClientRect(HWND window, LPRECT rect) {
     API_TRACE(Windows, GetClientRect, window, rect);
     return ReadRect(window, rect, true);
+}
+
+namespace {
+
+// Adds the client origin's coordinates times `sign` to the point.
+BOOL ShiftByClientOrigin(HWND window, LPPOINT point, int sign) {
+    if (!Windows().Exists(window)) return Fail(FALSE, ERROR_INVALID_WINDOW_HANDLE);
+    if (point == nullptr) return Fail(FALSE, ERROR_INVALID_PARAMETER);
+    POINT origin = Windows().ClientOrigin(window);
+    point->x += sign * origin.x;
+    point->y += sign * origin.y;
+    return TRUE;
+}
+
+}  // namespace
+
+BOOL ClientToScreen(HWND window, LPPOINT point) {
+    API_TRACE(Windows, ClientToScreen, window, point);
+    return ShiftByClientOrigin(window, point, 1);
+}
+
+BOOL ScreenToClient(HWND window, LPPOINT point) {
+    API_TRACE(Windows, ScreenToClient, window, point);
+    return ShiftByClientOrigin(window, point, -1);
 }
 
 int GetSystemMetrics(int index) {

@@ -315,6 +315,9 @@ LONG_PTR SetWindowLongPtrW(HWND window, int index, LONG_PTR value);
 // Window rectangle in screen coordinates; client rectangle from (0, 0).
 BOOL GetWindowRect(HWND window, LPRECT rect);
 BOOL GetClientRect(HWND window, LPRECT rect);
+// A point of the window's client area to the screen's coordinates, and back.
+BOOL ClientToScreen(HWND window, LPPOINT point);
+BOOL ScreenToClient(HWND window, LPPOINT point);
 int GetSystemMetrics(int index);
 
 // A child's parent, or the owner of a top-level pop-up window.

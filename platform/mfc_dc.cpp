@@ -1,0 +1,48 @@
+#include "platform/mfc_dc.h"
+
+#include "platform/mfc_temp_map.h"
+
+namespace {
+thread_local TemporaryObjects<CDC, HDC, &CDC::m_hDC> t_temporaryDcs;
+}
+
+CDC* CDC::FromHandle(HDC dc) {
+    return dc == nullptr ? nullptr : t_temporaryDcs.For(dc);
+}
+
+std::size_t CDC::TemporaryCount() {
+    return t_temporaryDcs.Size();
+}
+
+void CDC::DeleteTempMap() {
+    t_temporaryDcs.Clear();
+}
+
+BOOL CDC::Attach(HDC dc) {
+    if (dc == nullptr || m_hDC != nullptr) return FALSE;
+    m_hDC = dc;
+    return TRUE;
+}
+
+HDC CDC::Detach() {
+    HDC dc = m_hDC;
+    m_hDC = nullptr;
+    return dc;
+}
+
+CPaintDC::CPaintDC(CWnd* window) : m_hWnd(window != nullptr ? window->m_hWnd : nullptr) {
+    Attach(::BeginPaint(m_hWnd, &m_ps));
+}
+
+CPaintDC::~CPaintDC() {
+    if (m_hDC != nullptr) ::EndPaint(m_hWnd, &m_ps);
+    Detach();
+}
+
+CClientDC::CClientDC(CWnd* window) : m_hWnd(window != nullptr ? window->m_hWnd : nullptr) {
+    Attach(::GetDC(m_hWnd));
+}
+
+CClientDC::~CClientDC() {
+    if (m_hDC != nullptr) ::ReleaseDC(m_hWnd, Detach());
+}
