@@ -13,6 +13,7 @@
 #include "platform/sim/gdi_objects.h"
 #include "platform/sim/handles.h"
 #include "platform/sim/machine.h"
+#include "platform/sim/menus.h"
 #include "platform/sim/processes.h"
 #include "platform/sim/threads.h"
 #include "platform/sim/trace.h"
@@ -82,6 +83,7 @@ void SendNcDestroy(HWND window) {
     for (HWND child : Windows().Children(window)) SendNcDestroy(child);
     SendMessageW(window, WM_NCDESTROY, 0, 0);
     Windows().Remove(window);
+    sim::machine().menus().WindowGone(window);
 }
 
 }  // namespace
