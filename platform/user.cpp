@@ -14,6 +14,7 @@
 #include "platform/sim/gdi_objects.h"
 #include "platform/sim/handles.h"
 #include "platform/sim/machine.h"
+#include "platform/sim/menus.h"
 #include "platform/sim/processes.h"
 #include "platform/sim/threads.h"
 #include "platform/sim/trace.h"
@@ -85,6 +86,7 @@ void SendNcDestroy(HWND window) {
     for (HWND child : Windows().Children(window)) SendNcDestroy(child);
     SendMessageW(window, WM_NCDESTROY, 0, 0);
     Windows().Remove(window);
+    sim::machine().menus().WindowGone(window);
 }
 
 }  // namespace
