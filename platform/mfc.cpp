@@ -67,11 +67,13 @@ BOOL CFont::CreatePointFontIndirect(const LOGFONTW* font) {
 void AfxDeleteTemporaryObjects() {
     CWnd::DeleteTempMap();
     CDC::DeleteTempMap();
+    CMenu::DeleteTempMap();
     CFont::DeleteTempMap();
 }
 
 std::size_t AfxTemporaryObjectCount() {
-    return CWnd::TemporaryCount() + CDC::TemporaryCount() + t_temporaryFonts.Size();
+    return CWnd::TemporaryCount() + CDC::TemporaryCount() + CMenu::TemporaryCount() +
+           t_temporaryFonts.Size();
 }
 
 BOOL AfxWinInit(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showCommand) {

@@ -11,6 +11,7 @@
 #include "platform/mfc_controls.h"
 #include "platform/mfc_dc.h"
 #include "platform/mfc_dialog.h"
+#include "platform/mfc_menu.h"
 #include "platform/mfc_types.h"
 #include "platform/mfc_wnd.h"
 

@@ -10,11 +10,11 @@
 
 namespace {
 
-// Messages the framework cracks whose constants no header of the layer has yet.
-constexpr UINT kSetFont = 0x0030;
-constexpr UINT kGetFont = 0x0031;
-constexpr UINT kCtlColorFirst = 0x0132;  // WM_CTLCOLORMSGBOX
-constexpr UINT kCtlColorLast = 0x0138;   // WM_CTLCOLORSTATIC
+// Input messages that the input facility's header will name.
+constexpr UINT kSetCursor = 0x0020;   // WM_SETCURSOR
+constexpr UINT kMouseLeave = 0x02A3;  // WM_MOUSELEAVE
+constexpr UINT kCtlColorFirst = WM_CTLCOLORMSGBOX;
+constexpr UINT kCtlColorLast = WM_CTLCOLORSTATIC;
 constexpr UINT kKeyFirst = 0x0100;
 constexpr UINT kKeyLast = 0x0109;
 constexpr UINT kMouseFirst = 0x0200;
@@ -350,6 +350,23 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
             r = OnCopyData(FromHandle(reinterpret_cast<HWND>(wParam)),
                            reinterpret_cast<COPYDATASTRUCT*>(lParam));
             break;
+        case kSetCursor:
+            r = OnSetCursor(FromHandle(reinterpret_cast<HWND>(wParam)),
+                            LOWORD(static_cast<ULONG_PTR>(lParam)),
+                            HIWORD(static_cast<ULONG_PTR>(lParam)));
+            break;
+        case kMouseLeave:
+            OnMouseLeave();
+            break;
+        case WM_SYSCOMMAND:
+            OnSysCommand(static_cast<UINT>(wParam), lParam);
+            break;
+        case WM_QUERYDRAGICON:
+            r = reinterpret_cast<LRESULT>(OnQueryDragIcon());
+            break;
+        case WM_POWERBROADCAST:
+            r = static_cast<LRESULT>(OnPowerBroadcast(static_cast<UINT>(wParam), lParam));
+            break;
         case WM_DRAWITEM:
             OnDrawItem(static_cast<int>(wParam), reinterpret_cast<LPDRAWITEMSTRUCT>(lParam));
             r = TRUE;
@@ -485,6 +502,21 @@ BOOL CWnd::OnCopyData(CWnd*, COPYDATASTRUCT*) {
     return static_cast<BOOL>(Default());
 }
 
+BOOL CWnd::OnSetCursor(CWnd*, UINT, UINT) {
+    return static_cast<BOOL>(Default());
+}
+void CWnd::OnMouseLeave() {
+    Default();
+}
+void CWnd::OnSysCommand(UINT, LPARAM) {
+    Default();
+}
+HCURSOR CWnd::OnQueryDragIcon() {
+    return reinterpret_cast<HCURSOR>(Default());
+}
+UINT CWnd::OnPowerBroadcast(UINT, LPARAM) {
+    return static_cast<UINT>(Default());
+}
 void CWnd::OnDrawItem(int, LPDRAWITEMSTRUCT) {
     Default();
 }
@@ -618,10 +650,19 @@ BOOL CWnd::ModifyStyleEx(DWORD remove, DWORD add, UINT flags) {
 }
 
 void CWnd::SetFont(CFont* font, BOOL redraw) {
-    SendMessage(kSetFont, reinterpret_cast<WPARAM>(font != nullptr ? font->m_hObject : nullptr),
+    SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font != nullptr ? font->m_hObject : nullptr),
                 redraw);
 }
 
+CMenu* CWnd::GetSystemMenu(BOOL revert) const {
+    return CMenu::FromHandle(::GetSystemMenu(m_hWnd, revert));
+}
+
+HICON CWnd::SetIcon(HICON icon, BOOL big) {
+    return reinterpret_cast<HICON>(
+        SendMessage(WM_SETICON, big ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon)));
+}
+
 CFont* CWnd::GetFont() const {
-    return CFont::FromHandle(reinterpret_cast<HFONT>(SendMessage(kGetFont)));
+    return CFont::FromHandle(reinterpret_cast<HFONT>(SendMessage(WM_GETFONT)));
 }

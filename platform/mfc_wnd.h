@@ -29,6 +29,7 @@
 
 class CDC;
 class CFont;
+class CMenu;
 
 using LPCREATESTRUCT = CREATESTRUCTW*;
 
@@ -144,6 +145,11 @@ public:
     virtual void OnRButtonUp(UINT flags, CPoint point);
     virtual BOOL OnDeviceChange(UINT event, DWORD_PTR data);
     virtual BOOL OnCopyData(CWnd* from, COPYDATASTRUCT* data);
+    virtual BOOL OnSetCursor(CWnd* window, UINT hitTest, UINT message);
+    virtual void OnMouseLeave();
+    virtual void OnSysCommand(UINT id, LPARAM lParam);
+    virtual HCURSOR OnQueryDragIcon();
+    virtual UINT OnPowerBroadcast(UINT event, LPARAM data);
     // WM_DRAWITEM that no child took.
     virtual void OnDrawItem(int id, LPDRAWITEMSTRUCT item);
     // WM_CTLCOLOR* that no child took; type is the message less WM_CTLCOLORMSGBOX.
@@ -190,6 +196,10 @@ public:
     BOOL ModifyStyle(DWORD remove, DWORD add, UINT flags = 0);
     BOOL ModifyStyleEx(DWORD remove, DWORD add, UINT flags = 0);
     void SetFont(CFont* font, BOOL redraw = TRUE);
+    // The window's system menu (a temporary object), or null; see GetSystemMenu.
+    CMenu* GetSystemMenu(BOOL revert) const;
+    // WM_SETICON: the icon set before.
+    HICON SetIcon(HICON icon, BOOL big);
     // The font the window answers WM_GETFONT with (a temporary object), or null.
     CFont* GetFont() const;
 

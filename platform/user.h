@@ -129,6 +129,22 @@ struct PAINTSTRUCT {
 #define WM_MBUTTONDOWN 0x0207u
 #define WM_MBUTTONUP 0x0208u
 #define WM_DEVICECHANGE 0x0219u
+// Messages of windows that the framework's classes crack (mfc_wnd.h).
+#define WM_SETFONT 0x0030u
+#define WM_GETFONT 0x0031u
+#define WM_QUERYDRAGICON 0x0037u
+#define WM_SETICON 0x0080u
+#define WM_CTLCOLORMSGBOX 0x0132u
+#define WM_CTLCOLOREDIT 0x0133u
+#define WM_CTLCOLORLISTBOX 0x0134u
+#define WM_CTLCOLORBTN 0x0135u
+#define WM_CTLCOLORDLG 0x0136u
+#define WM_CTLCOLORSCROLLBAR 0x0137u
+#define WM_CTLCOLORSTATIC 0x0138u
+#define WM_POWERBROADCAST 0x0218u
+#define PBT_APMSUSPEND 0x0004u
+#define ICON_SMALL 0
+#define ICON_BIG 1
 #define WM_USER 0x0400u
 #define WM_APP 0x8000u
 

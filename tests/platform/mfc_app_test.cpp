@@ -142,8 +142,7 @@ TEST_F(MfcAppTest, WithoutAnApplicationObjectAfxWinMainFails) {
     {
         CWinApp app;
         EXPECT_EQ(AfxGetApp(), &app);
-        EXPECT_EQ(AfxWinMain(nullptr, nullptr, commandLine, SW_SHOW), -1)
-            << "no instance handle";
+        EXPECT_EQ(AfxWinMain(nullptr, nullptr, commandLine, SW_SHOW), -1) << "no instance handle";
     }
     EXPECT_EQ(AfxGetApp(), nullptr) << "the object leaves its process when it goes";
 }
