@@ -364,7 +364,13 @@ BOOL EnumWindows(WNDENUMPROC callback, LPARAM param);
 BOOL EnumChildWindows(HWND parent, WNDENUMPROC callback, LPARAM param);
 
 // Sends WM_SHOWWINDOW before the visibility changes, and only when it changes; a window shown
-// needs painting. Returns whether it was visible before.
+// needs painting. SW_SHOWMAXIMIZED fills the work area (a child: its parent's client area),
+// SW_MINIMIZE / SW_SHOWMINIMIZED / SW_SHOWMINNOACTIVE minimise, SW_SHOWNORMAL / SW_RESTORE /
+// SW_SHOWNOACTIVATE return to the rectangle the window had before; each change of size sends
+// WM_SIZE with SIZE_MAXIMIZED, SIZE_MINIMIZED or SIZE_RESTORED. SW_SHOWNORMAL, SW_SHOWMINIMIZED,
+// SW_SHOWMAXIMIZED, SW_SHOW and SW_RESTORE activate a top-level window of the calling thread;
+// minimising the active window deactivates it. SW_SHOWDEFAULT is the process's start-up show
+// command (SW_SHOWNORMAL without one). Returns whether it was visible before.
 BOOL ShowWindow(HWND window, int command);
 // Sends WM_ENABLE after the change, only when it changes. Returns whether it was disabled.
 BOOL EnableWindow(HWND window, BOOL enable);
@@ -374,8 +380,7 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int he
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
 
 // ---- Messages ----
-// Queues the message for the thread that owns the window. Windows that the machine itself runs
-// (sim/windows.h) handle it there: WM_CLOSE closes the machine's dialogs.
+// Queues the message for the thread that owns the window.
 BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Fails (ERROR_INVALID_THREAD_ID) for a thread without a message queue: a thread has one from
 // its first call of a message function or its first window.
@@ -421,3 +426,4 @@ BOOL KillTimer(HWND window, UINT_PTR id);
 #include "platform/user_boxes.h"
 #include "platform/user_input.h"
 #include "platform/user_menus.h"
+#include "platform/user_placement.h"

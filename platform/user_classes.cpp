@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "platform/sim/windows.h"
+#include "platform/user_dialogs.h"
 
 namespace {
 
@@ -17,6 +18,7 @@ struct SystemClass {
 // The system classes. Each control's file adds its line here.
 const SystemClass kSystemClasses[] = {
     {L"", nullptr, 0, 0},  // (placeholder: no class has an empty name)
+    {L"#32770", DefDlgProcW, CS_DBLCLKS, DLGWINDOWEXTRA},
 };
 
 bool SameName(LPCWSTR a, const std::wstring& b) {

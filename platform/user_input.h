@@ -32,7 +32,6 @@
 #define IDC_HAND MAKEINTRESOURCEW(32649)
 #define IDC_APPSTARTING MAKEINTRESOURCEW(32650)
 
-
 // ---- Focus and activation ----
 // Gives the keyboard focus to a window of the calling thread (NULL: to none). The window's
 // top-level window is activated first when it is not the active one. WM_KILLFOCUS goes to the
@@ -51,6 +50,12 @@ HWND GetActiveWindow();
 // thread owns it, its active window.
 BOOL SetForegroundWindow(HWND window);
 HWND GetForegroundWindow();
+
+// ---- The keyboard ----
+#define VK_SHIFT 0x10u
+// The key's state as of the key messages the calling thread has taken from its queue so far: the
+// high bit (a negative value) while it is down.
+SHORT GetKeyState(int virtualKey);
 
 // ---- Mouse capture ----
 // The window (of the calling thread) gets the mouse; WM_CAPTURECHANGED (lParam: the new capture

@@ -62,6 +62,8 @@ struct Config {
     // The screen's size in pixels (GetSystemMetrics, default window placement).
     int screenWidth = 1024;
     int screenHeight = 768;
+    // The taskbar along the screen's bottom edge: the work area is the screen above it.
+    int taskbarHeight = 30;
 
     static Config WindowsXP();
     static Config Windows2000();
