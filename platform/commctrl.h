@@ -109,6 +109,10 @@ using LPTOOLINFOW = TOOLINFOW*;
 using TOOLINFO = TOOLINFOW;
 using TTTOOLINFOW = TOOLINFOW;
 
+// A text that the tool's window would give on request: such tools are refused (FALSE), since no
+// program here asks for them.
+#define LPSTR_TEXTCALLBACKW (reinterpret_cast<LPWSTR>(static_cast<LONG_PTR>(-1)))
+
 #define TTF_IDISHWND 0x0001u
 #define TTF_CENTERTIP 0x0002u
 #define TTF_RTLREADING 0x0004u

@@ -7,6 +7,8 @@
 #include "platform/nls.h"
 #include "platform/sim/gdi_objects.h"
 #include "platform/sim/handles.h"
+#include "platform/sim/machine.h"
+#include "platform/sim/windows.h"
 #include "platform/sim/trace.h"
 
 using sim::Fail;
@@ -65,9 +67,10 @@ int GetDeviceCaps(HDC dc, int index) {
 
 HDC GetDC(HWND window) {
     API_TRACE(Gdi, GetDC, window);
-    // Contexts of windows come with the window manager.
-    if (window != nullptr) return Fail<HDC>(nullptr, ERROR_INVALID_WINDOW_HANDLE);
+    if (window != nullptr && !sim::machine().windows().Exists(window))
+        return Fail<HDC>(nullptr, ERROR_INVALID_WINDOW_HANDLE);
     auto obj = std::make_shared<sim::GdiDc>();
+    obj->window = window;
     obj->font = sim::GdiTable::Get().SystemFont(GetACP());
     return static_cast<HDC>(sim::GdiTable::Get().Add(obj));
 }

@@ -1,6 +1,5 @@
 // Graphics device interface: GDI objects (fonts so far) and device contexts (the screen's so far).
-// GetDC and ReleaseDC belong to the window manager; they live here until windows exist and answer
-// only for the whole screen (no window).
+// GetDC and ReleaseDC belong to the window manager; they live here.
 #pragma once
 
 #include "platform/wintypes.h"
@@ -92,6 +91,7 @@ HGDIOBJ GetCurrentObject(HDC dc, UINT type);
 // LOGPIXELSX / LOGPIXELSY of the context (the screen has 96 dots per inch); 0 for other indexes.
 int GetDeviceCaps(HDC dc, int index);
 
-// A device context for the whole screen when window is NULL. Release each with ReleaseDC.
+// A device context for the window's client area, or for the whole screen when window is NULL.
+// Release each with ReleaseDC (with the same window).
 HDC GetDC(HWND window);
 int ReleaseDC(HWND window, HDC dc);

@@ -19,6 +19,9 @@ struct SystemClass {
 const SystemClass kSystemClasses[] = {
     {L"", nullptr, 0, 0},  // (placeholder: no class has an empty name)
     {L"#32770", DefDlgProcW, CS_DBLCLKS, DLGWINDOWEXTRA},
+    {L"Edit", EditWindowProc, CS_DBLCLKS, static_cast<int>(sizeof(LONG_PTR))},
+    {L"SysIPAddress32", IpAddressWindowProc, 0, static_cast<int>(sizeof(LONG_PTR))},
+    {L"tooltips_class32", TooltipWindowProc, 0, kTooltipExtraBytes},
 };
 
 bool SameName(LPCWSTR a, const std::wstring& b) {

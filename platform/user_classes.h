@@ -22,3 +22,13 @@ LRESULT IpAddressWindowProc(HWND window, UINT message, WPARAM wParam,
                             LPARAM lParam);  // comctl_ipaddress.cpp
 LRESULT TooltipWindowProc(HWND window, UINT message, WPARAM wParam,
                           LPARAM lParam);  // comctl_tooltips.cpp
+
+// A tooltip's extra window bytes: its state at 0, and while its tip shows, the tool's window and
+// id (where the machine's control reads them).
+constexpr int kTooltipShownWindow = 8;
+constexpr int kTooltipShownId = 16;
+constexpr int kTooltipExtraBytes = 24;
+
+// Sends WM_COMMAND with the notification code (the high word of wParam) and the control's id to
+// the parent of a child control; a window that is no child tells no one.
+void NotifyParent(HWND control, UINT code);
