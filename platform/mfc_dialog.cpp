@@ -99,9 +99,9 @@ void CDialog::EndDialog(int result) {
     if (m_continueModal) {
         m_nModalResult = result;
         m_continueModal = false;
-        // Wakes the loop should it wait (EndDialog from a message another thread sent).
-        PostMessage(WM_NULL);
     }
+    // Hides the dialog and wakes the loop should it wait (EndDialog from a message another
+    // thread sent).
     if (m_hWnd != nullptr) ::EndDialog(m_hWnd, result);
 }
 
