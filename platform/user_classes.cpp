@@ -17,6 +17,9 @@ struct SystemClass {
 // The system classes. Each control's file adds its line here.
 const SystemClass kSystemClasses[] = {
     {L"", nullptr, 0, 0},  // (placeholder: no class has an empty name)
+    {L"Button", ButtonWndProc, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW,
+     static_cast<int>(2 * sizeof(LONG_PTR))},
+    {L"Static", StaticWndProc, CS_DBLCLKS, 0},
 };
 
 bool SameName(LPCWSTR a, const std::wstring& b) {
