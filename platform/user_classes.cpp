@@ -22,6 +22,9 @@ const SystemClass kSystemClasses[] = {
     {L"Edit", EditWindowProc, CS_DBLCLKS, static_cast<int>(sizeof(LONG_PTR))},
     {L"SysIPAddress32", IpAddressWindowProc, 0, static_cast<int>(sizeof(LONG_PTR))},
     {L"tooltips_class32", TooltipWindowProc, 0, kTooltipExtraBytes},
+    {L"Button", ButtonWndProc, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW,
+     static_cast<int>(2 * sizeof(LONG_PTR))},
+    {L"Static", StaticWndProc, CS_DBLCLKS, 0},
 };
 
 bool SameName(LPCWSTR a, const std::wstring& b) {

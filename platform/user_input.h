@@ -12,6 +12,19 @@
 #define WM_KILLFOCUS 0x0008u
 #define WM_CAPTURECHANGED 0x0215u
 
+// ---- Mouse messages ----
+// Positions in lParam: x in the low word, y in the high word (signed), client coordinates.
+#define WM_NCHITTEST 0x0084u
+#define WM_MOUSEMOVE 0x0200u
+#define WM_LBUTTONDOWN 0x0201u
+#define WM_LBUTTONUP 0x0202u
+#define WM_LBUTTONDBLCLK 0x0203u
+#define MK_LBUTTON 0x0001u
+// WM_NCHITTEST answers: HTTRANSPARENT lets the mouse through to the window beneath.
+#define HTTRANSPARENT (-1)
+#define HTNOWHERE 0
+#define HTCLIENT 1
+
 // WM_ACTIVATE's low word of wParam.
 #define WA_INACTIVE 0
 #define WA_ACTIVE 1

@@ -8,12 +8,27 @@
 #include "common/sim_fixture.h"
 #include "platform/control/resources.h"
 #include "platform/kernel.h"
+#include "platform/process.h"
 #include "platform/sim/menus.h"
+#include "platform/sim/processes.h"
 #include "platform/user.h"
 #include "platform/user_dialogs.h"
 #include "window_helper.h"
 
 namespace {
+
+// A menu of the test's process, and what another process finds of it (its exit code: 1 when
+// IsMenu knows the handle, 2 when GetMenuItemCount reads it, 4 when its own menu got that
+// handle).
+HMENU g_foreignMenu = nullptr;
+
+int OtherProgramMain(int, wchar_t**) {
+    int seen = 0;
+    if (IsMenu(g_foreignMenu)) seen |= 1;
+    if (GetMenuItemCount(g_foreignMenu) >= 0) seen |= 2;
+    if (CreatePopupMenu() == g_foreignMenu) seen |= 4;
+    return seen;
+}
 
 const resources::ModuleResources kTables{
     {},
@@ -191,6 +206,23 @@ TEST_F(MenusTest, DestroyTakesTheSubmenusAlongAndHandlesAreNeverReused) {
     HMENU again = CreateMenu();
     EXPECT_NE(again, menu);
     EXPECT_NE(again, sub);
+}
+
+TEST_F(MenusTest, AnotherProcessCannotUseTheMenu) {
+    g_foreignMenu = Sample();
+    M().WriteFile(L"C:\\Tools\\Other.exe", "MZ");
+    M().processes().RegisterProgram(L"Other.exe", [](const sim::ProcessRun& run) {
+        return sim::RunMain(run, &OtherProgramMain);
+    });
+    PROCESS_INFORMATION pi;
+    ASSERT_TRUE(StartProgram(L"C:\\Tools\\Other.exe", &pi));
+    ASSERT_EQ(WaitForSingleObject(pi.hProcess, INFINITE), WAIT_OBJECT_0);
+    DWORD seen = 99;
+    ASSERT_TRUE(GetExitCodeProcess(pi.hProcess, &seen));
+    EXPECT_EQ(seen, 0u);
+    EXPECT_TRUE(IsMenu(g_foreignMenu));
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
 }
 
 TEST_F(MenusTest, BadItemsAndCyclesAreRefusedAndChangeNothing) {
