@@ -134,7 +134,9 @@ void CToolTipCtrl::DelTool(CWnd* window, UINT_PTR id) {
 }
 
 BOOL CToolTipCtrl::GetToolInfo(TOOLINFOW& info, CWnd* window, UINT_PTR id) const {
+    LPWSTR text = info.lpszText;  // the caller's buffer for the text, if any
     info = ToolOf(window, id);
+    info.lpszText = text;
     return static_cast<BOOL>(SendMessage(TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&info)));
 }
 

@@ -67,7 +67,7 @@ public:
     // parent), else the rectangle of its client area that the id names.
     BOOL AddTool(CWnd* window, LPCWSTR text, LPCRECT rect = nullptr, UINT_PTR id = 0);
     void DelTool(CWnd* window, UINT_PTR id = 0);
-    // FALSE when there is no such tool.
+    // FALSE when there is no such tool; the text goes to info.lpszText when that is a buffer.
     BOOL GetToolInfo(TOOLINFOW& info, CWnd* window, UINT_PTR id = 0) const;
     void UpdateTipText(LPCWSTR text, CWnd* window, UINT_PTR id = 0);
     int GetToolCount() const { return static_cast<int>(SendMessage(TTM_GETTOOLCOUNT)); }

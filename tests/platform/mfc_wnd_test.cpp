@@ -620,3 +620,64 @@ TEST_F(MfcWndTest, WrappersActOnTheWindow) {
 }
 
 }  // namespace
+
+namespace {
+
+class Painter : public CWnd {
+public:
+    int paints = 0;
+    bool hadDc = false;
+    void OnPaint() override {
+        ++paints;
+        CPaintDC dc(this);
+        hadDc = dc.m_hDC != nullptr && dc.GetSafeHdc() == dc.m_ps.hdc;
+    }
+};
+
+TEST_F(MfcWndTest, APaintDcValidatesAndAClientDcIsGivenBack) {
+    Painter window;
+    ASSERT_TRUE(window.CreateEx(0, kTestClass, nullptr, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 50,
+                                50, nullptr, nullptr));
+    window.UpdateWindow();
+    EXPECT_EQ(window.paints, 1);
+    EXPECT_TRUE(window.hadDc);
+    window.UpdateWindow();
+    EXPECT_EQ(window.paints, 1) << "validated by the paint";
+    RECT update;
+    EXPECT_FALSE(GetUpdateRect(window.m_hWnd, &update, FALSE));
+
+    HDC held;
+    {
+        CClientDC dc(&window);
+        held = dc.m_hDC;
+        ASSERT_NE(held, nullptr);
+        EXPECT_EQ(CDC::FromHandle(held)->m_hDC, held);
+    }
+    EXPECT_EQ(ReleaseDC(window.m_hWnd, held), 0) << "given back already";
+}
+
+TEST_F(MfcWndTest, SetFontAndGetFontTalkToTheWindow) {
+    HFONT given = nullptr;
+    Answers() = [&](HWND, UINT m, WPARAM w, LPARAM) -> std::optional<LRESULT> {
+        if (m == WM_SETFONT) given = reinterpret_cast<HFONT>(w);
+        if (m == WM_GETFONT) return reinterpret_cast<LRESULT>(given);
+        return std::nullopt;
+    };
+    CWnd window;
+    ASSERT_TRUE(window.CreateEx(0, kTestClass, nullptr, WS_OVERLAPPEDWINDOW, 0, 0, 50, 50, nullptr,
+                                nullptr));
+    EXPECT_EQ(window.GetFont(), nullptr);
+    {
+        CFont font;
+        ASSERT_TRUE(font.CreatePointFont(90, L"Tahoma"));
+        window.SetFont(&font);
+        CFont* got = window.GetFont();
+        ASSERT_NE(got, nullptr);
+        EXPECT_EQ(got->m_hObject, font.m_hObject);
+        EXPECT_NE(got, &font);
+        AfxDeleteTemporaryObjects();
+        EXPECT_NE(GetObjectType(font.m_hObject), 0u) << "a temporary font deletes nothing";
+    }
+}
+
+}  // namespace
