@@ -19,9 +19,7 @@ BOOL CGdiObject::Attach(HGDIOBJ object) {
 }
 
 HGDIOBJ CGdiObject::Detach() {
-    HGDIOBJ object = m_hObject;
-    m_hObject = nullptr;
-    return object;
+    return DetachHandle(m_hObject);
 }
 
 namespace {
@@ -29,7 +27,7 @@ thread_local TemporaryObjects<CFont, HGDIOBJ, &CGdiObject::m_hObject> t_temporar
 }
 
 CFont* CFont::FromHandle(HFONT font) {
-    return font == nullptr ? nullptr : t_temporaryFonts.For(font);
+    return t_temporaryFonts.For(font);
 }
 
 void CFont::DeleteTempMap() {

@@ -1,5 +1,20 @@
 #include "platform/mfc_controls.h"
 
+namespace {
+
+// An owner-drawn control's WM_DRAWITEM, reflected from its parent, is its DrawItem call; other
+// messages go to the base.
+template <class Control>
+BOOL DrawOnReflection(Control& control, UINT message, WPARAM wParam, LPARAM lParam,
+                      LRESULT* result) {
+    if (message != WM_DRAWITEM) return control.CWnd::OnChildNotify(message, wParam, lParam, result);
+    control.DrawItem(reinterpret_cast<LPDRAWITEMSTRUCT>(lParam));
+    if (result != nullptr) *result = TRUE;
+    return TRUE;
+}
+
+}  // namespace
+
 // ---- CButton ----
 
 BOOL CButton::Create(LPCWSTR caption, DWORD style, const RECT& rect, CWnd* parent, UINT id) {
@@ -13,10 +28,7 @@ void CButton::SetButtonStyle(UINT style, BOOL redraw) {
 void CButton::DrawItem(LPDRAWITEMSTRUCT) {}
 
 BOOL CButton::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
-    if (message != WM_DRAWITEM) return CWnd::OnChildNotify(message, wParam, lParam, result);
-    DrawItem(reinterpret_cast<LPDRAWITEMSTRUCT>(lParam));
-    if (result != nullptr) *result = TRUE;
-    return TRUE;
+    return DrawOnReflection(*this, message, wParam, lParam, result);
 }
 
 // ---- CStatic ----
@@ -28,10 +40,7 @@ BOOL CStatic::Create(LPCWSTR text, DWORD style, const RECT& rect, CWnd* parent, 
 void CStatic::DrawItem(LPDRAWITEMSTRUCT) {}
 
 BOOL CStatic::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
-    if (message != WM_DRAWITEM) return CWnd::OnChildNotify(message, wParam, lParam, result);
-    DrawItem(reinterpret_cast<LPDRAWITEMSTRUCT>(lParam));
-    if (result != nullptr) *result = TRUE;
-    return TRUE;
+    return DrawOnReflection(*this, message, wParam, lParam, result);
 }
 
 // ---- CEdit ----

@@ -7,7 +7,7 @@ thread_local TemporaryObjects<CDC, HDC, &CDC::m_hDC> t_temporaryDcs;
 }
 
 CDC* CDC::FromHandle(HDC dc) {
-    return dc == nullptr ? nullptr : t_temporaryDcs.For(dc);
+    return t_temporaryDcs.For(dc);
 }
 
 std::size_t CDC::TemporaryCount() {
@@ -19,15 +19,11 @@ void CDC::DeleteTempMap() {
 }
 
 BOOL CDC::Attach(HDC dc) {
-    if (dc == nullptr || m_hDC != nullptr) return FALSE;
-    m_hDC = dc;
-    return TRUE;
+    return AttachHandle(m_hDC, dc);
 }
 
 HDC CDC::Detach() {
-    HDC dc = m_hDC;
-    m_hDC = nullptr;
-    return dc;
+    return DetachHandle(m_hDC);
 }
 
 CPaintDC::CPaintDC(CWnd* window) : m_hWnd(window != nullptr ? window->m_hWnd : nullptr) {

@@ -10,7 +10,7 @@ thread_local TemporaryObjects<CMenu, HMENU, &CMenu::m_hMenu> t_temporaryMenus;
 }
 
 CMenu* CMenu::FromHandle(HMENU menu) {
-    return menu == nullptr ? nullptr : t_temporaryMenus.For(menu);
+    return t_temporaryMenus.For(menu);
 }
 
 void CMenu::DeleteTempMap() {
@@ -22,15 +22,11 @@ std::size_t CMenu::TemporaryCount() {
 }
 
 BOOL CMenu::Attach(HMENU menu) {
-    if (menu == nullptr || m_hMenu != nullptr) return FALSE;
-    m_hMenu = menu;
-    return TRUE;
+    return AttachHandle(m_hMenu, menu);
 }
 
 HMENU CMenu::Detach() {
-    HMENU menu = m_hMenu;
-    m_hMenu = nullptr;
-    return menu;
+    return DetachHandle(m_hMenu);
 }
 
 BOOL CMenu::CreateMenu() {

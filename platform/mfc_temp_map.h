@@ -15,8 +15,9 @@ public:
     TemporaryObjects& operator=(const TemporaryObjects&) = delete;
     ~TemporaryObjects() { Clear(); }
 
-    // The thread's temporary object for the handle, made on first use.
+    // The thread's temporary object for the handle, made on first use; null for a null handle.
     Object* For(Handle handle) {
+        if (handle == nullptr) return nullptr;
         auto& slot = objects_[handle];
         if (!slot) {
             slot = std::make_unique<Object>();
@@ -33,3 +34,17 @@ public:
 private:
     std::map<Handle, std::unique_ptr<Object>> objects_;
 };
+
+// A wrapper's Attach and Detach of its one handle: Attach refuses null and a second handle.
+template <class Handle>
+int AttachHandle(Handle& held, Handle handle) {
+    if (handle == nullptr || held != nullptr) return 0;
+    held = handle;
+    return 1;
+}
+template <class Handle>
+Handle DetachHandle(Handle& held) {
+    Handle handle = held;
+    held = nullptr;
+    return handle;
+}

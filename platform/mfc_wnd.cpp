@@ -87,9 +87,8 @@ CWnd* CWnd::FromHandlePermanent(HWND window) {
 }
 
 CWnd* CWnd::FromHandle(HWND window) {
-    if (window == nullptr) return nullptr;
     if (CWnd* permanent = FromHandlePermanent(window)) return permanent;
-    return t_temporaryWindows.For(window);
+    return t_temporaryWindows.For(window);  // null for null
 }
 
 std::size_t CWnd::TemporaryCount() {
