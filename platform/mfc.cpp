@@ -1,5 +1,6 @@
 #include "platform/mfc.h"
 
+#include "platform/mfc_temp_map.h"
 #include "platform/sim/processes.h"
 
 #include <cstdlib>
@@ -18,9 +19,19 @@ BOOL CGdiObject::Attach(HGDIOBJ object) {
 }
 
 HGDIOBJ CGdiObject::Detach() {
-    HGDIOBJ object = m_hObject;
-    m_hObject = nullptr;
-    return object;
+    return DetachHandle(m_hObject);
+}
+
+namespace {
+thread_local TemporaryObjects<CFont, HGDIOBJ, &CGdiObject::m_hObject> t_temporaryFonts;
+}
+
+CFont* CFont::FromHandle(HFONT font) {
+    return t_temporaryFonts.For(font);
+}
+
+void CFont::DeleteTempMap() {
+    t_temporaryFonts.Clear();
 }
 
 BOOL CFont::CreateFontIndirect(const LOGFONTW* font) {
@@ -51,9 +62,26 @@ BOOL CFont::CreatePointFontIndirect(const LOGFONTW* font) {
     return CreateFontIndirect(&scaled);
 }
 
-BOOL AfxWinInit(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
+void AfxDeleteTemporaryObjects() {
+    CWnd::DeleteTempMap();
+    CDC::DeleteTempMap();
+    CMenu::DeleteTempMap();
+    CFont::DeleteTempMap();
+}
+
+std::size_t AfxTemporaryObjectCount() {
+    return CWnd::TemporaryCount() + CDC::TemporaryCount() + CMenu::TemporaryCount() +
+           t_temporaryFonts.Size();
+}
+
+BOOL AfxWinInit(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showCommand) {
     if (instance == nullptr) return FALSE;
     sim::CurrentProcess().afxInstance.Set(instance);
+    if (CWinApp* app = AfxGetApp()) {
+        app->m_hInstance = instance;
+        app->m_lpCmdLine = commandLine;
+        app->m_nCmdShow = showCommand;
+    }
     return TRUE;
 }
 

@@ -1,9 +1,19 @@
-// The application framework's classes that the system's code uses (a beginning: the value types
-// of mfc_types.h and the GDI object wrappers).
+// The application framework's classes that the system's code uses: the value types
+// (mfc_types.h), the GDI object wrappers (here), windows and their handle maps (mfc_wnd.h), the
+// application object (mfc_app.h), device contexts (mfc_dc.h), dialogs (mfc_dialog.h), menus
+// (mfc_menu.h) and the control wrappers (mfc_controls.h).
 #pragma once
 
+#include <cstddef>
+
 #include "platform/gdi.h"
+#include "platform/mfc_app.h"
+#include "platform/mfc_controls.h"
+#include "platform/mfc_dc.h"
+#include "platform/mfc_dialog.h"
+#include "platform/mfc_menu.h"
 #include "platform/mfc_types.h"
+#include "platform/mfc_wnd.h"
 
 // Owns a GDI object and deletes it when destroyed.
 class CGdiObject {
@@ -25,6 +35,10 @@ public:
 
 class CFont : public CGdiObject {
 public:
+    // A temporary object for the handle (null for null), which does not own the font: see
+    // mfc_temp_map.h.
+    static CFont* FromHandle(HFONT font);
+    static void DeleteTempMap();
     operator HFONT() const { return static_cast<HFONT>(m_hObject); }
     BOOL CreateFontIndirect(const LOGFONTW* font);
     // A font of pointSize tenths of a point on the screen: the height becomes the negative pixel
@@ -33,9 +47,15 @@ public:
     BOOL CreatePointFontIndirect(const LOGFONTW* font);
 };
 
-// ---- Start-up of a program that uses the framework without its own application object ----
-// Records the program's instance handle and command line for the framework; FALSE when the
-// instance handle is null.
+// Deletes the calling thread's temporary objects (windows, device contexts, menus, fonts).
+void AfxDeleteTemporaryObjects();
+// How many temporary objects the calling thread holds now.
+std::size_t AfxTemporaryObjectCount();
+
+// ---- Start-up ----
+// Records the program's instance handle for the framework, and the instance, command line and
+// show command in the application object if there is one; FALSE when the instance handle is
+// null.
 BOOL AfxWinInit(HINSTANCE instance, HINSTANCE previousInstance, LPWSTR commandLine,
                 int showCommand);
 // The handle that AfxWinInit recorded (null before).

@@ -2,6 +2,7 @@
 // enables, moves and destroys them. Messages and queues are in user_messages.cpp.
 #include "platform/user.h"
 #include "platform/user_classes.h"
+#include "platform/user_create_hook.h"
 
 #include <atomic>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include "platform/sim/gdi_objects.h"
 #include "platform/sim/handles.h"
 #include "platform/sim/machine.h"
+#include "platform/sim/menus.h"
 #include "platform/sim/processes.h"
 #include "platform/sim/threads.h"
 #include "platform/sim/trace.h"
@@ -48,20 +50,26 @@ int Height(const RECT& r) {
 
 std::atomic<ATOM> g_nextAtom{0xC000};
 
+thread_local WindowCreationHook t_creationHook = nullptr;
+
 // A class named by its atom (a small number in place of the name's pointer): classes are found
 // by name only here, so such a name finds none.
 bool ClassNamed(LPCWSTR name) {
     return reinterpret_cast<ULONG_PTR>(name) >= 0x10000;
 }
 
-// The window's frame for the default WM_NCCALCSIZE: a sizing border, a dialog frame or a thin
-// border, and a caption.
+// The window's frame: a sizing border, a dialog frame or a thin border, and a caption.
+int FrameBorder(DWORD style) {
+    return (style & WS_THICKFRAME) ? 4 : (style & WS_DLGFRAME) ? 3 : (style & WS_BORDER) ? 1 : 0;
+}
+int FrameCaption(DWORD style) {
+    return (style & WS_CAPTION) == WS_CAPTION ? 18 : 0;
+}
+
+// The default WM_NCCALCSIZE: the frame taken off the window rectangle.
 void TakeFrame(DWORD style, RECT& r) {
-    int border = (style & WS_THICKFRAME) ? 4
-                 : (style & WS_DLGFRAME) ? 3
-                 : (style & WS_BORDER)   ? 1
-                                         : 0;
-    int caption = (style & WS_CAPTION) == WS_CAPTION ? 18 : 0;
+    int border = FrameBorder(style);
+    int caption = FrameCaption(style);
     r.left += border;
     r.right -= border;
     r.top += border + caption;
@@ -82,6 +90,7 @@ void SendNcDestroy(HWND window) {
     for (HWND child : Windows().Children(window)) SendNcDestroy(child);
     SendMessageW(window, WM_NCDESTROY, 0, 0);
     Windows().Remove(window);
+    sim::machine().menus().WindowGone(window);
 }
 
 }  // namespace
@@ -181,6 +190,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     CREATESTRUCTW cs{
         param,      instance,  menu,   parent, height, width, y, x, static_cast<LONG>(style),
         windowName, className, exStyle};
+    if (t_creationHook != nullptr) t_creationHook(window);
     if (!SendMessageW(window, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs))) {
         if (Windows().Exists(window)) {
             SendMessageW(window, WM_NCDESTROY, 0, 0);
@@ -206,8 +216,7 @@ BOOL DestroyWindow(HWND window) {
     API_TRACE(Windows, DestroyWindow, window);
     auto info = Windows().Get(window);
     if (!info) return Fail(FALSE, ERROR_INVALID_WINDOW_HANDLE);
-    if (info->thread && info->thread.get() != &sim::CurrentThread())
-        return Fail(FALSE, ERROR_ACCESS_DENIED);
+    if (info->thread.get() != &sim::CurrentThread()) return Fail(FALSE, ERROR_ACCESS_DENIED);
     if (info->destroying) return TRUE;  // already on its way (a call from its own WM_DESTROY)
     for (HWND h : Windows().Descendants(window))
         Windows().Modify(h, [](sim::WindowInfo& w) { w.destroying = true; });
@@ -218,6 +227,12 @@ BOOL DestroyWindow(HWND window) {
     SendDestroy(window);
     SendNcDestroy(window);
     return TRUE;
+}
+
+WindowCreationHook SetWindowCreationHook(WindowCreationHook hook) {
+    WindowCreationHook old = t_creationHook;
+    t_creationHook = hook;
+    return old;
 }
 
 // ---- Window procedures ----
@@ -261,8 +276,11 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
             auto info = Windows().Get(window);
             if (pos == nullptr || !info) return 0;
             const RECT& c = info->client;
+            WPARAM type = (info->style & WS_MINIMIZE)   ? SIZE_MINIMIZED
+                          : (info->style & WS_MAXIMIZE) ? SIZE_MAXIMIZED
+                                                        : SIZE_RESTORED;
             if (!(pos->flags & SWP_NOSIZE))
-                SendMessageW(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(Width(c), Height(c)));
+                SendMessageW(window, WM_SIZE, type, MAKELPARAM(Width(c), Height(c)));
             if (!(pos->flags & SWP_NOMOVE))
                 SendMessageW(window, WM_MOVE, 0, MAKELPARAM(c.left, c.top));
             return 0;
@@ -326,7 +344,7 @@ LONG_PTR SetWindowLongPtrW(HWND window, int index, LONG_PTR value) {
     API_TRACE(Windows, SetWindowLongPtrW, window, index, value);
     auto info = Windows().Get(window);
     if (!info) return Fail<LONG_PTR>(0, ERROR_INVALID_WINDOW_HANDLE);
-    if (info->thread && info->pid != SelfPid()) return Fail<LONG_PTR>(0, ERROR_ACCESS_DENIED);
+    if (info->pid != SelfPid()) return Fail<LONG_PTR>(0, ERROR_ACCESS_DENIED);
     LONG_PTR old = 0;
     bool known = true;
     Windows().Modify(window, [&](sim::WindowInfo& w) {
@@ -398,12 +416,47 @@ BOOL GetClientRect(HWND window, LPRECT rect) {
     return ReadRect(window, rect, true);
 }
 
+namespace {
+
+// Adds the client origin's coordinates times `sign` to the point.
+BOOL ShiftByClientOrigin(HWND window, LPPOINT point, int sign) {
+    if (!Windows().Exists(window)) return Fail(FALSE, ERROR_INVALID_WINDOW_HANDLE);
+    if (point == nullptr) return Fail(FALSE, ERROR_INVALID_PARAMETER);
+    POINT origin = Windows().ClientOrigin(window);
+    point->x += sign * origin.x;
+    point->y += sign * origin.y;
+    return TRUE;
+}
+
+}  // namespace
+
+BOOL ClientToScreen(HWND window, LPPOINT point) {
+    API_TRACE(Windows, ClientToScreen, window, point);
+    return ShiftByClientOrigin(window, point, 1);
+}
+
+BOOL ScreenToClient(HWND window, LPPOINT point) {
+    API_TRACE(Windows, ScreenToClient, window, point);
+    return ShiftByClientOrigin(window, point, -1);
+}
+
 int GetSystemMetrics(int index) {
     API_TRACE(Windows, GetSystemMetrics, index);
     const sim::Config& config = sim::machine().config();
     if (index == SM_CXSCREEN) return config.screenWidth;
     if (index == SM_CYSCREEN) return config.screenHeight;
     return 0;
+}
+
+BOOL AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL menu, DWORD exStyle) {
+    API_TRACE(Windows, AdjustWindowRectEx, rect, style, menu, exStyle);
+    if (rect == nullptr) return Fail(FALSE, ERROR_INVALID_PARAMETER);
+    int border = FrameBorder(style);
+    rect->left -= border;
+    rect->right += border;
+    rect->top -= border + FrameCaption(style);
+    rect->bottom += border;
+    return TRUE;
 }
 
 // ---- Relations and lookups ----
@@ -468,7 +521,7 @@ int GetWindowTextW(HWND window, LPWSTR text, int maxCount) {
     if (!w) return Fail(0, ERROR_INVALID_WINDOW_HANDLE);
     if (text == nullptr || maxCount <= 0) return 0;
     text[0] = 0;
-    if (w->thread && w->pid == SelfPid())
+    if (w->pid == SelfPid())
         return static_cast<int>(SendMessageW(window, WM_GETTEXT, static_cast<WPARAM>(maxCount),
                                              reinterpret_cast<LPARAM>(text)));
     return CopyText(w->text, text, maxCount);
@@ -478,8 +531,7 @@ int GetWindowTextLengthW(HWND window) {
     API_TRACE(Windows, GetWindowTextLengthW, window);
     auto w = Windows().Get(window);
     if (!w) return Fail(0, ERROR_INVALID_WINDOW_HANDLE);
-    if (w->thread && w->pid == SelfPid())
-        return static_cast<int>(SendMessageW(window, WM_GETTEXTLENGTH, 0, 0));
+    if (w->pid == SelfPid()) return static_cast<int>(SendMessageW(window, WM_GETTEXTLENGTH, 0, 0));
     return static_cast<int>(w->text.size());
 }
 
@@ -536,19 +588,6 @@ int GetDlgCtrlID(HWND window) {
 }
 
 // ---- Showing, enabling, moving ----
-
-BOOL ShowWindow(HWND window, int command) {
-    API_TRACE(Windows, ShowWindow, window, command);
-    auto w = Windows().Get(window);
-    if (!w) return Fail(FALSE, ERROR_INVALID_WINDOW_HANDLE);
-    bool was = (w->style & WS_VISIBLE) != 0;
-    bool show = command != SW_HIDE;
-    if (was == show) return was ? TRUE : FALSE;
-    SendMessageW(window, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
-    Windows().SetVisible(window, show);
-    if (show) Windows().Invalidate(window, nullptr, true);
-    return was ? TRUE : FALSE;
-}
 
 BOOL EnableWindow(HWND window, BOOL enable) {
     API_TRACE(Windows, EnableWindow, window, enable);

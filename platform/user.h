@@ -129,6 +129,22 @@ struct PAINTSTRUCT {
 #define WM_MBUTTONDOWN 0x0207u
 #define WM_MBUTTONUP 0x0208u
 #define WM_DEVICECHANGE 0x0219u
+// Messages of windows that the framework's classes crack (mfc_wnd.h).
+#define WM_SETFONT 0x0030u
+#define WM_GETFONT 0x0031u
+#define WM_QUERYDRAGICON 0x0037u
+#define WM_SETICON 0x0080u
+#define WM_CTLCOLORMSGBOX 0x0132u
+#define WM_CTLCOLOREDIT 0x0133u
+#define WM_CTLCOLORLISTBOX 0x0134u
+#define WM_CTLCOLORBTN 0x0135u
+#define WM_CTLCOLORDLG 0x0136u
+#define WM_CTLCOLORSCROLLBAR 0x0137u
+#define WM_CTLCOLORSTATIC 0x0138u
+#define WM_POWERBROADCAST 0x0218u
+#define PBT_APMSUSPEND 0x0004u
+#define ICON_SMALL 0
+#define ICON_BIG 1
 #define WM_USER 0x0400u
 #define WM_APP 0x8000u
 
@@ -157,6 +173,9 @@ struct PAINTSTRUCT {
 #define WS_THICKFRAME 0x00040000u
 #define WS_MINIMIZEBOX 0x00020000u
 #define WS_MAXIMIZEBOX 0x00010000u
+// On a child window (the same bits as the boxes): the first control of a group, a tab stop.
+#define WS_GROUP 0x00020000u
+#define WS_TABSTOP 0x00010000u
 #define WS_OVERLAPPEDWINDOW \
     (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
 #define WS_EX_TOPMOST 0x00000008u
@@ -251,6 +270,10 @@ inline WORD LOWORD(ULONG_PTR v) {
 inline WORD HIWORD(ULONG_PTR v) {
     return static_cast<WORD>((v >> 16) & 0xFFFF);
 }
+inline WPARAM MAKEWPARAM(int low, int high) {
+    return static_cast<WPARAM>((static_cast<DWORD>(low) & 0xFFFF) |
+                               ((static_cast<DWORD>(high) & 0xFFFF) << 16));
+}
 inline LPARAM MAKELPARAM(int low, int high) {
     return static_cast<LPARAM>(static_cast<DWORD>((static_cast<DWORD>(low) & 0xFFFF) |
                                                   ((static_cast<DWORD>(high) & 0xFFFF) << 16)));
@@ -308,6 +331,9 @@ LONG_PTR SetWindowLongPtrW(HWND window, int index, LONG_PTR value);
 // Window rectangle in screen coordinates; client rectangle from (0, 0).
 BOOL GetWindowRect(HWND window, LPRECT rect);
 BOOL GetClientRect(HWND window, LPRECT rect);
+// A point of the window's client area to the screen's coordinates, and back.
+BOOL ClientToScreen(HWND window, LPPOINT point);
+BOOL ScreenToClient(HWND window, LPPOINT point);
 int GetSystemMetrics(int index);
 
 // A child's parent, or the owner of a top-level pop-up window.
@@ -338,7 +364,13 @@ BOOL EnumWindows(WNDENUMPROC callback, LPARAM param);
 BOOL EnumChildWindows(HWND parent, WNDENUMPROC callback, LPARAM param);
 
 // Sends WM_SHOWWINDOW before the visibility changes, and only when it changes; a window shown
-// needs painting. Returns whether it was visible before.
+// needs painting. SW_SHOWMAXIMIZED fills the work area (a child: its parent's client area),
+// SW_MINIMIZE / SW_SHOWMINIMIZED / SW_SHOWMINNOACTIVE minimise, SW_SHOWNORMAL / SW_RESTORE /
+// SW_SHOWNOACTIVATE return to the rectangle the window had before; each change of size sends
+// WM_SIZE with SIZE_MAXIMIZED, SIZE_MINIMIZED or SIZE_RESTORED. SW_SHOWNORMAL, SW_SHOWMINIMIZED,
+// SW_SHOWMAXIMIZED, SW_SHOW and SW_RESTORE activate a top-level window of the calling thread;
+// minimising the active window deactivates it. SW_SHOWDEFAULT is the process's start-up show
+// command (SW_SHOWNORMAL without one). Returns whether it was visible before.
 BOOL ShowWindow(HWND window, int command);
 // Sends WM_ENABLE after the change, only when it changes. Returns whether it was disabled.
 BOOL EnableWindow(HWND window, BOOL enable);
@@ -348,8 +380,7 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int he
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
 
 // ---- Messages ----
-// Queues the message for the thread that owns the window. Windows that the machine itself runs
-// (sim/windows.h) handle it there: WM_CLOSE closes the machine's dialogs.
+// Queues the message for the thread that owns the window.
 BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Fails (ERROR_INVALID_THREAD_ID) for a thread without a message queue: a thread has one from
 // its first call of a message function or its first window.
@@ -394,3 +425,5 @@ BOOL KillTimer(HWND window, UINT_PTR id);
 
 #include "platform/user_boxes.h"
 #include "platform/user_input.h"
+#include "platform/user_menus.h"
+#include "platform/user_placement.h"

@@ -8,26 +8,17 @@
 #include "platform/sim/machine.h"
 #include "platform/sim/trace.h"
 #include "platform/user.h"
+#include "platform/user_dialogs.h"
 
 using sim::Fail;
 
 namespace {
 
-const wchar_t kBoxClass[] = L"#32770";
-
-LRESULT CALLBACK BoxProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-// The box's class, registered in the calling process on its first box.
-void EnsureBoxClass() {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = BoxProcedure;
-    wc.lpszClassName = kBoxClass;
-    DWORD error = GetLastError();
-    RegisterClassExW(&wc);  // fails harmlessly when the process has it already
-    SetLastError(error);
+// The box is a dialog; a button command (WM_CLOSE makes IDCANCEL) closes it.
+INT_PTR CALLBACK BoxProcedure(HWND box, UINT message, WPARAM, LPARAM) {
+    if (message != WM_COMMAND) return FALSE;
+    DestroyWindow(box);
+    return TRUE;
 }
 
 // Runs the thread's messages until the box is answered (its deadline), closed or a WM_QUIT
@@ -63,11 +54,13 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
     record.type = type;
     sim::MessageBoxes::Answer answer = sim::machine().boxes().Show(record);
 
-    EnsureBoxClass();
-    HWND box = CreateWindowExW(0, kBoxClass, record.caption.c_str(),
-                               WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, CW_USEDEFAULT,
-                               CW_USEDEFAULT, 300, 120, owner, nullptr, nullptr, nullptr);
-    if (box == nullptr) return 0;  // last error from CreateWindowExW
+    resources::DialogTemplate form;
+    form.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE;
+    form.cx = 200;
+    form.cy = 74;
+    form.caption = record.caption.c_str();
+    HWND box = CreateDialogIndirectParamW(nullptr, &form, owner, BoxProcedure, 0);
+    if (box == nullptr) return 0;  // last error from the dialog's making
     // EnableWindow answers whether the owner was disabled before: only then it stays so.
     bool reenable = owner != nullptr && !EnableWindow(owner, FALSE);
 

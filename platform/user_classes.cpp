@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "platform/sim/windows.h"
+#include "platform/user_dialogs.h"
 
 namespace {
 
@@ -17,9 +18,13 @@ struct SystemClass {
 // The system classes. Each control's file adds its line here.
 const SystemClass kSystemClasses[] = {
     {L"", nullptr, 0, 0},  // (placeholder: no class has an empty name)
+    {L"#32770", DefDlgProcW, CS_DBLCLKS, DLGWINDOWEXTRA},
     {L"Edit", EditWindowProc, CS_DBLCLKS, static_cast<int>(sizeof(LONG_PTR))},
     {L"SysIPAddress32", IpAddressWindowProc, 0, static_cast<int>(sizeof(LONG_PTR))},
     {L"tooltips_class32", TooltipWindowProc, 0, kTooltipExtraBytes},
+    {L"Button", ButtonWndProc, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW,
+     static_cast<int>(2 * sizeof(LONG_PTR))},
+    {L"Static", StaticWndProc, CS_DBLCLKS, 0},
 };
 
 bool SameName(LPCWSTR a, const std::wstring& b) {

@@ -29,8 +29,13 @@ constexpr int kTooltipShownWindow = 8;
 constexpr int kTooltipShownId = 16;
 constexpr int kTooltipExtraBytes = 24;
 
-// Sends WM_COMMAND with the notification code (the high word of wParam) and the control's id to
-// the parent of a child control; a window that is no child tells no one.
+// ---- The controls' window procedures (each in its control's file) ----
+LRESULT CALLBACK ButtonWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK StaticWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// ---- What the controls share (user_controls.cpp) ----
+// Sends the control's parent WM_COMMAND with MAKEWPARAM(the control's id, code); a window that is
+// no child tells no one.
 void NotifyParent(HWND control, UINT code);
 
 // A system control's state lives in its first extra window bytes: made when the window is
@@ -57,3 +62,11 @@ LRESULT WithControlState(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     }
     return handle(window, message, wParam, lParam, *state);
 }
+
+// Sends the control's parent WM_DRAWITEM for the whole client area of the control.
+void SendDrawItem(HWND control, HDC dc, UINT type, UINT action, UINT state);
+// Paints the control at once when it is visible (WM_PAINT through UpdateWindow); a hidden one
+// only keeps the area to paint for when it is shown.
+void RedrawNow(HWND control);
+// Whether a mouse message's position (client coordinates in lParam) lies in the client area.
+bool InClient(HWND control, LPARAM position);

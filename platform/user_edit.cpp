@@ -294,14 +294,6 @@ LRESULT EditMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, Edi
 
 }  // namespace
 
-void NotifyParent(HWND control, UINT code) {
-    HWND parent = GetParent(control);
-    if (parent == nullptr || !(GetWindowLongPtrW(control, GWL_STYLE) & WS_CHILD)) return;
-    auto id = static_cast<WORD>(GetDlgCtrlID(control));
-    SendMessageW(parent, WM_COMMAND, static_cast<WPARAM>(MAKELPARAM(id, static_cast<int>(code))),
-                 reinterpret_cast<LPARAM>(control));
-}
-
 LRESULT EditWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     API_TRACE(Windows, EditWindowProc, window, message, wParam, lParam);
     return WithControlState<EditState>(window, message, wParam, lParam, EditMessage);

@@ -308,3 +308,12 @@ HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name) {
     }
     return Fail<HCURSOR>(nullptr, ERROR_RESOURCE_NAME_NOT_FOUND);
 }
+
+// ---- The keyboard ----
+
+SHORT GetKeyState(int virtualKey) {
+    API_TRACE(Windows, GetKeyState, virtualKey);
+    if (virtualKey < 0 || virtualKey > 255) return 0;
+    bool down = Input().Thread(Self()).keysDown.test(static_cast<std::size_t>(virtualKey));
+    return down ? static_cast<SHORT>(0x8000) : SHORT{0};
+}

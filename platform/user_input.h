@@ -12,6 +12,19 @@
 #define WM_KILLFOCUS 0x0008u
 #define WM_CAPTURECHANGED 0x0215u
 
+// ---- Mouse messages ----
+// Positions in lParam: x in the low word, y in the high word (signed), client coordinates.
+#define WM_NCHITTEST 0x0084u
+#define WM_MOUSEMOVE 0x0200u
+#define WM_LBUTTONDOWN 0x0201u
+#define WM_LBUTTONUP 0x0202u
+#define WM_LBUTTONDBLCLK 0x0203u
+#define MK_LBUTTON 0x0001u
+// WM_NCHITTEST answers: HTTRANSPARENT lets the mouse through to the window beneath.
+#define HTTRANSPARENT (-1)
+#define HTNOWHERE 0
+#define HTCLIENT 1
+
 // WM_ACTIVATE's low word of wParam.
 #define WA_INACTIVE 0
 #define WA_ACTIVE 1
@@ -32,7 +45,6 @@
 #define IDC_HAND MAKEINTRESOURCEW(32649)
 #define IDC_APPSTARTING MAKEINTRESOURCEW(32650)
 
-
 // ---- Focus and activation ----
 // Gives the keyboard focus to a window of the calling thread (NULL: to none). The window's
 // top-level window is activated first when it is not the active one. WM_KILLFOCUS goes to the
@@ -51,6 +63,12 @@ HWND GetActiveWindow();
 // thread owns it, its active window.
 BOOL SetForegroundWindow(HWND window);
 HWND GetForegroundWindow();
+
+// ---- The keyboard ----
+#define VK_SHIFT 0x10u
+// The key's state as of the key messages the calling thread has taken from its queue so far: the
+// high bit (a negative value) while it is down.
+SHORT GetKeyState(int virtualKey);
 
 // ---- Mouse capture ----
 // The window (of the calling thread) gets the mouse; WM_CAPTURECHANGED (lParam: the new capture

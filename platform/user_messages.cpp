@@ -20,7 +20,7 @@ sim::WindowTable& Windows() {
     return sim::machine().windows();
 }
 
-// Calls the window's procedure on the calling thread (a window the machine runs answers as
+// Calls the window's procedure on the calling thread (one without a procedure answers as
 // DefWindowProcW does).
 LRESULT CallProcedure(const sim::WindowInfo& w, UINT message, WPARAM wParam, LPARAM lParam) {
     if (w.procedure == nullptr) return DefWindowProcW(w.hwnd, message, wParam, lParam);
@@ -132,6 +132,14 @@ sim::MessageFilter Filter(HWND window, UINT filterMin, UINT filterMax) {
     return sim::MessageFilter{window, filterMin, filterMax};
 }
 
+// A key message taken off the queue moves the thread's key state (GetKeyState).
+void NoteKey(const MSG& m) {
+    if ((m.message != WM_KEYDOWN && m.message != WM_KEYUP) || m.wParam > 255) return;
+    Windows().input().ModifyThread(sim::CurrentThread().id, [&](sim::ThreadInput& t) {
+        t.keysDown.set(static_cast<std::size_t>(m.wParam), m.message == WM_KEYDOWN);
+    });
+}
+
 }  // namespace
 
 BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -169,6 +177,7 @@ BOOL GetMessageW(LPMSG msg, HWND window, UINT filterMin, UINT filterMax) {
         std::uint64_t seen = Windows().QueueChangeCount(self);
         HandleSentMessages(self);
         if (auto m = Windows().Take(self, Filter(window, filterMin, filterMax), true)) {
+            NoteKey(*m);
             *msg = *m;
             return m->message == WM_QUIT ? FALSE : TRUE;
         }
@@ -183,6 +192,7 @@ BOOL PeekMessageW(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT r
     HandleSentMessages(self);
     auto m = Windows().Take(self, Filter(window, filterMin, filterMax), (remove & PM_REMOVE) != 0);
     if (!m) return FALSE;
+    if (remove & PM_REMOVE) NoteKey(*m);
     *msg = *m;
     return TRUE;
 }
@@ -221,8 +231,7 @@ LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     API_TRACE(Windows, SendMessageW, window, message, wParam, lParam);
     auto w = Target(window);
     if (!w) return 0;
-    if (!w->thread || w->thread.get() == &sim::CurrentThread())
-        return CallProcedure(*w, message, wParam, lParam);
+    if (w->thread.get() == &sim::CurrentThread()) return CallProcedure(*w, message, wParam, lParam);
     if (BadCopyData(message, lParam)) return Fail<LRESULT>(0, ERROR_INVALID_PARAMETER);
     return *SendAcross(*w, message, wParam, lParam, sim::kForever);
 }
@@ -231,7 +240,7 @@ BOOL SendNotifyMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     API_TRACE(Windows, SendNotifyMessageW, window, message, wParam, lParam);
     auto w = Target(window);
     if (!w) return FALSE;
-    if (!w->thread || w->thread.get() == &sim::CurrentThread()) {
+    if (w->thread.get() == &sim::CurrentThread()) {
         CallProcedure(*w, message, wParam, lParam);
         return TRUE;
     }
@@ -253,7 +262,7 @@ LRESULT SendMessageTimeoutW(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     auto w = Target(window);
     if (!w) return 0;
     LRESULT value;
-    if (!w->thread || w->thread.get() == &sim::CurrentThread()) {
+    if (w->thread.get() == &sim::CurrentThread()) {
         value = CallProcedure(*w, message, wParam, lParam);
     } else {
         if (BadCopyData(message, lParam)) return Fail<LRESULT>(0, ERROR_INVALID_PARAMETER);

@@ -86,7 +86,7 @@ void DeviceBroadcast::OnInterfaceEvent(const InterfaceEvent& e) {
     WPARAM type = e.arrival ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE;
     for (HWND h : windows_.TopLevel()) {
         auto w = windows_.Get(h);
-        if (!w || !w->thread) continue;  // the machine's own windows take no broadcasts
+        if (!w) continue;
         // Queued for the window's thread even when it is the one that changed the tree: the
         // window handles it in that thread's next message call, not inside the device tree.
         auto sent = std::make_shared<SentMessage>();

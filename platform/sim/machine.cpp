@@ -12,6 +12,7 @@
 #include "platform/sim/devices.h"
 #include "platform/sim/files.h"
 #include "platform/sim/handles.h"
+#include "platform/sim/menus.h"
 #include "platform/sim/threads.h"
 #include "platform/sim/trace.h"
 #include "platform/sim/processes.h"
@@ -170,6 +171,7 @@ Machine::Machine(const Config& config)
       fileShares_(std::make_unique<FileShares>()),
       ras_(std::make_unique<Ras>(*this)),
       boxes_(std::make_unique<MessageBoxes>()),
+      menus_(std::make_unique<Menus>()),
       deviceBroadcast_(std::make_unique<DeviceBroadcast>(*devices_, *windows_)) {
     if (config_.hostFolder.empty()) {
         char tmpl[] = "/tmp/simmachine-XXXXXX";

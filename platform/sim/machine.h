@@ -22,6 +22,7 @@ class DeviceBroadcast;
 class DeviceTree;
 class FileShares;
 class MessageBoxes;
+class Menus;
 class Ras;
 class SerialPortTable;
 class Registry;
@@ -61,6 +62,8 @@ struct Config {
     // The screen's size in pixels (GetSystemMetrics, default window placement).
     int screenWidth = 1024;
     int screenHeight = 768;
+    // The taskbar along the screen's bottom edge: the work area is the screen above it.
+    int taskbarHeight = 30;
 
     static Config WindowsXP();
     static Config Windows2000();
@@ -122,6 +125,7 @@ public:
     WindowTable& windows() { return *windows_; }       // sim/windows.h
     Ras& ras() { return *ras_; }                       // sim/ras.h
     MessageBoxes& boxes() { return *boxes_; }          // sim/boxes.h
+    Menus& menus() { return *menus_; }                 // sim/menus.h
 
     // ---- Modules ----
     void RegisterModule(ModuleDef def);
@@ -168,6 +172,7 @@ private:
     std::unique_ptr<FileShares> fileShares_;
     std::unique_ptr<Ras> ras_;  // after devices_: it listens to them
     std::unique_ptr<MessageBoxes> boxes_;
+    std::unique_ptr<Menus> menus_;
     std::unique_ptr<DeviceBroadcast> deviceBroadcast_;  // after devices_ and windows_
 
     mutable std::mutex mu_;

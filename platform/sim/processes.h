@@ -24,6 +24,8 @@
 #include "platform/resources.h"
 #include "platform/wintypes.h"
 
+class CWinApp;
+
 namespace sim {
 
 struct Config;
@@ -84,6 +86,7 @@ struct ProcessRec : Waitable {
     Shared<std::wstring> currentFolder;  // relative paths start here
     Shared<std::wstring> serviceName;    // the service the process runs for ("" when none)
     Shared<HINSTANCE> afxInstance;       // the framework's instance handle (AfxWinInit)
+    Shared<CWinApp*> afxApp;             // the framework's application object (null: none)
     Shared<std::wstring> user;           // its token's user
     // The program's resources, as its start linked them (null: none).
     Shared<const resources::ModuleResources*> resources;

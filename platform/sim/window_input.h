@@ -4,6 +4,7 @@
 // A record may name a window that has been destroyed since: the layer reads it as none.
 #pragma once
 
+#include <bitset>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -29,6 +30,8 @@ struct ThreadInput {
     HWND active = nullptr;
     HWND capture = nullptr;
     std::optional<Caret> caret;
+    // The keys held down, as the thread's key messages taken from its queue tell (GetKeyState).
+    std::bitset<256> keysDown;
 };
 
 struct MachineInput {

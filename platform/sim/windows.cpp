@@ -140,6 +140,7 @@ void WindowTable::SweepLocked() {
 
 HWND WindowTable::Add(WindowInfo info) {
     std::lock_guard<std::mutex> lk(mu_);
+    if (!info.thread) return nullptr;
     if (info.parent != nullptr && FindLocked(info.parent) == nullptr) return nullptr;
     if (info.owner != nullptr && FindLocked(info.owner) == nullptr) info.owner = nullptr;
     HWND h = reinterpret_cast<HWND>(next_);
@@ -151,23 +152,6 @@ HWND WindowTable::Add(WindowInfo info) {
         topLevel_.insert(topLevel_.begin(), h);
     windows_.emplace(Key(h), std::move(info));
     return h;
-}
-
-HWND WindowTable::Create(const WindowSpec& spec) {
-    WindowInfo info;
-    info.className = spec.className;
-    info.text = spec.title;
-    info.style = (spec.visible ? WS_VISIBLE : 0) | (spec.parent != nullptr ? WS_CHILD : 0);
-    info.parent = spec.parent;
-    info.systemWindow = spec.systemWindow;
-    return Add(std::move(info));
-}
-
-bool WindowTable::Destroy(HWND hwnd) {
-    std::lock_guard<std::mutex> lk(mu_);
-    if (FindLocked(hwnd) == nullptr) return false;
-    PurgeLocked(hwnd);
-    return true;
 }
 
 void WindowTable::Remove(HWND hwnd) {
@@ -443,12 +427,6 @@ bool WindowTable::Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, bo
     std::lock_guard<std::mutex> lk(mu_);
     WindowInfo* w = FindLocked(hwnd);
     if (w == nullptr) return false;
-    if (!w->thread) {
-        posted_.push_back({hwnd, message, wParam, lParam});
-        // A system dialog handles its messages at once: closing it takes its controls along.
-        if (w->systemWindow && message == WM_CLOSE) PurgeLocked(hwnd);
-        return true;
-    }
     auto& kernel = Kernel::Get();
     std::lock_guard<std::mutex> k(kernel.Mutex());
     ThreadRec& t = *w->thread;
@@ -650,11 +628,6 @@ bool WindowTable::KillTimer(ThreadRec& owner, HWND hwnd, UINT_PTR id) {
     }
     CancelTasks(cancel);
     return true;
-}
-
-std::vector<PostedMessage> WindowTable::Posted() {
-    std::lock_guard<std::mutex> lk(mu_);
-    return posted_;
 }
 
 }  // namespace sim

@@ -1,8 +1,7 @@
 // The machine's window system: window classes, window records (class, styles, text, rectangles,
-// parent, owner, owning thread, id, z-order, procedure, update region), each thread's message
-// queue (posted and sent messages, WM_QUIT, timers), and the windows that the machine itself
-// runs, such as the system's dialogs: they have no thread, keep every message posted to them for
-// tests to read, and WM_CLOSE closes them.
+// parent, owner, owning thread, id, z-order, procedure, update region) and each thread's message
+// queue (posted and sent messages, WM_QUIT, timers). Every window belongs to a thread; the
+// windows the machine itself shows (control/windows.h) belong to the machine's own thread.
 //
 // Locks: the table's mutex is taken before the kernel lock, never inside it. Queue state is
 // guarded by the kernel lock, so that a post and the wake-up of a waiting thread are one step.
@@ -24,16 +23,6 @@
 #include "platform/wintypes.h"
 
 namespace sim {
-
-// A machine-run window, as tests and the machine add it.
-struct WindowSpec {
-    std::wstring className;
-    std::wstring title;
-    bool visible = true;
-    HWND parent = nullptr;
-    // The machine's own dialog: WM_CLOSE posted to it destroys it.
-    bool systemWindow = false;
-};
 
 struct WindowClass {
     std::wstring name;
@@ -57,26 +46,20 @@ struct WindowInfo {
     RECT client{};  // likewise
     HWND parent = nullptr;
     HWND owner = nullptr;
-    std::shared_ptr<ThreadRec> thread;  // null: the machine runs the window
+    std::shared_ptr<ThreadRec> thread;  // the owning thread (never null)
     DWORD pid = 0;
     LONG_PTR id = 0;
     LONG_PTR userData = 0;
     WNDPROC procedure = nullptr;
     HINSTANCE instance = nullptr;
     std::vector<BYTE> extra;  // the class's extra window bytes
-    bool systemWindow = false;
     bool destroying = false;
+    // Where a minimised or maximised window returns to (its rectangle when it was last normal).
+    std::optional<RECT> normal;
     // Update region (client coordinates), kept as one covering rectangle.
     bool hasUpdate = false;
     bool erase = false;
     RECT update{};
-};
-
-struct PostedMessage {
-    HWND hwnd;
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
 };
 
 // A message sent to another thread's window: the sender waits on it until the reply.
@@ -119,12 +102,8 @@ public:
 
     // ---- Records ----
     // Adds a window record (on top of the top-level windows; a child below its siblings).
-    // Null when the parent does not exist.
+    // Null when the parent does not exist or no thread owns the window.
     HWND Add(WindowInfo info);
-    // Control: adds a window that the machine runs.
-    HWND Create(const WindowSpec& spec);
-    // Control: destroys a window and its descendants without messages.
-    bool Destroy(HWND hwnd);
     // Removes one record (the layer destroys children first). Its timers go with it.
     void Remove(HWND hwnd);
     // A window exists while its record does and its owning thread runs.
@@ -199,9 +178,6 @@ public:
     // Focus, activation, capture, caret and cursor.
     WindowInput& input() { return input_; }
 
-    // Control: every message posted to a machine-run window, in order.
-    std::vector<PostedMessage> Posted();
-
 private:
     struct Queue;
     struct Timer;
@@ -231,7 +207,6 @@ private:
     std::map<ULONG_PTR, std::vector<HWND>> children_;                // topmost first
     std::map<std::pair<DWORD, std::wstring>, WindowClass> classes_;  // key: pid, lower-case name
     ULONG_PTR next_ = 0x10010;
-    std::vector<PostedMessage> posted_;
     // Kernel lock held: threads with a queue, by id; the timers' change count.
     std::map<DWORD, std::weak_ptr<ThreadRec>> queues_;
     std::uint64_t timerSerial_ = 0;

@@ -2,7 +2,9 @@
 // closes it.
 #include <gtest/gtest.h>
 
-#include "platform/sim/windows.h"
+#include <algorithm>
+
+#include "platform/control/windows.h"
 #include "platform/user.h"
 #include "ulvane_fixture.h"
 
@@ -22,14 +24,14 @@ protected:
 
     // The unsafe-removal warning: a dialog with its controls (one of them inside a group).
     HWND AddWarning(int lists = 1, bool visible = true) {
-        auto& w = M().windows();
-        HWND dialog = w.Create({L"#32770", L"Unsafe Removal of Device", visible, nullptr, true});
-        for (int i = 0; i < 5; ++i) w.Create({L"Static", L"", true, dialog});
-        HWND group = w.Create({L"Button", L"", true, dialog});
-        w.Create({L"static", L"", true, group});
-        w.Create({L"Button", L"OK", true, dialog});
-        w.Create({L"Static", L"hidden", false, dialog});
-        for (int i = 0; i < lists; ++i) w.Create({L"SysListView32", L"", true, dialog});
+        using control::AddMachineWindow;
+        HWND dialog = AddMachineWindow({L"#32770", L"Unsafe Removal of Device", visible, nullptr});
+        for (int i = 0; i < 5; ++i) AddMachineWindow({L"Static", L"", true, dialog});
+        HWND group = AddMachineWindow({L"Button", L"", true, dialog});
+        AddMachineWindow({L"static", L"", true, group});
+        AddMachineWindow({L"Button", L"OK", true, dialog});
+        AddMachineWindow({L"Static", L"hidden", false, dialog});
+        for (int i = 0; i < lists; ++i) AddMachineWindow({L"SysListView32", L"", true, dialog});
         return dialog;
     }
     DWORD startTick_ = 0;
@@ -59,7 +61,7 @@ TEST_F(Watcher2000Test, ArmedTimerExpiresAfterItsTimeoutAcrossTheTickWrap) {
 
 TEST_F(Watcher2000Test, TheWarningIsRecognisedByItsVisibleControls) {
     HWND warning = AddWarning();
-    M().windows().Create({L"#32770", L"Other dialog", true, nullptr});
+    control::AddMachineWindow({L"#32770", L"Other dialog", true, nullptr});
     EXPECT_TRUE(IsUnsafeRemovalWarning(warning));
     EXPECT_EQ(GetUnSafeRemoveWnd2K(), warning);
 
@@ -76,8 +78,8 @@ TEST_F(Watcher2000Test, DialogsWithOtherControlsOrHiddenAreNotTheWarning) {
     EXPECT_EQ(GetUnSafeRemoveWnd2K(), nullptr);
     AddWarning(1, false);  // hidden
     EXPECT_EQ(GetUnSafeRemoveWnd2K(), nullptr);
-    HWND plain = M().windows().Create({L"Notepad", L"", true, nullptr});
-    for (int i = 0; i < 6; ++i) M().windows().Create({L"Static", L"", true, plain});
+    HWND plain = control::AddMachineWindow({L"Notepad", L"", true, nullptr});
+    for (int i = 0; i < 6; ++i) control::AddMachineWindow({L"Static", L"", true, plain});
     EXPECT_FALSE(IsUnsafeRemovalWarning(plain));
 }
 
@@ -87,10 +89,13 @@ TEST_F(Watcher2000Test, TheServiceClosesTheWarningWhileArmed) {
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(warning); }, 1000));
     EXPECT_GE(CountContaining(L"StartMonitoring...."), 1);
     EXPECT_EQ(Count(L"GetUnSafeRemoveWnd2K OK."), 1);
-    auto posted = M().windows().Posted();
-    ASSERT_EQ(posted.size(), 1u);
-    EXPECT_EQ(posted[0].hwnd, warning);
-    EXPECT_EQ(posted[0].message, WM_CLOSE);
+    // The warning got one WM_CLOSE, which its own thread answered by destroying it.
+    std::vector<UINT> seen;
+    for (const control::JournalEntry& e : control::MachineWindowJournal())
+        if (e.hwnd == warning) seen.push_back(e.message);
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), WM_CLOSE), 1);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.back(), WM_NCDESTROY);
 
     // Ten seconds after the start the watcher stops looking.
     Sleep(11000);
@@ -107,11 +112,11 @@ class WatcherXpTest : public UlvaneTest {};
 TEST_F(WatcherXpTest, OnOtherVersionsTheWatcherNeverArms) {
     CWatchTimer::Instance().Arm(10000);
     EXPECT_FALSE(CWatchTimer::Instance().IsActive());
-    auto& w = M().windows();
-    HWND dialog = w.Create({L"#32770", L"", true, nullptr, true});
-    for (int i = 0; i < 6; ++i) w.Create({L"Static", L"", true, dialog});
-    for (int i = 0; i < 2; ++i) w.Create({L"Button", L"", true, dialog});
-    w.Create({L"SysListView32", L"", true, dialog});
+    using control::AddMachineWindow;
+    HWND dialog = AddMachineWindow({L"#32770", L"", true, nullptr});
+    for (int i = 0; i < 6; ++i) AddMachineWindow({L"Static", L"", true, dialog});
+    for (int i = 0; i < 2; ++i) AddMachineWindow({L"Button", L"", true, dialog});
+    AddMachineWindow({L"SysListView32", L"", true, dialog});
     StartService();
     Sleep(5000);
     EXPECT_TRUE(IsWindow(dialog));

@@ -1,0 +1,85 @@
+// The framework's wrappers of the standard controls: CButton, CStatic, CEdit, CIPAddressCtrl and
+// CToolTipCtrl. Each Create makes the control of its class with the object bound; the other
+// members send the control's messages. CButton and CStatic take a WM_DRAWITEM their parent gets
+// from them as a call of their DrawItem (reflection: the parent's handler does not run).
+#pragma once
+
+#include "platform/commctrl.h"
+#include "platform/mfc_wnd.h"
+#include "platform/user_controls.h"
+
+class CButton : public CWnd {
+public:
+    BOOL Create(LPCWSTR caption, DWORD style, const RECT& rect, CWnd* parent, UINT id);
+    int GetCheck() const { return static_cast<int>(SendMessage(BM_GETCHECK)); }
+    void SetCheck(int check) { SendMessage(BM_SETCHECK, static_cast<WPARAM>(check)); }
+    UINT GetState() const { return static_cast<UINT>(SendMessage(BM_GETSTATE)); }
+    void SetState(BOOL pushed) { SendMessage(BM_SETSTATE, static_cast<WPARAM>(pushed)); }
+    // The low byte of the window style.
+    UINT GetButtonStyle() const { return GetStyle() & 0xFFu; }
+    void SetButtonStyle(UINT style, BOOL redraw = TRUE);
+    // An owner-drawn button's drawing; the base draws nothing.
+    virtual void DrawItem(LPDRAWITEMSTRUCT item);
+    BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+};
+
+class CStatic : public CWnd {
+public:
+    BOOL Create(LPCWSTR text, DWORD style, const RECT& rect, CWnd* parent, UINT id = 0xFFFF);
+    // An owner-drawn static's drawing; the base draws nothing.
+    virtual void DrawItem(LPDRAWITEMSTRUCT item);
+    BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+};
+
+class CEdit : public CWnd {
+public:
+    BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id);
+    void SetLimitText(UINT limit) { SendMessage(EM_LIMITTEXT, limit); }
+    void LimitText(int limit = 0) { SendMessage(EM_LIMITTEXT, static_cast<WPARAM>(limit)); }
+    UINT GetLimitText() const { return static_cast<UINT>(SendMessage(EM_GETLIMITTEXT)); }
+    void SetSel(int start, int end, BOOL noScroll = FALSE);
+    void GetSel(int& start, int& end) const;
+    void ReplaceSel(LPCWSTR text, BOOL canUndo = FALSE);
+    void SetPasswordChar(wchar_t ch) { SendMessage(EM_SETPASSWORDCHAR, ch); }
+    wchar_t GetPasswordChar() const;
+    BOOL SetReadOnly(BOOL readOnly = TRUE);
+};
+
+class CIPAddressCtrl : public CWnd {
+public:
+    BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id);
+    void SetAddress(DWORD address);
+    void SetAddress(BYTE f0, BYTE f1, BYTE f2, BYTE f3);
+    // The number of fields that are not blank; blank fields read as 0.
+    int GetAddress(DWORD& address) const;
+    int GetAddress(BYTE& f0, BYTE& f1, BYTE& f2, BYTE& f3) const;
+    void ClearAddress() { SendMessage(IPM_CLEARADDRESS); }
+    BOOL IsBlank() const { return static_cast<BOOL>(SendMessage(IPM_ISBLANK)); }
+    void SetFieldFocus(WORD field) { SendMessage(IPM_SETFOCUS, field); }
+    void SetFieldRange(int field, BYTE low, BYTE high);
+};
+
+class CToolTipCtrl : public CWnd {
+public:
+    // A pop-up tooltip window owned by the parent's window.
+    BOOL Create(CWnd* parent, DWORD style = 0);
+    // A tool for the window: with id 0 the whole window (the tool is named by its handle, in its
+    // parent), else the rectangle of its client area that the id names.
+    BOOL AddTool(CWnd* window, LPCWSTR text, LPCRECT rect = nullptr, UINT_PTR id = 0);
+    void DelTool(CWnd* window, UINT_PTR id = 0);
+    // FALSE when there is no such tool; the text goes to info.lpszText when that is a buffer.
+    BOOL GetToolInfo(TOOLINFOW& info, CWnd* window, UINT_PTR id = 0) const;
+    void UpdateTipText(LPCWSTR text, CWnd* window, UINT_PTR id = 0);
+    int GetToolCount() const { return static_cast<int>(SendMessage(TTM_GETTOOLCOUNT)); }
+    void Activate(BOOL activate) { SendMessage(TTM_ACTIVATE, static_cast<WPARAM>(activate)); }
+    void RelayEvent(LPMSG msg) { SendMessage(TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(msg)); }
+    int SetMaxTipWidth(int width);
+    // All three delays from one (TTDT_AUTOMATIC), or one of them.
+    void SetDelayTime(UINT delay);
+    void SetDelayTime(DWORD which, int time);
+    void Pop() { SendMessage(TTM_POP); }
+
+private:
+    // The tool's identity: by handle (id 0) or by id in the window.
+    static TOOLINFOW ToolOf(CWnd* window, UINT_PTR id);
+};

@@ -1,0 +1,37 @@
+// Windows: what the standard controls share: notifications to the parent and owner drawing.
+#include "platform/user_classes.h"
+#include "platform/user_controls.h"
+
+void NotifyParent(HWND control, UINT code) {
+    HWND parent = GetParent(control);
+    if (parent == nullptr || !(GetWindowLongPtrW(control, GWL_STYLE) & WS_CHILD)) return;
+    SendMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), static_cast<int>(code)),
+                 reinterpret_cast<LPARAM>(control));
+}
+
+void SendDrawItem(HWND control, HDC dc, UINT type, UINT action, UINT state) {
+    HWND parent = GetParent(control);
+    if (parent == nullptr) return;
+    DRAWITEMSTRUCT item{};
+    item.CtlType = type;
+    item.CtlID = static_cast<UINT>(GetDlgCtrlID(control));
+    item.itemAction = action;
+    item.itemState = state;
+    item.hwndItem = control;
+    item.hDC = dc;
+    GetClientRect(control, &item.rcItem);
+    SendMessageW(parent, WM_DRAWITEM, item.CtlID, reinterpret_cast<LPARAM>(&item));
+}
+
+void RedrawNow(HWND control) {
+    InvalidateRect(control, nullptr, FALSE);
+    UpdateWindow(control);
+}
+
+bool InClient(HWND control, LPARAM position) {
+    RECT client{};
+    GetClientRect(control, &client);
+    int x = static_cast<short>(LOWORD(static_cast<ULONG_PTR>(position)));
+    int y = static_cast<short>(HIWORD(static_cast<ULONG_PTR>(position)));
+    return x >= client.left && x < client.right && y >= client.top && y < client.bottom;
+}
