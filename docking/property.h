@@ -36,11 +36,12 @@ public:
 
     // The run-time identity of the value type.
     virtual const std::type_info& type() const = 0;
-    // Generic get: a copy of the value; refused unless the type is T and the property readable.
+    // Generic get: a copy of the typed get; refused unless the type is T and the property
+    // readable.
     virtual T Get() const {
         if (type() != typeid(T) || !readable())
             throw PropertyAccessError("the property cannot be read as this type");
-        return Value();
+        return Read();
     }
     // Generic set: the typed set; refused unless the type is T and the property writable.
     virtual void Set(const T& value) {
@@ -54,6 +55,8 @@ public:
     virtual void Assign(const T& value) = 0;
     // Const typed get: the stored value.
     virtual const T& Value() const = 0;
+    // The value of the typed get: the stored value, or what the owner computes (links).
+    virtual T Read() const { return Value(); }
 };
 
 // The generic property: stores one T; neither readable nor writable; the typed set assigns.
@@ -95,6 +98,17 @@ public:
     using Property<Owner, T>::Property;
     bool readable() const override { return true; }
     T& Ref() { return this->value_; }
+};
+
+// A link that the owner computes on every read (parent, root, owner): readable, not writable
+// through the generic set. The typed set stores a value that the computation may use; the const
+// typed get is that stored value. Each link overrides Read.
+template <class Owner, class T>
+class LinkProperty : public Property<Owner, T> {
+public:
+    using Property<Owner, T>::Property;
+    bool readable() const override { return true; }
+    T Read() const override = 0;
 };
 
 template <class Owner>
@@ -144,6 +158,36 @@ public:
     }
     // Read-only: the registry follows only the typed set.
     const std::wstring& Ref() const { return this->value_; }
+
+private:
+    IRenderable* self_;
+};
+
+// A window handle, with the style text that goes with the window. Owners register themselves in
+// the window registry under the handle they hold (each in its own way: OnHandleChanged); the
+// property removes the owner's entry for a handle it gives up, and at its end the entry of the
+// handle it holds.
+template <class Owner>
+class HandleProperty : public Property<Owner, HWND> {
+public:
+    explicit HandleProperty(Owner* owner)
+        : Property<Owner, HWND>(owner, nullptr), self_(static_cast<IRenderable*>(owner)) {}
+    ~HandleProperty() override {
+        if (this->value_ != nullptr) RemoveRenderableWindow(this->value_, self_);
+    }
+    bool readable() const override { return true; }
+    bool writable() const override { return true; }
+    void Assign(const HWND& window) override {
+        const HWND old = this->value_;
+        if (old != nullptr && old != window) RemoveRenderableWindow(old, self_);
+        this->value_ = window;
+        this->owner()->OnHandleChanged(old, window);
+    }
+    // Typed get. Read-only: the registry follows only the typed set.
+    HWND Ref() const { return this->value_; }
+
+    // The window's style text (how a cell places its window).
+    std::wstring style;
 
 private:
     IRenderable* self_;
