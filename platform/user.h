@@ -379,3 +379,4 @@ BOOL KillTimer(HWND window, UINT_PTR id);
 
 #include "platform/user_boxes.h"
 #include "platform/user_input.h"
+#include "platform/user_nonclient.h"
