@@ -27,9 +27,10 @@ std::optional<sim::WindowInfo> KeyboardWindow() {
     return std::nullopt;
 }
 
-// The window whose thread takes the mouse: a capture window (the foreground thread's first), else
-// the topmost window under the pointer.
-std::optional<sim::WindowInfo> MouseWindow(POINT at) {
+// The window whose thread takes the mouse: a capture window (the foreground thread's first), else,
+// while a button is held, the window it was pressed over, else the topmost window under the
+// pointer.
+std::optional<sim::WindowInfo> MouseWindow(POINT at, bool held) {
     std::optional<sim::WindowInfo> captured;
     HWND foreground = Input().Machine().foreground;
     auto front = Windows().Get(foreground);
@@ -39,6 +40,8 @@ std::optional<sim::WindowInfo> MouseWindow(POINT at) {
         if (!captured || (front && front->thread == w->thread)) captured = w;
     }
     if (captured) return captured;
+    if (auto pressed = Windows().Get(Input().Machine().pressWindow); held && pressed)
+        return pressed;
     auto under = Windows().WindowsAt(at);
     if (under.empty()) return std::nullopt;
     return Windows().Get(under.front());
@@ -56,13 +59,20 @@ UINT ButtonKey(MouseButton b) {
     return b == MouseButton::Left ? VK_LBUTTON : VK_RBUTTON;
 }
 
+bool ButtonHeld(const sim::MachineInput& m) {
+    return m.down[VK_LBUTTON] || m.down[VK_RBUTTON];
+}
+
 // Queues mouse input at the pointer's position; wParam carries the keys and buttons held now
-// (after this input) and `high` in its high word.
-bool QueueMouse(UINT message, WPARAM high = 0) {
+// (after this input) and `high` in its high word. `held`: a button was held before this input.
+bool QueueMouse(UINT message, bool held, WPARAM high = 0) {
     sim::MachineInput m = Input().Machine();
     WPARAM keys = (m.down[VK_LBUTTON] ? MK_LBUTTON : 0) | (m.down[VK_RBUTTON] ? MK_RBUTTON : 0) |
                   (m.down[VK_SHIFT] ? MK_SHIFT : 0) | (m.down[VK_CONTROL] ? MK_CONTROL : 0);
-    auto to = message == WM_MOUSEWHEEL ? KeyboardWindow() : MouseWindow(m.cursorPos);
+    auto to = message == WM_MOUSEWHEEL ? KeyboardWindow() : MouseWindow(m.cursorPos, held);
+    if (!held && (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN))
+        Input().ModifyMachine(
+            [&](sim::MachineInput& in) { in.pressWindow = to ? to->hwnd : nullptr; });
     // Threads the pointer is not over any more stop tracking it.
     for (const auto& [id, t] : Input().Threads())
         if (t.tracking.window != nullptr && !(to && to->thread && to->thread->id == id) &&
@@ -73,10 +83,14 @@ bool QueueMouse(UINT message, WPARAM high = 0) {
 }
 
 bool Button(MouseButton button, bool down) {
-    Input().ModifyMachine([&](sim::MachineInput& m) { m.down[ButtonKey(button)] = down; });
+    bool held = Input().ModifyMachine([&](sim::MachineInput& m) {
+        bool before = ButtonHeld(m);
+        m.down[ButtonKey(button)] = down;
+        return before;
+    });
     UINT message = button == MouseButton::Left ? (down ? WM_LBUTTONDOWN : WM_LBUTTONUP)
                                                : (down ? WM_RBUTTONDOWN : WM_RBUTTONUP);
-    return QueueMouse(message);
+    return QueueMouse(message, held);
 }
 
 // Queues a key going down or up; `extra` goes into lParam's bits 32 and up.
@@ -115,8 +129,11 @@ bool MoveMouse(POINT screen) {
     const sim::Config& config = sim::machine().config();
     POINT p{std::clamp<LONG>(screen.x, 0, std::max(0, config.screenWidth - 1)),
             std::clamp<LONG>(screen.y, 0, std::max(0, config.screenHeight - 1))};
-    Input().ModifyMachine([&](sim::MachineInput& m) { m.cursorPos = p; });
-    return QueueMouse(WM_MOUSEMOVE);
+    bool held = Input().ModifyMachine([&](sim::MachineInput& m) {
+        m.cursorPos = p;
+        return ButtonHeld(m);
+    });
+    return QueueMouse(WM_MOUSEMOVE, held);
 }
 
 bool PressMouse(MouseButton button) {
@@ -142,7 +159,7 @@ bool DoubleClick(POINT screen) {
 }
 
 bool TurnWheel(int delta) {
-    return QueueMouse(WM_MOUSEWHEEL, static_cast<WORD>(static_cast<short>(delta)));
+    return QueueMouse(WM_MOUSEWHEEL, false, static_cast<WORD>(static_cast<short>(delta)));
 }
 
 bool KeyDown(UINT virtualKey) {

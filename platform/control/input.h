@@ -2,8 +2,9 @@
 // mouse and key input as the hardware gives it. Input goes into the queue of the thread it is for,
 // in order with what is posted there, and becomes window messages when that thread takes its
 // messages (platform/user_input.h says where it goes):
-// - mouse input: the thread that holds the capture (the foreground window's thread first), else
-//   the thread of the topmost window under the pointer;
+// - mouse input: the thread that holds the capture (the foreground window's thread first), else,
+//   while a button is held, the thread of the window it was pressed over (a drag stays with the
+//   thread that took the press), else the thread of the topmost window under the pointer;
 // - keys and the wheel: the thread of the foreground window, else of the topmost visible
 //   top-level window.
 // Each call answers whether a thread's queue took the input; the machine's state (the pointer's

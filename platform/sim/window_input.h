@@ -64,6 +64,10 @@ struct MachineInput {
     UINT doubleClickTime = 500;
     // Keys and mouse buttons held down now, by virtual key (GetAsyncKeyState).
     std::array<bool, 256> down{};
+    // The window a button was pressed over while no other was held: until every button is up
+    // again, mouse input goes to its thread, which routes it when it takes it (by then it may
+    // hold the capture).
+    HWND pressWindow = nullptr;
 };
 
 // Two presses make a double click when they are this close (pixels each way) and within the
