@@ -151,6 +151,22 @@ TEST_F(FrameTest, DraggingABorderSizesTheWindowWithinTheMinimumTrackSize) {
     }
 }
 
+TEST_F(FrameTest, MoveAskedFromAClientPressFollowsThePointerFromThePress) {
+    // A frameless window that moves itself when pressed anywhere, handing on the press's client
+    // coordinates: the loop follows the pointer from where it was pressed.
+    HWND w = MakeWindow(WS_POPUP | WS_VISIBLE, nullptr, 0, L"", {100, 100, 300, 300});
+    Answers() = [w](HWND h, UINT m, WPARAM, LPARAM lp) -> std::optional<LRESULT> {
+        if (h == w && m == WM_LBUTTONDOWN) SendMessageW(w, WM_NCLBUTTONDOWN, HTCAPTION, lp);
+        return std::nullopt;
+    };
+    control::MoveMouse({150, 150});
+    control::PressMouse();
+    control::MoveMouse({170, 160});
+    control::ReleaseMouse();
+    Pump();
+    EXPECT_EQ(Tie(WindowRect(w)), Tie({120, 110, 320, 310}));
+}
+
 TEST_F(FrameTest, EscapePutsTheWindowBack) {
     HWND w = MakeWindow(kFramed, nullptr, 0, L"", kFramedRect);
     control::MoveMouse({200, 110});
