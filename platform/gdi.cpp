@@ -82,3 +82,38 @@ int ReleaseDC(HWND window, HDC dc) {
     sim::GdiTable::Get().Remove(dc);
     return 1;
 }
+
+// ---- The viewport origin ----
+
+namespace {
+
+// Moves the context's viewport origin to what `change` makes of it; the old one to `previous`.
+template <class F>
+BOOL ChangeViewport(HDC dc, LPPOINT previous, F change) {
+    auto obj = sim::GdiTable::Get().FindAs<sim::GdiDc>(dc);
+    if (!obj) return Fail(FALSE, ERROR_INVALID_HANDLE);
+    if (previous != nullptr) *previous = obj->viewportOrg;
+    change(obj->viewportOrg);
+    return TRUE;
+}
+
+}  // namespace
+
+BOOL SetViewportOrgEx(HDC dc, int x, int y, LPPOINT previous) {
+    API_TRACE(Gdi, SetViewportOrgEx, dc, x, y, previous);
+    return ChangeViewport(dc, previous, [&](POINT& o) { o = {x, y}; });
+}
+
+BOOL GetViewportOrgEx(HDC dc, LPPOINT origin) {
+    API_TRACE(Gdi, GetViewportOrgEx, dc, origin);
+    if (origin == nullptr) return Fail(FALSE, ERROR_INVALID_PARAMETER);
+    return ChangeViewport(dc, origin, [](POINT&) {});
+}
+
+BOOL OffsetViewportOrgEx(HDC dc, int dx, int dy, LPPOINT previous) {
+    API_TRACE(Gdi, OffsetViewportOrgEx, dc, dx, dy, previous);
+    return ChangeViewport(dc, previous, [&](POINT& o) {
+        o.x += dx;
+        o.y += dy;
+    });
+}

@@ -91,6 +91,12 @@ HGDIOBJ GetCurrentObject(HDC dc, UINT type);
 // LOGPIXELSX / LOGPIXELSY of the context (the screen has 96 dots per inch); 0 for other indexes.
 int GetDeviceCaps(HDC dc, int index);
 
+// The context's viewport origin: the device point where logical (0, 0) lies (0, 0 at first).
+// Each returns the previous origin through `previous` when it is not NULL.
+BOOL SetViewportOrgEx(HDC dc, int x, int y, LPPOINT previous);
+BOOL GetViewportOrgEx(HDC dc, LPPOINT origin);
+BOOL OffsetViewportOrgEx(HDC dc, int dx, int dy, LPPOINT previous);
+
 // A device context for the window's client area, or for the whole screen when window is NULL.
 // Release each with ReleaseDC (with the same window).
 HDC GetDC(HWND window);

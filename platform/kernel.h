@@ -49,8 +49,6 @@ HANDLE CreateSemaphoreW(LPSECURITY_ATTRIBUTES attributes, LONG initialCount, LON
 BOOL ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LONG* previousCount);
 HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES attributes, BOOL initialOwner, LPCWSTR name);
 BOOL ReleaseMutex(HANDLE mutex);
-#define ERROR_NOT_OWNER 288L       // releasing a mutex that the thread does not own
-#define ERROR_TOO_MANY_POSTS 298L  // releasing a semaphore past its maximum count
 
 #define EVENT_ALL_ACCESS 0x1F0003u
 #define SYNCHRONIZE 0x00100000u

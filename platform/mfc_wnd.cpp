@@ -10,9 +10,6 @@
 
 namespace {
 
-// Input messages that the input facility's header will name.
-constexpr UINT kSetCursor = 0x0020;   // WM_SETCURSOR
-constexpr UINT kMouseLeave = 0x02A3;  // WM_MOUSELEAVE
 constexpr UINT kCtlColorFirst = WM_CTLCOLORMSGBOX;
 constexpr UINT kCtlColorLast = WM_CTLCOLORSTATIC;
 constexpr UINT kKeyFirst = 0x0100;
@@ -349,12 +346,12 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
             r = OnCopyData(FromHandle(reinterpret_cast<HWND>(wParam)),
                            reinterpret_cast<COPYDATASTRUCT*>(lParam));
             break;
-        case kSetCursor:
+        case WM_SETCURSOR:
             r = OnSetCursor(FromHandle(reinterpret_cast<HWND>(wParam)),
                             LOWORD(static_cast<ULONG_PTR>(lParam)),
                             HIWORD(static_cast<ULONG_PTR>(lParam)));
             break;
-        case kMouseLeave:
+        case WM_MOUSELEAVE:
             OnMouseLeave();
             break;
         case WM_SYSCOMMAND:

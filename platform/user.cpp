@@ -109,6 +109,7 @@ ATOM RegisterClassExW(const WNDCLASSEXW* wc) {
     c.windowExtra = wc->cbWndExtra;
     c.instance = wc->hInstance;
     c.background = wc->hbrBackground;
+    c.cursor = wc->hCursor;
     if (!Windows().RegisterClass(SelfPid(), c)) return Fail<ATOM>(0, ERROR_CLASS_ALREADY_EXISTS);
     // Classes are found by name; the atom only tells success.
     ATOM atom = g_nextAtom++;
@@ -164,6 +165,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     info.className = cls->name;
     info.classStyle = cls->style;
     info.classBackground = cls->background;
+    info.classCursor = cls->cursor;
     info.style = style & ~WS_VISIBLE;  // shown at the end
     info.exStyle = exStyle;
     info.rect = {x, y, x + width, y + height};
@@ -297,6 +299,14 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
             auto info = Windows().Get(window);
             return info && info->classBackground != nullptr ? 1 : 0;
         }
+        case WM_NCHITTEST:
+        case WM_NCLBUTTONDOWN:
+        case WM_SETCURSOR:
+        case WM_MOUSEACTIVATE:
+        case WM_MOUSEWHEEL:
+        case WM_SYSCOMMAND:
+        case WM_PRINT:
+            return DefWindowProcFrame(window, message, wParam, lParam);
         default:
             return 0;
     }

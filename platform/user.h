@@ -120,12 +120,6 @@ struct PAINTSTRUCT {
 #define WM_KEYUP 0x0101u
 #define WM_CHAR 0x0102u
 #define WM_TIMER 0x0113u
-#define WM_MOUSEMOVE 0x0200u
-#define WM_LBUTTONDOWN 0x0201u
-#define WM_LBUTTONUP 0x0202u
-#define WM_LBUTTONDBLCLK 0x0203u
-#define WM_RBUTTONDOWN 0x0204u
-#define WM_RBUTTONUP 0x0205u
 #define WM_MBUTTONDOWN 0x0207u
 #define WM_MBUTTONUP 0x0208u
 #define WM_DEVICECHANGE 0x0219u
@@ -246,12 +240,6 @@ struct PAINTSTRUCT {
 // Virtual keys that TranslateMessage turns into characters (besides '0'-'9' and 'A'-'Z').
 #define VK_SPACE 0x20u
 // Keys the edit control handles.
-#define VK_BACK 0x08u
-#define VK_END 0x23u
-#define VK_HOME 0x24u
-#define VK_LEFT 0x25u
-#define VK_RIGHT 0x27u
-#define VK_DELETE 0x2Eu
 
 // Errors of the window manager.
 #define ERROR_CANNOT_FIND_WND_CLASS 1407L
@@ -427,3 +415,4 @@ BOOL KillTimer(HWND window, UINT_PTR id);
 #include "platform/user_input.h"
 #include "platform/user_menus.h"
 #include "platform/user_placement.h"
+#include "platform/user_nonclient.h"

@@ -77,17 +77,6 @@
 #define BN_KILLFOCUS 7
 
 // ---- WM_GETDLGCODE answers ----
-#define DLGC_WANTARROWS 0x0001u
-#define DLGC_WANTTAB 0x0002u
-#define DLGC_WANTALLKEYS 0x0004u
-#define DLGC_WANTMESSAGE 0x0004u
-#define DLGC_HASSETSEL 0x0008u
-#define DLGC_DEFPUSHBUTTON 0x0010u
-#define DLGC_UNDEFPUSHBUTTON 0x0020u
-#define DLGC_RADIOBUTTON 0x0040u
-#define DLGC_WANTCHARS 0x0080u
-#define DLGC_STATIC 0x0100u
-#define DLGC_BUTTON 0x2000u
 
 // ---- Static styles ----
 #define SS_LEFT 0x00000000u
@@ -195,7 +184,6 @@ using LPDRAWITEMSTRUCT = DRAWITEMSTRUCT*;
 #define EN_CHANGE 0x0300u
 #define EN_UPDATE 0x0400u
 #define EN_MAXTEXT 0x0501u
-
 
 #define WC_EDITW L"Edit"
 // ---- end of Edit ----

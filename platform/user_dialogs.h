@@ -23,8 +23,6 @@ using DLGPROC = INT_PTR (*)(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 #define DC_HASDEFID 0x534Bu
 
 // Controls take part in Tab moves with WS_TABSTOP; WS_GROUP starts a group.
-#define WS_TABSTOP 0x00010000u
-#define WS_GROUP 0x00020000u
 
 // WM_GETDLGCODE's answers: the keys a control keeps for itself, and what kind of control it is.
 #define DLGC_WANTARROWS 0x0001u
@@ -40,9 +38,6 @@ using DLGPROC = INT_PTR (*)(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 #define DLGC_BUTTON 0x2000u
 
 // The dialog keys.
-#define VK_TAB 0x09u
-#define VK_RETURN 0x0Du
-#define VK_ESCAPE 0x1Bu
 
 // Window longs of a dialog.
 #define DWLP_MSGRESULT 0

@@ -1,7 +1,9 @@
-// Windows: focus, activation, the foreground window, capture, the caret and the cursor. The
-// machine keeps the records (sim/window_input.h); this sends the messages on the calling thread.
+// Windows: focus, activation, the foreground window, capture, the caret, the cursor, and the
+// routing of mouse and key input to windows. The machine keeps the records (sim/window_input.h);
+// this sends the messages on the calling thread.
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <utility>
 
 #include "platform/kernel.h"
@@ -10,6 +12,7 @@
 #include "platform/sim/trace.h"
 #include "platform/sim/windows.h"
 #include "platform/user.h"
+#include "platform/user_routing.h"
 
 using sim::Fail;
 
@@ -75,12 +78,43 @@ HWND HandOver(HWND sim::ThreadInput::*member, HWND now, Lost lost, Gained gained
     return old;
 }
 
-// Moves the capture; WM_CAPTURECHANGED tells the window losing it which window has it now.
-HWND MoveCapture(HWND now) {
+// Makes `top` (a top-level window of the calling thread, or NULL) the thread's active window:
+// WM_ACTIVATE WA_INACTIVE to the one losing activation, then `how` to the new one.
+HWND Activate(HWND top, WORD how) {
     return HandOver(
+        &sim::ThreadInput::active, top,
+        [&](HWND old) {
+            SendMessageW(old, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(top));
+        },
+        [&](HWND old) { SendMessageW(top, WM_ACTIVATE, how, reinterpret_cast<LPARAM>(old)); });
+}
+
+// Whether the pointer, where the thread's last mouse input put it, is over the window as its
+// mouse tracking counts it: the window is the topmost there, and the point lies in its client area
+// (anywhere in it when the tracking includes the frame).
+bool PointerOver(HWND window, DWORD trackFlags) {
+    POINT p = Input().Thread(Self()).messagePos;
+    auto at = Windows().WindowsAt(p);
+    if (at.empty() || at.front() != window) return false;
+    if (trackFlags & TME_NONCLIENT) return true;
+    auto w = Windows().Get(window);
+    POINT o = Windows().ClientOrigin(window);
+    return w && p.x >= o.x && p.y >= o.y && p.x < o.x + w->client.right - w->client.left &&
+           p.y < o.y + w->client.bottom - w->client.top;
+}
+
+// Moves the capture; WM_CAPTURECHANGED tells the window losing it which window has it now. When
+// the capture ends with the pointer outside the window the thread tracks, its WM_MOUSELEAVE
+// follows.
+HWND MoveCapture(HWND now) {
+    HWND old = HandOver(
         &sim::ThreadInput::capture, now,
         [&](HWND old) { SendMessageW(old, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(now)); },
         [](HWND) {});
+    sim::MouseTracking t = Input().Thread(Self()).tracking;
+    if (now == nullptr && old != nullptr && Alive(t.window) && !PointerOver(t.window, t.flags))
+        Windows().EndMouseTracking(Self());
+    return old;
 }
 
 // ---- The caret's blinking ----
@@ -143,14 +177,7 @@ HWND SetActiveWindow(HWND window) {
         if (!OwnWindow(window)) return nullptr;
         top = TopLevelOf(window);
     }
-    return HandOver(
-        &sim::ThreadInput::active, top,
-        [&](HWND old) {
-            SendMessageW(old, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(top));
-        },
-        [&](HWND old) {
-            SendMessageW(top, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(old));
-        });
+    return Activate(top, WA_ACTIVE);
 }
 
 HWND GetForegroundWindow() {
@@ -309,11 +336,214 @@ HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name) {
     return Fail<HCURSOR>(nullptr, ERROR_RESOURCE_NAME_NOT_FOUND);
 }
 
-// ---- The keyboard ----
+// ---- Keys and the mouse ----
+
+namespace {
+
+bool IsPress(UINT message) {
+    return message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN;
+}
+
+// The virtual key of a mouse message's button; 0 for moves and the wheel.
+UINT ButtonKey(UINT message) {
+    switch (message) {
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONUP:
+            return VK_LBUTTON;
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONUP:
+            return VK_RBUTTON;
+        default:
+            return 0;
+    }
+}
+
+// A key goes down (toggling it when it was up) or up in a thread's key state.
+void SetKey(std::array<BYTE, 256>& keys, UINT vk, bool down) {
+    BYTE& k = keys[vk & 0xFF];
+    if (down && !(k & 0x80)) k ^= 0x01;
+    k = static_cast<BYTE>(down ? (k | 0x80) : (k & ~0x80));
+}
+
+// After the mouse input went to `window` at `hit` (none: to no window of this thread), ends the
+// thread's mouse tracking when that is no longer the tracked place.
+void CheckTracking(HWND window, LRESULT hit) {
+    sim::MouseTracking t = Input().Thread(Self()).tracking;
+    if (t.window == nullptr) return;
+    bool inside =
+        t.window == window && (hit == HTCLIENT || ((t.flags & TME_NONCLIENT) && hit != HTNOWHERE));
+    if (!inside) Windows().EndMouseTracking(Self());
+}
+
+// Sends WM_MOUSEACTIVATE for a press on a window whose top-level window is not the active,
+// foreground one, and activates that window when the answer says so. Whether the press is eaten.
+bool MouseActivate(HWND target, LRESULT hit, UINT message) {
+    HWND top = TopLevelOf(target);
+    if (top == nullptr || (top == GetActiveWindow() && top == GetForegroundWindow())) return false;
+    LRESULT answer = SendMessageW(target, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(top),
+                                  MAKELPARAM(static_cast<int>(hit), static_cast<int>(message)));
+    if ((answer == MA_ACTIVATE || answer == MA_ACTIVATEANDEAT) && Alive(top)) {
+        Input().ModifyMachine([&](sim::MachineInput& m) { m.foreground = top; });
+        Activate(top, WA_CLICKACTIVE);
+    }
+    return answer == MA_ACTIVATEANDEAT || answer == MA_NOACTIVATEANDEAT;
+}
+
+// Whether a press completes a double click with the thread's last press: the same window and
+// button, within the double-click time and distance, on a window that takes double clicks (any
+// window on its frame; in the client area only a class with CS_DBLCLKS). A double click starts
+// afresh; any other press becomes the last one.
+bool CompletesDoubleClick(HWND target, LRESULT hit, const MSG& press) {
+    auto w = Windows().Get(target);
+    bool takes = hit != HTCLIENT || (w && (w->classStyle & CS_DBLCLKS));
+    UINT time = GetDoubleClickTime();
+    return Input().ModifyThread(Self(), [&](sim::ThreadInput& t) {
+        sim::LastClick& last = t.lastClick;
+        bool pair = last.window == target && last.message == press.message &&
+                    press.time - last.time <= time &&
+                    std::abs(press.pt.x - last.point.x) <= sim::kDoubleClickDistance &&
+                    std::abs(press.pt.y - last.point.y) <= sim::kDoubleClickDistance;
+        if (pair && takes) {
+            last = {};
+            return true;
+        }
+        last = {target, press.message, press.time, press.pt};
+        return false;
+    });
+}
+
+// The window of the calling thread that takes mouse input at the point, with its hit-test code:
+// the capture window (HTCLIENT), else the first window under the point that does not answer
+// HTTRANSPARENT (HTERROR for a disabled top-level window). Nothing when no window of this thread
+// takes it; input under a window of another thread goes on to that thread's queue.
+std::optional<std::pair<HWND, LRESULT>> MouseTarget(const MSG& input) {
+    if (HWND capture = GetCapture()) return std::pair<HWND, LRESULT>{capture, HTCLIENT};
+    sim::ThreadRec& self = sim::CurrentThread();
+    bool first = true;
+    for (HWND c : Windows().WindowsAt(input.pt)) {
+        auto w = Windows().Get(c);
+        if (!w) continue;
+        if (w->thread.get() != &self) {
+            if (!first) continue;  // the hit test passes on only within the thread
+            if (w->thread) Windows().PostInput(*w->thread, input);
+            return std::nullopt;
+        }
+        first = false;
+        if (!(w->style & WS_CHILD) && (w->style & WS_DISABLED))
+            return std::pair<HWND, LRESULT>{c, HTERROR};
+        LRESULT hit = SendMessageW(c, WM_NCHITTEST, 0, MAKELPARAM(input.pt.x, input.pt.y));
+        if (hit != HTTRANSPARENT) return std::pair<HWND, LRESULT>{c, hit};
+    }
+    return std::nullopt;
+}
+
+std::optional<MSG> RouteMouse(const MSG& input) {
+    UINT vk = ButtonKey(input.message);
+    Input().ModifyThread(Self(), [&](sim::ThreadInput& t) {
+        if (vk != 0) SetKey(t.keys, vk, IsPress(input.message));
+        t.messagePos = input.pt;
+    });
+    MSG out = input;
+    if (input.message == WM_MOUSEWHEEL) {  // to the focus window, with the screen point
+        out.hwnd = GetFocus();
+        out.lParam = MAKELPARAM(input.pt.x, input.pt.y);
+        return out.hwnd != nullptr ? std::optional<MSG>(out) : std::nullopt;
+    }
+    const bool captured = GetCapture() != nullptr;
+    auto target = MouseTarget(input);
+    CheckTracking(target ? target->first : nullptr, target ? target->second : HTNOWHERE);
+    if (!target) return std::nullopt;
+    auto [window, hit] = *target;
+    bool eaten = !captured && IsPress(input.message) && MouseActivate(window, hit, input.message);
+    if (!captured && Alive(window))
+        SendMessageW(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window),
+                     MAKELPARAM(static_cast<int>(hit), static_cast<int>(input.message)));
+    if (eaten || hit == HTERROR || !Alive(window)) return std::nullopt;
+    out.hwnd = window;
+    if (IsPress(input.message) && CompletesDoubleClick(window, hit, input))
+        out.message += WM_LBUTTONDBLCLK - WM_LBUTTONDOWN;
+    if (hit == HTCLIENT) {
+        POINT origin = Windows().ClientOrigin(window);
+        out.lParam = MAKELPARAM(input.pt.x - origin.x, input.pt.y - origin.y);
+    } else {
+        out.message += WM_NCMOUSEMOVE - WM_MOUSEMOVE;
+        out.wParam = static_cast<WPARAM>(hit);
+        out.lParam = MAKELPARAM(input.pt.x, input.pt.y);
+    }
+    return out;
+}
+
+// Keys go to the focus window; with no focus to the active window as system keys, as also while
+// Alt is held (without Ctrl).
+std::optional<MSG> RouteKey(const MSG& input) {
+    auto vk = static_cast<UINT>(input.wParam & 0xFF);
+    bool down = input.message == WM_KEYDOWN;
+    auto keys = Input().ModifyThread(Self(), [&](sim::ThreadInput& t) {
+        SetKey(t.keys, vk, down);
+        return t.keys;
+    });
+    HWND focus = GetFocus();
+    MSG out = input;
+    out.hwnd = focus != nullptr ? focus : GetActiveWindow();
+    if (out.hwnd == nullptr) return std::nullopt;
+    bool alt = (keys[VK_MENU] & 0x80) != 0 || vk == VK_MENU;
+    bool ctrl = (keys[VK_CONTROL] & 0x80) != 0;
+    if ((alt && !ctrl) || focus == nullptr) out.message = down ? WM_SYSKEYDOWN : WM_SYSKEYUP;
+    if (alt) out.lParam |= LPARAM{1} << 29;  // the context code
+    return out;
+}
+
+}  // namespace
+
+std::optional<MSG> RouteInput(const MSG& input) {
+    if (input.message >= WM_MOUSEMOVE && input.message <= WM_MOUSEWHEEL) return RouteMouse(input);
+    return RouteKey(input);
+}
 
 SHORT GetKeyState(int virtualKey) {
     API_TRACE(Windows, GetKeyState, virtualKey);
-    if (virtualKey < 0 || virtualKey > 255) return 0;
-    bool down = Input().Thread(Self()).keysDown.test(static_cast<std::size_t>(virtualKey));
-    return down ? static_cast<SHORT>(0x8000) : SHORT{0};
+    BYTE k = Input().Thread(Self()).keys[static_cast<std::size_t>(virtualKey) & 0xFF];
+    return static_cast<SHORT>(((k & 0x80) ? 0x8000 : 0) | (k & 0x01));
+}
+
+SHORT GetAsyncKeyState(int virtualKey) {
+    API_TRACE(Windows, GetAsyncKeyState, virtualKey);
+    bool down = Input().Machine().down[static_cast<std::size_t>(virtualKey) & 0xFF];
+    return static_cast<SHORT>(down ? 0x8000 : 0);
+}
+
+UINT GetDoubleClickTime() {
+    API_TRACE(Windows, GetDoubleClickTime);
+    return Input().Machine().doubleClickTime;
+}
+
+BOOL TrackMouseEvent(LPTRACKMOUSEEVENT track) {
+    API_TRACE(Windows, TrackMouseEvent, track);
+    if (track == nullptr || track->cbSize != sizeof(TRACKMOUSEEVENT))
+        return Fail(FALSE, ERROR_INVALID_PARAMETER);
+    if (track->dwFlags & TME_QUERY) {
+        sim::MouseTracking t = Input().Thread(Self()).tracking;
+        bool on = Alive(t.window) != nullptr;
+        track->dwFlags = on ? (TME_LEAVE | (t.flags & TME_NONCLIENT)) : 0;
+        track->hwndTrack = on ? t.window : nullptr;
+        track->dwHoverTime = 0;
+        return TRUE;
+    }
+    if (!OwnWindow(track->hwndTrack)) return FALSE;
+    if (!(track->dwFlags & TME_LEAVE)) return TRUE;  // hover alone: nothing is produced
+    DWORD flags = track->dwFlags & TME_NONCLIENT;
+    if (track->dwFlags & TME_CANCEL) {
+        Input().ModifyThread(Self(), [&](sim::ThreadInput& t) {
+            if (t.tracking.window == track->hwndTrack &&
+                (t.tracking.flags & TME_NONCLIENT) == flags)
+                t.tracking = {};
+        });
+        return TRUE;
+    }
+    Input().ModifyThread(Self(), [&](sim::ThreadInput& t) {
+        t.tracking = {track->hwndTrack, flags};
+    });
+    // Not over the window now: it hears at once.
+    if (!PointerOver(track->hwndTrack, flags)) Windows().EndMouseTracking(Self());
+    return TRUE;
 }

@@ -10,6 +10,7 @@
 #include "platform/sim/trace.h"
 #include "platform/sim/windows.h"
 #include "platform/user.h"
+#include "platform/user_routing.h"
 
 using sim::Fail;
 using sim::Kernel;
@@ -132,12 +133,15 @@ sim::MessageFilter Filter(HWND window, UINT filterMin, UINT filterMax) {
     return sim::MessageFilter{window, filterMin, filterMax};
 }
 
-// A key message taken off the queue moves the thread's key state (GetKeyState).
-void NoteKey(const MSG& m) {
-    if ((m.message != WM_KEYDOWN && m.message != WM_KEYUP) || m.wParam > 255) return;
-    Windows().input().ModifyThread(sim::CurrentThread().id, [&](sim::ThreadInput& t) {
-        t.keysDown.set(static_cast<std::size_t>(m.wParam), m.message == WM_KEYDOWN);
-    });
+// The next message for the filter (Take's rules); queued hardware input met on the way is routed
+// to its window first, on this thread.
+std::optional<MSG> TakeRouted(sim::ThreadRec& self, const sim::MessageFilter& filter, bool remove) {
+    for (;;) {
+        std::uint64_t input = 0;
+        auto m = Windows().Take(self, filter, remove, &input);
+        if (!m || input == 0) return m;
+        Windows().ResolveInput(self, input, RouteInput(*m));
+    }
 }
 
 }  // namespace
@@ -176,8 +180,7 @@ BOOL GetMessageW(LPMSG msg, HWND window, UINT filterMin, UINT filterMax) {
     for (;;) {
         std::uint64_t seen = Windows().QueueChangeCount(self);
         HandleSentMessages(self);
-        if (auto m = Windows().Take(self, Filter(window, filterMin, filterMax), true)) {
-            NoteKey(*m);
+        if (auto m = TakeRouted(self, Filter(window, filterMin, filterMax), true)) {
             *msg = *m;
             return m->message == WM_QUIT ? FALSE : TRUE;
         }
@@ -190,26 +193,33 @@ BOOL PeekMessageW(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT r
     if (msg == nullptr) return Fail(FALSE, ERROR_INVALID_PARAMETER);
     sim::ThreadRec& self = sim::CurrentThread();
     HandleSentMessages(self);
-    auto m = Windows().Take(self, Filter(window, filterMin, filterMax), (remove & PM_REMOVE) != 0);
+    auto m = TakeRouted(self, Filter(window, filterMin, filterMax), (remove & PM_REMOVE) != 0);
     if (!m) return FALSE;
-    if (remove & PM_REMOVE) NoteKey(*m);
     *msg = *m;
     return TRUE;
 }
 
 BOOL TranslateMessage(const MSG* msg) {
     API_TRACE(Windows, TranslateMessage, msg);
-    if (msg == nullptr || msg->message != WM_KEYDOWN || msg->hwnd == nullptr) return FALSE;
-    WPARAM key = msg->wParam;
-    wchar_t ch;
-    if (key >= 'A' && key <= 'Z')
-        ch = static_cast<wchar_t>(key - 'A' + 'a');  // no shift state yet: lower case
-    else if ((key >= '0' && key <= '9') || key == VK_SPACE)
-        ch = static_cast<wchar_t>(key);
+    if (msg == nullptr || msg->hwnd == nullptr) return FALSE;
+    bool system = msg->message == WM_SYSKEYDOWN;
+    if (msg->message != WM_KEYDOWN && !system) return FALSE;
+    auto key = static_cast<UINT>(msg->wParam);
+    // The thread's key state as of this key: shift, Ctrl (without Alt) and caps lock.
+    bool ctrl = GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) >= 0;
+    bool letter = key >= 'A' && key <= 'Z';
+    bool shift = (GetKeyState(VK_SHIFT) < 0) != (letter && (GetKeyState(VK_CAPITAL) & 1) != 0);
+    std::optional<wchar_t> ch;
+    if (key == VK_PACKET)
+        ch = static_cast<wchar_t>(static_cast<std::uint64_t>(msg->lParam) >> 32);
+    else if (ctrl)
+        ch = letter ? std::optional<wchar_t>(static_cast<wchar_t>(key - 'A' + 1)) : std::nullopt;
     else
-        return FALSE;
+        ch = sim::CharOfKey(key, shift);
+    if (!ch) return FALSE;
     // The character comes next, before anything queued after the key.
-    Windows().Post(msg->hwnd, WM_CHAR, static_cast<WPARAM>(ch), msg->lParam, true);
+    Windows().Post(msg->hwnd, system ? WM_SYSCHAR : WM_CHAR, static_cast<WPARAM>(*ch),
+                   msg->lParam & 0xFFFFFFFF, true);
     return TRUE;
 }
 

@@ -27,6 +27,7 @@ struct GdiDc : GdiObject {
     HWND window = nullptr;  // NULL: the screen
     int dpi = 96;
     HFONT font = nullptr;  // currently selected font
+    POINT viewportOrg{0, 0};
     DWORD Type() const override { return OBJ_DC; }
 };
 

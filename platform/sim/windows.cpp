@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
+#include <utility>
 
 #include "platform/sim/machine.h"
 
@@ -17,6 +19,12 @@ std::atomic<std::uint64_t> g_generation{0};
 
 bool Empty(const RECT& r) {
     return r.right <= r.left || r.bottom <= r.top;
+}
+
+// Whether the rectangle, moved by `by`, holds the point.
+bool Holds(const RECT& r, POINT by, POINT p) {
+    return p.x >= r.left + by.x && p.x < r.right + by.x && p.y >= r.top + by.y &&
+           p.y < r.bottom + by.y;
 }
 
 bool InRange(UINT message, const MessageFilter& f) {
@@ -41,10 +49,16 @@ struct WindowTable::Timer {
     UINT message = WM_TIMER;
 };
 
+// A queued message; hardware input not yet routed has a non-zero `input` serial.
+struct WindowTable::Entry {
+    MSG msg;
+    std::uint64_t input = 0;
+};
+
 // A thread's message queue (kernel lock held for all of it).
 struct WindowTable::Queue : ThreadExtension {
     std::uint64_t generation = 0;  // the window table it belongs to
-    std::deque<MSG> posted;
+    std::deque<Entry> posted;
     bool quit = false;
     int quitCode = 0;
     std::deque<std::shared_ptr<SentMessage>> sent;
@@ -55,6 +69,25 @@ struct WindowTable::Queue : ThreadExtension {
     bool AnyFired() const {
         return std::any_of(timers.begin(), timers.end(),
                            [](const auto& t) { return t.second.fired; });
+    }
+    // The wake bits of what `posted` holds: key input, mouse moves, mouse buttons, the rest.
+    void UpdatePostedBits(ThreadRec& thread) {
+        DWORD bits = quit ? kQueuePosted : 0;
+        for (const Entry& e : posted) {
+            UINT m = e.msg.message;
+            if (m >= WM_KEYDOWN && m <= WM_SYSCHAR)
+                bits |= kQueueKey;
+            else if (m == WM_MOUSEMOVE || m == WM_NCMOUSEMOVE)
+                bits |= kQueueMouseMove;
+            else if ((m > WM_MOUSEMOVE && m <= WM_MOUSEWHEEL) ||
+                     (m > WM_NCMOUSEMOVE && m <= WM_NCRBUTTONDBLCLK))
+                bits |= kQueueMouseButton;
+            else
+                bits |= kQueuePosted;
+        }
+        auto& kernel = Kernel::Get();
+        kernel.ClearQueueBitsLocked(thread, (kQueuePosted | kQueueInput) & ~bits);
+        if (bits != 0) kernel.SetQueueBitsLocked(thread, bits);
     }
     void UpdateTimerBit(ThreadRec& thread) {
         if (AnyFired())
@@ -311,6 +344,38 @@ POINT WindowTable::ClientOrigin(HWND hwnd) {
     return p;
 }
 
+void WindowTable::WindowsAtLocked(HWND hwnd, POINT origin, POINT screen, std::vector<HWND>& out) {
+    // origin: the screen point of the parent's client area (of the screen for a top-level one).
+    const WindowInfo& w = windows_.at(Key(hwnd));
+    POINT client{origin.x + w.client.left, origin.y + w.client.top};
+    auto kids = children_.find(Key(hwnd));
+    if (Holds(w.client, origin, screen) && kids != children_.end()) {
+        for (HWND c : kids->second) {
+            const WindowInfo& child = windows_.at(Key(c));
+            if (!(child.style & WS_VISIBLE) || !Holds(child.rect, client, screen)) continue;
+            if (child.style & WS_DISABLED) break;  // the parent takes the mouse
+            WindowsAtLocked(c, client, screen, out);
+        }
+    }
+    out.push_back(hwnd);
+}
+
+std::vector<HWND> WindowTable::WindowsAt(POINT screen) {
+    std::lock_guard<std::mutex> lk(mu_);
+    SweepLocked();
+    std::vector<HWND> out;
+    for (HWND h : topLevel_) {
+        const WindowInfo& w = windows_.at(Key(h));
+        if (!(w.style & WS_VISIBLE) || !Holds(w.rect, POINT{0, 0}, screen)) continue;
+        if (w.style & WS_DISABLED) {
+            out.push_back(h);
+            break;
+        }
+        WindowsAtLocked(h, POINT{0, 0}, screen, out);
+    }
+    return out;
+}
+
 // ---- Painting ----
 
 bool WindowTable::Invalidate(HWND hwnd, const RECT* rect, bool erase) {
@@ -431,12 +496,12 @@ bool WindowTable::Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, bo
     std::lock_guard<std::mutex> k(kernel.Mutex());
     ThreadRec& t = *w->thread;
     Queue& q = QueueLocked(t);
-    MSG m{hwnd, message, wParam, lParam, static_cast<DWORD>(kernel.NowLocked()), {0, 0}};
+    Entry m{{hwnd, message, wParam, lParam, static_cast<DWORD>(kernel.NowLocked()), {0, 0}}};
     if (front)
         q.posted.push_front(m);
     else
         q.posted.push_back(m);
-    kernel.SetQueueBitsLocked(t, kQueuePosted);
+    q.UpdatePostedBits(t);
     q.changed.BumpLocked();
     return true;
 }
@@ -450,8 +515,8 @@ bool WindowTable::PostToThread(DWORD threadId, UINT message, WPARAM wParam, LPAR
     if (!t || t->ended) return false;
     Queue& q = QueueLocked(*t);
     q.posted.push_back(
-        {nullptr, message, wParam, lParam, static_cast<DWORD>(kernel.NowLocked()), {0, 0}});
-    kernel.SetQueueBitsLocked(*t, kQueuePosted);
+        {{nullptr, message, wParam, lParam, static_cast<DWORD>(kernel.NowLocked()), {0, 0}}});
+    q.UpdatePostedBits(*t);
     q.changed.BumpLocked();
     return true;
 }
@@ -466,7 +531,35 @@ void WindowTable::PostQuit(ThreadRec& thread, int exitCode) {
     q.changed.BumpLocked();
 }
 
-std::optional<MSG> WindowTable::Take(ThreadRec& self, const MessageFilter& filter, bool remove) {
+bool WindowTable::PostInput(ThreadRec& thread, const MSG& input) {
+    auto& kernel = Kernel::Get();
+    std::lock_guard<std::mutex> k(kernel.Mutex());
+    if (thread.ended) return false;
+    Queue& q = QueueLocked(thread);
+    q.posted.push_back({input, ++inputSerial_});
+    q.UpdatePostedBits(thread);
+    q.changed.BumpLocked();
+    return true;
+}
+
+void WindowTable::ResolveInput(ThreadRec& self, std::uint64_t input,
+                               const std::optional<MSG>& routed) {
+    auto& kernel = Kernel::Get();
+    std::lock_guard<std::mutex> k(kernel.Mutex());
+    Queue& q = QueueLocked(self);
+    auto it = std::find_if(q.posted.begin(), q.posted.end(),
+                           [&](const Entry& e) { return e.input == input; });
+    if (it == q.posted.end()) return;
+    if (routed)
+        *it = {*routed, 0};
+    else
+        q.posted.erase(it);
+    q.UpdatePostedBits(self);
+    q.changed.BumpLocked();
+}
+
+std::optional<MSG> WindowTable::Take(ThreadRec& self, const MessageFilter& filter, bool remove,
+                                     std::uint64_t* input) {
     std::optional<MSG> out;
     std::vector<Arm> arms;
     {
@@ -488,9 +581,14 @@ std::optional<MSG> WindowTable::Take(ThreadRec& self, const MessageFilter& filte
         Queue& q = QueueLocked(self);
         DWORD now = static_cast<DWORD>(kernel.NowLocked());
         for (auto it = q.posted.begin(); it != q.posted.end(); ++it) {
-            if (!ForWindow(it->hwnd, filter) || !InRange(it->message, filter)) continue;
-            out = *it;
-            if (remove) q.posted.erase(it);
+            const MSG& m = it->msg;
+            if (!ForWindow(m.hwnd, filter) || !InRange(m.message, filter)) continue;
+            if (it->input != 0 && input == nullptr) continue;
+            out = m;
+            if (it->input != 0)
+                *input = it->input;
+            else if (remove)
+                q.posted.erase(it);
             break;
         }
         if (!out && q.quit && InRange(WM_QUIT, filter)) {
@@ -514,7 +612,7 @@ std::optional<MSG> WindowTable::Take(ThreadRec& self, const MessageFilter& filte
                 break;
             }
         }
-        if (q.posted.empty() && !q.quit) kernel.ClearQueueBitsLocked(self, kQueuePosted);
+        q.UpdatePostedBits(self);
         q.UpdateTimerBit(self);
     }
     ArmTimers(arms);
@@ -628,6 +726,13 @@ bool WindowTable::KillTimer(ThreadRec& owner, HWND hwnd, UINT_PTR id) {
     }
     CancelTasks(cancel);
     return true;
+}
+
+void WindowTable::EndMouseTracking(DWORD threadId) {
+    MouseTracking t = input_.ModifyThread(
+        threadId, [](ThreadInput& in) { return std::exchange(in.tracking, MouseTracking{}); });
+    if (t.window != nullptr)
+        Post(t.window, (t.flags & TME_NONCLIENT) ? WM_NCMOUSELEAVE : WM_MOUSELEAVE, 0, 0);
 }
 
 }  // namespace sim

@@ -31,6 +31,7 @@ struct WindowClass {
     int windowExtra = 0;
     HINSTANCE instance = nullptr;
     HBRUSH background = nullptr;
+    HCURSOR cursor = nullptr;
 };
 
 // A window record as the layer reads and writes it.
@@ -39,6 +40,7 @@ struct WindowInfo {
     std::wstring className;
     UINT classStyle = 0;
     HBRUSH classBackground = nullptr;
+    HCURSOR classCursor = nullptr;
     DWORD style = 0;
     DWORD exStyle = 0;
     std::wstring text;
@@ -136,6 +138,12 @@ public:
     bool PlaceAfter(HWND hwnd, HWND insertAfter);
     // The origin of the window's client area in screen coordinates.
     POINT ClientOrigin(HWND hwnd);
+    // The windows under a screen point that may take the mouse, in the order a hit test tries
+    // them: the topmost visible window whose rectangle holds the point, its children first (a
+    // child only within its parent's client area, the topmost first, each before its parent),
+    // then the windows beneath. A disabled child stops the descent: its parent comes next. A
+    // disabled top-level window ends the list.
+    std::vector<HWND> WindowsAt(POINT screen);
 
     // ---- Painting ----
     // Adds the rectangle (clipped to the client area; NULL: all of it) to the update region.
@@ -153,9 +161,18 @@ public:
     // false when no thread of that id has a queue.
     bool PostToThread(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam);
     void PostQuit(ThreadRec& thread, int exitCode);
+    // Queues mouse or key input for the thread, in order with its posted messages, as it came
+    // from the hardware: `input` holds the input message (WM_MOUSEMOVE, WM_LBUTTONDOWN, ...,
+    // WM_KEYDOWN, WM_KEYUP), the window a filter compares with, the screen point and the time.
+    // The layer routes it when the thread takes it (ResolveInput). False when the thread ended.
+    bool PostInput(ThreadRec& thread, const MSG& input);
     // The next message for the filter, or nothing; with remove, takes it off the queue (a
-    // WM_PAINT stays until the window is validated).
-    std::optional<MSG> Take(ThreadRec& self, const MessageFilter& filter, bool remove);
+    // WM_PAINT stays until the window is validated). Input not yet routed comes back only when
+    // `input` is given: then it stays queued whatever `remove` says and *input names it.
+    std::optional<MSG> Take(ThreadRec& self, const MessageFilter& filter, bool remove,
+                            std::uint64_t* input = nullptr);
+    // Puts the routed message in place of the input `input` names, or drops the input.
+    void ResolveInput(ThreadRec& self, std::uint64_t input, const std::optional<MSG>& routed);
     // The count of changes to the thread's queue; a wait on QueueChanged(self) with it ends at
     // the next change.
     std::uint64_t QueueChangeCount(ThreadRec& self);
@@ -177,10 +194,15 @@ public:
 
     // Focus, activation, capture, caret and cursor.
     WindowInput& input() { return input_; }
+    // Ends the thread's mouse tracking: WM_MOUSELEAVE (WM_NCMOUSELEAVE for TME_NONCLIENT) is
+    // posted to the tracked window when it still exists.
+    void EndMouseTracking(DWORD threadId);
 
 private:
     struct Queue;
     struct Timer;
+    struct Entry;
+    void WindowsAtLocked(HWND hwnd, POINT origin, POINT screen, std::vector<HWND>& out);
     WindowInfo* FindLocked(HWND hwnd);
     void PurgeLocked(HWND hwnd);
     void SweepLocked();
@@ -210,6 +232,7 @@ private:
     // Kernel lock held: threads with a queue, by id; the timers' change count.
     std::map<DWORD, std::weak_ptr<ThreadRec>> queues_;
     std::uint64_t timerSerial_ = 0;
+    std::uint64_t inputSerial_ = 0;
     WindowInput input_;
 };
 

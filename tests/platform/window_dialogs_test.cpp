@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "platform/control/input.h"
 #include "platform/control/resources.h"
 #include "platform/control/windows.h"
 #include "platform/sim/boxes.h"
@@ -104,9 +105,14 @@ protected:
     // Posts the key (with Shift held around it when asked) to the window and runs the queue
     // through the dialog's key handling.
     static void Press(HWND dialog, HWND target, WPARAM key, bool shift = false) {
-        if (shift) PostMessageW(target, WM_KEYDOWN, VK_SHIFT, 0);
-        PostMessageW(target, WM_KEYDOWN, key, 0);
-        if (shift) PostMessageW(target, WM_KEYUP, VK_SHIFT, 0);
+        if (shift) {  // as typed: the thread's key state follows the keys it takes
+            control::KeyDown(VK_SHIFT);
+            control::KeyDown(static_cast<UINT>(key));
+            control::KeyUp(static_cast<UINT>(key));
+            control::KeyUp(VK_SHIFT);
+        } else {
+            PostMessageW(target, WM_KEYDOWN, key, 0);
+        }
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
             if (!IsDialogMessageW(dialog, &msg)) DispatchMessageW(&msg);
