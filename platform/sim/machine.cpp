@@ -12,6 +12,7 @@
 #include "platform/sim/devices.h"
 #include "platform/sim/files.h"
 #include "platform/sim/handles.h"
+#include "platform/sim/fonts.h"
 #include "platform/sim/menus.h"
 #include "platform/sim/threads.h"
 #include "platform/sim/trace.h"
@@ -172,6 +173,7 @@ Machine::Machine(const Config& config)
       ras_(std::make_unique<Ras>(*this)),
       boxes_(std::make_unique<MessageBoxes>()),
       menus_(std::make_unique<Menus>()),
+      fonts_(std::make_unique<FontTable>()),
       deviceBroadcast_(std::make_unique<DeviceBroadcast>(*devices_, *windows_)) {
     if (config_.hostFolder.empty()) {
         char tmpl[] = "/tmp/simmachine-XXXXXX";

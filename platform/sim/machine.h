@@ -23,6 +23,7 @@ class DeviceTree;
 class FileShares;
 class MessageBoxes;
 class Menus;
+class FontTable;
 class Ras;
 class SerialPortTable;
 class Registry;
@@ -126,6 +127,7 @@ public:
     Ras& ras() { return *ras_; }                       // sim/ras.h
     MessageBoxes& boxes() { return *boxes_; }          // sim/boxes.h
     Menus& menus() { return *menus_; }                 // sim/menus.h
+    FontTable& fonts() { return *fonts_; }             // sim/fonts.h
 
     // ---- Modules ----
     void RegisterModule(ModuleDef def);
@@ -173,6 +175,7 @@ private:
     std::unique_ptr<Ras> ras_;  // after devices_: it listens to them
     std::unique_ptr<MessageBoxes> boxes_;
     std::unique_ptr<Menus> menus_;
+    std::unique_ptr<FontTable> fonts_;
     std::unique_ptr<DeviceBroadcast> deviceBroadcast_;  // after devices_ and windows_
 
     mutable std::mutex mu_;
