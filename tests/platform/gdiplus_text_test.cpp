@@ -1,4 +1,6 @@
 #include <climits>
+#include <thread>
+#include <vector>
 
 #include "gdiplus_helper.h"
 #include "platform/control/gdiplus_log.h"
@@ -227,4 +229,23 @@ TEST_F(GdiplusTextTest, ChineseTextDraws) {
     SolidBrush black(Color(255, 0, 0, 0));
     ASSERT_EQ(g.DrawString(L"网络已经断开", -1, &f, RectF(0, 0, 120, 40), nullptr, &black), Ok);
     EXPECT_GT(Painted(b, Rect(0, 0, 120, 40)), 50);
+}
+
+TEST_F(GdiplusTextTest, WorkerThreadsDrawTextAtOnce) {
+    // Render workers reach the generic family and the text layout together.
+    constexpr int kThreads = 4;
+    std::vector<int> painted(kThreads, 0);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i)
+        threads.emplace_back([&painted, i] {
+            Bitmap b(80, 30);
+            Graphics g(&b);
+            Font f(FontFamily::GenericSansSerif(), 10);
+            SolidBrush black(Color(255, 0, 0, 0));
+            g.DrawString(L"Render", -1, &f, RectF(0, 0, 80, 30), nullptr, &black);
+            painted[i] = Painted(b, Rect(0, 0, 80, 30));
+        });
+    for (auto& t : threads) t.join();
+    for (int i = 0; i < kThreads; ++i) EXPECT_GT(painted[i], 20) << i;
+    EXPECT_EQ(painted[0], painted[kThreads - 1]);
 }
