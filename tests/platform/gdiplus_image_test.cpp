@@ -237,3 +237,16 @@ TEST_F(GdiplusImageTest, EveryStoredFormatDecodes) {
         EXPECT_NEAR(b.GetHorizontalResolution(), c.dpi, 0.5) << c.file;
     }
 }
+
+TEST_F(GdiplusImageTest, NegativeDestinationWidthMirrors) {
+    WritePng(kPng, 4, 3, Quad);
+    Bitmap src(kPng);
+    Bitmap dst(10, 10);
+    Graphics g(&dst);
+    ASSERT_EQ(g.DrawImage(&src, Rect(4, 0, -4, 3), 0, 0, 4, 3, UnitPixel), Ok);
+    EXPECT_EQ(Pixel(dst, 0, 1), Quad(3, 1));
+    EXPECT_EQ(Pixel(dst, 3, 1), Quad(0, 1));
+    EXPECT_EQ(PaintedOutside(dst, Rect(0, 0, 4, 3)), 0);
+    EXPECT_EQ(g.DrawImage(&src, Rect(0, 0, 0, 3), 0, 0, 4, 3, UnitPixel), Ok);  // covers nothing
+    EXPECT_EQ(g.DrawImage(&src, Rect(0, 0, 4, 3), 0, 0, 0, 3, UnitPixel), InvalidParameter);
+}
