@@ -703,7 +703,9 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
     *paint = PAINTSTRUCT{};
     paint->rcPaint = w->hasUpdate ? w->update : RECT{0, 0, 0, 0};
     auto dc = std::make_shared<sim::GdiDc>();
+    dc->kind = sim::DcKind::Paint;
     dc->window = window;
+    dc->paintRect = paint->rcPaint;
     dc->font = sim::GdiTable::Get().SystemFont(GetACP());
     paint->hdc = static_cast<HDC>(sim::GdiTable::Get().Add(dc));
     Windows().Validate(window, nullptr);
