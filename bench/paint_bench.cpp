@@ -7,6 +7,7 @@
 // regular through the bitmap path, one bold drawn directly) and two images at natural size.
 #include <cairo.h>
 
+#include <filesystem>
 #include <string>
 
 #include "docking/draw.h"
@@ -24,37 +25,21 @@ using namespace System::Docking;
 constexpr int kWidth = 500;
 constexpr int kHeight = 400;
 
-// A 24-bit BMP of w x h in a few colours.
-std::string Bmp(int w, int h) {
-    const int row = (w * 3 + 3) / 4 * 4;
-    std::string b = "BM";
-    auto u32 = [&b](unsigned v) {
-        for (int i = 0; i < 4; ++i) b += static_cast<char>((v >> (8 * i)) & 0xFF);
-    };
-    auto u16 = [&b](unsigned v) {
-        b += static_cast<char>(v & 0xFF);
-        b += static_cast<char>((v >> 8) & 0xFF);
-    };
-    u32(54 + row * h);
-    u32(0);
-    u32(54);
-    u32(40);
-    u32(w);
-    u32(h);
-    u16(1);
-    u16(24);
-    for (int i = 0; i < 6; ++i) u32(0);
-    for (int y = 0; y < h; ++y) {
-        std::string line;
-        for (int x = 0; x < w; ++x) {
-            line += static_cast<char>(x * 7);
-            line += static_cast<char>(y * 5);
-            line += static_cast<char>(0x80);
-        }
-        line.resize(row, '\0');
-        b += line;
-    }
-    return b;
+// Writes a w x h PNG of a colour gradient to the machine path.
+void WriteImage(const std::wstring& path, int w, int h) {
+    cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+    cairo_t* cr = cairo_create(image);
+    cairo_pattern_t* gradient = cairo_pattern_create_linear(0, 0, w, h);
+    cairo_pattern_add_color_stop_rgb(gradient, 0, 0.2, 0.4, 0.8);
+    cairo_pattern_add_color_stop_rgb(gradient, 1, 0.9, 0.6, 0.1);
+    cairo_set_source(cr, gradient);
+    cairo_paint(cr);
+    cairo_pattern_destroy(gradient);
+    cairo_destroy(cr);
+    const std::filesystem::path host = sim::machine().HostPath(path);
+    std::filesystem::create_directories(host.parent_path());
+    cairo_surface_write_to_png(image, host.string().c_str());
+    cairo_surface_destroy(image);
 }
 
 void FloorFillAndBlit(benchmark::State& state) {
@@ -77,8 +62,8 @@ void FloorFillAndBlit(benchmark::State& state) {
 }
 
 void FullPaint(benchmark::State& state) {
-    CDockingImage* tile = LoadDockingImage(L"C:\\skin\\main.xml", L"tile.bmp");
-    CDockingImage* icon = LoadDockingImage(L"C:\\skin\\main.xml", L"icon.bmp");
+    CDockingImage* tile = LoadDockingImage(L"C:\\skin\\main.xml", L"tile.png");
+    CDockingImage* icon = LoadDockingImage(L"C:\\skin\\main.xml", L"icon.png");
     if (tile == nullptr || icon == nullptr) {
         state.SkipWithError("images did not load");
         return;
@@ -121,8 +106,8 @@ void FullPaint(benchmark::State& state) {
 
 int main(int argc, char** argv) {
     sim::Machine::Reset(sim::Config::WindowsXP());
-    sim::machine().WriteFile(L"C:\\skin\\tile.bmp", Bmp(32, 32));
-    sim::machine().WriteFile(L"C:\\skin\\icon.bmp", Bmp(64, 64));
+    WriteImage(L"C:\\skin\\tile.png", 32, 32);
+    WriteImage(L"C:\\skin\\icon.png", 64, 64);
     StartDrawingLibrary();
     benchmark::RegisterBenchmark("FloorFillAndBlit", FloorFillAndBlit)
         ->Unit(benchmark::kMicrosecond);

@@ -211,7 +211,9 @@ TEST_F(TextTest, OptionTextSetsHintAndFlags) {
         EXPECT_EQ(strings[0].textRenderingHint, c.hint) << c.flag << " " << c.weight;
         EXPECT_EQ(strings[0].formatFlags, c.formatFlags) << c.flag << " " << c.weight;
         EXPECT_EQ(strings[0].fontStyle, c.weight);
-        if (c.weight == 0) EXPECT_EQ(strings[0].smoothingMode, Gdiplus::SmoothingModeHighQuality);
+        if (c.weight == 0) {
+            EXPECT_EQ(strings[0].smoothingMode, Gdiplus::SmoothingModeHighQuality);
+        }
     }
 }
 

@@ -147,7 +147,9 @@ TEST_P(PaintImageTest, PaintsTheExpectedPixels) {
     const PaintCase& c = GetParam();
     WriteImage(L"C:\\skin\\img.bmp", 10, c.imageHeight);
     CDockingImage* image = c.image ? LoadDockingImage(L"C:\\skin\\main.xml", L"img.bmp") : nullptr;
-    if (c.image) ASSERT_NE(image, nullptr);
+    if (c.image) {
+        ASSERT_NE(image, nullptr);
+    }
     Canvas canvas(100, 60);
     ImagePaintJob job;
     PaintImage(c.offsetX, c.clip, job, &canvas.graphics, c.target, c.offsetY, c.mode, c.color,
