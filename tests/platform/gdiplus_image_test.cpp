@@ -1,0 +1,206 @@
+#include <future>
+#include <thread>
+
+#include "platform/gdi.h"
+#include "platform/gdiplus.h"
+#include "platform/control/gdiplus_log.h"
+#include "platform/gdiplus_internal.h"
+#include "gdiplus_helper.h"
+
+using namespace Gdiplus;
+
+namespace {
+
+const wchar_t* kPng = L"C:\\skin\\pic.png";
+
+// A 4x3 picture: red left half, half-transparent blue right half.
+ARGB Quad(int x, int) {
+    return x < 2 ? 0xFFFF0000 : 0x800000FF;
+}
+
+}  // namespace
+
+using GdiplusImageTest = GdiplusTest;
+
+TEST_F(GdiplusImageTest, FileDecodesToItsSizeAndStraightColours) {
+    WritePng(kPng, 4, 3, Quad);
+    Bitmap b(L"C:/SKIN/pic.png");  // other separators and case: the machine's paths
+    EXPECT_EQ(b.GetLastStatus(), Ok);
+    EXPECT_EQ(b.GetWidth(), 4u);
+    EXPECT_EQ(b.GetHeight(), 3u);
+    EXPECT_EQ(Pixel(b, 0, 0), 0xFFFF0000u);
+    EXPECT_EQ(Pixel(b, 3, 2), 0x800000FFu);
+    EXPECT_EQ(b.GetHorizontalResolution(), 96.0f);
+}
+
+TEST_F(GdiplusImageTest, UnreadableFilesGiveAnEmptyImageAndAStatus) {
+    M().WriteFile(L"C:\\skin\\corrupt.png", std::string("\x89PNG\r\n\x1a\nnot really", 18));
+    M().WriteFile(L"C:\\skin\\empty.png", "");
+    struct Case {
+        const wchar_t* path;
+        Status status;
+    } cases[] = {{L"C:\\skin\\missing.png", Win32Error},
+                 {L"C:\\skin\\corrupt.png", UnknownImageFormat},
+                 {L"C:\\skin\\empty.png", UnknownImageFormat}};
+    for (const auto& c : cases) {
+        std::unique_ptr<Bitmap> b(Bitmap::FromFile(c.path));
+        EXPECT_EQ(b->GetLastStatus(), c.status) << c.path;
+        EXPECT_EQ(b->GetWidth(), 0u);
+        EXPECT_EQ(b->GetHeight(), 0u);
+        Bitmap target(4, 4);
+        Graphics g(&target);
+        EXPECT_EQ(g.DrawImage(b.get(), 0, 0), InvalidParameter);
+    }
+}
+
+TEST_F(GdiplusImageTest, NewBitmapIsTransparent) {
+    Bitmap b(3, 2, PixelFormat32bppARGB);
+    EXPECT_EQ(b.GetLastStatus(), Ok);
+    EXPECT_EQ(Painted(b, Rect(0, 0, 3, 2)), 0);
+    Bitmap bad(0, 2);
+    EXPECT_EQ(bad.GetLastStatus(), InvalidParameter);
+    EXPECT_EQ(bad.GetWidth(), 0u);
+}
+
+TEST_F(GdiplusImageTest, GdiBitmapCopyIsOpaque) {
+    BITMAPINFO info{};
+    info.bmiHeader = {40, 2, -2, 1, 32, BI_RGB, 0, 0, 0, 0, 0};  // top-down
+    void* bits = nullptr;
+    HBITMAP hb = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ASSERT_NE(hb, nullptr);
+    auto* px = static_cast<uint32_t*>(bits);
+    px[0] = 0x00112233;  // GDI drawing leaves alpha 0
+    px[3] = 0x00FFFFFF;
+    Bitmap copy(hb, nullptr);
+    EXPECT_EQ(copy.GetLastStatus(), Ok);
+    EXPECT_EQ(Pixel(copy, 0, 0), 0xFF112233u);
+    EXPECT_EQ(Pixel(copy, 1, 1), 0xFFFFFFFFu);
+    EXPECT_EQ(Pixel(copy, 1, 0), 0xFF000000u);
+    px[0] = 0;  // a copy, not a view
+    EXPECT_EQ(Pixel(copy, 0, 0), 0xFF112233u);
+    DeleteObject(hb);
+    Bitmap none(static_cast<HBITMAP>(nullptr), nullptr);
+    EXPECT_EQ(none.GetLastStatus(), InvalidParameter);
+}
+
+TEST_F(GdiplusImageTest, OneToOneDrawIsAnExactCopy) {
+    WritePng(kPng, 4, 3, Quad);
+    Bitmap src(kPng);
+    Bitmap dst(10, 10);
+    Graphics g(&dst);
+    g.SetSmoothingMode(SmoothingModeAntiAlias);  // images are not offset by half a pixel
+    ASSERT_EQ(g.DrawImage(&src, 5, 6), Ok);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 4; ++x) EXPECT_EQ(Pixel(dst, 5 + x, 6 + y), Quad(x, y)) << x << y;
+    EXPECT_EQ(PaintedOutside(dst, Rect(5, 6, 4, 3)), 0);
+}
+
+TEST_F(GdiplusImageTest, SourceRectangleOutsideTheImageIsTransparent) {
+    WritePng(kPng, 4, 3, Quad);
+    Bitmap src(kPng);
+    Bitmap dst(10, 10);
+    Graphics g(&dst);
+    // Source (-2, 0, 4, 3): two columns left of the image, then its red half.
+    ASSERT_EQ(g.DrawImage(&src, Rect(0, 0, 4, 3), -2, 0, 4, 3, UnitPixel), Ok);
+    for (int y = 0; y < 3; ++y) {
+        EXPECT_EQ(Pixel(dst, 0, y), 0u);
+        EXPECT_EQ(Pixel(dst, 1, y), 0u);
+        EXPECT_EQ(Pixel(dst, 2, y), 0xFFFF0000u);
+        EXPECT_EQ(Pixel(dst, 3, y), 0xFFFF0000u);
+    }
+    EXPECT_EQ(g.DrawImage(&src, Rect(0, 0, 4, 3), 0, 0, 4, 3, UnitInch), NotImplemented);
+}
+
+TEST_F(GdiplusImageTest, StretchCoversTheDestination) {
+    WritePng(kPng, 4, 3, [](int, int) { return 0xFF00FF00; });
+    Bitmap src(kPng);
+    Bitmap dst(20, 20);
+    Graphics g(&dst);
+    ASSERT_EQ(g.DrawImage(&src, Rect(2, 3, 12, 9), 0, 0, 4, 3, UnitPixel), Ok);
+    EXPECT_EQ(Painted(dst, Rect(2, 3, 12, 9)), 12 * 9);
+    EXPECT_EQ(PaintedOutside(dst, Rect(2, 3, 12, 9)), 0);
+    EXPECT_EQ(Pixel(dst, 13, 11), 0xFF00FF00u);
+}
+
+TEST_F(GdiplusImageTest, DrawAtAPointHonoursTheImageResolution) {
+    WritePng(kPng, 8, 8, [](int, int) { return 0xFF000000; });
+    Bitmap src(kPng);
+    ASSERT_EQ(src.SetResolution(192, 192), Ok);
+    Bitmap dst(20, 20);
+    Graphics g(&dst);
+    ASSERT_EQ(g.DrawImage(&src, 0, 0), Ok);
+    EXPECT_EQ(Painted(dst, Rect(0, 0, 20, 20)), 16);  // 4 x 4
+}
+
+TEST_F(GdiplusImageTest, CachedBitmapHonoursTheClipAndRefusesScaling) {
+    WritePng(kPng, 4, 4, [](int, int) { return 0xFF0000FF; });
+    Bitmap src(kPng);
+    Bitmap dst(10, 10);
+    Graphics g(&dst);
+    CachedBitmap cached(&src, &g);
+    ASSERT_EQ(cached.GetLastStatus(), Ok);
+    g.SetClip(Rect(0, 0, 5, 10));
+    g.TranslateTransform(1, 0);
+    ASSERT_EQ(g.DrawCachedBitmap(&cached, 2, 1), Ok);  // at 3..6, clipped at 5
+    EXPECT_EQ(Painted(dst, Rect(3, 1, 2, 4)), 8);
+    EXPECT_EQ(PaintedOutside(dst, Rect(3, 1, 2, 4)), 0);
+    g.ScaleTransform(2, 2);
+    EXPECT_EQ(g.DrawCachedBitmap(&cached, 0, 0), WrongState);
+    EXPECT_EQ(g.GetLastStatus(), WrongState);
+}
+
+TEST_F(GdiplusImageTest, ImageDrawnByTwoThreadsAtOnceIsBusy) {
+    WritePng(kPng, 2, 2, [](int, int) { return 0xFF000000; });
+    Bitmap src(kPng);
+    std::promise<void> inside, tried;
+    auto triedDone = tried.get_future().share();
+    struct Ctx {
+        std::promise<void>* inside;
+        std::shared_future<void> tried;
+    } ctx{&inside, triedDone};
+    // The first drawing waits inside its call (in its abort callback) until the second tried.
+    auto hold = [](void* p) -> BOOL {
+        auto* c = static_cast<Ctx*>(p);
+        c->inside->set_value();
+        c->tried.wait();
+        return FALSE;
+    };
+    std::thread first([&] {
+        Bitmap dst(4, 4);
+        Graphics g(&dst);
+        EXPECT_EQ(g.DrawImage(&src, Rect(0, 0, 2, 2), 0, 0, 2, 2, UnitPixel, nullptr, hold, &ctx),
+                  Ok);
+    });
+    inside.get_future().wait();
+    Bitmap dst(4, 4);
+    Graphics g(&dst);
+    EXPECT_EQ(g.DrawImage(&src, 0, 0), ObjectBusy);
+    CachedBitmap cached(&src, &g);
+    EXPECT_EQ(cached.GetLastStatus(), ObjectBusy);
+    tried.set_value();
+    first.join();
+    EXPECT_EQ(g.DrawImage(&src, 0, 0), Ok);  // free again
+}
+
+TEST_F(GdiplusImageTest, FileResolutionComesFromTheFile) {
+    // A PNG signature and a pHYs chunk of 3780 pixels per metre (96 dpi x 1.0) and 7559 (192).
+    const unsigned char png[] = {0x89, 'P', 'N',  'G',  '\r', '\n', 0x1A, '\n', 0,    0,
+                                 0,    9,   'p',  'H',  'Y',  's',  0,    0,    0x1D, 0x87,
+                                 0,    0,   0x0E, 0xC4, 1,    0,    0,    0,    0};
+    double x = 0, y = 0;
+    FileResolution(png, sizeof png, &x, &y);
+    EXPECT_NEAR(x, 192, 0.1);
+    EXPECT_NEAR(y, 96, 0.1);
+    FileResolution(png, 20, &x, &y);  // cut short: the default
+    EXPECT_EQ(x, 96);
+}
+
+TEST_F(GdiplusImageTest, ImagesCountWhileAlive) {
+    auto before = control::GdiplusLiveCount(control::GdiplusKind::Image);
+    {
+        Bitmap a(2, 2);
+        std::unique_ptr<Image> b(a.Clone());
+        EXPECT_EQ(control::GdiplusLiveCount(control::GdiplusKind::Image), before + 2);
+    }
+    EXPECT_EQ(control::GdiplusLiveCount(control::GdiplusKind::Image), before);
+}
