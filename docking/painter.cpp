@@ -43,19 +43,28 @@ void CDockingPainter::Allocate(int newWidth, int newHeight) {
         DeleteObject(dib);
 }
 
-void CDockingPainter::SelectBitmap(HBITMAP bitmap) {
+HBITMAP CDockingPainter::TakeBitmap() {
     DropGraphics();
+    HGDIOBJ selected = nullptr;
+    if (dc_ != nullptr && initialBitmap_ != nullptr) {
+        selected = SelectObject(dc_, initialBitmap_);
+        if (selected == initialBitmap_) selected = nullptr;
+    }
+    // Nothing of the old state may lead to a second delete: not the initial bitmap (the DC's
+    // own), not the bitmap just handed over.
+    initialBitmap_ = nullptr;
+    dib_ = nullptr;
+    width.Ref() = 0;
+    height.Ref() = 0;
+    return static_cast<HBITMAP>(selected);
+}
+
+void CDockingPainter::SelectBitmap(HBITMAP bitmap) {
     if (bitmap == nullptr) {
-        if (dc_ != nullptr && initialBitmap_ != nullptr) {
-            HGDIOBJ selected = SelectObject(dc_, initialBitmap_);
-            if (selected != nullptr && selected != initialBitmap_) DeleteObject(selected);
-        }
-        initialBitmap_ = nullptr;
-        dib_ = nullptr;
-        width.Ref() = 0;
-        height.Ref() = 0;
+        if (HBITMAP selected = TakeBitmap()) DeleteObject(selected);
         return;
     }
+    DropGraphics();
     if (dc_ == nullptr) dc_ = CreateCompatibleDC(nullptr);
     if (dc_ == nullptr) return;
     HGDIOBJ previous = SelectObject(dc_, bitmap);

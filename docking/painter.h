@@ -39,6 +39,11 @@ public:
     // null: puts the DC's initial bitmap back, deletes the one that was selected, and forgets
     // both, so the surface is as new (size 0) and nothing is deleted twice.
     void SelectBitmap(HBITMAP bitmap);
+    // Takes the selected bitmap out of the DC and hands it to the caller (who then owns it, for
+    // instance to give it to another surface): the DC's initial bitmap goes back in and the
+    // surface is as after SelectBitmap(null), without deleting anything. Null when the surface
+    // has no bitmap of its own.
+    HBITMAP TakeBitmap();
     // A memory DC exists.
     bool HasPicture() const { return dc_ != nullptr; }
     // The memory DC (null before the first bitmap).

@@ -387,8 +387,8 @@ TEST_F(TextTest, RegularTextGoldenImage) {
     font.align = 1;
     font.valign = 1;
     font.color = 0xFF203080;
-    Gdiplus::SolidBrush white{Gdiplus::Color(0xFFFFFFFF)};
-    canvas.graphics.FillRectangle(&white, 0, 0, 200, 60);
+    Gdiplus::SolidBrush ground{Gdiplus::Color(0xFFB8C4D0)};
+    canvas.graphics.FillRectangle(&ground, 0, 0, 200, 60);
     Paint(L"Connect", font, {0, 0, 200, 60}, {0, 0, 200, 30});
     font.weight = 1;
     font.style = L"grave";

@@ -29,9 +29,11 @@ TEST_F(ImageCacheTest, TwoLayoutsOfOneFolderShareAnImage) {
 TEST_F(ImageCacheTest, BackslashLayoutPathUsesItsFolder) {
     WriteImage(L"C:\\app\\skin\\blue\\bg.png");
     CDockingImage* a = LoadDockingImage(L"C:\\app\\skin\\blue\\main.xml", L"bg.png");
-    CDockingImage* b = LoadDockingImage(L"C:/app/skin/blue/x.xml", L"bg.png");
     ASSERT_NE(a, nullptr);
-    EXPECT_EQ(a, b);
+    EXPECT_EQ(a, LoadDockingImage(L"C:\\app\\skin\\blue\\other.xml", L"bg.png"));
+    // A layout path of mixed separators is cut at its last one.
+    EXPECT_NE(LoadDockingImage(L"C:/app/skin\\blue/main.xml", L"bg.png"), nullptr);
+    EXPECT_EQ(LoadDockingImage(L"C:\\app\\skin\\main.xml", L"bg.png"), nullptr);
 }
 
 TEST_F(ImageCacheTest, FoldersDoNotShareImagesOfOneName) {

@@ -112,17 +112,26 @@ TEST_F(SurfaceTest, SelectNullThenDestructionDeletesNothingTwice) {
 }
 
 TEST_F(SurfaceTest, BitmapHandedOnToAnotherSurfaceIsDeletedOnlyByIt) {
-    CDockingPainter render(40, 30);
-    CDockingPainter root;
-    HBITMAP picture = static_cast<HBITMAP>(GetCurrentObject(render.Dc(), OBJ_BITMAP));
-    // The render's surface lets go of its picture; the root adopts it.
-    render.SelectBitmap(nullptr);
-    root.SelectBitmap(picture);
-    EXPECT_EQ(root.width.Get(), 40);
-    EXPECT_EQ(GetObjectType(picture), static_cast<DWORD>(OBJ_BITMAP));
-    render.Allocate(40, 30);  // a new picture, not the adopted one
-    EXPECT_NE(GetCurrentObject(render.Dc(), OBJ_BITMAP), picture);
-    EXPECT_EQ(GetObjectType(picture), static_cast<DWORD>(OBJ_BITMAP));
+    const std::size_t before = LiveBitmaps();
+    {
+        CDockingPainter root;
+        HBITMAP picture = nullptr;
+        {
+            CDockingPainter render(40, 30);
+            picture = render.TakeBitmap();
+            ASSERT_NE(picture, nullptr);
+            EXPECT_EQ(render.width.Get(), 0);
+            EXPECT_EQ(render.TakeBitmap(), nullptr);  // nothing left to take
+            root.SelectBitmap(picture);
+            render.Allocate(40, 30);  // a new picture of its own
+            EXPECT_NE(GetCurrentObject(render.Dc(), OBJ_BITMAP), picture);
+        }
+        EXPECT_EQ(GetObjectType(picture), static_cast<DWORD>(OBJ_BITMAP));
+        EXPECT_EQ(root.width.Get(), 40);
+        EXPECT_EQ(LiveBitmaps(), before + 1);
+    }
+    EXPECT_EQ(LiveBitmaps(), before);
+    EXPECT_EQ(LiveDcs(), 0u);
 }
 
 TEST_F(SurfaceTest, GraphicsDrawsIntoThePicture) {
