@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "platform/gdiplus_internal.h"
+#include "platform/sim/machine.h"
 #include "platform/sim/trace.h"
 
 namespace Gdiplus {
@@ -57,28 +58,15 @@ void ClearLog() {
 }
 
 std::string Utf8(const WCHAR* text, INT length) {
-    std::string out;
-    if (text == nullptr) return out;
-    for (INT i = 0; length < 0 ? text[i] != 0 : i < length; ++i) {
-        auto c = static_cast<std::uint32_t>(text[i]);
-        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
+    if (text == nullptr) return {};
+    std::wstring wide =
+        length < 0 ? std::wstring(text) : std::wstring(text, static_cast<std::size_t>(length));
+    // Values that are no character become U+FFFD: pango takes valid UTF-8 only.
+    for (wchar_t& c : wide) {
+        auto v = static_cast<std::uint32_t>(c);
+        if (v > 0x10FFFF || (v >= 0xD800 && v <= 0xDFFF)) c = 0xFFFD;
     }
-    return out;
+    return sim::ToUtf8(wide);
 }
 
 }  // namespace detail

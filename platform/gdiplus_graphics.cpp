@@ -476,16 +476,16 @@ BOOL Graphics::IsClipEmpty() const {
 
 namespace {
 
-template <class Build>
-Status StrokeShape(const GpGraphics* g, const void* self, const wchar_t* name, const Pen* pen,
-                   ARGB color, const GpPen& p, const RectF& logRect, Build build) {
+// Builds a shape's path, then strokes or fills it (paint), and logs the call.
+template <class Build, class Paint>
+Status DrawShape(const GpGraphics* g, const void* self, const wchar_t* name, bool halfPixel,
+                 bool haveTool, ARGB color, const RectF& logRect, Build build, Paint paint) {
     Status status = Ok;
-    if (pen == nullptr) {
+    if (!haveTool) {
         status = InvalidParameter;
-    } else if (cairo_t* cr = g->Begin(true)) {
+    } else if (cairo_t* cr = g->Begin(halfPixel)) {
         build(cr);
-        UsePen(cr, p);
-        cairo_stroke(cr);
+        paint(cr);
         g->Done(cr);
     } else {
         status = InvalidParameter;
@@ -500,26 +500,22 @@ Status StrokeShape(const GpGraphics* g, const void* self, const wchar_t* name, c
 }
 
 template <class Build>
+Status StrokeShape(const GpGraphics* g, const void* self, const wchar_t* name, const Pen* pen,
+                   ARGB color, const GpPen& p, const RectF& logRect, Build build) {
+    return DrawShape(g, self, name, true, pen != nullptr, color, logRect, build, [&p](cairo_t* cr) {
+        UsePen(cr, p);
+        cairo_stroke(cr);
+    });
+}
+
+template <class Build>
 Status FillShape(const GpGraphics* g, const void* self, const wchar_t* name, bool halfPixel,
                  const Brush* brush, ARGB color, const RectF& logRect, Build build) {
-    Status status = Ok;
-    if (brush == nullptr) {
-        status = InvalidParameter;
-    } else if (cairo_t* cr = g->Begin(halfPixel)) {
-        build(cr);
-        SetColor(cr, color);
-        cairo_fill(cr);
-        g->Done(cr);
-    } else {
-        status = InvalidParameter;
-    }
-    if (detail::LogOn()) {
-        auto c = g->LogEntry(self, name, status);
-        c.rect = logRect;
-        c.color = color;
-        detail::Log(std::move(c));
-    }
-    return status;
+    return DrawShape(g, self, name, halfPixel, brush != nullptr, color, logRect, build,
+                     [color](cairo_t* cr) {
+                         SetColor(cr, color);
+                         cairo_fill(cr);
+                     });
 }
 
 RectF Bounds(double x1, double y1, double x2, double y2) {

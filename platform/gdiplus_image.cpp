@@ -176,6 +176,19 @@ cairo_surface_t* CopySurface(cairo_surface_t* from, bool opaque) {
     return s;
 }
 
+// A copy of the picture with its size, resolution and format.
+Status CopyImage(const GpImage& from, GpImage* to) {
+    if (from.surface == nullptr) return InvalidParameter;
+    to->surface = CopySurface(from.surface, false);
+    if (to->surface == nullptr) return OutOfMemory;
+    to->width = from.width;
+    to->height = from.height;
+    to->dpiX = from.dpiX;
+    to->dpiY = from.dpiY;
+    to->format = from.format;
+    return Ok;
+}
+
 }  // namespace
 
 // ---- Image ----
@@ -199,20 +212,7 @@ Image::~Image() {
 
 Image* Image::Clone() {
     auto* c = new Image();
-    if (img_->surface == nullptr) {
-        c->SetStatus(InvalidParameter);
-        return c;
-    }
-    c->img_->surface = CopySurface(img_->surface, false);
-    if (c->img_->surface == nullptr) {
-        c->SetStatus(OutOfMemory);
-        return c;
-    }
-    c->img_->width = img_->width;
-    c->img_->height = img_->height;
-    c->img_->dpiX = img_->dpiX;
-    c->img_->dpiY = img_->dpiY;
-    c->img_->format = img_->format;
+    c->SetStatus(CopyImage(*img_, c->img_));
     return c;
 }
 
@@ -289,20 +289,7 @@ Bitmap* Bitmap::FromHBITMAP(HBITMAP bitmap, HPALETTE palette) {
 
 Bitmap* Bitmap::Clone() {
     auto* c = new Bitmap();
-    if (img_->surface == nullptr) {
-        c->SetStatus(InvalidParameter);
-        return c;
-    }
-    c->img_->surface = CopySurface(img_->surface, false);
-    if (c->img_->surface == nullptr) {
-        c->SetStatus(OutOfMemory);
-        return c;
-    }
-    c->img_->width = img_->width;
-    c->img_->height = img_->height;
-    c->img_->dpiX = img_->dpiX;
-    c->img_->dpiY = img_->dpiY;
-    c->img_->format = img_->format;
+    c->SetStatus(CopyImage(*img_, c->img_));
     return c;
 }
 

@@ -1,3 +1,6 @@
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <future>
 #include <thread>
 
@@ -203,4 +206,47 @@ TEST_F(GdiplusImageTest, ImagesCountWhileAlive) {
         EXPECT_EQ(control::GdiplusLiveCount(control::GdiplusKind::Image), before + 2);
     }
     EXPECT_EQ(control::GdiplusLiveCount(control::GdiplusKind::Image), before);
+}
+
+TEST_F(GdiplusImageTest, EveryStoredFormatDecodes) {
+    // The image loader's seed files: PNG, BMP, JPEG, GIF.
+    const std::string dir =
+        (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "fuzz" /
+         "corpus" / "fuzz_image_decode")
+            .string() +
+        "/";
+    struct Case {
+        const char* file;
+        unsigned w, h;
+        float dpi;
+    } cases[] = {{"seed-png", 4, 3, 96},
+                 {"seed-bmp", 4, 3, 96},
+                 {"seed-jpeg", 4, 3, 96},
+                 {"seed-gif", 1, 1, 96},
+                 {"seed-png-192dpi", 2, 2, 192}};
+    for (const auto& c : cases) {
+        std::ifstream in(dir + c.file, std::ios::binary);
+        ASSERT_TRUE(in) << c.file;
+        std::string bytes((std::istreambuf_iterator<char>(in)), {});
+        std::wstring path = L"C:\\skin\\" + std::wstring(c.file, c.file + strlen(c.file));
+        M().WriteFile(path, bytes);
+        Bitmap b(path.c_str());
+        EXPECT_EQ(b.GetLastStatus(), Ok) << c.file;
+        EXPECT_EQ(b.GetWidth(), c.w) << c.file;
+        EXPECT_EQ(b.GetHeight(), c.h) << c.file;
+        EXPECT_NEAR(b.GetHorizontalResolution(), c.dpi, 0.5) << c.file;
+    }
+}
+
+TEST_F(GdiplusImageTest, NegativeDestinationWidthMirrors) {
+    WritePng(kPng, 4, 3, Quad);
+    Bitmap src(kPng);
+    Bitmap dst(10, 10);
+    Graphics g(&dst);
+    ASSERT_EQ(g.DrawImage(&src, Rect(4, 0, -4, 3), 0, 0, 4, 3, UnitPixel), Ok);
+    EXPECT_EQ(Pixel(dst, 0, 1), Quad(3, 1));
+    EXPECT_EQ(Pixel(dst, 3, 1), Quad(0, 1));
+    EXPECT_EQ(PaintedOutside(dst, Rect(0, 0, 4, 3)), 0);
+    EXPECT_EQ(g.DrawImage(&src, Rect(0, 0, 0, 3), 0, 0, 4, 3, UnitPixel), Ok);  // covers nothing
+    EXPECT_EQ(g.DrawImage(&src, Rect(0, 0, 4, 3), 0, 0, 0, 3, UnitPixel), InvalidParameter);
 }
