@@ -11,6 +11,7 @@
 #pragma once
 
 #include <map>
+#include <mutex>
 #include <string>
 
 #include "docking/renderable.h"
@@ -20,6 +21,20 @@
 namespace System::Docking {
 
 class CDocking;
+class CDockingImage;
+
+// The image cache's entries: full image path -> image (null when it could not be made). The
+// images are destroyed with the cache, at exit.
+struct ImageCache {
+    ImageCache() = default;
+    ImageCache(const ImageCache&) = delete;
+    ImageCache& operator=(const ImageCache&) = delete;
+    ~ImageCache();
+    std::map<std::wstring, CDockingImage*> images;
+};
+
+// How an image fills its rectangle: the painter that a draw-mode keyword selects.
+enum class ImageDrawMode { Single, TileBoth, TileX, TileY, StretchBoth, StretchX, StretchY };
 
 // A container with its own critical section (re-entrant for the thread that holds it).
 template <class Container>
@@ -53,9 +68,24 @@ struct FrameworkGlobals {
     // 9. The window registry: which renderable hosts or draws a window.
     Guarded<std::map<HWND, IRenderable*>> windows;
 
-    // 10. The cached program folder. 11. The image cache (and the start of the drawing library).
-    // 12. The image cache's critical section. 13. The image draw-mode table. 14. The render pool.
-    // -- these arrive with the images and the render pool.
+    // 10. The cached program folder, found once by whichever thread asks first.
+    struct {
+        std::once_flag once;
+        std::wstring text;
+    } programFolder;
+    // 11. The start of the drawing library (kept for the life of the process: no stop here),
+    // and the image cache with (12.) its critical section, held for a whole lookup-or-load.
+    std::once_flag drawingStart;
+    ULONG_PTR drawingToken = 0;
+    Guarded<ImageCache> imageCache;
+    // 13. The image draw-mode table; a keyword not in it selects the single image.
+    const std::map<std::wstring, ImageDrawMode> imageDrawModes = {
+        {L"repeat", ImageDrawMode::TileBoth},   {L"repeat-xy", ImageDrawMode::TileBoth},
+        {L"repeat-x", ImageDrawMode::TileX},    {L"repeat-y", ImageDrawMode::TileY},
+        {L"scale", ImageDrawMode::StretchBoth}, {L"scale-xy", ImageDrawMode::StretchBoth},
+        {L"scale-x", ImageDrawMode::StretchX},  {L"scale-y", ImageDrawMode::StretchY},
+    };
+    // 14. The render pool. -- arrives with the render pool.
 };
 
 // The framework's globals, built on first use.
