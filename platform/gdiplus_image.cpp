@@ -35,6 +35,9 @@ namespace {
 
 constexpr std::size_t kMaxFileBytes = 64u << 20;
 constexpr int kMaxSide = 1 << 14;  // larger pictures are refused, not allocated
+// A decoded file may hold at most this many pixels (64 MB as ARGB): a few bytes of a file can
+// declare a picture whose decoding (with the decoder's own working copies) would take gigabytes.
+constexpr long long kMaxDecodedPixels = 1LL << 24;
 
 std::uint32_t Premultiply(std::uint32_t a, std::uint32_t r, std::uint32_t g, std::uint32_t b) {
     auto mul = [a](std::uint32_t c) { return (c * a + 127) / 255; };
@@ -117,7 +120,9 @@ Status DecodeImage(const unsigned char* data, std::size_t size, GpImage* image) 
     int w = 0, h = 0, channels = 0;
     if (!stbi_info_from_memory(data, static_cast<int>(size), &w, &h, &channels))
         return UnknownImageFormat;
-    if (w <= 0 || h <= 0 || w > kMaxSide || h > kMaxSide) return OutOfMemory;
+    if (w <= 0 || h <= 0 || w > kMaxSide || h > kMaxSide ||
+        static_cast<long long>(w) * h > kMaxDecodedPixels)
+        return OutOfMemory;
     unsigned char* rgba = stbi_load_from_memory(data, static_cast<int>(size), &w, &h, &channels, 4);
     if (rgba == nullptr) return UnknownImageFormat;
     cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);

@@ -10,6 +10,7 @@
 
 class CButton : public CWnd {
 public:
+    using CWnd::Create;  // the window-class form stays callable
     BOOL Create(LPCWSTR caption, DWORD style, const RECT& rect, CWnd* parent, UINT id);
     int GetCheck() const { return static_cast<int>(SendMessage(BM_GETCHECK)); }
     void SetCheck(int check) { SendMessage(BM_SETCHECK, static_cast<WPARAM>(check)); }
@@ -25,6 +26,7 @@ public:
 
 class CStatic : public CWnd {
 public:
+    using CWnd::Create;  // the window-class form stays callable
     BOOL Create(LPCWSTR text, DWORD style, const RECT& rect, CWnd* parent, UINT id = 0xFFFF);
     // An owner-drawn static's drawing; the base draws nothing.
     virtual void DrawItem(LPDRAWITEMSTRUCT item);
@@ -33,6 +35,7 @@ public:
 
 class CEdit : public CWnd {
 public:
+    using CWnd::Create;  // the window-class form stays callable
     BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id);
     void SetLimitText(UINT limit) { SendMessage(EM_LIMITTEXT, limit); }
     void LimitText(int limit = 0) { SendMessage(EM_LIMITTEXT, static_cast<WPARAM>(limit)); }
@@ -47,6 +50,7 @@ public:
 
 class CIPAddressCtrl : public CWnd {
 public:
+    using CWnd::Create;  // the window-class form stays callable
     BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id);
     void SetAddress(DWORD address);
     void SetAddress(BYTE f0, BYTE f1, BYTE f2, BYTE f3);
@@ -61,6 +65,7 @@ public:
 
 class CToolTipCtrl : public CWnd {
 public:
+    using CWnd::Create;  // the window-class form stays callable
     // A pop-up tooltip window owned by the parent's window.
     BOOL Create(CWnd* parent, DWORD style = 0);
     // A tool for the window: with id 0 the whole window (the tool is named by its handle, in its

@@ -15,6 +15,7 @@
 
 class CDialog : public CWnd {
 public:
+    using CWnd::Create;  // the window-class form stays callable
     CDialog() = default;
     explicit CDialog(UINT templateId, CWnd* parent = nullptr);
 

@@ -39,10 +39,13 @@ TEST_F(GdiplusImageTest, FileDecodesToItsSizeAndStraightColours) {
 TEST_F(GdiplusImageTest, UnreadableFilesGiveAnEmptyImageAndAStatus) {
     M().WriteFile(L"C:\\skin\\corrupt.png", std::string("\x89PNG\r\n\x1a\nnot really", 18));
     M().WriteFile(L"C:\\skin\\empty.png", "");
+    // A few bytes that declare a picture of 14081 x 14648 pixels: refused before decoding.
+    M().WriteFile(L"C:\\skin\\huge.gif", std::string("GIF89a\x01\x37\x38\x39\x3a\x43", 12));
     struct Case {
         const wchar_t* path;
         Status status;
-    } cases[] = {{L"C:\\skin\\missing.png", Win32Error},
+    } cases[] = {{L"C:\\skin\\huge.gif", OutOfMemory},
+                 {L"C:\\skin\\missing.png", Win32Error},
                  {L"C:\\skin\\corrupt.png", UnknownImageFormat},
                  {L"C:\\skin\\empty.png", UnknownImageFormat}};
     for (const auto& c : cases) {
