@@ -2,9 +2,13 @@
 
 #include <cwchar>
 
+#include "platform/sim/gdi_tools.h"
 #include "platform/sim/processes.h"
 
 namespace sim {
+
+GdiDc::GdiDc() : draw(std::make_unique<DcDrawState>()) {}
+GdiDc::~GdiDc() = default;
 
 GdiTable& GdiTable::Get() {
     return CurrentProcess().gdi;

@@ -23,11 +23,17 @@ struct GdiFont : GdiObject {
     DWORD Type() const override { return OBJ_FONT; }
 };
 
+// What a context draws with (pens, brushes, text colours; sim/gdi_tools.h).
+struct DcDrawState;
+
 struct GdiDc : GdiObject {
+    GdiDc();
+    ~GdiDc() override;
     HWND window = nullptr;  // NULL: the screen
     int dpi = 96;
     HFONT font = nullptr;  // currently selected font
     POINT viewportOrg{0, 0};
+    std::unique_ptr<DcDrawState> draw;
     DWORD Type() const override { return OBJ_DC; }
 };
 
@@ -45,9 +51,22 @@ public:
     // The stock system font for an ANSI code page (the screen's default font): face "System",
     // bold, 16 pixels high, the code page's character set.
     HFONT SystemFont(UINT codePage);
+    // The stock object of a GetStockObject index, made by `make` the first time.
+    template <class F>
+    HGDIOBJ Stock(int index, F make) {
+        std::lock_guard<std::mutex> lk(mu_);
+        auto it = stock_.find(index);
+        if (it != stock_.end()) return it->second;
+        std::shared_ptr<GdiObject> obj = make();
+        obj->stock = true;
+        HGDIOBJ h = AddLocked(std::move(obj));
+        stock_.emplace(index, h);
+        return h;
+    }
 
 private:
     std::map<BYTE, HFONT> systemFonts_;  // by character set
+    std::map<int, HGDIOBJ> stock_;       // by stock index
 };
 
 // The font character set that goes with an ANSI code page.
