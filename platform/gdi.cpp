@@ -25,23 +25,51 @@ HFONT CreateFontIndirectW(const LOGFONTW* font) {
 
 BOOL DeleteObject(HGDIOBJ object) {
     API_TRACE(Gdi, DeleteObject, object);
-    auto obj = sim::GdiTable::Get().Find(object);
-    if (!obj || obj->Type() == OBJ_DC) return Fail(FALSE, ERROR_INVALID_PARAMETER);
+    auto& table = sim::GdiTable::Get();
+    auto obj = table.Find(object);
+    if (!obj) {
+        // Deleted before, or never made: counted, so that tests see a double delete.
+        if (object != nullptr) table.CountDoubleDelete();
+        return Fail(FALSE, ERROR_INVALID_HANDLE);
+    }
+    if (obj->Type() == OBJ_DC) return Fail(FALSE, ERROR_INVALID_PARAMETER);
     if (obj->stock) return TRUE;
-    sim::GdiTable::Get().Remove(object);
+    // A bitmap selected into a context stays until it is selected out.
+    if (auto bitmap = std::dynamic_pointer_cast<sim::GdiBitmap>(obj))
+        if (table.Locked([&] { return bitmap->selectedInto != nullptr; }))
+            return Fail(FALSE, ERROR_INVALID_PARAMETER);
+    table.Remove(object);
     return TRUE;
 }
 
-int GetObjectW(HGDIOBJ object, int size, LPVOID buffer) {
-    API_TRACE(Gdi, GetObjectW, object, size, buffer);
-    auto font = sim::GdiTable::Get().FindAs<sim::GdiFont>(object);
-    if (!font) return Fail(0, ERROR_INVALID_HANDLE);
-    int need = static_cast<int>(sizeof(LOGFONTW));
+namespace {
+
+int CopyOut(const void* what, int need, int size, LPVOID buffer) {
     if (buffer == nullptr) return need;
     if (size <= 0) return Fail(0, ERROR_INVALID_PARAMETER);
     int copied = size < need ? size : need;
-    std::memcpy(buffer, &font->logFont, static_cast<size_t>(copied));
+    std::memcpy(buffer, what, static_cast<size_t>(copied));
     return copied;
+}
+
+}  // namespace
+
+int GetObjectW(HGDIOBJ object, int size, LPVOID buffer) {
+    API_TRACE(Gdi, GetObjectW, object, size, buffer);
+    auto obj = sim::GdiTable::Get().Find(object);
+    if (auto font = std::dynamic_pointer_cast<sim::GdiFont>(obj))
+        return CopyOut(&font->logFont, static_cast<int>(sizeof(LOGFONTW)), size, buffer);
+    if (auto bitmap = std::dynamic_pointer_cast<sim::GdiBitmap>(obj)) {
+        BITMAP b{};
+        b.bmWidth = bitmap->width;
+        b.bmHeight = bitmap->height;
+        b.bmWidthBytes = bitmap->width * 4;
+        b.bmPlanes = 1;
+        b.bmBitsPixel = 32;
+        b.bmBits = bitmap->dib ? bitmap->bits : nullptr;
+        return CopyOut(&b, static_cast<int>(sizeof(BITMAP)), size, buffer);
+    }
+    return Fail(0, ERROR_INVALID_HANDLE);
 }
 
 DWORD GetObjectType(HGDIOBJ object) {
@@ -54,7 +82,19 @@ HGDIOBJ GetCurrentObject(HDC dc, UINT type) {
     API_TRACE(Gdi, GetCurrentObject, dc, type);
     auto obj = sim::GdiTable::Get().FindAs<sim::GdiDc>(dc);
     if (!obj) return Fail<HGDIOBJ>(nullptr, ERROR_INVALID_HANDLE);
-    if (type == OBJ_FONT) return obj->font;
+    switch (type) {
+        case OBJ_FONT:
+            return obj->font;
+        case OBJ_PEN:
+            return obj->pen;
+        case OBJ_BRUSH:
+            return obj->brush;
+        case OBJ_BITMAP:
+            // Only a memory context holds a bitmap.
+            return obj->bitmap;
+        default:
+            break;
+    }
     return Fail<HGDIOBJ>(nullptr, ERROR_INVALID_PARAMETER);
 }
 
@@ -63,24 +103,6 @@ int GetDeviceCaps(HDC dc, int index) {
     auto obj = sim::GdiTable::Get().FindAs<sim::GdiDc>(dc);
     if (!obj) return 0;
     return index == LOGPIXELSX || index == LOGPIXELSY ? obj->dpi : 0;
-}
-
-HDC GetDC(HWND window) {
-    API_TRACE(Gdi, GetDC, window);
-    if (window != nullptr && !sim::machine().windows().Exists(window))
-        return Fail<HDC>(nullptr, ERROR_INVALID_WINDOW_HANDLE);
-    auto obj = std::make_shared<sim::GdiDc>();
-    obj->window = window;
-    obj->font = sim::GdiTable::Get().SystemFont(GetACP());
-    return static_cast<HDC>(sim::GdiTable::Get().Add(obj));
-}
-
-int ReleaseDC(HWND window, HDC dc) {
-    API_TRACE(Gdi, ReleaseDC, window, dc);
-    auto obj = sim::GdiTable::Get().FindAs<sim::GdiDc>(dc);
-    if (!obj || obj->window != window) return 0;
-    sim::GdiTable::Get().Remove(dc);
-    return 1;
 }
 
 // ---- The viewport origin ----

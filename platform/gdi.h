@@ -1,5 +1,6 @@
-// Graphics device interface: GDI objects (fonts so far) and device contexts (the screen's so far).
-// GetDC and ReleaseDC belong to the window manager; they live here.
+// Graphics device interface: GDI objects (fonts, bitmaps, regions), device contexts (screen,
+// window, paint, memory), blits and layered windows. GetDC, GetDCEx, ReleaseDC and the layered
+// window calls belong to the window manager; they live here.
 #pragma once
 
 #include "platform/wintypes.h"
@@ -38,6 +39,15 @@ using HRGN = HRGN__*;
 #define OBJ_FONT 6
 #define OBJ_BITMAP 7
 #define OBJ_REGION 8
+
+// 0x00BBGGRR.
+using COLORREF = DWORD;
+#define RGB(r, g, b) \
+    ((COLORREF)(((BYTE)(r)) | ((WORD)((BYTE)(g)) << 8) | (((DWORD)(BYTE)(b)) << 16)))
+#define GetRValue(c) ((BYTE)((c)&0xFF))
+#define GetGValue(c) ((BYTE)(((c) >> 8) & 0xFF))
+#define GetBValue(c) ((BYTE)(((c) >> 16) & 0xFF))
+#define CLR_INVALID 0xFFFFFFFFu
 
 #define LF_FACESIZE 32
 
@@ -102,15 +112,164 @@ BOOL OffsetViewportOrgEx(HDC dc, int dx, int dy, LPPOINT previous);
 HDC GetDC(HWND window);
 int ReleaseDC(HWND window, HDC dc);
 
-// ---- Colours ----
-using COLORREF = DWORD;  // 0x00BBGGRR
-#define RGB(r, g, b)                                                                               \
-    (static_cast<COLORREF>(static_cast<BYTE>(r) | (static_cast<WORD>(static_cast<BYTE>(g)) << 8) | \
-                           (static_cast<DWORD>(static_cast<BYTE>(b)) << 16)))
-#define GetRValue(c) (static_cast<BYTE>((c)&0xFF))
-#define GetGValue(c) (static_cast<BYTE>(((c) >> 8) & 0xFF))
-#define GetBValue(c) (static_cast<BYTE>(((c) >> 16) & 0xFF))
-#define CLR_INVALID 0xFFFFFFFFu
+// ---- Device contexts ----
+
+// GetDCEx flags.
+#define DCX_WINDOW 0x00000001u
+#define DCX_CACHE 0x00000002u
+#define DCX_CLIPCHILDREN 0x00000008u
+#define DCX_CLIPSIBLINGS 0x00000010u
+#define DCX_PARENTCLIP 0x00000020u
+#define DCX_EXCLUDERGN 0x00000040u
+#define DCX_INTERSECTRGN 0x00000080u
+#define DCX_VALIDATE 0x00200000u
+
+// Like GetDC, with the clip region intersected (DCX_INTERSECTRGN) or excluded (DCX_EXCLUDERGN),
+// in client coordinates. The other flags change nothing here: window contexts never draw over
+// siblings or children, which live in the same backing surface only where they are visible.
+HDC GetDCEx(HWND window, HRGN clip, DWORD flags);
+// A memory context, holding the stock 1x1 bitmap; dc may be NULL (the screen) or any context.
+HDC CreateCompatibleDC(HDC dc);
+// Frees a memory context; the bitmap selected into it stays alive and may be selected again.
+// FALSE for an unknown handle or a window, paint or screen context (ReleaseDC and EndPaint free
+// those).
+BOOL DeleteDC(HDC dc);
+// Selects a font, pen, brush or bitmap and returns the one it replaces; a region becomes the
+// clip (a copy) and the answer is the region's kind. NULL for an unknown context or object, a
+// bitmap into a context other than a memory one, or a bitmap already selected into another
+// context (a bitmap lives in one context at a time).
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
+// The background colour used by text and blits' monochrome conversions; returns the previous
+// one (CLR_INVALID for an unknown context).
+COLORREF SetBkColor(HDC dc, COLORREF color);
+COLORREF GetBkColor(HDC dc);
+
+// ---- Bitmaps ----
+
+#define BI_RGB 0
+#define DIB_RGB_COLORS 0
+
+struct BITMAPINFOHEADER {
+    DWORD biSize;
+    LONG biWidth;
+    LONG biHeight;
+    WORD biPlanes;
+    WORD biBitCount;
+    DWORD biCompression;
+    DWORD biSizeImage;
+    LONG biXPelsPerMeter;
+    LONG biYPelsPerMeter;
+    DWORD biClrUsed;
+    DWORD biClrImportant;
+};
+static_assert(sizeof(BITMAPINFOHEADER) == 40);
+
+struct RGBQUAD {
+    BYTE rgbBlue;
+    BYTE rgbGreen;
+    BYTE rgbRed;
+    BYTE rgbReserved;
+};
+
+struct BITMAPINFO {
+    BITMAPINFOHEADER bmiHeader;
+    RGBQUAD bmiColors[1];
+};
+
+struct BITMAP {
+    LONG bmType;
+    LONG bmWidth;
+    LONG bmHeight;
+    LONG bmWidthBytes;
+    WORD bmPlanes;
+    WORD bmBitsPixel;
+    LPVOID bmBits;
+};
+
+// A 32-bit DIB section: header size 40, 32 bits per pixel, BI_RGB, one plane, width and height
+// not 0 (a positive height: bottom-up rows, the first row in memory is the bottom one; a
+// negative one: top-down). Its pixels start zero-filled; *bits receives them (premultiplied
+// 0xAARRGGBB, 4 bytes per pixel, no row padding). The pixels are the same memory the drawing
+// calls use: a program that writes them directly needs no flush. Other formats, a section
+// handle, or usage other than DIB_RGB_COLORS fail with ERROR_INVALID_PARAMETER.
+HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
+                         DWORD offset);
+// A 32-bit bitmap of that size, zero-filled (black). Every compatible bitmap here has 32 bits
+// per pixel, also for a memory context holding its stock bitmap (the platform would make a
+// monochrome one).
+HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
+// The dimension a program recorded for the bitmap (in 0.1 mm; 0, 0 until set).
+BOOL SetBitmapDimensionEx(HBITMAP bitmap, int width, int height, LPSIZE previous);
+BOOL GetBitmapDimensionEx(HBITMAP bitmap, LPSIZE size);
+
+// Raster operations.
+#define SRCCOPY 0x00CC0020u
+#define SRCINVERT 0x00660046u
+#define DSTINVERT 0x00550009u
+
+// Copies (SRCCOPY) or exclusive-ors (SRCINVERT) the source rectangle into the destination,
+// within the destination's clip; only what lies within the source's bitmap or surface is
+// copied. Into a window or the screen the source's alpha is ignored (the pixels become opaque);
+// between memory contexts all four bytes are copied. SRCINVERT exclusive-ors red, green and
+// blue and keeps the destination's alpha.
+BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sx, int sy, DWORD rop);
+// DSTINVERT: inverts red, green and blue of the rectangle (alpha stays), within the clip.
+BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);
+
+// ---- Regions ----
+
+#define ERROR 0
+#define NULLREGION 1
+#define SIMPLEREGION 2
+#define COMPLEXREGION 3
+#define RGN_AND 1
+#define RGN_OR 2
+#define RGN_XOR 3
+#define RGN_DIFF 4
+#define RGN_COPY 5
+
+HRGN CreateRectRgn(int left, int top, int right, int bottom);
+HRGN CreateRectRgnIndirect(const RECT* rect);
+// dest = src1 op src2 (RGN_COPY: src1); the kind of the result, or ERROR.
+int CombineRgn(HRGN dest, HRGN src1, HRGN src2, int mode);
+// The bounding box and the region's kind (an empty region: an empty box, NULLREGION).
+int GetRgnBox(HRGN region, LPRECT box);
+int OffsetRgn(HRGN region, int dx, int dy);
+BOOL PtInRegion(HRGN region, int x, int y);
+// Makes a copy of the region (device coordinates) the context's clip; NULL removes the clip.
+// The kind of the new clip, or ERROR.
+int SelectClipRgn(HDC dc, HRGN region);
+
+// ---- Layered windows ----
+
+#define WS_EX_LAYERED 0x00080000u
+#define AC_SRC_OVER 0x00
+#define AC_SRC_ALPHA 0x01
+#define ULW_COLORKEY 0x00000001u
+#define ULW_ALPHA 0x00000002u
+#define ULW_OPAQUE 0x00000004u
+#define LWA_COLORKEY 0x00000001u
+#define LWA_ALPHA 0x00000002u
+
+struct BLENDFUNCTION {
+    BYTE BlendOp;
+    BYTE BlendFlags;
+    BYTE SourceConstantAlpha;
+    BYTE AlphaFormat;
+};
+
+// Hands a layered top-level window its whole picture: `size` pixels of the source context from
+// `sourcePoint`, shown at `position` (the window moves and takes that size; NULL keeps them).
+// ULW_COLORKEY makes `key` (0x00BBGGRR) transparent; ULW_ALPHA applies the blend's constant
+// alpha and, with AC_SRC_ALPHA, the source's premultiplied per-pixel alpha. Fails for a window
+// without WS_EX_LAYERED, a child, or one given SetLayeredWindowAttributes since it became
+// layered.
+BOOL UpdateLayeredWindow(HWND window, HDC screenDc, POINT* position, SIZE* size, HDC source,
+                         POINT* sourcePoint, COLORREF key, BLENDFUNCTION* blend, DWORD flags);
+// A layered window keeps drawing through its contexts; the screen shows it with the colour key
+// (LWA_COLORKEY) transparent and the constant alpha (LWA_ALPHA). Fails for a window without
+// WS_EX_LAYERED, or one given UpdateLayeredWindow since it became layered.
+BOOL SetLayeredWindowAttributes(HWND window, COLORREF key, BYTE alpha, DWORD flags);
 
 // ---- Pens, brushes, stock objects (gdi_draw.cpp) ----
 #define PS_SOLID 0
@@ -192,9 +351,6 @@ HGDIOBJ GetStockObject(int index);
 DWORD GetSysColor(int index);
 // A stock brush of the index's colour, or NULL for an unknown index.
 HBRUSH GetSysColorBrush(int index);
-// Selects a font, pen or brush (a bitmap into a memory context) into the context; returns what
-// was selected before, or NULL (a bad context or object).
-HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
 // The colour DC_BRUSH / DC_PEN paint with; the previous one, or CLR_INVALID.
 COLORREF SetDCBrushColor(HDC dc, COLORREF color);
 COLORREF SetDCPenColor(HDC dc, COLORREF color);
@@ -257,8 +413,6 @@ BOOL DrawFrameControl(HDC dc, LPRECT rect, UINT type, UINT state);
 #define OPAQUE 2
 COLORREF SetTextColor(HDC dc, COLORREF color);
 COLORREF GetTextColor(HDC dc);
-COLORREF SetBkColor(HDC dc, COLORREF color);
-COLORREF GetBkColor(HDC dc);
 // TRANSPARENT or OPAQUE (the background colour behind the text); the previous mode, 0 on error.
 int SetBkMode(HDC dc, int mode);
 int GetBkMode(HDC dc);

@@ -126,6 +126,10 @@ sim::DcDrawState& Canvas::State() const {
     return *dcObject_->draw;
 }
 
+COLORREF Canvas::BkColor() const {
+    return dcObject_->bkColor;
+}
+
 void Canvas::SetColor(COLORREF c) const {
     cairo_set_source_rgb(cr_, GetRValue(c) / 255.0, GetGValue(c) / 255.0, GetBValue(c) / 255.0);
 }
@@ -144,18 +148,19 @@ std::optional<COLORREF> Canvas::BrushColor(HBRUSH brush) const {
         if (!ValidSysColor(index)) return std::nullopt;
         return kSysColors[static_cast<std::size_t>(index)];
     }
-    if (brush == nullptr) brush = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    if (brush == nullptr) brush = static_cast<HBRUSH>(StockObject(WHITE_BRUSH));
     auto b = Table().FindAs<sim::GdiBrush>(brush);
     if (!b || b->hollow) return std::nullopt;
     return b->dcBrush ? State().dcBrushColor : b->color;
 }
 
 std::optional<COLORREF> Canvas::SelectedBrushColor() const {
-    return BrushColor(State().brush);
+    return BrushColor(dcObject_->brush);
 }
 
 std::shared_ptr<sim::GdiPen> Canvas::Pen() const {
-    HPEN pen = State().pen != nullptr ? State().pen : static_cast<HPEN>(GetStockObject(BLACK_PEN));
+    HPEN pen =
+        dcObject_->pen != nullptr ? dcObject_->pen : static_cast<HPEN>(StockObject(BLACK_PEN));
     auto p = Table().FindAs<sim::GdiPen>(pen);
     if (!p || p->style == PS_NULL) return nullptr;
     return p;
@@ -203,6 +208,7 @@ void Canvas::Invert(const RECT& logical) const {
 }  // namespace gdi
 
 using gdi::Canvas;
+using gdi::StockObject;
 
 // ---- Objects ----
 
@@ -229,6 +235,16 @@ HBRUSH CreateBrushIndirect(const LOGBRUSH* brush) {
 
 HGDIOBJ GetStockObject(int index) {
     API_TRACE(Gdi, GetStockObject, index);
+    HGDIOBJ object = gdi::StockObject(index);
+    return object != nullptr ? object : Fail<HGDIOBJ>(nullptr, ERROR_INVALID_PARAMETER);
+}
+
+void gdi::GiveStockTools(sim::GdiDc& dc) {
+    dc.pen = static_cast<HPEN>(StockObject(BLACK_PEN));
+    dc.brush = static_cast<HBRUSH>(StockObject(WHITE_BRUSH));
+}
+
+HGDIOBJ gdi::StockObject(int index) {
     auto brush = [&](COLORREF c, bool hollow = false, bool dc = false) {
         return Table().Stock(index, [&] {
             auto b = SolidBrush(c);
@@ -279,7 +295,7 @@ HGDIOBJ GetStockObject(int index) {
                 return f;
             });
         default:
-            return Fail<HGDIOBJ>(nullptr, ERROR_INVALID_PARAMETER);
+            return nullptr;
     }
 }
 
@@ -294,27 +310,6 @@ HBRUSH GetSysColorBrush(int index) {
     return static_cast<HBRUSH>(Table().Stock(kSysColorBrushBase + index, [&] {
         return SolidBrush(kSysColors[static_cast<std::size_t>(index)]);
     }));
-}
-
-HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
-    API_TRACE(Gdi, SelectObject, dc, object);
-    auto context = Table().FindAs<sim::GdiDc>(dc);
-    auto obj = Table().Find(object);
-    if (!context || !obj) return Fail<HGDIOBJ>(nullptr, ERROR_INVALID_HANDLE);
-    switch (obj->Type()) {
-        case OBJ_FONT:
-            return std::exchange(context->font, static_cast<HFONT>(object));
-        case OBJ_PEN: {
-            HPEN old = std::exchange(context->draw->pen, static_cast<HPEN>(object));
-            return old != nullptr ? old : GetStockObject(BLACK_PEN);
-        }
-        case OBJ_BRUSH: {
-            HBRUSH old = std::exchange(context->draw->brush, static_cast<HBRUSH>(object));
-            return old != nullptr ? old : GetStockObject(WHITE_BRUSH);
-        }
-        default:
-            return Fail<HGDIOBJ>(nullptr, ERROR_INVALID_PARAMETER);
-    }
 }
 
 COLORREF SetDCBrushColor(HDC dc, COLORREF color) {
@@ -424,7 +419,7 @@ void StrokeWith(const Canvas& c, const sim::GdiPen& pen) {
     }
     if (dashes != nullptr && c.State().bkMode == OPAQUE) {
         // The gaps show the background colour.
-        c.SetColor(c.State().bkColor);
+        c.SetColor(c.BkColor());
         cairo_stroke_preserve(cr);
     }
     if (dashes != nullptr) cairo_set_dash(cr, dashes, n, 0);

@@ -17,6 +17,11 @@ struct DcDrawState;
 
 namespace gdi {
 
+// The stock object of a GetStockObject index (made the first time), or NULL; nothing traced.
+HGDIOBJ StockObject(int index);
+// A new context's pen and brush: the stock black pen and white brush.
+void GiveStockTools(sim::GdiDc& dc);
+
 class Canvas {
 public:
     // Nothing to draw on (false) for an unknown context or one without a surface.
@@ -30,6 +35,7 @@ public:
     cairo_t* cr() const { return cr_; }
     HDC dc() const { return dc_; }
     sim::DcDrawState& State() const;
+    COLORREF BkColor() const;
 
     void SetColor(COLORREF color) const;
     // Fills the logical rectangle with the colour.

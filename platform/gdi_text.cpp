@@ -190,7 +190,7 @@ void Show(const gdi::Canvas& c, PangoLayout* layout, int x, int y) {
     cairo_t* cr = c.cr();
     if (c.State().bkMode == OPAQUE) {
         SIZE s = PixelSize(layout);
-        c.Fill({x, y, x + s.cx, y + s.cy}, c.State().bkColor);
+        c.Fill({x, y, x + s.cx, y + s.cy}, c.BkColor());
     }
     cairo_save(cr);
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_GRAY);
@@ -233,19 +233,6 @@ COLORREF GetTextColor(HDC dc) {
     API_TRACE(Gdi, GetTextColor, dc);
     auto context = Context(dc);
     return context ? context->draw->textColor : Fail<COLORREF>(CLR_INVALID, ERROR_INVALID_HANDLE);
-}
-
-COLORREF SetBkColor(HDC dc, COLORREF color) {
-    API_TRACE(Gdi, SetBkColor, dc, color);
-    auto context = Context(dc);
-    if (!context) return Fail<COLORREF>(CLR_INVALID, ERROR_INVALID_HANDLE);
-    return std::exchange(context->draw->bkColor, color & 0x00FFFFFF);
-}
-
-COLORREF GetBkColor(HDC dc) {
-    API_TRACE(Gdi, GetBkColor, dc);
-    auto context = Context(dc);
-    return context ? context->draw->bkColor : Fail<COLORREF>(CLR_INVALID, ERROR_INVALID_HANDLE);
 }
 
 int SetBkMode(HDC dc, int mode) {
@@ -326,7 +313,7 @@ BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, const RECT* rect, LPCWSTR t
     if (!FontOf(dc, font)) return Fail(FALSE, ERROR_INVALID_HANDLE);
     gdi::Canvas c(dc);
     if (!c) return Fail(FALSE, ERROR_INVALID_HANDLE);
-    if (rect != nullptr && (options & ETO_OPAQUE)) c.Fill(*rect, c.State().bkColor);
+    if (rect != nullptr && (options & ETO_OPAQUE)) c.Fill(*rect, c.BkColor());
     if (count == 0) return TRUE;
     cairo_t* cr = c.cr();
     cairo_save(cr);

@@ -11,6 +11,7 @@
 
 #include "platform/kernel.h"
 #include "platform/nls.h"
+#include "platform/gdi_draw_canvas.h"
 #include "platform/sim/gdi_objects.h"
 #include "platform/sim/handles.h"
 #include "platform/sim/machine.h"
@@ -703,8 +704,11 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
     *paint = PAINTSTRUCT{};
     paint->rcPaint = w->hasUpdate ? w->update : RECT{0, 0, 0, 0};
     auto dc = std::make_shared<sim::GdiDc>();
+    dc->kind = sim::DcKind::Paint;
     dc->window = window;
+    dc->paintRect = paint->rcPaint;
     dc->font = sim::GdiTable::Get().SystemFont(GetACP());
+    gdi::GiveStockTools(*dc);
     paint->hdc = static_cast<HDC>(sim::GdiTable::Get().Add(dc));
     Windows().Validate(window, nullptr);
     if (w->hasUpdate && w->erase)

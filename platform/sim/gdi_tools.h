@@ -1,5 +1,5 @@
-// Pens, brushes and what a device context draws with: the selected pen and brush, the colours
-// and modes of its text, the current position.
+// Pens, brushes, and what else a device context draws with: the colour and mode of its text,
+// the current position.
 #pragma once
 
 #include "platform/gdi.h"
@@ -22,14 +22,10 @@ struct GdiBrush : GdiObject {
     DWORD Type() const override { return OBJ_BRUSH; }
 };
 
-// A context's drawing attributes. A null pen or brush is the stock black pen and white brush a
-// new context holds.
+// A context's drawing attributes besides its pen, brush and background colour (GdiDc).
 struct DcDrawState {
-    HPEN pen = nullptr;
-    HBRUSH brush = nullptr;
     COLORREF textColor = 0;
     int bkMode = OPAQUE;
-    COLORREF bkColor = 0x00FFFFFF;
     COLORREF dcBrushColor = 0x00FFFFFF;
     COLORREF dcPenColor = 0;
     POINT position{0, 0};

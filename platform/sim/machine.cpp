@@ -13,6 +13,7 @@
 #include "platform/sim/files.h"
 #include "platform/sim/handles.h"
 #include "platform/sim/fonts.h"
+#include "platform/sim/screen.h"
 #include "platform/sim/menus.h"
 #include "platform/sim/threads.h"
 #include "platform/sim/trace.h"
@@ -174,6 +175,7 @@ Machine::Machine(const Config& config)
       boxes_(std::make_unique<MessageBoxes>()),
       menus_(std::make_unique<Menus>()),
       fonts_(std::make_unique<FontTable>()),
+      screen_(std::make_unique<Screen>(*windows_, config_.screenWidth, config_.screenHeight)),
       deviceBroadcast_(std::make_unique<DeviceBroadcast>(*devices_, *windows_)) {
     if (config_.hostFolder.empty()) {
         char tmpl[] = "/tmp/simmachine-XXXXXX";

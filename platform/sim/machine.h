@@ -24,6 +24,7 @@ class FileShares;
 class MessageBoxes;
 class Menus;
 class FontTable;
+class Screen;
 class Ras;
 class SerialPortTable;
 class Registry;
@@ -128,6 +129,7 @@ public:
     MessageBoxes& boxes() { return *boxes_; }          // sim/boxes.h
     Menus& menus() { return *menus_; }                 // sim/menus.h
     FontTable& fonts() { return *fonts_; }             // sim/fonts.h
+    Screen& screen() { return *screen_; }              // sim/screen.h
 
     // ---- Modules ----
     void RegisterModule(ModuleDef def);
@@ -176,6 +178,7 @@ private:
     std::unique_ptr<MessageBoxes> boxes_;
     std::unique_ptr<Menus> menus_;
     std::unique_ptr<FontTable> fonts_;
+    std::unique_ptr<Screen> screen_;                    // after windows_
     std::unique_ptr<DeviceBroadcast> deviceBroadcast_;  // after devices_ and windows_
 
     mutable std::mutex mu_;

@@ -1,0 +1,208 @@
+#include "platform/sim/screen.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "platform/sim/windows.h"
+
+namespace sim {
+
+namespace {
+
+cairo_surface_t* NewSurface(int width, int height, unsigned argb) {
+    cairo_surface_t* s =
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, std::max(width, 1), std::max(height, 1));
+    cairo_t* cr = cairo_create(s);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_rgba(cr, ((argb >> 16) & 0xFF) / 255.0, ((argb >> 8) & 0xFF) / 255.0,
+                          (argb & 0xFF) / 255.0, (argb >> 24) / 255.0);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    return s;
+}
+
+// A copy of the surface with the colour key made transparent and, unless the pixels' own alpha
+// counts, every other pixel opaque.
+cairo_surface_t* Filtered(cairo_surface_t* source, const LayeredState& st) {
+    int w = cairo_image_surface_get_width(source);
+    int h = cairo_image_surface_get_height(source);
+    cairo_surface_t* out = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+    cairo_surface_flush(source);
+    cairo_surface_flush(out);
+    const unsigned char* in = cairo_image_surface_get_data(source);
+    unsigned char* to = cairo_image_surface_get_data(out);
+    int inStride = cairo_image_surface_get_stride(source);
+    int outStride = cairo_image_surface_get_stride(out);
+    // COLORREF is 0x00BBGGRR; the surface's pixels are 0xAARRGGBB.
+    std::uint32_t key = ((st.key & 0xFF) << 16) | (st.key & 0xFF00) | ((st.key >> 16) & 0xFF);
+    for (int y = 0; y < h; ++y) {
+        const auto* src =
+            reinterpret_cast<const std::uint32_t*>(in + static_cast<long>(y) * inStride);
+        auto* dst = reinterpret_cast<std::uint32_t*>(to + static_cast<long>(y) * outStride);
+        for (int x = 0; x < w; ++x) {
+            std::uint32_t p = src[x];
+            if (st.useKey && (p & 0xFFFFFF) == key)
+                p = 0;
+            else if (!st.perPixel)
+                p |= 0xFF000000u;
+            dst[x] = p;
+        }
+    }
+    cairo_surface_mark_dirty(out);
+    return out;
+}
+
+}  // namespace
+
+Screen::Screen(WindowTable& windows, int width, int height)
+    : windows_(windows), width_(width), height_(height) {
+    desktop_ = NewSurface(width, height, 0);
+}
+
+Screen::~Screen() {
+    for (auto& [hwnd, e] : entries_) {
+        if (e.backing != nullptr) cairo_surface_destroy(e.backing);
+        if (e.picture != nullptr) cairo_surface_destroy(e.picture);
+    }
+    cairo_surface_destroy(desktop_);
+}
+
+void Screen::SweepLocked() {
+    for (auto it = entries_.begin(); it != entries_.end();) {
+        if (windows_.Exists(it->first)) {
+            ++it;
+            continue;
+        }
+        if (it->second.backing != nullptr) cairo_surface_destroy(it->second.backing);
+        if (it->second.picture != nullptr) cairo_surface_destroy(it->second.picture);
+        it = entries_.erase(it);
+    }
+}
+
+Screen::Entry* Screen::EntryLocked(HWND topLevel) {
+    if (!windows_.Exists(topLevel)) return nullptr;
+    SweepLocked();
+    return &entries_[topLevel];
+}
+
+cairo_surface_t* Screen::Backing(HWND topLevel) {
+    auto info = windows_.Get(topLevel);
+    if (!info) return nullptr;
+    int w = std::max<int>(info->rect.right - info->rect.left, 1);
+    int h = std::max<int>(info->rect.bottom - info->rect.top, 1);
+    std::lock_guard<std::mutex> lk(mu_);
+    Entry* e = EntryLocked(topLevel);
+    if (e == nullptr) return nullptr;
+    if (e->backing == nullptr || cairo_image_surface_get_width(e->backing) != w ||
+        cairo_image_surface_get_height(e->backing) != h) {
+        cairo_surface_t* fresh = NewSurface(w, h, 0xFFFFFFFF);
+        if (e->backing != nullptr) {
+            cairo_t* cr = cairo_create(fresh);
+            cairo_set_source_surface(cr, e->backing, 0, 0);
+            cairo_paint(cr);
+            cairo_destroy(cr);
+            cairo_surface_destroy(e->backing);
+        }
+        e->backing = fresh;
+    }
+    return cairo_surface_reference(e->backing);
+}
+
+cairo_surface_t* Screen::Desktop() {
+    std::lock_guard<std::mutex> lk(mu_);
+    return cairo_surface_reference(desktop_);
+}
+
+LayeredState Screen::Layered(HWND topLevel) {
+    std::lock_guard<std::mutex> lk(mu_);
+    auto it = entries_.find(topLevel);
+    return it == entries_.end() ? LayeredState{} : it->second.layered;
+}
+
+void Screen::SetLayered(HWND topLevel, const LayeredState& state) {
+    std::lock_guard<std::mutex> lk(mu_);
+    if (Entry* e = EntryLocked(topLevel)) e->layered = state;
+}
+
+void Screen::SetPicture(HWND topLevel, cairo_surface_t* picture) {
+    std::lock_guard<std::mutex> lk(mu_);
+    Entry* e = EntryLocked(topLevel);
+    if (e == nullptr) return;
+    if (e->picture != nullptr) cairo_surface_destroy(e->picture);
+    e->picture = cairo_surface_reference(picture);
+}
+
+cairo_surface_t* Screen::ShownLocked(HWND topLevel, double* alpha) {
+    auto it = entries_.find(topLevel);
+    LayeredState st = it == entries_.end() ? LayeredState{} : it->second.layered;
+    cairo_surface_t* source = nullptr;
+    if (it != entries_.end())
+        source = st.mode == LayeredMode::Picture ? it->second.picture : it->second.backing;
+    *alpha = st.useAlpha ? st.alpha / 255.0 : 1.0;
+    if (st.mode == LayeredMode::None) st = LayeredState{};
+    if (source == nullptr) {
+        // Nothing drawn yet: an ordinary window shows white, a layered one nothing.
+        if (st.mode != LayeredMode::None) return nullptr;
+        auto info = windows_.Get(topLevel);
+        if (!info) return nullptr;
+        return NewSurface(info->rect.right - info->rect.left, info->rect.bottom - info->rect.top,
+                          0xFFFFFFFF);
+    }
+    return Filtered(source, st);
+}
+
+cairo_surface_t* Screen::Compose() {
+    std::vector<HWND> order = windows_.TopLevel();  // topmost first
+    std::lock_guard<std::mutex> lk(mu_);
+    SweepLocked();
+    cairo_surface_t* out = NewSurface(width_, height_, 0xFF000000u | kDesktop);
+    cairo_t* cr = cairo_create(out);
+    cairo_set_source_surface(cr, desktop_, 0, 0);
+    cairo_paint(cr);
+    for (auto it = order.rbegin(); it != order.rend(); ++it) {
+        if (!windows_.IsVisible(*it)) continue;
+        auto info = windows_.Get(*it);
+        if (!info) continue;
+        double alpha = 1.0;
+        cairo_surface_t* shown = ShownLocked(*it, &alpha);
+        if (shown == nullptr) continue;
+        cairo_set_source_surface(cr, shown, info->rect.left, info->rect.top);
+        cairo_paint_with_alpha(cr, alpha);
+        cairo_surface_destroy(shown);
+    }
+    cairo_destroy(cr);
+    cairo_surface_flush(out);
+    return out;
+}
+
+unsigned Screen::PixelAt(int x, int y) {
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
+    cairo_surface_t* s = Compose();
+    const unsigned char* row =
+        cairo_image_surface_get_data(s) + static_cast<long>(y) * cairo_image_surface_get_stride(s);
+    std::uint32_t p;
+    std::memcpy(&p, row + static_cast<long>(x) * 4, 4);
+    cairo_surface_destroy(s);
+    return p & 0xFFFFFF;
+}
+
+bool Screen::SavePng(const std::string& path) {
+    cairo_surface_t* s = Compose();
+    bool ok = cairo_surface_write_to_png(s, path.c_str()) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(s);
+    return ok;
+}
+
+bool Screen::SaveWindowPng(HWND topLevel, const std::string& path) {
+    if (!windows_.Exists(topLevel)) return false;
+    std::lock_guard<std::mutex> lk(mu_);
+    double alpha = 1.0;
+    cairo_surface_t* shown = ShownLocked(topLevel, &alpha);
+    if (shown == nullptr) return false;
+    bool ok = cairo_surface_write_to_png(shown, path.c_str()) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(shown);
+    return ok;
+}
+
+}  // namespace sim
