@@ -4,6 +4,7 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,7 +32,7 @@ constexpr COLORREF kHighlight = RGB(0x0A, 0x24, 0x6A);
 constexpr COLORREF kInfo = RGB(0xFF, 0xFF, 0xE1);
 
 class ControlsLookTest : public WindowTest {
-protected:
+public:
     void SetUp() override {
         WindowTest::SetUp();
         WNDCLASSEXW wc{};
@@ -60,11 +61,17 @@ protected:
         unsigned rgb = sim::machine().screen().PixelAt(p.x, p.y);
         return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
     }
-    // Whether any pixel of the client rectangle has the colour.
+    // Whether any pixel of the client rectangle has the colour, within a little (text is
+    // anti-aliased).
     static bool Shows(HWND window, RECT r, COLORREF color) {
+        auto near = [](int a, int b) { return a - b < 0x30 && b - a < 0x30; };
         for (int y = r.top; y < r.bottom; ++y)
-            for (int x = r.left; x < r.right; ++x)
-                if (Pixel(window, x, y) == color) return true;
+            for (int x = r.left; x < r.right; ++x) {
+                COLORREF p = Pixel(window, x, y);
+                if (near(GetRValue(p), GetRValue(color)) && near(GetGValue(p), GetGValue(color)) &&
+                    near(GetBValue(p), GetBValue(color)))
+                    return true;
+            }
         return false;
     }
 
@@ -126,6 +133,157 @@ TEST_F(ControlsLookTest, TheDialogLooksLikeItsReference) {
     EXPECT_TRUE(golden::Matches(shot, "controls_classic"));
     cairo_surface_destroy(shot);
     cairo_surface_destroy(screen);
+}
+
+TEST_F(ControlsLookTest, EachControlShowsItsParts) {
+    struct Case {
+        const char* name;
+        std::function<HWND(ControlsLookTest&)> make;
+        RECT probe;  // client rectangle to look in
+        COLORREF color;
+        bool shows;
+    };
+    auto button = [](const wchar_t* text, DWORD style) {
+        return [=](ControlsLookTest& t) {
+            return t.Child(L"Button", text, style, {10, 10, 90, 33});
+        };
+    };
+    auto checked = [](DWORD style, WPARAM check) {
+        return [=](ControlsLookTest& t) {
+            HWND h = t.Child(L"Button", L"Choice", style, {10, 10, 120, 30});
+            SendMessageW(h, BM_SETCHECK, check, 0);
+            return h;
+        };
+    };
+    auto edit = [](DWORD style, bool focus) {
+        return [=](ControlsLookTest& t) {
+            HWND h = t.Child(L"Edit", L"abcdef", style, {10, 10, 150, 31}, kClientEdge);
+            if (focus) SetFocus(h);
+            SendMessageW(h, EM_SETSEL, 0, 3);
+            return h;
+        };
+    };
+    const std::vector<Case> cases = {
+        {"a push button's raised edge", button(L"OK", 0), {0, 0, 1, 1}, kFace, true},
+        {"a push button's dark corner", button(L"OK", 0), {79, 22, 80, 23}, kDark, true},
+        {"a default button's frame", button(L"OK", BS_DEFPUSHBUTTON), {0, 0, 80, 1}, kBlack, true},
+        {"a push button's text", button(L"OK", 0), {2, 2, 78, 21}, kBlack, true},
+        {"a disabled button's text is grey",
+         button(L"OK", WS_DISABLED),
+         {2, 2, 78, 21},
+         kShadow,
+         true},
+        {"a disabled button has no black text",
+         button(L"OK", WS_DISABLED),
+         {2, 2, 78, 21},
+         kBlack,
+         false},
+        {"a checked box's mark",
+         checked(BS_AUTOCHECKBOX, BST_CHECKED),
+         {2, 5, 11, 14},
+         kBlack,
+         true},
+        {"an unchecked box's well is white",
+         checked(BS_AUTOCHECKBOX, BST_UNCHECKED),
+         {2, 5, 11, 14},
+         kBlack,
+         false},
+        {"a checked radio button's dot",
+         checked(BS_AUTORADIOBUTTON, BST_CHECKED),
+         {4, 8, 8, 12},
+         kBlack,
+         true},
+        {"an unchecked radio button has no dot",
+         checked(BS_AUTORADIOBUTTON, BST_UNCHECKED),
+         {4, 8, 8, 12},
+         kBlack,
+         false},
+        {"a group box's etched frame",
+         button(L"Group", BS_GROUPBOX),
+         {0, 14, 1, 23},
+         kShadow,
+         true},
+        {"a focused edit's selection", edit(0, true), {2, 2, 138, 19}, kHighlight, true},
+        {"an edit without the focus hides its selection",
+         edit(0, false),
+         {2, 2, 138, 19},
+         kHighlight,
+         false},
+        {"ES_NOHIDESEL keeps it", edit(ES_NOHIDESEL, false), {2, 2, 138, 19}, kHighlight, true},
+        {"an edit's sunken border", edit(0, false), {0, 0, 140, 1}, kShadow, true},
+        {"a black rectangle static",
+         [](ControlsLookTest& t) {
+             return t.Child(L"Static", L"", SS_BLACKRECT, {10, 10, 20, 20});
+         },
+         {0, 0, 10, 10},
+         kBlack,
+         true},
+        {"an IP address field's dots",
+         [](ControlsLookTest& t) {
+             return t.Child(WC_IPADDRESSW, L"", 0, {10, 10, 130, 31}, kClientEdge);
+         },
+         {24, 4, 29, 17},
+         kBlack,
+         true},
+    };
+    for (const Case& c : cases) {
+        HWND h = c.make(*this);
+        Drain();
+        EXPECT_EQ(Shows(h, c.probe, c.color), c.shows) << c.name;
+        DestroyWindow(h);
+        Drain();
+    }
+}
+
+TEST_F(ControlsLookTest, TheCaretBlinksOverTheText) {
+    HWND edit = Child(L"Edit", L"dial", 0, {10, 10, 150, 31}, kClientEdge);
+    Drain();
+    SetFocus(edit);
+    SendMessageW(edit, EM_SETSEL, 4, 4);
+    Drain();
+    POINT caret{};
+    ASSERT_TRUE(GetCaretPos(&caret));
+    const COLORREF before = Pixel(edit, caret.x, caret.y + 4);
+    EXPECT_EQ(before, kWhite);
+    std::vector<COLORREF> seen;
+    for (int blink = 0; blink < 3; ++blink) {
+        Sleep(GetCaretBlinkTime());
+        Drain();
+        seen.push_back(Pixel(edit, caret.x, caret.y + 4));
+    }
+    EXPECT_EQ(seen, (std::vector<COLORREF>{kBlack, kWhite, kBlack}));
+    // Typing repaints the text; the caret moves on, still shown, and leaves no trace behind.
+    SendMessageW(edit, WM_CHAR, L'X', 0);
+    POINT moved{};
+    GetCaretPos(&moved);
+    EXPECT_GT(moved.x, caret.x);
+    EXPECT_EQ(Pixel(edit, moved.x, moved.y + 4), kBlack);
+    // Losing the focus takes the caret's picture away.
+    SetFocus(nullptr);
+    EXPECT_EQ(Pixel(edit, moved.x, moved.y + 4), kWhite);
+}
+
+TEST_F(ControlsLookTest, ATooltipIsAYellowBoxInABlackFrame) {
+    HWND owner = Child(L"Button", L"Go", 0, {10, 10, 60, 30});
+    HWND tip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP, 0, 0, 0, 0, dialog_, nullptr,
+                               nullptr, nullptr);
+    TOOLINFOW ti{sizeof ti};
+    ti.uFlags = TTF_IDISHWND;
+    ti.hwnd = dialog_;
+    ti.uId = reinterpret_cast<UINT_PTR>(owner);
+    ti.lpszText = const_cast<LPWSTR>(L"Starts dialling");
+    ASSERT_TRUE(SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti)));
+    MSG move{owner, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5), GetTickCount(), {500, 500}};
+    SendMessageW(tip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&move));
+    Sleep(500);
+    Drain();
+    ASSERT_TRUE(IsWindowVisible(tip));
+    RECT client{};
+    GetClientRect(tip, &client);
+    EXPECT_EQ(Pixel(tip, 0, 0), kBlack);
+    EXPECT_EQ(Pixel(tip, client.right - 1, client.bottom - 1), kBlack);
+    EXPECT_EQ(Pixel(tip, 2, 2), kInfo);
+    EXPECT_TRUE(Shows(tip, {4, 4, client.right - 4, client.bottom - 4}, kBlack));  // its text
 }
 
 }  // namespace
