@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <utility>
 #include <cmath>
+#include <cstdint>
 #include <string>
 
 #include "platform/gdi.h"
@@ -30,31 +31,13 @@ std::shared_ptr<sim::GdiDc> Context(HDC dc) {
     return sim::GdiTable::Get().FindAs<sim::GdiDc>(dc);
 }
 
-// Wide text (UTF-32 here) as UTF-8; `offsets[i]` is the byte where character i starts.
-std::string Utf8(const std::wstring& text, std::vector<int>* offsets = nullptr) {
-    std::string out;
-    for (wchar_t wc : text) {
-        if (offsets != nullptr) offsets->push_back(static_cast<int>(out.size()));
-        auto c = static_cast<char32_t>(wc);
-        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
+// Wide text as pango takes it (UTF-8); a value that is no character shows as U+FFFD.
+std::string Utf8(std::wstring text) {
+    for (wchar_t& wc : text) {
+        auto c = static_cast<std::uint32_t>(wc);
+        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) wc = static_cast<wchar_t>(0xFFFD);
     }
-    if (offsets != nullptr) offsets->push_back(static_cast<int>(out.size()));
-    return out;
+    return sim::ToUtf8(text);
 }
 
 // A pango context for measuring and drawing, one per thread (pango objects are not shared
@@ -137,8 +120,7 @@ bool FontOf(HDC dc, Font& font) {
 // A layout of one text in the font. `underlined`: the character to underline, or -1.
 PangoLayout* Layout(const Font& font, const std::wstring& text, int underlined = -1) {
     PangoLayout* layout = pango_layout_new(ThreadContext());
-    std::vector<int> offsets;
-    std::string utf8 = Utf8(text, &offsets);
+    std::string utf8 = Utf8(text);
     pango_layout_set_text(layout, utf8.c_str(), static_cast<int>(utf8.size()));
     pango_layout_set_font_description(layout, font.desc);
     PangoAttrList* attrs = pango_attr_list_new();
@@ -147,8 +129,9 @@ PangoLayout* Layout(const Font& font, const std::wstring& text, int underlined =
     if (font.strikeOut) pango_attr_list_insert(attrs, pango_attr_strikethrough_new(TRUE));
     if (underlined >= 0 && underlined < static_cast<int>(text.size())) {
         PangoAttribute* a = pango_attr_underline_new(PANGO_UNDERLINE_SINGLE);
-        a->start_index = static_cast<guint>(offsets[static_cast<std::size_t>(underlined)]);
-        a->end_index = static_cast<guint>(offsets[static_cast<std::size_t>(underlined) + 1]);
+        const auto at = static_cast<std::size_t>(underlined);
+        a->start_index = static_cast<guint>(Utf8(text.substr(0, at)).size());
+        a->end_index = static_cast<guint>(Utf8(text.substr(0, at + 1)).size());
         pango_attr_list_insert(attrs, a);
     }
     pango_layout_set_attributes(layout, attrs);

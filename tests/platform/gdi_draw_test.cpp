@@ -171,6 +171,26 @@ TEST_F(GdiDrawTest, EdgesHaveTheirLightAndDarkSides) {
     }
 }
 
+TEST_F(GdiDrawTest, EllipsesAndRoundedRectanglesStayInTheirBox) {
+    const std::vector<std::pair<const char*, Draw>> cases = {
+        {"Ellipse", [](HDC dc) { Ellipse(dc, 2, 2, 18, 14); }},
+        {"RoundRect", [](HDC dc) { RoundRect(dc, 2, 2, 18, 14, 6, 6); }},
+    };
+    for (const auto& [name, draw] : cases) {
+        DibCanvas canvas(20, 16);
+        SelectObject(canvas.dc(), Red());
+        draw(canvas.dc());
+        EXPECT_EQ(canvas.At(10, 8), kRed) << name;    // the brush inside
+        EXPECT_EQ(canvas.At(2, 2), kWhite) << name;   // a rounded corner
+        EXPECT_EQ(canvas.At(10, 2), kBlack) << name;  // the pen on the top edge
+        RECT ink = canvas.Ink();
+        EXPECT_GE(ink.left, 2) << name;
+        EXPECT_GE(ink.top, 2) << name;
+        EXPECT_LE(ink.right, 18) << name;
+        EXPECT_LE(ink.bottom, 14) << name;
+    }
+}
+
 TEST_F(GdiDrawTest, AdjustLeavesTheInsideOfTheEdge) {
     DibCanvas canvas(10, 10);
     RECT r{0, 0, 10, 8};

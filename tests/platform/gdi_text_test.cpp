@@ -243,6 +243,20 @@ TEST_F(GdiTextTest, APrefixUnderlinesItsCharacterUnlessHidden) {
     EXPECT_GT(lowest(0), lowest(DT_HIDEPREFIX));
 }
 
+TEST_F(GdiTextTest, ChineseTextAndValuesThatAreNoCharactersStillDraw) {
+    const std::vector<std::wstring> texts = {
+        L"\x8fde\x63a5",
+        {L'a', static_cast<wchar_t>(0xD800), static_cast<wchar_t>(0x110000), L'b'}};
+    for (const std::wstring& text : texts) {
+        DibCanvas canvas(60, 24);
+        SelectObject(canvas.dc(), Font(L"SimSun", -14));
+        SIZE s = Extent(canvas.dc(), text);
+        EXPECT_GT(s.cx, 0);
+        EXPECT_TRUE(TextOutW(canvas.dc(), 2, 2, text.c_str(), static_cast<int>(text.size())));
+        EXPECT_GT(canvas.Ink().right, 2);
+    }
+}
+
 TEST_F(GdiTextTest, BadArgumentsFailAndDrawNothing) {
     DibCanvas canvas(20, 20);
     SIZE s;
