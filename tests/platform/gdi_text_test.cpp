@@ -9,6 +9,8 @@
 
 #include "common/sim_fixture.h"
 #include "dib_canvas.h"
+#include "platform/kernel.h"
+#include "thread_helper.h"
 #include "platform/gdi.h"
 #include "platform/sim/fonts.h"
 #include "platform/sim/gdi_objects.h"
@@ -254,6 +256,35 @@ TEST_F(GdiTextTest, ChineseTextAndValuesThatAreNoCharactersStillDraw) {
         EXPECT_GT(s.cx, 0);
         EXPECT_TRUE(TextOutW(canvas.dc(), 2, 2, text.c_str(), static_cast<int>(text.size())));
         EXPECT_GT(canvas.Ink().right, 2);
+    }
+}
+
+TEST_F(GdiTextTest, ThreadsMeasureAndDrawTextAtTheSameTime) {
+    auto work = [] {
+        DibCanvas canvas(120, 24);
+        LOGFONTW lf{};
+        lf.lfHeight = -13;
+        wcsncpy(lf.lfFaceName, L"Tahoma", LF_FACESIZE - 1);
+        HFONT font = CreateFontIndirectW(&lf);
+        SelectObject(canvas.dc(), font);
+        SIZE s{};
+        for (int i = 0; i < 20; ++i) {
+            GetTextExtentPoint32W(canvas.dc(), L"Connecting", 10, &s);
+            TextOutW(canvas.dc(), 1, 1, L"Connecting", 10);
+        }
+        SelectObject(canvas.dc(), GetStockObject(SYSTEM_FONT));
+        DeleteObject(font);
+        return static_cast<DWORD>(s.cx);
+    };
+    const DWORD alone = work();
+    std::vector<HANDLE> threads;
+    for (int i = 0; i < 4; ++i) threads.push_back(StartThread(work));
+    for (HANDLE t : threads) {
+        ASSERT_EQ(WaitForSingleObject(t, INFINITE), WAIT_OBJECT_0);
+        DWORD width = 0;
+        GetExitCodeThread(t, &width);
+        EXPECT_EQ(width, alone);
+        CloseHandle(t);
     }
 }
 
