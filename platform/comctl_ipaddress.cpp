@@ -248,6 +248,9 @@ LRESULT IpMessage(HWND control, UINT message, WPARAM wParam, LPARAM lParam, IpSt
         case WM_SETFOCUS:
             FocusField(control, 0);
             return 0;
+        case WM_PRINTCLIENT:
+            Paint(control, reinterpret_cast<HDC>(wParam), *state);
+            return 0;
         case WM_PAINT: {
             PAINTSTRUCT ps;
             HDC dc = BeginPaint(control, &ps);

@@ -242,6 +242,9 @@ LRESULT TipMessage(HWND tip, UINT message, WPARAM wParam, LPARAM lParam, TipStat
                 Hide(tip, *state);
             }
             return 0;
+        case WM_PRINTCLIENT:
+            Paint(tip, reinterpret_cast<HDC>(wParam));
+            return 0;
         case WM_PAINT: {
             PAINTSTRUCT ps;
             HDC dc = BeginPaint(tip, &ps);

@@ -393,7 +393,7 @@ namespace {
 void StrokeWith(const Canvas& c, const sim::GdiPen& pen) {
     cairo_t* cr = c.cr();
     cairo_set_line_width(cr, pen.width);
-    cairo_set_line_cap(cr, pen.width > 1 ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_SQUARE);
+    cairo_set_line_cap(cr, pen.width > 1 ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_BUTT);
     cairo_set_line_join(cr, pen.width > 1 ? CAIRO_LINE_JOIN_ROUND : CAIRO_LINE_JOIN_MITER);
     static const double kDash[] = {18, 6};
     static const double kDot[] = {3, 3};

@@ -345,6 +345,9 @@ LRESULT CALLBACK ButtonWndProc(HWND window, UINT message, WPARAM wParam, LPARAM 
             SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
             SendMessageW(window, WM_LBUTTONUP, 0, 0);
             return 0;
+        case WM_PRINTCLIENT:
+            Paint(window, reinterpret_cast<HDC>(wParam), ODA_DRAWENTIRE);
+            return 0;
         case WM_PAINT: {
             UINT action = static_cast<UINT>(GetWindowLongPtrW(window, kActionIndex));
             SetWindowLongPtrW(window, kActionIndex, 0);

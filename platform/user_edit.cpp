@@ -360,6 +360,9 @@ LRESULT EditMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, Edi
             DestroyCaret();
             Notify(window, EN_KILLFOCUS);
             return 0;
+        case WM_PRINTCLIENT:
+            Paint(window, reinterpret_cast<HDC>(wParam), *state);
+            return 0;
         case WM_PAINT: {
             PAINTSTRUCT ps;
             HDC dc = BeginPaint(window, &ps);

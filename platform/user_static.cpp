@@ -117,6 +117,9 @@ LRESULT CALLBACK StaticWndProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         case WM_ENABLE:
             Changed(window, style);
             return 0;
+        case WM_PRINTCLIENT:
+            Paint(window, reinterpret_cast<HDC>(wParam), style);
+            return 0;
         case WM_PAINT: {
             PAINTSTRUCT paint;
             HDC dc = BeginPaint(window, &paint);

@@ -191,6 +191,31 @@ TEST_F(GdiDrawTest, EllipsesAndRoundedRectanglesStayInTheirBox) {
     }
 }
 
+TEST_F(GdiDrawTest, StyledPensDrawTheirPatternOnTheBackgroundMode) {
+    struct PenCase {
+        int style;
+        int bkMode;
+        std::string row;  // x 0..31 of a line from (0, 0) to (30, 0)
+    };
+    const std::vector<PenCase> cases = {
+        {PS_DASH, TRANSPARENT, "rrrrrrrrrrrrrrrrrr......rrrrrr.."},
+        {PS_DASH, OPAQUE, "rrrrrrrrrrrrrrrrrrbbbbbbrrrrrr.."},
+        {PS_DOT, TRANSPARENT, "rrr...rrr...rrr...rrr...rrr....."},
+        {PS_SOLID, OPAQUE, "rrrrrrrrrrrrrrrrrrrrrrrrrrrrrr.."},
+    };
+    std::map<COLORREF, char> legend = kLegend;
+    legend[RGB(0, 0, 255)] = 'b';
+    for (const PenCase& c : cases) {
+        DibCanvas canvas(static_cast<int>(c.row.size()), 1);
+        SelectObject(canvas.dc(), CreatePen(c.style, 1, kRed));
+        SetBkMode(canvas.dc(), c.bkMode);
+        SetBkColor(canvas.dc(), RGB(0, 0, 255));
+        MoveToEx(canvas.dc(), 0, 0, nullptr);
+        LineTo(canvas.dc(), 30, 0);
+        EXPECT_EQ(canvas.Picture(legend)[0], c.row) << c.style << " " << c.bkMode;
+    }
+}
+
 TEST_F(GdiDrawTest, AdjustLeavesTheInsideOfTheEdge) {
     DibCanvas canvas(10, 10);
     RECT r{0, 0, 10, 8};

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "dib_canvas.h"
 #include "golden_image.h"
 #include "platform/commctrl.h"
 #include "platform/control/tooltips.h"
@@ -284,6 +285,19 @@ TEST_F(ControlsLookTest, ATooltipIsAYellowBoxInABlackFrame) {
     EXPECT_EQ(Pixel(tip, client.right - 1, client.bottom - 1), kBlack);
     EXPECT_EQ(Pixel(tip, 2, 2), kInfo);
     EXPECT_TRUE(Shows(tip, {4, 4, client.right - 4, client.bottom - 4}, kBlack));  // its text
+}
+
+TEST_F(ControlsLookTest, AControlPrintsItselfIntoAnyContext) {
+    HWND button = Child(L"Button", L"Connect", BS_DEFPUSHBUTTON, {10, 10, 90, 33});
+    HWND edit = Child(L"Edit", L"apn", 0, {10, 40, 90, 61}, kClientEdge);
+    Drain();
+    for (HWND control : {button, edit}) {
+        DibCanvas canvas(80, 23);
+        SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc()), PRF_CLIENT);
+        for (int x = 0; x < 80; x += 13)
+            for (int y = 0; y < 21; y += 5)
+                EXPECT_EQ(canvas.At(x, y), Pixel(control, x, y)) << x << "," << y;
+    }
 }
 
 }  // namespace
