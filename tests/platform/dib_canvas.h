@@ -1,46 +1,27 @@
-// A memory context over a top-down 32-bit DIB section for drawing tests: filled white at first,
-// its pixels read back as COLORREFs and as a picture of characters.
+// A memory context over a top-down 32-bit DIB section for drawing tests (MemDc of gdi_helper.h),
+// white at first, its pixels read back as COLORREFs and as a picture of characters.
 #pragma once
 
-#include <gtest/gtest.h>
-
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "gdi_helper.h"
 #include "platform/gdi.h"
 
 class DibCanvas {
 public:
-    DibCanvas(int width, int height) : width_(width), height_(height) {
-        dc_ = CreateCompatibleDC(nullptr);
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* bits = nullptr;
-        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        bits_ = static_cast<std::uint32_t*>(bits);
-        old_ = SelectObject(dc_, bitmap_);
+    DibCanvas(int width, int height) : mem_(width, -height), width_(width), height_(height) {
         RECT all{0, 0, width, height};
-        FillRect(dc_, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        FillRect(mem_.dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     }
-    ~DibCanvas() {
-        SelectObject(dc_, old_);
-        DeleteObject(bitmap_);
-        DeleteDC(dc_);
-    }
-    DibCanvas(const DibCanvas&) = delete;
-    DibCanvas& operator=(const DibCanvas&) = delete;
 
-    HDC dc() const { return dc_; }
-    bool ok() const { return bits_ != nullptr; }
+    HDC dc() const { return mem_.dc; }
+    bool ok() const { return mem_.dib.bits != nullptr; }
     COLORREF At(int x, int y) const {
-        std::uint32_t p = bits_[static_cast<std::size_t>(y) * width_ + x];
+        std::uint32_t p = mem_.dib.At(x, y);
         return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
     }
     // Rows of characters: each pixel's letter from `legend`, '?' for a colour not in it.
@@ -56,7 +37,7 @@ public:
         }
         return rows;
     }
-    // The smallest rectangle holding every pixel that is not white (empty when there is none).
+    // The smallest rectangle holding every pixel that is not white (all 0 when there is none).
     RECT Ink() const {
         RECT r{width_, height_, 0, 0};
         for (int y = 0; y < height_; ++y)
@@ -72,10 +53,7 @@ public:
     }
 
 private:
+    MemDc mem_;
     int width_;
     int height_;
-    HDC dc_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ old_ = nullptr;
-    std::uint32_t* bits_ = nullptr;
 };
