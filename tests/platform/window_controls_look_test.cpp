@@ -4,6 +4,7 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -63,17 +64,24 @@ public:
         return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
     }
     // Whether any pixel of the client rectangle has the colour, within a little (text is
-    // anti-aliased).
+    // anti-aliased). The screen is composed once for the look.
     static bool Shows(HWND window, RECT r, COLORREF color) {
         auto near = [](int a, int b) { return a - b < 0x30 && b - a < 0x30; };
-        for (int y = r.top; y < r.bottom; ++y)
-            for (int x = r.left; x < r.right; ++x) {
-                COLORREF p = Pixel(window, x, y);
-                if (near(GetRValue(p), GetRValue(color)) && near(GetGValue(p), GetGValue(color)) &&
-                    near(GetBValue(p), GetBValue(color)))
-                    return true;
+        POINT origin{0, 0};
+        ClientToScreen(window, &origin);
+        cairo_surface_t* screen = sim::machine().screen().Compose();
+        const unsigned char* data = cairo_image_surface_get_data(screen);
+        const int stride = cairo_image_surface_get_stride(screen);
+        bool found = false;
+        for (int y = r.top; y < r.bottom && !found; ++y)
+            for (int x = r.left; x < r.right && !found; ++x) {
+                auto p = reinterpret_cast<const std::uint32_t*>(data + (origin.y + y) *
+                                                                           stride)[origin.x + x];
+                found = near((p >> 16) & 0xFF, GetRValue(color)) &&
+                        near((p >> 8) & 0xFF, GetGValue(color)) && near(p & 0xFF, GetBValue(color));
             }
-        return false;
+        cairo_surface_destroy(screen);
+        return found;
     }
 
     HWND dialog_ = nullptr;
