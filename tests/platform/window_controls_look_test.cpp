@@ -84,6 +84,23 @@ public:
         return found;
     }
 
+    // A tooltip with the tool window's tip, shown as after the mouse rested at `at` (screen).
+    HWND ShowTip(HWND tool, const wchar_t* text, POINT at) {
+        HWND tip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP, 0, 0, 0, 0, dialog_,
+                                   nullptr, nullptr, nullptr);
+        TOOLINFOW ti{sizeof ti};
+        ti.uFlags = TTF_IDISHWND;
+        ti.hwnd = dialog_;
+        ti.uId = reinterpret_cast<UINT_PTR>(tool);
+        ti.lpszText = const_cast<LPWSTR>(text);
+        EXPECT_TRUE(SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti)));
+        MSG move{tool, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5), GetTickCount(), at};
+        SendMessageW(tip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&move));
+        Sleep(500);
+        Drain();
+        return tip;
+    }
+
     HWND dialog_ = nullptr;
     int ids_ = 100;
 };
@@ -119,18 +136,7 @@ TEST_F(ControlsLookTest, TheDialogLooksLikeItsReference) {
     Drain();
 
     // The tooltip of the Connect button, below the mouse, under the dialog.
-    HWND tip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP, 0, 0, 0, 0, dialog_, nullptr,
-                               nullptr, nullptr);
-    TOOLINFOW ti{sizeof ti};
-    ti.uFlags = TTF_IDISHWND;
-    ti.hwnd = dialog_;
-    ti.uId = reinterpret_cast<UINT_PTR>(connect);
-    ti.lpszText = const_cast<LPWSTR>(L"Connects with the chosen profile");
-    ASSERT_TRUE(SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti)));
-    MSG move{connect, WM_MOUSEMOVE, 0, MAKELPARAM(10, 10), GetTickCount(), {200, 255}};
-    SendMessageW(tip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&move));
-    Sleep(500);
-    Drain();
+    ShowTip(connect, L"Connects with the chosen profile", {200, 255});
     ASSERT_TRUE(control::ShownTooltip());
 
     cairo_surface_t* screen = sim::machine().screen().Compose();
@@ -274,18 +280,7 @@ TEST_F(ControlsLookTest, TheCaretBlinksOverTheText) {
 
 TEST_F(ControlsLookTest, ATooltipIsAYellowBoxInABlackFrame) {
     HWND owner = Child(L"Button", L"Go", 0, {10, 10, 60, 30});
-    HWND tip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP, 0, 0, 0, 0, dialog_, nullptr,
-                               nullptr, nullptr);
-    TOOLINFOW ti{sizeof ti};
-    ti.uFlags = TTF_IDISHWND;
-    ti.hwnd = dialog_;
-    ti.uId = reinterpret_cast<UINT_PTR>(owner);
-    ti.lpszText = const_cast<LPWSTR>(L"Starts dialling");
-    ASSERT_TRUE(SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti)));
-    MSG move{owner, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5), GetTickCount(), {500, 500}};
-    SendMessageW(tip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&move));
-    Sleep(500);
-    Drain();
+    HWND tip = ShowTip(owner, L"Starts dialling", {500, 500});
     ASSERT_TRUE(IsWindowVisible(tip));
     RECT client{};
     GetClientRect(tip, &client);
