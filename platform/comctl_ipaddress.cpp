@@ -177,13 +177,46 @@ LRESULT FieldProc(HWND field, UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-void Layout(const IpState& state, int width, int height) {
+constexpr int kBorder = 2;                 // the sunken border of a control with one
+constexpr DWORD kClientEdge = 0x00000200;  // WS_EX_CLIENTEDGE
+
+int BorderOf(HWND control) {
+    bool bordered = (GetWindowLongPtrW(control, GWL_STYLE) & WS_BORDER) ||
+                    (static_cast<DWORD>(GetWindowLongPtrW(control, GWL_EXSTYLE)) & kClientEdge);
+    return bordered ? kBorder : 0;
+}
+
+// The fields side by side inside the border, each followed by the gap of its dot.
+void Layout(HWND control, const IpState& state, int width, int height) {
+    const int border = BorderOf(control);
+    width -= 2 * border;
+    height -= 2 * border;
     int segment = width / kFields;
     for (int i = 0; i < kFields; ++i) {
         int w = segment - (i + 1 < kFields ? kDotWidth : 0);
-        MoveWindow(state.fields[static_cast<std::size_t>(i)], i * segment, 0, std::max(0, w),
-                   height, TRUE);
+        MoveWindow(state.fields[static_cast<std::size_t>(i)], border + i * segment, border,
+                   std::max(0, w), std::max(0, height), TRUE);
     }
+}
+
+// The control's own picture around its fields: the window colour (the face colour when
+// disabled), the sunken border, and a dot in each gap between two fields.
+void Paint(HWND control, HDC dc, const IpState& state) {
+    RECT client{};
+    GetClientRect(control, &client);
+    const bool enabled = IsWindowEnabled(control) != FALSE;
+    FillRect(dc, &client, GetSysColorBrush(enabled ? COLOR_WINDOW : COLOR_BTNFACE));
+    if (BorderOf(control) != 0) DrawEdge(dc, &client, EDGE_SUNKEN, BF_RECT);
+    HGDIOBJ font = BeginControlDrawing(dc);
+    SetTextColor(dc, GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
+    const int border = BorderOf(control);
+    const int segment = (client.right - client.left - 2 * border) / kFields;
+    for (int i = 0; i + 1 < kFields; ++i) {
+        RECT gap{border + (i + 1) * segment - kDotWidth, border, border + (i + 1) * segment,
+                 client.bottom - border};
+        DrawTextW(dc, L".", 1, &gap, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOCLIP);
+    }
+    ControlDrawingDone(dc, font);
 }
 
 LRESULT OnCreate(HWND control, IpState& state, const CREATESTRUCTW* cs) {
@@ -198,7 +231,7 @@ LRESULT OnCreate(HWND control, IpState& state, const CREATESTRUCTW* cs) {
         SetWindowLongPtrW(field, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FieldProc));
         state.fields[static_cast<std::size_t>(i)] = field;
     }
-    if (cs != nullptr) Layout(state, cs->cx, cs->cy);
+    if (cs != nullptr) Layout(control, state, cs->cx, cs->cy);
     SyncText(control, state);
     return 0;
 }
@@ -209,11 +242,24 @@ LRESULT IpMessage(HWND control, UINT message, WPARAM wParam, LPARAM lParam, IpSt
         case WM_CREATE:
             return OnCreate(control, *state, reinterpret_cast<const CREATESTRUCTW*>(lParam));
         case WM_SIZE:
-            if (state->fields[0] != nullptr) Layout(*state, LOWORD(lParam), HIWORD(lParam));
+            if (state->fields[0] != nullptr)
+                Layout(control, *state, LOWORD(lParam), HIWORD(lParam));
             return 0;
         case WM_SETFOCUS:
             FocusField(control, 0);
             return 0;
+        case WM_PRINTCLIENT:
+            Paint(control, reinterpret_cast<HDC>(wParam), *state);
+            return 0;
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(control, &ps);
+            if (dc != nullptr) {
+                Paint(control, dc, *state);
+                EndPaint(control, &ps);
+            }
+            return 0;
+        }
         case WM_ENABLE:
             for (HWND field : state->fields)
                 if (field != nullptr) EnableWindow(field, static_cast<BOOL>(wParam));

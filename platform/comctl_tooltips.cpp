@@ -22,9 +22,8 @@ namespace {
 constexpr int kDoubleClickTime = 500;
 constexpr UINT_PTR kShowTimer = 1;
 constexpr UINT_PTR kPopTimer = 2;
-constexpr int kCharWidth = 8;
-constexpr int kLineHeight = 16;
-constexpr int kPadding = 4;
+constexpr int kPadding = 4;  // between the frame and the text
+constexpr UINT kTextFormat = DT_LEFT | DT_NOPREFIX | DT_WORDBREAK;
 constexpr int kBelowCursor = 20;
 // What TTM_GETTOOLINFOW copies into the caller's text buffer at most, terminator included.
 constexpr std::size_t kToolInfoText = 80;
@@ -118,20 +117,48 @@ void Leave(HWND tip, TipState& state) {
     Hide(tip, state);
 }
 
+// The size of the tip for the text: the text's extent in the controls' font (wrapped at the
+// maximum width when one is set) and the padding.
+SIZE TipSize(const TipState& state, const std::wstring& text) {
+    SIZE size{2 * kPadding, 2 * kPadding};
+    HDC dc = CreateCompatibleDC(nullptr);
+    if (dc == nullptr) return size;
+    HGDIOBJ font = BeginControlDrawing(dc);
+    const bool wrap = state.maxWidth > 2 * kPadding;
+    RECT r{0, 0, wrap ? state.maxWidth - 2 * kPadding : 0x7FFF, 0};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r,
+              DT_CALCRECT | (wrap ? kTextFormat : (kTextFormat & ~DT_WORDBREAK)));
+    ControlDrawingDone(dc, font);
+    DeleteDC(dc);
+    size.cx += r.right - r.left;
+    size.cy += r.bottom - r.top;
+    if (wrap && size.cx > state.maxWidth) size.cx = state.maxWidth;
+    return size;
+}
+
+// The tip's look: the tooltip colour in a black frame, the text inside the padding.
+void Paint(HWND tip, HDC dc) {
+    RECT client{};
+    GetClientRect(tip, &client);
+    FillRect(dc, &client, GetSysColorBrush(COLOR_INFOBK));
+    FrameRect(dc, &client, GetSysColorBrush(COLOR_WINDOWFRAME));
+    const std::wstring text = WindowText(tip);
+    RECT inside{client.left + kPadding, client.top + kPadding, client.right - kPadding,
+                client.bottom - kPadding};
+    HGDIOBJ font = BeginControlDrawing(dc);
+    SetTextColor(dc, GetSysColor(COLOR_INFOTEXT));
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &inside, kTextFormat);
+    ControlDrawingDone(dc, font);
+}
+
 void Show(HWND tip, TipState& state) {
     Tool* tool = HoveredTool(state);
     if (tool == nullptr || tool->text.empty()) return;  // an empty text shows no tip
     const std::wstring text = tool->text;
     SetWindowTextW(tip, text.c_str());
-    int width = static_cast<int>(text.size()) * kCharWidth + 2 * kPadding;
-    int lines = 1;
-    if (state.maxWidth > 2 * kPadding && width > state.maxWidth) {
-        int inner = state.maxWidth - 2 * kPadding;
-        lines = (static_cast<int>(text.size()) * kCharWidth + inner - 1) / inner;
-        width = state.maxWidth;
-    }
-    SetWindowPos(tip, HWND_TOP, state.lastPoint.x, state.lastPoint.y + kBelowCursor, width,
-                 lines * kLineHeight + 2 * kPadding, SWP_NOACTIVATE);
+    SIZE size = TipSize(state, text);
+    SetWindowPos(tip, HWND_TOP, state.lastPoint.x, state.lastPoint.y + kBelowCursor, size.cx,
+                 size.cy, SWP_NOACTIVATE);
     SetWindowLongPtrW(tip, kTooltipShownWindow, reinterpret_cast<LONG_PTR>(state.hoverWindow));
     SetWindowLongPtrW(tip, kTooltipShownId, static_cast<LONG_PTR>(state.hoverId));
     state.shown = true;
@@ -215,6 +242,18 @@ LRESULT TipMessage(HWND tip, UINT message, WPARAM wParam, LPARAM lParam, TipStat
                 Hide(tip, *state);
             }
             return 0;
+        case WM_PRINTCLIENT:
+            Paint(tip, reinterpret_cast<HDC>(wParam));
+            return 0;
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(tip, &ps);
+            if (dc != nullptr) {
+                Paint(tip, dc);
+                EndPaint(tip, &ps);
+            }
+            return 0;
+        }
         case TTM_ACTIVATE:
             state->active = wParam != 0;
             if (!state->active) Leave(tip, *state);
@@ -250,7 +289,7 @@ LRESULT TipMessage(HWND tip, UINT message, WPARAM wParam, LPARAM lParam, TipStat
                 if (tool->text.empty())
                     Hide(tip, *state);
                 else
-                    SetWindowTextW(tip, tool->text.c_str());
+                    SetWindowTextW(tip, tool->text.c_str()), InvalidateRect(tip, nullptr, TRUE);
             }
             return 0;
         }

@@ -270,3 +270,206 @@ BOOL UpdateLayeredWindow(HWND window, HDC screenDc, POINT* position, SIZE* size,
 // (LWA_COLORKEY) transparent and the constant alpha (LWA_ALPHA). Fails for a window without
 // WS_EX_LAYERED, or one given UpdateLayeredWindow since it became layered.
 BOOL SetLayeredWindowAttributes(HWND window, COLORREF key, BYTE alpha, DWORD flags);
+
+// ---- Pens, brushes, stock objects (gdi_draw.cpp) ----
+#define PS_SOLID 0
+#define PS_DASH 1
+#define PS_DOT 2
+#define PS_DASHDOT 3
+#define PS_DASHDOTDOT 4
+#define PS_NULL 5
+#define PS_INSIDEFRAME 6
+
+#define WHITE_BRUSH 0
+#define LTGRAY_BRUSH 1
+#define GRAY_BRUSH 2
+#define DKGRAY_BRUSH 3
+#define BLACK_BRUSH 4
+#define NULL_BRUSH 5
+#define HOLLOW_BRUSH NULL_BRUSH
+#define WHITE_PEN 6
+#define BLACK_PEN 7
+#define NULL_PEN 8
+#define SYSTEM_FONT 13
+#define DEFAULT_GUI_FONT 17
+#define DC_BRUSH 18
+#define DC_PEN 19
+
+struct LOGBRUSH {
+    UINT lbStyle;
+    COLORREF lbColor;
+    ULONG_PTR lbHatch;
+};
+#define BS_SOLID 0
+#define BS_NULL 1
+#define BS_HOLLOW BS_NULL
+
+// The classic colour scheme's indexes (GetSysColor, GetSysColorBrush).
+#define COLOR_SCROLLBAR 0
+#define COLOR_BACKGROUND 1
+#define COLOR_ACTIVECAPTION 2
+#define COLOR_INACTIVECAPTION 3
+#define COLOR_MENU 4
+#define COLOR_WINDOW 5
+#define COLOR_WINDOWFRAME 6
+#define COLOR_MENUTEXT 7
+#define COLOR_WINDOWTEXT 8
+#define COLOR_CAPTIONTEXT 9
+#define COLOR_ACTIVEBORDER 10
+#define COLOR_INACTIVEBORDER 11
+#define COLOR_APPWORKSPACE 12
+#define COLOR_HIGHLIGHT 13
+#define COLOR_HIGHLIGHTTEXT 14
+#define COLOR_BTNFACE 15
+#define COLOR_BTNSHADOW 16
+#define COLOR_GRAYTEXT 17
+#define COLOR_BTNTEXT 18
+#define COLOR_INACTIVECAPTIONTEXT 19
+#define COLOR_BTNHIGHLIGHT 20
+#define COLOR_3DDKSHADOW 21
+#define COLOR_3DLIGHT 22
+#define COLOR_INFOTEXT 23
+#define COLOR_INFOBK 24
+#define COLOR_HOTLIGHT 26
+#define COLOR_GRADIENTACTIVECAPTION 27
+#define COLOR_GRADIENTINACTIVECAPTION 28
+#define COLOR_MENUHILIGHT 29
+#define COLOR_MENUBAR 30
+#define COLOR_3DFACE COLOR_BTNFACE
+#define COLOR_3DSHADOW COLOR_BTNSHADOW
+#define COLOR_3DHIGHLIGHT COLOR_BTNHIGHLIGHT
+
+// A pen of the style (PS_SOLID, PS_DASH, PS_DOT, PS_DASHDOT, PS_DASHDOTDOT, PS_NULL), width in
+// pixels (0 counts as 1) and colour. Styled pens are one pixel wide.
+HPEN CreatePen(int style, int width, COLORREF color);
+HBRUSH CreateSolidBrush(COLORREF color);
+// BS_SOLID and BS_NULL.
+HBRUSH CreateBrushIndirect(const LOGBRUSH* brush);
+// The stock object of the index (the brushes, pens and fonts above); never deleted.
+HGDIOBJ GetStockObject(int index);
+// The classic scheme's colour of the index; 0 for an unknown index.
+DWORD GetSysColor(int index);
+// A stock brush of the index's colour, or NULL for an unknown index.
+HBRUSH GetSysColorBrush(int index);
+// The colour DC_BRUSH / DC_PEN paint with; the previous one, or CLR_INVALID.
+COLORREF SetDCBrushColor(HDC dc, COLORREF color);
+COLORREF SetDCPenColor(HDC dc, COLORREF color);
+
+// ---- Drawing (gdi_draw.cpp). Coordinates are logical; a rectangle covers the pixels from its
+// left/top up to, not including, its right/bottom. Nothing is anti-aliased. ----
+// A brush handle may also be a system colour index + 1 (as window classes give them).
+int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
+int FrameRect(HDC dc, const RECT* rect, HBRUSH brush);
+BOOL InvertRect(HDC dc, const RECT* rect);
+// The outline with the pen, the inside with the brush; the outline lies inside the rectangle.
+BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
+BOOL RoundRect(HDC dc, int left, int top, int right, int bottom, int width, int height);
+BOOL Ellipse(HDC dc, int left, int top, int right, int bottom);
+BOOL MoveToEx(HDC dc, int x, int y, LPPOINT previous);
+// From the current position up to, not including, (x, y), which becomes the current position.
+BOOL LineTo(HDC dc, int x, int y);
+BOOL Polyline(HDC dc, const POINT* points, int count);
+BOOL Polygon(HDC dc, const POINT* points, int count);
+
+#define BDR_RAISEDOUTER 0x0001u
+#define BDR_SUNKENOUTER 0x0002u
+#define BDR_RAISEDINNER 0x0004u
+#define BDR_SUNKENINNER 0x0008u
+#define EDGE_RAISED (BDR_RAISEDOUTER | BDR_RAISEDINNER)
+#define EDGE_SUNKEN (BDR_SUNKENOUTER | BDR_SUNKENINNER)
+#define EDGE_ETCHED (BDR_SUNKENOUTER | BDR_RAISEDINNER)
+#define EDGE_BUMP (BDR_RAISEDOUTER | BDR_SUNKENINNER)
+#define BF_LEFT 0x0001u
+#define BF_TOP 0x0002u
+#define BF_RIGHT 0x0004u
+#define BF_BOTTOM 0x0008u
+#define BF_TOPLEFT (BF_TOP | BF_LEFT)
+#define BF_BOTTOMRIGHT (BF_BOTTOM | BF_RIGHT)
+#define BF_RECT (BF_LEFT | BF_TOP | BF_RIGHT | BF_BOTTOM)
+#define BF_MIDDLE 0x0800u
+#define BF_SOFT 0x1000u
+#define BF_ADJUST 0x2000u
+#define BF_FLAT 0x4000u
+#define BF_MONO 0x8000u
+// The 3D edge: each border (outer, then inner) one pixel wide, its top and left in the light
+// colour and its bottom and right in the dark one. BF_MIDDLE fills what remains with the face
+// colour; BF_ADJUST leaves that remainder in *rect.
+BOOL DrawEdge(HDC dc, LPRECT rect, UINT edge, UINT flags);
+// A dotted frame that a second call takes away again (every other pixel inverted).
+BOOL DrawFocusRect(HDC dc, const RECT* rect);
+
+#define DFC_BUTTON 4
+#define DFCS_BUTTONCHECK 0x0000u
+#define DFCS_BUTTONRADIO 0x0004u
+#define DFCS_BUTTONPUSH 0x0010u
+#define DFCS_INACTIVE 0x0100u
+#define DFCS_PUSHED 0x0200u
+#define DFCS_CHECKED 0x0400u
+// DFC_BUTTON's check box, radio button and push button in the rectangle.
+BOOL DrawFrameControl(HDC dc, LPRECT rect, UINT type, UINT state);
+
+// ---- Text (gdi_text.cpp): laid out by pango with the selected font ----
+#define TRANSPARENT 1
+#define OPAQUE 2
+COLORREF SetTextColor(HDC dc, COLORREF color);
+COLORREF GetTextColor(HDC dc);
+// TRANSPARENT or OPAQUE (the background colour behind the text); the previous mode, 0 on error.
+int SetBkMode(HDC dc, int mode);
+int GetBkMode(HDC dc);
+
+struct TEXTMETRICW {
+    LONG tmHeight;
+    LONG tmAscent;
+    LONG tmDescent;
+    LONG tmInternalLeading;
+    LONG tmExternalLeading;
+    LONG tmAveCharWidth;
+    LONG tmMaxCharWidth;
+    LONG tmWeight;
+    LONG tmOverhang;
+    LONG tmDigitizedAspectX;
+    LONG tmDigitizedAspectY;
+    WCHAR tmFirstChar;
+    WCHAR tmLastChar;
+    WCHAR tmDefaultChar;
+    WCHAR tmBreakChar;
+    BYTE tmItalic;
+    BYTE tmUnderlined;
+    BYTE tmStruckOut;
+    BYTE tmPitchAndFamily;
+    BYTE tmCharSet;
+};
+using LPTEXTMETRICW = TEXTMETRICW*;
+
+#define ETO_OPAQUE 0x0002u
+#define ETO_CLIPPED 0x0004u
+
+// The text's top-left at (x, y).
+BOOL TextOutW(HDC dc, int x, int y, LPCWSTR text, int count);
+// ETO_OPAQUE fills the rectangle with the background colour first; ETO_CLIPPED keeps the text
+// inside it. Character spacing (dx) is taken from the font.
+BOOL ExtTextOutW(HDC dc, int x, int y, UINT options, const RECT* rect, LPCWSTR text, UINT count,
+                 const INT* dx);
+BOOL GetTextExtentPoint32W(HDC dc, LPCWSTR text, int count, LPSIZE size);
+BOOL GetTextMetricsW(HDC dc, LPTEXTMETRICW metrics);
+
+#define DT_TOP 0x00000000u
+#define DT_LEFT 0x00000000u
+#define DT_CENTER 0x00000001u
+#define DT_RIGHT 0x00000002u
+#define DT_VCENTER 0x00000004u
+#define DT_BOTTOM 0x00000008u
+#define DT_WORDBREAK 0x00000010u
+#define DT_SINGLELINE 0x00000020u
+#define DT_EXPANDTABS 0x00000040u
+#define DT_NOCLIP 0x00000100u
+#define DT_CALCRECT 0x00000400u
+#define DT_NOPREFIX 0x00000800u
+#define DT_EDITCONTROL 0x00002000u
+#define DT_END_ELLIPSIS 0x00008000u
+#define DT_HIDEPREFIX 0x00100000u
+// Text in the rectangle: count -1 for a terminated text. '&' underlines the next character
+// ("&&" is one '&') unless DT_NOPREFIX. DT_CALCRECT draws nothing and sets the rectangle's right
+// and bottom to the text's extent. Returns the text's height (with DT_VCENTER or DT_BOTTOM the
+// distance from the top of the rectangle to the text's bottom); 0 on error.
+int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format);

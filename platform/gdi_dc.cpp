@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/gdi.h"
+#include "platform/gdi_draw_canvas.h"
 #include "platform/gdi_surface.h"
 #include "platform/kernel.h"
 #include "platform/nls.h"
@@ -26,6 +27,7 @@ HDC AddDc(sim::DcKind kind, HWND window) {
     obj->kind = kind;
     obj->window = window;
     obj->font = Table().SystemFont(GetACP());
+    gdi::GiveStockTools(*obj);
     if (kind == sim::DcKind::Memory) {
         obj->bitmap = Table().StockBitmap();
     }

@@ -11,6 +11,8 @@
 
 #include "platform/kernel.h"
 #include "platform/nls.h"
+#include "platform/gdi_draw_canvas.h"
+#include "platform/user_routing.h"
 #include "platform/sim/gdi_objects.h"
 #include "platform/sim/handles.h"
 #include "platform/sim/machine.h"
@@ -239,6 +241,12 @@ WindowCreationHook SetWindowCreationHook(WindowCreationHook hook) {
 
 // ---- Window procedures ----
 
+namespace {
+// The caret blink's message and timer id (user_input.cpp).
+constexpr UINT kCaretBlink = 0x0118;
+constexpr WPARAM kCaretBlinkTimer = 0xFFFF;
+}  // namespace
+
 LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     API_TRACE(Windows, DefWindowProcW, window, message, wParam, lParam);
     switch (message) {
@@ -296,9 +304,17 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
             if (LOWORD(wParam) != WA_INACTIVE) SetFocus(window);
             return 0;
         case WM_ERASEBKGND: {
+            // The class brush (a brush, or a system colour index + 1) fills the client area.
             auto info = Windows().Get(window);
-            return info && info->classBackground != nullptr ? 1 : 0;
+            if (!info || info->classBackground == nullptr) return 0;
+            RECT client{};
+            GetClientRect(window, &client);
+            FillRect(reinterpret_cast<HDC>(wParam), &client, info->classBackground);
+            return 1;
         }
+        case kCaretBlink:
+            if (wParam == kCaretBlinkTimer) BlinkCaret(window);
+            return 0;
         case WM_NCHITTEST:
         case WM_NCLBUTTONDOWN:
         case WM_SETCURSOR:
@@ -707,6 +723,7 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
     dc->window = window;
     dc->paintRect = paint->rcPaint;
     dc->font = sim::GdiTable::Get().SystemFont(GetACP());
+    gdi::GiveStockTools(*dc);
     paint->hdc = static_cast<HDC>(sim::GdiTable::Get().Add(dc));
     Windows().Validate(window, nullptr);
     if (w->hasUpdate && w->erase)

@@ -4,6 +4,7 @@
 // The button keeps its state in its window's extra bytes: the check, the pushed look, the focus,
 // and whether a press (of the mouse, holding the capture, or of the space bar) is under way; and
 // what changed since it last painted (the owner-draw action).
+#include <algorithm>
 #include <cwctype>
 #include <string>
 
@@ -67,16 +68,103 @@ void SetState(HWND button, UINT state, UINT visible, UINT action) {
     if ((old ^ state) & visible) Repaint(button, action);
 }
 
-// The one paint routine: owner-draw buttons have their parent draw them; the others draw nothing
-// yet.
+constexpr int kBoxSize = 13;  // a check box's or radio button's mark
+constexpr int kBoxGap = 4;    // between the mark and the text
+
+// A push button: the 3D face with its raised edge (sunken while pushed), a default button's
+// dark frame around it, the centred caption and the focus rectangle inside.
+void PaintPush(HWND button, HDC dc, UINT type, UINT state, const RECT& client, bool enabled) {
+    FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+    RECT r = client;
+    const bool pushed = (state & BST_PUSHED) != 0;
+    if (type == BS_DEFPUSHBUTTON) {
+        FrameRect(dc, &r, GetSysColorBrush(COLOR_WINDOWFRAME));
+        r = {r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
+    }
+    if (pushed)
+        FrameRect(dc, &r, GetSysColorBrush(COLOR_BTNSHADOW));
+    else
+        DrawEdge(dc, &r, EDGE_RAISED, BF_RECT);
+    RECT text{r.left + 2, r.top + 2, r.right - 2, r.bottom - 2};
+    if (pushed) text = {text.left + 1, text.top + 1, text.right + 1, text.bottom + 1};
+    ControlText(dc, WindowText(button), text, DT_CENTER | DT_VCENTER | DT_SINGLELINE, enabled,
+                GetSysColor(COLOR_BTNTEXT));
+    if (state & BST_FOCUS) {
+        RECT focus{r.left + 3, r.top + 3, r.right - 3, r.bottom - 3};
+        DrawFocusRect(dc, &focus);
+    }
+}
+
+// A check box, 3-state box or radio button: the mark at the left, vertically centred, the
+// caption after it, and the focus rectangle around the caption.
+void PaintCheck(HWND button, HDC dc, UINT type, UINT state, const RECT& client, bool enabled) {
+    FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+    const int height = client.bottom - client.top;
+    RECT mark{client.left, client.top + (height - kBoxSize) / 2, client.left + kBoxSize,
+              client.top + (height - kBoxSize) / 2 + kBoxSize};
+    UINT frame = Radio(type) ? DFCS_BUTTONRADIO : DFCS_BUTTONCHECK;
+    UINT check = state & kCheckBits;
+    if (check != BST_UNCHECKED) frame |= DFCS_CHECKED;
+    // An indeterminate box shows its check greyed.
+    if (!enabled || check == BST_INDETERMINATE) frame |= DFCS_INACTIVE;
+    if (state & BST_PUSHED) frame |= DFCS_PUSHED;
+    DrawFrameControl(dc, &mark, DFC_BUTTON, frame);
+    const std::wstring text = WindowText(button);
+    RECT caption{client.left + kBoxSize + kBoxGap, client.top, client.right, client.bottom};
+    const UINT format = DT_LEFT | DT_VCENTER | DT_SINGLELINE;
+    ControlText(dc, text, caption, format, enabled, GetSysColor(COLOR_BTNTEXT));
+    if ((state & BST_FOCUS) && !text.empty()) {
+        RECT extent = caption;
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &extent, format | DT_CALCRECT);
+        int top = caption.top + (height - (extent.bottom - extent.top)) / 2;
+        RECT focus{extent.left - 1, top - 1, std::min(extent.right + 1, client.right),
+                   top + (extent.bottom - extent.top) + 1};
+        DrawFocusRect(dc, &focus);
+    }
+}
+
+// A group box: an etched frame that starts half a line down, and the caption on the face colour
+// over the frame's top. The inside is left alone: the grouped controls are its siblings.
+void PaintGroup(HWND button, HDC dc, const RECT& client, bool enabled) {
+    const std::wstring text = WindowText(button);
+    SIZE extent{0, 0};
+    GetTextExtentPoint32W(dc, L"M", 1, &extent);
+    RECT frame{client.left, client.top + extent.cy / 2, client.right, client.bottom};
+    DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
+    if (text.empty()) return;
+    RECT caption{client.left + 8, client.top, client.right - 8, client.top + extent.cy};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &caption,
+              DT_LEFT | DT_SINGLELINE | DT_CALCRECT);
+    caption.right = std::min(caption.right, client.right - 8);
+    RECT back{caption.left - 2, caption.top, caption.right + 2, caption.bottom};
+    FillRect(dc, &back, GetSysColorBrush(COLOR_BTNFACE));
+    ControlText(dc, text, caption, DT_LEFT | DT_SINGLELINE, enabled, GetSysColor(COLOR_BTNTEXT));
+}
+
+// The one paint routine: owner-draw buttons have their parent draw them; the others draw their
+// classic look.
 void Paint(HWND button, HDC dc, UINT action) {
-    if (TypeOf(button) != BS_OWNERDRAW) return;
-    UINT state = State(button);
-    UINT item = 0;
-    if (state & BST_PUSHED) item |= ODS_SELECTED;
-    if (state & BST_FOCUS) item |= ODS_FOCUS;
-    if (!IsWindowEnabled(button)) item |= ODS_DISABLED;
-    SendDrawItem(button, dc, ODT_BUTTON, action, item);
+    const UINT type = TypeOf(button);
+    const UINT state = State(button);
+    const bool enabled = IsWindowEnabled(button) != FALSE;
+    if (type == BS_OWNERDRAW) {
+        UINT item = 0;
+        if (state & BST_PUSHED) item |= ODS_SELECTED;
+        if (state & BST_FOCUS) item |= ODS_FOCUS;
+        if (!enabled) item |= ODS_DISABLED;
+        SendDrawItem(button, dc, ODT_BUTTON, action, item);
+        return;
+    }
+    RECT client{};
+    GetClientRect(button, &client);
+    HGDIOBJ font = BeginControlDrawing(dc);
+    if (type == BS_GROUPBOX)
+        PaintGroup(button, dc, client, enabled);
+    else if (Checkable(type))
+        PaintCheck(button, dc, type, state, client, enabled);
+    else
+        PaintPush(button, dc, type, state, client, enabled);
+    ControlDrawingDone(dc, font);
 }
 
 bool IsAutoRadio(HWND window) {
@@ -256,6 +344,9 @@ LRESULT CALLBACK ButtonWndProc(HWND window, UINT message, WPARAM wParam, LPARAM 
             if (!IsWindowEnabled(window)) return 0;
             SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
             SendMessageW(window, WM_LBUTTONUP, 0, 0);
+            return 0;
+        case WM_PRINTCLIENT:
+            Paint(window, reinterpret_cast<HDC>(wParam), ODA_DRAWENTIRE);
             return 0;
         case WM_PAINT: {
             UINT action = static_cast<UINT>(GetWindowLongPtrW(window, kActionIndex));

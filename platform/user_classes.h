@@ -70,3 +70,15 @@ void SendDrawItem(HWND control, HDC dc, UINT type, UINT action, UINT state);
 void RedrawNow(HWND control);
 // Whether a mouse message's position (client coordinates in lParam) lies in the client area.
 bool InClient(HWND control, LPARAM position);
+
+// ---- The controls' classic look (user_controls.cpp) ----
+// Readies a control's context: the controls' font, a transparent text background. Returns the
+// font that was selected before, for ControlDrawingDone.
+HGDIOBJ BeginControlDrawing(HDC dc);
+void ControlDrawingDone(HDC dc, HGDIOBJ oldFont);
+// The control's window text.
+std::wstring WindowText(HWND window);
+// Text in the control's colours: `color` when enabled; a disabled control's text is grey over a
+// white shadow one pixel down and right. Returns DrawTextW's answer.
+int ControlText(HDC dc, const std::wstring& text, RECT rect, UINT format, bool enabled,
+                COLORREF color);

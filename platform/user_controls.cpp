@@ -1,4 +1,7 @@
 // Windows: what the standard controls share: notifications to the parent and owner drawing.
+#include <algorithm>
+
+#include "platform/gdi.h"
 #include "platform/user_classes.h"
 #include "platform/user_controls.h"
 
@@ -34,4 +37,34 @@ bool InClient(HWND control, LPARAM position) {
     int x = static_cast<short>(LOWORD(static_cast<ULONG_PTR>(position)));
     int y = static_cast<short>(HIWORD(static_cast<ULONG_PTR>(position)));
     return x >= client.left && x < client.right && y >= client.top && y < client.bottom;
+}
+
+HGDIOBJ BeginControlDrawing(HDC dc) {
+    SetBkMode(dc, TRANSPARENT);
+    return SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+}
+
+void ControlDrawingDone(HDC dc, HGDIOBJ oldFont) {
+    if (oldFont != nullptr) SelectObject(dc, oldFont);
+}
+
+std::wstring WindowText(HWND window) {
+    int n = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
+    n = GetWindowTextW(window, text.data(), n + 1);
+    text.resize(static_cast<std::size_t>(std::max(0, n)));
+    return text;
+}
+
+int ControlText(HDC dc, const std::wstring& text, RECT rect, UINT format, bool enabled,
+                COLORREF color) {
+    const int length = static_cast<int>(text.size());
+    if (!enabled) {
+        RECT shadow{rect.left + 1, rect.top + 1, rect.right + 1, rect.bottom + 1};
+        SetTextColor(dc, GetSysColor(COLOR_BTNHIGHLIGHT));
+        DrawTextW(dc, text.c_str(), length, &shadow, format);
+        color = GetSysColor(COLOR_GRAYTEXT);
+    }
+    SetTextColor(dc, color);
+    return DrawTextW(dc, text.c_str(), length, &rect, format);
 }

@@ -2,22 +2,24 @@
 // number-only and read-only styles, and the notifications to its parent (WM_COMMAND with EN_*).
 // While typing it redraws itself through the public GetDC/ReleaseDC, as the platform's control
 // does, so that whoever intercepts those two sees every redraw; WM_PAINT paints through the same
-// routine. Until text is measured (the drawing issue), every character counts as kCharWidth
-// pixels wide: the caret's position follows from that.
+// routine. Text is measured in the controls' font: the caret's position and a click's character
+// follow from that.
 #include <algorithm>
+#include <cstdlib>
 #include <cwctype>
 #include <string>
 
 #include "platform/user.h"
 #include "platform/user_classes.h"
 #include "platform/user_controls.h"
+#include "platform/user_routing.h"
 #include "platform/sim/trace.h"
 
 namespace {
 
-constexpr int kCharWidth = 8;
-constexpr int kLineHeight = 16;
-constexpr int kMargin = 1;
+constexpr int kMargin = 1;  // between the border (or the edge) and the text
+constexpr int kBorder = 2;  // the sunken border of an edit with WS_BORDER or a client edge
+constexpr DWORD kClientEdge = 0x00000200;  // WS_EX_CLIENTEDGE
 constexpr std::size_t kDefaultLimit = 30000;
 constexpr std::size_t kLargestLimit = 0x7FFFFFFE;
 constexpr WCHAR kDefaultPasswordChar = L'*';
@@ -43,10 +45,114 @@ DWORD StyleOf(HWND window) {
     return static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE));
 }
 
-// The paint routine: WM_PAINT and the redraws while typing come here. It draws nothing yet (the
-// text, with the password character in place of each character when there is one, the selection
-// and the background come with the drawing issue).
-void Paint(HWND window, HDC dc, const EditState& state) {}
+bool Bordered(HWND window) {
+    return (StyleOf(window) & WS_BORDER) ||
+           (static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)) & kClientEdge);
+}
+
+// What the edit shows of its text: the password character in place of each character.
+std::wstring Shown(const EditState& state) {
+    if (state.passwordChar != 0) return std::wstring(state.text.size(), state.passwordChar);
+    return state.text;
+}
+
+// Measures text in the controls' font, on a memory context of its own.
+class Measure {
+public:
+    Measure() : dc_(CreateCompatibleDC(nullptr)) {
+        if (dc_ != nullptr) old_ = BeginControlDrawing(dc_);
+    }
+    ~Measure() {
+        if (dc_ == nullptr) return;
+        ControlDrawingDone(dc_, old_);
+        DeleteDC(dc_);
+    }
+    Measure(const Measure&) = delete;
+    Measure& operator=(const Measure&) = delete;
+    int Width(const std::wstring& text, std::size_t from, std::size_t to) const {
+        SIZE size{0, 0};
+        if (dc_ != nullptr && to > from)
+            GetTextExtentPoint32W(dc_, text.c_str() + from, static_cast<int>(to - from), &size);
+        return size.cx;
+    }
+    int LineHeight() const {
+        TEXTMETRICW tm{};
+        return dc_ != nullptr && GetTextMetricsW(dc_, &tm) ? tm.tmHeight : 16;
+    }
+
+private:
+    HDC dc_;
+    HGDIOBJ old_ = nullptr;
+};
+
+// Where the text lies in the client area: its box (inside the border and margin), the x of
+// the first character in view (alignment counted) and the y of the line's top.
+struct TextPlace {
+    RECT box{};
+    int x = 0;
+    int y = 0;
+    int lineHeight = 0;
+};
+
+TextPlace PlaceOf(HWND window, const EditState& state, const Measure& m) {
+    TextPlace p;
+    GetClientRect(window, &p.box);
+    int inset = (Bordered(window) ? kBorder : 0) + kMargin;
+    p.box = {p.box.left + inset, p.box.top + inset, p.box.right - inset, p.box.bottom - inset};
+    p.lineHeight = m.LineHeight();
+    p.y = p.box.top + std::max(0, (p.box.bottom - p.box.top - p.lineHeight) / 2);
+    const std::wstring shown = Shown(state);
+    int width = m.Width(shown, state.firstVisible, shown.size());
+    int room = p.box.right - p.box.left;
+    p.x = p.box.left;
+    if (width < room && (StyleOf(window) & ES_CENTER)) p.x += (room - width) / 2;
+    if (width < room && (StyleOf(window) & ES_RIGHT) && !(StyleOf(window) & ES_CENTER))
+        p.x += room - width;
+    return p;
+}
+
+// The paint routine: WM_PAINT and the redraws while typing come here. The sunken border, the
+// window colour (the face colour when disabled or read-only), the text in view, and the
+// selection highlighted while the edit has the focus (or always with ES_NOHIDESEL). A caret
+// showing its picture gets it back over the new text.
+void Paint(HWND window, HDC dc, const EditState& state) {
+    RECT client{};
+    GetClientRect(window, &client);
+    const bool enabled = IsWindowEnabled(window) != FALSE;
+    const bool face = !enabled || (StyleOf(window) & ES_READONLY);
+    FillRect(dc, &client, GetSysColorBrush(face ? COLOR_BTNFACE : COLOR_WINDOW));
+    if (Bordered(window)) DrawEdge(dc, &client, EDGE_SUNKEN, BF_RECT);
+    Measure m;
+    const TextPlace p = PlaceOf(window, state, m);
+    const std::wstring shown = Shown(state);
+    HGDIOBJ font = BeginControlDrawing(dc);
+    const bool selection = state.SelEnd() > state.SelStart() &&
+                           (GetFocus() == window || (StyleOf(window) & ES_NOHIDESEL));
+    // Three runs from the first character in view: before, inside and after the selection.
+    const std::size_t first = std::min(state.firstVisible, shown.size());
+    const std::size_t cuts[4] = {first, std::clamp(state.SelStart(), first, shown.size()),
+                                 std::clamp(state.SelEnd(), first, shown.size()), shown.size()};
+    int x = p.x;
+    for (int run = 0; run < 3; ++run) {
+        std::size_t from = cuts[run], to = cuts[run + 1];
+        if (to <= from) continue;
+        const bool selected = selection && run == 1;
+        int width = m.Width(shown, from, to);
+        if (selected) {
+            SetBkMode(dc, OPAQUE);
+            SetBkColor(dc, GetSysColor(COLOR_HIGHLIGHT));
+            SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
+        } else {
+            SetBkMode(dc, TRANSPARENT);
+            SetTextColor(dc, GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
+        }
+        ExtTextOutW(dc, x, p.y, ETO_CLIPPED, &p.box, shown.c_str() + from,
+                    static_cast<UINT>(to - from), nullptr);
+        x += width;
+    }
+    ControlDrawingDone(dc, font);
+    CaretPaintedOver(window, dc);
+}
 
 // Redraws outside WM_PAINT through the public device context functions.
 void Redraw(HWND window) {
@@ -60,14 +166,38 @@ void Redraw(HWND window) {
 
 // Keeps the caret in view and, while the edit has the focus, moves the caret there.
 void PlaceCaret(HWND window, EditState& state) {
-    RECT client{};
-    GetClientRect(window, &client);
-    auto inView = static_cast<std::size_t>(
-        std::max(1, (client.right - client.left - 2 * kMargin) / kCharWidth));
+    Measure m;
+    const std::wstring shown = Shown(state);
+    TextPlace p = PlaceOf(window, state, m);
+    const int room = std::max(1, static_cast<int>(p.box.right - p.box.left));
     if (state.caret < state.firstVisible) state.firstVisible = state.caret;
-    if (state.caret > state.firstVisible + inView) state.firstVisible = state.caret - inView;
+    while (state.firstVisible < state.caret &&
+           m.Width(shown, state.firstVisible, state.caret) > room)
+        ++state.firstVisible;
     if (GetFocus() != window) return;
-    SetCaretPos(kMargin + static_cast<int>(state.caret - state.firstVisible) * kCharWidth, kMargin);
+    p = PlaceOf(window, state, m);
+    SetCaretPos(p.x + m.Width(shown, state.firstVisible, state.caret), p.y);
+}
+
+// The character boundary nearest to x (client coordinates), among those in view and after.
+std::size_t CharAt(HWND window, const EditState& state, int x) {
+    Measure m;
+    const std::wstring shown = Shown(state);
+    const TextPlace p = PlaceOf(window, state, m);
+    std::size_t best = state.firstVisible;
+    int bestDistance = std::abs(x - p.x);
+    for (std::size_t i = state.firstVisible + 1; i <= shown.size(); ++i) {
+        int distance = std::abs(x - (p.x + m.Width(shown, state.firstVisible, i)));
+        if (distance >= bestDistance) break;
+        best = i;
+        bestDistance = distance;
+    }
+    return best;
+}
+
+// The caret is as tall as a line of the controls' font.
+int CaretHeight() {
+    return Measure().LineHeight();
 }
 
 // Sends the notification; false when the parent destroyed the edit meanwhile.
@@ -216,14 +346,12 @@ LRESULT EditMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, Edi
         case WM_LBUTTONDOWN: {
             SetFocus(window);
             if ((state = StateOf(window)) == nullptr) return 0;
-            int x = static_cast<short>(LOWORD(static_cast<ULONG_PTR>(lParam))) - kMargin;
-            std::size_t at = state->firstVisible + static_cast<std::size_t>(std::max(
-                                                       0, (x + kCharWidth / 2) / kCharWidth));
-            MoveCaret(window, *state, at);
+            int x = static_cast<short>(LOWORD(static_cast<ULONG_PTR>(lParam)));
+            MoveCaret(window, *state, CharAt(window, *state, x));
             return 0;
         }
         case WM_SETFOCUS:
-            CreateCaret(window, nullptr, 1, kLineHeight);
+            CreateCaret(window, nullptr, 1, CaretHeight());
             PlaceCaret(window, *state);
             ShowCaret(window);
             Notify(window, EN_SETFOCUS);
@@ -231,6 +359,9 @@ LRESULT EditMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, Edi
         case WM_KILLFOCUS:
             DestroyCaret();
             Notify(window, EN_KILLFOCUS);
+            return 0;
+        case WM_PRINTCLIENT:
+            Paint(window, reinterpret_cast<HDC>(wParam), *state);
             return 0;
         case WM_PAINT: {
             PAINTSTRUCT ps;

@@ -137,6 +137,31 @@ void StopBlink(HWND owner) {
     if (Alive(owner)) Windows().KillTimer(sim::CurrentThread(), owner, kBlinkTimer);
 }
 
+// Inverts the caret's rectangle on its owner (through `dc`, or a context of the owner's).
+void InvertCaret(const sim::Caret& caret, HDC dc = nullptr) {
+    if (!Alive(caret.owner)) return;
+    RECT r{caret.position.x, caret.position.y, caret.position.x + caret.width,
+           caret.position.y + caret.height};
+    if (dc != nullptr) {
+        InvertRect(dc, &r);
+        return;
+    }
+    HDC own = GetDC(caret.owner);
+    if (own == nullptr) return;
+    InvertRect(own, &r);
+    ReleaseDC(caret.owner, own);
+}
+
+// Takes a caret that shows its picture off its owner.
+void EraseCaret() {
+    auto caret = Input().Thread(Self()).caret;
+    if (!caret || !caret->drawn) return;
+    InvertCaret(*caret);
+    Input().ModifyThread(Self(), [](sim::ThreadInput& t) {
+        if (t.caret) t.caret->drawn = false;
+    });
+}
+
 }  // namespace
 
 // ---- Focus and activation ----
@@ -220,7 +245,10 @@ BOOL CreateCaret(HWND window, HBITMAP bitmap, int width, int height) {
     API_TRACE(Windows, CreateCaret, window, bitmap, width, height);
     if (!OwnWindow(window)) return FALSE;
     if (width < 0 || height < 0) return Fail(FALSE, ERROR_INVALID_PARAMETER);
-    if (auto old = OwnCaret()) StopBlink(old->owner);
+    if (auto old = OwnCaret()) {
+        EraseCaret();
+        StopBlink(old->owner);
+    }
     sim::Caret caret;
     caret.owner = window;
     caret.bitmap = bitmap;
@@ -234,6 +262,7 @@ BOOL DestroyCaret() {
     API_TRACE(Windows, DestroyCaret);
     auto caret = OwnCaret();
     if (!caret) return Fail(FALSE, ERROR_ACCESS_DENIED);
+    EraseCaret();
     StopBlink(caret->owner);
     Input().ModifyThread(Self(), [](sim::ThreadInput& t) { t.caret.reset(); });
     return TRUE;
@@ -251,7 +280,10 @@ BOOL ChangeHideCount(HWND window, int step) {
     int after = std::max(0, before + step);
     Input().ModifyThread(Self(), [&](sim::ThreadInput& t) { t.caret->hideCount = after; });
     if (before != 0 && after == 0) StartBlink(caret->owner);
-    if (before == 0 && after != 0) StopBlink(caret->owner);
+    if (before == 0 && after != 0) {
+        EraseCaret();
+        StopBlink(caret->owner);
+    }
     return TRUE;
 }
 
@@ -269,8 +301,16 @@ BOOL HideCaret(HWND window) {
 
 BOOL SetCaretPos(int x, int y) {
     API_TRACE(Windows, SetCaretPos, x, y);
-    if (!OwnCaret()) return Fail(FALSE, ERROR_ACCESS_DENIED);
-    Input().ModifyThread(Self(), [&](sim::ThreadInput& t) { t.caret->position = {x, y}; });
+    auto caret = OwnCaret();
+    if (!caret) return Fail(FALSE, ERROR_ACCESS_DENIED);
+    if (caret->position.x == x && caret->position.y == y) return TRUE;
+    const bool drawn = caret->drawn;
+    EraseCaret();
+    Input().ModifyThread(Self(), [&](sim::ThreadInput& t) {
+        t.caret->position = {x, y};
+        t.caret->drawn = drawn;
+    });
+    if (drawn) InvertCaret(*OwnCaret());  // the picture moves with it
     return TRUE;
 }
 
@@ -546,4 +586,20 @@ BOOL TrackMouseEvent(LPTRACKMOUSEEVENT track) {
     // Not over the window now: it hears at once.
     if (!PointerOver(track->hwndTrack, flags)) Windows().EndMouseTracking(Self());
     return TRUE;
+}
+
+// ---- The caret's picture ----
+
+void BlinkCaret(HWND window) {
+    auto caret = OwnCaret();
+    if (!caret || caret->owner != window || caret->hideCount != 0) return;
+    InvertCaret(*caret);
+    Input().ModifyThread(Self(), [](sim::ThreadInput& t) {
+        if (t.caret) t.caret->drawn = !t.caret->drawn;
+    });
+}
+
+void CaretPaintedOver(HWND window, HDC dc) {
+    auto caret = OwnCaret();
+    if (caret && caret->owner == window && caret->drawn) InvertCaret(*caret, dc);
 }

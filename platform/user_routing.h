@@ -11,3 +11,11 @@
 // test, WM_MOUSEACTIVATE and WM_SETCURSOR, and gives the message to deliver in its place, or
 // nothing when no window of the thread takes it (it may have gone to another thread's queue).
 std::optional<MSG> RouteInput(const MSG& input);
+
+// ---- The caret's picture (user_input.cpp) ----
+// The caret blink (the owner's blink timer message, through the default procedure): inverts the
+// shown caret's rectangle on the owner, so that it appears and disappears in turn.
+void BlinkCaret(HWND window);
+// The window painted its client area over the caret with `dc`: a caret that was showing is
+// inverted in again, so that the blinking stays in step.
+void CaretPaintedOver(HWND window, HDC dc);

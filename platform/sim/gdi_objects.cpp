@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cwchar>
 
+#include "platform/sim/gdi_tools.h"
 #include "platform/sim/processes.h"
 
 namespace sim {
@@ -36,6 +37,8 @@ GdiBitmap::~GdiBitmap() {
     }
     std::free(bits);
 }
+
+GdiDc::GdiDc() : draw(std::make_unique<DcDrawState>()) {}
 
 GdiDc::~GdiDc() {
     if (clip != nullptr) cairo_region_destroy(clip);

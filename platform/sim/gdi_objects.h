@@ -58,7 +58,11 @@ struct GdiRegion : GdiObject {
 
 enum class DcKind { Screen, Window, Paint, Memory };
 
+// What a context draws with besides its pen and brush (text colour, modes; sim/gdi_tools.h).
+struct DcDrawState;
+
 struct GdiDc : GdiObject {
+    GdiDc();
     ~GdiDc() override;
     DcKind kind = DcKind::Window;
     HWND window = nullptr;  // NULL: the screen
@@ -68,6 +72,7 @@ struct GdiDc : GdiObject {
     HBRUSH brush = nullptr;
     HBITMAP bitmap = nullptr;  // a memory context's selected bitmap
     POINT viewportOrg{0, 0};
+    std::unique_ptr<DcDrawState> draw;
     COLORREF bkColor = 0x00FFFFFF;
     // The selected clip region (device coordinates; owned), or null.
     cairo_region_t* clip = nullptr;
@@ -104,9 +109,22 @@ public:
     // The stock system font for an ANSI code page (the screen's default font): face "System",
     // bold, 16 pixels high, the code page's character set.
     HFONT SystemFont(UINT codePage);
+    // The stock object of a GetStockObject index, made by `make` the first time.
+    template <class F>
+    HGDIOBJ Stock(int index, F make) {
+        std::lock_guard<std::mutex> lk(mu_);
+        auto it = stock_.find(index);
+        if (it != stock_.end()) return it->second;
+        std::shared_ptr<GdiObject> obj = make();
+        obj->stock = true;
+        HGDIOBJ h = AddLocked(std::move(obj));
+        stock_.emplace(index, h);
+        return h;
+    }
 
 private:
     std::map<BYTE, HFONT> systemFonts_;  // by character set
+    std::map<int, HGDIOBJ> stock_;       // by stock index
     HBITMAP stockBitmap_ = nullptr;
     std::atomic<std::size_t> doubleDeletes_{0};
 };

@@ -27,6 +27,8 @@ struct Caret {
     POINT position{0, 0};
     // ShowCaret takes one off, HideCaret adds one; a new caret starts hidden (1). Shown at 0.
     int hideCount = 1;
+    // Whether the blink has the caret inverted on its owner now.
+    bool drawn = false;
 };
 
 // TrackMouseEvent's request: WM_MOUSELEAVE goes once to the window when the pointer leaves it.

@@ -29,6 +29,16 @@ std::vector<Step> Typed(const std::wstring& text) {
     return out;
 }
 
+// The width of the text in the controls' font.
+int TextWidth(const std::wstring& text) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    DeleteDC(dc);
+    return size.cx;
+}
+
 class EditTest : public WindowTest {
 protected:
     void SetUp() override {
@@ -346,7 +356,7 @@ TEST_F(EditTest, TheCaretLivesWithTheFocusAndFollowsTheText) {
 
     SendMessageW(edit, EM_SETSEL, 3, 3);
     SendMessageW(edit, WM_CHAR, L'd', 0);
-    EXPECT_EQ(control::Caret(GetCurrentThreadId())->position.x, 1 + 4 * 8);
+    EXPECT_EQ(control::Caret(GetCurrentThreadId())->position.x, 1 + TextWidth(L"abcd"));
     SendMessageW(edit, WM_KEYDOWN, VK_HOME, 0);
     EXPECT_EQ(control::Caret(GetCurrentThreadId())->position.x, 1);
 
@@ -359,17 +369,22 @@ TEST_F(EditTest, TheCaretLivesWithTheFocusAndFollowsTheText) {
 }
 
 TEST_F(EditTest, ACaretPastTheRightEdgeScrollsTheTextInstead) {
-    HWND edit = MakeEdit(ES_AUTOHSCROLL);  // 200 wide: 24 characters in view
+    HWND edit = MakeEdit(ES_AUTOHSCROLL);  // 200 wide: 198 pixels of text in view
+    ASSERT_GT(TextWidth(std::wstring(40, L'a')), 198);
     SetFocus(edit);
     Run(edit, Typed(std::wstring(40, L'a')));
-    EXPECT_EQ(control::Caret(GetCurrentThreadId())->position.x, 1 + 24 * 8);
+    // The caret stays at the right edge, less than a character from it.
+    int x = control::Caret(GetCurrentThreadId())->position.x;
+    EXPECT_LE(x, 1 + 198);
+    EXPECT_GT(x, 1 + 198 - TextWidth(L"a"));
     SendMessageW(edit, WM_KEYDOWN, VK_HOME, 0);
     EXPECT_EQ(control::Caret(GetCurrentThreadId())->position.x, 1);
 }
 
 TEST_F(EditTest, AClickTakesTheFocusAndPlacesTheCaret) {
     HWND edit = MakeEdit(0, L"abcdef");
-    SendMessageW(edit, WM_LBUTTONDOWN, 0, MAKELPARAM(1 + 2 * 8 + 3, 5));  // nearer 2 than 3
+    ASSERT_GT(TextWidth(L"c"), 2);
+    SendMessageW(edit, WM_LBUTTONDOWN, 0, MAKELPARAM(1 + TextWidth(L"ab") + 1, 5));  // nearer 2
     EXPECT_EQ(GetFocus(), edit);
     EXPECT_EQ(Selection(edit), (std::pair<DWORD, DWORD>{2, 2}));
     SendMessageW(edit, WM_LBUTTONDOWN, 0, MAKELPARAM(500, 5));

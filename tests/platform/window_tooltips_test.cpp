@@ -261,10 +261,19 @@ TEST_F(TooltipTest, ADeletedToolTakesItsTipAlong) {
 TEST_F(TooltipTest, TheMaximumWidthWrapsTheTip) {
     EXPECT_EQ(SendMessageW(tip_, TTM_SETMAXTIPWIDTH, 0, 40), -1);
     EXPECT_EQ(SendMessageW(tip_, TTM_GETMAXTIPWIDTH, 0, 0), 40);
-    ShowButtonTip();  // "Connect": 56 pixels of text, 32 to a line
+    ASSERT_TRUE(AddTool(TTF_IDISHWND, reinterpret_cast<UINT_PTR>(other_), L"Dial now"));
+    Move(other_);
+    Wait(500);
+    ASSERT_EQ(ShownText(), L"Dial now");  // two words, wider than the 32 pixels of a line
     RECT r = control::ShownTooltip()->rect;
-    EXPECT_EQ(r.right - r.left, 40);
-    EXPECT_EQ(r.bottom - r.top, 2 * 16 + 8);
+    EXPECT_LE(r.right - r.left, 40);  // as wide as its wider line and the padding, at most
+    EXPECT_GT(r.right - r.left, 8);
+    HDC dc = CreateCompatibleDC(nullptr);
+    SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    DeleteDC(dc);
+    EXPECT_EQ(r.bottom - r.top, 2 * tm.tmHeight + 8);
 }
 
 TEST_F(TooltipTest, TextsFromResourcesAndRefusedRequests) {
