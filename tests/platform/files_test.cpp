@@ -223,6 +223,8 @@ TEST_F(Find, ReportsAttributesSizesAndMissingMatchesOrFolders) {
     EXPECT_EQ(error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     EXPECT_TRUE(Names(L"C:\\missing\\*", &error).empty());
     EXPECT_EQ(error, static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    EXPECT_TRUE(Names(L"C:\\f\\sub\\", &error).empty()) << "a path ending in a separator";
+    EXPECT_NE(error, 0u);
     EXPECT_FALSE(FindNextFileW(reinterpret_cast<HANDLE>(0x4444), &d));
     EXPECT_EQ(Err(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 }
