@@ -444,31 +444,33 @@ INT StringFormat::GetFormatFlags() const {
     return s_->flags;
 }
 
-Status StringFormat::SetAlignment(StringAlignment align) {
-    if (align < StringAlignmentNear || align > StringAlignmentFar)
-        return SetStatus(InvalidParameter);
-    s_->align = align;
+namespace {
+// Stores an enumerated setting when it is one of its values; InvalidParameter otherwise.
+template <class E>
+Status SetChecked(E& field, E value, E first, E last) {
+    if (value < first || value > last) return InvalidParameter;
+    field = value;
     return Ok;
+}
+}  // namespace
+
+Status StringFormat::SetAlignment(StringAlignment align) {
+    return SetStatus(SetChecked(s_->align, align, StringAlignmentNear, StringAlignmentFar));
 }
 StringAlignment StringFormat::GetAlignment() const {
     return s_->align;
 }
 
 Status StringFormat::SetLineAlignment(StringAlignment align) {
-    if (align < StringAlignmentNear || align > StringAlignmentFar)
-        return SetStatus(InvalidParameter);
-    s_->lineAlign = align;
-    return Ok;
+    return SetStatus(SetChecked(s_->lineAlign, align, StringAlignmentNear, StringAlignmentFar));
 }
 StringAlignment StringFormat::GetLineAlignment() const {
     return s_->lineAlign;
 }
 
 Status StringFormat::SetTrimming(StringTrimming trimming) {
-    if (trimming < StringTrimmingNone || trimming > StringTrimmingEllipsisPath)
-        return SetStatus(InvalidParameter);
-    s_->trimming = trimming;
-    return Ok;
+    return SetStatus(
+        SetChecked(s_->trimming, trimming, StringTrimmingNone, StringTrimmingEllipsisPath));
 }
 StringTrimming StringFormat::GetTrimming() const {
     return s_->trimming;
