@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 
 // The driver folders of assets/, copied to where the program looks for them.
 void InstallDriverFolders() {
-    fs::path source = fs::path(__FILE__).parent_path().parent_path().parent_path() / "assets";
+    fs::path source = fs::path(MODEM_SOURCE_DIR) / "assets";
     ASSERT_GT(sim::machine().CopyFromHost(source / "Driver", L"C:\\Program Files\\Driver\\"), 0);
 }
 
@@ -277,22 +277,21 @@ TEST_P(DriverFolderTest, ByVersionAndBitness) {
 
 INSTANTIATE_TEST_SUITE_P(
     Versions, DriverFolderTest,
-    ::testing::Values(FolderCase{sim::Config::WindowsXP(), false,
-                                 L"C:\\Program Files\\Vendor\\Driver\\WinXP\\"},
-                      FolderCase{sim::Config::WindowsXP(), true,
-                                 L"C:\\Program Files\\Vendor\\Driver\\WinXP-AMD64\\"},
-                      FolderCase{sim::Config::Windows7(), true,
-                                 L"C:\\Program Files\\Vendor\\Driver\\Vista\\AMD64\\"},
-                      FolderCase{sim::Config::WindowsVista(), false,
-                                 L"C:\\Program Files\\Vendor\\Driver\\Vista\\X86\\"},
-                      FolderCase{sim::Config::Windows2000(), false,
-                                 L"C:\\Program Files\\Vendor\\Driver\\Win2K\\"},
-                      FolderCase{sim::Config::Windows98(), false,
-                                 L"C:\\Program Files\\Vendor\\Driver\\Win2K\\"}),
+    ::testing::Values(
+        FolderCase{sim::Config::WindowsXP(), false, L"C:\\Program Files\\Vendor\\Driver\\WinXP\\"},
+        FolderCase{sim::Config::WindowsXP(), true,
+                   L"C:\\Program Files\\Vendor\\Driver\\WinXP-AMD64\\"},
+        FolderCase{sim::Config::Windows7(), true,
+                   L"C:\\Program Files\\Vendor\\Driver\\Vista\\AMD64\\"},
+        FolderCase{sim::Config::WindowsVista(), false,
+                   L"C:\\Program Files\\Vendor\\Driver\\Vista\\X86\\"},
+        FolderCase{sim::Config::Windows2000(), false,
+                   L"C:\\Program Files\\Vendor\\Driver\\Win2K\\"},
+        FolderCase{sim::Config::Windows98(), false, L"C:\\Program Files\\Vendor\\Driver\\Win2K\\"}),
     [](const ::testing::TestParamInfo<FolderCase>& info) {
         const FolderCase& c = info.param;
-        return "v" + std::to_string(c.config.major) + "_" + std::to_string(c.config.minor) +
-               "_p" + std::to_string(c.config.platformId) + (c.wide ? "_x64" : "_x86");
+        return "v" + std::to_string(c.config.major) + "_" + std::to_string(c.config.minor) + "_p" +
+               std::to_string(c.config.platformId) + (c.wide ? "_x64" : "_x86");
     });
 
 TEST_F(DeviceStatusTest, DevicesStartedUntilOneHasAProblem) {

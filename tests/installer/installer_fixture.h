@@ -61,8 +61,7 @@ protected:
 
     // Puts a folder of assets/ on the machine beside the program's folder.
     void CopyAssets(const std::wstring& folder) {
-        std::filesystem::path host =
-            std::filesystem::path(__FILE__).parent_path() / ".." / ".." / "assets" / folder;
+        std::filesystem::path host = std::filesystem::path(MODEM_SOURCE_DIR) / "assets" / folder;
         ASSERT_GT(M().CopyFromHost(host, std::wstring(kRoot) + folder + L"\\"), 0);
     }
 

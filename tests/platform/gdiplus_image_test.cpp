@@ -214,8 +214,7 @@ TEST_F(GdiplusImageTest, ImagesCountWhileAlive) {
 TEST_F(GdiplusImageTest, EveryStoredFormatDecodes) {
     // The image loader's seed files: PNG, BMP, JPEG, GIF.
     const std::string dir =
-        (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "fuzz" /
-         "corpus" / "fuzz_image_decode")
+        (std::filesystem::path(MODEM_SOURCE_DIR) / "fuzz" / "corpus" / "fuzz_image_decode")
             .string() +
         "/";
     struct Case {

@@ -16,7 +16,7 @@
 namespace golden {
 
 inline std::filesystem::path ReferenceFolder() {
-    return std::filesystem::path(__FILE__).parent_path().parent_path() / "golden";
+    return std::filesystem::path(MODEM_GOLDEN_DIR);
 }
 
 struct Tolerance {

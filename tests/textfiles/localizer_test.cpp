@@ -227,7 +227,7 @@ TEST_F(LocalizerTest, LoadLanguageFileFillsTheProgramsLocalizerOnlyWhenTheFileEx
 // The language files the setup ships give every text they hold, in their own groups.
 TEST_F(LocalizerTest, ShippedLanguageFilesGiveEveryTextTheyHold) {
     const std::filesystem::path folder =
-        std::filesystem::path(__FILE__).parent_path() / ".." / ".." / "assets" / "Localize";
+        std::filesystem::path(MODEM_SOURCE_DIR) / "assets" / "Localize";
     ASSERT_GT(M().CopyFromHost(folder, L"C:\\Localize\\"), 0);
     for (const char* name : {"English.txt", "ChineseSimplified.txt"}) {
         SCOPED_TRACE(name);
