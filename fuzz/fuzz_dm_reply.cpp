@@ -11,7 +11,7 @@
 #include "dm/command.h"
 #include "dm/log.h"
 #include "dm/packet.h"
-#include "platform/sim/machine.h"
+#include "fuzz/machine_ready.h"
 
 namespace {
 
@@ -86,11 +86,7 @@ bool Offer(CDMCmd& cmd, bool big, const Bytes& bytes, CLog& log) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static bool ready = [] {
-        sim::Machine::Reset(sim::Config::WindowsXP());
-        return true;
-    }();
-    (void)ready;
+    EnsureMachine();
     static CLog log;
     const Bytes input(data, data + size);
     for (const Entry& e : Table()) {

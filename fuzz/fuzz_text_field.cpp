@@ -7,14 +7,10 @@
 #include <string>
 
 #include "dm/text_fields.h"
-#include "platform/sim/machine.h"
+#include "fuzz/machine_ready.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static bool ready = [] {
-        sim::Machine::Reset(sim::Config::WindowsXP());
-        return true;
-    }();
-    (void)ready;
+    EnsureMachine();
     if (size < 1) return 0;
     const uint32_t widths[] = {0, 1, 7, 8, 16, 32, 127, 160, 255, 256, 300, 512};
     const uint32_t width = widths[data[0] % 12];
