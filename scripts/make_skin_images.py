@@ -76,6 +76,15 @@ def fill_rect(cr, color, x, y, w, h):
 
 # ---------------------------------------------------------------- frame, bars, lines
 
+def band(name, height, *stripes):
+    """A picture one pixel wide, tiled across a cell: (colour, top, rows) stripes, the rest
+    transparent."""
+    s, cr = surface(1, height)
+    for color, top, rows in stripes:
+        fill_rect(cr, color, 0, top, 1, rows)
+    save(s, name)
+
+
 def frame_images():
     # Resize borders: a one-pixel outer edge and three pixels of the window colour.
     pieces = {
@@ -95,19 +104,9 @@ def frame_images():
             fill_rect(cr, FRAME, *e)
         save(s, name)
 
-    s, cr = surface(1, 36)          # title bar: window colour over a hairline
-    fill_rect(cr, BASE, 0, 0, 1, 35)
-    fill_rect(cr, LINE, 0, 35, 1, 1)
-    save(s, "title_bg.png")
-
-    s, cr = surface(1, 26)          # status bar
-    fill_rect(cr, LINE, 0, 0, 1, 1)
-    fill_rect(cr, "#EEF1F5", 0, 1, 1, 25)
-    save(s, "statusbar_bg.png")
-
-    s, cr = surface(1, 1)
-    fill_rect(cr, LINE, 0, 0, 1, 1)
-    save(s, "hairline.png")
+    band("title_bg.png", 36, (BASE, 0, 35), (LINE, 35, 1))     # window colour over a hairline
+    band("statusbar_bg.png", 26, (LINE, 0, 1), ("#EEF1F5", 1, 25))
+    band("hairline.png", 1, (LINE, 0, 1))
 
     s, cr = surface(1, 1)           # nothing: a hidden indicator shows no picture
     save(s, "blank.png")
@@ -131,10 +130,19 @@ def logo():
 
 # ---------------------------------------------------------------- caption buttons
 
-def glyph_min(cr, ox, oy):
-    cr.move_to(ox + 9, oy + 10)
-    cr.line_to(ox + 19, oy + 10)
+def lines(cr, ox, oy, *polylines, close=False):
+    """Strokes each list of points as one polyline, shifted by (ox, oy)."""
+    for points in polylines:
+        cr.move_to(ox + points[0][0], oy + points[0][1])
+        for x, y in points[1:]:
+            cr.line_to(ox + x, oy + y)
+        if close:
+            cr.close_path()
     cr.stroke()
+
+
+def glyph_min(cr, ox, oy):
+    lines(cr, ox, oy, [(9, 10), (19, 10)])
 
 
 def glyph_max(cr, ox, oy):
@@ -145,20 +153,11 @@ def glyph_max(cr, ox, oy):
 def glyph_restore(cr, ox, oy):
     cr.rectangle(ox + 9.5, oy + 7.5, 7, 7)
     cr.stroke()
-    cr.move_to(ox + 11.5, oy + 7.5)
-    cr.line_to(ox + 11.5, oy + 5.5)
-    cr.line_to(ox + 18.5, oy + 5.5)
-    cr.line_to(ox + 18.5, oy + 12.5)
-    cr.line_to(ox + 16.5, oy + 12.5)
-    cr.stroke()
+    lines(cr, ox, oy, [(11.5, 7.5), (11.5, 5.5), (18.5, 5.5), (18.5, 12.5), (16.5, 12.5)])
 
 
 def glyph_close(cr, ox, oy):
-    cr.move_to(ox + 9.5, oy + 5.5)
-    cr.line_to(ox + 18.5, oy + 14.5)
-    cr.move_to(ox + 18.5, oy + 5.5)
-    cr.line_to(ox + 9.5, oy + 14.5)
-    cr.stroke()
+    lines(cr, ox, oy, [(9.5, 5.5), (18.5, 14.5)], [(18.5, 5.5), (9.5, 14.5)])
 
 
 def glyph_skin(cr, ox, oy):
@@ -166,14 +165,9 @@ def glyph_skin(cr, ox, oy):
     cr.set_line_join(cairo.LINE_JOIN_ROUND)
     cr.move_to(ox + 11.5, oy + 5)
     cr.curve_to(ox + 12.5, oy + 6.6, ox + 15.5, oy + 6.6, ox + 16.5, oy + 5)
-    cr.line_to(ox + 20, oy + 6.5)
-    cr.line_to(ox + 21, oy + 9.5)
-    cr.line_to(ox + 18.5, oy + 10.2)
-    cr.line_to(ox + 18.5, oy + 15.5)
-    cr.line_to(ox + 9.5, oy + 15.5)
-    cr.line_to(ox + 9.5, oy + 10.2)
-    cr.line_to(ox + 7, oy + 9.5)
-    cr.line_to(ox + 8, oy + 6.5)
+    for x, y in ((20, 6.5), (21, 9.5), (18.5, 10.2), (18.5, 15.5), (9.5, 15.5), (9.5, 10.2),
+                 (7, 9.5), (8, 6.5)):
+        cr.line_to(ox + x, oy + y)
     cr.close_path()
     cr.stroke()
 
@@ -213,16 +207,9 @@ def caption_images():
 # ---------------------------------------------------------------- tabs, buttons, checks, fields
 
 def tab_images():
-    s, cr = surface(1, 36)
-    fill_rect(cr, LINE, 0, 35, 1, 1)
-    save(s, "tab_normal.png")
-    s, cr = surface(1, 36)
-    fill_rect(cr, BASE, 0, 0, 1, 35)
-    fill_rect(cr, "#CBD2DA", 0, 35, 1, 1)
-    save(s, "tab_hover.png")
-    s, cr = surface(1, 36)
-    fill_rect(cr, ACCENT, 0, 34, 1, 2)
-    save(s, "tab_check.png")
+    band("tab_normal.png", 36, (LINE, 35, 1))
+    band("tab_hover.png", 36, (BASE, 0, 35), ("#CBD2DA", 35, 1))
+    band("tab_check.png", 36, (ACCENT, 34, 2))
 
 
 def button_images():
@@ -372,13 +359,7 @@ def status_strip():
 # ---------------------------------------------------------------- status bar indicators
 
 def icon_uim(cr):
-    cr.move_to(4.5, 1.5)
-    cr.line_to(10.5, 1.5)
-    cr.line_to(12.5, 3.5)
-    cr.line_to(12.5, 14.5)
-    cr.line_to(4.5, 14.5)
-    cr.close_path()
-    cr.stroke()
+    lines(cr, 0, 0, [(4.5, 1.5), (10.5, 1.5), (12.5, 3.5), (12.5, 14.5), (4.5, 14.5)], close=True)
     cr.rectangle(6.5, 8.5, 4, 4)
     cr.stroke()
 
@@ -386,18 +367,11 @@ def icon_uim(cr):
 def icon_sms(cr):
     cr.rectangle(2.5, 4.5, 12, 8)
     cr.stroke()
-    cr.move_to(2.5, 4.5)
-    cr.line_to(8.5, 9)
-    cr.line_to(14.5, 4.5)
-    cr.stroke()
+    lines(cr, 0, 0, [(2.5, 4.5), (8.5, 9), (14.5, 4.5)])
 
 
 def icon_roam(cr):
-    cr.move_to(8.5, 2)
-    cr.line_to(15, 14.5)
-    cr.line_to(2, 14.5)
-    cr.close_path()
-    cr.stroke()
+    lines(cr, 0, 0, [(8.5, 2), (15, 14.5), (2, 14.5)], close=True)
     cr.select_font_face("DejaVu Sans", cairo.FONT_SLANT_NORMAL, cairo.FONT_WEIGHT_BOLD)
     cr.set_font_size(7)
     cr.move_to(6.4, 13.2)
@@ -421,17 +395,8 @@ def icon_call(cr):
 
 
 def icon_net(cr):
-    cr.move_to(5.5, 13.5)
-    cr.line_to(5.5, 3)
-    cr.move_to(3, 5.5)
-    cr.line_to(5.5, 3)
-    cr.line_to(8, 5.5)
-    cr.move_to(11.5, 3)
-    cr.line_to(11.5, 13.5)
-    cr.move_to(9, 11)
-    cr.line_to(11.5, 13.5)
-    cr.line_to(14, 11)
-    cr.stroke()
+    lines(cr, 0, 0, [(5.5, 13.5), (5.5, 3)], [(3, 5.5), (5.5, 3), (8, 5.5)],
+          [(11.5, 3), (11.5, 13.5)], [(9, 11), (11.5, 13.5), (14, 11)])
 
 
 def icon_evdo(cr):
