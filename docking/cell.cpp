@@ -1,7 +1,6 @@
 #include "docking/cell.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstdint>
 
 #include "docking/docking.h"
@@ -17,10 +16,8 @@ namespace {
 
 // The rectangle as left, top, right, bottom; the far edges kept within the int range.
 RECT EdgesOf(const Gdiplus::Rect& r) {
-    auto edge = [](std::int64_t v) {
-        return static_cast<LONG>(std::min<std::int64_t>(v, INT_MAX));
-    };
-    return {r.X, r.Y, edge(std::int64_t{r.X} + r.Width), edge(std::int64_t{r.Y} + r.Height)};
+    return {r.X, r.Y, ClampToInt(std::int64_t{r.X} + r.Width),
+            ClampToInt(std::int64_t{r.Y} + r.Height)};
 }
 
 }  // namespace
@@ -180,13 +177,18 @@ LRESULT CDockingCell::Paint(HDC source, Gdiplus::Rect rect) {
     const Gdiplus::Rect inside = client.Read();
     const Gdiplus::Rect part = Intersect(inside, rect);
     if (part.IsEmptyArea()) return 0;
+    // How far into the source the changed part starts (0 when it starts left of or above the
+    // client rectangle).
+    auto from = [](int changed, int client) {
+        return changed > client ? ClampToInt(std::int64_t{changed} - client) : 0;
+    };
     DrawChildRecord record{source,
                            part.X,
                            part.Y,
                            part.Width,
                            part.Height,
-                           rect.X > inside.X ? rect.X - inside.X : 0,
-                           rect.Y > inside.Y ? rect.Y - inside.Y : 0};
+                           from(rect.X, inside.X),
+                           from(rect.Y, inside.Y)};
     const CDocking* top = root.Read();
     const HWND window = top == nullptr ? nullptr : top->handle.Value();
     return SendMessageW(window, WM_DOCKING_DRAWCHILD, reinterpret_cast<WPARAM>(&record), 0);
