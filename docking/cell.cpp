@@ -25,7 +25,10 @@ RECT EdgesOf(const Gdiplus::Rect& r) {
 CDockingCell::CDockingCell(CDocking* owner, int row, int column)
     : docking(this, owner), row_(row), column_(column) {}
 
-CDockingCell::~CDockingCell() = default;
+CDockingCell::~CDockingCell() {
+    // While the cell is whole: the nested docking's end may walk up through it.
+    child.Destroy();
+}
 
 void CDockingCell::SizeProperty::Assign(const int& value) {
     CDockingCell* cell = owner();

@@ -421,12 +421,6 @@ INSTANTIATE_TEST_SUITE_P(
         DrawChildCase{"Outside", {200, 0, 30, 30}, false, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(TreeTest, WithoutARootWindowADrawChildGoesNowhere) {
-    CDocking d(nullptr);
-    d.Cell(0, 0).SetBounds({0, 0, 50, 50});
-    EXPECT_EQ(d.Cell(0, 0).Paint(static_cast<HDC>(nullptr), Gdiplus::Rect{0, 0, 10, 10}), 0);
-}
-
 // ---- A whole tree ----
 
 class TreePicture : public TreeTest {
