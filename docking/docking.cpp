@@ -68,8 +68,7 @@ CDocking::CDocking(IRenderable* parentRenderable)
     overflow.Assign(L"clip");
 }
 
-// The cells go after this body (last first, being the last member), then the locks and the
-// surface, then the properties.
+// The cells go after this body (last first), then the locks and the surface, then the properties.
 CDocking::~CDocking() {
     ForgetDocking(this);
 }
