@@ -5,6 +5,8 @@
 #include <memory>
 #include <utility>
 
+#include "docking/docking.h"
+#include "docking/layout.h"
 #include "docking/messages.h"
 
 namespace System::Docking {
@@ -51,18 +53,6 @@ bool Empty(const Gdiplus::Rect& r) {
     return r.Width <= 0 || r.Height <= 0;
 }
 
-Gdiplus::Rect Intersection(const Gdiplus::Rect& a, const Gdiplus::Rect& b) {
-    const long long left = std::max<long long>(a.X, b.X);
-    const long long top = std::max<long long>(a.Y, b.Y);
-    const long long right = std::min<long long>(static_cast<long long>(a.X) + a.Width,
-                                                static_cast<long long>(b.X) + b.Width);
-    const long long bottom = std::min<long long>(static_cast<long long>(a.Y) + a.Height,
-                                                 static_cast<long long>(b.Y) + b.Height);
-    if (right <= left || bottom <= top) return {};
-    return {static_cast<INT>(left), static_cast<INT>(top), static_cast<INT>(right - left),
-            static_cast<INT>(bottom - top)};
-}
-
 // The generic sans-serif family: the drawing library owns it; obtained once by whichever render
 // thread needs it first, never freed here.
 const Gdiplus::FontFamily* GenericFamily() {
@@ -101,7 +91,7 @@ void DrawTextNormal(const TextJob& job, const Gdiplus::Brush& brush, const Gdipl
         DrawTextPlain(job, brush, at);
         return;
     }
-    const Gdiplus::Rect visible = Intersection(at, job.clipped);
+    const Gdiplus::Rect visible = Intersect(at, job.clipped);
     if (Empty(visible)) return;
     Gdiplus::Bitmap bitmap(visible.Width, visible.Height, Gdiplus::PixelFormat32bppARGB);
     {
@@ -201,7 +191,7 @@ void PaintCellText(const std::wstring& text, const FontFields& font, const BoxFi
     const INT bottom = std::max(box.Y + box.Height - padding.bottom, top);
     const Gdiplus::Rect textBox(left, top, right - left, bottom - top);
     if (Empty(textBox)) return;
-    const Gdiplus::Rect clipped = Intersection(textBox, clip);
+    const Gdiplus::Rect clipped = Intersect(textBox, clip);
     if (Empty(clipped)) return;
 
     // The first family of the face list that exists; the ones made for names that do not exist
@@ -251,7 +241,44 @@ POINT ClientOrigin(HWND window) {
     return origin;
 }
 
+// The window's screen rectangle in the host window's client coordinates.
+RECT ScreenToHostClient(HWND window, HWND host) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    const POINT origin = ClientOrigin(host);
+    return {r.left - origin.x, r.top - origin.y, r.right - origin.x, r.bottom - origin.y};
+}
+
+void ExcludeWindowClip(const RenderContext& context, HWND window) {
+    if (context.region == nullptr || !IsWindowVisible(window)) return;
+    RECT cut = ScreenToHostClient(window, context.window);
+    if (const HWND parent = GetParent(window); parent != nullptr) {
+        const RECT within = ScreenToHostClient(parent, context.window);
+        cut = {std::max(cut.left, within.left), std::max(cut.top, within.top),
+               std::min(cut.right, within.right), std::min(cut.bottom, within.bottom)};
+        if (cut.right <= cut.left || cut.bottom <= cut.top) return;
+    }
+    HRGN hole = CreateRectRgn(cut.left, cut.top, cut.right, cut.bottom);
+    if (hole == nullptr) return;
+    CombineRgn(context.region, context.region, hole, RGN_DIFF);
+    DeleteObject(hole);
+}
+
 }  // namespace
+
+void PaintCellWindow(RenderContext& context, HWND window, const std::wstring& style) {
+    SendMessageW(window, WM_DOCKING_PAINT, reinterpret_cast<WPARAM>(&context), 0);
+    CheckRenderGeneration(context);
+    if ((L"|" + style + L"|").find(L"|clip|") != std::wstring::npos)
+        ExcludeWindowClip(context, window);
+    auto* nested = reinterpret_cast<CDocking*>(SendMessageW(window, WM_DOCKING_GETDOCKING, 0, 0));
+    CheckRenderGeneration(context);
+    if (nested == nullptr || !IsWindowVisible(window)) return;
+    // A docking already being rendered (a window anchored inside its own tree) is not entered
+    // again: its Render returns at once.
+    RenderContext copy = context;
+    nested->Render(copy);
+}
 
 void PlaceCellWindow(HWND host, const RECT& target, HWND window, const std::wstring& style) {
     SendMessageW(window, WM_DOCKING_ENSUREDOCKING, 0, 0);
