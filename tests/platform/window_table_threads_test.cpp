@@ -36,9 +36,8 @@ TEST_F(WindowTableThreadsTest, WorkersReadAndMessageWindowsTheUiThreadChanges) {
             IsWindowVisible(w);
             RECT r{};
             // The UI thread keeps every window square at (k, k) with sides 50 + k.
-            if (GetWindowRect(w, &r) &&
-                (r.left != r.top || r.right - r.left != r.bottom - r.top ||
-                 r.right - r.left != 50 + r.left))
+            if (GetWindowRect(w, &r) && (r.left != r.top || r.right - r.left != r.bottom - r.top ||
+                                         r.right - r.left != 50 + r.left))
                 ++f.tornRects;
             RECT c{};
             if (GetClientRect(w, &c) && c.right != c.bottom) ++f.tornRects;
