@@ -94,7 +94,9 @@ public:
         ti.uId = reinterpret_cast<UINT_PTR>(tool);
         ti.lpszText = const_cast<LPWSTR>(text);
         EXPECT_TRUE(SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti)));
-        MSG move{tool, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5), GetTickCount(), at};
+        POINT client = at;
+        ScreenToClient(tool, &client);
+        MSG move{tool, WM_MOUSEMOVE, 0, MAKELPARAM(client.x, client.y), GetTickCount(), at};
         SendMessageW(tip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&move));
         Sleep(500);
         Drain();
