@@ -187,6 +187,8 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_list;
     }
+    std::atomic<int> built{0};
+    std::atomic<int> destroyed{0};
 
 private:
     std::mutex m_mutex;
@@ -198,6 +200,7 @@ class Note : public CActiveDMCmd {
 public:
     Note(Recorder& r, int parser, std::uint8_t value, std::function<void()> extra)
         : m_r(r), m_parser(parser), m_value(value), m_extra(std::move(extra)) {}
+    ~Note() override { ++m_r.destroyed; }
     void Deliver() override {
         if (m_extra) m_extra();
         m_r.Add({m_parser, m_value, GetCurrentThreadId()});
@@ -221,13 +224,17 @@ public:
     }
     const ReportTableEntry* GetReportTable() const override { return m_table.data(); }
     std::function<void()> onDeliver;
+    HANDLE builtEvent = nullptr;
 
 private:
     std::unique_ptr<CActiveDMCmd> Make(DMPacket& reader) {
         if (m_throws) throw std::bad_alloc();
         std::uint8_t value = 0;
         reader.ReadU8(value);
-        return std::make_unique<Note>(m_r, m_number, value, onDeliver);
+        auto note = std::make_unique<Note>(m_r, m_number, value, onDeliver);
+        ++m_r.built;
+        if (builtEvent != nullptr) SetEvent(builtEvent);
+        return note;
     }
     Recorder& m_r;
     int m_number;
@@ -328,6 +335,39 @@ TEST_P(EngineTest, ShutdownReturnsTheCurrentAndTheQueuedCallerAndJoinsEveryThrea
     }
     StopEngine(Engine());  // a second stop does nothing
     service.reset();
+}
+
+TEST_P(EngineTest, ShutdownDestroysQueuedNotificationsUndelivered) {
+    Recorder r;
+    TestParser parser(r, 1, {5});
+    HANDLE entered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE built = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    parser.builtEvent = built;
+    // The first delivery holds its thread until the machine clock moves, which happens only
+    // once the stopping thread waits for the delivery thread, that is after the stop request.
+    parser.onDeliver = [&] {
+        if (WaitForSingleObject(entered, 0) == WAIT_OBJECT_0) return;
+        SetEvent(entered);
+        WaitForSingleObject(never, 1000);
+    };
+    StartService();
+    Dispatcher().AddReportParser(&parser);
+    peer->InjectReport(5, {0x01});
+    ASSERT_EQ(WaitForSingleObject(entered, 5000), WAIT_OBJECT_0);
+    peer->InjectReport(5, {0x02});
+    while (r.built.load() < 2) ASSERT_EQ(WaitForSingleObject(built, 5000), WAIT_OBJECT_0);
+
+    HANDLE stopper = StartThread([&] {
+        StopEngine(Engine());
+        return 0u;
+    });
+    WaitForSingleObject(stopper, INFINITE);
+    std::vector<Delivery> got = r.List();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].value, 0x01);
+    EXPECT_EQ(r.destroyed.load(), 2);  // the second was destroyed without being delivered
+    for (HANDLE h : {stopper, entered, never, built}) CloseHandle(h);
 }
 
 }  // namespace
