@@ -1,6 +1,6 @@
 #include "dm/command_queue.h"
 
-#include "dm/lock_guard.h"
+#include "support/auto_lock.h"
 
 DMCommandQueue::DMCommandQueue() : m_event(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
     InitializeCriticalSection(&m_lock);
@@ -14,7 +14,7 @@ DMCommandQueue::~DMCommandQueue() {
 }
 
 bool DMCommandQueue::Enqueue(DMCmdHolder* holder) {
-    DMLockGuard guard(m_lock);
+    CAutoLock guard(m_lock);
     if (m_closed) return false;
     OnBeforeQueue(holder);
     m_list.push_back(Entry{holder});
@@ -25,7 +25,7 @@ bool DMCommandQueue::Enqueue(DMCmdHolder* holder) {
 }
 
 DMCmdHolder* DMCommandQueue::PopFront() {
-    DMLockGuard guard(m_lock);
+    CAutoLock guard(m_lock);
     if (m_list.empty()) return nullptr;
     DMCmdHolder* holder = m_list.front().holder;
     m_list.pop_front();
@@ -35,7 +35,7 @@ DMCmdHolder* DMCommandQueue::PopFront() {
 void DMCommandQueue::Close() {
     std::list<Entry> left;
     {
-        DMLockGuard guard(m_lock);
+        CAutoLock guard(m_lock);
         m_closed = true;
         left.swap(m_list);
         SetEvent(m_event);
@@ -47,12 +47,12 @@ void DMCommandQueue::Close() {
 }
 
 bool DMCommandQueue::IsClosed() const {
-    DMLockGuard guard(m_lock);
+    CAutoLock guard(m_lock);
     return m_closed;
 }
 
 std::size_t DMCommandQueue::Size() const {
-    DMLockGuard guard(m_lock);
+    CAutoLock guard(m_lock);
     return m_list.size();
 }
 

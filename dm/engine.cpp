@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/serial_port.h"
-#include "dm/lock_guard.h"
+#include "support/auto_lock.h"
 
 namespace {
 
@@ -34,19 +34,38 @@ bool Expired(DWORD deadline, DWORD now) {
     return static_cast<int>(now - deadline) >= 0;
 }
 
+void LogFailure(CLog& log, const char* where, const char* what) {
+    std::string line = std::string("DM engine: ") + where + ": " + what;
+    log.WriteNarrow(line.c_str());
+}
+
+// Runs f; any exception it throws is logged under `where` and ends there. False when it threw.
+template <class F>
+bool Contained(CLog& log, const char* where, F&& f) {
+    try {
+        f();
+        return true;
+    } catch (const std::exception& e) {
+        LogFailure(log, where, e.what());
+    } catch (...) {
+        LogFailure(log, where, "unknown exception");
+    }
+    return false;
+}
+
 }  // namespace
 
 // ---- Worker and its queue ----
 
 DMCmdHolder* DMWorkerQueue::TakeNext() {
-    DMLockGuard guard(Lock());
+    CAutoLock guard(Lock());
     DMCmdHolder* holder = PopFront();
     if (holder != nullptr) ++m_running;
     return holder;
 }
 
 void DMWorkerQueue::Finished() {
-    DMLockGuard guard(Lock());
+    CAutoLock guard(Lock());
     --m_running;
 }
 
@@ -98,18 +117,18 @@ DMDispatcher::~DMDispatcher() {
 }
 
 void DMDispatcher::AddReportParser(CActiveDMParser* parser) {
-    DMLockGuard guard(m_parsersLock);
+    CAutoLock guard(m_parsersLock);
     m_parsers.push_back(parser);
 }
 
 void DMDispatcher::RemoveReportParser(CActiveDMParser* parser) {
-    DMLockGuard guard(m_parsersLock);
+    CAutoLock guard(m_parsersLock);
     auto it = std::find(m_parsers.begin(), m_parsers.end(), parser);
     if (it != m_parsers.end()) m_parsers.erase(it);
 }
 
 std::vector<CActiveDMParser*> DMDispatcher::ReportParsers() const {
-    DMLockGuard guard(m_parsersLock);
+    CAutoLock guard(m_parsersLock);
     return m_parsers;
 }
 
@@ -135,7 +154,7 @@ void DMDispatcher::Destroy() {
     if (m_destroyed) return;
     Stop();
     m_worker.reset();  // its queue releases every holder still listed
-    DMLockGuard guard(m_parsersLock);
+    CAutoLock guard(m_parsersLock);
     m_parsers.clear();
     m_destroyed = true;
 }
@@ -177,7 +196,7 @@ DMDeliveryThread::~DMDeliveryThread() {
 }
 
 void DMDeliveryThread::Post(std::unique_ptr<CActiveDMCmd> notification) {
-    DMLockGuard guard(m_lock);
+    CAutoLock guard(m_lock);
     m_queue.push_back(std::move(notification));
     SetEvent(m_event);
 }
@@ -187,7 +206,7 @@ void DMDeliveryThread::Stop() {
     if (Handle() != nullptr) Wait(INFINITE);
     std::deque<std::unique_ptr<CActiveDMCmd>> left;
     {
-        DMLockGuard guard(m_lock);
+        CAutoLock guard(m_lock);
         left.swap(m_queue);
     }
 }
@@ -200,7 +219,7 @@ void DMDeliveryThread::Run() {
             if (WaitForSingleObject(m_stop, 0) == WAIT_OBJECT_0) return;
             std::unique_ptr<CActiveDMCmd> next;
             {
-                DMLockGuard guard(m_lock);
+                CAutoLock guard(m_lock);
                 if (m_queue.empty()) break;
                 next = std::move(m_queue.front());
                 m_queue.pop_front();
@@ -249,7 +268,7 @@ bool DMEngine::Start() {
 }
 
 void DMEngine::OnLinkBytes(const std::uint8_t* data, std::size_t n) {
-    DMLockGuard guard(m_inboundLock);
+    CAutoLock guard(m_inboundLock);
     m_inbound.insert(m_inbound.end(), data, data + n);
     SetEvent(m_inboundEvent);
 }
@@ -258,26 +277,13 @@ void DMEngine::OnLinkState(bool up) {
     m_linkState.linkReady.store(up && !m_stopping.load() ? 1 : 0);
 }
 
-void DMEngine::LogFailure(const char* where, const char* what) {
-    std::string line = std::string("DM engine: ") + where + ": " + what;
-    m_log->WriteNarrow(line.c_str());
-}
-
 void DMEngine::RunCommand(DMCmdHolder* holder) {
     DMCmdHolderRef ref(holder);
     CDMCmd* command = holder->Command();
-    try {
-        Execute(holder);
-    } catch (const std::exception& e) {
-        // Whatever failed (serialising, framing, sending), the caller gets its answer now rather
-        // than at its time-out.
-        command->Cancel();
-        LogFailure("command", e.what());
-    } catch (...) {
-        command->Cancel();
-        LogFailure("command", "unknown exception");
-    }
-    DMLockGuard guard(m_lock);
+    // Whatever fails (serialising, framing, sending), the caller gets its answer now rather than
+    // at its time-out.
+    if (!Contained(*m_log, "command", [&] { Execute(holder); })) command->Cancel();
+    CAutoLock guard(m_lock);
     if (m_current.holder != holder) return;
     // Sent, then cancelled with no answer seen: its reply may still come.
     if (m_current.sent && command->Result() == kCmdCancelled && !m_current.answered &&
@@ -298,7 +304,7 @@ void DMEngine::Execute(DMCmdHolder* holder) {
         EncodeDMFrame(DMFrameKind::Request, 0, request.Data(), request.Size());
     if (frame.empty()) throw std::length_error("request too large for one frame");
     {
-        DMLockGuard guard(m_lock);
+        CAutoLock guard(m_lock);
         if (m_stopping.load() || command->IsCompleted()) {
             command->Cancel();
             return;
@@ -308,7 +314,7 @@ void DMEngine::Execute(DMCmdHolder* holder) {
         m_current = Current{holder, RequestHeader(request), true};
     }
     if (!m_link->Send(frame.data(), frame.size())) {
-        DMLockGuard guard(m_lock);
+        CAutoLock guard(m_lock);
         m_current.sent = false;
         command->Cancel();  // the link went down
         return;
@@ -324,7 +330,7 @@ void DMEngine::ReaderLoop() {
         if (WaitForMultipleObjects(2, handles, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return;
         std::vector<std::uint8_t> bytes;
         {
-            DMLockGuard guard(m_inboundLock);
+            CAutoLock guard(m_inboundLock);
             bytes.swap(m_inbound);
         }
         try {
@@ -340,7 +346,7 @@ void DMEngine::ReaderLoop() {
 
 void DMEngine::HandleFrame(DMFrame&& frame) {
     // Every failure stays with its frame: the reader must outlive any one packet.
-    try {
+    const bool handled = Contained(*m_log, "frame", [&] {
         switch (frame.kind) {
             case DMFrameKind::Reply:
                 HandleReply(frame.payload, false);
@@ -354,13 +360,8 @@ void DMEngine::HandleFrame(DMFrame&& frame) {
             case DMFrameKind::Request:
                 break;  // the device sends none
         }
-    } catch (const std::exception& e) {
-        ++m_droppedFrames;
-        LogFailure("frame", e.what());
-    } catch (...) {
-        ++m_droppedFrames;
-        LogFailure("frame", "unknown exception");
-    }
+    });
+    if (!handled) ++m_droppedFrames;
 }
 
 bool DMEngine::TakeOwedLocked(const std::vector<std::uint8_t>& payload) {
@@ -380,7 +381,7 @@ bool DMEngine::TakeOwedLocked(const std::vector<std::uint8_t>& payload) {
 
 void DMEngine::HandleReply(const std::vector<std::uint8_t>& payload, bool notSupported) {
     if (payload.empty()) return;
-    DMLockGuard guard(m_lock);
+    CAutoLock guard(m_lock);
     if (TakeOwedLocked(payload)) return;
     if (m_current.holder == nullptr) return;
     CDMCmd* command = m_current.holder->Command();
@@ -408,23 +409,18 @@ void DMEngine::HandleReport(std::uint32_t id, const std::vector<std::uint8_t>& p
             if (entry->id != id) continue;
             // Each factory reads the payload from its start; one that throws costs only its own
             // notification.
-            try {
+            const bool built = Contained(*m_log, "report", [&] {
                 reader.SetPosition(0);
                 std::unique_ptr<CActiveDMCmd> notification = parser->Build(*entry, reader);
-                if (notification == nullptr) continue;
+                if (notification == nullptr) return;
                 std::unique_ptr<DMDeliveryThread>& thread = m_delivery[parser];
                 if (thread == nullptr) {
                     thread = std::make_unique<DMDeliveryThread>();
                     if (!thread->Start()) throw std::runtime_error("no delivery thread");
                 }
                 thread->Post(std::move(notification));
-            } catch (const std::exception& e) {
-                ++m_droppedFrames;
-                LogFailure("report", e.what());
-            } catch (...) {
-                ++m_droppedFrames;
-                LogFailure("report", "unknown exception");
-            }
+            });
+            if (!built) ++m_droppedFrames;
         }
     }
 }
@@ -437,7 +433,7 @@ void DMEngine::Stop() {
     m_dispatcher.CloseQueue();
     SetEvent(m_stopEvent);
     {
-        DMLockGuard guard(m_lock);
+        CAutoLock guard(m_lock);
         if (m_current.holder != nullptr) m_current.holder->Command()->Cancel();
     }
     if (m_reader.Handle() != nullptr) m_reader.Wait(INFINITE);
@@ -457,7 +453,7 @@ void DMEngine::Destroy() {
     Stop();
     m_delivery.clear();
     m_link.reset();
-    DMLockGuard guard(m_lock);
+    CAutoLock guard(m_lock);
     if (m_current.holder != nullptr) m_current.holder->Release();
     m_current = Current{};
     m_owed.clear();

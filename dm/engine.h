@@ -217,7 +217,6 @@ private:
     void HandleReport(std::uint32_t id, const std::vector<std::uint8_t>& payload);
     // Under the engine lock: drops the owed reply that the payload answers, if any.
     bool TakeOwedLocked(const std::vector<std::uint8_t>& payload);
-    void LogFailure(const char* where, const char* what);
     void Execute(DMCmdHolder* holder);
 
     DMDispatcher& m_dispatcher;

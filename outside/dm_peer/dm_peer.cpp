@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "dm/lock_guard.h"
+#include "support/auto_lock.h"
 
 namespace dmpeer {
 
@@ -38,17 +38,17 @@ Peer::~Peer() {
 }
 
 void Peer::SetHandler(CommandKey key, Handler handler, bool statusByte) {
-    DMLockGuard guard(m_lock);
+    CAutoLock guard(m_lock);
     m_handlers[key] = HandlerEntry{std::move(handler), statusByte};
 }
 
 void Peer::PushScript(CommandKey key, Script script) {
-    DMLockGuard guard(m_lock);
+    CAutoLock guard(m_lock);
     m_scripts[key].push_back(script);
 }
 
 void Peer::SetDefaultScript(CommandKey key, Script script) {
-    DMLockGuard guard(m_lock);
+    CAutoLock guard(m_lock);
     m_defaults[key] = script;
 }
 
@@ -61,12 +61,12 @@ void Peer::SendRaw(const Bytes& bytes) {
 }
 
 std::vector<Bytes> Peer::Requests() const {
-    DMLockGuard guard(m_lock);
+    CAutoLock guard(m_lock);
     return m_requests;
 }
 
 std::size_t Peer::RequestCount(CommandKey key) const {
-    DMLockGuard guard(m_lock);
+    CAutoLock guard(m_lock);
     return static_cast<std::size_t>(std::count_if(m_requests.begin(), m_requests.end(),
                                                   [&](const Bytes& r) { return KeyOf(r) == key; }));
 }
@@ -75,7 +75,7 @@ bool Peer::WaitForRequests(std::size_t n, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
     for (;;) {
         {
-            DMLockGuard guard(m_lock);
+            CAutoLock guard(m_lock);
             if (m_requests.size() >= n) return true;
         }
         const DWORD spent = GetTickCount() - start;
@@ -85,7 +85,7 @@ bool Peer::WaitForRequests(std::size_t n, DWORD timeoutMs) {
 }
 
 std::size_t Peer::PendingReplies() const {
-    DMLockGuard guard(m_lock);
+    CAutoLock guard(m_lock);
     return m_pending.size();
 }
 
@@ -113,7 +113,7 @@ void Peer::OnRequest(const Bytes& payload) {
     HandlerEntry entry;
     bool known = false;
     {
-        DMLockGuard guard(m_lock);
+        CAutoLock guard(m_lock);
         m_requests.push_back(payload);
         auto queued = m_scripts.find(key);
         if (queued != m_scripts.end() && !queued->second.empty()) {
@@ -160,7 +160,7 @@ void Peer::OnRequest(const Bytes& payload) {
 
 void Peer::Emit(Bytes frame, DWORD delayMs) {
     {
-        DMLockGuard guard(m_lock);
+        CAutoLock guard(m_lock);
         if (delayMs != 0 || !m_pending.empty()) {
             DWORD due = GetTickCount() + delayMs;
             // Replies leave in order: nothing overtakes what waits already.
@@ -181,7 +181,7 @@ void Peer::Run() {
         Bytes ready;
         bool haveReady = false;
         {
-            DMLockGuard guard(m_lock);
+            CAutoLock guard(m_lock);
             if (!m_pending.empty()) {
                 const int left = static_cast<int>(m_pending.front().due - GetTickCount());
                 if (left <= 0) {
@@ -196,7 +196,7 @@ void Peer::Run() {
         }
         if (haveReady) {
             m_pair.DeviceSend(ready.data(), ready.size());
-            DMLockGuard guard(m_lock);
+            CAutoLock guard(m_lock);
             m_pending.pop_front();
             continue;
         }

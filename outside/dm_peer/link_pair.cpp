@@ -1,6 +1,6 @@
 #include "outside/dm_peer/link_pair.h"
 
-#include "dm/lock_guard.h"
+#include "support/auto_lock.h"
 #include "platform/kernel.h"
 
 namespace dmpeer {
@@ -26,14 +26,14 @@ public:
     ~HostEnd() override { Close(); }
 
     bool Open(IDMLinkReceiver* receiver) override {
-        DMLockGuard guard(m_state->lock);
+        CAutoLock guard(m_state->lock);
         m_state->receiver = receiver;
         return m_state->up;
     }
     bool Send(const std::uint8_t* data, std::size_t n) override {
         LinkPair::DeviceSink sink;
         {
-            DMLockGuard guard(m_state->lock);
+            CAutoLock guard(m_state->lock);
             if (!m_state->up || m_state->receiver == nullptr) return false;
             sink = m_state->sink;
         }
@@ -41,7 +41,7 @@ public:
         return true;
     }
     void Close() override {
-        DMLockGuard guard(m_state->lock);
+        CAutoLock guard(m_state->lock);
         m_state->receiver = nullptr;
     }
 
@@ -54,7 +54,7 @@ private:
 LinkPair::LinkPair() : m_state(std::make_shared<State>()) {}
 
 LinkPair::~LinkPair() {
-    DMLockGuard guard(m_state->lock);
+    CAutoLock guard(m_state->lock);
     m_state->sink = nullptr;
 }
 
@@ -63,25 +63,25 @@ std::unique_ptr<IDMLink> LinkPair::MakeHostEnd() {
 }
 
 void LinkPair::SetDeviceSink(DeviceSink sink) {
-    DMLockGuard guard(m_state->lock);
+    CAutoLock guard(m_state->lock);
     m_state->sink = std::move(sink);
 }
 
 bool LinkPair::DeviceSend(const std::uint8_t* data, std::size_t n) {
-    DMLockGuard guard(m_state->lock);
+    CAutoLock guard(m_state->lock);
     if (!m_state->up || m_state->receiver == nullptr) return false;
     m_state->receiver->OnLinkBytes(data, n);
     return true;
 }
 
 void LinkPair::SetUp(bool up) {
-    DMLockGuard guard(m_state->lock);
+    CAutoLock guard(m_state->lock);
     m_state->up = up;
     if (m_state->receiver != nullptr) m_state->receiver->OnLinkState(up);
 }
 
 bool LinkPair::IsUp() const {
-    DMLockGuard guard(m_state->lock);
+    CAutoLock guard(m_state->lock);
     return m_state->up;
 }
 

@@ -100,6 +100,13 @@ protected:
     void StartService(std::unique_ptr<CLog> log = nullptr) {
         service = std::make_unique<CDMService>(peer->HostLink(), std::move(log), Config());
     }
+    // Destroys the service when it goes: declared after a test's own parsers and sinks, it stops
+    // the engine's threads before those go.
+    struct ServiceStopper {
+        std::unique_ptr<CDMService>& service;
+        ~ServiceStopper() { service.reset(); }
+    };
+    [[nodiscard]] ServiceStopper StopAtScopeEnd() { return ServiceStopper{service}; }
     DMDispatcher& Dispatcher() { return service->Dispatcher(); }
     DMEngine& Engine() { return service->Engine(); }
 

@@ -246,6 +246,7 @@ TEST_P(EngineTest, ReportReachesEveryParserListingItsIdEachReadingFromThePayload
     Recorder r;
     TestParser both(r, 1, {5, 15}), five(r, 2, {5}), seven(r, 3, {7});
     StartService();
+    auto stopFirst = StopAtScopeEnd();
     for (TestParser* p : {&both, &five, &seven}) Dispatcher().AddReportParser(p);
 
     peer->InjectReport(5, {0xAA, 0x01});
@@ -270,6 +271,7 @@ TEST_P(EngineTest, ThrowingFactoryCostsOnlyItsOwnNotification) {
     Recorder r;
     TestParser failing(r, 1, {5}, true), working(r, 2, {5});
     StartService();
+    auto stopFirst = StopAtScopeEnd();
     Dispatcher().AddReportParser(&failing);
     Dispatcher().AddReportParser(&working);
     peer->InjectReport(5, {0x07});
@@ -286,6 +288,7 @@ TEST_P(EngineTest, ANotificationMayIssueCommandsWhileItIsDelivered) {
     int code = -1;
     parser.onDeliver = [&] { code = Run(1000).code; };
     StartService();
+    auto stopFirst = StopAtScopeEnd();
     Dispatcher().AddReportParser(&parser);
     peer->InjectReport(21, {0x01});
     ASSERT_EQ(r.WaitFor(1).size(), 1u);
@@ -298,6 +301,7 @@ TEST_P(EngineTest, ShutdownReturnsTheCurrentAndTheQueuedCallerAndJoinsEveryThrea
     Recorder r;
     TestParser parser(r, 1, {5});
     StartService();
+    auto stopFirst = StopAtScopeEnd();
     Dispatcher().AddReportParser(&parser);
     peer->InjectReport(5, {0x01});  // a delivery thread runs too
     ASSERT_EQ(r.WaitFor(1).size(), 1u);
@@ -352,6 +356,7 @@ TEST_P(EngineTest, ShutdownDestroysQueuedNotificationsUndelivered) {
         WaitForSingleObject(never, 1000);
     };
     StartService();
+    auto stopFirst = StopAtScopeEnd();
     Dispatcher().AddReportParser(&parser);
     peer->InjectReport(5, {0x01});
     ASSERT_EQ(WaitForSingleObject(entered, 5000), WAIT_OBJECT_0);
