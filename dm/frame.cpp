@@ -55,7 +55,7 @@ int DMFrameDecoder::TakeOne(DMFrame& frame) {
     const std::size_t have = m_buffer.size() - m_start;
     if (have < 3) return 0;
     const std::size_t length = GetLE(p, 2);
-    if (length < 5 || !KnownKind(p[2])) return -1;
+    if (length < 5 || length > kDMFrameMaxLength || !KnownKind(p[2])) return -1;
     const std::size_t total = 2 + length + 2;
     if (have < total) return 0;
     if (GetLE(p + 2 + length, 2) != DMFrameChecksum(p, 2 + length)) return -1;

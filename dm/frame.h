@@ -31,8 +31,10 @@ struct DMFrame {
 };
 
 constexpr std::size_t kDMFrameOverhead = 2 + 1 + 4 + 2;
-// The largest payload the length field can describe.
-constexpr std::size_t kDMFrameMaxPayload = 0xFFFF - 5;
+// The largest length field: every request, reply and report fits well within it, and a length
+// damaged on the line holds the decoder back by at most this many bytes before it resynchronises.
+constexpr std::size_t kDMFrameMaxLength = 4096;
+constexpr std::size_t kDMFrameMaxPayload = kDMFrameMaxLength - 5;
 
 std::uint16_t DMFrameChecksum(const std::uint8_t* data, std::size_t n);
 
@@ -43,9 +45,9 @@ std::vector<std::uint8_t> EncodeDMFrame(DMFrameKind kind, std::uint32_t reportId
                                         const std::uint8_t* payload, std::size_t n);
 
 // Decodes a byte stream that arrives in pieces of any size. Bytes that cannot start a valid frame
-// (a length below 5, an unknown kind, a wrong check) are skipped one at a time, so that the
-// decoder finds the next frame boundary after line noise. What stays buffered between calls is
-// always less than one whole frame.
+// (a length below 5 or above kDMFrameMaxLength, an unknown kind, a wrong check) are skipped one at
+// a time, so that the decoder finds the next frame boundary after line noise. What stays buffered
+// between calls is always less than one whole frame.
 class DMFrameDecoder {
 public:
     using Sink = std::function<void(DMFrame&&)>;

@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::size_t n = piece < size - i ? piece : size - i;
         decoder.Feed(data + i, n, [&](DMFrame&& f) { frames.push_back(std::move(f)); });
     }
-    if (decoder.Buffered() >= 2 + 0xFFFF + 2) __builtin_trap();
+    if (decoder.Buffered() >= 2 + kDMFrameMaxLength + 2) __builtin_trap();
     for (const DMFrame& f : frames) {
         std::vector<std::uint8_t> wire;
         if (!EncodeDMFrame(f, wire)) __builtin_trap();

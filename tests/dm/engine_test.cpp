@@ -123,6 +123,19 @@ TEST_P(EngineTest, NotSupportedAnswerGivesCode6AndStatus4) {
     EXPECT_EQ(Run(1000).code, kCmdSucceeded);
 }
 
+TEST_P(EngineTest, ScriptedStatusByteReachesTheCallerAsItsCode) {
+    StartService();
+    struct Case {
+        std::uint8_t status;
+        int code;
+    } cases[] = {{2, kCmdRejected}, {7, kCmdFailed}, {0, kCmdSucceeded}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.status);
+        peer->PushScript(Query::Key(), Script{.status = c.status});
+        EXPECT_EQ(Run(1000).code, c.code);
+    }
+}
+
 TEST_P(EngineTest, UnreadableRepliesCostOnlyTheirOwnCommand) {
     StartService();
     peer->PushScript(Query::Key(), Script{.truncateTo = 6});  // status byte, half a field

@@ -69,6 +69,8 @@ TEST(DMFrame, DecoderSkipsNoiseAndDamagedFramesAndFindsTheNextOne) {
         Bytes before;
     } cases[] = {{"noise", {0xFF, 0x01, 0x00, 0x02}},
                  {"length below five", {0x04, 0x00, 0x02, 0, 0, 0, 0, 0, 0}},
+                 // Without a bound the decoder would wait for 8 KB that never come.
+                 {"length above the largest frame", {0x00, 0x20, 0x02}},
                  {"damaged frame", damaged},
                  {"unknown kind", unknownKind}};
     for (const Case& c : cases) {
