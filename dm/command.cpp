@@ -106,8 +106,9 @@ void CDMCmdWithStatus::HandleResponse(DMPacket& reader, CLog& log) {
     const std::string line = "CmdFail:cmdId=" + std::to_string(GetCategory()) +
                              ", SubCmd=" + std::to_string(GetSubCommand()) +
                              ", ErrCode=" + std::to_string(status);
-    log.WriteNarrowAtLevel(1, line.c_str());
-    Complete(status == 2 ? kCmdRejected : kCmdFailed);
+    // Logged only by the reply that completes the command.
+    CommitAndComplete(status == 2 ? kCmdRejected : kCmdFailed,
+                      [&log, &line] { log.WriteNarrowAtLevel(1, line.c_str()); });
 }
 
 // ---- CStatusCmd ----
