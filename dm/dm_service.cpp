@@ -1,0 +1,34 @@
+#include "dm/dm_service.h"
+
+CDMService::CDMService(std::unique_ptr<IDMLink> link, std::unique_ptr<CLog> log,
+                       DMEngineConfig config)
+    : m_dispatcher(std::make_unique<DMDispatcher>()),
+      m_engine(std::make_unique<DMEngine>(*m_dispatcher, std::move(link), std::move(log), config)) {
+    // The sub-services are built here, before the engine starts, so that every report parser is
+    // listed before the first report can arrive.
+    m_engine->Start();
+    m_dispatcher->StartWorker(m_engine->LinkState(), *m_engine, config.queueGraceMs);
+}
+
+CDMService::~CDMService() {
+    StopEngine(*m_engine);
+    StopDispatcher(*m_dispatcher);
+    // The sub-services are destroyed here, in this order: voice, engineering mode, R-UIM, phone
+    // book, common, SMS (second scheme), SMS (first scheme); the PPP settings need nothing.
+    DestroyEngine(*m_engine);
+    DestroyDispatcher(*m_dispatcher);
+    m_engine.reset();
+    m_dispatcher.reset();
+}
+
+void CDMService::SetLogLevel(std::uint8_t level) {
+    CLog& log = m_engine->Log();
+    CLog::Guard guard(log);
+    log.SetLevel(level);
+    log.SetEnabled(1);
+}
+
+void ReleaseDMService(IDMService* service) {
+    if (service == nullptr) return;
+    delete static_cast<CDMService*>(service);
+}
