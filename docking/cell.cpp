@@ -1,12 +1,72 @@
 #include "docking/cell.h"
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+
 #include "docking/docking.h"
+#include "docking/draw.h"
+#include "docking/image_cache.h"
+#include "docking/layout.h"
+#include "docking/messages.h"
 #include "docking/registry.h"
 
 namespace System::Docking {
 
+namespace {
+
+// The rectangle as left, top, right, bottom; the far edges kept within the int range.
+RECT EdgesOf(const Gdiplus::Rect& r) {
+    auto edge = [](std::int64_t v) {
+        return static_cast<LONG>(std::min<std::int64_t>(v, INT_MAX));
+    };
+    return {r.X, r.Y, edge(std::int64_t{r.X} + r.Width), edge(std::int64_t{r.Y} + r.Height)};
+}
+
+}  // namespace
+
 CDockingCell::CDockingCell(CDocking* owner, int row, int column)
     : docking(this, owner), row_(row), column_(column) {}
+
+CDockingCell::~CDockingCell() = default;
+
+void CDockingCell::SizeProperty::Assign(const int& value) {
+    CDockingCell* cell = owner();
+    CDocking* grid = cell->docking.Value();
+    if (grid == nullptr) return;
+    if (column_)
+        grid->ColumnWidth(cell->Column()) = value;
+    else
+        grid->RowHeight(cell->Row()) = value;
+}
+
+int CDockingCell::SizeProperty::Read() const {
+    const CDockingCell* cell = owner();
+    const CDocking* grid = cell->docking.Value();
+    if (grid == nullptr) return 0;
+    return column_ ? grid->ColumnWidth(cell->Column()) : grid->RowHeight(cell->Row());
+}
+
+CDockingCell::ChildLink::~ChildLink() {
+    delete value_;
+}
+
+CDocking* CDockingCell::ChildLink::Read() const {
+    if (value_ != nullptr) return value_;
+    CDockingCell* cell = owner();
+    auto* nested = new CDocking(cell);
+    if (CDocking* grid = cell->docking.Value(); grid != nullptr)
+        nested->owner.Assign(grid->owner.Value());
+    cell->child.Assign(nested);
+    return nested;
+}
+
+void CDockingCell::ChildLink::Assign(CDocking* const& nested) {
+    if (nested == value_) return;
+    CDocking* old = value_;
+    value_ = nested;
+    delete old;
+}
 
 IRenderable* CDockingCell::ParentLink::Read() const {
     return owner()->docking.Value();
@@ -17,13 +77,123 @@ CDocking* CDockingCell::RootLink::Read() const {
     return d == nullptr ? nullptr : d->root.Read();
 }
 
+Gdiplus::Rect CDockingCell::ClientLink::Read() const {
+    const CDockingCell* cell = owner();
+    return InsetRect(cell->bounds_, cell->padding, cell->border.width);
+}
+
 void CDockingCell::Reset() {
     id.Assign(L"");
+    text.Assign(L"");
+    cursor.Assign(L"");
+    background.Restore();
+    font.Restore();
+    border.Restore();
+    padding.Restore();
+    margin.Restore();
+    bounds_ = {};
+    zindex.Assign(0);
+    child.Destroy();
     handle.Assign(nullptr);
 }
 
 void CDockingCell::OnHandleChanged(HWND, HWND now) {
     SetRenderableWindow(now, this);  // a null handle is not registered
+    if (now != nullptr) Update(GetBounds());
+}
+
+void CDockingCell::SetBounds(const Gdiplus::Rect& box) {
+    bounds_ = ClampedRect(box.X, box.Y, box.Width, box.Height);
+    const Gdiplus::Rect inside = client.Read();
+    CDocking* grid = docking.Value();
+    if (!background.image.empty() && grid != nullptr)
+        LoadDockingImage(grid->handle.layoutFile, background.image);
+    if (const HWND hosted = handle.Value(); hosted != nullptr) {
+        const CDocking* top = root.Read();
+        PlaceCellWindow(top == nullptr ? nullptr : top->handle.Value(), EdgesOf(inside), hosted,
+                        handle.style);
+        // A docking reached here again (a window anchored inside its own tree) does not lay
+        // itself out again.
+        if (auto* nested =
+                reinterpret_cast<CDocking*>(SendMessageW(hosted, WM_DOCKING_GETDOCKING, 0, 0)))
+            nested->SetBounds(inside);
+    }
+    for (IRenderable* r : renderables)
+        if (r != nullptr) r->SetBounds(inside);
+    if (CDocking* nested = child.Value()) nested->SetBounds(inside);
+}
+
+void CDockingCell::Render(RenderContext& context) {
+    width.SetRendered(context.bounds.Width);
+    height.SetRendered(context.bounds.Height);
+    const Gdiplus::Rect inside = client.Read();
+    context.client = inside;
+    CheckRenderGeneration(context);
+    const HWND hosted = handle.Value();
+    if (hosted != nullptr) {
+        SendMessageW(hosted, WM_DOCKING_CELLCHANGED, 0, 0);
+        CheckRenderGeneration(context);  // the tree may have changed while the window answered
+    }
+    const CDocking* grid = docking.Value();
+    PaintBackground(context, background,
+                    grid == nullptr ? std::wstring() : grid->handle.layoutFile);
+    CheckRenderGeneration(context);
+    if (border.width > 0)
+        PaintCellBorder(context.clip, context.bounds, border, radius.Value(), context.graphics);
+    CheckRenderGeneration(context);
+    if (hosted != nullptr) PaintCellWindow(context, hosted, handle.style);
+    CheckRenderGeneration(context);
+    if (!text.Value().empty())
+        PaintCellText(text.Value(), font, padding, context.graphics, context.clip, context.bounds);
+    const Gdiplus::Rect childClip = PullInToClip(inside, context.clip);
+    for (IRenderable* r : renderables) {
+        if (r == nullptr) continue;
+        if (inside.IsEmptyArea()) break;
+        CheckRenderGeneration(context);
+        RenderContext part = context;
+        part.bounds = inside;
+        part.clip = childClip;
+        r->Render(part);
+    }
+    if (CDocking* nested = child.Value()) {
+        CheckRenderGeneration(context);
+        RenderContext part = context;
+        part.bounds = inside;
+        part.clip = childClip;
+        nested->Render(part);
+    }
+}
+
+void CDockingCell::Redraw() {
+    if (CDocking* top = root.Read()) top->Update(GetBounds());
+}
+
+void CDockingCell::Update(Gdiplus::Rect) {
+    SetBounds(GetBounds());
+}
+
+LRESULT CDockingCell::Paint(HANDLE target, Gdiplus::Rect rect) {
+    return Paint(static_cast<HDC>(target), rect);
+}
+
+LRESULT CDockingCell::Paint(HDC source, Gdiplus::Rect rect) {
+    const Gdiplus::Rect inside = client.Read();
+    const Gdiplus::Rect part = Intersect(inside, rect);
+    if (part.IsEmptyArea()) return 0;
+    DrawChildRecord record{source,
+                           part.X,
+                           part.Y,
+                           part.Width,
+                           part.Height,
+                           rect.X > inside.X ? rect.X - inside.X : 0,
+                           rect.Y > inside.Y ? rect.Y - inside.Y : 0};
+    const CDocking* top = root.Read();
+    const HWND window = top == nullptr ? nullptr : top->handle.Value();
+    return SendMessageW(window, WM_DOCKING_DRAWCHILD, reinterpret_cast<WPARAM>(&record), 0);
+}
+
+void CDockingCell::PaintSelf(Gdiplus::Rect) {
+    if (CDocking* top = root.Read()) top->Paint(handle.Value(), GetBounds());
 }
 
 }  // namespace System::Docking

@@ -5,6 +5,7 @@
 #include <memory>
 #include <utility>
 
+#include "docking/docking.h"
 #include "docking/messages.h"
 
 namespace System::Docking {
@@ -251,7 +252,44 @@ POINT ClientOrigin(HWND window) {
     return origin;
 }
 
+// The window's screen rectangle in the host window's client coordinates.
+RECT ScreenToHostClient(HWND window, HWND host) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    const POINT origin = ClientOrigin(host);
+    return {r.left - origin.x, r.top - origin.y, r.right - origin.x, r.bottom - origin.y};
+}
+
+void ExcludeWindowClip(const RenderContext& context, HWND window) {
+    if (context.region == nullptr || !IsWindowVisible(window)) return;
+    RECT cut = ScreenToHostClient(window, context.window);
+    if (const HWND parent = GetParent(window); parent != nullptr) {
+        const RECT within = ScreenToHostClient(parent, context.window);
+        cut = {std::max(cut.left, within.left), std::max(cut.top, within.top),
+               std::min(cut.right, within.right), std::min(cut.bottom, within.bottom)};
+        if (cut.right <= cut.left || cut.bottom <= cut.top) return;
+    }
+    HRGN hole = CreateRectRgn(cut.left, cut.top, cut.right, cut.bottom);
+    if (hole == nullptr) return;
+    CombineRgn(context.region, context.region, hole, RGN_DIFF);
+    DeleteObject(hole);
+}
+
 }  // namespace
+
+void PaintCellWindow(RenderContext& context, HWND window, const std::wstring& style) {
+    SendMessageW(window, WM_DOCKING_PAINT, reinterpret_cast<WPARAM>(&context), 0);
+    CheckRenderGeneration(context);
+    if ((L"|" + style + L"|").find(L"|clip|") != std::wstring::npos)
+        ExcludeWindowClip(context, window);
+    auto* nested = reinterpret_cast<CDocking*>(SendMessageW(window, WM_DOCKING_GETDOCKING, 0, 0));
+    CheckRenderGeneration(context);
+    if (nested == nullptr || !IsWindowVisible(window)) return;
+    // A docking already being rendered (a window anchored inside its own tree) is not entered
+    // again: its Render returns at once.
+    RenderContext copy = context;
+    nested->Render(copy);
+}
 
 void PlaceCellWindow(HWND host, const RECT& target, HWND window, const std::wstring& style) {
     SendMessageW(window, WM_DOCKING_ENSUREDOCKING, 0, 0);

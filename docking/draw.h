@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "docking/renderable.h"
 #include "docking/style.h"
 #include "platform/gdiplus.h"
 #include "platform/user.h"
@@ -37,6 +38,13 @@ void PaintCellBorder(const Gdiplus::Rect& clip, const Gdiplus::Rect& box,
 void PaintCellText(const std::wstring& text, const FontFields& font, const BoxFields& padding,
                    Gdiplus::Graphics* graphics, const Gdiplus::Rect& clip,
                    const Gdiplus::Rect& box);
+
+// Lets the window a cell hosts draw itself into the render (WM_DOCKING_PAINT with the context as
+// wParam), then renders the window's docking, if it answers WM_DOCKING_GETDOCKING with one and is
+// visible, with a copy of the context. Style word "clip": a visible window is cut out of the
+// paint region (within its parent's rectangle), so the docking does not paint over it. The render
+// stops with the newer generation after each message when a newer render has started meanwhile.
+void PaintCellWindow(RenderContext& context, HWND window, const std::wstring& style);
 
 // Moves and sizes the hosted window over its cell: target is in the host window's client
 // coordinates. The window is first asked to have its docking ready. Style words: "noresize" keeps

@@ -227,7 +227,9 @@ class RenderGeneration : public SimTest, public ::testing::WithParamInterface<Ge
 TEST_P(RenderGeneration, EndsARenderThatFellBehind) {
     CDocking d(nullptr);
     for (int i = 0; i < GetParam().advances; ++i) EXPECT_EQ(d.surface.AdvanceGeneration(), i + 1);
-    RenderContext ctx{nullptr, d.surface.GenerationCounter(), GetParam().captured};
+    RenderContext ctx;
+    ctx.generationCounter = d.surface.GenerationCounter();
+    ctx.generation = GetParam().captured;
     if (GetParam().throws) {
         try {
             CheckRenderGeneration(ctx);
@@ -247,7 +249,9 @@ INSTANTIATE_TEST_SUITE_P(Generations, RenderGeneration,
 
 TEST_F(DockingLinks, ARenderOnAnotherThreadStopsAtTheGenerationThatOvertookIt) {
     CDocking d(nullptr);
-    RenderContext ctx{nullptr, d.surface.GenerationCounter(), d.surface.Generation()};
+    RenderContext ctx;
+    ctx.generationCounter = d.surface.GenerationCounter();
+    ctx.generation = d.surface.Generation();
     HANDLE checking = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     int thrown = -1;
     HANDLE render = StartThread([&] {

@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "common/sim_fixture.h"
+#include "null_renderable.h"
 #include "docking/property.h"
 
 using namespace System::Docking;
@@ -18,7 +19,7 @@ std::string Narrow(const std::wstring& w) {
 }
 
 // An owner with the cell's kinds of properties.
-class TestCell : public IRenderable {
+class TestCell : public NullRenderable {
 public:
     TextProperty<TestCell> text{this};
     IdProperty<TestCell> id{this};
@@ -211,7 +212,7 @@ TEST(Border, KeepsItsLastText) {
 }
 
 TEST(Window, ReadsLayoutMaskAndSizes) {
-    struct Dialog : IRenderable {
+    struct Dialog : NullRenderable {
         WindowProperty<Dialog> window{this};
     } dialog;
     dialog.window.Set(L"main.xml");
@@ -358,7 +359,7 @@ TEST_F(CellStyle, ReachesOnlyTheNamedProperties) {
 }
 
 TEST_F(CellStyle, SkipsPropertiesThatAreNotWritable) {
-    struct LockedCell : IRenderable {
+    struct LockedCell : NullRenderable {
         TextProperty<LockedCell> text{this};
         IdProperty<LockedCell> id{this};
         ReadOnlyProperty<LockedCell, int> width{this, 5};

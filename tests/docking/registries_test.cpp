@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "null_renderable.h"
 #include "docking/docking.h"
 #include "docking/messages.h"
 #include "docking/registry.h"
@@ -14,7 +15,7 @@ using namespace System::Docking;
 
 namespace {
 
-struct Item : IRenderable {};
+struct Item : NullRenderable {};
 
 // ---- The id registry ----
 
