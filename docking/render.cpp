@@ -53,6 +53,26 @@ size_t PresentRecords::Count() {
 
 // ---- Rendering ----
 
+namespace {
+
+// The root a nested docking passes requests to; null when the docking is a root (or its links
+// come round to itself).
+CDocking* RootToPassTo(CDocking& docking) {
+    if (docking.parent.Read() == nullptr) return nullptr;
+    CDocking* top = docking.root.Read();
+    return top == &docking ? nullptr : top;
+}
+
+// The window's client area at (0, 0); a window without one (or gone) gives an empty rectangle.
+Gdiplus::Rect ClientArea(HWND window) {
+    RECT client{};
+    if (!GetClientRect(window, &client)) client = RECT{};
+    return Gdiplus::Rect(0, 0, std::max<LONG>(0, client.right - client.left),
+                         std::max<LONG>(0, client.bottom - client.top));
+}
+
+}  // namespace
+
 void CDocking::RenderWithLocks(HWND window, HRGN region, HWND presentTo) {
     CRenderLock& renderLock = surface.RenderLock();
     // One render runs (busy lock), one waits for it (waiting lock); a further request is dropped:
@@ -70,7 +90,9 @@ void CDocking::RenderWithLocks(HWND window, HRGN region, HWND presentTo) {
     bool rendered = false;
     // A docking that is ending makes a waiting render give up.
     if (renderLock.Enter(life_->Ending())) {
-        if (life_->Alive()) {
+        // A request made while the docking was a root of its own, which has been nested since,
+        // is dropped: its root renders the whole tree.
+        if (life_->Alive() && RootToPassTo(*this) == nullptr) {
             record = RenderPicture(window, region);
             rendered = true;
         }
@@ -87,10 +109,9 @@ void CDocking::RenderWithLocks(HWND window, HRGN region, HWND presentTo) {
 PresentRecord* CDocking::RenderPicture(HWND window, HRGN region) {
     // This render's generation cancels every older one still running.
     const int generation = surface.AdvanceGeneration();
-    RECT client{};
-    if (!GetClientRect(window, &client)) client = RECT{};
-    const int width = std::max(0L, client.right - client.left);
-    const int height = std::max(0L, client.bottom - client.top);
+    const Gdiplus::Rect area = ClientArea(window);
+    const int width = area.Width;
+    const int height = area.Height;
     if (width == 0 || height == 0) {
         if (region != nullptr) DeleteObject(region);
         return nullptr;
@@ -105,7 +126,7 @@ PresentRecord* CDocking::RenderPicture(HWND window, HRGN region) {
             graphics->SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
             RenderContext context;
             context.window = window;
-            context.bounds = context.client = context.clip = Gdiplus::Rect(0, 0, width, height);
+            context.bounds = context.client = context.clip = area;
             context.graphics = graphics;
             context.region = region;
             context.generationCounter = surface.GenerationCounter();
@@ -147,18 +168,6 @@ void CDocking::EndRenders() {
 
 // ---- Scheduling ----
 
-namespace {
-
-// The root a nested docking passes requests to; null when the docking is a root (or its links
-// come round to itself).
-CDocking* RootToPassTo(CDocking& docking) {
-    if (docking.parent.Read() == nullptr) return nullptr;
-    CDocking* top = docking.root.Read();
-    return top == &docking ? nullptr : top;
-}
-
-}  // namespace
-
 HWND CDocking::RenderWindow() const {
     return handle.Value() != nullptr ? handle.Value() : resetWindow_;
 }
@@ -177,11 +186,8 @@ void CDocking::Paint(HWND presentTo, Gdiplus::Rect rect) {
 }
 
 void CDocking::FitToClient(HWND window) {
-    RECT client{};
-    if (!GetClientRect(window, &client)) client = RECT{};
     UiWrite change(*this);
-    SetBounds(Gdiplus::Rect(0, 0, std::max(0L, client.right - client.left),
-                            std::max(0L, client.bottom - client.top)));
+    SetBounds(ClientArea(window));
 }
 
 bool CDocking::OnResized(HWND window) {
@@ -245,8 +251,8 @@ bool CDocking::OnWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM)
                 PAINTSTRUCT paint{};
                 HDC dc = BeginPaint(window, &paint);
                 if (dc != nullptr)
-                    BitBlt(dc, 0, 0, surface.width.Value(), surface.height.Value(), surface.Dc(),
-                           0, 0, SRCCOPY);
+                    BitBlt(dc, 0, 0, surface.width.Value(), surface.height.Value(), surface.Dc(), 0,
+                           0, SRCCOPY);
                 EndPaint(window, &paint);
             }
             return false;
@@ -275,11 +281,10 @@ bool CDocking::OnWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM)
             if (picture != nullptr && graphics != nullptr) {
                 Gdiplus::Bitmap* source = Gdiplus::Bitmap::FromHBITMAP(picture, nullptr);
                 if (source != nullptr) {
-                    graphics->DrawImage(source,
-                                        Gdiplus::Rect(child->x, child->y, child->width,
-                                                      child->height),
-                                        child->sourceX, child->sourceY, child->width,
-                                        child->height, Gdiplus::UnitPixel);
+                    graphics->DrawImage(
+                        source, Gdiplus::Rect(child->x, child->y, child->width, child->height),
+                        child->sourceX, child->sourceY, child->width, child->height,
+                        Gdiplus::UnitPixel);
                     delete source;
                 }
             }

@@ -23,7 +23,8 @@ constexpr char kWorkItemFault[] =
 // ---- RenderLife ----
 
 RenderLife::RenderLife(CDocking* docking)
-    : docking_(docking), idle_(CreateEventW(nullptr, TRUE, TRUE, nullptr)),
+    : docking_(docking),
+      idle_(CreateEventW(nullptr, TRUE, TRUE, nullptr)),
       ending_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
 
 RenderLife::~RenderLife() {
@@ -69,9 +70,13 @@ void RenderLife::Cancel() {
 
 // ---- CProcess ----
 
-CProcess::CProcess(std::shared_ptr<RenderLife> life, CDocking* target, Method method,
-                   HWND window, HRGN region, HWND value)
-    : life_(std::move(life)), target_(target), method_(method), window_(window), region_(region),
+CProcess::CProcess(std::shared_ptr<RenderLife> life, CDocking* target, Method method, HWND window,
+                   HRGN region, HWND value)
+    : life_(std::move(life)),
+      target_(target),
+      method_(method),
+      window_(window),
+      region_(region),
       value_(value) {}
 
 CProcess::~CProcess() noexcept(false) {
@@ -178,9 +183,8 @@ bool CDockingDriverPool::PostRender(HWND window, HWND value, CDocking* target) {
 void CDockingDriverPool::Track(const std::shared_ptr<RenderLife>& life) {
     std::lock_guard<std::mutex> hold(state_);
     std::erase_if(lives_, [](const std::weak_ptr<RenderLife>& w) { return w.expired(); });
-    const bool known = std::any_of(lives_.begin(), lives_.end(), [&](const auto& w) {
-        return w.lock() == life;
-    });
+    const bool known =
+        std::any_of(lives_.begin(), lives_.end(), [&](const auto& w) { return w.lock() == life; });
     if (!known) lives_.push_back(life);
 }
 

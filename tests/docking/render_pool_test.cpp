@@ -41,7 +41,8 @@ protected:
 TEST_F(RenderPoolTest, StartsOnFirstPostWithTenWorkersInTheirApartments) {
     EXPECT_EQ(RenderPool().Workers(), 0);
     std::atomic<int> comCount{-1};
-    ASSERT_TRUE(RenderPool().Post(new Item([&] { comCount = control::ComInitCount(GetCurrentThreadId()); })));
+    ASSERT_TRUE(RenderPool().Post(
+        new Item([&] { comCount = control::ComInitCount(GetCurrentThreadId()); })));
     WaitRenderPoolIdle();
     EXPECT_EQ(RenderPool().Workers(), CDockingDriverPool::kWorkers);
     EXPECT_EQ(comCount, 1);
@@ -109,11 +110,11 @@ TEST_P(Faults, AreReportedOnceAndThePoolGoesOn) {
 
 INSTANTIATE_TEST_SUITE_P(
     Items, Faults,
-    ::testing::Values(
-        FaultCase{"Rendering", true, false,
-                  L"\r\n\u201C[DockingDriver] [Execute] Exception\u201D: rendering"},
-        FaultCase{"Destruction", false, true,
-                  L"\r\n\u201C[DockingDriver] [Execute] Exception\u201D: UserWorkItem"}),
+    ::testing::Values(FaultCase{"Rendering", true, false,
+                                L"\r\n\u201C[DockingDriver] [Execute] Exception\u201D: rendering"},
+                      FaultCase{
+                          "Destruction", false, true,
+                          L"\r\n\u201C[DockingDriver] [Execute] Exception\u201D: UserWorkItem"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A worker inside SendMessage to a window of the thread that shuts the pool down: the message is

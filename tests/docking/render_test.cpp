@@ -32,14 +32,16 @@ struct Dialog {
     HWND window = nullptr;
 
     Dialog() {
-        window = MakeRenderWindow([this](HWND w, UINT m, WPARAM wp, LPARAM lp) -> std::optional<LRESULT> {
-            if (extra)
-                if (auto r = extra(m)) return r;
-            const bool consumed = root.OnWindowMessage(w, m, wp, lp);
-            if (m == WM_DOCKING_PRESENT) presents.push_back({wp != 0, lp, root.surface.HasPicture()});
-            if (consumed) return 0;
-            return std::nullopt;
-        });
+        window = MakeRenderWindow(
+            [this](HWND w, UINT m, WPARAM wp, LPARAM lp) -> std::optional<LRESULT> {
+                if (extra)
+                    if (auto r = extra(m)) return r;
+                const bool consumed = root.OnWindowMessage(w, m, wp, lp);
+                if (m == WM_DOCKING_PRESENT)
+                    presents.push_back({wp != 0, lp, root.surface.HasPicture()});
+                if (consumed) return 0;
+                return std::nullopt;
+            });
         root.Reset(window);
         root.handle.Assign(window);
         WindowDocking(window) = &root;
@@ -58,13 +60,15 @@ public:
     Gate() {
         thread_ = StartThread([this] {
             threadId_ = GetCurrentThreadId();
-            window_ = MakeRenderWindow([this](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
-                if (m != WM_DOCKING_CELLCHANGED) return std::nullopt;
-                ++count_;
-                entered_.Set();
-                WaitForSingleObject(open_.handle(), INFINITE);
-                return 0;
-            }, WS_POPUP | WS_VISIBLE);
+            window_ = MakeRenderWindow(
+                [this](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+                    if (m != WM_DOCKING_CELLCHANGED) return std::nullopt;
+                    ++count_;
+                    entered_.Set();
+                    WaitForSingleObject(open_.handle(), INFINITE);
+                    return 0;
+                },
+                WS_POPUP | WS_VISIBLE);
             made_.Set();
             MSG msg;
             while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
@@ -170,14 +174,14 @@ TEST_P(ChangesDuringARender, WaitForItAndCancelIt) {
 
 INSTANTIATE_TEST_SUITE_P(
     UiThread, ChangesDuringARender,
-    ::testing::Values(
-        ChangeCase{"HoverStyle",
-                   [](Dialog& d) {
-                       UiWrite change(d.root.Cell(1, 1));
-                       d.root.Cell(1, 1).background.Assign(L"#ff336699");
-                   }},
-        ChangeCase{"Resized", [](Dialog& d) { EXPECT_TRUE(d.root.OnResized(d.window)); }},
-        ChangeCase{"Reset", [](Dialog& d) { d.root.Reset(d.window); }}),
+    ::testing::Values(ChangeCase{"HoverStyle",
+                                 [](Dialog& d) {
+                                     UiWrite change(d.root.Cell(1, 1));
+                                     d.root.Cell(1, 1).background.Assign(L"#ff336699");
+                                 }},
+                      ChangeCase{"Resized",
+                                 [](Dialog& d) { EXPECT_TRUE(d.root.OnResized(d.window)); }},
+                      ChangeCase{"Reset", [](Dialog& d) { d.root.Reset(d.window); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A skin switch unbinds every window; the render that is asking a nested dialog's window for its
