@@ -338,3 +338,33 @@ TEST_F(RenderTest, ExitWhileARenderWaitsInAMessageToTheEndingThread) {
 }
 
 }  // namespace
+
+namespace {
+
+// Only erasing the background and present messages are consumed; a null present changes nothing.
+TEST_F(RenderTest, ConsumesOnlyEraseAndPresentMessages) {
+    Dialog d;
+    struct Case {
+        UINT message;
+        bool consumed;
+    };
+    for (const Case c : {Case{WM_ERASEBKGND, true}, Case{WM_DOCKING_PRESENT, true},
+                         Case{WM_PAINT, false}, Case{WM_SIZE, false}, Case{WM_MOUSEMOVE, false},
+                         Case{WM_DOCKING_DRAWCHILD, false}, Case{WM_DOCKING_CELLCHANGED, false}}) {
+        EXPECT_EQ(d.root.OnWindowMessage(d.window, c.message, 0, 0), c.consumed) << c.message;
+    }
+    EXPECT_FALSE(d.root.surface.HasPicture());
+}
+
+TEST_F(RenderTest, ANestedDockingAsksItsRootForTheRender) {
+    Dialog d;
+    CDocking* nested = d.root.Cell(1, 1).child.Read();
+    nested->Update(nested->GetBounds());
+    Settle();
+    ASSERT_EQ(d.presents.size(), 1u);
+    EXPECT_TRUE(d.presents[0].record);
+    EXPECT_TRUE(d.presents[0].picture);
+    EXPECT_FALSE(nested->surface.HasPicture());
+}
+
+}  // namespace
