@@ -87,6 +87,13 @@ public:
     int count() const { return count_; }
     // Returns once a render waits in the gate.
     void WaitEntered() { WaitForSingleObject(entered_.handle(), INFINITE); }
+    // Hosts the gate's window in the dialog's middle cell, asks for a render of the dialog and
+    // returns once that render waits in the gate.
+    void Hold(Dialog& d) {
+        d.root.Cell(1, 1).handle.Assign(window_);
+        d.root.Update(d.root.GetBounds());
+        WaitEntered();
+    }
     Event& open() { return open_; }
 
 private:
@@ -131,9 +138,7 @@ TEST_F(RenderTest, TenRequestsWhileOneRenderIsHeldRunOneAndKeepOneWaiting) {
 TEST_F(RenderTest, PaintDuringAHeldRenderStopsTheOlderOne) {
     Dialog d;
     Gate gate;
-    d.root.Cell(1, 1).handle.Assign(gate.window());
-    d.root.Update(d.root.GetBounds());
-    gate.WaitEntered();
+    gate.Hold(d);
     d.root.Paint(d.window, d.root.GetBounds());
     gate.open().Set();
     Settle();
@@ -159,9 +164,7 @@ class ChangesDuringARender : public RenderTest, public ::testing::WithParamInter
 TEST_P(ChangesDuringARender, WaitForItAndCancelIt) {
     Dialog d;
     Gate gate;
-    d.root.Cell(1, 1).handle.Assign(gate.window());
-    d.root.Update(d.root.GetBounds());
-    gate.WaitEntered();
+    gate.Hold(d);
     HANDLE opener = SetWhenSettled(gate.open());
     GetParam().change(d);
     EXPECT_TRUE(gate.open().IsSet());
@@ -290,9 +293,7 @@ TEST_F(RenderTest, DrawChildAfterTheRootWindowIsGoneSendsNothingAndLeaksNothing)
 TEST_F(RenderTest, DestroyedDockingWaitsForItsRenderAndDropsItsQueuedOnes) {
     auto d = std::make_unique<Dialog>();
     Gate gate;
-    d->root.Cell(1, 1).handle.Assign(gate.window());
-    d->root.Update(d->root.GetBounds());
-    gate.WaitEntered();
+    gate.Hold(*d);
     // Every other worker busy, so the next render stays queued.
     Event workersFree;
     struct Hold : IUserWorkItem {
