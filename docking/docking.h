@@ -29,8 +29,10 @@ public:
     // A docking under that parent (a cell, or null for the root of a window's tree): default
     // properties, nine cells, column widths and row heights [0, -1, 0].
     explicit CDocking(IRenderable* parentRenderable);
-    // Its cells go first (last first), then its locks and surface, then its properties; the
-    // window-docking map forgets every window bound to it.
+    // First its renders end: queued ones will not run, running ones are cancelled and waited for
+    // (while the messages they send to this thread are handled), and a nested docking holds its
+    // root's render lock until it is gone. Then its cells go (last first), its locks and surface,
+    // its properties; the window-docking map forgets every window bound to it.
     ~CDocking() override;
     CDocking(const CDocking&) = delete;
     CDocking& operator=(const CDocking&) = delete;
