@@ -12,9 +12,9 @@ namespace {
 
 std::array<std::atomic<bool>, static_cast<std::size_t>(Facility::Count)> g_on{};
 
-const wchar_t* const kNames[] = {L"kernel",    L"files", L"registry", L"devices",
-                                 L"services",  L"processes", L"ras", L"windows",
-                                 L"gdi",       L"text"};
+const wchar_t* const kNames[] = {L"kernel",   L"files",     L"registry", L"devices",
+                                 L"services", L"processes", L"ras",      L"windows",
+                                 L"gdi",      L"text",      L"xml"};
 static_assert(std::size(kNames) == static_cast<std::size_t>(Facility::Count));
 
 }  // namespace

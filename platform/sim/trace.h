@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <type_traits>
@@ -27,6 +28,7 @@ enum class Facility : unsigned {
     Windows,
     Gdi,
     Text,
+    Xml,
     Count
 };
 
@@ -54,6 +56,16 @@ inline void TraceArg(std::wostringstream& out, const char* s) {
         out << L"null";
     else
         out << L'"' << s << L'"';
+}
+inline void TraceArg(std::wostringstream& out, const std::wstring& s) {
+    TraceArg(out, s.c_str());
+}
+template <class T>
+void TraceArg(std::wostringstream& out, const std::optional<T>& v) {
+    if (v)
+        TraceArg(out, *v);
+    else
+        out << L"none";
 }
 template <class T>
 void TraceArg(std::wostringstream& out, const T& v) {
