@@ -1,7 +1,6 @@
 #include "docking/cell.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstdint>
 
 #include "docking/docking.h"
@@ -10,6 +9,7 @@
 #include "docking/layout.h"
 #include "docking/messages.h"
 #include "docking/registry.h"
+#include "docking/ui_guard.h"
 
 namespace System::Docking {
 
@@ -17,10 +17,8 @@ namespace {
 
 // The rectangle as left, top, right, bottom; the far edges kept within the int range.
 RECT EdgesOf(const Gdiplus::Rect& r) {
-    auto edge = [](std::int64_t v) {
-        return static_cast<LONG>(std::min<std::int64_t>(v, INT_MAX));
-    };
-    return {r.X, r.Y, edge(std::int64_t{r.X} + r.Width), edge(std::int64_t{r.Y} + r.Height)};
+    return {r.X, r.Y, ClampToInt(std::int64_t{r.X} + r.Width),
+            ClampToInt(std::int64_t{r.Y} + r.Height)};
 }
 
 }  // namespace
@@ -28,7 +26,10 @@ RECT EdgesOf(const Gdiplus::Rect& r) {
 CDockingCell::CDockingCell(CDocking* owner, int row, int column)
     : docking(this, owner), row_(row), column_(column) {}
 
-CDockingCell::~CDockingCell() = default;
+CDockingCell::~CDockingCell() {
+    // While the cell is whole: the nested docking's end may walk up through it.
+    child.Destroy();
+}
 
 void CDockingCell::SizeProperty::Assign(const int& value) {
     CDockingCell* cell = owner();
@@ -83,6 +84,7 @@ Gdiplus::Rect CDockingCell::ClientLink::Read() const {
 }
 
 void CDockingCell::Reset() {
+    UiWrite change(*this, UiWrite::Structure);
     id.Assign(L"");
     text.Assign(L"");
     cursor.Assign(L"");
@@ -98,6 +100,7 @@ void CDockingCell::Reset() {
 }
 
 void CDockingCell::OnHandleChanged(HWND, HWND now) {
+    UiWrite change(*this, UiWrite::Structure);
     SetRenderableWindow(now, this);  // a null handle is not registered
     if (now != nullptr) Update(GetBounds());
 }
@@ -131,8 +134,8 @@ void CDockingCell::Render(RenderContext& context) {
     CheckRenderGeneration(context);
     const HWND hosted = handle.Value();
     if (hosted != nullptr) {
-        SendMessageW(hosted, WM_DOCKING_CELLCHANGED, 0, 0);
-        CheckRenderGeneration(context);  // the tree may have changed while the window answered
+        // The tree may have changed while the window answered: the render stops then.
+        RenderSend(context, hosted, WM_DOCKING_CELLCHANGED, 0, 0);
     }
     const CDocking* grid = docking.Value();
     PaintBackground(context, background,
@@ -180,13 +183,18 @@ LRESULT CDockingCell::Paint(HDC source, Gdiplus::Rect rect) {
     const Gdiplus::Rect inside = client.Read();
     const Gdiplus::Rect part = Intersect(inside, rect);
     if (part.IsEmptyArea()) return 0;
+    // How far into the source the changed part starts (0 when it starts left of or above the
+    // client rectangle).
+    auto from = [](int changed, int client) {
+        return changed > client ? ClampToInt(std::int64_t{changed} - client) : 0;
+    };
     DrawChildRecord record{source,
                            part.X,
                            part.Y,
                            part.Width,
                            part.Height,
-                           rect.X > inside.X ? rect.X - inside.X : 0,
-                           rect.Y > inside.Y ? rect.Y - inside.Y : 0};
+                           from(rect.X, inside.X),
+                           from(rect.Y, inside.Y)};
     const CDocking* top = root.Read();
     const HWND window = top == nullptr ? nullptr : top->handle.Value();
     return SendMessageW(window, WM_DOCKING_DRAWCHILD, reinterpret_cast<WPARAM>(&record), 0);

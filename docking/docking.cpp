@@ -68,9 +68,9 @@ CDocking::CDocking(IRenderable* parentRenderable)
     overflow.Assign(L"clip");
 }
 
-// The cells go after this body (last first, being the last member), then the locks and the
-// surface, then the properties.
+// The cells go after this body (last first), then the locks and the surface, then the properties.
 CDocking::~CDocking() {
+    EndRenders();
     ForgetDocking(this);
 }
 
@@ -110,6 +110,7 @@ CDocking* CDocking::OwnerLink::Read() const {
 }
 
 void CDocking::Reset(HWND window) {
+    UiWrite change(*this, UiWrite::Structure);
     parent.Assign(nullptr);
     resetWindow_ = window;
     std::fill(std::begin(columnWidths_), std::end(columnWidths_), 0);
@@ -120,6 +121,7 @@ void CDocking::Reset(HWND window) {
 
 void CDocking::OnHandleChanged(HWND old, HWND now) {
     if (old == now) return;
+    UiWrite change(*this, UiWrite::Structure);
     SetRenderableWindow(now, this);
     SetBounds(GetBounds());
 }

@@ -6,7 +6,9 @@
 #include <utility>
 
 #include "docking/docking.h"
+#include "docking/layout.h"
 #include "docking/messages.h"
+#include "docking/ui_guard.h"
 
 namespace System::Docking {
 
@@ -52,18 +54,6 @@ bool Empty(const Gdiplus::Rect& r) {
     return r.Width <= 0 || r.Height <= 0;
 }
 
-Gdiplus::Rect Intersection(const Gdiplus::Rect& a, const Gdiplus::Rect& b) {
-    const long long left = std::max<long long>(a.X, b.X);
-    const long long top = std::max<long long>(a.Y, b.Y);
-    const long long right = std::min<long long>(static_cast<long long>(a.X) + a.Width,
-                                                static_cast<long long>(b.X) + b.Width);
-    const long long bottom = std::min<long long>(static_cast<long long>(a.Y) + a.Height,
-                                                 static_cast<long long>(b.Y) + b.Height);
-    if (right <= left || bottom <= top) return {};
-    return {static_cast<INT>(left), static_cast<INT>(top), static_cast<INT>(right - left),
-            static_cast<INT>(bottom - top)};
-}
-
 // The generic sans-serif family: the drawing library owns it; obtained once by whichever render
 // thread needs it first, never freed here.
 const Gdiplus::FontFamily* GenericFamily() {
@@ -102,7 +92,7 @@ void DrawTextNormal(const TextJob& job, const Gdiplus::Brush& brush, const Gdipl
         DrawTextPlain(job, brush, at);
         return;
     }
-    const Gdiplus::Rect visible = Intersection(at, job.clipped);
+    const Gdiplus::Rect visible = Intersect(at, job.clipped);
     if (Empty(visible)) return;
     Gdiplus::Bitmap bitmap(visible.Width, visible.Height, Gdiplus::PixelFormat32bppARGB);
     {
@@ -202,7 +192,7 @@ void PaintCellText(const std::wstring& text, const FontFields& font, const BoxFi
     const INT bottom = std::max(box.Y + box.Height - padding.bottom, top);
     const Gdiplus::Rect textBox(left, top, right - left, bottom - top);
     if (Empty(textBox)) return;
-    const Gdiplus::Rect clipped = Intersection(textBox, clip);
+    const Gdiplus::Rect clipped = Intersect(textBox, clip);
     if (Empty(clipped)) return;
 
     // The first family of the face list that exists; the ones made for names that do not exist
@@ -278,12 +268,11 @@ void ExcludeWindowClip(const RenderContext& context, HWND window) {
 }  // namespace
 
 void PaintCellWindow(RenderContext& context, HWND window, const std::wstring& style) {
-    SendMessageW(window, WM_DOCKING_PAINT, reinterpret_cast<WPARAM>(&context), 0);
-    CheckRenderGeneration(context);
+    RenderSend(context, window, WM_DOCKING_PAINT, reinterpret_cast<WPARAM>(&context), 0);
     if ((L"|" + style + L"|").find(L"|clip|") != std::wstring::npos)
         ExcludeWindowClip(context, window);
-    auto* nested = reinterpret_cast<CDocking*>(SendMessageW(window, WM_DOCKING_GETDOCKING, 0, 0));
-    CheckRenderGeneration(context);
+    auto* nested =
+        reinterpret_cast<CDocking*>(RenderSend(context, window, WM_DOCKING_GETDOCKING, 0, 0));
     if (nested == nullptr || !IsWindowVisible(window)) return;
     // A docking already being rendered (a window anchored inside its own tree) is not entered
     // again: its Render returns at once.

@@ -12,10 +12,6 @@ using i64 = std::int64_t;
 constexpr i64 kIntMin = std::numeric_limits<int>::min();
 constexpr i64 kIntMax = std::numeric_limits<int>::max();
 
-int ToInt(i64 v) {
-    return static_cast<int>(std::clamp(v, kIntMin, kIntMax));
-}
-
 i64 Right(const Gdiplus::Rect& r) {
     return i64{r.X} + std::max(r.Width, 0);
 }
@@ -26,8 +22,13 @@ i64 Bottom(const Gdiplus::Rect& r) {
 
 }  // namespace
 
+int ClampToInt(i64 value) {
+    return static_cast<int>(std::clamp(value, kIntMin, kIntMax));
+}
+
 Gdiplus::Rect ClampedRect(i64 x, i64 y, i64 width, i64 height) {
-    return {ToInt(x), ToInt(y), ToInt(std::max<i64>(width, 0)), ToInt(std::max<i64>(height, 0))};
+    return {ClampToInt(x), ClampToInt(y), ClampToInt(std::max<i64>(width, 0)),
+            ClampToInt(std::max<i64>(height, 0))};
 }
 
 Gdiplus::Rect InsetRect(const Gdiplus::Rect& box, const BoxFields& padding, int borderWidth) {
@@ -60,8 +61,8 @@ GridAxis LayoutGridAxis(int total, const int sizes[3]) {
     GridAxis axis;
     for (int k = 0; k < 3; ++k) {
         const i64 end = k < 2 ? start[k + 1] : whole;
-        axis.start[k] = ToInt(start[k]);
-        axis.extent[k] = ToInt(std::max<i64>(end - start[k], 0));
+        axis.start[k] = ClampToInt(start[k]);
+        axis.extent[k] = ClampToInt(std::max<i64>(end - start[k], 0));
     }
     return axis;
 }

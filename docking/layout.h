@@ -10,6 +10,9 @@
 
 namespace System::Docking {
 
+// The value clamped into the int range.
+int ClampToInt(std::int64_t value);
+
 // A rectangle from 64-bit edges: position clamped into the int range, extents clamped at 0 and
 // at the int range.
 Gdiplus::Rect ClampedRect(std::int64_t x, std::int64_t y, std::int64_t width, std::int64_t height);

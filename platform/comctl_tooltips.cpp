@@ -52,7 +52,7 @@ struct TipState {
     UINT_PTR hoverId = 0;
     bool dismissed = false;
     bool shown = false;
-    POINT lastPoint{0, 0};  // screen position of the last relayed move
+    POINT lastPoint{0, 0};  // screen position of the last relayed move (the tip goes below it)
 
     int Initial() const { return initial >= 0 ? initial : kDoubleClickTime; }
     int Autopop() const { return autopop >= 0 ? autopop : Initial() * 10; }
@@ -69,10 +69,18 @@ Tool* HoveredTool(TipState& state) {
     return state.hovering ? FindTool(state, state.hoverWindow, state.hoverId) : nullptr;
 }
 
-// The tool under a relayed mouse message (its point in the client coordinates of msg.hwnd).
+// A relayed message's point: lParam, in the client coordinates of msg.hwnd. (msg.pt is not
+// read: a caller relaying a message for another window, a disabled one for instance, may leave
+// it in that window's client coordinates.)
+POINT MessagePoint(const MSG& msg) {
+    return {static_cast<short>(LOWORD(static_cast<ULONG_PTR>(msg.lParam))),
+            static_cast<short>(HIWORD(static_cast<ULONG_PTR>(msg.lParam)))};
+}
+
+// The tool under a relayed mouse message: msg.hwnd is taken as the window under the mouse as it
+// is (disabled or covered), with no hit test of its own.
 Tool* ToolAt(TipState& state, const MSG& msg) {
-    auto x = static_cast<short>(LOWORD(static_cast<ULONG_PTR>(msg.lParam)));
-    auto y = static_cast<short>(HIWORD(static_cast<ULONG_PTR>(msg.lParam)));
+    const auto [x, y] = MessagePoint(msg);
     for (Tool& t : state.tools) {
         if (t.flags & TTF_IDISHWND) {
             if (reinterpret_cast<HWND>(t.id) == msg.hwnd) return &t;
@@ -170,7 +178,9 @@ void Relay(HWND tip, TipState& state, const MSG& msg) {
     if (!state.active) return;
     switch (msg.message) {
         case WM_MOUSEMOVE: {
-            state.lastPoint = msg.pt;
+            POINT at = MessagePoint(msg);
+            ClientToScreen(msg.hwnd, &at);
+            state.lastPoint = at;
             Tool* tool = ToolAt(state, msg);
             if (tool == nullptr) {
                 Leave(tip, state);
@@ -198,7 +208,7 @@ void Relay(HWND tip, TipState& state, const MSG& msg) {
             state.dismissed = true;
             Hide(tip, state);
             return;
-        default:
+        default:  // keys, timers, the non-client area: nothing of the mouse over the tools
             return;
     }
 }

@@ -38,6 +38,21 @@ void GetLocalTime(SYSTEMTIME* time);
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds);
 
+// ---- I/O completion ports ----
+// Packets come out in the order they were posted. Only ports of their own are made here
+// (fileHandle INVALID_HANDLE_VALUE, no existing port): the machine's files complete every
+// operation at once, so associating one with a port fails (ERROR_INVALID_PARAMETER). The
+// concurrency is recorded; the host schedules the threads that take packets.
+struct OVERLAPPED;
+using LPOVERLAPPED = OVERLAPPED*;
+HANDLE CreateIoCompletionPort(HANDLE fileHandle, HANDLE existingPort, ULONG_PTR key,
+                              DWORD concurrency);
+BOOL PostQueuedCompletionStatus(HANDLE port, DWORD bytes, ULONG_PTR key, LPOVERLAPPED overlapped);
+// FALSE with *overlapped null: WAIT_TIMEOUT once the time has passed, ERROR_ABANDONED_WAIT_0
+// when the port's handle was closed during the wait.
+BOOL GetQueuedCompletionStatus(HANDLE port, LPDWORD bytes, PULONG_PTR key, LPOVERLAPPED* overlapped,
+                               DWORD milliseconds);
+
 // ---- Events, semaphores, mutexes ----
 HANDLE CreateEventW(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset, BOOL initialState,
                     LPCWSTR name);

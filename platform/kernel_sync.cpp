@@ -242,3 +242,62 @@ void LeaveCriticalSection(LPCRITICAL_SECTION cs) {
     std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
     c->LeaveLocked(self);
 }
+
+// ---- I/O completion ports ----
+
+HANDLE CreateIoCompletionPort(HANDLE fileHandle, HANDLE existingPort, ULONG_PTR key,
+                              DWORD concurrency) {
+    API_TRACE(Kernel, CreateIoCompletionPort, fileHandle, existingPort, key, concurrency);
+    if (fileHandle != INVALID_HANDLE_VALUE || existingPort != nullptr)
+        return Fail<HANDLE>(nullptr, ERROR_INVALID_PARAMETER);
+    HANDLE h = sim::HandleTable::Get().Add(std::make_shared<sim::CompletionPortObj>(concurrency));
+    SetLastError(ERROR_SUCCESS);
+    return h;
+}
+
+BOOL PostQueuedCompletionStatus(HANDLE port, DWORD bytes, ULONG_PTR key, LPOVERLAPPED overlapped) {
+    API_TRACE(Kernel, PostQueuedCompletionStatus, port, bytes, key, overlapped);
+    auto p = Find<sim::CompletionPortObj>(port);
+    if (!p) return Fail(FALSE, ERROR_INVALID_HANDLE);
+    std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
+    if (!p->PostLocked({bytes, key, overlapped})) return Fail(FALSE, ERROR_INVALID_HANDLE);
+    return TRUE;
+}
+
+BOOL GetQueuedCompletionStatus(HANDLE port, LPDWORD bytes, PULONG_PTR key, LPOVERLAPPED* overlapped,
+                               DWORD milliseconds) {
+    API_TRACE(Kernel, GetQueuedCompletionStatus, port, bytes, key, overlapped, milliseconds);
+    if (bytes == nullptr || key == nullptr || overlapped == nullptr)
+        return Fail(FALSE, ERROR_INVALID_PARAMETER);
+    *overlapped = nullptr;
+    // The port stays alive for the wait even if another thread closes its handle.
+    auto p = Find<sim::CompletionPortObj>(port);
+    if (!p) return Fail(FALSE, ERROR_INVALID_HANDLE);
+    sim::ThreadRec& self = sim::CurrentThread();
+    auto& kernel = Kernel::Get();
+    sim::WaitItem item{p.get()};
+    sim::WaitResult r;
+    std::optional<sim::CompletionPacket> packet;
+    {
+        std::unique_lock<std::mutex> lk(kernel.Mutex());
+        r = kernel.Wait(lk, self, std::span<const sim::WaitItem>(&item, 1), false, 0,
+                        kernel.DeadlineAfterLocked(milliseconds));
+        packet = p->TakeHandedLocked(self);
+    }
+    if (packet) {
+        *bytes = packet->bytes;
+        *key = packet->key;
+        *overlapped = packet->overlapped;
+        return TRUE;
+    }
+    switch (r.outcome) {
+        case sim::WaitOutcome::Timeout:
+        case sim::WaitOutcome::Idle:
+            return Fail(FALSE, WAIT_TIMEOUT);
+        case sim::WaitOutcome::Terminated:
+            sim::ThrowIfTerminating();
+            return Fail(FALSE, ERROR_PROCESS_ABORTED);
+        default:  // the port was closed
+            return Fail(FALSE, ERROR_ABANDONED_WAIT_0);
+    }
+}

@@ -224,6 +224,9 @@ struct PAINTSTRUCT {
 #define PM_NOREMOVE 0x0000u
 #define PM_REMOVE 0x0001u
 #define PM_NOYIELD 0x0002u
+// Only messages sent from other threads are handled; posted messages, input, timers and paints
+// stay untouched (the call then answers FALSE).
+#define PM_QS_SENDMESSAGE (QS_SENDMESSAGE << 16)
 
 // SendMessageTimeoutW.
 #define SMTO_NORMAL 0x0000u

@@ -134,6 +134,10 @@ void MoveSizeLoop(HWND window, int edge) {
     auto w = Windows().Get(window);
     RECT start;
     if (!w || GetKeyState(VK_LBUTTON) >= 0 || !GetWindowRect(window, &start)) return;
+    // The drag starts where the pointer was at the press the thread took (its message position).
+    // Not the command's lParam: a window asking for the move on behalf of another passes its own
+    // coordinates there. Not the pointer's position now either: input that followed the press may
+    // already wait in the queue, and the loop takes it move by move.
     const POINT from = Windows().input().Thread(sim::CurrentThread().id).messagePos;
     const POINT parentOrigin = w->parent ? Windows().ClientOrigin(w->parent) : POINT{0, 0};
     const MINMAXINFO sizes = edge != 0 ? TrackSizes(window) : MINMAXINFO{};

@@ -23,6 +23,7 @@ using LONGLONG = std::int64_t;
 using ULONGLONG = std::uint64_t;
 using DWORD64 = std::uint64_t;
 using ULONG_PTR = std::uintptr_t;
+using PULONG_PTR = ULONG_PTR*;
 using LONG_PTR = std::intptr_t;
 using UINT_PTR = std::uintptr_t;
 using INT_PTR = std::intptr_t;
@@ -176,6 +177,23 @@ using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
 #define ERROR_NO_UNICODE_TRANSLATION 1113L
 #define ERROR_INVALID_USER_BUFFER 1784L
 #define WAIT_TIMEOUT 258L
+#define ERROR_ABANDONED_WAIT_0 735L
+
+// Result codes of the component interfaces (HRESULT): negative values are failures.
+#define S_OK static_cast<HRESULT>(0)
+#define S_FALSE static_cast<HRESULT>(1)
+#define E_UNEXPECTED static_cast<HRESULT>(0x8000FFFFu)
+#define E_OUTOFMEMORY static_cast<HRESULT>(0x8007000Eu)
+#define E_INVALIDARG static_cast<HRESULT>(0x80070057u)
+#define E_POINTER static_cast<HRESULT>(0x80004003u)
+#define E_FAIL static_cast<HRESULT>(0x80004005u)
+#define SUCCEEDED(hr) (static_cast<HRESULT>(hr) >= 0)
+#define FAILED(hr) (static_cast<HRESULT>(hr) < 0)
+// A thread's last error as a failure code (0 stays S_OK).
+inline HRESULT HRESULT_FROM_WIN32(unsigned long error) {
+    return error == 0 ? S_OK
+                      : static_cast<HRESULT>((error & 0x0000FFFFu) | (7u << 16) | 0x80000000u);
+}
 
 // Error codes of the device installation functions (customer bit and the setup facility).
 #define APPLICATION_ERROR_MASK 0x20000000u

@@ -9,8 +9,9 @@
 //           if (auto index = cell->getAttribute(L"index")) ...
 //
 // The document owns its nodes: a node pointer stays valid, and the same node always has the same
-// pointer, while the document lives and until its next load. A document and its nodes belong to
-// one thread at a time.
+// pointer, while the document lives and until its next load (so a node may travel as a message's
+// wParam to a handler that reads it during the call). A document and its nodes belong to one
+// thread at a time.
 //
 // Texts are wide strings. The bytes are decoded as the document declares (a byte-order mark, or
 // the encoding in the XML declaration such as GB2312, GBK or UTF-16; UTF-8 without either).

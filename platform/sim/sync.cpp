@@ -1,5 +1,7 @@
 #include "platform/sim/sync.h"
 
+#include <mutex>
+
 namespace sim {
 
 bool MutexObj::Acquire(ThreadRec& t, std::uint64_t) {
@@ -26,6 +28,13 @@ bool MutexObj::ReleaseLocked(const ThreadRec& t) {
         Changed();
     }
     return true;
+}
+
+void CompletionPortObj::OnLastHandleClosed() {
+    std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
+    closed_ = true;
+    packets_.clear();
+    Changed();
 }
 
 }  // namespace sim

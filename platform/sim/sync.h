@@ -3,7 +3,10 @@
 // by the kernel lock.
 #pragma once
 
+#include <deque>
+#include <map>
 #include <memory>
+#include <optional>
 
 #include "platform/sim/handles.h"
 #include "platform/sim/threads.h"
@@ -95,6 +98,55 @@ public:
 private:
     DWORD owner_ = 0;
     int recursion_ = 0;
+};
+
+// One packet of a completion port.
+struct CompletionPacket {
+    DWORD bytes = 0;
+    ULONG_PTR key = 0;
+    OVERLAPPED* overlapped = nullptr;
+};
+
+// An I/O completion port: a FIFO of packets. A thread whose wait it satisfies takes the front
+// packet at once (Acquire), so one packet wakes one thread; the thread collects it with
+// TakeHandedLocked. Closing its last handle ends the waits on it. Not waitable through the wait
+// functions (a packet taken there would be lost): AsWaitable stays null.
+class CompletionPortObj : public KObject, public Waitable {
+public:
+    explicit CompletionPortObj(DWORD concurrency) : concurrency_(concurrency) {}
+    bool SignaledFor(const ThreadRec&, std::uint64_t) const override {
+        return closed_ || !packets_.empty();
+    }
+    bool Acquire(ThreadRec& t, std::uint64_t) override {
+        if (!packets_.empty()) {
+            handed_[&t] = packets_.front();
+            packets_.pop_front();
+        }
+        return false;
+    }
+    void OnLastHandleClosed() override;
+    // False once the port is closed.
+    bool PostLocked(const CompletionPacket& packet) {
+        if (closed_) return false;
+        packets_.push_back(packet);
+        Changed();
+        return true;
+    }
+    // The packet the thread's wait took, if any.
+    std::optional<CompletionPacket> TakeHandedLocked(ThreadRec& t) {
+        auto it = handed_.find(&t);
+        if (it == handed_.end()) return std::nullopt;
+        CompletionPacket p = it->second;
+        handed_.erase(it);
+        return p;
+    }
+    DWORD Concurrency() const { return concurrency_; }
+
+private:
+    DWORD concurrency_;
+    bool closed_ = false;
+    std::deque<CompletionPacket> packets_;
+    std::map<ThreadRec*, CompletionPacket> handed_;
 };
 
 }  // namespace sim

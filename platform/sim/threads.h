@@ -48,7 +48,7 @@ struct ThreadRec : KObject, Waitable, std::enable_shared_from_this<ThreadRec> {
     unsigned appliedLocale = 0;  // the process's locale generation in force on the thread
 
     // Kernel lock held for the rest.
-    int priority = 0;      // THREAD_PRIORITY_NORMAL
+    int priority = 0;  // THREAD_PRIORITY_NORMAL
     DWORD exitCode = STILL_ACTIVE;
     bool ended = false;
     bool suspended = false;
@@ -56,6 +56,7 @@ struct ThreadRec : KObject, Waitable, std::enable_shared_from_this<ThreadRec> {
     WaitBlock* wait = nullptr;  // the wait the thread is in
     std::uint64_t wakeups = 0;  // waits that ended after the thread had blocked
     DWORD queueBits = 0;        // its message queue's status (the wake-mask bits)
+    int comInits = 0;           // CoInitialize calls not yet matched by CoUninitialize
     Gate resumeGate;
     std::vector<std::weak_ptr<Waitable>> owned;  // mutexes it may own (see OwnerEnded)
     std::unique_ptr<ThreadExtension> windowing;  // made by the window system on first use

@@ -167,6 +167,53 @@ TEST_F(FrameTest, MoveAskedFromAClientPressFollowsThePointerFromThePress) {
     EXPECT_EQ(Tie(WindowRect(w)), Tie({120, 110, 320, 310}));
 }
 
+TEST_F(FrameTest, APressInANestedWindowMovesTheTopLevelWindowWithTheCapture) {
+    // A frameless top-level window with a nested window at (50,40) in it; a press on the nested
+    // window asks its top-level window to move, handing on the point relative to the top-level
+    // window (not on the screen).
+    HWND top = MakeWindow(WS_POPUP | WS_VISIBLE, nullptr, 0, L"", {100, 100, 300, 300});
+    HWND nested = MakeWindow(WS_CHILD | WS_VISIBLE, top, 1, L"", {50, 40, 150, 70});
+    std::vector<HWND> captured;
+    Answers() = [&](HWND h, UINT m, WPARAM, LPARAM lp) -> std::optional<LRESULT> {
+        if (h == nested && m == WM_LBUTTONDOWN)
+            SendMessageW(top, WM_NCLBUTTONDOWN, HTCAPTION,
+                         MAKELPARAM(GET_X_LPARAM(lp) + 50, GET_Y_LPARAM(lp) + 40));
+        if (h == top && m == WM_MOVING) captured.push_back(GetCapture());
+        return std::nullopt;
+    };
+    control::MoveMouse({160, 150});
+    control::PressMouse();
+    control::MoveMouse({190, 170});
+    control::MoveMouse({200, 180});
+    control::ReleaseMouse();
+    Pump();
+    EXPECT_EQ(Tie(WindowRect(top)), Tie({140, 130, 340, 330}));
+    EXPECT_EQ(captured, (std::vector<HWND>{top, top}));
+    EXPECT_EQ(GetCapture(), nullptr);
+    // The loop took the moves and the release: the nested window saw only the press.
+    EXPECT_EQ(Messages({WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP}, nested),
+              (std::vector<UINT>{WM_MOUSEMOVE, WM_LBUTTONDOWN}));
+    EXPECT_TRUE(Messages({WM_MOUSEMOVE, WM_LBUTTONUP}, top).empty());
+}
+
+TEST_F(FrameTest, AMoveAskedWithTheButtonUpEndsAtOnce) {
+    // Asked when the release has been taken: nothing moves, and the input after it goes on to
+    // the window as usual.
+    HWND w = MakeWindow(WS_POPUP | WS_VISIBLE, nullptr, 0, L"", {100, 100, 300, 300});
+    Answers() = [w](HWND h, UINT m, WPARAM, LPARAM lp) -> std::optional<LRESULT> {
+        if (h == w && m == WM_LBUTTONUP) SendMessageW(w, WM_NCLBUTTONDOWN, HTCAPTION, lp);
+        return std::nullopt;
+    };
+    MessageLog().Clear();
+    control::Click({150, 150});
+    control::MoveMouse({170, 160});
+    Pump();
+    EXPECT_EQ(Tie(WindowRect(w)), Tie({100, 100, 300, 300}));
+    EXPECT_TRUE(Entries(WM_ENTERSIZEMOVE, w).empty());
+    EXPECT_EQ(GetCapture(), nullptr);
+    EXPECT_EQ(Messages({WM_LBUTTONUP, WM_MOUSEMOVE}, w).back(), static_cast<UINT>(WM_MOUSEMOVE));
+}
+
 TEST_F(FrameTest, EscapePutsTheWindowBack) {
     HWND w = MakeWindow(kFramed, nullptr, 0, L"", kFramedRect);
     control::MoveMouse({200, 110});

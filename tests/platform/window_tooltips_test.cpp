@@ -83,9 +83,65 @@ TEST_F(TooltipTest, ATipShowsOnceTheMouseRestedForTheInitialDelay) {
     EXPECT_EQ(shown->text, L"Connect");
     EXPECT_EQ(shown->toolWindow, parent_);
     EXPECT_EQ(shown->toolId, reinterpret_cast<UINT_PTR>(button_));
-    EXPECT_EQ(shown->rect.left, 306);  // under the last position the mouse was relayed at
-    EXPECT_EQ(shown->rect.top, 208 + 20);
+    POINT last{6, 8};  // under the last position the mouse was relayed at
+    ClientToScreen(button_, &last);
+    EXPECT_EQ(shown->rect.left, last.x);
+    EXPECT_EQ(shown->rect.top, last.y + 20);
     EXPECT_TRUE(IsWindowVisible(tip_));
+}
+
+TEST_F(TooltipTest, ARelayedMessageIsTakenAsItsWindowAndPointSay) {
+    // The button is disabled and covered by another window; the message relayed for it carries
+    // its point in the button's client coordinates in lParam and in pt alike.
+    EnableWindow(button_, FALSE);
+    HWND cover = MakeWindow(WS_POPUP | WS_VISIBLE, nullptr, 0, L"", {0, 0, 800, 600});
+    ASSERT_NE(cover, nullptr);
+    MSG msg{button_, WM_MOUSEMOVE, 0, MAKELPARAM(5, 7), GetTickCount(), {5, 7}};
+    SendMessageW(tip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
+    Wait(500);
+    auto shown = control::ShownTooltip();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->text, L"Connect");
+    POINT at{5, 7};
+    ClientToScreen(button_, &at);
+    EXPECT_EQ(shown->rect.left, at.x);
+    EXPECT_EQ(shown->rect.top, at.y + 20);
+}
+
+TEST_F(TooltipTest, MessagesOtherThanTheMousesAreIgnored) {
+    for (UINT message : {WM_KEYDOWN, WM_KEYUP, WM_CHAR, WM_TIMER, WM_PAINT}) {
+        // A shown tip stays,
+        ShowButtonTip();
+        Relay(other_, message, 3, 4);
+        Wait(1);
+        EXPECT_EQ(ShownText(), L"Connect") << message;
+        // and one on its way still comes.
+        Move(other_);
+        Drain();
+        Move(button_);
+        Wait(250);
+        Relay(other_, message, 3, 4);
+        Wait(250);
+        EXPECT_EQ(ShownText(), L"Connect") << message;
+        Move(other_);
+        Drain();
+    }
+}
+
+TEST_F(TooltipTest, AToolKeepsItsTextWhenTheCallersBufferGoes) {
+    {
+        std::wstring text = L"Disconnect";
+        TOOLINFOW ti{sizeof ti};
+        ti.uFlags = TTF_IDISHWND;
+        ti.hwnd = parent_;
+        ti.uId = reinterpret_cast<UINT_PTR>(other_);
+        ti.lpszText = text.data();
+        ASSERT_TRUE(SendMessageW(tip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti)));
+        text.assign(text.size(), L'x');
+    }
+    Move(other_);
+    Wait(500);
+    EXPECT_EQ(ShownText(), L"Disconnect");
 }
 
 TEST_F(TooltipTest, RectangleToolsCoverTheirRectangleOfTheirWindowOnly) {
