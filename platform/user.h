@@ -285,7 +285,8 @@ inline LPARAM MAKELPARAM(int low, int high) {
 // As WaitForMultipleObjects, and also ends (WAIT_OBJECT_0 + count) when the calling thread's
 // message queue holds something of the kinds in wakeMask (a posted message, a message sent from
 // another thread, a due timer, a window to paint). It does not handle sent messages itself: the
-// thread does so in its next PeekMessageW or GetMessageW. count may be 0.
+// thread does so in its next PeekMessageW or GetMessageW (PM_QS_SENDMESSAGE handles only those).
+// count may be 0.
 DWORD MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* handles, DWORD milliseconds,
                                   DWORD wakeMask, DWORD flags);
 DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll,
@@ -389,6 +390,9 @@ LRESULT DispatchMessageW(const MSG* msg);
 // message in its own GetMessageW, PeekMessageW or SendMessageW. 0 at once for a window that does
 // not exist, or whose thread has ended.
 LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// TRUE while the calling thread handles a message that another thread sent it; FALSE in a call
+// from its own thread or a posted message's dispatch, unless that happens inside such a handler.
+BOOL InSendMessage();
 // Like SendMessageW, without waiting for the result.
 BOOL SendNotifyMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Like SendMessageW; gives up after timeoutMs (0, ERROR_TIMEOUT).

@@ -1,6 +1,7 @@
 // Windows: posting, sending and taking messages from the thread's queue, and timers.
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "platform/kernel.h"
@@ -28,12 +29,18 @@ LRESULT CallProcedure(const sim::WindowInfo& w, UINT message, WPARAM wParam, LPA
     return w.procedure(w.hwnd, message, wParam, lParam);
 }
 
+// Whether the calling thread is inside the handler of a message another thread sent.
+thread_local bool t_inSent = false;
+
 // Handles every message other threads have sent to the calling thread's windows.
 void HandleSentMessages(sim::ThreadRec& self) {
     while (auto sent = Windows().TakeSent(self)) {
         LRESULT result = 0;
-        if (auto w = Windows().Get(sent->hwnd))
+        if (auto w = Windows().Get(sent->hwnd)) {
+            bool outer = std::exchange(t_inSent, true);
             result = CallProcedure(*w, sent->message, sent->wParam, sent->lParam);
+            t_inSent = outer;
+        }
         std::lock_guard<std::mutex> k(Kernel::Get().Mutex());
         sent->ReplyLocked(result);
     }
@@ -193,6 +200,7 @@ BOOL PeekMessageW(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT r
     if (msg == nullptr) return Fail(FALSE, ERROR_INVALID_PARAMETER);
     sim::ThreadRec& self = sim::CurrentThread();
     HandleSentMessages(self);
+    if ((remove & PM_QS_SENDMESSAGE) != 0) return FALSE;  // sent messages only
     auto m = TakeRouted(self, Filter(window, filterMin, filterMax), (remove & PM_REMOVE) != 0);
     if (!m) return FALSE;
     *msg = *m;
@@ -235,6 +243,10 @@ LRESULT DispatchMessageW(const MSG* msg) {
     auto w = Target(msg->hwnd);
     if (!w) return 0;
     return CallProcedure(*w, msg->message, msg->wParam, msg->lParam);
+}
+
+BOOL InSendMessage() {
+    return t_inSent ? TRUE : FALSE;
 }
 
 LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -22,6 +22,11 @@ cairo_surface_t* NewSurface(int width, int height, unsigned argb) {
     return s;
 }
 
+// The colour key as a surface pixel's colour: COLORREF is 0x00BBGGRR, the pixels 0xAARRGGBB.
+std::uint32_t KeyPixel(COLORREF key) {
+    return ((key & 0xFF) << 16) | (key & 0xFF00) | ((key >> 16) & 0xFF);
+}
+
 // A copy of the surface with the colour key made transparent and, unless the pixels' own alpha
 // counts, every other pixel opaque.
 cairo_surface_t* Filtered(cairo_surface_t* source, const LayeredState& st) {
@@ -34,8 +39,7 @@ cairo_surface_t* Filtered(cairo_surface_t* source, const LayeredState& st) {
     unsigned char* to = cairo_image_surface_get_data(out);
     int inStride = cairo_image_surface_get_stride(source);
     int outStride = cairo_image_surface_get_stride(out);
-    // COLORREF is 0x00BBGGRR; the surface's pixels are 0xAARRGGBB.
-    std::uint32_t key = ((st.key & 0xFF) << 16) | (st.key & 0xFF00) | ((st.key >> 16) & 0xFF);
+    std::uint32_t key = KeyPixel(st.key);
     for (int y = 0; y < h; ++y) {
         const auto* src =
             reinterpret_cast<const std::uint32_t*>(in + static_cast<long>(y) * inStride);
@@ -58,9 +62,11 @@ cairo_surface_t* Filtered(cairo_surface_t* source, const LayeredState& st) {
 Screen::Screen(WindowTable& windows, int width, int height)
     : windows_(windows), width_(width), height_(height) {
     desktop_ = NewSurface(width, height, 0);
+    windows_.SetClickFilter([this](HWND top, POINT p) { return PassesClicks(top, p); });
 }
 
 Screen::~Screen() {
+    windows_.SetClickFilter(nullptr);
     for (auto& [hwnd, e] : entries_) {
         if (e.backing != nullptr) cairo_surface_destroy(e.backing);
         if (e.picture != nullptr) cairo_surface_destroy(e.picture);
@@ -150,6 +156,32 @@ cairo_surface_t* Screen::ShownLocked(HWND topLevel, double* alpha) {
                           0xFFFFFFFF);
     }
     return Filtered(source, st);
+}
+
+bool Screen::PassesClicks(HWND topLevel, POINT screen) {
+    auto info = windows_.Get(topLevel);
+    if (!info) return false;
+    int x = screen.x - info->rect.left, y = screen.y - info->rect.top;
+    std::lock_guard<std::mutex> lk(mu_);
+    auto it = entries_.find(topLevel);
+    if (it == entries_.end() || it->second.layered.mode == LayeredMode::None) return false;
+    const LayeredState& st = it->second.layered;
+    if (st.useAlpha && st.alpha == 0) return true;
+    cairo_surface_t* source =
+        st.mode == LayeredMode::Picture ? it->second.picture : it->second.backing;
+    // A layered window that has shown nothing yet lets every click through.
+    if (source == nullptr) return true;
+    if (x < 0 || y < 0 || x >= cairo_image_surface_get_width(source) ||
+        y >= cairo_image_surface_get_height(source))
+        return true;
+    cairo_surface_flush(source);
+    const unsigned char* row = cairo_image_surface_get_data(source) +
+                               static_cast<long>(y) * cairo_image_surface_get_stride(source);
+    std::uint32_t p;
+    std::memcpy(&p, row + static_cast<long>(x) * 4, 4);
+    std::uint32_t key = KeyPixel(st.key);
+    if (st.useKey && (p & 0xFFFFFF) == key) return true;
+    return st.perPixel && (p >> 24) == 0;
 }
 
 cairo_surface_t* Screen::Compose() {

@@ -57,6 +57,11 @@ public:
     // Takes a reference to the picture UpdateLayeredWindow made.
     void SetPicture(HWND topLevel, cairo_surface_t* picture);
 
+    // Whether a click at the screen point goes through the top-level window to what lies
+    // below: a layered window's pixel there shows nothing (alpha 0 in its picture, its colour
+    // key, or a constant alpha of 0).
+    bool PassesClicks(HWND topLevel, POINT screen);
+
     // The whole screen now (a new reference).
     cairo_surface_t* Compose();
     // 0x00RRGGBB of the composed screen at the point; 0 outside it.

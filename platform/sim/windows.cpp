@@ -361,19 +361,41 @@ void WindowTable::WindowsAtLocked(HWND hwnd, POINT origin, POINT screen, std::ve
 }
 
 std::vector<HWND> WindowTable::WindowsAt(POINT screen) {
-    std::lock_guard<std::mutex> lk(mu_);
-    SweepLocked();
-    std::vector<HWND> out;
-    for (HWND h : topLevel_) {
-        const WindowInfo& w = windows_.at(Key(h));
-        if (!(w.style & WS_VISIBLE) || !Holds(w.rect, POINT{0, 0}, screen)) continue;
-        if (w.style & WS_DISABLED) {
-            out.push_back(h);
-            break;
+    // Each top-level window under the point with its part of the list; the filter runs after.
+    struct Group {
+        HWND top;
+        std::vector<HWND> windows;
+        bool disabled;
+    };
+    std::vector<Group> groups;
+    std::function<bool(HWND, POINT)> passes;
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        SweepLocked();
+        passes = passesClicks_;
+        for (HWND h : topLevel_) {
+            const WindowInfo& w = windows_.at(Key(h));
+            if (!(w.style & WS_VISIBLE) || !Holds(w.rect, POINT{0, 0}, screen)) continue;
+            Group g{h, {}, (w.style & WS_DISABLED) != 0};
+            if (g.disabled)
+                g.windows.push_back(h);
+            else
+                WindowsAtLocked(h, POINT{0, 0}, screen, g.windows);
+            groups.push_back(std::move(g));
         }
-        WindowsAtLocked(h, POINT{0, 0}, screen, out);
+    }
+    std::vector<HWND> out;
+    for (const Group& g : groups) {
+        if (passes && passes(g.top, screen)) continue;
+        out.insert(out.end(), g.windows.begin(), g.windows.end());
+        if (g.disabled) break;
     }
     return out;
+}
+
+void WindowTable::SetClickFilter(std::function<bool(HWND, POINT)> passesClicks) {
+    std::lock_guard<std::mutex> lk(mu_);
+    passesClicks_ = std::move(passesClicks);
 }
 
 // ---- Painting ----

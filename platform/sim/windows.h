@@ -9,6 +9,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -143,7 +144,11 @@ public:
     // child only within its parent's client area, the topmost first, each before its parent),
     // then the windows beneath. A disabled child stops the descent: its parent comes next. A
     // disabled top-level window ends the list.
+    // A top-level window for which `passesClicks` answers true at the point is left out with its
+    // children (a layered window's transparent pixel).
     std::vector<HWND> WindowsAt(POINT screen);
+    // Set by the screen (null: every window takes the points within its rectangle).
+    void SetClickFilter(std::function<bool(HWND topLevel, POINT screen)> passesClicks);
 
     // ---- Painting ----
     // Adds the rectangle (clipped to the client area; NULL: all of it) to the update region.
@@ -223,6 +228,7 @@ private:
     static void CancelTasks(const std::vector<std::uint64_t>& tasks);
 
     std::mutex mu_;
+    std::function<bool(HWND, POINT)> passesClicks_;  // called without mu_
     std::uint64_t generation_;
     std::map<ULONG_PTR, WindowInfo> windows_;
     std::vector<HWND> topLevel_;                                     // topmost first
