@@ -18,7 +18,7 @@ namespace {
 
 using namespace System::Docking;
 
-constexpr UINT kMain = 7000;
+constexpr UINT kMain = 102;  // the main dialog (QOBUIDialog.xml)
 
 // The main dialog's template: a child for every control name a layout may use.
 resources::ModuleResources MainTemplate() {
@@ -69,7 +69,7 @@ void LoadMainLayout(benchmark::State& state) {
 int main(int argc, char** argv) {
     sim::Machine::Reset(sim::Config::WindowsXP());
     sim::machine().CopyFromHost(std::filesystem::path(MODEM_ASSETS_DIR) / "skin",
-                                sim::machine().config().programFolder + L"skin");
+                                sim::machine().config().programFolder + L"skin\\");
     static const resources::ModuleResources templates = MainTemplate();
     control::LinkResources(&templates);
     AfxWinInit(GetModuleHandleW(nullptr), nullptr, nullptr, SW_SHOW);

@@ -9,6 +9,7 @@
 #include "demo/demo.h"
 #include "docking/dialog.h"
 #include "docking/loader.h"
+#include "docking/render_pool.h"
 #include "platform/control/resources.h"
 #include "platform/control/screen.h"
 #include "platform/kernel.h"
@@ -24,8 +25,7 @@ struct Shown {
 };
 
 constexpr Shown kDialogs[] = {
-    {7000, 260, 170, "main dialog"},
-    {30000, 300, 200, "settings"},
+    {102, 320, 230, "main dialog"},
 };
 
 // One template per dialog, with a child for every control name a layout may use.
@@ -59,6 +59,10 @@ bool WaitForPicture(System::Docking::CDocking& docking) {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
     }
+    // The last render asked for is presented too.
+    System::Docking::WaitRenderPoolIdle();
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
     return docking.surface.HasPicture();
 }
 
@@ -66,7 +70,7 @@ bool WaitForPicture(System::Docking::CDocking& docking) {
 
 int RunSkinDemo(sim::ClockMode clock) {
     ResetDemoMachine(L"App.exe", clock, 4.0);
-    const std::wstring skin = sim::machine().config().programFolder + L"skin";
+    const std::wstring skin = sim::machine().config().programFolder + L"skin\\";
     if (sim::machine().CopyFromHost(std::filesystem::path(MODEM_ASSETS_DIR) / "skin", skin) <= 0) {
         std::printf("The default skin was not found in %s/skin.\n", MODEM_ASSETS_DIR);
         return 1;
@@ -82,14 +86,16 @@ int RunSkinDemo(sim::ClockMode clock) {
         }
         std::printf("  The %s loads %s.\n", shown.title,
                     sim::ToUtf8(dialog.GetLayoutFile()).c_str());
-        dialog.ShowWindow(SW_SHOW);
+        // Shown through the dialog's own ShowWindow, as the framework's hooked ShowWindow does:
+        // a root that turns visible is drawn.
+        dialog.ShowWindow(dialog.m_hWnd, SW_SHOW);
         if (!WaitForPicture(dialog.Docking())) {
             std::printf("The %s was never rendered.\n", shown.title);
             return 1;
         }
-        const std::string file = "pictures/skin_" +
-                                 sim::ToUtf8(System::Docking::LayoutFileName(shown.templateId)) +
-                                 ".png";
+        std::wstring name = System::Docking::LayoutFileName(shown.templateId);
+        name = name.substr(0, name.rfind(L'.'));
+        const std::string file = "pictures/skin_" + sim::ToUtf8(name) + ".png";
         if (!control::SaveWindowPng(dialog.m_hWnd, file)) {
             std::printf("The picture could not be saved in %s.\n", file.c_str());
             return 1;

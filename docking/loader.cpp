@@ -9,6 +9,7 @@
 #include "docking/messages.h"
 #include "docking/registry.h"
 #include "docking/style.h"
+#include "docking/ui_guard.h"
 #include "platform/kernel.h"
 #include "platform/user_placement.h"
 #include "platform/xmldom.h"
@@ -305,6 +306,7 @@ void LoadDockingLayout(const std::wstring& path, CDocking& root, HWND dialog) {
     for (std::size_t i = 0; i < elements.size(); ++i)
         if (auto id = elements[i]->getAttribute(L"id")) indexOf[*id] = i;
 
+    std::optional<UiWrite> change;
     std::vector<WorkItem> work{{0, &root, -1, 0}};
     for (std::size_t i = 0; i < work.size(); ++i) {
         const WorkItem item = work[i];  // the list grows below
@@ -314,7 +316,11 @@ void LoadDockingLayout(const std::wstring& path, CDocking& root, HWND dialog) {
         CDocking& docking = *item.docking;
         const bool first = i == 0;
 
-        if (first) docking.Reset(dialog);
+        // From the reset on, the whole fill is one change of the tree: renders stop and wait.
+        if (first) {
+            change.emplace(root, UiWrite::Structure);
+            docking.Reset(dialog);
+        }
         ApplyText(docking.id, element.getAttribute(L"id"));
         if (first) docking.handle.Assign(dialog);
         docking.handle.layoutFile = path;

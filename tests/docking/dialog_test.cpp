@@ -9,6 +9,7 @@
 #include "docking/loader.h"
 #include "docking/messages.h"
 #include "docking/registry.h"
+#include "docking/render_pool.h"
 #include "docking/skin.h"
 #include "docking/skin_window.h"
 #include "platform/commctrl.h"
@@ -32,7 +33,7 @@ const char* const kMainLayout = R"(<docking id="main" background="#E0E0E0">
   </docking>)";
 
 const char* const kPageLayout = R"(<docking id="pageRoot">
-    <cell index="00" id="pageTitle" child="bar" height="20"/>
+    <cell index="01" id="pageTitle" child="bar" height="20"/>
   </docking>
   <docking id="bar"><cell index="11" id="titleText"/></docking>)";
 
@@ -202,57 +203,81 @@ protected:
     void SetUp() override {
         Dialog::SetUp();
         WriteDefaultSkin();
-        ASSERT_TRUE(root_.Create(kMain));
-        ASSERT_TRUE(page_.Create(kPage, &root_));
-        root_.AttachCellWindow(L"page", page_.m_hWnd, true);
-        ::ShowWindow(root_.m_hWnd, SW_SHOW);
-        ::ShowWindow(page_.m_hWnd, SW_SHOW);
+        root_ = std::make_unique<RecordingRoot>(kMain);
+        page_ = std::make_unique<TestDialog>(kPage, root_.get());
+        ASSERT_TRUE(root_->Create(kMain));
+        ASSERT_TRUE(page_->Create(kPage, root_.get()));
+        root_->AttachCellWindow(L"page", page_->m_hWnd, true);
+        ::ShowWindow(root_->m_hWnd, SW_SHOW);
+        ::ShowWindow(page_->m_hWnd, SW_SHOW);
     }
-    RecordingRoot root_{kMain};
-    TestDialog page_{kPage, &root_};
+    void TearDown() override {
+        Dialog::TearDown();
+        page_.reset();
+        root_.reset();
+    }
+    std::unique_ptr<RecordingRoot> root_;
+    std::unique_ptr<TestDialog> page_;
 };
 
 TEST_F(NestedDialog, APageSitsInItsCellAndSharesTheRootsTree) {
-    EXPECT_EQ(FindRenderableByWindow(page_.m_hWnd), FindRenderableById(L"page"));
-    EXPECT_EQ(page_.Docking().root.Read(), &root_.Docking());
+    EXPECT_EQ(FindRenderableByWindow(page_->m_hWnd), FindRenderableById(L"page"));
+    EXPECT_EQ(page_->Docking().root.Read(), &root_->Docking());
 }
 
 TEST_F(NestedDialog, ATitleClickInANestedDialogAsksTheRootWindowToMove) {
     RECT pageRect{}, rootRect{};
-    ::GetWindowRect(page_.m_hWnd, &pageRect);
-    ::GetWindowRect(root_.m_hWnd, &rootRect);
+    ::GetWindowRect(page_->m_hWnd, &pageRect);
+    ::GetWindowRect(root_->m_hWnd, &rootRect);
     // The page's "titleText" sits in its nested docking "bar" of cell 00.
-    const Gdiplus::Rect title = page_.Docking().Cell(0, 0).child.Value()->Cell(1, 1).GetBounds();
+    const Gdiplus::Rect title = page_->Docking().Cell(0, 1).child.Value()->Cell(1, 1).GetBounds();
     ASSERT_GT(title.Width, 0);
-    const POINT click{title.X + 1, title.Y + 1};
-    ::SendMessageW(page_.m_hWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(click.x, click.y));
-    ASSERT_EQ(root_.requests.size(), 1u);
-    EXPECT_EQ(root_.requests[0].first, static_cast<WPARAM>(HTCAPTION));
-    const LPARAM expected =
-        MAKELPARAM(click.x + pageRect.left - rootRect.left, click.y + pageRect.top - rootRect.top);
-    EXPECT_EQ(root_.requests[0].second, expected) << "in the root window's coordinates";
+    // A nested tree's bounds are in the root window's coordinates; the click comes in the
+    // page's own.
+    const POINT click{title.X + 1 - (pageRect.left - rootRect.left),
+                      title.Y + 1 - (pageRect.top - rootRect.top)};
+    ::SendMessageW(page_->m_hWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(click.x, click.y));
+    ASSERT_EQ(root_->requests.size(), 1u);
+    EXPECT_EQ(root_->requests[0].first, static_cast<WPARAM>(HTCAPTION));
+    EXPECT_EQ(root_->requests[0].second, MAKELPARAM(title.X + 1, title.Y + 1))
+        << "in the root window's coordinates";
 
-    ::SendMessageW(page_.m_hWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(0, 59));
-    EXPECT_EQ(root_.requests.size(), 1u) << "no frame area there";
+    ::SendMessageW(page_->m_hWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(0, 59));
+    EXPECT_EQ(root_->requests.size(), 1u) << "no frame area there";
 }
 
 TEST_F(NestedDialog, DraggingANestedTitleMovesTheTopLevelWindowWithoutAJump) {
-    root_.record = false;
+    root_->record = false;
     RECT before{};
-    ::GetWindowRect(root_.m_hWnd, &before);
-    const Gdiplus::Rect title = page_.Docking().Cell(0, 0).child.Value()->Cell(1, 1).GetBounds();
+    ::GetWindowRect(root_->m_hWnd, &before);
+    const Gdiplus::Rect title = page_->Docking().Cell(0, 1).child.Value()->Cell(1, 1).GetBounds();
     POINT start{title.X + 2, title.Y + 2};
-    ::ClientToScreen(page_.m_hWnd, &start);
+    ::ClientToScreen(root_->m_hWnd, &start);
     control::MoveMouse(start);
     control::PressMouse();
     control::MoveMouse({start.x + 30, start.y + 20});
     control::ReleaseMouse();
     Drain();
     RECT after{};
-    ::GetWindowRect(root_.m_hWnd, &after);
+    ::GetWindowRect(root_->m_hWnd, &after);
     EXPECT_EQ(after.left - before.left, 30);
     EXPECT_EQ(after.top - before.top, 20);
     EXPECT_EQ(after.right - after.left, before.right - before.left);
+}
+
+// ---- Anchors ----
+
+TEST_F(NestedDialog, ShowingAnAnchoredDialogPutsItInItsAnchorCell) {
+    TestDialog floating(kKeys);
+    ASSERT_TRUE(floating.Create(kKeys));
+    floating.Docking().anchor.Assign(L"page");
+    floating.ShowWindow(floating.m_hWnd, SW_HIDE);
+    EXPECT_EQ(FindRenderableByWindow(page_->m_hWnd), FindRenderableById(L"page"))
+        << "hiding does not move it in";
+    EXPECT_TRUE(floating.ShowWindow(floating.m_hWnd, SW_SHOW) == FALSE) << "was hidden";
+    EXPECT_EQ(FindRenderableByWindow(floating.m_hWnd), FindRenderableById(L"page"));
+    EXPECT_NE(::IsWindowVisible(floating.m_hWnd), FALSE);
+    WaitRenderPoolIdle();
 }
 
 // ---- Skin switches ----
@@ -262,18 +287,19 @@ TEST_F(NestedDialog, ASkinSwitchReloadsOnlyRootsAndRebindsNestedDialogsInTheirCe
                 Layout(R"(<docking id="blueMain"><cell index="21" id="page"/></docking>)"));
     WriteLayout(L"blue", L"DialSettingDlg.xml", Layout(R"(<docking id="bluePage"/>)"));
     Drain();
-    root_.reloads = page_.reloads = 0;
+    root_->reloads = 0;
+    page_->reloads = 0;
 
     ApplySkin(L"blue");
-    EXPECT_TRUE(WindowNeedsDocking(root_.m_hWnd));
-    EXPECT_TRUE(WindowNeedsDocking(page_.m_hWnd));
+    EXPECT_TRUE(WindowNeedsDocking(root_->m_hWnd));
+    EXPECT_TRUE(WindowNeedsDocking(page_->m_hWnd));
     Drain();
-    EXPECT_EQ(root_.reloads, 1);
-    EXPECT_EQ(page_.reloads, 0);
-    EXPECT_EQ(root_.Docking().id.Ref(), L"blueMain");
-    EXPECT_EQ(FindRenderableByWindow(page_.m_hWnd), &root_.Docking().Cell(2, 1));
-    EXPECT_FALSE(WindowNeedsDocking(page_.m_hWnd)) << "bound again when its cell placed it";
-    EXPECT_EQ(page_.Docking().id.Ref(), L"bluePage");
+    EXPECT_EQ(root_->reloads, 1);
+    EXPECT_EQ(page_->reloads, 0);
+    EXPECT_EQ(root_->Docking().id.Ref(), L"blueMain");
+    EXPECT_EQ(FindRenderableByWindow(page_->m_hWnd), &root_->Docking().Cell(2, 1));
+    EXPECT_FALSE(WindowNeedsDocking(page_->m_hWnd)) << "bound again when its cell placed it";
+    EXPECT_EQ(page_->Docking().id.Ref(), L"bluePage");
 }
 
 TEST_F(Dialog, ApplySkinAfterADialogWasDestroyed) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <typeinfo>
@@ -26,21 +27,27 @@ namespace {
 
 class Loader : public SkinTest {
 protected:
+    // The dialog is made on the test's fresh machine (its docking's events belong to it).
     void SetUp() override {
         SkinTest::SetUp();
-        ASSERT_TRUE(dialog_.Create(kMain));
+        dialog_ = std::make_unique<TestDialog>(kMain);
+        ASSERT_TRUE(dialog_->Create(kMain));
+    }
+    void TearDown() override {
+        SkinTest::TearDown();
+        dialog_.reset();
     }
     // Loads the layout into the dialog's own docking.
     void Load(const std::string& dockings) {
         LoadDockingLayout(WriteLayout(L"default", L"probe.xml", Layout(dockings)), Root(),
-                          dialog_.m_hWnd);
+                          dialog_->m_hWnd);
     }
-    CDocking& Root() { return dialog_.Docking(); }
+    CDocking& Root() { return dialog_->Docking(); }
     CDockingCell* CellById(const std::wstring& id) {
         return dynamic_cast<CDockingCell*>(FindRenderableById(id));
     }
 
-    TestDialog dialog_{kMain};
+    std::unique_ptr<TestDialog> dialog_;
 };
 
 // The dockings of the tree below (and with) the docking.
@@ -113,31 +120,31 @@ TEST_F(Loader, DockingAttributesAbsentFallBackToTheirDefaults) {
     EXPECT_EQ(Root().id.Ref(), L"");
     EXPECT_EQ(Root().overflow.Value(), L"clip");
     EXPECT_EQ(Root().cursor.Value(), L"");
-    EXPECT_EQ(Root().handle.Ref(), dialog_.m_hWnd);
+    EXPECT_EQ(Root().handle.Ref(), dialog_->m_hWnd);
     EXPECT_NE(Root().handle.layoutFile.find(L"probe.xml"), std::wstring::npos);
 }
 
 // ---- Controls ----
 
 TEST_F(Loader, ABareNameAndIdWithClassBothFindTheChildOnlyTheSecondMakesAControl) {
-    const HWND close = ::GetDlgItem(dialog_.m_hWnd, kClose);
+    const HWND close = ::GetDlgItem(dialog_->m_hWnd, kClose);
     ASSERT_NE(close, nullptr);
 
     Load(R"(<docking><cell index="00" handle="IDC_BUTTON_CLOSE"/></docking>)");
     EXPECT_EQ(Root().Cell(0, 0).handle.Ref(), close);
-    EXPECT_TRUE(dialog_.Controls().empty());
+    EXPECT_TRUE(dialog_->Controls().empty());
     EXPECT_EQ(CWnd::FromHandlePermanent(close), nullptr);
 
     Load(
         R"(<docking><cell index="00" handle="id:IDC_BUTTON_CLOSE;class:Button;style:clip"/></docking>)");
     EXPECT_EQ(Root().Cell(0, 0).handle.Ref(), close);
     EXPECT_EQ(Root().Cell(0, 0).handle.style, L"clip");
-    ASSERT_EQ(dialog_.Controls().count(L"IDC_BUTTON_CLOSE"), 1u);
+    ASSERT_EQ(dialog_->Controls().count(L"IDC_BUTTON_CLOSE"), 1u);
     EXPECT_NE(dynamic_cast<Skin::CDockingButton*>(CWnd::FromHandlePermanent(close)), nullptr);
 }
 
 TEST_F(Loader, TheControlReadsItsCellElementDuringSetStyle) {
-    const HWND logged = ::GetDlgItem(dialog_.m_hWnd, kLogged);
+    const HWND logged = ::GetDlgItem(dialog_->m_hWnd, kLogged);
     std::wstring seen;
     Answers() = [&](HWND w, UINT m, WPARAM wp, LPARAM) -> std::optional<LRESULT> {
         if (w == logged && m == WM_DOCKING_SETSTYLE)
@@ -152,12 +159,12 @@ TEST_F(Loader, TheControlReadsItsCellElementDuringSetStyle) {
 TEST_F(Loader, AControlNameOfNoChildLeavesTheCellWithoutWindow) {
     Load(R"(<docking><cell handle="id:IDC_BUTTON_MAX;class:Button" id="max"/></docking>)");
     EXPECT_EQ(Root().Cell(0, 0).handle.Ref(), nullptr);
-    EXPECT_EQ(dialog_.Controls().count(L"IDC_BUTTON_MAX"), 1u) << "kept, attached to nothing";
+    EXPECT_EQ(dialog_->Controls().count(L"IDC_BUTTON_MAX"), 1u) << "kept, attached to nothing";
 }
 
 TEST_F(Loader, ASliderOverAButtonIsMadeWithoutHarm) {
     Load(R"(<docking><cell handle="id:IDC_BUTTON_CLOSE;class:Slider"/></docking>)");
-    const HWND close = ::GetDlgItem(dialog_.m_hWnd, kClose);
+    const HWND close = ::GetDlgItem(dialog_->m_hWnd, kClose);
     EXPECT_NE(dynamic_cast<Skin::CDockingSlider*>(CWnd::FromHandlePermanent(close)), nullptr);
     ::SendMessageW(close, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
     ::SendMessageW(close, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
@@ -243,13 +250,13 @@ RECT WindowRect(HWND w) {
 }
 
 TEST_F(Loader, StyleChildAddsWsChildAndKeepsTheOtherBits) {
-    const auto before = static_cast<DWORD>(::GetWindowLongPtrW(dialog_.m_hWnd, GWL_STYLE));
+    const auto before = static_cast<DWORD>(::GetWindowLongPtrW(dialog_->m_hWnd, GWL_STYLE));
     ASSERT_EQ(before & WS_CHILD, 0u);
     Load(R"(<docking window="style:child"/>)");
-    const auto after = static_cast<DWORD>(::GetWindowLongPtrW(dialog_.m_hWnd, GWL_STYLE));
+    const auto after = static_cast<DWORD>(::GetWindowLongPtrW(dialog_->m_hWnd, GWL_STYLE));
     EXPECT_EQ(after, before | WS_CHILD);
     Load(R"(<docking window="style:Child"/>)");  // exact comparison: nothing, nothing cleared
-    EXPECT_EQ(static_cast<DWORD>(::GetWindowLongPtrW(dialog_.m_hWnd, GWL_STYLE)), after);
+    EXPECT_EQ(static_cast<DWORD>(::GetWindowLongPtrW(dialog_->m_hWnd, GWL_STYLE)), after);
 }
 
 struct SizeCase {
@@ -268,12 +275,12 @@ TEST_P(WindowSize, IsClampedToTheWorkAreaAndNegativeCountsAsZero) {
     const SizeCase& c = GetParam();
     RECT work{};
     ASSERT_TRUE(::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
-    const RECT before = WindowRect(dialog_.m_hWnd);
+    const RECT before = WindowRect(dialog_->m_hWnd);
     auto expect = [](int wanted, LONG current, LONG limit) {
         return wanted == -1 ? current : wanted == -2 ? limit : wanted;
     };
     Load("<docking window=\"" + c.window + "\"/>");
-    const RECT after = WindowRect(dialog_.m_hWnd);
+    const RECT after = WindowRect(dialog_->m_hWnd);
     EXPECT_EQ(after.left, before.left);
     EXPECT_EQ(after.top, before.top);
     EXPECT_EQ(after.right - after.left,
@@ -296,16 +303,16 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Loader, LayoutedMakesTheWindowLayeredAndAnyOtherLayoutClearsIt) {
     Load(R"(<docking window="layout:layouted"/>)");
-    EXPECT_NE(::GetWindowLongPtrW(dialog_.m_hWnd, GWL_EXSTYLE) & WS_EX_LAYERED, 0);
+    EXPECT_NE(::GetWindowLongPtrW(dialog_->m_hWnd, GWL_EXSTYLE) & WS_EX_LAYERED, 0);
     Load(R"(<docking window="layout:plain"/>)");
-    EXPECT_EQ(::GetWindowLongPtrW(dialog_.m_hWnd, GWL_EXSTYLE) & WS_EX_LAYERED, 0);
+    EXPECT_EQ(::GetWindowLongPtrW(dialog_->m_hWnd, GWL_EXSTYLE) & WS_EX_LAYERED, 0);
 }
 
 // A layouted window shows its rendered picture through UpdateLayeredWindow; a colour key would
 // make that fail from then on and leave the window blank, so the mask stays unapplied there.
 TEST_F(Loader, ALayoutedWindowWithAMaskKeepsItsPerPixelPicture) {
     Load(R"(<docking window="layout:layouted;mask:#FF00FF"/>)");
-    const HWND w = dialog_.m_hWnd;
+    const HWND w = dialog_->m_hWnd;
     ASSERT_NE(::GetWindowLongPtrW(w, GWL_EXSTYLE) & WS_EX_LAYERED, 0);
     EXPECT_NE(M().screen().Layered(w).mode, sim::LayeredMode::Attributes);
     EXPECT_EQ(Root().window.mask, 0xFFFF00FFu) << "the skin's value stays readable";
@@ -340,17 +347,17 @@ TEST(ColorKey, IsTheSkinColoursRedGreenAndBlueWithoutAlpha) {
 // ---- Failed loads, and windows attached again ----
 
 TEST_F(Loader, AFailedLoadThrowsAndLeavesTheTreeAsItWas) {
-    const HWND close = ::GetDlgItem(dialog_.m_hWnd, kClose);
+    const HWND close = ::GetDlgItem(dialog_->m_hWnd, kClose);
     Load(R"(<docking id="kept"><cell index="12" id="cell" handle="IDC_BUTTON_CLOSE"/></docking>)");
     const std::string broken[] = {"<root><docking>", "not xml at all", ""};
     for (const std::string& bytes : broken) {
         ASSERT_TRUE(M().WriteFile(M().config().programFolder + L"skin\\default\\bad.xml", bytes));
         EXPECT_THROW(LoadDockingLayout(GetProgramFolder() + L"/skin/default/bad.xml", Root(),
-                                       dialog_.m_hWnd),
+                                       dialog_->m_hWnd),
                      LayoutLoadError);
     }
     EXPECT_THROW(
-        LoadDockingLayout(GetProgramFolder() + L"/skin/default/none.xml", Root(), dialog_.m_hWnd),
+        LoadDockingLayout(GetProgramFolder() + L"/skin/default/none.xml", Root(), dialog_->m_hWnd),
         LayoutLoadError);
     EXPECT_EQ(Root().id.Ref(), L"kept");
     EXPECT_EQ(CellById(L"cell"), &Root().Cell(1, 2));
@@ -358,7 +365,7 @@ TEST_F(Loader, AFailedLoadThrowsAndLeavesTheTreeAsItWas) {
 }
 
 TEST_F(Loader, AnApplicationWindowComesBackInTheCellOfTheSameIdOnly) {
-    const HWND own = MakeWindow(WS_CHILD | WS_VISIBLE, dialog_.m_hWnd, 4242);
+    const HWND own = MakeWindow(WS_CHILD | WS_VISIBLE, dialog_->m_hWnd, 4242);
     Load(R"(<docking><cell index="11" id="slot"/></docking>)");
     CellById(L"slot")->handle.Assign(own);
 
@@ -376,8 +383,8 @@ TEST_F(Loader, CollectAttachedWindowsWalksNestedDockingsToo) {
             <docking id="in"><cell index="11" id="inner" handle="802"/><cell index="22" id="bare"/></docking>)");
     const auto attached = CollectAttachedWindows(Root());
     ASSERT_EQ(attached.size(), 2u);
-    EXPECT_EQ(attached.at(L"top"), ::GetDlgItem(dialog_.m_hWnd, kClose));
-    EXPECT_EQ(attached.at(L"inner"), ::GetDlgItem(dialog_.m_hWnd, 802));
+    EXPECT_EQ(attached.at(L"top"), ::GetDlgItem(dialog_->m_hWnd, kClose));
+    EXPECT_EQ(attached.at(L"inner"), ::GetDlgItem(dialog_->m_hWnd, 802));
 }
 
 // ---- Tables ----

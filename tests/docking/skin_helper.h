@@ -9,6 +9,7 @@
 #include "docking/dialog.h"
 #include "docking/docking.h"
 #include "docking/image_cache.h"
+#include "docking/render_pool.h"
 #include "platform/control/resources.h"
 #include "platform/mfc.h"
 #include "platform/window_helper.h"
@@ -93,7 +94,11 @@ protected:
         control::LinkResources(&Templates());
         ASSERT_TRUE(AfxWinInit(GetModuleHandleW(nullptr), nullptr, nullptr, SW_SHOW));
     }
-    void TearDown() override { AfxDeleteTemporaryObjects(); }
+    // Renders still queued or running end before the test's dialogs do.
+    void TearDown() override {
+        System::Docking::WaitRenderPoolIdle();
+        AfxDeleteTemporaryObjects();
+    }
 
     // Writes a layout file of a skin; returns the full path the dialog would load.
     std::wstring WriteLayout(const std::wstring& skin, const std::wstring& file,
