@@ -87,6 +87,13 @@ public:
     int count() const { return count_; }
     // Returns once a render waits in the gate.
     void WaitEntered() { WaitForSingleObject(entered_.handle(), INFINITE); }
+    // Hosts the gate's window in the dialog's middle cell, asks for a render of the dialog and
+    // returns once that render waits in the gate.
+    void Hold(Dialog& d) {
+        d.root.Cell(1, 1).handle.Assign(window_);
+        d.root.Update(d.root.GetBounds());
+        WaitEntered();
+    }
     Event& open() { return open_; }
 
 private:
@@ -131,9 +138,7 @@ TEST_F(RenderTest, TenRequestsWhileOneRenderIsHeldRunOneAndKeepOneWaiting) {
 TEST_F(RenderTest, PaintDuringAHeldRenderStopsTheOlderOne) {
     Dialog d;
     Gate gate;
-    d.root.Cell(1, 1).handle.Assign(gate.window());
-    d.root.Update(d.root.GetBounds());
-    gate.WaitEntered();
+    gate.Hold(d);
     d.root.Paint(d.window, d.root.GetBounds());
     gate.open().Set();
     Settle();
@@ -159,9 +164,7 @@ class ChangesDuringARender : public RenderTest, public ::testing::WithParamInter
 TEST_P(ChangesDuringARender, WaitForItAndCancelIt) {
     Dialog d;
     Gate gate;
-    d.root.Cell(1, 1).handle.Assign(gate.window());
-    d.root.Update(d.root.GetBounds());
-    gate.WaitEntered();
+    gate.Hold(d);
     HANDLE opener = SetWhenSettled(gate.open());
     GetParam().change(d);
     EXPECT_TRUE(gate.open().IsSet());
@@ -290,9 +293,7 @@ TEST_F(RenderTest, DrawChildAfterTheRootWindowIsGoneSendsNothingAndLeaksNothing)
 TEST_F(RenderTest, DestroyedDockingWaitsForItsRenderAndDropsItsQueuedOnes) {
     auto d = std::make_unique<Dialog>();
     Gate gate;
-    d->root.Cell(1, 1).handle.Assign(gate.window());
-    d->root.Update(d->root.GetBounds());
-    gate.WaitEntered();
+    gate.Hold(*d);
     // Every other worker busy, so the next render stays queued.
     Event workersFree;
     struct Hold : IUserWorkItem {
@@ -335,6 +336,36 @@ TEST_F(RenderTest, ExitWhileARenderWaitsInAMessageToTheEndingThread) {
     d.root.Paint(d.window, d.root.GetBounds());
     WaitRenderPoolIdle();
     EXPECT_EQ(cellChanges, 1);
+}
+
+}  // namespace
+
+namespace {
+
+// Only erasing the background and present messages are consumed; a null present changes nothing.
+TEST_F(RenderTest, ConsumesOnlyEraseAndPresentMessages) {
+    Dialog d;
+    struct Case {
+        UINT message;
+        bool consumed;
+    };
+    for (const Case c : {Case{WM_ERASEBKGND, true}, Case{WM_DOCKING_PRESENT, true},
+                         Case{WM_PAINT, false}, Case{WM_SIZE, false}, Case{WM_MOUSEMOVE, false},
+                         Case{WM_DOCKING_DRAWCHILD, false}, Case{WM_DOCKING_CELLCHANGED, false}}) {
+        EXPECT_EQ(d.root.OnWindowMessage(d.window, c.message, 0, 0), c.consumed) << c.message;
+    }
+    EXPECT_FALSE(d.root.surface.HasPicture());
+}
+
+TEST_F(RenderTest, ANestedDockingAsksItsRootForTheRender) {
+    Dialog d;
+    CDocking* nested = d.root.Cell(1, 1).child.Read();
+    nested->Update(nested->GetBounds());
+    Settle();
+    ASSERT_EQ(d.presents.size(), 1u);
+    EXPECT_TRUE(d.presents[0].record);
+    EXPECT_TRUE(d.presents[0].picture);
+    EXPECT_FALSE(nested->surface.HasPicture());
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 // Waits that handle only messages sent from other threads, and InSendMessage.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 
+#include "platform/control/input.h"
 #include "window_helper.h"
 
 namespace {
@@ -92,12 +94,13 @@ TEST_F(SentWaitsTest, ASentOnlyPeekLeavesInputAndTimersAlone) {
     SetTimer(w, 1, 10, nullptr);
     Sleep(20);
     InvalidateRect(w, nullptr, TRUE);
+    ASSERT_TRUE(control::Click({60, 120}));
     MSG msg{};
     EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_SENDMESSAGE));
-    MessageLog().Clear();
+    EXPECT_TRUE(Entries(WM_LBUTTONDOWN, w).empty());  // the input was not routed either
     auto left = Drain();
-    EXPECT_NE(std::find(left.begin(), left.end(), static_cast<UINT>(WM_TIMER)), left.end());
-    EXPECT_NE(std::find(left.begin(), left.end(), static_cast<UINT>(WM_PAINT)), left.end());
+    for (UINT m : {WM_LBUTTONDOWN, WM_TIMER, WM_PAINT})
+        EXPECT_NE(std::find(left.begin(), left.end(), m), left.end()) << m;
 }
 
 }  // namespace

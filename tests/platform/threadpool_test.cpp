@@ -139,17 +139,6 @@ TEST_F(ThreadPoolTest, AWorkerThatFailsToInitializeFailsThePool) {
     EXPECT_FALSE(pool.QueueRequest(1));
 }
 
-TEST_F(ThreadPoolTest, TheTimeoutIsKept) {
-    Pool pool;
-    DWORD ms = 0;
-    ASSERT_EQ(pool.GetTimeout(&ms), S_OK);
-    EXPECT_EQ(ms, 36000u);
-    pool.SetTimeout(20);
-    pool.GetTimeout(&ms);
-    EXPECT_EQ(ms, 20u);
-    EXPECT_EQ(pool.GetTimeout(nullptr), E_POINTER);
-}
-
 class CompletionPortTest : public SimTest {};
 
 TEST_F(CompletionPortTest, PacketsComeOutInOrderWithTheirFields) {
