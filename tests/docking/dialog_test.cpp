@@ -153,6 +153,7 @@ TEST_F(Dialog, SkinObjectsAreOnlyThePermanentObjectsOfTheirWindows) {
     EXPECT_EQ(SkinWindowObjectOf(liar), nullptr);
     EXPECT_EQ(SkinWindowObjectOf(::GetDlgItem(dialog.m_hWnd, kClose)), nullptr);
     EXPECT_EQ(SkinWindowObjectOf(nullptr), nullptr);
+    Answers() = nullptr;
 }
 
 // ---- Frame areas ----

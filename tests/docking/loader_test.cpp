@@ -154,6 +154,7 @@ TEST_F(Loader, TheControlReadsItsCellElementDuringSetStyle) {
     Load(R"(<docking><cell index="11" handle="7811" look="shiny"/></docking>)");
     EXPECT_EQ(seen, L"shiny");
     EXPECT_EQ(Root().Cell(1, 1).handle.Ref(), logged);
+    Answers() = nullptr;
 }
 
 TEST_F(Loader, AControlNameOfNoChildLeavesTheCellWithoutWindow) {
