@@ -3,7 +3,7 @@
 //   service  the disk monitor service switching the modem and starting App
 //   dial     App's dial thread dialling the simulated network
 //   road     a new user's road: install, service, dial, uninstall
-//   skin     App's dialogs in the default skin, saved as pictures in ./pictures
+//   skin     App's dialogs in the default skin, saved as pictures in the folder "pictures" beside the program
 // With --screenshot <file>, the last machine's screen is saved as a PNG file at the end.
 #include <cstdio>
 #include <cstring>

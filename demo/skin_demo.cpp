@@ -1,6 +1,6 @@
 // Demo: App's dialogs in the default skin. Each dialog is made from a template with the children
 // its layout names, loads its layout from the skin folder, renders on the render pool and shows;
-// its picture is saved as a PNG file in the folder "pictures" of the current folder.
+// its picture is saved as a PNG file in the folder "pictures" beside the demo program.
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -77,7 +77,9 @@ int RunSkinDemo(sim::ClockMode clock) {
     }
     control::LinkResources(&Templates());
     AfxWinInit(GetModuleHandleW(nullptr), nullptr, nullptr, SW_SHOW);
-    std::filesystem::create_directories("pictures");
+    const std::filesystem::path pictures =
+        std::filesystem::canonical("/proc/self/exe").parent_path() / "pictures";
+    std::filesystem::create_directories(pictures);
     for (const Shown& shown : kDialogs) {
         System::Docking::Skin::CDockingDialog dialog(shown.templateId, nullptr);
         if (!dialog.Create(shown.templateId)) {
@@ -95,7 +97,7 @@ int RunSkinDemo(sim::ClockMode clock) {
         }
         std::wstring name = System::Docking::LayoutFileName(shown.templateId);
         name = name.substr(0, name.rfind(L'.'));
-        const std::string file = "pictures/skin_" + sim::ToUtf8(name) + ".png";
+        const std::string file = (pictures / ("skin_" + sim::ToUtf8(name) + ".png")).string();
         if (!control::SaveWindowPng(dialog.m_hWnd, file)) {
             std::printf("The picture could not be saved in %s.\n", file.c_str());
             return 1;
