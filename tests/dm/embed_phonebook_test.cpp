@@ -47,8 +47,7 @@ protected:
     }
     std::size_t Writes() const { return peer->RequestCount(PBKey(kModifyEx)); }
 };
-INSTANTIATE_TEST_SUITE_P(ByteOrder, EmbedPhonebookTest, ::testing::Values(false, true),
-                         OrderName);
+INSTANTIATE_TEST_SUITE_P(ByteOrder, EmbedPhonebookTest, ::testing::Values(false, true), OrderName);
 
 TEST_P(EmbedPhonebookTest, LoadNeedsALastSlotAboveTheFirst) {
     struct Case {
@@ -115,7 +114,10 @@ TEST_P(EmbedPhonebookTest, AddEntryRefusesOrSkipsWithoutWriting) {
         {"already present", {"Ann" + std::string(11, 'x'), "1", 0}, false, true, true},
         {"empty name and number", {"", "", 0}, false, false, false},
         {"the book is full", {"Bob", "2", 0}, true, false, false},
-        {"over-long copy of a listed entry", {"Ann" + std::string(30, 'x'), "1", 0}, false, true,
+        {"over-long copy of a listed entry",
+         {"Ann" + std::string(30, 'x'), "1", 0},
+         false,
+         true,
          true},
     };
     for (const Case& c : cases) {

@@ -17,8 +17,15 @@ namespace dmtest {
 inline dmpeer::CommandKey PBKey(std::uint16_t sub) {
     return {0x4B, kCategoryPhonebook, sub};
 }
-enum PBSub : std::uint16_t { kEnable = 1, kSelect = 2, kQuery = 4, kRead = 5, kModify = 6,
-                             kReadEx = 7, kModifyEx = 8 };
+enum PBSub : std::uint16_t {
+    kEnable = 1,
+    kSelect = 2,
+    kQuery = 4,
+    kRead = 5,
+    kModify = 6,
+    kReadEx = 7,
+    kModifyEx = 8
+};
 
 class DeviceStoreTest : public EngineTest {
 protected:

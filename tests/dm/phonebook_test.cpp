@@ -87,9 +87,8 @@ TEST_P(WesternPhonebookAPITest, ModifyCodesTheNameByCommand) {
          Cat(Bytes{2, '1', '2', 1, 2}, ucs2E9), "\xE9"},
         {"8-bit name, fixed: coding 0 and its bytes", false, "\xE9", PBKey(kModify),
          Cat(Cat(Field({'1', '2'}, 32), Bytes{0}), Field({0xE9}, 16)), "\xE9"},
-        {"200-byte 8-bit name, extended: cut to 254 bytes of UCS-2", true,
-         std::string(200, '\xE9'), PBKey(kModifyEx),
-         Cat(Bytes{2, '1', '2', 1, 254}, ucs2Cut), std::string(127, '\xE9')},
+        {"200-byte 8-bit name, extended: cut to 254 bytes of UCS-2", true, std::string(200, '\xE9'),
+         PBKey(kModifyEx), Cat(Bytes{2, '1', '2', 1, 254}, ucs2Cut), std::string(127, '\xE9')},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
