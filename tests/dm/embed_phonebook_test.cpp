@@ -282,3 +282,77 @@ TEST_P(EmbedPhonebookTest, TwoBooksSelectTheirOwnStorageBeforeEachCommand) {
 
 }  // namespace
 }  // namespace dmtest
+
+namespace dmtest {
+namespace {
+
+// Adds an entry to another book from a thread of its own and waits for it (on the machine
+// clock) while it is being told of a change.
+class CrossBookWaiter : public Recorder {
+public:
+    explicit CrossBookWaiter(IPhonebook& other) : m_other(other) {}
+    void Log(const std::string& line) override {
+        Recorder::Log(line);
+        HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        MachineThread thread([&] {
+            const PhonebookEntry e{"Other", "2", 0};
+            added = m_other.AddEntry(&e, nullptr);
+            SetEvent(done);
+        });
+        finished = WaitForSingleObject(done, 60000) == WAIT_OBJECT_0;
+        thread.Join();
+        CloseHandle(done);
+    }
+    bool added = false;
+    bool finished = false;
+
+private:
+    IPhonebook& m_other;
+};
+
+TEST_P(EmbedPhonebookTest, AListenerMayWaitForAnotherBooksCommands) {
+    StartPhonebook(true, Storage(1, 4));
+    phonebooks->SetStorage(1, Storage(1, 4));
+    int status = -1;
+    Book(1).Load(nullptr, &status);
+    Book(2).Load(nullptr, &status);
+    CrossBookWaiter waiter(Book(2));
+    Book(1).AddListener(&waiter);
+    const PhonebookEntry e{"One", "1", 0};
+    ASSERT_TRUE(Book(1).AddEntry(&e, nullptr));
+    EXPECT_TRUE(waiter.finished);
+    EXPECT_TRUE(waiter.added);
+    EXPECT_EQ(phonebooks->Storage(1).slots.at(1).name, "Other");
+    Book(1).RemoveListener(&waiter);
+}
+
+TEST_P(EmbedPhonebookTest, BooksUsedFromTwoThreadsKeepTheirStorages) {
+    StartPhonebook(true, Storage(1, 20));
+    phonebooks->SetStorage(1, Storage(1, 20));
+    int status = -1;
+    Book(1).Load(nullptr, &status);
+    Book(2).Load(nullptr, &status);
+    auto fill = [](IPhonebook& book, const std::string& prefix) {
+        return [&book, prefix] {
+            for (int i = 0; i < 8; ++i) {
+                const PhonebookEntry e{prefix + std::to_string(i), std::to_string(i), 0};
+                book.AddEntry(&e, nullptr);
+            }
+        };
+    };
+    {
+        MachineThread a(fill(Book(1), "a"));
+        MachineThread b(fill(Book(2), "b"));
+    }
+    for (int storage : {0, 1}) {
+        const dmpeer::PhonebookStorage s = phonebooks->Storage(storage);
+        EXPECT_EQ(s.slots.size(), 8u);
+        for (const auto& [slot, contact] : s.slots)
+            EXPECT_EQ(contact.name[0], storage == 0 ? 'a' : 'b') << slot;
+    }
+    EXPECT_EQ(Book(1).GetCount(), 8);
+    EXPECT_EQ(Book(2).GetCount(), 8);
+}
+
+}  // namespace
+}  // namespace dmtest
