@@ -12,6 +12,7 @@
 #include <string>
 
 #include "dm/command.h"
+#include "dm/command_params.h"
 #include "dm/engine.h"
 #include "platform/kernel.h"
 
@@ -37,56 +38,24 @@ struct PhonebookInfo {
 
 // ---- Commands (category 0x6D) ----
 
-struct DMCmdParam_EnablePB {
-    static constexpr std::uint8_t kCategory = kCategoryPhonebook;
-    static constexpr std::uint16_t kSubCommand = 1;
-};
-struct DMCmdParam_SelPB {
-    static constexpr std::uint8_t kCategory = kCategoryPhonebook;
-    static constexpr std::uint16_t kSubCommand = 2;
-};
-struct DMCmdParam_QueryPB {
-    static constexpr std::uint8_t kCategory = kCategoryPhonebook;
-    static constexpr std::uint16_t kSubCommand = 4;
-};
-struct DMCmdParam_ReadPB {
-    static constexpr std::uint8_t kCategory = kCategoryPhonebook;
-    static constexpr std::uint16_t kSubCommand = 5;
-};
-struct DMCmdParam_ModifyPB {
-    static constexpr std::uint8_t kCategory = kCategoryPhonebook;
-    static constexpr std::uint16_t kSubCommand = 6;
-};
-struct DMCmdParam_ReadPBEx {
-    static constexpr std::uint8_t kCategory = kCategoryPhonebook;
-    static constexpr std::uint16_t kSubCommand = 7;
-};
-struct DMCmdParam_ModifyPBEx {
-    static constexpr std::uint8_t kCategory = kCategoryPhonebook;
-    static constexpr std::uint16_t kSubCommand = 8;
-};
+struct DMCmdParam_EnablePB : DMCmdParamOf<kCategoryPhonebook, 1> {};
+struct DMCmdParam_SelPB : DMCmdParamOf<kCategoryPhonebook, 2> {};
+struct DMCmdParam_QueryPB : DMCmdParamOf<kCategoryPhonebook, 4> {};
+struct DMCmdParam_ReadPB : DMCmdParamOf<kCategoryPhonebook, 5> {};
+struct DMCmdParam_ModifyPB : DMCmdParamOf<kCategoryPhonebook, 6> {};
+struct DMCmdParam_ReadPBEx : DMCmdParamOf<kCategoryPhonebook, 7> {};
+struct DMCmdParam_ModifyPBEx : DMCmdParamOf<kCategoryPhonebook, 8> {};
 
 // Switches the device's phone books on or off: the flag byte is 1 when the argument is 0, else 0.
-class CDMCmdEnablePB : public CSimpleDMCmd<DMCmdParam_EnablePB> {
+class CDMCmdEnablePB : public CByteParamDMCmd<DMCmdParam_EnablePB> {
 public:
-    explicit CDMCmdEnablePB(int flag) : m_flag(flag == 0 ? 1 : 0) {}
-
-protected:
-    void WriteParams(DMPacket& packet) override { packet.WriteU8(m_flag); }
-
-private:
-    std::uint8_t m_flag;
+    explicit CDMCmdEnablePB(int flag) : CByteParamDMCmd(flag == 0 ? 1 : 0) {}
 };
 
-class CDMCmdSelPB : public CSimpleDMCmd<DMCmdParam_SelPB> {
+// Selects the storage the following commands act on.
+class CDMCmdSelPB : public CByteParamDMCmd<DMCmdParam_SelPB> {
 public:
-    explicit CDMCmdSelPB(std::uint8_t storage) : m_storage(storage) {}
-
-protected:
-    void WriteParams(DMPacket& packet) override { packet.WriteU8(m_storage); }
-
-private:
-    std::uint8_t m_storage;
+    using CByteParamDMCmd::CByteParamDMCmd;
 };
 
 class CDMCmdQueryPB : public CSimpleDMCmd<DMCmdParam_QueryPB> {

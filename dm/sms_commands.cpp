@@ -14,24 +14,9 @@ constexpr std::uint16_t kSentWord = 0x8000;
 
 // The message body of a read reply. keepEncoding: the record takes the device's encoding byte.
 SMSRecord ReadMessageBody(DMPacket& reader, bool keepEncoding) {
-    SMSRecord record;
-    std::uint8_t status = 0, unused = 0, encoding = 0, attribute = 0;
-    std::uint16_t year = 0;
-    std::uint8_t date[5] = {};
-    reader.ReadU8(status);
-    record.number = ReadTextField(reader, kNumberWidth, false);
-    reader.ReadU8(unused).ReadU8(encoding).ReadU8(attribute).ReadU16(year);
-    for (std::uint8_t& b : date) reader.ReadU8(b);
-    record.text = ReadTextField(reader, kTextWidth, encoding == kUcs2Encoding);
-    record.status = std::min<int>(status, 3);
-    if (keepEncoding) record.encoding = encoding;
-    record.attribute = attribute;
-    record.year = year;
-    record.month = date[0];
-    record.day = date[1];
-    record.hour = date[2];
-    record.minute = date[3];
-    record.second = date[4];
+    SMSRecord record = ReadSMSBody(reader);
+    record.status = std::min(record.status, 3);
+    if (!keepEncoding) record.encoding = kUcs2Encoding;
     NormalizeSMSDate(record);
     return record;
 }
@@ -52,6 +37,28 @@ void WriteMessageBody(DMPacket& packet, const SMSRecord& r) {
 }
 
 }  // namespace
+
+SMSRecord ReadSMSBody(DMPacket& reader) {
+    SMSRecord record;
+    std::uint8_t status = 0, unused = 0, encoding = 0, attribute = 0;
+    std::uint16_t year = 0;
+    std::uint8_t date[5] = {};
+    reader.ReadU8(status);
+    record.number = ReadTextField(reader, kNumberWidth, false);
+    reader.ReadU8(unused).ReadU8(encoding).ReadU8(attribute).ReadU16(year);
+    for (std::uint8_t& b : date) reader.ReadU8(b);
+    record.text = ReadTextField(reader, kTextWidth, encoding == kUcs2Encoding);
+    record.status = status;
+    record.encoding = encoding;
+    record.attribute = attribute;
+    record.year = year;
+    record.month = date[0];
+    record.day = date[1];
+    record.hour = date[2];
+    record.minute = date[3];
+    record.second = date[4];
+    return record;
+}
 
 void NormalizeSMSDate(SMSRecord& r) {
     // 70 joins the 1900s with 71 to 99: a two-digit year counts from 1970.

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "dm/command.h"
+#include "dm/command_params.h"
 #include "platform/kernel.h"
 
 // The marker a record made for a caller carries in its device index until a read fills it.
@@ -40,42 +41,36 @@ std::pair<std::uint8_t, std::uint8_t> SMSCodingPair(const std::string& text);
 // The relative validity-period code of a validity choice: 1 two days, 2 three days... as the
 // table in the .cpp file gives them; any other choice one day.
 std::uint8_t SMSValidityCode(int choice);
+// The fields of a message body as they are on the wire: status; number (a field of 32 bytes);
+// a byte the record does not keep; the encoding; the attribute; the 16-bit year; month, day,
+// hour, minute, second; the text (a field of 160 bytes, UCS-2 when the encoding is 4). Nothing is
+// clamped. Read replies carry this body; write requests carry the same layout.
+SMSRecord ReadSMSBody(DMPacket& reader);
 // The send result of a send-status word: 0 sent, 2, 3, 4 for the device's known refusals, 1 for
 // anything else (no report included).
 int SMSSendResult(std::uint16_t word);
 
 // ---- Parameter types ----
 
-template <std::uint8_t Category, std::uint16_t Sub>
-struct DMCmdParam_Sms {
-    static constexpr std::uint8_t kCategory = Category;
-    static constexpr std::uint16_t kSubCommand = Sub;
-};
-using DMCmdParam_SelSMSBox = DMCmdParam_Sms<kCategorySms, 2>;
-using DMCmdParam_QuerySMSBox = DMCmdParam_Sms<kCategorySms, 3>;
-using DMCmdParam_ReadSMS = DMCmdParam_Sms<kCategorySms, 4>;
-using DMCmdParam_DelSMS = DMCmdParam_Sms<kCategorySms, 5>;
-struct DMCmdParam_SendSMS : DMCmdParam_Sms<kCategorySms, 6> {};
-struct DMCmdParam_SendSMS_RC : DMCmdParam_Sms<kCategorySms, 6> {};
-using DMCmdParam_WriteSMS = DMCmdParam_Sms<kCategorySms, 7>;
-struct DMCmdParam_GroupSendingTag : DMCmdParam_Sms<kCategorySms, 8> {};
-struct DMCmdParam_GroupSendingTag_RC : DMCmdParam_Sms<kCategorySms, 8> {};
-using DMCmdParam_ReadSMS_RC = DMCmdParam_Sms<kCategorySmsBoxes, 1>;
-using DMCmdParam_QuerySMSBox_RC = DMCmdParam_Sms<kCategorySmsBoxes, 2>;
-using DMCmdParam_DelSMS_RC = DMCmdParam_Sms<kCategorySmsBoxes, 3>;
-using DMCmdParam_WriteSMS_RC = DMCmdParam_Sms<kCategorySmsBoxes, 4>;
+struct DMCmdParam_SelSMSBox : DMCmdParamOf<kCategorySms, 2> {};
+struct DMCmdParam_QuerySMSBox : DMCmdParamOf<kCategorySms, 3> {};
+struct DMCmdParam_ReadSMS : DMCmdParamOf<kCategorySms, 4> {};
+struct DMCmdParam_DelSMS : DMCmdParamOf<kCategorySms, 5> {};
+struct DMCmdParam_SendSMS : DMCmdParamOf<kCategorySms, 6> {};
+struct DMCmdParam_SendSMS_RC : DMCmdParamOf<kCategorySms, 6> {};
+struct DMCmdParam_WriteSMS : DMCmdParamOf<kCategorySms, 7> {};
+struct DMCmdParam_GroupSendingTag : DMCmdParamOf<kCategorySms, 8> {};
+struct DMCmdParam_GroupSendingTag_RC : DMCmdParamOf<kCategorySms, 8> {};
+struct DMCmdParam_ReadSMS_RC : DMCmdParamOf<kCategorySmsBoxes, 1> {};
+struct DMCmdParam_QuerySMSBox_RC : DMCmdParamOf<kCategorySmsBoxes, 2> {};
+struct DMCmdParam_DelSMS_RC : DMCmdParamOf<kCategorySmsBoxes, 3> {};
+struct DMCmdParam_WriteSMS_RC : DMCmdParamOf<kCategorySmsBoxes, 4> {};
 
 // ---- Commands ----
 
-class CDMCmdSelSMSBox : public CSimpleDMCmd<DMCmdParam_SelSMSBox> {
+class CDMCmdSelSMSBox : public CByteParamDMCmd<DMCmdParam_SelSMSBox> {
 public:
-    explicit CDMCmdSelSMSBox(std::uint8_t box) : m_box(box) {}
-
-protected:
-    void WriteParams(DMPacket& packet) override { packet.WriteU8(m_box); }
-
-private:
-    std::uint8_t m_box;
+    using CByteParamDMCmd::CByteParamDMCmd;
 };
 
 // A box's slot count and second value.
@@ -104,31 +99,21 @@ protected:
     ReplyCommit ParseReply(DMPacket& reader) override { return ParseBoxReply(reader); }
 };
 
-class CDMCmdQuerySMSBox_RC : public CSimpleDMCmd<DMCmdParam_QuerySMSBox_RC>,
+class CDMCmdQuerySMSBox_RC : public CByteParamDMCmd<DMCmdParam_QuerySMSBox_RC>,
                              public SMSBoxQueryReply {
 public:
-    explicit CDMCmdQuerySMSBox_RC(std::uint8_t box) : m_box(box) {}
+    using CByteParamDMCmd::CByteParamDMCmd;
     std::pair<int, int> Values() const {
         return WithFieldsLocked([this] { return std::pair{SlotCount(), SecondValue()}; });
     }
 
 protected:
-    void WriteParams(DMPacket& packet) override { packet.WriteU8(m_box); }
     ReplyCommit ParseReply(DMPacket& reader) override { return ParseBoxReply(reader); }
-
-private:
-    std::uint8_t m_box;
 };
 
-class CDMCmdDelSMS : public CSimpleDMCmd<DMCmdParam_DelSMS> {
+class CDMCmdDelSMS : public CByteParamDMCmd<DMCmdParam_DelSMS> {
 public:
-    explicit CDMCmdDelSMS(std::uint8_t slot) : m_slot(slot) {}
-
-protected:
-    void WriteParams(DMPacket& packet) override { packet.WriteU8(m_slot); }
-
-private:
-    std::uint8_t m_slot;
+    using CByteParamDMCmd::CByteParamDMCmd;
 };
 
 class CDMCmdDelSMS_RC : public CSimpleDMCmd<DMCmdParam_DelSMS_RC> {
@@ -289,15 +274,9 @@ public:
 
 // Marks the start (flag 1) or the end (0) of a group of sends.
 template <class P>
-class CDMCmdGroupSendingTagOf : public CSimpleDMCmd<P> {
+class CDMCmdGroupSendingTagOf : public CByteParamDMCmd<P> {
 public:
-    explicit CDMCmdGroupSendingTagOf(int flag) : m_flag(flag != 0 ? 1 : 0) {}
-
-protected:
-    void WriteParams(DMPacket& packet) override { packet.WriteU8(m_flag); }
-
-private:
-    std::uint8_t m_flag;
+    explicit CDMCmdGroupSendingTagOf(int flag) : CByteParamDMCmd<P>(flag != 0 ? 1 : 0) {}
 };
 
 class CDMCmdGroupSendingTag final : public CDMCmdGroupSendingTagOf<DMCmdParam_GroupSendingTag> {

@@ -287,24 +287,9 @@ std::uint8_t SMSStore::Delete(int box, DMPacket& request) {
 }
 
 std::uint8_t SMSStore::Write(int box, DMPacket& request, DMPacket& body) {
-    SMSRecord m;
-    std::uint8_t status = 0, coding = 0, encoding = 0, attribute = 0;
-    std::uint16_t year = 0;
-    std::uint8_t date[5] = {};
-    request.ReadU8(status);
-    m.number = ReadTextField(request, 32, false);
-    request.ReadU8(coding).ReadU8(encoding).ReadU8(attribute).ReadU16(year);
-    for (std::uint8_t& v : date) request.ReadU8(v);
-    m.text = ReadTextField(request, 160, encoding == 4);
-    m.status = status;
-    m.encoding = encoding;
-    m.attribute = attribute;
-    m.year = year;
-    m.month = date[0];
-    m.day = date[1];
-    m.hour = date[2];
-    m.minute = date[3];
-    m.second = date[4];
+    // The write body has the read body's layout; the byte the reads do not use is the first of
+    // the coding pair, the encoding its second.
+    SMSRecord m = ReadSMSBody(request);
     SMSBox* b = Find(box);
     if (b == nullptr) return kRefused;
     for (int slot = 0; slot < b->slotCount; ++slot) {
