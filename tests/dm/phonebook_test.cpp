@@ -166,40 +166,5 @@ TEST_P(PhonebookAPITest, FreeEntryFreesOnlyNewEntriesThatStillCarryTheMarker) {
     api->FreeEntry(fresh);  // freed: the leak checker sees the rest freed with the API
 }
 
-TEST_P(PhonebookAPITest, AnyOperationWhileTheEngineIsStoppedFailsAtOnce) {
-    StartPhonebook(true);
-    StopEngine(Engine());
-    int status = -1;
-    PhonebookEntry entry{"x", "y", 0};
-    api->ReadPB(1, &entry, &status);
-    EXPECT_EQ(status, kStatusFailure);
-    EXPECT_EQ(entry.name, "x");
-    api->ModifyPB(1, &entry, &status);
-    EXPECT_EQ(status, kStatusFailure);
-}
-
-// The requests of the commands without a device: headers and parameters.
-TEST(PhonebookCommandTest, WritesTheHeaderAndParameters) {
-    struct Case {
-        const char* name;
-        std::function<std::unique_ptr<CDMCmdEx>()> make;
-        Bytes request;  // big-endian
-    };
-    const Case cases[] = {
-        {"enable", [] { return std::make_unique<CDMCmdEnablePB>(0); }, {0x6D, 0, 1, 1}},
-        {"select", [] { return std::make_unique<CDMCmdSelPB>(2); }, {0x6D, 0, 2, 2}},
-        {"query", [] { return std::make_unique<CDMCmdQueryPB>(); }, {0x6D, 0, 4}},
-        {"read", [] { return std::make_unique<CDMCmdReadPB>(0x0102); }, {0x6D, 0, 5, 1, 2}},
-        {"read extended", [] { return std::make_unique<CDMCmdReadPBEx>(7); }, {0x6D, 0, 7, 0, 7}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::unique_ptr<CDMCmdEx> cmd = c.make();
-        DMPacket p(true);
-        cmd->SerializeCommand(p);
-        EXPECT_EQ(Contents(p), c.request);
-    }
-}
-
 }  // namespace
 }  // namespace dmtest

@@ -124,16 +124,6 @@ TEST_P(SMSReplyTest, ReadRepliesFillTheRecord) {
     }
 }
 
-TEST_P(SMSReplyTest, AShortReadReplyLeavesTheRecordAtItsDefaults) {
-    Bytes reply = ReadReply(0x71, 1, 1, 4, 2008, {1, 2, 3, 4, 5}, "hi", {1});
-    reply.pop_back();  // the trailing byte is missing
-    CDMCmdReadSMS_RC cmd(0, 0, 0);
-    EXPECT_THROW(Offer(cmd, reply), CDMPacketException);
-    EXPECT_FALSE(cmd.IsCompleted());
-    EXPECT_EQ(cmd.Record().year, 2000);
-    EXPECT_EQ(cmd.Record().status, 3);
-}
-
 TEST_P(SMSReplyTest, QueryAndWriteRepliesCarryTheirValues) {
     const bool big = GetParam();
     auto reply = [big](std::uint8_t category, std::uint16_t sub, Bytes body) {
