@@ -9,12 +9,14 @@
 #include "dm/engine.h"
 #include "dm/link.h"
 #include "dm/log.h"
+#include "dm/phonebook.h"
 
 // The application's interface. Getters of the sub-services join it as each sub-service is
 // built; SetLogLevel is the last slot. There is no virtual destructor: ReleaseDMService frees the
 // object.
 class IDMService {
 public:
+    virtual IPhonebookService* GetPhonebook() = 0;
     virtual void SetLogLevel(std::uint8_t level) = 0;
 
 protected:
@@ -36,6 +38,7 @@ public:
 
     // SetLevel(level) on the engine's log, then SetEnabled(1), under the log lock.
     void SetLogLevel(std::uint8_t level) override;
+    IPhonebookService* GetPhonebook() override { return m_phonebook.get(); }
 
     DMDispatcher& Dispatcher() { return *m_dispatcher; }
     DMEngine& Engine() { return *m_engine; }
@@ -47,6 +50,7 @@ private:
     // dispatcher; those with report parsers register them in the dispatcher's list here):
     //   SMS (first scheme), SMS (second scheme), common device information, phone book, R-UIM,
     //   engineering mode, PPP settings, voice.
+    std::unique_ptr<CDMPhonebook> m_phonebook;
 };
 
 // Destroys and frees the service; null does nothing.

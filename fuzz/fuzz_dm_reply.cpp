@@ -11,6 +11,9 @@
 #include "dm/command.h"
 #include "dm/log.h"
 #include "dm/packet.h"
+#include "dm/phonebook.h"
+#include "dm/sms_commands.h"
+#include "dm/text_fields.h"
 #include "fuzz/machine_ready.h"
 
 namespace {
@@ -57,6 +60,24 @@ Bytes Cat(Bytes a, const Bytes& b) {
     return a;
 }
 
+// A reply of the status-byte family: header, status 0, then what write adds.
+template <class W>
+Bytes StatusReply(bool big, uint8_t category, uint16_t sub, W write) {
+    DMPacket p(big);
+    p.WriteU8(category).WriteU16(sub).WriteU8(0);
+    write(p);
+    return Bytes(p.Data(), p.Data() + p.Size());
+}
+
+// A message body of a read reply, in UCS-2.
+void MessageBody(DMPacket& p) {
+    p.WriteU8(1);
+    WriteTextField(p, "5550100", 32);
+    p.WriteU8(0).WriteU8(4).WriteU8(0).WriteU16(99).WriteU8(13).WriteU8(0).WriteU8(25);
+    p.WriteU8(61).WriteU8(61);
+    WriteTextField(p, "text", 160, TextCoding::Ucs2);
+}
+
 const std::vector<Entry>& Table() {
     static const std::vector<Entry> table = {
         {"status query", [] { return std::make_unique<CStatusCmd>(); },
@@ -67,6 +88,52 @@ const std::vector<Entry>& Table() {
          [](bool big) {
              return Cat(Header(big, 0x6A, 20), Bytes{0, 1, 2, 3, 4, 5, 6});
          }},
+        {"phone-book query", [] { return std::make_unique<CDMCmdQueryPB>(); },
+         [](bool big) {
+             return StatusReply(big, 0x6D, 4, [](DMPacket& p) {
+                 p.WriteU16(1).WriteU16(250).WriteU8(20).WriteU8(14);
+             });
+         }},
+        {"phone-book read", [] { return std::make_unique<CDMCmdReadPB>(3); },
+         [](bool big) {
+             return StatusReply(big, 0x6D, 5, [](DMPacket& p) {
+                 p.WriteU16(3);
+                 WriteTextField(p, "555", 32);
+                 p.WriteU8(1);
+                 WriteTextField(p, "Ann   ?", 16, TextCoding::Ucs2);
+             });
+         }},
+        {"phone-book extended read", [] { return std::make_unique<CDMCmdReadPBEx>(3); },
+         [](bool big) {
+             return StatusReply(big, 0x6D, 7, [](DMPacket& p) {
+                 p.WriteU16(3).WriteU8(3).WriteU8('5').WriteU8('5').WriteU8('5').WriteU8(1);
+                 p.WriteU8(4).WriteU8(0).WriteU8('A').WriteU8(0).WriteU8('n');
+             });
+         }},
+        {"message read", [] { return std::make_unique<CDMCmdReadSMS>(1, 0); },
+         [](bool big) { return StatusReply(big, 0x6B, 4, MessageBody); }},
+        {"message read, box-naming", [] { return std::make_unique<CDMCmdReadSMS_RC>(2, 1, 0); },
+         [](bool big) {
+             return StatusReply(big, 0x71, 1, [](DMPacket& p) {
+                 MessageBody(p);
+                 p.WriteU8(7);
+             });
+         }},
+        {"box query", [] { return std::make_unique<CDMCmdQuerySMSBox>(); },
+         [](bool big) {
+             return StatusReply(big, 0x6B, 3,
+                                [](DMPacket& p) { p.WriteU8(0).WriteU8(1).WriteU8(50); });
+         }},
+        {"box query, box-naming", [] { return std::make_unique<CDMCmdQuerySMSBox_RC>(1); },
+         [](bool big) {
+             return StatusReply(big, 0x71, 2,
+                                [](DMPacket& p) { p.WriteU8(0).WriteU8(1).WriteU8(50); });
+         }},
+        {"message write", [] { return std::make_unique<CDMCmdWriteSMS>(SMSRecord{}); },
+         [](bool big) { return StatusReply(big, 0x6B, 7, [](DMPacket& p) { p.WriteU8(4); }); }},
+        {"message write, box-naming",
+         [] { return std::make_unique<CDMCmdWriteSMS_RC>(2, SMSRecord{}); },
+         [](bool big) { return StatusReply(big, 0x71, 4, [](DMPacket& p) { p.WriteU8(4); }); }},
     };
     return table;
 }
