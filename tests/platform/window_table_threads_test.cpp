@@ -56,7 +56,7 @@ TEST_F(WindowTableThreadsTest, WorkersReadAndMessageWindowsTheUiThreadChanges) {
     HANDLE workers[3];
     for (HANDLE& h : workers) h = StartThread(worker);
     HWND parent = MakeWindow(WS_POPUP | WS_VISIBLE, nullptr, 0, L"", {0, 0, 400, 400});
-    for (int i = 0; i < 300; ++i) {
+    for (int i = 0; i < 60; ++i) {
         HWND w = MakeWindow(WS_CHILD | WS_VISIBLE, parent, 0x77, L"", {0, 0, 50, 50});
         current = w;
         for (int k = 1; k <= 5; ++k) {
