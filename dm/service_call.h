@@ -1,0 +1,61 @@
+// The one way every device operation runs its command: build it, submit it, wait with the
+// operation's time-out (cancelling on time-out), hand the caller the service status, then read
+// the reply fields while the command is still held, and release it.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "dm/command.h"
+#include "dm/engine.h"
+
+template <class C>
+class DMOperation {
+public:
+    // Takes the command; writes the service status to *status when status is not null.
+    DMOperation(DMDispatcher& dispatcher, C* command, DWORD timeoutMs, bool addExtra, int* status)
+        : m_command(command), m_holder(DMCmdHolder::Create(command)) {
+        SubmitCommand(dispatcher, m_holder.get());
+        m_status = MapCommandResult(m_command->Wait(timeoutMs, true, addExtra));
+        if (status != nullptr) *status = m_status;
+    }
+    C* operator->() const { return m_command; }
+    int Status() const { return m_status; }
+    bool Succeeded() const { return m_status == kStatusSuccess; }
+
+private:
+    C* m_command;
+    DMCmdHolderRef m_holder;
+    int m_status = kStatusNoAnswer;
+};
+
+template <class C, class... A>
+DMOperation<C> RunOperation(DMDispatcher& dispatcher, DWORD timeoutMs, bool addExtra, int* status,
+                            A&&... args) {
+    return DMOperation<C>(dispatcher, new C(std::forward<A>(args)...), timeoutMs, addExtra, status);
+}
+
+// A command whose reply body is one value: P names the header (kCategory, kSubCommand), the
+// value's type and construction value (Value, kInitial) and how the body is read (Read).
+template <class P>
+class CDMValueCmd : public CSimpleDMCmd<P> {
+public:
+    using Value = typename P::Value;
+    Value Reply() const {
+        return this->WithFieldsLocked([this] { return m_value; });
+    }
+
+protected:
+    CDMCmdWithStatus::ReplyCommit ParseReply(DMPacket& reader) override {
+        Value v = P::Read(reader);
+        return [this, v = std::move(v)] { m_value = v; };
+    }
+
+private:
+    Value m_value = P::Initial();
+};
+
+// A narrow string argument of the application's interfaces: null counts as empty.
+inline std::string NarrowArg(const char* text) {
+    return text != nullptr ? std::string(text) : std::string();
+}
