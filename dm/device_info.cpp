@@ -24,20 +24,11 @@ CFlashNotify::CFlashNotify(TReportSinkSlot<ICommonReportSink>& slot, std::string
 CPlusCodeNotSupportedNotify::CPlusCodeNotSupportedNotify(TReportSinkSlot<ICommonReportSink>& slot)
     : TReportNotify(slot, [](ICommonReportSink& s) { s.OnPlusCodeNotSupported(); }) {}
 
-namespace {
-
-template <std::unique_ptr<CActiveDMCmd> (CCommonPaser::*F)(DMPacket&)>
-ReportTableEntry::Factory CommonFactory() {
-    return static_cast<ReportTableEntry::Factory>(F);
-}
-
-}  // namespace
-
 const ReportTableEntry* CCommonPaser::GetReportTable() const {
     static const ReportTableEntry table[] = {
-        {kReportModuleChange, CommonFactory<&CCommonPaser::BuildModuleChange>()},
-        {kReportFlash, CommonFactory<&CCommonPaser::BuildFlash>()},
-        {kReportPlusCodeNotSupported, CommonFactory<&CCommonPaser::BuildPlusCodeNotSupported>()},
+        {kReportModuleChange, ReportFactory<&CCommonPaser::BuildModuleChange>()},
+        {kReportFlash, ReportFactory<&CCommonPaser::BuildFlash>()},
+        {kReportPlusCodeNotSupported, ReportFactory<&CCommonPaser::BuildPlusCodeNotSupported>()},
         {0, nullptr},
     };
     return table;

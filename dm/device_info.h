@@ -212,15 +212,9 @@ private:
     std::uint32_t m_baud;
 };
 
-class CDMCmdSetMode : public CSimpleDMCmd<DMCmdParam_SetMode> {
+class CDMCmdSetMode : public CDMByteCmd<DMCmdParam_SetMode> {
 public:
-    explicit CDMCmdSetMode(std::uint8_t mode) : m_mode(mode) {}
-
-protected:
-    void WriteParams(DMPacket& packet) override { packet.WriteU8(m_mode); }
-
-private:
-    std::uint8_t m_mode;
+    using CDMByteCmd::CDMByteCmd;
 };
 
 // User name and password, each a length byte and 127 bytes, cut at a character boundary.

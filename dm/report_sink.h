@@ -15,6 +15,12 @@
 #include "dm/command.h"
 #include "platform/kernel.h"
 
+// A parser's member factory as a report table entry's factory.
+template <auto F>
+ReportTableEntry::Factory ReportFactory() {
+    return static_cast<ReportTableEntry::Factory>(F);
+}
+
 class CReportSinkSlot {
 public:
     CReportSinkSlot();

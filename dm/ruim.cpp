@@ -18,10 +18,6 @@ DMCmdParam_QueryServiceCodes::Value DMCmdParam_QueryServiceCodes::Read(DMPacket&
     return v;
 }
 
-void CDMCmdInputPin::WriteParams(DMPacket& packet) {
-    WriteTextField(packet, m_pin, kPinFieldWidth);
-}
-
 void CDMCmdEnablePin::WriteParams(DMPacket& packet) {
     packet.WriteU8(m_enable);
     WriteTextField(packet, m_pin, kPinFieldWidth);

@@ -66,15 +66,9 @@ class CDMCmdQueryServiceCodes : public CDMValueCmd<DMCmdParam_QueryServiceCodes>
 // the PUK request (16 bytes in all).
 inline constexpr std::uint32_t kPinFieldWidth = 8;
 
-class CDMCmdInputPin : public CSimpleDMCmd<DMCmdParam_InputPin> {
+class CDMCmdInputPin : public CDMTextCmd<DMCmdParam_InputPin, kPinFieldWidth> {
 public:
-    explicit CDMCmdInputPin(std::string pin) : m_pin(std::move(pin)) {}
-
-protected:
-    void WriteParams(DMPacket& packet) override;
-
-private:
-    std::string m_pin;
+    using CDMTextCmd::CDMTextCmd;
 };
 
 class CDMCmdEnablePin : public CSimpleDMCmd<DMCmdParam_EnablePin> {

@@ -8,6 +8,7 @@
 
 #include "dm/command.h"
 #include "dm/engine.h"
+#include "dm/text_fields.h"
 
 template <class C>
 class DMOperation {
@@ -53,6 +54,32 @@ protected:
 
 private:
     Value m_value = P::Initial();
+};
+
+// A command whose parameter is one byte.
+template <class P>
+class CDMByteCmd : public CSimpleDMCmd<P> {
+public:
+    explicit CDMByteCmd(std::uint8_t value) : m_value(value) {}
+
+protected:
+    void WriteParams(DMPacket& packet) override { packet.WriteU8(m_value); }
+
+private:
+    std::uint8_t m_value;
+};
+
+// A command whose parameter is one text field of Width bytes after its length byte.
+template <class P, std::uint32_t Width>
+class CDMTextCmd : public CSimpleDMCmd<P> {
+public:
+    explicit CDMTextCmd(std::string text) : m_text(std::move(text)) {}
+
+protected:
+    void WriteParams(DMPacket& packet) override { WriteTextField(packet, m_text, Width); }
+
+private:
+    std::string m_text;
 };
 
 // A narrow string argument of the application's interfaces: null counts as empty.

@@ -47,11 +47,6 @@ CCallForward::CCallForward(VoiceSlot& slot, std::string number)
 
 namespace {
 
-template <std::unique_ptr<CActiveDMCmd> (CVoiceCmdParser::*F)(DMPacket&)>
-ReportTableEntry::Factory VoiceFactory() {
-    return static_cast<ReportTableEntry::Factory>(F);
-}
-
 std::string ReadNumber(DMPacket& reader) {
     return ReadTextField(reader, kNumberFieldWidth, false);
 }
@@ -66,14 +61,14 @@ std::uint8_t ReadValue(DMPacket& reader) {
 
 const ReportTableEntry* CVoiceCmdParser::GetReportTable() const {
     static const ReportTableEntry table[] = {
-        {kReportIncomingCall, VoiceFactory<&CVoiceCmdParser::BuildIncoming>()},
-        {kReportCallConnected, VoiceFactory<&CVoiceCmdParser::BuildConnected>()},
-        {kReportIncomingCallNoNumber, VoiceFactory<&CVoiceCmdParser::BuildIncomingNoNumber>()},
-        {kReportCallEnd, VoiceFactory<&CVoiceCmdParser::BuildEnd>()},
-        {kReportCallOriginating, VoiceFactory<&CVoiceCmdParser::BuildOriginating>()},
-        {kReportCallWaiting, VoiceFactory<&CVoiceCmdParser::BuildWaiting>()},
-        {kReportFlashSignal, VoiceFactory<&CVoiceCmdParser::BuildFlash>()},
-        {kReportCallForward, VoiceFactory<&CVoiceCmdParser::BuildForward>()},
+        {kReportIncomingCall, ReportFactory<&CVoiceCmdParser::BuildIncoming>()},
+        {kReportCallConnected, ReportFactory<&CVoiceCmdParser::BuildConnected>()},
+        {kReportIncomingCallNoNumber, ReportFactory<&CVoiceCmdParser::BuildIncomingNoNumber>()},
+        {kReportCallEnd, ReportFactory<&CVoiceCmdParser::BuildEnd>()},
+        {kReportCallOriginating, ReportFactory<&CVoiceCmdParser::BuildOriginating>()},
+        {kReportCallWaiting, ReportFactory<&CVoiceCmdParser::BuildWaiting>()},
+        {kReportFlashSignal, ReportFactory<&CVoiceCmdParser::BuildFlash>()},
+        {kReportCallForward, ReportFactory<&CVoiceCmdParser::BuildForward>()},
         {0, nullptr},
     };
     return table;
@@ -117,13 +112,8 @@ std::unique_ptr<CActiveDMCmd> CVoiceCmdParser::BuildForward(DMPacket& reader) {
 
 // ---- Commands ----
 
-template <class P>
-void CDMNumberCmd<P>::WriteParams(DMPacket& packet) {
-    WriteTextField(packet, m_number, kNumberFieldWidth);
-}
-
 void CDMCmdOriginCall::WriteParams(DMPacket& packet) {
-    CDMNumberCmd::WriteParams(packet);
+    CDMTextCmd::WriteParams(packet);
     packet.WriteU16(m_value);
 }
 

@@ -118,21 +118,13 @@ struct DMCmdParam_ReadMute : DMVoiceParam<kCategoryDevice, 5> {
 // Phone numbers and the DTMF digit go out as text fields of 32 bytes.
 inline constexpr std::uint32_t kNumberFieldWidth = 32;
 
-// A command whose parameters are one number text field (and, for OriginCall, a 16-bit value).
 template <class P>
-class CDMNumberCmd : public CSimpleDMCmd<P> {
-public:
-    explicit CDMNumberCmd(std::string number) : m_number(std::move(number)) {}
-
-protected:
-    void WriteParams(DMPacket& packet) override;
-    std::string m_number;
-};
+using CDMNumberCmd = CDMTextCmd<P, kNumberFieldWidth>;
 
 class CDMCmdOriginCall : public CDMNumberCmd<DMCmdParam_OriginCall> {
 public:
     CDMCmdOriginCall(std::string number, std::uint16_t value)
-        : CDMNumberCmd(std::move(number)), m_value(value) {}
+        : CDMTextCmd(std::move(number)), m_value(value) {}
 
 protected:
     void WriteParams(DMPacket& packet) override;
@@ -142,25 +134,13 @@ private:
 };
 class CDMCmdCall3Way : public CDMNumberCmd<DMCmdParam_Call3Way> {
 public:
-    using CDMNumberCmd::CDMNumberCmd;
+    using CDMTextCmd::CDMTextCmd;
 };
 class CDMCmdDTMF : public CDMNumberCmd<DMCmdParam_DTMF> {
 public:
-    explicit CDMCmdDTMF(char digit) : CDMNumberCmd(std::string(1, digit)) {}
+    explicit CDMCmdDTMF(char digit) : CDMTextCmd(std::string(1, digit)) {}
 };
 
-// A command whose parameter is one byte.
-template <class P>
-class CDMByteCmd : public CSimpleDMCmd<P> {
-public:
-    explicit CDMByteCmd(std::uint8_t value) : m_value(value) {}
-
-protected:
-    void WriteParams(DMPacket& packet) override { packet.WriteU8(m_value); }
-
-private:
-    std::uint8_t m_value;
-};
 class CDMCmdSetSpeakerVol : public CDMByteCmd<DMCmdParam_SetSpeakerVol> {
 public:
     using CDMByteCmd::CDMByteCmd;
