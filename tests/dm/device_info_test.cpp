@@ -302,6 +302,7 @@ TEST_P(DeviceInfoTest, ReadMINRangeCopiesAtMostTheCallersEntries) {
     EXPECT_EQ(Bytes(entries, entries + 32),
               Bytes(state.minEntries.begin(), state.minEntries.begin() + 32));
     EXPECT_EQ(entries[32], 0xEE);
+    EXPECT_EQ(LastRequest(), Request(kDev, 40));
 }
 
 TEST_P(DeviceInfoTest, ReadMINRangeRefusesACountTheReplyCannotHold) {
