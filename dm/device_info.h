@@ -201,20 +201,14 @@ class CDMCmdGetHardwareSchematicsVersion
 class CDMCmdInitRUIM : public CDMValueCmd<DMCmdParam_InitRUIM> {};
 class CDMCmdQueryEVDOVersion : public CDMValueCmd<DMCmdParam_QueryEVDOVersion> {};
 
-class CDMCmdSetBaud : public CSimpleDMCmd<DMCmdParam_SetBaud> {
+class CDMCmdSetBaud : public CDMParamCmd<DMCmdParam_SetBaud, std::uint32_t> {
 public:
-    explicit CDMCmdSetBaud(std::uint32_t baud) : m_baud(baud) {}
-
-protected:
-    void WriteParams(DMPacket& packet) override { packet.WriteU32(m_baud); }
-
-private:
-    std::uint32_t m_baud;
+    using CDMParamCmd::CDMParamCmd;
 };
 
-class CDMCmdSetMode : public CDMByteCmd<DMCmdParam_SetMode> {
+class CDMCmdSetMode : public CDMParamCmd<DMCmdParam_SetMode> {
 public:
-    using CDMByteCmd::CDMByteCmd;
+    using CDMParamCmd::CDMParamCmd;
 };
 
 // User name and password, each a length byte and 127 bytes, cut at a character boundary.

@@ -56,17 +56,24 @@ private:
     Value m_value = P::Initial();
 };
 
-// A command whose parameter is one byte.
-template <class P>
-class CDMByteCmd : public CSimpleDMCmd<P> {
+// A command whose parameter is one number of type T (one byte, or 32 bits in the packet's order).
+template <class P, class T = std::uint8_t>
+class CDMParamCmd : public CSimpleDMCmd<P> {
+    static_assert(sizeof(T) == 1 || sizeof(T) == 4);
+
 public:
-    explicit CDMByteCmd(std::uint8_t value) : m_value(value) {}
+    explicit CDMParamCmd(T value) : m_value(value) {}
 
 protected:
-    void WriteParams(DMPacket& packet) override { packet.WriteU8(m_value); }
+    void WriteParams(DMPacket& packet) override {
+        if constexpr (sizeof(T) == 1)
+            packet.WriteU8(m_value);
+        else
+            packet.WriteU32(m_value);
+    }
 
 private:
-    std::uint8_t m_value;
+    T m_value;
 };
 
 // A command whose parameter is one text field of Width bytes after its length byte.

@@ -141,17 +141,17 @@ public:
     explicit CDMCmdDTMF(char digit) : CDMTextCmd(std::string(1, digit)) {}
 };
 
-class CDMCmdSetSpeakerVol : public CDMByteCmd<DMCmdParam_SetSpeakerVol> {
+class CDMCmdSetSpeakerVol : public CDMParamCmd<DMCmdParam_SetSpeakerVol> {
 public:
-    using CDMByteCmd::CDMByteCmd;
+    using CDMParamCmd::CDMParamCmd;
 };
-class CDMCmdSetMicVol : public CDMByteCmd<DMCmdParam_SetMicVol> {
+class CDMCmdSetMicVol : public CDMParamCmd<DMCmdParam_SetMicVol> {
 public:
-    using CDMByteCmd::CDMByteCmd;
+    using CDMParamCmd::CDMParamCmd;
 };
-class CDMCmdSetMute : public CDMByteCmd<DMCmdParam_SetMute> {
+class CDMCmdSetMute : public CDMParamCmd<DMCmdParam_SetMute> {
 public:
-    using CDMByteCmd::CDMByteCmd;
+    using CDMParamCmd::CDMParamCmd;
 };
 class CDMCmdReadMute : public CDMValueCmd<DMCmdParam_ReadMute> {};
 
