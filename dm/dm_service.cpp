@@ -6,7 +6,11 @@ CDMService::CDMService(std::unique_ptr<IDMLink> link, std::unique_ptr<CLog> log,
       m_engine(std::make_unique<DMEngine>(*m_dispatcher, std::move(link), std::move(log), config)) {
     // The sub-services are built here, before the engine starts, so that every report parser is
     // listed before the first report can arrive.
+    m_common = std::make_unique<CDMCommon>(*m_dispatcher);
     m_phonebook = std::make_unique<CDMPhonebook>(*m_dispatcher);
+    m_ruim = std::make_unique<CRUIM>(*m_dispatcher);
+    m_engineering = std::make_unique<CEngineeringMode>(*m_dispatcher);
+    m_voice = std::make_unique<CDMVoice>(*m_dispatcher);
     m_engine->Start();
     m_dispatcher->StartWorker(m_engine->LinkState(), *m_engine, config.queueGraceMs);
 }
@@ -16,7 +20,11 @@ CDMService::~CDMService() {
     StopDispatcher(*m_dispatcher);
     // The sub-services are destroyed here, in this order: voice, engineering mode, R-UIM, phone
     // book, common, SMS (second scheme), SMS (first scheme); the PPP settings need nothing.
+    m_voice.reset();
+    m_engineering.reset();
+    m_ruim.reset();
     m_phonebook.reset();
+    m_common.reset();
     DestroyEngine(*m_engine);
     DestroyDispatcher(*m_dispatcher);
     m_engine.reset();

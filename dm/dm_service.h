@@ -6,17 +6,25 @@
 #include <cstdint>
 #include <memory>
 
+#include "dm/device_info.h"
 #include "dm/engine.h"
+#include "dm/engineering.h"
 #include "dm/link.h"
 #include "dm/log.h"
 #include "dm/phonebook.h"
+#include "dm/ruim.h"
+#include "dm/voice.h"
 
 // The application's interface. Getters of the sub-services join it as each sub-service is
 // built; SetLogLevel is the last slot. There is no virtual destructor: ReleaseDMService frees the
 // object.
 class IDMService {
 public:
+    virtual IDMCommon* GetCommon() = 0;
+    virtual IVoiceService* GetVoice() = 0;
     virtual IPhonebookService* GetPhonebook() = 0;
+    virtual IRUIM* GetRUIM() = 0;
+    virtual IEngineeringMode* GetEngineeringMode() = 0;
     virtual void SetLogLevel(std::uint8_t level) = 0;
 
 protected:
@@ -37,8 +45,12 @@ public:
     CDMService& operator=(const CDMService&) = delete;
 
     // SetLevel(level) on the engine's log, then SetEnabled(1), under the log lock.
-    void SetLogLevel(std::uint8_t level) override;
+    IDMCommon* GetCommon() override { return m_common.get(); }
+    IVoiceService* GetVoice() override { return m_voice.get(); }
     IPhonebookService* GetPhonebook() override { return m_phonebook.get(); }
+    IRUIM* GetRUIM() override { return m_ruim.get(); }
+    IEngineeringMode* GetEngineeringMode() override { return m_engineering.get(); }
+    void SetLogLevel(std::uint8_t level) override;
 
     DMDispatcher& Dispatcher() { return *m_dispatcher; }
     DMEngine& Engine() { return *m_engine; }
@@ -50,7 +62,11 @@ private:
     // dispatcher; those with report parsers register them in the dispatcher's list here):
     //   SMS (first scheme), SMS (second scheme), common device information, phone book, R-UIM,
     //   engineering mode, PPP settings, voice.
+    std::unique_ptr<CDMCommon> m_common;
     std::unique_ptr<CDMPhonebook> m_phonebook;
+    std::unique_ptr<CRUIM> m_ruim;
+    std::unique_ptr<CEngineeringMode> m_engineering;
+    std::unique_ptr<CDMVoice> m_voice;
 };
 
 // Destroys and frees the service; null does nothing.

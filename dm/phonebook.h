@@ -13,6 +13,7 @@
 
 #include "dm/command.h"
 #include "dm/command_params.h"
+#include "dm/service_call.h"
 #include "dm/engine.h"
 #include "platform/kernel.h"
 
@@ -47,15 +48,15 @@ struct DMCmdParam_ReadPBEx : DMCmdParamOf<kCategoryPhonebook, 7> {};
 struct DMCmdParam_ModifyPBEx : DMCmdParamOf<kCategoryPhonebook, 8> {};
 
 // Switches the device's phone books on or off: the flag byte is 1 when the argument is 0, else 0.
-class CDMCmdEnablePB : public CByteParamDMCmd<DMCmdParam_EnablePB> {
+class CDMCmdEnablePB : public CDMParamCmd<DMCmdParam_EnablePB> {
 public:
-    explicit CDMCmdEnablePB(int flag) : CByteParamDMCmd(flag == 0 ? 1 : 0) {}
+    explicit CDMCmdEnablePB(int flag) : CDMParamCmd(flag == 0 ? 1 : 0) {}
 };
 
 // Selects the storage the following commands act on.
-class CDMCmdSelPB : public CByteParamDMCmd<DMCmdParam_SelPB> {
+class CDMCmdSelPB : public CDMParamCmd<DMCmdParam_SelPB> {
 public:
-    using CByteParamDMCmd::CByteParamDMCmd;
+    using CDMParamCmd::CDMParamCmd;
 };
 
 class CDMCmdQueryPB : public CSimpleDMCmd<DMCmdParam_QueryPB> {

@@ -13,6 +13,7 @@
 
 #include "dm/command.h"
 #include "dm/command_params.h"
+#include "dm/service_call.h"
 #include "platform/kernel.h"
 
 // The marker a record made for a caller carries in its device index until a read fills it.
@@ -68,9 +69,9 @@ struct DMCmdParam_WriteSMS_RC : DMCmdParamOf<kCategorySmsBoxes, 4> {};
 
 // ---- Commands ----
 
-class CDMCmdSelSMSBox : public CByteParamDMCmd<DMCmdParam_SelSMSBox> {
+class CDMCmdSelSMSBox : public CDMParamCmd<DMCmdParam_SelSMSBox> {
 public:
-    using CByteParamDMCmd::CByteParamDMCmd;
+    using CDMParamCmd::CDMParamCmd;
 };
 
 // A box's slot count and second value.
@@ -99,10 +100,10 @@ protected:
     ReplyCommit ParseReply(DMPacket& reader) override { return ParseBoxReply(reader); }
 };
 
-class CDMCmdQuerySMSBox_RC : public CByteParamDMCmd<DMCmdParam_QuerySMSBox_RC>,
+class CDMCmdQuerySMSBox_RC : public CDMParamCmd<DMCmdParam_QuerySMSBox_RC>,
                              public SMSBoxQueryReply {
 public:
-    using CByteParamDMCmd::CByteParamDMCmd;
+    using CDMParamCmd::CDMParamCmd;
     std::pair<int, int> Values() const {
         return WithFieldsLocked([this] { return std::pair{SlotCount(), SecondValue()}; });
     }
@@ -111,9 +112,9 @@ protected:
     ReplyCommit ParseReply(DMPacket& reader) override { return ParseBoxReply(reader); }
 };
 
-class CDMCmdDelSMS : public CByteParamDMCmd<DMCmdParam_DelSMS> {
+class CDMCmdDelSMS : public CDMParamCmd<DMCmdParam_DelSMS> {
 public:
-    using CByteParamDMCmd::CByteParamDMCmd;
+    using CDMParamCmd::CDMParamCmd;
 };
 
 class CDMCmdDelSMS_RC : public CSimpleDMCmd<DMCmdParam_DelSMS_RC> {
@@ -274,9 +275,9 @@ public:
 
 // Marks the start (flag 1) or the end (0) of a group of sends.
 template <class P>
-class CDMCmdGroupSendingTagOf : public CByteParamDMCmd<P> {
+class CDMCmdGroupSendingTagOf : public CDMParamCmd<P> {
 public:
-    explicit CDMCmdGroupSendingTagOf(int flag) : CByteParamDMCmd<P>(flag != 0 ? 1 : 0) {}
+    explicit CDMCmdGroupSendingTagOf(int flag) : CDMParamCmd<P>(flag != 0 ? 1 : 0) {}
 };
 
 class CDMCmdGroupSendingTag final : public CDMCmdGroupSendingTagOf<DMCmdParam_GroupSendingTag> {

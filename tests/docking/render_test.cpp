@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -169,8 +170,10 @@ TEST_P(ChangesDuringARender, WaitForItAndCancelIt) {
     GetParam().change(d);
     EXPECT_TRUE(gate.open().IsSet());
     Settle();
-    ASSERT_GE(d.presents.size(), 1u);
-    EXPECT_FALSE(d.presents[0].record);
+    // The held render stopped and presented nothing. (A synchronous render after a resize may post
+    // its own picture before the held render's empty present arrives.)
+    EXPECT_TRUE(std::any_of(d.presents.begin(), d.presents.end(),
+                            [](const auto& present) { return !present.record; }));
     WaitForSingleObject(opener, INFINITE);
     CloseHandle(opener);
 }

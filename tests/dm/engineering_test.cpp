@@ -1,0 +1,105 @@
+// The engineering mode service through the simulated modem.
+#include "dm/device_fixture.h"
+
+namespace dmtest {
+namespace {
+
+class EngineeringTest : public DeviceTest {
+protected:
+    IEngineeringMode& Eng() { return *service->GetEngineeringMode(); }
+};
+INSTANTIATE_TEST_SUITE_P(ByteOrder, EngineeringTest, ::testing::Values(false, true), OrderName);
+
+TEST_P(EngineeringTest, EachItemQueriesItsSubCommandAndTakesTheRawValue) {
+    using Q = std::uint32_t (*)(IEngineeringMode&, int*);
+    struct Case {
+        std::uint16_t sub;
+        Q call;
+        Bytes reply;
+        std::uint32_t expected;
+    };
+    const Case cases[] = {
+        {1,
+         [](IEngineeringMode& e, int* s) -> std::uint32_t { return e.QueryItem1(s); },
+         {0x34, 0x12},
+         0x1234},
+        {2,
+         [](IEngineeringMode& e, int* s) -> std::uint32_t { return e.QueryItem2(s); },
+         {0x7F, 0x01, 0x02},
+         0x7F},
+        {3,
+         [](IEngineeringMode& e, int* s) -> std::uint32_t { return e.QueryItem3(s); },
+         {3, 0},
+         3},
+        {4,
+         [](IEngineeringMode& e, int* s) -> std::uint32_t { return e.QueryItem4(s); },
+         {0, 4},
+         0x400},
+        {5,
+         [](IEngineeringMode& e, int* s) -> std::uint32_t { return e.QueryItem5(s); },
+         {5, 5},
+         0x505},
+        {6,
+         [](IEngineeringMode& e, int* s) -> std::uint32_t { return e.QueryItem6(s); },
+         {6, 0},
+         6},
+        {7,
+         [](IEngineeringMode& e, int* s) -> std::uint32_t { return e.QueryItem7(s); },
+         {7, 0},
+         7},
+        {8,
+         [](IEngineeringMode& e, int* s) -> std::uint32_t { return e.QueryItem8(s); },
+         {8, 1},
+         0x108},
+        {9, [](IEngineeringMode& e, int* s) -> std::uint32_t { return e.QueryItem9(s); }, {9}, 9},
+        {10,
+         [](IEngineeringMode& e, int* s) -> std::uint32_t { return e.QueryItem10(s); },
+         {1, 0, 0, 0},
+         1},
+        {11,
+         [](IEngineeringMode& e, int* s) -> std::uint32_t { return e.QueryItem11(s); },
+         {4, 3, 2, 1},
+         0x01020304},
+        {12,
+         [](IEngineeringMode& e, int* s) -> std::uint32_t { return e.QueryItem12(s); },
+         {0xFF, 0xFF},
+         0xFFFF},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sub);
+        state.engineering[c.sub] = c.reply;
+        int status = -1;
+        EXPECT_EQ(c.call(Eng(), &status), c.expected);
+        EXPECT_EQ(status, kStatusSuccess);
+        EXPECT_EQ(LastRequest(), Request(0x6E, c.sub));
+    }
+}
+
+TEST_P(EngineeringTest, ItemZeroFillsTheRecordOrClearsItWithoutAnAnswer) {
+    state.engineering[0] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
+    EngineeringRecord record{};
+    int status = -1;
+    Eng().QueryItem0(&record, &status);
+    EXPECT_EQ(status, kStatusSuccess);
+    EXPECT_EQ(record, (EngineeringRecord{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
+    EXPECT_EQ(LastRequest(), Request(0x6E, 0));
+
+    peer->PushScript(Key(0x6E, 0), {.drop = true});
+    Eng().QueryItem0(&record, &status);
+    EXPECT_EQ(status, kStatusNoAnswer);
+    EXPECT_EQ(record, EngineeringRecord{});
+}
+
+TEST_P(EngineeringTest, ARefusedOrShortReplyGivesZero) {
+    state.engineering[10] = {1, 2, 3, 4};
+    peer->PushScript(Key(0x6E, 10), {.status = 4});
+    int status = -1;
+    EXPECT_EQ(Eng().QueryItem10(&status), 0u);
+    EXPECT_EQ(status, kStatusFailure);
+    state.engineering[10] = {1, 2, 3};  // one byte short
+    EXPECT_EQ(Eng().QueryItem10(&status), 0u);
+    EXPECT_EQ(status, kStatusNoAnswer);
+}
+
+}  // namespace
+}  // namespace dmtest
