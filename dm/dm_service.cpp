@@ -10,6 +10,7 @@ CDMService::CDMService(std::unique_ptr<IDMLink> link, std::unique_ptr<CLog> log,
     m_phonebook = std::make_unique<CDMPhonebook>(*m_dispatcher);
     m_ruim = std::make_unique<CRUIM>(*m_dispatcher);
     m_engineering = std::make_unique<CEngineeringMode>(*m_dispatcher);
+    m_ppp = std::make_unique<CPPPInfo>(*m_common);
     m_voice = std::make_unique<CDMVoice>(*m_dispatcher);
     m_engine->Start();
     m_dispatcher->StartWorker(m_engine->LinkState(), *m_engine, config.queueGraceMs);
@@ -21,6 +22,7 @@ CDMService::~CDMService() {
     // The sub-services are destroyed here, in this order: voice, engineering mode, R-UIM, phone
     // book, common, SMS (second scheme), SMS (first scheme); the PPP settings need nothing.
     m_voice.reset();
+    m_ppp.reset();
     m_engineering.reset();
     m_ruim.reset();
     m_phonebook.reset();

@@ -12,6 +12,7 @@
 #include "dm/link.h"
 #include "dm/log.h"
 #include "dm/phonebook.h"
+#include "dm/ppp_info.h"
 #include "dm/ruim.h"
 #include "dm/voice.h"
 
@@ -25,6 +26,7 @@ public:
     virtual IPhonebookService* GetPhonebook() = 0;
     virtual IRUIM* GetRUIM() = 0;
     virtual IEngineeringMode* GetEngineeringMode() = 0;
+    virtual IPPPInfo* GetPPPInfo() = 0;
     virtual void SetLogLevel(std::uint8_t level) = 0;
 
 protected:
@@ -50,6 +52,7 @@ public:
     IPhonebookService* GetPhonebook() override { return m_phonebook.get(); }
     IRUIM* GetRUIM() override { return m_ruim.get(); }
     IEngineeringMode* GetEngineeringMode() override { return m_engineering.get(); }
+    IPPPInfo* GetPPPInfo() override { return m_ppp.get(); }
     void SetLogLevel(std::uint8_t level) override;
 
     DMDispatcher& Dispatcher() { return *m_dispatcher; }
@@ -66,6 +69,7 @@ private:
     std::unique_ptr<CDMPhonebook> m_phonebook;
     std::unique_ptr<CRUIM> m_ruim;
     std::unique_ptr<CEngineeringMode> m_engineering;
+    std::unique_ptr<CPPPInfo> m_ppp;
     std::unique_ptr<CDMVoice> m_voice;
 };
 

@@ -336,6 +336,28 @@ TEST_P(DeviceInfoTest, WritePPPInfoCutsAtACharacterBoundary) {
               Request(kDev, 32, Cat(Field(std::string(126, 'a'), 127), Field("", 127))));
 }
 
+// The application's PPP settings read the stored account; with none stored the state says so.
+TEST_P(DeviceInfoTest, PPPSettingsReadTheStoredAccount) {
+    struct Case {
+        std::string user, password;
+        std::uint8_t state;
+    };
+    for (const Case& c : {Case{"card", "secret", 0}, Case{"", "", 0xFF}}) {
+        state.pppUser = c.user;
+        state.pppPassword = c.password;
+        DMPPPInfo record{};
+        int status = -1;
+        service->GetPPPInfo()->ReadPPPInfo(&record, &status);
+        EXPECT_EQ(status, kStatusSuccess);
+        EXPECT_EQ(record.state, c.state);
+        EXPECT_EQ(std::string(record.user), c.user);
+        EXPECT_EQ(std::string(record.password), c.password);
+    }
+    int status = -1;
+    service->GetPPPInfo()->ReadPPPInfo(nullptr, &status);
+    EXPECT_EQ(status, kStatusFailure);
+}
+
 // ---- Reports ----
 
 class RecordingSink : public ICommonReportSink {
