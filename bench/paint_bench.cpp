@@ -15,6 +15,7 @@
 #include "docking/image_painter.h"
 #include "docking/painter.h"
 #include "floor_ratio.h"
+#include "paint_floor.h"
 #include "platform/gdi.h"
 #include "platform/sim/machine.h"
 
@@ -24,42 +25,6 @@ using namespace System::Docking;
 
 constexpr int kWidth = 500;
 constexpr int kHeight = 400;
-
-// Writes a w x h PNG of a colour gradient to the machine path.
-void WriteImage(const std::wstring& path, int w, int h) {
-    cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
-    cairo_t* cr = cairo_create(image);
-    cairo_pattern_t* gradient = cairo_pattern_create_linear(0, 0, w, h);
-    cairo_pattern_add_color_stop_rgb(gradient, 0, 0.2, 0.4, 0.8);
-    cairo_pattern_add_color_stop_rgb(gradient, 1, 0.9, 0.6, 0.1);
-    cairo_set_source(cr, gradient);
-    cairo_paint(cr);
-    cairo_pattern_destroy(gradient);
-    cairo_destroy(cr);
-    const std::filesystem::path host = sim::machine().HostPath(path);
-    std::filesystem::create_directories(host.parent_path());
-    cairo_surface_write_to_png(image, host.string().c_str());
-    cairo_surface_destroy(image);
-}
-
-void FloorFillAndBlit(benchmark::State& state) {
-    cairo_surface_t* picture = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kWidth, kHeight);
-    cairo_surface_t* screen = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kWidth, kHeight);
-    for (auto _ : state) {
-        cairo_t* cr = cairo_create(picture);
-        cairo_set_source_rgb(cr, 0.9, 0.9, 0.95);
-        cairo_paint(cr);
-        cairo_destroy(cr);
-        cr = cairo_create(screen);
-        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-        cairo_set_source_surface(cr, picture, 0, 0);
-        cairo_paint(cr);
-        cairo_destroy(cr);
-        cairo_surface_flush(screen);
-    }
-    cairo_surface_destroy(screen);
-    cairo_surface_destroy(picture);
-}
 
 void FullPaint(benchmark::State& state) {
     CDockingImage* tile = LoadDockingImage(L"C:\\skin\\main.xml", L"tile.png");
@@ -106,10 +71,10 @@ void FullPaint(benchmark::State& state) {
 
 int main(int argc, char** argv) {
     sim::Machine::Reset(sim::Config::WindowsXP());
-    WriteImage(L"C:\\skin\\tile.png", 32, 32);
-    WriteImage(L"C:\\skin\\icon.png", 64, 64);
+    bench::WriteImage(L"C:\\skin\\tile.png", 32, 32);
+    bench::WriteImage(L"C:\\skin\\icon.png", 64, 64);
     StartDrawingLibrary();
-    benchmark::RegisterBenchmark("FloorFillAndBlit", FloorFillAndBlit)
+    benchmark::RegisterBenchmark("FloorFillAndBlit", bench::FloorFillAndBlit)
         ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("FullPaint500x400", FullPaint)->Unit(benchmark::kMicrosecond);
     return bench::RunWithFloorRatios(argc, argv,

@@ -154,7 +154,7 @@ private:
     std::atomic<std::size_t> m_delivered{0};
 };
 
-class DMEngine : public IDMLinkReceiver, public IDMCommandRunner {
+class DMEngine final : public IDMLinkReceiver, public IDMCommandRunner {
 public:
     DMEngine(DMDispatcher& dispatcher, std::unique_ptr<IDMLink> link, std::unique_ptr<CLog> log,
              DMEngineConfig config);

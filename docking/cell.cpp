@@ -9,6 +9,7 @@
 #include "docking/layout.h"
 #include "docking/messages.h"
 #include "docking/registry.h"
+#include "docking/ui_guard.h"
 
 namespace System::Docking {
 
@@ -83,6 +84,7 @@ Gdiplus::Rect CDockingCell::ClientLink::Read() const {
 }
 
 void CDockingCell::Reset() {
+    UiWrite change(*this, UiWrite::Structure);
     id.Assign(L"");
     text.Assign(L"");
     cursor.Assign(L"");
@@ -98,6 +100,7 @@ void CDockingCell::Reset() {
 }
 
 void CDockingCell::OnHandleChanged(HWND, HWND now) {
+    UiWrite change(*this, UiWrite::Structure);
     SetRenderableWindow(now, this);  // a null handle is not registered
     if (now != nullptr) Update(GetBounds());
 }
@@ -131,8 +134,8 @@ void CDockingCell::Render(RenderContext& context) {
     CheckRenderGeneration(context);
     const HWND hosted = handle.Value();
     if (hosted != nullptr) {
-        SendMessageW(hosted, WM_DOCKING_CELLCHANGED, 0, 0);
-        CheckRenderGeneration(context);  // the tree may have changed while the window answered
+        // The tree may have changed while the window answered: the render stops then.
+        RenderSend(context, hosted, WM_DOCKING_CELLCHANGED, 0, 0);
     }
     const CDocking* grid = docking.Value();
     PaintBackground(context, background,

@@ -70,6 +70,7 @@ CDocking::CDocking(IRenderable* parentRenderable)
 
 // The cells go after this body (last first), then the locks and the surface, then the properties.
 CDocking::~CDocking() {
+    EndRenders();
     ForgetDocking(this);
 }
 
@@ -109,6 +110,7 @@ CDocking* CDocking::OwnerLink::Read() const {
 }
 
 void CDocking::Reset(HWND window) {
+    UiWrite change(*this, UiWrite::Structure);
     parent.Assign(nullptr);
     resetWindow_ = window;
     std::fill(std::begin(columnWidths_), std::end(columnWidths_), 0);
@@ -119,6 +121,7 @@ void CDocking::Reset(HWND window) {
 
 void CDocking::OnHandleChanged(HWND old, HWND now) {
     if (old == now) return;
+    UiWrite change(*this, UiWrite::Structure);
     SetRenderableWindow(now, this);
     SetBounds(GetBounds());
 }

@@ -4,24 +4,35 @@
 // what the id and window registries hold.
 #pragma once
 
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "docking/cell.h"
 #include "docking/painter.h"
+#include "docking/present.h"
 #include "docking/property.h"
+#include "docking/render_pool.h"
 #include "docking/renderable.h"
+#include "docking/ui_guard.h"
 #include "platform/kernel.h"
 #include "platform/user.h"
 
 namespace System::Docking {
 
 class CDocking : public IRenderable {
+    // Held while a nested docking is destroyed: its root's render lock. Declared first, so that it
+    // is released after everything else of the docking is gone.
+    std::optional<UiWrite> teardown_;
+
 public:
     // A docking under that parent (a cell, or null for the root of a window's tree): default
     // properties, nine cells, column widths and row heights [0, -1, 0].
     explicit CDocking(IRenderable* parentRenderable);
-    // Its cells go first (last first), then its locks and surface, then its properties; the
-    // window-docking map forgets every window bound to it.
+    // First its renders end: queued ones will not run, running ones are cancelled and waited for
+    // (while the messages they send to this thread are handled), and a nested docking holds its
+    // root's render lock until it is gone. Then its cells go (last first), its locks and surface,
+    // its properties; the window-docking map forgets every window bound to it.
     ~CDocking() override;
     CDocking(const CDocking&) = delete;
     CDocking& operator=(const CDocking&) = delete;
@@ -152,8 +163,30 @@ public:
     // A render-pool work item: renders the window (region: the part asked for, or null) with the
     // busy and waiting locks and posts the result to the window, lParam presentTo.
     void RenderWithLocks(HWND window, HRGN region, HWND presentTo);
+    // What ties the render pool's items to this docking's life.
+    const std::shared_ptr<RenderLife>& Life() const { return life_; }
+    // The window a render of this docking is for: its handle, else the window of the last reset.
+    HWND RenderWindow() const;
 
 private:
+    // The render proper, after the locks: the picture of the window's client area, or null when
+    // cancelled, failed or empty. The region (null: the whole area) goes into the record or is
+    // deleted.
+    PresentRecord* RenderPicture(HWND window, HRGN region);
+    // Posts the record (or null) to the window; a record that cannot be posted is freed.
+    void PostPresent(HWND window, PresentRecord* record, HWND presentTo);
+    // Copies the surface to the window (a layered window gets it as its picture), within clip.
+    void ShowSurface(HWND window, HRGN clip);
+    // The records on their way to the window when it goes.
+    void FreePendingPresents(HWND window);
+    // The destructor's first step: no render of the docking starts again, those in progress are
+    // cancelled and waited for; a nested docking then holds its root's render lock.
+    void EndRenders();
+
+    std::shared_ptr<RenderLife> life_ = std::make_shared<RenderLife>(this);
+    PresentRecords presents_;
+    // The generation of the last picture adopted (window's thread only).
+    int adoptedGeneration_ = 0;
     HWND resetWindow_ = nullptr;
     Gdiplus::Rect bounds_;
     // Row-major: row 0 is cells 0 to 2.

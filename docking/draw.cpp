@@ -8,6 +8,7 @@
 #include "docking/docking.h"
 #include "docking/layout.h"
 #include "docking/messages.h"
+#include "docking/ui_guard.h"
 
 namespace System::Docking {
 
@@ -267,12 +268,11 @@ void ExcludeWindowClip(const RenderContext& context, HWND window) {
 }  // namespace
 
 void PaintCellWindow(RenderContext& context, HWND window, const std::wstring& style) {
-    SendMessageW(window, WM_DOCKING_PAINT, reinterpret_cast<WPARAM>(&context), 0);
-    CheckRenderGeneration(context);
+    RenderSend(context, window, WM_DOCKING_PAINT, reinterpret_cast<WPARAM>(&context), 0);
     if ((L"|" + style + L"|").find(L"|clip|") != std::wstring::npos)
         ExcludeWindowClip(context, window);
-    auto* nested = reinterpret_cast<CDocking*>(SendMessageW(window, WM_DOCKING_GETDOCKING, 0, 0));
-    CheckRenderGeneration(context);
+    auto* nested =
+        reinterpret_cast<CDocking*>(RenderSend(context, window, WM_DOCKING_GETDOCKING, 0, 0));
     if (nested == nullptr || !IsWindowVisible(window)) return;
     // A docking already being rendered (a window anchored inside its own tree) is not entered
     // again: its Render returns at once.

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <string>
 
+#include "docking/render_pool.h"
 #include "docking/renderable.h"
 #include "platform/kernel.h"
 #include "platform/user.h"
@@ -85,7 +86,9 @@ struct FrameworkGlobals {
         {L"scale", ImageDrawMode::StretchBoth}, {L"scale-xy", ImageDrawMode::StretchBoth},
         {L"scale-x", ImageDrawMode::StretchX},  {L"scale-y", ImageDrawMode::StretchY},
     };
-    // 14. The render pool. -- arrives with the render pool.
+    // 14. The render pool: idle until the first render request. Its destruction cancels the
+    // renders in progress and joins the workers.
+    CDockingDriverPool renderPool;
 };
 
 // The framework's globals, built on first use.

@@ -7,7 +7,6 @@ namespace System::Docking {
 
 CDockingPainter::CDockingPainter(int width, int height) {
     InitializeCriticalSection(&generationLock_);
-    InitializeCriticalSection(&renderLock_);
     StartDrawingLibrary();
     Allocate(width, height);
 }
@@ -18,7 +17,6 @@ CDockingPainter::~CDockingPainter() {
         SelectBitmap(nullptr);
         DeleteDC(dc_);
     }
-    DeleteCriticalSection(&renderLock_);
     DeleteCriticalSection(&generationLock_);
 }
 

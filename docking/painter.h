@@ -11,6 +11,7 @@
 #include <atomic>
 
 #include "docking/property.h"
+#include "docking/render_lock.h"
 #include "platform/gdi.h"
 #include "platform/gdiplus.h"
 #include "platform/kernel.h"
@@ -59,8 +60,9 @@ public:
     int Generation() const { return generation_.load(); }
     // What a render context points at.
     const std::atomic<int>* GenerationCounter() const { return &generation_; }
-    // Held by the one render of the owning docking that is running.
-    CRITICAL_SECTION& RenderLock() { return renderLock_; }
+    // Held by the one render of the owning docking that is running, and by the user-interface
+    // thread while it changes the tree (UiWrite).
+    CRenderLock& RenderLock() { return renderLock_; }
 
 private:
     void DropGraphics();
@@ -74,7 +76,7 @@ private:
     // Written only under generationLock_; read by render threads without it.
     std::atomic<int> generation_{0};
     CRITICAL_SECTION generationLock_;
-    CRITICAL_SECTION renderLock_;
+    CRenderLock renderLock_;
 };
 
 }  // namespace System::Docking

@@ -10,6 +10,8 @@
 
 namespace System::Docking {
 
+class CRenderLock;
+
 // What a render carries down the tree. Render takes it by reference; every child gets its own
 // copy with its own bounds and clip.
 struct RenderContext {
@@ -30,6 +32,9 @@ struct RenderContext {
     // started: a render that has fallen behind stops at its next checkpoint.
     const std::atomic<int>* generationCounter = nullptr;
     int generation = 0;
+    // The render lock of the root being rendered: every message the render sends is recorded in
+    // it (RenderSend, ui_guard.h).
+    CRenderLock* renderLock = nullptr;
 };
 
 // A render's checkpoint: returns the current generation, or, when the render's generation is

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "docking/property.h"
+#include "tests/docking/null_renderable.h"
 
 inline std::wstring WideInput(const uint8_t* data, size_t size) {
     std::wstring text;
@@ -20,7 +21,7 @@ inline bool Names(const std::wstring& text, const wchar_t* name) {
     return text.find(name) != std::wstring::npos;
 }
 
-struct FuzzOwner : System::Docking::IRenderable {
+struct FuzzOwner : NullRenderable {
     System::Docking::PaddingProperty<FuzzOwner> padding{this};
     System::Docking::BackgroundProperty<FuzzOwner> background{this};
     System::Docking::FontProperty<FuzzOwner> font{this};

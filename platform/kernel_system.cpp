@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "platform/kernel.h"
+#include "platform/sim/codepage.h"
 #include "platform/sim/handles.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/processes.h"
@@ -47,7 +48,12 @@ void OutputDebugStringW(LPCWSTR text) {
 
 void OutputDebugStringA(LPCSTR text) {
     API_TRACE_VOID(Kernel, OutputDebugStringA, text);
-    if (text) sim::machine().AppendDebugOutput(sim::FromUtf8(text));
+    if (text == nullptr) return;
+    // Narrow text is in the machine's ANSI code page.
+    std::wstring wide;
+    if (!sim::CodePageToWide(text, sim::machine().config().ansiCodePage, &wide))
+        wide = sim::FromUtf8(text);
+    sim::machine().AppendDebugOutput(wide);
 }
 
 // ---- Tokens and privileges ----
