@@ -23,6 +23,7 @@ int RunDemo(const char* only, sim::ClockMode clock) {
         {"service", "The disk monitor service", RunServiceDemo},
         {"dial", "A dial", RunDialDemo},
         {"road", "A new user's road: install, service, dial, uninstall", RunInstallerDemo},
+        {"skin", "App's dialogs in the default skin", RunSkinDemo},
     };
     bool any = false;
     for (const Part& part : parts) {
@@ -36,7 +37,7 @@ int RunDemo(const char* only, sim::ClockMode clock) {
         }
     }
     if (!any) {
-        std::printf("usage: modem_demo [device|service|dial|road]\n");
+        std::printf("usage: modem_demo [device|service|dial|road|skin]\n");
         return 2;
     }
     return 0;

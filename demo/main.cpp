@@ -3,6 +3,7 @@
 //   service  the disk monitor service switching the modem and starting App
 //   dial     App's dial thread dialling the simulated network
 //   road     a new user's road: install, service, dial, uninstall
+//   skin     App's dialogs in the default skin, saved as pictures in ./pictures
 // With --screenshot <file>, the last machine's screen is saved as a PNG file at the end.
 #include <cstdio>
 #include <cstring>
@@ -16,7 +17,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--screenshot") == 0) {
             if (i + 1 >= argc) {
-                std::printf("usage: modem_demo [device|service|dial|road] [--screenshot <file>]\n");
+                std::printf(
+                    "usage: modem_demo [device|service|dial|road|skin] [--screenshot <file>]\n");
                 return 2;
             }
             screenshot = argv[++i];

@@ -46,8 +46,13 @@ std::wstring GetCurrentSkin() {
     return g.currentSkin;
 }
 
+bool IsSkinFolderName(const std::wstring& name) {
+    return !name.empty() && name.find_first_of(std::wstring(L"/\\:\0", 4)) == std::wstring::npos &&
+           name.find(L"..") == std::wstring::npos;
+}
+
 void ApplySkin(const std::wstring& skin) {
-    Globals().currentSkin = skin;
+    Globals().currentSkin = IsSkinFolderName(skin) ? skin : Globals().defaultSkinName;
     ReloadAllDockings();
 }
 

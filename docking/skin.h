@@ -32,7 +32,12 @@ const std::wstring& SkinFolderName();
 
 // The current skin's name; the default skin's from the first call on when none was set.
 std::wstring GetCurrentSkin();
-// Makes the skin current (whether or not its folder exists) and reloads every docking
+// A skin name is a folder name: not empty, none of '/', '\\', ':' and NUL, and no "..". A name
+// from outside (another process) that fails this never becomes part of a path.
+bool IsSkinFolderName(const std::wstring& name);
+
+// Makes the skin current, whether or not its folder exists (a name that is no folder name makes
+// the default skin current), and reloads every docking
 // (ReloadAllDockings). The windows load themselves again after the caller returns.
 void ApplySkin(const std::wstring& skin);
 // Collects, in window handle order, every window whose bound docking is the root of its own tree;

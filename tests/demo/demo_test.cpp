@@ -42,14 +42,16 @@ TEST_P(DemoPartTest, RunsAloneUnderOneHeading) {
 
 INSTANTIATE_TEST_SUITE_P(
     Parts, DemoPartTest,
-    ::testing::Values(Part{"device", "=== The modem's road from disk mode to modem mode ===",
-                           "The modem is up in modem mode."},
-                      Part{"service", "=== The disk monitor service ===",
-                           "the service is stopped and removed"},
-                      Part{"dial", "=== A dial ===",
-                           "App dials \"QOB Wireless Terminal\" on the modem \"CDMA USB Modem\""},
-                      Part{"road", "=== A new user's road: install, service, dial, uninstall ===",
-                           "The new user's road ended well."}),
+    ::testing::Values(
+        Part{"device", "=== The modem's road from disk mode to modem mode ===",
+             "The modem is up in modem mode."},
+        Part{"service", "=== The disk monitor service ===", "the service is stopped and removed"},
+        Part{"dial", "=== A dial ===",
+             "App dials \"QOB Wireless Terminal\" on the modem \"CDMA USB Modem\""},
+        Part{"road", "=== A new user's road: install, service, dial, uninstall ===",
+             "The new user's road ended well."},
+        Part{"skin",
+             "=== App's dialogs in the default skin ===", "The dialogs show the default skin."}),
     [](const ::testing::TestParamInfo<Part>& info) { return std::string(info.param.name); });
 
 TEST(DemoTest, DialConnectsAndHangsUpWithoutAnError) {
@@ -67,9 +69,10 @@ TEST(DemoTest, WholeDemoRunsEveryPartOnceUnderItsHeading) {
     int rc = RunDemo(nullptr, sim::ClockMode::Virtual);
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(rc, 0) << out;
-    EXPECT_EQ(Count(out, "\n=="), 4) << out;
-    for (const char* heading : {"=== The modem's road", "=== The disk monitor service ===",
-                                "=== A dial ===", "=== A new user's road"})
+    EXPECT_EQ(Count(out, "\n=="), 5) << out;
+    for (const char* heading :
+         {"=== The modem's road", "=== The disk monitor service ===", "=== A dial ===",
+          "=== A new user's road", "=== App's dialogs in the default skin ==="})
         EXPECT_EQ(Count(out, heading), 1) << heading;
 }
 

@@ -1,0 +1,79 @@
+// Loading the main dialog's layout from the default skin and building its docking tree (cells,
+// nested dockings, the dialog's skinned controls), against its floor: reading and walking the
+// same file with the XML DOM alone.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "docking/dialog.h"
+#include "docking/image_cache.h"
+#include "docking/loader.h"
+#include "floor_ratio.h"
+#include "platform/control/resources.h"
+#include "platform/mfc.h"
+#include "platform/sim/machine.h"
+#include "platform/xmldom.h"
+
+namespace {
+
+using namespace System::Docking;
+
+constexpr UINT kMain = 102;  // the main dialog (QOBUIDialog.xml)
+
+// The main dialog's template: a child for every control name a layout may use.
+resources::ModuleResources MainTemplate() {
+    resources::DialogTemplate dialog{
+        static_cast<int>(kMain), WS_POPUP, 0, 0, 0, 300, 200, L"Main", {}};
+    for (const auto& [name, id] : ControlIdTable())
+        if (id > 0) dialog.items.push_back({id, L"Button", L"", WS_VISIBLE, 0, 0, 0, 10, 10});
+    return {{dialog}, {}, {}};
+}
+
+std::wstring LayoutPath() {
+    return GetProgramFolder() + L"/skin/default/" + LayoutFileName(kMain);
+}
+
+int Walk(IXMLDOMNode* node) {
+    int count = static_cast<int>(node->attributes().size());
+    for (IXMLDOMNode* child : node->childNodes()) count += Walk(child);
+    return count;
+}
+
+void FloorDomOnly(benchmark::State& state) {
+    const std::wstring path = LayoutPath();
+    for (auto _ : state) {
+        IXMLDOMDocument document;
+        if (document.load(path.c_str()) != VARIANT_TRUE) {
+            state.SkipWithError("the layout did not load");
+            return;
+        }
+        benchmark::DoNotOptimize(Walk(document.documentElement()));
+    }
+}
+
+void LoadMainLayout(benchmark::State& state) {
+    Skin::CDockingDialog dialog(kMain, nullptr);
+    if (!dialog.Create(kMain)) {
+        state.SkipWithError("the dialog could not be made");
+        return;
+    }
+    const std::wstring path = LayoutPath();
+    for (auto _ : state) {
+        LoadDockingLayout(path, dialog.Docking(), dialog.m_hWnd);
+        dialog.Docking().FitToClient(dialog.m_hWnd);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    sim::Machine::Reset(sim::Config::WindowsXP());
+    sim::machine().CopyFromHost(std::filesystem::path(MODEM_ASSETS_DIR) / "skin",
+                                sim::machine().config().programFolder + L"skin\\");
+    static const resources::ModuleResources templates = MainTemplate();
+    control::LinkResources(&templates);
+    AfxWinInit(GetModuleHandleW(nullptr), nullptr, nullptr, SW_SHOW);
+    benchmark::RegisterBenchmark("FloorDomOnly", FloorDomOnly)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("LoadMainLayout", LoadMainLayout)->Unit(benchmark::kMicrosecond);
+    return bench::RunWithFloorRatios(argc, argv, [](const std::string&) { return "FloorDomOnly"; });
+}

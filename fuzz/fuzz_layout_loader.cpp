@@ -1,0 +1,72 @@
+// Skin layout files: any bytes as a layout file, loaded into a dialog's docking tree (style texts
+// of every attribute included). A load either fails before touching the tree or builds a tree
+// within the nesting and size limits, with the dialog window inside the work area.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "docking/docking.h"
+#include "docking/loader.h"
+#include "platform/sim/machine.h"
+#include "platform/user.h"
+#include "platform/user_placement.h"
+
+using namespace System::Docking;
+
+namespace {
+
+const wchar_t* const kPath = L"C:\\Program Files\\Modem\\skin\\default\\fuzz.xml";
+
+int Count(CDocking& docking, int depth, int* deepest) {
+    if (depth > *deepest) *deepest = depth;
+    int count = 1;
+    for (int k = 0; k < 9; ++k)
+        if (CDocking* nested = docking.Cell(k / 3, k % 3).child.Value())
+            count += Count(*nested, depth + 1, deepest);
+    return count;
+}
+
+bool Setup() {
+    sim::Machine::Reset(sim::Config::WindowsXP());
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.lpszClassName = L"FuzzDialog";
+    RegisterClassExW(&wc);
+    return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const bool ready = Setup();
+    (void)ready;
+    sim::machine().WriteFile(kPath, std::string(reinterpret_cast<const char*>(data), size));
+    HWND dialog = CreateWindowExW(0, L"FuzzDialog", L"", WS_POPUP, 10, 10, 200, 100, nullptr,
+                                  nullptr, nullptr, nullptr);
+    CreateWindowExW(0, L"Button", L"", WS_CHILD, 0, 0, 20, 10, dialog,
+                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(803)), nullptr, nullptr);
+    {
+        CDocking root(nullptr);
+        root.id.Assign(L"before");
+        bool loaded = true;
+        try {
+            LoadDockingLayout(kPath, root, dialog);
+        } catch (const LayoutLoadError&) {
+            loaded = false;
+        }
+        if (!loaded && root.id.Ref() != L"before") __builtin_trap();  // untouched
+        int deepest = 0;
+        if (Count(root, 0, &deepest) > kMaxLayoutDockings || deepest > kMaxLayoutDepth)
+            __builtin_trap();
+        RECT work{}, r{};
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        GetWindowRect(dialog, &r);
+        if (r.right - r.left > std::max<LONG>(200, work.right - work.left) ||
+            r.bottom - r.top > std::max<LONG>(100, work.bottom - work.top))
+            __builtin_trap();
+    }
+    DestroyWindow(dialog);
+    return 0;
+}
