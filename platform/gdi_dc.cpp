@@ -151,6 +151,8 @@ HDC GetDCEx(HWND window, HRGN clip, DWORD flags) {
             r = everything;
         }
         obj->clip = r;
+        // The region belongs to the system once the call succeeds: the caller does not free it.
+        DeleteObject(clip);
     }
     return dc;
 }

@@ -107,9 +107,8 @@ HWND CallAllNine() {
     HDC dc = GetDC(w);
     ReleaseDC(w, dc);
     HRGN r = CreateRectRgn(0, 0, 5, 5);
-    dc = GetDCEx(w, r, DCX_INTERSECTRGN);
+    dc = GetDCEx(w, r, DCX_INTERSECTRGN);  // the region is the system's now
     ReleaseDC(w, dc);
-    DeleteObject(r);
     ShowWindow(w, SW_SHOW);
     CreateCaret(w, nullptr, 1, 10);
     SetCaretPos(3, 4);
