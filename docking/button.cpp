@@ -35,11 +35,19 @@ bool OwnVisible(HWND window) {
     return (::GetWindowLongPtrW(window, GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
-// Validates the window without drawing: its cell paints it.
-void ValidateOnly(HWND window) {
+// The window's cell paints it: the background is left alone and a paint request only validates
+// the window. Whether the message was one of the two.
+bool PaintsNothing(HWND window, UINT message, LRESULT* answer) {
+    if (message == WM_ERASEBKGND) {
+        *answer = TRUE;
+        return true;
+    }
+    if (message != WM_PAINT) return false;
     PAINTSTRUCT ps{};
     ::BeginPaint(window, &ps);
     ::EndPaint(window, &ps);
+    *answer = 0;
+    return true;
 }
 
 }  // namespace
@@ -335,13 +343,8 @@ BOOL CDockingButton::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
             answer = TRUE;
             break;
         }
-        case WM_ERASEBKGND:
-            answer = TRUE;
-            break;
-        case WM_PAINT:
-            ValidateOnly(m_hWnd);
-            break;
         default:
+            if (PaintsNothing(m_hWnd, message, &answer)) break;
             return CSkinnedWindow<CButton>::OnWndMsg(message, wParam, lParam, result);
     }
     if (result != nullptr) *result = answer;
@@ -380,13 +383,8 @@ BOOL CDockingStatic::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
             answer = 1;
             break;
         }
-        case WM_ERASEBKGND:
-            answer = TRUE;
-            break;
-        case WM_PAINT:
-            ValidateOnly(m_hWnd);
-            break;
         default:
+            if (PaintsNothing(m_hWnd, message, &answer)) break;
             return CSkinnedWindow<CStatic>::OnWndMsg(message, wParam, lParam, result);
     }
     if (result != nullptr) *result = answer;
