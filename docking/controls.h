@@ -3,13 +3,12 @@
 // they read from WM_DOCKING_SETSTYLE and how they paint) belong to each class.
 #pragma once
 
+#include "docking/button.h"
 #include "docking/skin_window.h"
 #include "platform/mfc.h"
 
 namespace System::Docking::Skin {
 
-class CDockingButton : public CSkinnedWindow<CButton> {};
-class CDockingStatic : public CSkinnedWindow<CStatic> {};
 class CDockingComboBox : public CSkinnedWindow<CWnd> {};
 class CDockingEdit : public CSkinnedWindow<CEdit> {};
 class CDockingGroupBox : public CSkinnedWindow<CButton> {};

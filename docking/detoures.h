@@ -3,6 +3,7 @@
 // handled the call; the defaults handle nothing (ShowWindow calls the real function).
 #pragma once
 
+#include "docking/hooks.h"
 #include "platform/gdi.h"
 #include "platform/user.h"
 
@@ -17,7 +18,9 @@ public:
     // Nonzero when the object took the device context back.
     virtual int ReleaseDC(HDC /*dc*/) { return 0; }
     // The real ShowWindow's result.
-    virtual BOOL ShowWindow(HWND window, int command) { return ::ShowWindow(window, command); }
+    virtual BOOL ShowWindow(HWND window, int command) {
+        return RealApi().ShowWindow(window, command);
+    }
 };
 
 }  // namespace System::Docking::Skin

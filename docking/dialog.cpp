@@ -230,7 +230,7 @@ BOOL CDockingDialog::ShowWindow(HWND window, int command) {
         if (anchor != nullptr && command != SW_HIDE && anchor->handle.Ref() != m_hWnd)
             anchor->handle.Assign(m_hWnd);
     }
-    const BOOL shown = ::ShowWindow(window, command);
+    const BOOL shown = RealApi().ShowWindow(window, command);
     if (anchor != nullptr)
         anchor->PaintSelf(anchor->GetBounds());
     else if (docking_.parent.Read() == nullptr && !wasVisible && ::IsWindowVisible(m_hWnd))

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "docking/render_pool.h"
+#include "docking/hooks.h"
 #include "docking/renderable.h"
 #include "platform/kernel.h"
 #include "platform/user.h"
@@ -50,10 +51,21 @@ struct Guarded {
 };
 
 struct FrameworkGlobals {
-    // 1. The caret painter map. 2. The table of the real window entry points (GetDC, GetDCEx,
-    // ReleaseDC, ShowWindow, ShowCaret, HideCaret, SetCaretPos, CreateCaret, DestroyCaret).
+    // 1. The recorded caret and the caret painter map.
+    Skin::CaretState caret;
+    // 2. The table of the real window entry points (GetDC, GetDCEx, ReleaseDC, ShowWindow,
+    // ShowCaret, HideCaret, SetCaretPos, CreateCaret, DestroyCaret).
+    Skin::RealApiEntries realApi;
     // 3. The installed window hooks (removed in this place at exit).
-    // -- these three arrive with the window hooks.
+    struct ApiHooks {
+        explicit ApiHooks(Skin::RealApiEntries& table) : real(table) {
+            Skin::InstallApiHooks(real);
+        }
+        ~ApiHooks() { Skin::RemoveApiHooks(real); }
+        ApiHooks(const ApiHooks&) = delete;
+        ApiHooks& operator=(const ApiHooks&) = delete;
+        Skin::RealApiEntries& real;
+    } apiHooks{realApi};
 
     // 4. The default skin's name.
     const std::wstring defaultSkinName = L"default";

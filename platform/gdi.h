@@ -125,8 +125,10 @@ int ReleaseDC(HWND window, HDC dc);
 #define DCX_VALIDATE 0x00200000u
 
 // Like GetDC, with the clip region intersected (DCX_INTERSECTRGN) or excluded (DCX_EXCLUDERGN),
-// in client coordinates. The other flags change nothing here: window contexts never draw over
-// siblings or children, which live in the same backing surface only where they are visible.
+// in client coordinates; when the call succeeds, the region is the system's (it is deleted here:
+// the caller must not use or free it again). The other flags change nothing here: window contexts
+// never draw over siblings or children, which live in the same backing surface only where they
+// are visible.
 HDC GetDCEx(HWND window, HRGN clip, DWORD flags);
 // A memory context, holding the stock 1x1 bitmap; dc may be NULL (the screen) or any context.
 HDC CreateCompatibleDC(HDC dc);

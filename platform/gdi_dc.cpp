@@ -2,6 +2,7 @@
 // contexts and what lies behind each (gdi_surface.h).
 #include <algorithm>
 
+#include "platform/api_table.h"
 #include "platform/gdi.h"
 #include "platform/gdi_draw_canvas.h"
 #include "platform/gdi_surface.h"
@@ -118,6 +119,8 @@ bool WindowTarget(const sim::GdiDc& dc, gdi::DcTarget* target) {
 
 }  // namespace
 
+namespace api_real {
+
 HDC GetDC(HWND window) {
     API_TRACE(Gdi, GetDC, window);
     if (window != nullptr && !sim::machine().windows().Exists(window))
@@ -148,6 +151,8 @@ HDC GetDCEx(HWND window, HRGN clip, DWORD flags) {
             r = everything;
         }
         obj->clip = r;
+        // The region belongs to the system once the call succeeds: the caller does not free it.
+        DeleteObject(clip);
     }
     return dc;
 }
@@ -161,6 +166,8 @@ int ReleaseDC(HWND window, HDC dc) {
     Table().Remove(dc);
     return 1;
 }
+
+}  // namespace api_real
 
 HDC CreateCompatibleDC(HDC dc) {
     API_TRACE(Gdi, CreateCompatibleDC, dc);

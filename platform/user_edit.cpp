@@ -114,8 +114,13 @@ TextPlace PlaceOf(HWND window, const EditState& state, const Measure& m) {
 // The paint routine: WM_PAINT and the redraws while typing come here. The sunken border, the
 // window colour (the face colour when disabled or read-only), the text in view, and the
 // selection highlighted while the edit has the focus (or always with ES_NOHIDESEL). A caret
-// showing its picture gets it back over the new text.
+// showing its picture gets it back over the new text. The context may be one that lives on
+// after ReleaseDC (a window's own memory context handed out by an intercepted GetDC): every
+// setting changed here is given back before the routine returns.
 void Paint(HWND window, HDC dc, const EditState& state) {
+    const int oldMode = GetBkMode(dc);
+    const COLORREF oldBack = GetBkColor(dc);
+    const COLORREF oldText = GetTextColor(dc);
     RECT client{};
     GetClientRect(window, &client);
     const bool enabled = IsWindowEnabled(window) != FALSE;
@@ -151,6 +156,9 @@ void Paint(HWND window, HDC dc, const EditState& state) {
         x += width;
     }
     ControlDrawingDone(dc, font);
+    SetBkMode(dc, oldMode);
+    SetBkColor(dc, oldBack);
+    SetTextColor(dc, oldText);
     CaretPaintedOver(window, dc);
 }
 

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/kernel.h"
+#include "platform/api_table.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/threads.h"
 #include "platform/sim/trace.h"
@@ -241,6 +242,8 @@ BOOL ReleaseCapture() {
 
 // ---- The caret ----
 
+namespace api_real {
+
 BOOL CreateCaret(HWND window, HBITMAP bitmap, int width, int height) {
     API_TRACE(Windows, CreateCaret, window, bitmap, width, height);
     if (!OwnWindow(window)) return FALSE;
@@ -268,6 +271,8 @@ BOOL DestroyCaret() {
     return TRUE;
 }
 
+}  // namespace api_real
+
 namespace {
 
 // Adds `step` to the hide count of the thread's caret (window NULL or its owner), starting or
@@ -288,6 +293,8 @@ BOOL ChangeHideCount(HWND window, int step) {
 }
 
 }  // namespace
+
+namespace api_real {
 
 BOOL ShowCaret(HWND window) {
     API_TRACE(Windows, ShowCaret, window);
@@ -313,6 +320,8 @@ BOOL SetCaretPos(int x, int y) {
     if (drawn) InvertCaret(*OwnCaret());  // the picture moves with it
     return TRUE;
 }
+
+}  // namespace api_real
 
 BOOL GetCaretPos(LPPOINT point) {
     API_TRACE(Windows, GetCaretPos, point);

@@ -1,6 +1,7 @@
 // Windows: showing and hiding, minimising, maximising and restoring, and the screen's work area.
 #include <optional>
 
+#include "platform/api_table.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/processes.h"
 #include "platform/sim/threads.h"
@@ -120,6 +121,8 @@ void ChangeState(HWND window, State from, State to, bool show) {
 
 }  // namespace
 
+namespace api_real {
+
 BOOL ShowWindow(HWND window, int command) {
     API_TRACE(Windows, ShowWindow, window, command);
     auto w = Windows().Get(window);
@@ -154,6 +157,8 @@ BOOL ShowWindow(HWND window, int command) {
     }
     return was ? TRUE : FALSE;
 }
+
+}  // namespace api_real
 
 BOOL IsZoomed(HWND window) {
     API_TRACE(Windows, IsZoomed, window);

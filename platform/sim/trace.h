@@ -97,13 +97,14 @@ std::wstring TraceArgs(const A&... args) {
 }  // namespace sim
 
 // Placed first in a layer function: when its facility is traced, calls the function again
-// with the same arguments (now untraced), logs the call, its result and the thread's last error,
-// and returns the result. Every argument of the function is named, in order.
+// with the same arguments (now untraced; by its name as seen from inside the function, without
+// argument-dependent lookup), logs the call, its result and the thread's last error, and returns
+// the result. Every argument of the function is named, in order.
 #define API_TRACE(facility, function, ...)                                                      \
     do {                                                                                        \
         if (::sim::TraceOn(::sim::Facility::facility) && !::sim::InTrace()) {                   \
             ::sim::InTrace() = true;                                                            \
-            auto traced_result_ = function(__VA_ARGS__);                                        \
+            auto traced_result_ = (function)(__VA_ARGS__);                                      \
             DWORD traced_error_ = ::GetLastError();                                             \
             ::sim::InTrace() = false;                                                           \
             std::wostringstream traced_line_;                                                   \

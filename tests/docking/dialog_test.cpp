@@ -281,6 +281,31 @@ TEST_F(NestedDialog, ShowingAnAnchoredDialogPutsItInItsAnchorCell) {
     WaitRenderPoolIdle();
 }
 
+// Counts the real ShowWindow's WM_SHOWWINDOW.
+class CountingShows : public TestDialog {
+public:
+    using TestDialog::TestDialog;
+    int shows = 0;
+    void OnShowWindow(BOOL show, UINT status) override {
+        ++shows;
+        TestDialog::OnShowWindow(show, status);
+    }
+};
+
+TEST_F(NestedDialog, TheHookedShowWindowReachesTheRealFunctionOnceAndRebindsTheAnchor) {
+    CountingShows floating(kKeys);
+    ASSERT_TRUE(floating.Create(kKeys));
+    floating.Docking().anchor.Assign(L"page");
+    // Any caller of the public function reaches the dialog's own ShowWindow through the hook.
+    EXPECT_EQ(::ShowWindow(floating.m_hWnd, SW_SHOW), FALSE) << "the real result: was hidden";
+    EXPECT_EQ(floating.shows, 1);
+    EXPECT_NE(::IsWindowVisible(floating.m_hWnd), FALSE);
+    EXPECT_EQ(FindRenderableByWindow(floating.m_hWnd), FindRenderableById(L"page"));
+    EXPECT_EQ(::ShowWindow(floating.m_hWnd, SW_SHOW), TRUE);
+    EXPECT_EQ(floating.shows, 1) << "already visible: no second WM_SHOWWINDOW";
+    WaitRenderPoolIdle();
+}
+
 // ---- Skin switches ----
 
 TEST_F(NestedDialog, ASkinSwitchReloadsOnlyRootsAndRebindsNestedDialogsInTheirCells) {

@@ -129,6 +129,26 @@ TEST_F(GdiDcTest, LiveCountsReturnToTheBaseline) {
     for (int i = 0; i < 3; ++i) EXPECT_EQ(table.LiveCount(types[i]), before[i]) << types[i];
 }
 
+TEST_F(GdiDcTest, GetDcExTakesTheClipRegionItIsGivenOnSuccess) {
+    auto& table = sim::GdiTable::Get();
+    HWND w = MakePopup({0, 0, 20, 20});
+    const std::size_t before = table.LiveCount(OBJ_REGION);
+    for (DWORD flags : {DCX_WINDOW | DCX_INTERSECTRGN, DCX_EXCLUDERGN}) {
+        for (int i = 0; i < 50; ++i) {
+            HDC dc = GetDCEx(w, CreateRectRgn(0, 0, 2, 2), flags);
+            ASSERT_NE(dc, nullptr);
+            ReleaseDC(w, dc);
+        }
+    }
+    EXPECT_EQ(table.LiveCount(OBJ_REGION), before);
+    // A failed call leaves the region with the caller.
+    HRGN kept = CreateRectRgn(0, 0, 2, 2);
+    DestroyWindow(w);
+    EXPECT_EQ(GetDCEx(w, kept, DCX_INTERSECTRGN), nullptr);
+    EXPECT_EQ(GetObjectType(kept), static_cast<DWORD>(OBJ_REGION));
+    DeleteObject(kept);
+}
+
 TEST_F(GdiDcTest, AChildsWindowContextLiesAtItsOffsetClippedToItsParent) {
     HWND top = MakePopup({10, 20, 210, 120});
     // The child reaches past its parent's right edge.

@@ -1,0 +1,15 @@
+#include "platform/control/hooks.h"
+
+#include "platform/api_table.h"
+
+namespace control {
+
+void FailNextHookCommit(DWORD error) {
+    api_hooks::FailNextCommit(error);
+}
+
+int AttachedHookCount() {
+    return api_hooks::AttachedCount();
+}
+
+}  // namespace control
