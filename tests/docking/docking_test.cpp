@@ -105,6 +105,7 @@ TEST_F(DockingLinks, ALoopOfLinksEnds) {
     t.top.parent.Assign(&t.middle.Cell(0, 0));  // top under middle, middle under top
     CDocking* root = t.top.root.Get();
     EXPECT_TRUE(root == &t.top || root == &t.middle);
+    t.top.parent.Assign(nullptr);  // middle goes first: top must not keep a link into it
 }
 
 TEST_F(DockingLinks, CellsKnowTheirDockingPlaceParentAndRoot) {
