@@ -198,7 +198,7 @@ void CDockingButton::OnSetStyle(WPARAM wParam) {
     if (!OwnerDrawn()) ::SendMessageW(m_hWnd, BM_SETSTYLE, BS_OWNERDRAW, TRUE);
 }
 
-void CDockingButton::OnLButtonUp(LPARAM lParam) {
+void CDockingButton::OnButtonReleased(LPARAM lParam) {
     if (Enabled() && state_ != ButtonState::Hover) {
         if (CheckType() || RadioType())
             ApplyButtonState(Checked() ? ButtonState::Check : ButtonState::CheckHover, true);
@@ -276,7 +276,7 @@ BOOL CDockingButton::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
             answer = Default();
             break;
         case WM_LBUTTONUP:
-            OnLButtonUp(lParam);
+            OnButtonReleased(lParam);
             answer = Default();
             if (::GetCapture() == m_hWnd) ::ReleaseCapture();
             break;

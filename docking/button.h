@@ -65,7 +65,7 @@ private:
     void UpdateButtonState(bool redraw, int visible = -1);
     void SetCellText(const std::wstring& text);
     void OnSetStyle(WPARAM element);
-    void OnLButtonUp(LPARAM point);
+    void OnButtonReleased(LPARAM point);
     LRESULT OnSetCheck(WPARAM check);
     void OnCellChanged();
     void TellParentDisabled(bool disabled);
