@@ -310,7 +310,8 @@ void LoadDockingLayout(const std::wstring& path, CDocking& root, HWND dialog) {
     std::vector<WorkItem> work{{0, &root, -1, 0}};
     for (std::size_t i = 0; i < work.size(); ++i) {
         const WorkItem item = work[i];  // the list grows below
-        if (item.element >= elements.size()) continue;
+        // Null: a later cell element of the same cell replaced or deleted that nested docking.
+        if (item.element >= elements.size() || item.docking == nullptr) continue;
         IXMLDOMNode& element = *elements[item.element];
         const std::vector<IXMLDOMNode*> cells = element.selectNodes(L"cell");
         CDocking& docking = *item.docking;
@@ -343,6 +344,11 @@ void LoadDockingLayout(const std::wstring& path, CDocking& root, HWND dialog) {
             ApplyCell(cell, *cellElement);
             ApplyHandle(cell, *cellElement, dialog);
 
+            // A cell named twice: the nested docking its earlier element queued is filled (or
+            // deleted) by this one; the queued fill must not reach it.
+            if (CDocking* queued = cell.child.Value())
+                for (std::size_t k = i + 1; k < work.size(); ++k)
+                    if (work[k].docking == queued) work[k].docking = nullptr;
             const Attribute child = cellElement->getAttribute(L"child");
             auto target = child ? indexOf.find(*child) : indexOf.end();
             // A reference to an element the cell is already inside (a cycle), one nesting too

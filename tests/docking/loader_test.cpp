@@ -225,6 +225,11 @@ INSTANTIATE_TEST_SUITE_P(
                   R"(<docking id="a"><cell child="b"/></docking>
                      <docking id="b"><cell child="a"/><cell index="11" child="b"/></docking>)",
                   2},
+        // The first element of cell 00 queues b; the second names the root and deletes it.
+        CycleCase{"a queued docking deleted by a later element of its cell",
+                  R"(<docking id="a"><cell child="b"/><cell index="0" child="a"/></docking>
+                     <docking id="b"><cell index="11" child="b"/></docking>)",
+                  1},
         CycleCase{"shared but acyclic",
                   R"(<docking id="a"><cell child="b"/><cell index="01" child="b"/></docking>
                      <docking id="b"><cell child="c"/></docking><docking id="c"/>)",
