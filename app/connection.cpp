@@ -99,8 +99,11 @@ bool CConnection::WaitConnection() {
     for (;;) {
         if (WaitForSingleObject(m_stopEvent, kPollMs) == WAIT_OBJECT_0) return false;
         error = 0;
+        // Read before the state: the connected notification may arrive while the state is asked
+        // for, and a state from before it is no drop.
+        const bool wasConnected = m_connected;
         RASCONNSTATE state = m_client->GetConnectState(&error);
-        if (state != RASCS_Connected && m_connected) return true;  // the line dropped
+        if (state != RASCS_Connected && wasConnected) return true;  // the line dropped
         if ((error != 0 || m_lastRasError != 0) && error != PENDING) break;
         DWORD now = GetTickCount();
         if (now - last > kStatisticsMs && m_connected) {
