@@ -139,3 +139,87 @@ using TTTOOLINFOW = TOOLINFOW;
 #define TTM_DELTOOL TTM_DELTOOLW
 #define TTM_GETTOOLINFO TTM_GETTOOLINFOW
 #define TTM_UPDATETIPTEXT TTM_UPDATETIPTEXTW
+
+// ---- Combo box (a user32 class; its messages live here with the other controls') ----
+#define WC_COMBOBOXW L"ComboBox"
+
+#define CBS_SIMPLE 0x0001u
+#define CBS_DROPDOWN 0x0002u
+#define CBS_DROPDOWNLIST 0x0003u
+
+#define CB_ERR (-1)
+#define CB_ERRSPACE (-2)
+
+#define CB_ADDSTRING 0x0143u
+#define CB_DELETESTRING 0x0144u
+#define CB_GETCOUNT 0x0146u
+#define CB_GETCURSEL 0x0147u
+#define CB_GETLBTEXT 0x0148u
+#define CB_GETLBTEXTLEN 0x0149u
+#define CB_INSERTSTRING 0x014Au
+#define CB_RESETCONTENT 0x014Bu
+#define CB_SETCURSEL 0x014Eu
+#define CB_SHOWDROPDOWN 0x014Fu
+#define CB_GETDROPPEDSTATE 0x0157u
+
+#define CBN_SELCHANGE 1
+#define CBN_DROPDOWN 7
+#define CBN_CLOSEUP 8
+
+// ---- List view ----
+#define WC_LISTVIEWW L"SysListView32"
+
+#define LVM_FIRST 0x1000u
+#define LVM_GETITEMCOUNT (LVM_FIRST + 4)
+#define LVM_DELETEALLITEMS (LVM_FIRST + 9)
+
+// ---- Date and time picker ----
+#define DATETIMEPICK_CLASSW L"SysDateTimePick32"
+
+#define DTM_FIRST 0x1000u
+#define DTM_GETSYSTEMTIME (DTM_FIRST + 1)
+#define DTM_SETSYSTEMTIME (DTM_FIRST + 2)
+
+#define GDT_ERROR (-1)
+#define GDT_VALID 0
+#define GDT_NONE 1
+
+// ---- Trackbar ----
+#define TRACKBAR_CLASSW L"msctls_trackbar32"
+
+#define TBM_GETPOS (WM_USER)
+#define TBM_GETRANGEMIN (WM_USER + 1)
+#define TBM_GETRANGEMAX (WM_USER + 2)
+#define TBM_SETPOS (WM_USER + 5)
+#define TBM_SETRANGE (WM_USER + 6)
+#define TBM_SETRANGEMIN (WM_USER + 7)
+#define TBM_SETRANGEMAX (WM_USER + 8)
+
+// ---- Custom draw (trackbars and list views send it in WM_NOTIFY) ----
+#define NM_FIRST (0u - 0u)
+#define NM_CUSTOMDRAW (NM_FIRST - 12u)
+
+#define CDDS_PREPAINT 0x00000001u
+#define CDDS_POSTPAINT 0x00000002u
+#define CDDS_PREERASE 0x00000003u
+#define CDDS_POSTERASE 0x00000004u
+#define CDDS_ITEM 0x00010000u
+#define CDDS_ITEMPREPAINT (CDDS_ITEM | CDDS_PREPAINT)
+#define CDDS_ITEMPOSTPAINT (CDDS_ITEM | CDDS_POSTPAINT)
+
+#define CDRF_DODEFAULT 0x00000000u
+#define CDRF_NEWFONT 0x00000002u
+#define CDRF_SKIPDEFAULT 0x00000004u
+#define CDRF_NOTIFYPOSTPAINT 0x00000010u
+#define CDRF_NOTIFYITEMDRAW 0x00000020u
+
+struct NMCUSTOMDRAW {
+    NMHDR hdr;
+    DWORD dwDrawStage;
+    HDC hdc;
+    RECT rc;
+    DWORD_PTR dwItemSpec;
+    UINT uItemState;
+    LPARAM lItemlParam;
+};
+using LPNMCUSTOMDRAW = NMCUSTOMDRAW*;

@@ -166,3 +166,19 @@ void CToolTipCtrl::SetDelayTime(UINT delay) {
 void CToolTipCtrl::SetDelayTime(DWORD which, int time) {
     SendMessage(TTM_SETDELAYTIME, which, time);
 }
+
+BOOL CComboBox::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id) {
+    return CWnd::Create(WC_COMBOBOXW, L"", style, rect, parent, id);
+}
+
+BOOL CListCtrl::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id) {
+    return CWnd::Create(WC_LISTVIEWW, L"", style, rect, parent, id);
+}
+
+BOOL CDateTimeCtrl::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id) {
+    return CWnd::Create(DATETIMEPICK_CLASSW, L"", style, rect, parent, id);
+}
+
+BOOL CSliderCtrl::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id) {
+    return CWnd::Create(TRACKBAR_CLASSW, L"", style, rect, parent, id);
+}

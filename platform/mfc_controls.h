@@ -1,10 +1,12 @@
-// The framework's wrappers of the standard controls: CButton, CStatic, CEdit, CIPAddressCtrl and
-// CToolTipCtrl. Each Create makes the control of its class with the object bound; the other
-// members send the control's messages. CButton and CStatic take a WM_DRAWITEM their parent gets
-// from them as a call of their DrawItem (reflection: the parent's handler does not run).
+// The framework's wrappers of the standard controls: CButton, CStatic, CEdit, CIPAddressCtrl,
+// CToolTipCtrl, CComboBox, CListCtrl, CDateTimeCtrl and CSliderCtrl. Each Create makes the control
+// of its class with the object bound; the other members send the control's messages. CButton and
+// CStatic take a WM_DRAWITEM their parent gets from them as a call of their DrawItem (reflection:
+// the parent's handler does not run).
 #pragma once
 
 #include "platform/commctrl.h"
+#include "platform/kernel.h"
 #include "platform/mfc_wnd.h"
 #include "platform/user_controls.h"
 
@@ -87,4 +89,55 @@ public:
 private:
     // The tool's identity: by handle (id 0) or by id in the window.
     static TOOLINFOW ToolOf(CWnd* window, UINT_PTR id);
+};
+
+class CComboBox : public CWnd {
+public:
+    using CWnd::Create;  // the window-class form stays callable
+    BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id);
+    int AddString(LPCWSTR text) {
+        return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text)));
+    }
+    int GetCount() const { return static_cast<int>(SendMessage(CB_GETCOUNT)); }
+    int GetCurSel() const { return static_cast<int>(SendMessage(CB_GETCURSEL)); }
+    int SetCurSel(int index) {
+        return static_cast<int>(SendMessage(CB_SETCURSEL, static_cast<WPARAM>(index)));
+    }
+    void ResetContent() { SendMessage(CB_RESETCONTENT); }
+};
+
+class CListCtrl : public CWnd {
+public:
+    using CWnd::Create;  // the window-class form stays callable
+    BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id);
+    int GetItemCount() const { return static_cast<int>(SendMessage(LVM_GETITEMCOUNT)); }
+    BOOL DeleteAllItems() { return static_cast<BOOL>(SendMessage(LVM_DELETEALLITEMS)); }
+};
+
+class CDateTimeCtrl : public CWnd {
+public:
+    using CWnd::Create;  // the window-class form stays callable
+    BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id);
+    // GDT_VALID with the time, GDT_NONE when a check-box picker is unchecked.
+    DWORD GetTime(SYSTEMTIME* time) const {
+        return static_cast<DWORD>(
+            SendMessage(DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(time)));
+    }
+    BOOL SetTime(const SYSTEMTIME* time) {
+        return static_cast<BOOL>(SendMessage(DTM_SETSYSTEMTIME, time ? GDT_VALID : GDT_NONE,
+                                             reinterpret_cast<LPARAM>(time)));
+    }
+};
+
+class CSliderCtrl : public CWnd {
+public:
+    using CWnd::Create;  // the window-class form stays callable
+    BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id);
+    int GetPos() const { return static_cast<int>(SendMessage(TBM_GETPOS)); }
+    void SetPos(int pos) { SendMessage(TBM_SETPOS, TRUE, pos); }
+    int GetRangeMin() const { return static_cast<int>(SendMessage(TBM_GETRANGEMIN)); }
+    int GetRangeMax() const { return static_cast<int>(SendMessage(TBM_GETRANGEMAX)); }
+    void SetRange(int minimum, int maximum, BOOL redraw = FALSE) {
+        SendMessage(TBM_SETRANGE, static_cast<WPARAM>(redraw), MAKELPARAM(minimum, maximum));
+    }
 };
