@@ -213,73 +213,58 @@ struct SizeF {
     SizeF(REAL width, REAL height) : Width(width), Height(height) {}
 };
 
-struct Rect {
-    INT X = 0;
-    INT Y = 0;
-    INT Width = 0;
-    INT Height = 0;
-    Rect() = default;
-    Rect(INT x, INT y, INT width, INT height) : X(x), Y(y), Width(width), Height(height) {}
-    Rect(const Point& location, const Size& size)
+// A rectangle of integer (Rect) or real (RectF) coordinates.
+template <class T, class P, class S>
+struct BasicRect {
+    T X = 0;
+    T Y = 0;
+    T Width = 0;
+    T Height = 0;
+    BasicRect() = default;
+    BasicRect(T x, T y, T width, T height) : X(x), Y(y), Width(width), Height(height) {}
+    BasicRect(const P& location, const S& size)
         : X(location.X), Y(location.Y), Width(size.Width), Height(size.Height) {}
-    INT GetLeft() const { return X; }
-    INT GetTop() const { return Y; }
-    INT GetRight() const { return X + Width; }
-    INT GetBottom() const { return Y + Height; }
+    T GetLeft() const { return X; }
+    T GetTop() const { return Y; }
+    T GetRight() const { return X + Width; }
+    T GetBottom() const { return Y + Height; }
     // True when the width or the height is not positive.
     BOOL IsEmptyArea() const { return Width <= 0 || Height <= 0; }
-    BOOL Equals(const Rect& r) const {
+    BOOL Equals(const BasicRect& r) const {
         return X == r.X && Y == r.Y && Width == r.Width && Height == r.Height;
     }
-    BOOL Contains(INT x, INT y) const {
-        return x >= X && x < X + Width && y >= Y && y < Y + Height;
-    }
-    void Offset(INT dx, INT dy) {
+    BOOL Contains(T x, T y) const { return x >= X && x < X + Width && y >= Y && y < Y + Height; }
+    void Offset(T dx, T dy) {
         X += dx;
         Y += dy;
     }
-    void Inflate(INT dx, INT dy) {
+    void Inflate(T dx, T dy) {
         X -= dx;
         Y -= dy;
         Width += 2 * dx;
         Height += 2 * dy;
     }
     // The common part of a and b in c; FALSE (and c empty) when they do not overlap.
-    static BOOL Intersect(Rect& c, const Rect& a, const Rect& b);
-    BOOL Intersect(const Rect& r) { return Intersect(*this, *this, r); }
-    BOOL IntersectsWith(const Rect& r) const {
+    static BOOL Intersect(BasicRect& c, const BasicRect& a, const BasicRect& b) {
+        const T left = a.X > b.X ? a.X : b.X;
+        const T top = a.Y > b.Y ? a.Y : b.Y;
+        const T right = a.GetRight() < b.GetRight() ? a.GetRight() : b.GetRight();
+        const T bottom = a.GetBottom() < b.GetBottom() ? a.GetBottom() : b.GetBottom();
+        c = BasicRect(left, top, right - left, bottom - top);
+        if (c.IsEmptyArea()) {
+            c = BasicRect();
+            return FALSE;
+        }
+        return TRUE;
+    }
+    BOOL Intersect(const BasicRect& r) { return Intersect(*this, *this, r); }
+    BOOL IntersectsWith(const BasicRect& r) const {
         return GetLeft() < r.GetRight() && GetTop() < r.GetBottom() && GetRight() > r.GetLeft() &&
                GetBottom() > r.GetTop();
     }
 };
-
-struct RectF {
-    REAL X = 0;
-    REAL Y = 0;
-    REAL Width = 0;
-    REAL Height = 0;
-    RectF() = default;
-    RectF(REAL x, REAL y, REAL width, REAL height) : X(x), Y(y), Width(width), Height(height) {}
-    RectF(const PointF& location, const SizeF& size)
-        : X(location.X), Y(location.Y), Width(size.Width), Height(size.Height) {}
-    REAL GetLeft() const { return X; }
-    REAL GetTop() const { return Y; }
-    REAL GetRight() const { return X + Width; }
-    REAL GetBottom() const { return Y + Height; }
-    BOOL IsEmptyArea() const { return Width <= 0 || Height <= 0; }
-    BOOL Equals(const RectF& r) const {
-        return X == r.X && Y == r.Y && Width == r.Width && Height == r.Height;
-    }
-    BOOL Contains(REAL x, REAL y) const {
-        return x >= X && x < X + Width && y >= Y && y < Y + Height;
-    }
-    void Offset(REAL dx, REAL dy) {
-        X += dx;
-        Y += dy;
-    }
-    static BOOL Intersect(RectF& c, const RectF& a, const RectF& b);
-    BOOL Intersect(const RectF& r) { return Intersect(*this, *this, r); }
-};
+using Rect = BasicRect<INT, Point, Size>;
+using RectF = BasicRect<REAL, PointF, SizeF>;
 
 // A straight-alpha ARGB colour: alpha in the top byte, then red, green, blue.
 class Color {
@@ -525,6 +510,9 @@ private:
     friend class Font;
     friend class GraphicsPath;
     friend class Graphics;
+    // A generic family for the process: the name's host family from the font table, or `host`
+    // when the table has none for it (or always, with `always`).
+    static FontFamily* MakeGeneric(const WCHAR* name, const char* host, bool always);
     GpFontFamily* f_;
 };
 

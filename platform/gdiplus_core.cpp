@@ -106,34 +106,6 @@ Status GdiplusBase::SetStatus(Status status) const {
     return status;
 }
 
-// ---- Rectangles ----
-
-BOOL Rect::Intersect(Rect& c, const Rect& a, const Rect& b) {
-    INT left = std::max(a.X, b.X);
-    INT top = std::max(a.Y, b.Y);
-    INT right = std::min(a.GetRight(), b.GetRight());
-    INT bottom = std::min(a.GetBottom(), b.GetBottom());
-    c = Rect(left, top, right - left, bottom - top);
-    if (c.IsEmptyArea()) {
-        c = Rect();
-        return FALSE;
-    }
-    return TRUE;
-}
-
-BOOL RectF::Intersect(RectF& c, const RectF& a, const RectF& b) {
-    REAL left = std::max(a.X, b.X);
-    REAL top = std::max(a.Y, b.Y);
-    REAL right = std::min(a.GetRight(), b.GetRight());
-    REAL bottom = std::min(a.GetBottom(), b.GetBottom());
-    c = RectF(left, top, right - left, bottom - top);
-    if (c.IsEmptyArea()) {
-        c = RectF();
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // ---- Matrix ----
 
 namespace {

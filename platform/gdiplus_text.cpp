@@ -219,47 +219,30 @@ FontFamily::~FontFamily() {
     detail::Died(GdiplusKind::FontFamily);
 }
 
-namespace {
-
 // A family owned by GDI+ for the process: it does not count as a live object of the caller's.
-FontFamily* OwnedFamily(const wchar_t* name) {
+FontFamily* FontFamily::MakeGeneric(const WCHAR* name, const char* host, bool always) {
     auto* family = new FontFamily(name);
     family->GetLastStatus();
     detail::Died(GdiplusKind::FontFamily);
+    if (always || family->f_->hostFamily.empty()) family->f_->hostFamily = host;
+    family->f_->owned = true;
     return family;
 }
-
-}  // namespace
 
 // The generic families are made once, by whichever thread asks first; their host families
 // do not depend on the font table (they always exist).
 const FontFamily* FontFamily::GenericSansSerif() {
-    static FontFamily* const family = [] {
-        FontFamily* f = OwnedFamily(L"Microsoft Sans Serif");
-        if (f->f_->hostFamily.empty()) f->f_->hostFamily = "DejaVu Sans";
-        f->f_->owned = true;
-        return f;
-    }();
+    static FontFamily* const family = MakeGeneric(L"Microsoft Sans Serif", "DejaVu Sans", false);
     return family;
 }
 
 const FontFamily* FontFamily::GenericSerif() {
-    static FontFamily* const family = [] {
-        FontFamily* f = OwnedFamily(L"Times New Roman");
-        f->f_->hostFamily = "DejaVu Serif";
-        f->f_->owned = true;
-        return f;
-    }();
+    static FontFamily* const family = MakeGeneric(L"Times New Roman", "DejaVu Serif", true);
     return family;
 }
 
 const FontFamily* FontFamily::GenericMonospace() {
-    static FontFamily* const family = [] {
-        FontFamily* f = OwnedFamily(L"Courier New");
-        f->f_->hostFamily = "DejaVu Sans Mono";
-        f->f_->owned = true;
-        return f;
-    }();
+    static FontFamily* const family = MakeGeneric(L"Courier New", "DejaVu Sans Mono", true);
     return family;
 }
 
