@@ -22,6 +22,10 @@ LRESULT IpAddressWindowProc(HWND window, UINT message, WPARAM wParam,
                             LPARAM lParam);  // comctl_ipaddress.cpp
 LRESULT TooltipWindowProc(HWND window, UINT message, WPARAM wParam,
                           LPARAM lParam);  // comctl_tooltips.cpp
+LRESULT TrackbarWindowProc(HWND window, UINT message, WPARAM wParam,
+                           LPARAM lParam);  // comctl_trackbar.cpp
+LRESULT DateTimePickWindowProc(HWND window, UINT message, WPARAM wParam,
+                               LPARAM lParam);  // comctl_datetime.cpp
 
 // A tooltip's extra window bytes: its state at 0, and while its tip shows, the tool's window and
 // id (where the machine's control reads them).
@@ -70,6 +74,8 @@ void SendDrawItem(HWND control, HDC dc, UINT type, UINT action, UINT state);
 void RedrawNow(HWND control);
 // Whether a mouse message's position (client coordinates in lParam) lies in the client area.
 bool InClient(HWND control, LPARAM position);
+// Whether the point lies in the rectangle (its right and bottom edges outside).
+bool InRect(const RECT& rect, POINT point);
 
 // ---- The controls' classic look (user_controls.cpp) ----
 // Readies a control's context: the controls' font, a transparent text background. Returns the
