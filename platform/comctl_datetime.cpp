@@ -204,7 +204,8 @@ Geometry Layout(HWND control, const PickState& s, HDC given = nullptr) {
 void Arrow(HDC dc, const RECT& r, bool up, bool enabled) {
     const int cx = (r.left + r.right) / 2;
     const int cy = (r.top + r.bottom) / 2;
-    const int half = std::max(1, std::min<int>(3, (r.right - r.left - 4) / 2));
+    const int half = std::max(1, std::min({3, static_cast<int>(r.right - r.left - 4) / 2,
+                                           static_cast<int>(r.bottom - r.top - 4) / 2}));
     for (int row = 0; row <= half; ++row) {
         const int y = up ? cy - half / 2 + row : cy + half / 2 - row;
         const int spread = row;
@@ -417,6 +418,7 @@ LRESULT PickMessage(HWND control, UINT message, WPARAM wParam, LPARAM lParam, Pi
             RedrawNow(control);
             return 0;
         case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:  // a second click soon after is a click too
             Press(control, s, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
             return 0;
         case WM_KEYDOWN:

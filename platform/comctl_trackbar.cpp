@@ -376,6 +376,7 @@ LRESULT TrackMessage(HWND control, UINT message, WPARAM wParam, LPARAM lParam, T
             RedrawNow(control);
             return 0;
         case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:  // a second click soon after is a click too
             Press(control, s, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
             return 0;
         case WM_MOUSEMOVE:

@@ -85,6 +85,9 @@ protected:
                 case L'>':
                     SendMessageW(h, WM_KEYDOWN, VK_RIGHT, 0);
                     break;
+                case L'^':
+                    SendMessageW(h, WM_KEYDOWN, VK_HOME, 0);
+                    break;
                 case L'+':
                     SendMessageW(h, WM_KEYDOWN, VK_UP, 0);
                     break;
@@ -184,7 +187,7 @@ TEST_F(DateTimeTest, TheTextFollowsTheStyleOrThePicture) {
 }
 
 TEST_F(DateTimeTest, FieldsAreEditedByKeysAndDigits) {
-    // Keys: < and > select, + and - step, anything else is typed.
+    // Keys: < and > select (^ the first field), + and - step, anything else is typed.
     struct Case {
         DWORD style;
         SYSTEMTIME start;
@@ -286,9 +289,9 @@ TEST_F(DateTimeTest, TheRangeHoldsTheTime) {
         SYSTEMTIME expected;
     };
     const Case cases[] = {
-        {L">>+", high},  // 2027 is past the end
-        {L">>-", low},   // 2025 before the start
-        {L"-", Date(2026, 2, 15)},
+        {L"^>>+", high},  // 2027 is past the end
+        {L"^>>-", low},   // 2025 before the start
+        {L"^-", Date(2026, 2, 15)},
     };
     for (const Case& c : cases) {
         picker->SetTime(kStart);
