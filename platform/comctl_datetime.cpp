@@ -22,9 +22,7 @@
 
 namespace {
 
-constexpr int kBorder = 2;                 // the sunken border of a control with one
-constexpr DWORD kClientEdge = 0x00000200;  // WS_EX_CLIENTEDGE
-constexpr int kButtonWidth = 16;           // the drop button and the spin button
+constexpr int kButtonWidth = 16;  // the drop button and the spin button
 constexpr int kCheckSize = 13;
 constexpr int kTextGap = 2;  // from the border (or the check box) to the text
 
@@ -158,18 +156,12 @@ struct Geometry {
     std::vector<RECT> fields;  // each field's text, by field index
 };
 
-int BorderOf(HWND control) {
-    bool bordered = (GetWindowLongPtrW(control, GWL_STYLE) & WS_BORDER) ||
-                    (static_cast<DWORD>(GetWindowLongPtrW(control, GWL_EXSTYLE)) & kClientEdge);
-    return bordered ? kBorder : 0;
-}
-
 // Text is measured in a context of its own: the picker never asks for its window's context
 // outside painting.
 Geometry Layout(HWND control, const PickState& s, HDC given = nullptr) {
     RECT client{};
     GetClientRect(control, &client);
-    const int border = BorderOf(control);
+    const int border = SunkenBorder(control);
     Geometry g{};
     RECT inner{client.left + border, client.top + border, client.right - border,
                client.bottom - border};
@@ -238,7 +230,7 @@ void Paint(HWND control, HDC dc, const PickState& s) {
     GetClientRect(control, &client);
     const bool enabled = IsWindowEnabled(control) != FALSE;
     FillRect(dc, &client, GetSysColorBrush(enabled ? COLOR_WINDOW : COLOR_BTNFACE));
-    if (BorderOf(control) != 0) DrawEdge(dc, &client, EDGE_SUNKEN, BF_RECT);
+    if (SunkenBorder(control) != 0) DrawEdge(dc, &client, EDGE_SUNKEN, BF_RECT);
     const Geometry g = Layout(control, s, dc);
     if (StyleOf(control) & DTS_SHOWNONE) {
         RECT box = g.check;
@@ -390,23 +382,12 @@ void Press(HWND control, PickState& s, POINT at) {
 }
 
 LRESULT PickMessage(HWND control, UINT message, WPARAM wParam, LPARAM lParam, PickState& s) {
+    if (PaintMessage(control, message, wParam, [&](HDC dc) { Paint(control, dc, s); })) return 0;
     switch (message) {
         case WM_CREATE:
             GetLocalTime(&s.time);
             s.time = InRange(s, s.time);
             return 0;
-        case WM_PRINTCLIENT:
-            Paint(control, reinterpret_cast<HDC>(wParam), s);
-            return 0;
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(control, &ps);
-            if (dc != nullptr) {
-                Paint(control, dc, s);
-                EndPaint(control, &ps);
-            }
-            return 0;
-        }
         case WM_ERASEBKGND:
             return TRUE;  // the paint fills the whole client area
         case WM_GETDLGCODE:

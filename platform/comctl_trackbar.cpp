@@ -353,19 +353,8 @@ void SetRange(HWND control, TrackState& s, int minimum, int maximum, bool redraw
 }
 
 LRESULT TrackMessage(HWND control, UINT message, WPARAM wParam, LPARAM lParam, TrackState& s) {
+    if (PaintMessage(control, message, wParam, [&](HDC dc) { Paint(control, dc); })) return 0;
     switch (message) {
-        case WM_PRINTCLIENT:
-            Paint(control, reinterpret_cast<HDC>(wParam));
-            return 0;
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(control, &ps);
-            if (dc != nullptr) {
-                Paint(control, dc);
-                EndPaint(control, &ps);
-            }
-            return 0;
-        }
         case WM_ERASEBKGND:
             return TRUE;  // the paint fills the whole client area
         case WM_GETDLGCODE:

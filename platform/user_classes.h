@@ -4,6 +4,7 @@
 // user_classes.cpp lists them.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -76,6 +77,12 @@ void RedrawNow(HWND control);
 bool InClient(HWND control, LPARAM position);
 // Whether the point lies in the rectangle (its right and bottom edges outside).
 bool InRect(const RECT& rect, POINT point);
+// The width of the sunken border that a control with WS_BORDER or WS_EX_CLIENTEDGE draws inside
+// its client area (0 without either).
+int SunkenBorder(HWND control);
+// WM_PAINT and WM_PRINTCLIENT through the control's one paint routine (with the paint context or
+// the given one); false for any other message.
+bool PaintMessage(HWND control, UINT message, WPARAM wParam, const std::function<void(HDC)>& paint);
 
 // ---- The controls' classic look (user_controls.cpp) ----
 // Readies a control's context: the controls' font, a transparent text background. Returns the
