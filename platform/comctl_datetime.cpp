@@ -294,13 +294,17 @@ void Change(HWND control, PickState& s, SYSTEMTIME to) {
     if (changed && StateOf(control) != nullptr) Notify(control, s);
 }
 
-wchar_t SelectedLetter(HWND control, const PickState& s) {
+// The selected field's part (letter 0 when the picture has no field).
+nls::PicturePart SelectedPart(HWND control, const PickState& s) {
     const auto parts = Parts(control, s);
     const auto fields = Fields(parts);
-    if (fields.empty()) return 0;
+    if (fields.empty()) return {};
     return parts[fields[static_cast<std::size_t>(
-                     std::clamp<int>(s.field, 0, static_cast<int>(fields.size()) - 1))]]
-        .letter;
+        std::clamp<int>(s.field, 0, static_cast<int>(fields.size()) - 1))]];
+}
+
+wchar_t SelectedLetter(HWND control, const PickState& s) {
+    return SelectedPart(control, s).letter;
 }
 
 int FieldCount(HWND control, const PickState& s) {
@@ -331,13 +335,16 @@ void Step(HWND control, PickState& s, int by) {
 // a field that cannot take another digit hands the selection to the next one.
 void Digit(HWND control, PickState& s, wchar_t digit) {
     if (s.none) return;
-    const wchar_t letter = SelectedLetter(control, s);
+    const nls::PicturePart part = SelectedPart(control, s);
+    const wchar_t letter = part.letter;
     if (letter == 0 || letter == L't') return;
     s.typed += digit;
-    const int value = std::stoi(s.typed);
+    // A year of two digits stays in the century shown.
+    const bool shortYear = letter == L'y' && part.count <= 2;
+    const int value = std::stoi(s.typed) + (shortYear ? s.time.wYear / 100 * 100 : 0);
     const FieldValue f = ValueOf(letter, s.time);
-    const std::size_t width = letter == L'y' ? 4 : 2;
-    const bool full = s.typed.size() >= width || value * 10 > f.high;
+    const std::size_t width = letter == L'y' && !shortYear ? 4 : 2;
+    const bool full = s.typed.size() >= width || (!shortYear && value * 10 > f.high);
     SYSTEMTIME to = s.time;
     if (value >= f.low && value <= f.high) {
         SetValue(letter, to, letter == L'h' ? value % 12 : value);

@@ -196,6 +196,7 @@ TEST_F(DateTimeTest, FieldsAreEditedByKeysAndDigits) {
         std::size_t changes;
     };
     const SYSTEMTIME jan31 = Date(2026, 1, 31);
+    constexpr DWORD kShortYear = 0x80000000u;  // the picture "d.M.yy"
     const Case cases[] = {
         {0, kStart, L"+", Date(2026, 4, 15), 1},
         {0, kStart, L"-", Date(2026, 2, 15), 1},
@@ -216,10 +217,14 @@ TEST_F(DateTimeTest, FieldsAreEditedByKeysAndDigits) {
         {DTS_TIMEFORMAT, kStart, L">45", Date(2026, 3, 15, 14, 45), 2},
         {DTS_TIMEFORMAT, kStart, L">>-", Date(2026, 3, 15, 14, 5, 8), 1},
         {DTS_TIMEFORMAT, kStart, L"12", Date(2026, 3, 15, 12), 2},  // 12 PM is noon
+        {kShortYear, kStart, L"<31", Date(2031, 3, 15), 2},  // two digits of a year: its century
     };
     Watch();
     for (const Case& c : cases) {
-        HWND h = Make(c.style, c.start);
+        HWND h = Make(c.style & ~kShortYear, c.start);
+        if (c.style & kShortYear) {
+            SendMessageW(h, DTM_SETFORMATW, 0, reinterpret_cast<LPARAM>(L"d.M.yy"));
+        }
         SetFocus(h);
         Changes();
         Keys(h, c.keys);
