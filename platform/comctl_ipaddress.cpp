@@ -177,18 +177,9 @@ LRESULT FieldProc(HWND field, UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-constexpr int kBorder = 2;                 // the sunken border of a control with one
-constexpr DWORD kClientEdge = 0x00000200;  // WS_EX_CLIENTEDGE
-
-int BorderOf(HWND control) {
-    bool bordered = (GetWindowLongPtrW(control, GWL_STYLE) & WS_BORDER) ||
-                    (static_cast<DWORD>(GetWindowLongPtrW(control, GWL_EXSTYLE)) & kClientEdge);
-    return bordered ? kBorder : 0;
-}
-
 // The fields side by side inside the border, each followed by the gap of its dot.
 void Layout(HWND control, const IpState& state, int width, int height) {
-    const int border = BorderOf(control);
+    const int border = SunkenBorder(control);
     width -= 2 * border;
     height -= 2 * border;
     int segment = width / kFields;
@@ -206,10 +197,10 @@ void Paint(HWND control, HDC dc, const IpState& state) {
     GetClientRect(control, &client);
     const bool enabled = IsWindowEnabled(control) != FALSE;
     FillRect(dc, &client, GetSysColorBrush(enabled ? COLOR_WINDOW : COLOR_BTNFACE));
-    if (BorderOf(control) != 0) DrawEdge(dc, &client, EDGE_SUNKEN, BF_RECT);
+    if (SunkenBorder(control) != 0) DrawEdge(dc, &client, EDGE_SUNKEN, BF_RECT);
     HGDIOBJ font = BeginControlDrawing(dc);
     SetTextColor(dc, GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
-    const int border = BorderOf(control);
+    const int border = SunkenBorder(control);
     const int segment = (client.right - client.left - 2 * border) / kFields;
     for (int i = 0; i + 1 < kFields; ++i) {
         RECT gap{border + (i + 1) * segment - kDotWidth, border, border + (i + 1) * segment,

@@ -4,6 +4,7 @@
 // user_classes.cpp lists them.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -22,6 +23,10 @@ LRESULT IpAddressWindowProc(HWND window, UINT message, WPARAM wParam,
                             LPARAM lParam);  // comctl_ipaddress.cpp
 LRESULT TooltipWindowProc(HWND window, UINT message, WPARAM wParam,
                           LPARAM lParam);  // comctl_tooltips.cpp
+LRESULT TrackbarWindowProc(HWND window, UINT message, WPARAM wParam,
+                           LPARAM lParam);  // comctl_trackbar.cpp
+LRESULT DateTimePickWindowProc(HWND window, UINT message, WPARAM wParam,
+                               LPARAM lParam);  // comctl_datetime.cpp
 
 // A tooltip's extra window bytes: its state at 0, and while its tip shows, the tool's window and
 // id (where the machine's control reads them).
@@ -70,6 +75,14 @@ void SendDrawItem(HWND control, HDC dc, UINT type, UINT action, UINT state);
 void RedrawNow(HWND control);
 // Whether a mouse message's position (client coordinates in lParam) lies in the client area.
 bool InClient(HWND control, LPARAM position);
+// Whether the point lies in the rectangle (its right and bottom edges outside).
+bool InRect(const RECT& rect, POINT point);
+// The width of the sunken border that a control with WS_BORDER or WS_EX_CLIENTEDGE draws inside
+// its client area (0 without either).
+int SunkenBorder(HWND control);
+// WM_PAINT and WM_PRINTCLIENT through the control's one paint routine (with the paint context or
+// the given one); false for any other message.
+bool PaintMessage(HWND control, UINT message, WPARAM wParam, const std::function<void(HDC)>& paint);
 
 // ---- The controls' classic look (user_controls.cpp) ----
 // Readies a control's context: the controls' font, a transparent text background. Returns the

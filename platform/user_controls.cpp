@@ -36,7 +36,35 @@ bool InClient(HWND control, LPARAM position) {
     GetClientRect(control, &client);
     int x = static_cast<short>(LOWORD(static_cast<ULONG_PTR>(position)));
     int y = static_cast<short>(HIWORD(static_cast<ULONG_PTR>(position)));
-    return x >= client.left && x < client.right && y >= client.top && y < client.bottom;
+    return InRect(client, {x, y});
+}
+
+int SunkenBorder(HWND control) {
+    constexpr DWORD kClientEdge = 0x00000200;  // WS_EX_CLIENTEDGE
+    const bool bordered =
+        (GetWindowLongPtrW(control, GWL_STYLE) & WS_BORDER) ||
+        (static_cast<DWORD>(GetWindowLongPtrW(control, GWL_EXSTYLE)) & kClientEdge);
+    return bordered ? 2 : 0;
+}
+
+bool PaintMessage(HWND control, UINT message, WPARAM wParam,
+                  const std::function<void(HDC)>& paint) {
+    if (message == WM_PRINTCLIENT) {
+        paint(reinterpret_cast<HDC>(wParam));
+        return true;
+    }
+    if (message != WM_PAINT) return false;
+    PAINTSTRUCT ps;
+    if (HDC dc = BeginPaint(control, &ps); dc != nullptr) {
+        paint(dc);
+        EndPaint(control, &ps);
+    }
+    return true;
+}
+
+bool InRect(const RECT& rect, POINT point) {
+    return point.x >= rect.left && point.x < rect.right && point.y >= rect.top &&
+           point.y < rect.bottom;
 }
 
 HGDIOBJ BeginControlDrawing(HDC dc) {

@@ -18,8 +18,6 @@
 namespace {
 
 constexpr int kMargin = 1;  // between the border (or the edge) and the text
-constexpr int kBorder = 2;  // the sunken border of an edit with WS_BORDER or a client edge
-constexpr DWORD kClientEdge = 0x00000200;  // WS_EX_CLIENTEDGE
 constexpr std::size_t kDefaultLimit = 30000;
 constexpr std::size_t kLargestLimit = 0x7FFFFFFE;
 constexpr WCHAR kDefaultPasswordChar = L'*';
@@ -43,11 +41,6 @@ EditState* StateOf(HWND window) {
 
 DWORD StyleOf(HWND window) {
     return static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE));
-}
-
-bool Bordered(HWND window) {
-    return (StyleOf(window) & WS_BORDER) ||
-           (static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)) & kClientEdge);
 }
 
 // What the edit shows of its text: the password character in place of each character.
@@ -97,7 +90,7 @@ struct TextPlace {
 TextPlace PlaceOf(HWND window, const EditState& state, const Measure& m) {
     TextPlace p;
     GetClientRect(window, &p.box);
-    int inset = (Bordered(window) ? kBorder : 0) + kMargin;
+    int inset = SunkenBorder(window) + kMargin;
     p.box = {p.box.left + inset, p.box.top + inset, p.box.right - inset, p.box.bottom - inset};
     p.lineHeight = m.LineHeight();
     p.y = p.box.top + std::max(0, (p.box.bottom - p.box.top - p.lineHeight) / 2);
@@ -126,7 +119,7 @@ void Paint(HWND window, HDC dc, const EditState& state) {
     const bool enabled = IsWindowEnabled(window) != FALSE;
     const bool face = !enabled || (StyleOf(window) & ES_READONLY);
     FillRect(dc, &client, GetSysColorBrush(face ? COLOR_BTNFACE : COLOR_WINDOW));
-    if (Bordered(window)) DrawEdge(dc, &client, EDGE_SUNKEN, BF_RECT);
+    if (SunkenBorder(window) != 0) DrawEdge(dc, &client, EDGE_SUNKEN, BF_RECT);
     Measure m;
     const TextPlace p = PlaceOf(window, state, m);
     const std::wstring shown = Shown(state);
