@@ -7,8 +7,10 @@
 // client area scrolls them (its arrows, its track and the mouse wheel). The parent hears
 // LVN_ITEMCHANGED for every change of an item's state, NM_CLICK and NM_DBLCLK by WM_NOTIFY.
 //
-// The list paints through one routine, for WM_PAINT and WM_PRINTCLIENT; outside WM_PAINT it
-// repaints through InvalidateRect and UpdateWindow.
+// The list paints through one routine, for WM_PAINT and WM_PRINTCLIENT. What the user changes
+// (selection, scrolling, the focus) it repaints at once through the public GetDC and ReleaseDC, so
+// that a program intercepting those sees every such repaint; what its program changes it paints
+// with the next WM_PAINT.
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -167,7 +169,13 @@ void ScrollTo(HWND list, ListState& state, int top) {
     top = std::clamp(top, 0, MaxTop(state, l));
     if (top == state.top) return;
     state.top = top;
-    RedrawNow(list);
+}
+
+void PaintList(HWND list, HDC dc);
+
+// A change the user made shows at once, painted through the public GetDC and ReleaseDC.
+void Repaint(HWND list) {
+    PaintNow(list, PaintList);
 }
 
 bool EnsureVisible(HWND list, ListState& state, int index) {
@@ -327,6 +335,10 @@ void Paint(HWND list, HDC dc, const ListState& state) {
     SetTextColor(dc, oldText);
 }
 
+void PaintList(HWND list, HDC dc) {
+    if (const ListState* state = StateOf(list)) Paint(list, dc, *state);
+}
+
 // ---- Input ----
 
 void ClickNotify(HWND list, UINT code, int index, POINT at) {
@@ -353,6 +365,7 @@ void ScrollBarClick(HWND list, ListState& state, const Layout& l, POINT p) {
     else if (p.y >= thumbTop + thumb)
         to += l.perPage;
     ScrollTo(list, state, to);
+    Repaint(list);
 }
 
 void OnClick(HWND list, UINT message, WPARAM keys, LPARAM position) {
@@ -381,7 +394,7 @@ void OnClick(HWND list, UINT message, WPARAM keys, LPARAM position) {
             alive = ClearStateExcept(list, LVIS_SELECTED, -1);
         }
         if (!alive || (state = StateOf(list)) == nullptr) return;
-        RedrawNow(list);
+        Repaint(list);
     }
     ClickNotify(list, message == WM_LBUTTONDBLCLK ? NM_DBLCLK : NM_CLICK, i, p);
 }
@@ -409,7 +422,7 @@ void OnKey(HWND list, WPARAM key) {
     }
     if (!SelectOnly(list, to) || (state = StateOf(list)) == nullptr) return;
     EnsureVisible(list, *state, to);
-    RedrawNow(list);
+    Repaint(list);
 }
 
 // ---- Messages ----
@@ -430,7 +443,7 @@ LRESULT OnInsertItem(HWND list, ListState& state, const LVITEMW* in) {
             return at;
         if (!SetState(list, at, wanted, wanted)) return at;
     }
-    RedrawNow(list);
+    InvalidateRect(list, nullptr, FALSE);
     return at;
 }
 
@@ -452,7 +465,7 @@ LRESULT OnSetItemState(HWND list, int index, const LVITEMW* in) {
         if ((state = StateOf(list)) != nullptr && (value & mask & LVIS_SELECTED))
             state->mark = index;
     }
-    if (StateOf(list) != nullptr) RedrawNow(list);
+    if (StateOf(list) != nullptr) InvalidateRect(list, nullptr, FALSE);
     return TRUE;
 }
 
@@ -474,7 +487,7 @@ LRESULT OnDeleteItem(HWND list, ListState& state, int index) {
     else if (state.mark > index)
         --state.mark;
     state.top = std::clamp(state.top, 0, MaxTop(state, LayoutOf(list, state)));
-    RedrawNow(list);
+    InvalidateRect(list, nullptr, FALSE);
     return TRUE;
 }
 
@@ -498,7 +511,7 @@ LRESULT ListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam, ListS
         case WM_SETFOCUS:
         case WM_KILLFOCUS:
         case WM_ENABLE:
-            RedrawNow(list);
+            Repaint(list);
             return 0;
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK:
@@ -510,6 +523,7 @@ LRESULT ListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam, ListS
         case WM_MOUSEWHEEL: {
             const int notches = GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
             ScrollTo(list, state, state.top - notches * kWheelLines);
+            Repaint(list);
             return 0;
         }
         case WM_GETDLGCODE:
@@ -525,7 +539,7 @@ LRESULT ListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam, ListS
             if (in->mask & LVCF_FMT) column.format = in->fmt & 0x3;
             if (at == 0) column.format = LVCFMT_LEFT;  // the first column is always left-aligned
             state.columns.insert(state.columns.begin() + at, column);
-            RedrawNow(list);
+            InvalidateRect(list, nullptr, FALSE);
             return at;
         }
         case LVM_GETCOLUMNWIDTH:
@@ -544,7 +558,7 @@ LRESULT ListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam, ListS
                 texts.resize(static_cast<std::size_t>(in->iSubItem) + 1);
             texts[static_cast<std::size_t>(in->iSubItem)] =
                 in->pszText != nullptr ? in->pszText : L"";
-            RedrawNow(list);
+            InvalidateRect(list, nullptr, FALSE);
             return TRUE;
         }
         case LVM_GETITEMTEXTW: {
@@ -571,7 +585,7 @@ LRESULT ListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam, ListS
             state.items.clear();
             state.top = 0;
             state.mark = -1;
-            RedrawNow(list);
+            InvalidateRect(list, nullptr, FALSE);
             return TRUE;
         case LVM_GETNEXTITEM:
             return OnGetNext(state, static_cast<int>(wParam), static_cast<UINT>(lParam));
@@ -591,7 +605,9 @@ LRESULT ListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam, ListS
             return old;
         }
         case LVM_ENSUREVISIBLE:
-            return EnsureVisible(list, state, static_cast<int>(wParam)) ? TRUE : FALSE;
+            if (!EnsureVisible(list, state, static_cast<int>(wParam))) return FALSE;
+            InvalidateRect(list, nullptr, FALSE);
+            return TRUE;
         case LVM_GETTOPINDEX:
             return state.top;
         case LVM_GETCOUNTPERPAGE:
@@ -600,7 +616,7 @@ LRESULT ListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam, ListS
             const DWORD old = state.extended;
             const DWORD mask = wParam != 0 ? static_cast<DWORD>(wParam) : 0xFFFFFFFFu;
             state.extended = (old & ~mask) | (static_cast<DWORD>(lParam) & mask);
-            RedrawNow(list);
+            InvalidateRect(list, nullptr, FALSE);
             return static_cast<LRESULT>(old);
         }
         case LVM_GETEXTENDEDLISTVIEWSTYLE:

@@ -74,6 +74,9 @@ void SendDrawItem(HWND control, HDC dc, UINT type, UINT action, UINT state);
 // Paints the control at once when it is visible (WM_PAINT through UpdateWindow); a hidden one
 // only keeps the area to paint for when it is shown.
 void RedrawNow(HWND control);
+// Paints the control at once through the public GetDC and ReleaseDC, which a program may
+// intercept to see every repaint that comes outside WM_PAINT; nothing while it is hidden.
+void PaintNow(HWND control, void (*paint)(HWND, HDC));
 // Whether a mouse message's position (client coordinates in lParam) lies in the client area.
 bool InClient(HWND control, LPARAM position);
 

@@ -7,9 +7,11 @@
 // CBN_DROPDOWN, CBN_CLOSEUP and CBN_EDITCHANGE (text the user typed) through WM_COMMAND. The list
 // keeps its items in the order they were added (no sorting) and shows at most eight at a time.
 //
-// Both windows paint through one routine each, for WM_PAINT and WM_PRINTCLIENT; outside WM_PAINT
-// they repaint through InvalidateRect and UpdateWindow (the combo's Edit repaints itself through
-// the public GetDC and ReleaseDC while the user types).
+// Both windows paint through one routine each, for WM_PAINT and WM_PRINTCLIENT. What the user
+// changes (the selection, the list opened or closed, the focus) they repaint at once through the
+// public GetDC and ReleaseDC, so that a program intercepting those sees every such repaint (the
+// combo's Edit does the same while the user types); what the program changes is painted with the
+// next WM_PAINT.
 #include <algorithm>
 #include <cwctype>
 #include <string>
@@ -112,9 +114,21 @@ void SyncText(HWND combo, ComboState& state) {
     DefWindowProcW(combo, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
+void PaintCombo(HWND combo, HDC dc);
+void PaintList(HWND list, HDC dc);
+
+// A change the user made shows at once, painted through the public GetDC and ReleaseDC.
+void Repaint(HWND combo) {
+    PaintNow(combo, PaintCombo);
+    ComboState* state = StateOf(combo);
+    if (state != nullptr && state->dropped && state->list != nullptr)
+        PaintNow(state->list, PaintList);
+}
+
+// A change the program made is painted with the next WM_PAINT.
 void Redraw(HWND combo, const ComboState& state) {
-    RedrawNow(combo);
-    if (state.dropped && state.list != nullptr) RedrawNow(state.list);
+    InvalidateRect(combo, nullptr, FALSE);
+    if (state.dropped && state.list != nullptr) InvalidateRect(state.list, nullptr, FALSE);
 }
 
 // Keeps the selection within the open list's view.
@@ -137,7 +151,7 @@ bool UserSelect(HWND combo, int index) {
     if (state == nullptr || index == state->selected || index < 0 || index >= Count(*state))
         return state != nullptr;
     Select(combo, *state, index);
-    Redraw(combo, *state);
+    Repaint(combo);
     NotifyParent(combo, CBN_SELCHANGE);
     return StateOf(combo) != nullptr;
 }
@@ -148,7 +162,7 @@ void Close(HWND combo) {
     state->dropped = false;
     if (GetCapture() == state->list) ReleaseCapture();
     ShowWindow(state->list, SW_HIDE);
-    RedrawNow(combo);
+    Repaint(combo);
     NotifyParent(combo, CBN_CLOSEUP);
 }
 
@@ -166,7 +180,7 @@ void Open(HWND combo) {
     SetWindowPos(state->list, HWND_TOP, r.left, r.bottom, r.right - r.left, rows * ItemHeight() + 2,
                  SWP_SHOWWINDOW | SWP_NOACTIVATE);
     SetCapture(state->list);
-    RedrawNow(combo);
+    Repaint(combo);
 }
 
 void Toggle(HWND combo) {
@@ -250,6 +264,10 @@ void Paint(HWND combo, HDC dc, const ComboState& state) {
     }
     SetBkMode(dc, oldMode);
     SetTextColor(dc, oldText);
+}
+
+void PaintCombo(HWND combo, HDC dc) {
+    if (const ComboState* state = StateOf(combo)) Paint(combo, dc, *state);
 }
 
 // The edit of a CBS_DROPDOWN combo: the Edit's procedure, with the combo's keys.
@@ -358,19 +376,19 @@ LRESULT ComboMessage(HWND combo, UINT message, WPARAM wParam, LPARAM lParam, Com
         case WM_ENABLE:
             if (state.edit != nullptr) EnableWindow(state.edit, static_cast<BOOL>(wParam));
             if (wParam == 0) Close(combo);
-            if (StateOf(combo) != nullptr) RedrawNow(combo);
+            if (StateOf(combo) != nullptr) Repaint(combo);
             return 0;
         case WM_SETFOCUS:
             if (state.edit != nullptr) {
                 SetFocus(state.edit);
                 SendMessageW(state.edit, EM_SETSEL, 0, -1);
             } else {
-                RedrawNow(combo);
+                Repaint(combo);
             }
             return 0;
         case WM_KILLFOCUS:
             Close(combo);
-            if (StateOf(combo) != nullptr) RedrawNow(combo);
+            if (StateOf(combo) != nullptr) Repaint(combo);
             return 0;
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK: {
@@ -533,7 +551,7 @@ LRESULT ListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
                 const int step = GET_WHEEL_DELTA_WPARAM(wParam) > 0 ? -1 : 1;
                 state->top =
                     std::clamp(state->top + step, 0, std::max(0, Count(*state) - kVisibleItems));
-                RedrawNow(list);
+                PaintNow(list, PaintList);
             }
             return 0;
         case WM_CAPTURECHANGED:  // the mouse went elsewhere: the list closes

@@ -111,3 +111,11 @@ POINT MousePoint(LPARAM position) {
     return {static_cast<short>(LOWORD(static_cast<ULONG_PTR>(position))),
             static_cast<short>(HIWORD(static_cast<ULONG_PTR>(position)))};
 }
+
+void PaintNow(HWND control, void (*paint)(HWND, HDC)) {
+    if (!IsWindowVisible(control)) return;
+    HDC dc = GetDC(control);
+    if (dc == nullptr) return;
+    paint(control, dc);
+    ReleaseDC(control, dc);
+}

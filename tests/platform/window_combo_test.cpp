@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "dc_hook.h"
 #include "dib_canvas.h"
 #include "golden_image.h"
 #include "platform/commctrl.h"
@@ -316,8 +317,8 @@ TEST_F(ComboTest, TypingIntoTheEditTellsEditChangeAndSetsTheText) {
     Drain();
     MessageLog().Clear();
     control::PressKey(VK_END);
-    control::TypeText(L"x");
     Drain();
+    SendMessageW(edit, WM_CHAR, L'x', 0);  // the character its key gives
     EXPECT_EQ(Notifications(combo), std::vector<UINT>{CBN_EDITCHANGE});
     EXPECT_EQ(Text(combo), L"Betax");
     // The edit passes the combo's keys on.
@@ -327,6 +328,59 @@ TEST_F(ComboTest, TypingIntoTheEditTellsEditChangeAndSetsTheText) {
     EXPECT_EQ(SendMessageW(combo, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"free text")), TRUE);
     EXPECT_EQ(Text(edit), L"free text");
     EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), CB_ERR);
+}
+
+TEST_F(ComboTest, UserChangesRepaintThroughTheInterceptedDcCallsProgramChangesLater) {
+    struct Case {
+        const char* name;
+        std::function<void(ComboTest&, HWND)> act;
+        bool comboAtOnce;
+        bool listAtOnce;
+    };
+    auto keys = [](std::vector<UINT> vks) {
+        return [=](ComboTest& t, HWND combo) {
+            for (UINT vk : vks) control::PressKey(vk);
+            t.Drain();
+        };
+    };
+    const std::vector<Case> cases = {
+        {"Down", keys({VK_DOWN}), true, false},
+        {"F4 opens", keys({VK_F4}), true, true},
+        {"Down in the open list", keys({VK_F4, VK_DOWN}), true, true},
+        {"a click on an item",
+         [](ComboTest& t, HWND combo) {
+             control::Click(Button(combo));
+             t.Drain();
+             control::Click(Row(combo, 2));
+             t.Drain();
+         },
+         true, true},
+        {"set selection", [](ComboTest&, HWND c) { SendMessageW(c, CB_SETCURSEL, 2, 0); }, false,
+         false},
+        {"add and delete",
+         [](ComboTest&, HWND c) {
+             SendMessageW(c, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Delta"));
+             SendMessageW(c, CB_DELETESTRING, 0, 0);
+         },
+         false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HWND combo = MakeCombo();
+        HWND list = ListOf(combo);
+        SetFocus(combo);
+        Drain();
+        DcHook hook;
+        c.act(*this, combo);
+        const auto [gets, releases] = DcHook::Calls(combo);
+        EXPECT_EQ(gets > 0, c.comboAtOnce);
+        EXPECT_EQ(releases, gets);
+        EXPECT_EQ(DcHook::Calls(list).first > 0, c.listAtOnce);
+        RECT update{};
+        EXPECT_EQ(GetUpdateRect(combo, &update, FALSE) != FALSE, !c.comboAtOnce);
+        DestroyWindow(combo);
+        Drain();
+    }
 }
 
 TEST_F(ComboTest, PrintingWithOwnedWindowsIncludesTheOpenList) {
