@@ -277,6 +277,11 @@ LRESULT EditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam) {
         OnKey(combo, message, wParam))
         return 0;
     if (message == WM_CHAR && (wParam == VK_RETURN || wParam == VK_ESCAPE)) return 0;
+    if (message == WM_GETDLGCODE) {
+        const ComboState* state = StateOf(combo);
+        return EditWindowProc(edit, message, wParam, lParam) |
+               (state != nullptr && state->dropped ? DLGC_WANTALLKEYS : 0);
+    }
     return EditWindowProc(edit, message, wParam, lParam);
 }
 
@@ -406,8 +411,8 @@ LRESULT ComboMessage(HWND combo, UINT message, WPARAM wParam, LPARAM lParam, Com
         case WM_SYSKEYDOWN:
             if (OnKey(combo, message, wParam)) return 0;
             return DefWindowProcW(combo, message, wParam, lParam);
-        case WM_GETDLGCODE:
-            return DLGC_WANTARROWS | DLGC_WANTCHARS;
+        case WM_GETDLGCODE:  // while the list is open, Escape and Return close it
+            return DLGC_WANTARROWS | DLGC_WANTCHARS | (state.dropped ? DLGC_WANTALLKEYS : 0);
         case WM_COMMAND:
             if (reinterpret_cast<HWND>(lParam) == state.edit && state.edit != nullptr &&
                 HIWORD(wParam) == EN_CHANGE && !state.settingText) {

@@ -3,7 +3,6 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -16,6 +15,7 @@
 #include "platform/sim/screen.h"
 #include "platform/user.h"
 #include "platform/user_controls.h"
+#include "screen_shot.h"
 #include "window_helper.h"
 
 namespace {
@@ -28,17 +28,8 @@ class ComboTest : public WindowTest {
 protected:
     void SetUp() override {
         WindowTest::SetUp();
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = LoggingProc;
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-        wc.lpszClassName = L"ComboParent";
-        ASSERT_NE(RegisterClassExW(&wc), 0);
-        parent_ = CreateWindowExW(0, L"ComboParent", L"", WS_POPUP | WS_VISIBLE, kParent.left,
-                                  kParent.top, kParent.right - kParent.left,
-                                  kParent.bottom - kParent.top, nullptr, nullptr, nullptr, nullptr);
+        parent_ = MakeControlParent(L"ComboParent", LoggingProc, kParent);
         ASSERT_NE(parent_, nullptr);
-        SetForegroundWindow(parent_);
     }
     HWND MakeCombo(DWORD type = CBS_DROPDOWNLIST,
                    std::vector<const wchar_t*> items = {L"Alpha", L"Beta", L"Gamma"}) {
@@ -91,24 +82,6 @@ protected:
         GetWindowRect(ListOf(combo), &r);
         return {r.left + 20, r.top + 1 + row * (ControlFontHeight() + 2) + 4};
     }
-    // The screen's picture of a rectangle.
-    static cairo_surface_t* Shot(RECT r) {
-        cairo_surface_t* screen = sim::machine().screen().Compose();
-        cairo_surface_t* shot =
-            cairo_image_surface_create(CAIRO_FORMAT_ARGB32, r.right - r.left, r.bottom - r.top);
-        cairo_t* cr = cairo_create(shot);
-        cairo_set_source_surface(cr, screen, -r.left, -r.top);
-        cairo_paint(cr);
-        cairo_destroy(cr);
-        cairo_surface_destroy(screen);
-        return shot;
-    }
-    static void Keep(cairo_surface_t* shot, const std::string& name) {
-        std::filesystem::create_directories(MODEM_SOURCE_DIR "/build/debug/pictures");
-        cairo_surface_write_to_png(
-            shot, (MODEM_SOURCE_DIR "/build/debug/pictures/" + name + ".png").c_str());
-    }
-
     HWND parent_ = nullptr;
 };
 
@@ -279,6 +252,19 @@ TEST_F(ComboTest, KeysAndClicksSelectOpenAndCloseWithTheirNotifications) {
         EXPECT_EQ(IsWindowVisible(ListOf(combo)) != FALSE, c.dropped);
         DestroyWindow(combo);
         Drain();
+    }
+}
+
+TEST_F(ComboTest, AskForAllKeysOnlyWhileTheListIsOpen) {
+    for (DWORD type : {CBS_DROPDOWNLIST, CBS_DROPDOWN}) {
+        SCOPED_TRACE(type);
+        HWND combo = MakeCombo(type);
+        HWND focus = type == CBS_DROPDOWN ? GetWindow(combo, GW_CHILD) : combo;
+        EXPECT_FALSE(SendMessageW(focus, WM_GETDLGCODE, 0, 0) & DLGC_WANTALLKEYS);
+        EXPECT_TRUE(SendMessageW(focus, WM_GETDLGCODE, 0, 0) & DLGC_WANTARROWS);
+        SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
+        EXPECT_TRUE(SendMessageW(focus, WM_GETDLGCODE, 0, 0) & DLGC_WANTALLKEYS);
+        DestroyWindow(combo);
     }
 }
 
@@ -457,14 +443,14 @@ TEST_F(ComboTest, LooksLikeItsReferenceClosedAndOpen) {
     SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"internet"));
     Drain();
     const RECT area{kParent.left, kParent.top, kParent.left + 170, kParent.top + 140};
-    cairo_surface_t* closed = Shot(area);
-    Keep(closed, "combo_closed");
+    cairo_surface_t* closed = ScreenShot(area);
+    KeepForReview(closed, "combo_closed");
     EXPECT_TRUE(golden::Matches(closed, "combo_closed"));
     cairo_surface_destroy(closed);
     SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
     Drain();
-    cairo_surface_t* open = Shot(area);
-    Keep(open, "combo_open");
+    cairo_surface_t* open = ScreenShot(area);
+    KeepForReview(open, "combo_open");
     EXPECT_TRUE(golden::Matches(open, "combo_open"));
     cairo_surface_destroy(open);
 }

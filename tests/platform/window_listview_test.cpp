@@ -3,7 +3,6 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -16,6 +15,7 @@
 #include "platform/sim/screen.h"
 #include "platform/user.h"
 #include "platform/user_controls.h"
+#include "screen_shot.h"
 #include "window_helper.h"
 
 namespace {
@@ -65,17 +65,8 @@ protected:
     void SetUp() override {
         WindowTest::SetUp();
         HeardLog().clear();
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = ParentProc;
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-        wc.lpszClassName = L"ListParent";
-        ASSERT_NE(RegisterClassExW(&wc), 0);
-        parent_ = CreateWindowExW(0, L"ListParent", L"", WS_POPUP | WS_VISIBLE, kParent.left,
-                                  kParent.top, kParent.right - kParent.left,
-                                  kParent.bottom - kParent.top, nullptr, nullptr, nullptr, nullptr);
+        parent_ = MakeControlParent(L"ListParent", ParentProc, kParent);
         ASSERT_NE(parent_, nullptr);
-        SetForegroundWindow(parent_);
     }
     // A report list of `rows` items ("Item n", sub-items "n-1", "n-2") under three columns.
     HWND MakeList(int rows = 3, DWORD style = LVS_REPORT, int height = 150, DWORD extended = 0) {
@@ -531,15 +522,8 @@ TEST_F(ListViewTest, LooksLikeItsReference) {
     SetState(list, 1, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     Drain();
     const RECT area{kParent.left, kParent.top, kParent.left + 300, kParent.top + 180};
-    cairo_surface_t* screen = sim::machine().screen().Compose();
-    cairo_surface_t* shot = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 300, 180);
-    cairo_t* cr = cairo_create(shot);
-    cairo_set_source_surface(cr, screen, -area.left, -area.top);
-    cairo_paint(cr);
-    cairo_destroy(cr);
-    cairo_surface_destroy(screen);
-    std::filesystem::create_directories(MODEM_SOURCE_DIR "/build/debug/pictures");
-    cairo_surface_write_to_png(shot, MODEM_SOURCE_DIR "/build/debug/pictures/listview.png");
+    cairo_surface_t* shot = ScreenShot(area);
+    KeepForReview(shot, "listview");
     EXPECT_TRUE(golden::Matches(shot, "listview"));
     cairo_surface_destroy(shot);
 }
