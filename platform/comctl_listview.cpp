@@ -441,6 +441,7 @@ LRESULT OnInsertItem(HWND list, ListState& state, const LVITEMW* in) {
         if ((StyleOf(list) & LVS_SINGLESEL) && (wanted & LVIS_SELECTED) &&
             !ClearStateExcept(list, LVIS_SELECTED, at))
             return at;
+        if ((wanted & LVIS_FOCUSED) && !ClearStateExcept(list, LVIS_FOCUSED, at)) return at;
         if (!SetState(list, at, wanted, wanted)) return at;
     }
     InvalidateRect(list, nullptr, FALSE);

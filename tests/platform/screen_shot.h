@@ -4,12 +4,14 @@
 
 #include <cairo.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
 #include "platform/sim/machine.h"
 #include "platform/sim/screen.h"
-#include "platform/wintypes.h"
+#include "platform/gdi.h"
+#include "platform/user.h"
 
 // The screen's picture of the rectangle (screen coordinates); the caller destroys it.
 inline cairo_surface_t* ScreenShot(RECT r) {
@@ -29,4 +31,22 @@ inline void KeepForReview(cairo_surface_t* shot, const std::string& name) {
         std::filesystem::path(MODEM_SOURCE_DIR) / "build" / "debug" / "pictures";
     std::filesystem::create_directories(folder);
     cairo_surface_write_to_png(shot, (folder / (name + ".png")).c_str());
+}
+
+// A pixel of a picture, as a COLORREF.
+inline COLORREF ShotPixel(cairo_surface_t* shot, int x, int y) {
+    cairo_surface_flush(shot);
+    const unsigned char* row =
+        cairo_image_surface_get_data(shot) + y * cairo_image_surface_get_stride(shot);
+    const auto p = reinterpret_cast<const std::uint32_t*>(row)[x];
+    return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+}
+
+// The screen's picture of the window's client area (composed once).
+inline cairo_surface_t* ClientShot(HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    return ScreenShot({origin.x, origin.y, origin.x + client.right, origin.y + client.bottom});
 }

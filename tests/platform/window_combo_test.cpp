@@ -12,7 +12,6 @@
 #include "golden_image.h"
 #include "platform/commctrl.h"
 #include "platform/control/input.h"
-#include "platform/sim/screen.h"
 #include "platform/user.h"
 #include "platform/user_controls.h"
 #include "screen_shot.h"
@@ -419,16 +418,15 @@ TEST_F(ComboTest, PaintAndPrintClientGiveTheSamePixels) {
         Drain();
         DibCanvas canvas(150, 21);
         SendMessageW(combo, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc()), PRF_CLIENT);
-        POINT origin = OnScreen(combo, {0, 0});
+        cairo_surface_t* shot = ClientShot(combo);
         int differing = 0;
         for (int y = 0; y < 21; ++y)
             for (int x = 0; x < 150; ++x) {
                 if (c.type == CBS_DROPDOWN && x >= 3 && x < 131 && y >= 3 && y < 18)
                     continue;  // the edit child paints itself there
-                unsigned rgb = sim::machine().screen().PixelAt(origin.x + x, origin.y + y);
-                differing +=
-                    RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF) != canvas.At(x, y);
+                differing += ShotPixel(shot, x, y) != canvas.At(x, y);
             }
+        cairo_surface_destroy(shot);
         EXPECT_EQ(differing, 0);
         DestroyWindow(combo);
         Drain();

@@ -12,7 +12,6 @@
 #include "golden_image.h"
 #include "platform/commctrl.h"
 #include "platform/control/input.h"
-#include "platform/sim/screen.h"
 #include "platform/user.h"
 #include "platform/user_controls.h"
 #include "screen_shot.h"
@@ -483,6 +482,8 @@ TEST_F(ListViewTest, TheSelectionShowsWithFocusOrShowSelAlways) {
         {"without focus nothing shows", LVS_REPORT, 0, false, 4, RGB(255, 255, 255)},
         {"show-sel-always without focus: the face colour", LVS_REPORT | LVS_SHOWSELALWAYS, 0, false,
          4, kFace},
+        {"an icon view draws as a report", LVS_ICON, 0, true, 4, kHighlight},
+        {"a list view draws as a report", LVS_LIST, 0, true, 150, RGB(255, 255, 255)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -504,14 +505,11 @@ TEST_F(ListViewTest, PaintAndPrintClientGiveTheSamePixels) {
     Drain();
     DibCanvas canvas(280, 120);
     SendMessageW(list, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc()), PRF_CLIENT);
-    POINT origin{0, 0};
-    ClientToScreen(list, &origin);
+    cairo_surface_t* shot = ClientShot(list);
     int differing = 0;
     for (int y = 0; y < 120; ++y)
-        for (int x = 0; x < 280; ++x) {
-            unsigned rgb = sim::machine().screen().PixelAt(origin.x + x, origin.y + y);
-            differing += RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF) != canvas.At(x, y);
-        }
+        for (int x = 0; x < 280; ++x) differing += ShotPixel(shot, x, y) != canvas.At(x, y);
+    cairo_surface_destroy(shot);
     EXPECT_EQ(differing, 0);
     EXPECT_NE(canvas.At(100, 2), RGB(255, 255, 255));  // something was drawn: the header
 }
