@@ -495,17 +495,9 @@ LRESULT OnDeleteItem(HWND list, ListState& state, int index) {
 LRESULT ListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam, ListState& state) {
     switch (message) {
         case WM_PRINTCLIENT:
-            Paint(list, reinterpret_cast<HDC>(wParam), state);
+        case WM_PAINT:
+            PaintMessage(list, message, wParam, PaintList);
             return 0;
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(list, &ps);
-            if (dc != nullptr) {
-                Paint(list, dc, state);
-                EndPaint(list, &ps);
-            }
-            return 0;
-        }
         case WM_SIZE:
             state.top = std::clamp(state.top, 0, MaxTop(state, LayoutOf(list, state)));
             return 0;

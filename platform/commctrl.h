@@ -272,15 +272,7 @@ struct NMLISTVIEW {
 using LPNMLISTVIEW = NMLISTVIEW*;
 
 // NM_CLICK and NM_DBLCLK of a list view: the item under the mouse (-1 for none).
-struct NMITEMACTIVATE {
-    NMHDR hdr;
-    int iItem;
-    int iSubItem;
-    UINT uNewState;
-    UINT uOldState;
-    UINT uChanged;
-    POINT ptAction;
-    LPARAM lParam;
+struct NMITEMACTIVATE : NMLISTVIEW {
     UINT uKeyFlags;
 };
 using LPNMITEMACTIVATE = NMITEMACTIVATE*;

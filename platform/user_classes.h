@@ -77,6 +77,9 @@ void RedrawNow(HWND control);
 // Paints the control at once through the public GetDC and ReleaseDC, which a program may
 // intercept to see every repaint that comes outside WM_PAINT; nothing while it is hidden.
 void PaintNow(HWND control, void (*paint)(HWND, HDC));
+// WM_PAINT (between BeginPaint and EndPaint) and WM_PRINTCLIENT (into wParam's context): both
+// through the control's one paint routine.
+void PaintMessage(HWND control, UINT message, WPARAM wParam, void (*paint)(HWND, HDC));
 // Whether a mouse message's position (client coordinates in lParam) lies in the client area.
 bool InClient(HWND control, LPARAM position);
 

@@ -367,17 +367,9 @@ LRESULT ComboMessage(HWND combo, UINT message, WPARAM wParam, LPARAM lParam, Com
             }
             return 0;
         case WM_PRINTCLIENT:
-            Paint(combo, reinterpret_cast<HDC>(wParam), state);
+        case WM_PAINT:
+            PaintMessage(combo, message, wParam, PaintCombo);
             return 0;
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(combo, &ps);
-            if (dc != nullptr) {
-                Paint(combo, dc, state);
-                EndPaint(combo, &ps);
-            }
-            return 0;
-        }
         case WM_ENABLE:
             if (state.edit != nullptr) EnableWindow(state.edit, static_cast<BOOL>(wParam));
             if (wParam == 0) Close(combo);
@@ -524,17 +516,9 @@ LRESULT ListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
     ComboState* state = StateOf(combo);
     switch (message) {
         case WM_PRINTCLIENT:
-            PaintList(list, reinterpret_cast<HDC>(wParam));
+        case WM_PAINT:
+            PaintMessage(list, message, wParam, PaintList);
             return 0;
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(list, &ps);
-            if (dc != nullptr) {
-                PaintList(list, dc);
-                EndPaint(list, &ps);
-            }
-            return 0;
-        }
         case WM_MOUSEACTIVATE:
             return MA_NOACTIVATE;
         case WM_LBUTTONDOWN: {  // a press outside the list (it has the mouse) closes it

@@ -119,3 +119,15 @@ void PaintNow(HWND control, void (*paint)(HWND, HDC)) {
     paint(control, dc);
     ReleaseDC(control, dc);
 }
+
+void PaintMessage(HWND control, UINT message, WPARAM wParam, void (*paint)(HWND, HDC)) {
+    if (message == WM_PRINTCLIENT) {
+        paint(control, reinterpret_cast<HDC>(wParam));
+        return;
+    }
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(control, &ps);
+    if (dc == nullptr) return;
+    paint(control, dc);
+    EndPaint(control, &ps);
+}
