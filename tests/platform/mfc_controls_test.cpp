@@ -167,3 +167,50 @@ TEST_F(MfcControlsTest, ToolTipsAddFindUpdateAndShowATool) {
 }
 
 }  // namespace
+
+TEST_F(MfcControlsTest, ComboBoxesKeepFindAndSelectTheirItems) {
+    CComboBox combo;
+    ASSERT_TRUE(combo.Create(WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST, CRect(0, 0, 120, 21),
+                             &parent_, 30117));
+    EXPECT_EQ(combo.AddString(L"GSM"), 0);
+    EXPECT_EQ(combo.AddString(L"WCDMA"), 1);
+    EXPECT_EQ(combo.InsertString(0, L"Auto"), 0);
+    EXPECT_EQ(combo.FindStringExact(-1, L"wcdma"), 2);
+    EXPECT_EQ(combo.SelectString(-1, L"G"), 1);
+    CString text;
+    combo.GetLBText(combo.GetCurSel(), text);
+    EXPECT_STREQ(text, L"GSM");
+    combo.GetLBText(7, text);
+    EXPECT_STREQ(text, L"") << "a bad index gives no text";
+    EXPECT_EQ(combo.DeleteString(0), 2);
+    EXPECT_EQ(combo.GetCurSel(), 0);
+    combo.ShowDropDown();
+    EXPECT_TRUE(combo.GetDroppedState());
+    combo.ShowDropDown(FALSE);
+    EXPECT_FALSE(combo.GetDroppedState());
+}
+
+TEST_F(MfcControlsTest, ListControlsKeepColumnsItemsAndSelection) {
+    CListCtrl list;
+    ASSERT_TRUE(list.Create(WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SINGLESEL,
+                            CRect(0, 0, 200, 100), &parent_, 30118));
+    EXPECT_EQ(list.InsertColumn(0, L"Name", LVCFMT_LEFT, 80), 0);
+    EXPECT_EQ(list.InsertColumn(1, L"Number"), 1);
+    EXPECT_EQ(list.SendMessage(LVM_GETCOLUMNWIDTH, 1), 0) << "no width given";
+    EXPECT_EQ(list.InsertItem(0, L"first"), 0);
+    EXPECT_EQ(list.InsertItem(1, L"second"), 1);
+    const std::wstring longText(1000, L'7');
+    EXPECT_TRUE(list.SetItemText(1, 1, longText.c_str()));
+    EXPECT_EQ(std::wstring(list.GetItemText(1, 1)), longText) << "longer than a first buffer";
+    EXPECT_STREQ(list.GetItemText(0, 0), L"first");
+    EXPECT_TRUE(list.SetItemState(1, LVIS_SELECTED, LVIS_SELECTED));
+    EXPECT_EQ(list.GetNextItem(-1, LVNI_SELECTED), 1);
+    EXPECT_EQ(list.GetSelectionMark(), 1);
+    EXPECT_EQ(list.GetItemState(1, LVIS_SELECTED), LVIS_SELECTED);
+    EXPECT_EQ(list.SetExtendedStyle(LVS_EX_FULLROWSELECT), 0u);
+    EXPECT_EQ(list.GetExtendedStyle(), LVS_EX_FULLROWSELECT);
+    EXPECT_TRUE(list.EnsureVisible(1, FALSE));
+    EXPECT_TRUE(list.DeleteItem(0));
+    EXPECT_EQ(list.GetSelectionMark(), 0) << "the mark moves with its item";
+    EXPECT_EQ(list.GetItemCount(), 1);
+}
