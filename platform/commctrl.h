@@ -162,16 +162,128 @@ using TTTOOLINFOW = TOOLINFOW;
 #define CB_SHOWDROPDOWN 0x014Fu
 #define CB_GETDROPPEDSTATE 0x0157u
 
+#define CB_OKAY 0
+#define CB_SELECTSTRING 0x014Du
+#define CB_FINDSTRINGEXACT 0x0158u
+
 #define CBN_SELCHANGE 1
+#define CBN_EDITCHANGE 5
 #define CBN_DROPDOWN 7
 #define CBN_CLOSEUP 8
 
 // ---- List view ----
 #define WC_LISTVIEWW L"SysListView32"
 
+// Styles. Only the report view is drawn: the other views draw as a report.
+#define LVS_ICON 0x0000u
+#define LVS_REPORT 0x0001u
+#define LVS_SMALLICON 0x0002u
+#define LVS_LIST 0x0003u
+#define LVS_TYPEMASK 0x0003u
+#define LVS_SINGLESEL 0x0004u
+#define LVS_SHOWSELALWAYS 0x0008u
+#define LVS_NOCOLUMNHEADER 0x4000u
+
+// Extended styles (LVM_SETEXTENDEDLISTVIEWSTYLE).
+#define LVS_EX_GRIDLINES 0x00000001u
+#define LVS_EX_FULLROWSELECT 0x00000020u
+
 #define LVM_FIRST 0x1000u
 #define LVM_GETITEMCOUNT (LVM_FIRST + 4)
+#define LVM_DELETEITEM (LVM_FIRST + 8)
 #define LVM_DELETEALLITEMS (LVM_FIRST + 9)
+#define LVM_GETNEXTITEM (LVM_FIRST + 12)
+#define LVM_ENSUREVISIBLE (LVM_FIRST + 19)
+#define LVM_GETCOLUMNWIDTH (LVM_FIRST + 29)
+#define LVM_GETTOPINDEX (LVM_FIRST + 39)
+#define LVM_GETCOUNTPERPAGE (LVM_FIRST + 40)
+#define LVM_SETITEMSTATE (LVM_FIRST + 43)
+#define LVM_GETITEMSTATE (LVM_FIRST + 44)
+#define LVM_SETEXTENDEDLISTVIEWSTYLE (LVM_FIRST + 54)
+#define LVM_GETEXTENDEDLISTVIEWSTYLE (LVM_FIRST + 55)
+#define LVM_GETSELECTIONMARK (LVM_FIRST + 66)
+#define LVM_SETSELECTIONMARK (LVM_FIRST + 67)
+#define LVM_INSERTITEMW (LVM_FIRST + 77)
+#define LVM_INSERTCOLUMNW (LVM_FIRST + 97)
+#define LVM_GETITEMTEXTW (LVM_FIRST + 115)
+#define LVM_SETITEMTEXTW (LVM_FIRST + 116)
+
+#define LVIF_TEXT 0x0001u
+#define LVIF_IMAGE 0x0002u
+#define LVIF_PARAM 0x0004u
+#define LVIF_STATE 0x0008u
+
+#define LVIS_FOCUSED 0x0001u
+#define LVIS_SELECTED 0x0002u
+
+#define LVNI_ALL 0x0000u
+#define LVNI_FOCUSED 0x0001u
+#define LVNI_SELECTED 0x0002u
+
+struct LVITEMW {
+    UINT mask;
+    int iItem;
+    int iSubItem;
+    UINT state;
+    UINT stateMask;
+    LPWSTR pszText;
+    int cchTextMax;
+    int iImage;
+    LPARAM lParam;
+    int iIndent;
+};
+using LPLVITEMW = LVITEMW*;
+using LVITEM = LVITEMW;
+
+#define LVCF_FMT 0x0001u
+#define LVCF_WIDTH 0x0002u
+#define LVCF_TEXT 0x0004u
+#define LVCF_SUBITEM 0x0008u
+
+#define LVCFMT_LEFT 0x0000
+#define LVCFMT_RIGHT 0x0001
+#define LVCFMT_CENTER 0x0002
+
+struct LVCOLUMNW {
+    UINT mask;
+    int fmt;
+    int cx;
+    LPWSTR pszText;
+    int cchTextMax;
+    int iSubItem;
+};
+using LPLVCOLUMNW = LVCOLUMNW*;
+using LVCOLUMN = LVCOLUMNW;
+
+// Notifications (WM_NOTIFY).
+#define LVN_FIRST (0u - 100u)
+#define LVN_ITEMCHANGED (LVN_FIRST - 1u)
+
+struct NMLISTVIEW {
+    NMHDR hdr;
+    int iItem;
+    int iSubItem;
+    UINT uNewState;
+    UINT uOldState;
+    UINT uChanged;
+    POINT ptAction;
+    LPARAM lParam;
+};
+using LPNMLISTVIEW = NMLISTVIEW*;
+
+// NM_CLICK and NM_DBLCLK of a list view: the item under the mouse (-1 for none).
+struct NMITEMACTIVATE {
+    NMHDR hdr;
+    int iItem;
+    int iSubItem;
+    UINT uNewState;
+    UINT uOldState;
+    UINT uChanged;
+    POINT ptAction;
+    LPARAM lParam;
+    UINT uKeyFlags;
+};
+using LPNMITEMACTIVATE = NMITEMACTIVATE*;
 
 // ---- Date and time picker ----
 #define DATETIMEPICK_CLASSW L"SysDateTimePick32"
@@ -197,6 +309,8 @@ using TTTOOLINFOW = TOOLINFOW;
 
 // ---- Custom draw (trackbars and list views send it in WM_NOTIFY) ----
 #define NM_FIRST (0u - 0u)
+#define NM_CLICK (NM_FIRST - 2u)
+#define NM_DBLCLK (NM_FIRST - 3u)
 #define NM_CUSTOMDRAW (NM_FIRST - 12u)
 
 #define CDDS_PREPAINT 0x00000001u

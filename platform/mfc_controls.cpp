@@ -1,5 +1,7 @@
 #include "platform/mfc_controls.h"
 
+#include <string>
+
 namespace {
 
 // An owner-drawn control's WM_DRAWITEM, reflected from its parent, is its DrawItem call; other
@@ -171,8 +173,75 @@ BOOL CComboBox::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id) {
     return CWnd::Create(WC_COMBOBOXW, L"", style, rect, parent, id);
 }
 
+void CComboBox::GetLBText(int index, CString& text) const {
+    const int length = GetLBTextLen(index);
+    if (length < 0) {
+        text = CString();
+        return;
+    }
+    std::wstring buffer(static_cast<std::size_t>(length) + 1, L'\0');
+    GetLBText(index, buffer.data());
+    text = CString(buffer.c_str());
+}
+
 BOOL CListCtrl::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id) {
     return CWnd::Create(WC_LISTVIEWW, L"", style, rect, parent, id);
+}
+
+int CListCtrl::InsertColumn(int index, LPCWSTR heading, int format, int width, int subItem) {
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT | LVCF_FMT;
+    column.fmt = format;
+    column.pszText = const_cast<LPWSTR>(heading);
+    if (width >= 0) {
+        column.mask |= LVCF_WIDTH;
+        column.cx = width;
+    }
+    if (subItem >= 0) {
+        column.mask |= LVCF_SUBITEM;
+        column.iSubItem = subItem;
+    }
+    return static_cast<int>(SendMessage(LVM_INSERTCOLUMNW, static_cast<WPARAM>(index),
+                                        reinterpret_cast<LPARAM>(&column)));
+}
+
+int CListCtrl::InsertItem(int index, LPCWSTR text) {
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = index;
+    item.pszText = const_cast<LPWSTR>(text);
+    return InsertItem(&item);
+}
+
+BOOL CListCtrl::SetItemText(int index, int subItem, LPCWSTR text) {
+    LVITEMW item{};
+    item.iSubItem = subItem;
+    item.pszText = const_cast<LPWSTR>(text);
+    return static_cast<BOOL>(
+        SendMessage(LVM_SETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)));
+}
+
+CString CListCtrl::GetItemText(int index, int subItem) const {
+    // Grows the buffer until the text fits.
+    for (int size = 256;; size *= 4) {
+        std::wstring buffer(static_cast<std::size_t>(size), L'\0');
+        LVITEMW item{};
+        item.iSubItem = subItem;
+        item.pszText = buffer.data();
+        item.cchTextMax = size;
+        const auto n = static_cast<int>(SendMessage(LVM_GETITEMTEXTW, static_cast<WPARAM>(index),
+                                                    reinterpret_cast<LPARAM>(&item)));
+        if (n < size - 1 || size >= (1 << 20)) return CString(buffer.c_str());
+    }
+}
+
+BOOL CListCtrl::SetItemState(int index, UINT state, UINT mask) {
+    LVITEMW item{};
+    item.mask = LVIF_STATE;
+    item.state = state;
+    item.stateMask = mask;
+    return static_cast<BOOL>(
+        SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)));
 }
 
 BOOL CDateTimeCtrl::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id) {

@@ -104,6 +104,32 @@ public:
         return static_cast<int>(SendMessage(CB_SETCURSEL, static_cast<WPARAM>(index)));
     }
     void ResetContent() { SendMessage(CB_RESETCONTENT); }
+    int InsertString(int index, LPCWSTR text) {
+        return static_cast<int>(SendMessage(CB_INSERTSTRING, static_cast<WPARAM>(index),
+                                            reinterpret_cast<LPARAM>(text)));
+    }
+    int DeleteString(UINT index) { return static_cast<int>(SendMessage(CB_DELETESTRING, index)); }
+    int GetLBTextLen(int index) const {
+        return static_cast<int>(SendMessage(CB_GETLBTEXTLEN, static_cast<WPARAM>(index)));
+    }
+    // The item's text into a buffer large enough (GetLBTextLen + 1); CB_ERR for a bad index.
+    int GetLBText(int index, LPWSTR text) const {
+        return static_cast<int>(
+            SendMessage(CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text)));
+    }
+    // The item's text; empty for a bad index.
+    void GetLBText(int index, CString& text) const;
+    // Searches after `start` (-1: from the first item), round the list once, case ignored.
+    int FindStringExact(int start, LPCWSTR text) const {
+        return static_cast<int>(SendMessage(CB_FINDSTRINGEXACT, static_cast<WPARAM>(start),
+                                            reinterpret_cast<LPARAM>(text)));
+    }
+    int SelectString(int start, LPCWSTR prefix) {
+        return static_cast<int>(SendMessage(CB_SELECTSTRING, static_cast<WPARAM>(start),
+                                            reinterpret_cast<LPARAM>(prefix)));
+    }
+    void ShowDropDown(BOOL show = TRUE) { SendMessage(CB_SHOWDROPDOWN, static_cast<WPARAM>(show)); }
+    BOOL GetDroppedState() const { return static_cast<BOOL>(SendMessage(CB_GETDROPPEDSTATE)); }
 };
 
 class CListCtrl : public CWnd {
@@ -112,6 +138,40 @@ public:
     BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id);
     int GetItemCount() const { return static_cast<int>(SendMessage(LVM_GETITEMCOUNT)); }
     BOOL DeleteAllItems() { return static_cast<BOOL>(SendMessage(LVM_DELETEALLITEMS)); }
+    int InsertColumn(int index, LPCWSTR heading, int format = LVCFMT_LEFT, int width = -1,
+                     int subItem = -1);
+    int InsertItem(int index, LPCWSTR text);
+    int InsertItem(const LVITEMW* item) {
+        return static_cast<int>(SendMessage(LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(item)));
+    }
+    BOOL SetItemText(int index, int subItem, LPCWSTR text);
+    CString GetItemText(int index, int subItem) const;
+    BOOL DeleteItem(int index) {
+        return static_cast<BOOL>(SendMessage(LVM_DELETEITEM, static_cast<WPARAM>(index)));
+    }
+    int GetNextItem(int start, int flags) const {
+        return static_cast<int>(
+            SendMessage(LVM_GETNEXTITEM, static_cast<WPARAM>(start), static_cast<LPARAM>(flags)));
+    }
+    BOOL SetItemState(int index, UINT state, UINT mask);
+    UINT GetItemState(int index, UINT mask) const {
+        return static_cast<UINT>(
+            SendMessage(LVM_GETITEMSTATE, static_cast<WPARAM>(index), static_cast<LPARAM>(mask)));
+    }
+    int GetSelectionMark() const { return static_cast<int>(SendMessage(LVM_GETSELECTIONMARK)); }
+    // The previous extended styles.
+    DWORD SetExtendedStyle(DWORD styles) {
+        return static_cast<DWORD>(SendMessage(LVM_SETEXTENDEDLISTVIEWSTYLE, 0, styles));
+    }
+    DWORD GetExtendedStyle() const {
+        return static_cast<DWORD>(SendMessage(LVM_GETEXTENDEDLISTVIEWSTYLE));
+    }
+    BOOL EnsureVisible(int index, BOOL partialOk) {
+        return static_cast<BOOL>(SendMessage(LVM_ENSUREVISIBLE, static_cast<WPARAM>(index),
+                                             static_cast<LPARAM>(partialOk)));
+    }
+    int GetTopIndex() const { return static_cast<int>(SendMessage(LVM_GETTOPINDEX)); }
+    int GetCountPerPage() const { return static_cast<int>(SendMessage(LVM_GETCOUNTPERPAGE)); }
 };
 
 class CDateTimeCtrl : public CWnd {

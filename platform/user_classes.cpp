@@ -25,6 +25,9 @@ const SystemClass kSystemClasses[] = {
     {L"Button", ButtonWndProc, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW,
      static_cast<int>(2 * sizeof(LONG_PTR))},
     {L"Static", StaticWndProc, CS_DBLCLKS, 0},
+    {L"ComboBox", ComboBoxWindowProc, CS_DBLCLKS, static_cast<int>(sizeof(LONG_PTR))},
+    {L"ComboLBox", ComboListWindowProc, 0, static_cast<int>(sizeof(LONG_PTR))},
+    {L"SysListView32", ListViewWindowProc, CS_DBLCLKS, static_cast<int>(sizeof(LONG_PTR))},
 };
 
 bool SameName(LPCWSTR a, const std::wstring& b) {

@@ -22,6 +22,12 @@ LRESULT IpAddressWindowProc(HWND window, UINT message, WPARAM wParam,
                             LPARAM lParam);  // comctl_ipaddress.cpp
 LRESULT TooltipWindowProc(HWND window, UINT message, WPARAM wParam,
                           LPARAM lParam);  // comctl_tooltips.cpp
+LRESULT ComboBoxWindowProc(HWND window, UINT message, WPARAM wParam,
+                           LPARAM lParam);  // user_combo.cpp
+LRESULT ComboListWindowProc(HWND window, UINT message, WPARAM wParam,
+                            LPARAM lParam);  // user_combo.cpp: the drop-down list
+LRESULT ListViewWindowProc(HWND window, UINT message, WPARAM wParam,
+                           LPARAM lParam);  // comctl_listview.cpp
 
 // A tooltip's extra window bytes: its state at 0, and while its tip shows, the tool's window and
 // id (where the machine's control reads them).
@@ -68,6 +74,9 @@ void SendDrawItem(HWND control, HDC dc, UINT type, UINT action, UINT state);
 // Paints the control at once when it is visible (WM_PAINT through UpdateWindow); a hidden one
 // only keeps the area to paint for when it is shown.
 void RedrawNow(HWND control);
+// Paints the control at once through the public GetDC and ReleaseDC, which a program may
+// intercept to see every repaint that comes outside WM_PAINT; nothing while it is hidden.
+void PaintNow(HWND control, void (*paint)(HWND, HDC));
 // Whether a mouse message's position (client coordinates in lParam) lies in the client area.
 bool InClient(HWND control, LPARAM position);
 
@@ -82,3 +91,13 @@ std::wstring WindowText(HWND window);
 // white shadow one pixel down and right. Returns DrawTextW's answer.
 int ControlText(HDC dc, const std::wstring& text, RECT rect, UINT format, bool enabled,
                 COLORREF color);
+// The height of a line of the controls' font.
+int ControlLineHeight();
+// The small solid arrow of a drop or scroll button, pointing down or up, centred in the box.
+void DrawArrow(HDC dc, RECT box, bool down, COLORREF color);
+// A one-pixel frame just inside the rectangle.
+void FrameBox(HDC dc, RECT rect, HBRUSH brush);
+// Whether the point lies in the rectangle (right and bottom edges outside).
+bool Inside(const RECT& rect, POINT point);
+// A mouse message's position (lParam: signed client coordinates).
+POINT MousePoint(LPARAM position);

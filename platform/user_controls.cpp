@@ -68,3 +68,54 @@ int ControlText(HDC dc, const std::wstring& text, RECT rect, UINT format, bool e
     SetTextColor(dc, color);
     return DrawTextW(dc, text.c_str(), length, &rect, format);
 }
+
+int ControlLineHeight() {
+    HDC dc = CreateCompatibleDC(nullptr);
+    if (dc == nullptr) return 16;
+    HGDIOBJ old = BeginControlDrawing(dc);
+    TEXTMETRICW tm{};
+    const int height = GetTextMetricsW(dc, &tm) ? tm.tmHeight : 16;
+    ControlDrawingDone(dc, old);
+    DeleteDC(dc);
+    return height;
+}
+
+void DrawArrow(HDC dc, RECT box, bool down, COLORREF color) {
+    // Four rows, 7, 5, 3 and 1 pixels wide, centred in the box.
+    HBRUSH brush = CreateSolidBrush(color);
+    const int cx = (box.left + box.right) / 2;
+    const int top = (box.top + box.bottom) / 2 - 2;
+    for (int row = 0; row < 4; ++row) {
+        const int half = down ? 3 - row : row;
+        const int y = top + row;
+        RECT line{cx - half, y, cx + half + 1, y + 1};
+        FillRect(dc, &line, brush);
+    }
+    DeleteObject(brush);
+}
+
+void FrameBox(HDC dc, RECT r, HBRUSH brush) {
+    if (r.right <= r.left || r.bottom <= r.top) return;
+    const RECT sides[4] = {{r.left, r.top, r.right, r.top + 1},
+                           {r.left, r.bottom - 1, r.right, r.bottom},
+                           {r.left, r.top, r.left + 1, r.bottom},
+                           {r.right - 1, r.top, r.right, r.bottom}};
+    for (const RECT& side : sides) FillRect(dc, &side, brush);
+}
+
+bool Inside(const RECT& r, POINT p) {
+    return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
+}
+
+POINT MousePoint(LPARAM position) {
+    return {static_cast<short>(LOWORD(static_cast<ULONG_PTR>(position))),
+            static_cast<short>(HIWORD(static_cast<ULONG_PTR>(position)))};
+}
+
+void PaintNow(HWND control, void (*paint)(HWND, HDC)) {
+    if (!IsWindowVisible(control)) return;
+    HDC dc = GetDC(control);
+    if (dc == nullptr) return;
+    paint(control, dc);
+    ReleaseDC(control, dc);
+}

@@ -164,12 +164,9 @@ void Paint(HWND window, HDC dc, const EditState& state) {
 
 // Redraws outside WM_PAINT through the public device context functions.
 void Redraw(HWND window) {
-    EditState* state = StateOf(window);
-    if (state == nullptr || !IsWindowVisible(window)) return;
-    HDC dc = GetDC(window);
-    if (dc == nullptr) return;
-    Paint(window, dc, *state);
-    ReleaseDC(window, dc);
+    PaintNow(window, [](HWND w, HDC dc) {
+        if (EditState* state = StateOf(w)) Paint(w, dc, *state);
+    });
 }
 
 // Keeps the caret in view and, while the edit has the focus, moves the caret there.

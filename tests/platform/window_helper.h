@@ -115,3 +115,14 @@ protected:
         return out;
     }
 };
+
+// The height of a line of the standard controls' font (the default GUI font).
+inline int ControlFontHeight() {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    return tm.tmHeight;
+}
