@@ -3,6 +3,7 @@
 // InitCommonControlsEx. The controls live in comctl_ipaddress.cpp and comctl_tooltips.cpp.
 #pragma once
 
+#include "platform/kernel.h"
 #include "platform/user.h"
 #include "platform/user_controls.h"
 
@@ -292,9 +293,36 @@ using LPNMITEMACTIVATE = NMITEMACTIVATE*;
 #define DTM_GETSYSTEMTIME (DTM_FIRST + 1)
 #define DTM_SETSYSTEMTIME (DTM_FIRST + 2)
 
+#define DTM_GETRANGE (DTM_FIRST + 3)
+#define DTM_SETRANGE (DTM_FIRST + 4)
+#define DTM_SETFORMATW (DTM_FIRST + 50)
+#define DTM_SETFORMAT DTM_SETFORMATW
+
 #define GDT_ERROR (-1)
 #define GDT_VALID 0
 #define GDT_NONE 1
+
+// DTM_SETRANGE's wParam and DTM_GETRANGE's answer: which ends of the SYSTEMTIME[2] hold.
+#define GDTR_MIN 0x0001u
+#define GDTR_MAX 0x0002u
+
+// Styles. DTS_TIMEFORMAT includes DTS_UPDOWN.
+#define DTS_UPDOWN 0x0001u
+#define DTS_SHOWNONE 0x0002u
+#define DTS_SHORTDATEFORMAT 0x0000u
+#define DTS_LONGDATEFORMAT 0x0004u
+#define DTS_TIMEFORMAT 0x0009u
+
+// Sent in WM_NOTIFY whenever the user changes the time or the check box.
+#define DTN_FIRST2 (0u - 753u)
+#define DTN_DATETIMECHANGE (DTN_FIRST2 - 6u)
+
+struct NMDATETIMECHANGE {
+    NMHDR nmhdr;
+    DWORD dwFlags;  // GDT_VALID or GDT_NONE
+    SYSTEMTIME st;
+};
+using LPNMDATETIMECHANGE = NMDATETIMECHANGE*;
 
 // ---- Trackbar ----
 #define TRACKBAR_CLASSW L"msctls_trackbar32"
@@ -306,6 +334,43 @@ using LPNMITEMACTIVATE = NMITEMACTIVATE*;
 #define TBM_SETRANGE (WM_USER + 6)
 #define TBM_SETRANGEMIN (WM_USER + 7)
 #define TBM_SETRANGEMAX (WM_USER + 8)
+#define TBM_SETTICFREQ (WM_USER + 20)
+#define TBM_SETPAGESIZE (WM_USER + 21)
+#define TBM_GETPAGESIZE (WM_USER + 22)
+#define TBM_SETLINESIZE (WM_USER + 23)
+#define TBM_GETLINESIZE (WM_USER + 24)
+#define TBM_GETTHUMBRECT (WM_USER + 25)
+#define TBM_GETCHANNELRECT (WM_USER + 26)
+
+// Styles (horizontal only: TBS_VERT is not drawn).
+#define TBS_AUTOTICKS 0x0001u
+#define TBS_VERT 0x0002u
+#define TBS_HORZ 0x0000u
+#define TBS_TOP 0x0004u
+#define TBS_BOTTOM 0x0000u
+#define TBS_BOTH 0x0008u
+#define TBS_NOTICKS 0x0010u
+#define TBS_NOTHUMB 0x0080u
+
+// WM_HSCROLL's codes from a trackbar (low word of wParam; the position in the high word for
+// TB_THUMBTRACK and TB_THUMBPOSITION; lParam the trackbar).
+#ifndef WM_HSCROLL
+#define WM_HSCROLL 0x0114u
+#endif
+#define TB_LINEUP 0
+#define TB_LINEDOWN 1
+#define TB_PAGEUP 2
+#define TB_PAGEDOWN 3
+#define TB_THUMBPOSITION 4
+#define TB_THUMBTRACK 5
+#define TB_TOP 6
+#define TB_BOTTOM 7
+#define TB_ENDTRACK 8
+
+// The parts a trackbar's NM_CUSTOMDRAW names in dwItemSpec.
+#define TBCD_TICS 0x0001u
+#define TBCD_THUMB 0x0002u
+#define TBCD_CHANNEL 0x0003u
 
 // ---- Custom draw (trackbars and list views send it in WM_NOTIFY) ----
 #define NM_FIRST (0u - 0u)
@@ -326,6 +391,11 @@ using LPNMITEMACTIVATE = NMITEMACTIVATE*;
 #define CDRF_SKIPDEFAULT 0x00000004u
 #define CDRF_NOTIFYPOSTPAINT 0x00000010u
 #define CDRF_NOTIFYITEMDRAW 0x00000020u
+
+#define CDIS_SELECTED 0x0001u
+#define CDIS_DISABLED 0x0004u
+#define CDIS_FOCUS 0x0010u
+#define CDIS_HOT 0x0040u
 
 struct NMCUSTOMDRAW {
     NMHDR hdr;

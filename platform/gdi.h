@@ -241,6 +241,12 @@ BOOL PtInRegion(HRGN region, int x, int y);
 // Makes a copy of the region (device coordinates) the context's clip; NULL removes the clip.
 // The kind of the new clip, or ERROR.
 int SelectClipRgn(HDC dc, HRGN region);
+// Copies the context's clip into the region: 1, or 0 when the context has no clip (the region is
+// left alone), -1 on error.
+int GetClipRgn(HDC dc, HRGN region);
+// The clip becomes its intersection with the rectangle (logical coordinates; without a clip, the
+// rectangle). The kind of the new clip, or ERROR.
+int IntersectClipRect(HDC dc, int left, int top, int right, int bottom);
 
 // ---- Layered windows ----
 

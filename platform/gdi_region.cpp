@@ -117,3 +117,28 @@ int SelectClipRgn(HDC dc, HRGN region) {
     obj->clip = copy;
     return KindOf(copy);
 }
+
+int GetClipRgn(HDC dc, HRGN region) {
+    API_TRACE(Gdi, GetClipRgn, dc, region);
+    auto obj = sim::GdiTable::Get().FindAs<sim::GdiDc>(dc);
+    auto r = FindRegion(region);
+    if (!obj || !r) return Fail(-1, ERROR_INVALID_HANDLE);
+    if (obj->clip == nullptr) return 0;
+    cairo_region_t* copy = cairo_region_copy(obj->clip);
+    cairo_region_destroy(r->region);
+    r->region = copy;
+    return 1;
+}
+
+int IntersectClipRect(HDC dc, int left, int top, int right, int bottom) {
+    API_TRACE(Gdi, IntersectClipRect, dc, left, top, right, bottom);
+    auto obj = sim::GdiTable::Get().FindAs<sim::GdiDc>(dc);
+    if (!obj) return Fail(ERROR, ERROR_INVALID_HANDLE);
+    cairo_rectangle_int_t rect{left + obj->viewportOrg.x, top + obj->viewportOrg.y,
+                               std::max(0, right - left), std::max(0, bottom - top)};
+    if (obj->clip == nullptr)
+        obj->clip = cairo_region_create_rectangle(&rect);
+    else
+        cairo_region_intersect_rectangle(obj->clip, &rect);
+    return KindOf(obj->clip);
+}

@@ -251,3 +251,20 @@ BOOL CDateTimeCtrl::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id)
 BOOL CSliderCtrl::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id) {
     return CWnd::Create(TRACKBAR_CLASSW, L"", style, rect, parent, id);
 }
+
+BOOL CDateTimeCtrl::SetRange(const SYSTEMTIME* minimum, const SYSTEMTIME* maximum) {
+    SYSTEMTIME ends[2] = {};
+    WPARAM flags = 0;
+    if (minimum != nullptr) ends[0] = *minimum, flags |= GDTR_MIN;
+    if (maximum != nullptr) ends[1] = *maximum, flags |= GDTR_MAX;
+    return static_cast<BOOL>(SendMessage(DTM_SETRANGE, flags, reinterpret_cast<LPARAM>(ends)));
+}
+
+DWORD CDateTimeCtrl::GetRange(SYSTEMTIME* minimum, SYSTEMTIME* maximum) const {
+    SYSTEMTIME ends[2] = {};
+    const auto flags =
+        static_cast<DWORD>(SendMessage(DTM_GETRANGE, 0, reinterpret_cast<LPARAM>(ends)));
+    if (minimum != nullptr) *minimum = ends[0];
+    if (maximum != nullptr) *maximum = ends[1];
+    return flags;
+}

@@ -187,6 +187,17 @@ public:
         return static_cast<BOOL>(SendMessage(DTM_SETSYSTEMTIME, time ? GDT_VALID : GDT_NONE,
                                              reinterpret_cast<LPARAM>(time)));
     }
+    DWORD GetTime(SYSTEMTIME& time) const { return GetTime(&time); }
+    BOOL SetTime(const SYSTEMTIME& time) { return SetTime(&time); }
+    // The picture of the shown text (the style's when NULL).
+    BOOL SetFormat(LPCWSTR picture) {
+        return static_cast<BOOL>(SendMessage(DTM_SETFORMATW, 0, reinterpret_cast<LPARAM>(picture)));
+    }
+    // The ends (NULL: that end is open); FALSE for an end that is no time or a minimum after the
+    // maximum.
+    BOOL SetRange(const SYSTEMTIME* minimum, const SYSTEMTIME* maximum);
+    // GDTR_MIN and GDTR_MAX as the ends are set; each given one is filled.
+    DWORD GetRange(SYSTEMTIME* minimum, SYSTEMTIME* maximum) const;
 };
 
 class CSliderCtrl : public CWnd {
@@ -197,7 +208,29 @@ public:
     void SetPos(int pos) { SendMessage(TBM_SETPOS, TRUE, pos); }
     int GetRangeMin() const { return static_cast<int>(SendMessage(TBM_GETRANGEMIN)); }
     int GetRangeMax() const { return static_cast<int>(SendMessage(TBM_GETRANGEMAX)); }
+    // Both ends of 16 bits (TBM_SETRANGE); the ends of any int through SetRangeMin/SetRangeMax.
     void SetRange(int minimum, int maximum, BOOL redraw = FALSE) {
         SendMessage(TBM_SETRANGE, static_cast<WPARAM>(redraw), MAKELPARAM(minimum, maximum));
+    }
+    void GetRange(int& minimum, int& maximum) const {
+        minimum = GetRangeMin();
+        maximum = GetRangeMax();
+    }
+    void SetRangeMin(int minimum, BOOL redraw = FALSE) {
+        SendMessage(TBM_SETRANGEMIN, static_cast<WPARAM>(redraw), minimum);
+    }
+    void SetRangeMax(int maximum, BOOL redraw = FALSE) {
+        SendMessage(TBM_SETRANGEMAX, static_cast<WPARAM>(redraw), maximum);
+    }
+    // Each returns the size before.
+    int SetPageSize(int size) { return static_cast<int>(SendMessage(TBM_SETPAGESIZE, 0, size)); }
+    int GetPageSize() const { return static_cast<int>(SendMessage(TBM_GETPAGESIZE)); }
+    int SetLineSize(int size) { return static_cast<int>(SendMessage(TBM_SETLINESIZE, 0, size)); }
+    int GetLineSize() const { return static_cast<int>(SendMessage(TBM_GETLINESIZE)); }
+    void GetThumbRect(LPRECT rect) const {
+        SendMessage(TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(rect));
+    }
+    void GetChannelRect(LPRECT rect) const {
+        SendMessage(TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(rect));
     }
 };

@@ -4,6 +4,8 @@
 
 #include "platform/wintypes.h"
 
+struct SYSTEMTIME;
+
 #define CP_ACP 0u
 #define CP_OEMCP 1u
 #define CP_UTF8 65001u
@@ -41,3 +43,26 @@ LPSTR CharNextA(LPCSTR current);
 // The linguistic sort is modelled simply: letters compare without regard to case first, then a
 // lower-case letter sorts before its capital; otherwise characters compare by code point.
 int CompareStringA(LCID locale, DWORD flags, LPCSTR text1, int length1, LPCSTR text2, int length2);
+
+// ---- Dates and times in the user's locale ----
+// The machine has one user locale, English (United States): short dates "M/d/yyyy", long dates
+// "dddd, MMMM d, yyyy", times "h:mm:ss tt". A picture's letters: d, dd (day), ddd, dddd (weekday
+// name), M, MM (month), MMM, MMMM (month name), y, yy, yyyy (year), h, hh (12-hour), H, HH
+// (24-hour), m, mm, s, ss, t, tt (A/P, AM/PM); text in single quotes ('' a quote) and any other
+// character stand for themselves. The weekday comes from the date.
+#define DATE_SHORTDATE 0x00000001u
+#define DATE_LONGDATE 0x00000002u
+#define TIME_NOMINUTESORSECONDS 0x00000001u
+#define TIME_NOSECONDS 0x00000002u
+#define TIME_NOTIMEMARKER 0x00000004u
+#define TIME_FORCE24HOURFORMAT 0x00000008u
+
+// The date (the local time when NULL) in the picture, or with DATE_SHORTDATE / DATE_LONGDATE the
+// locale's (short without either). With outChars 0 the size needed, the terminator counted; else
+// the characters written with it. 0 on failure: ERROR_INVALID_PARAMETER for a date that does not
+// exist, ERROR_INVALID_FLAGS for a picture with flags or both flags, ERROR_INSUFFICIENT_BUFFER.
+int GetDateFormatW(LCID locale, DWORD flags, const SYSTEMTIME* date, LPCWSTR picture, LPWSTR out,
+                   int outChars);
+// The time likewise (the locale's time picture without one; TIME_ flags trim or change it).
+int GetTimeFormatW(LCID locale, DWORD flags, const SYSTEMTIME* time, LPCWSTR picture, LPWSTR out,
+                   int outChars);

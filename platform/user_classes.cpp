@@ -22,6 +22,8 @@ const SystemClass kSystemClasses[] = {
     {L"Edit", EditWindowProc, CS_DBLCLKS, static_cast<int>(sizeof(LONG_PTR))},
     {L"SysIPAddress32", IpAddressWindowProc, 0, static_cast<int>(sizeof(LONG_PTR))},
     {L"tooltips_class32", TooltipWindowProc, 0, kTooltipExtraBytes},
+    {L"msctls_trackbar32", TrackbarWindowProc, CS_DBLCLKS, static_cast<int>(sizeof(LONG_PTR))},
+    {L"SysDateTimePick32", DateTimePickWindowProc, CS_DBLCLKS, static_cast<int>(sizeof(LONG_PTR))},
     {L"Button", ButtonWndProc, CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW,
      static_cast<int>(2 * sizeof(LONG_PTR))},
     {L"Static", StaticWndProc, CS_DBLCLKS, 0},

@@ -28,6 +28,10 @@ LRESULT ComboListWindowProc(HWND window, UINT message, WPARAM wParam,
                             LPARAM lParam);  // user_combo.cpp: the drop-down list
 LRESULT ListViewWindowProc(HWND window, UINT message, WPARAM wParam,
                            LPARAM lParam);  // comctl_listview.cpp
+LRESULT TrackbarWindowProc(HWND window, UINT message, WPARAM wParam,
+                           LPARAM lParam);  // comctl_trackbar.cpp
+LRESULT DateTimePickWindowProc(HWND window, UINT message, WPARAM wParam,
+                               LPARAM lParam);  // comctl_datetime.cpp
 
 // A tooltip's extra window bytes: its state at 0, and while its tip shows, the tool's window and
 // id (where the machine's control reads them).
@@ -79,6 +83,8 @@ void RedrawNow(HWND control);
 void PaintNow(HWND control, void (*paint)(HWND, HDC));
 // Whether a mouse message's position (client coordinates in lParam) lies in the client area.
 bool InClient(HWND control, LPARAM position);
+// Whether the point lies in the rectangle (its right and bottom edges outside).
+bool InRect(const RECT& rect, POINT point);
 
 // ---- The controls' classic look (user_controls.cpp) ----
 // Readies a control's context: the controls' font, a transparent text background. Returns the

@@ -36,7 +36,12 @@ bool InClient(HWND control, LPARAM position) {
     GetClientRect(control, &client);
     int x = static_cast<short>(LOWORD(static_cast<ULONG_PTR>(position)));
     int y = static_cast<short>(HIWORD(static_cast<ULONG_PTR>(position)));
-    return x >= client.left && x < client.right && y >= client.top && y < client.bottom;
+    return InRect(client, {x, y});
+}
+
+bool InRect(const RECT& rect, POINT point) {
+    return point.x >= rect.left && point.x < rect.right && point.y >= rect.top &&
+           point.y < rect.bottom;
 }
 
 HGDIOBJ BeginControlDrawing(HDC dc) {

@@ -65,6 +65,8 @@
 #define VK_MENU 0x12u
 #define VK_CAPITAL 0x14u
 #define VK_ESCAPE 0x1Bu
+#define VK_PRIOR 0x21u
+#define VK_NEXT 0x22u
 #define VK_END 0x23u
 #define VK_HOME 0x24u
 #define VK_LEFT 0x25u

@@ -219,12 +219,22 @@ LRESULT SetCursorFor(HWND window, WPARAM under, LPARAM lParam) {
 
 // ---- Printing ----
 
-// Sends `message` to `to` with the context's origin moved by `by` for the time of the call.
-void SendMoved(HWND to, UINT message, HDC dc, POINT by, LPARAM lParam) {
+// Sends `message` to `to` with the context's origin moved by `by` and its clip narrowed to the
+// rectangle (0, 0, area) there, for the time of the call: both are put back afterwards.
+void SendMoved(HWND to, UINT message, HDC dc, POINT by, SIZE area, LPARAM lParam) {
     POINT saved{0, 0};
-    bool moved = OffsetViewportOrgEx(dc, by.x, by.y, &saved) != FALSE;
+    const bool moved = OffsetViewportOrgEx(dc, by.x, by.y, &saved) != FALSE;
+    HRGN clip = CreateRectRgn(0, 0, 0, 0);
+    const int had = clip != nullptr ? GetClipRgn(dc, clip) : -1;
+    if (had >= 0) IntersectClipRect(dc, 0, 0, area.cx, area.cy);
     SendMessageW(to, message, reinterpret_cast<WPARAM>(dc), lParam);
+    if (had >= 0) SelectClipRgn(dc, had == 1 ? clip : nullptr);
+    if (clip != nullptr) DeleteObject(clip);
     if (moved) SetViewportOrgEx(dc, saved.x, saved.y, nullptr);
+}
+
+SIZE SizeOf(const RECT& r) {
+    return {r.right - r.left, r.bottom - r.top};
 }
 
 // The windows, bottom to top, that are visible themselves.
@@ -237,21 +247,80 @@ std::vector<HWND> VisibleBottomUp(std::vector<HWND> windows) {
     return windows;
 }
 
-// WM_PRINT: the context's origin is the window's top-left corner.
+// The frame's classic picture, the context's origin at the window's top-left: the face colour
+// around the client area, a raised edge for a sizing or dialog frame (a line of the frame colour
+// for a thin border) and the caption bar with the title.
+void PrintFrame(HWND window, HDC dc, const sim::WindowInfo& w) {
+    const RECT outer{0, 0, w.rect.right - w.rect.left, w.rect.bottom - w.rect.top};
+    const RECT client{w.client.left - w.rect.left, w.client.top - w.rect.top,
+                      w.client.right - w.rect.left, w.client.bottom - w.rect.top};
+    if (client.left == outer.left && client.top == outer.top && client.right == outer.right &&
+        client.bottom == outer.bottom)
+        return;
+    HRGN frame = CreateRectRgnIndirect(&outer);
+    HRGN inside = CreateRectRgnIndirect(&client);
+    HRGN clip = CreateRectRgn(0, 0, 0, 0);
+    const int had = frame && inside && clip ? GetClipRgn(dc, clip) : -1;
+    if (had >= 0) {
+        CombineRgn(frame, frame, inside, RGN_DIFF);
+        POINT origin{0, 0};
+        GetViewportOrgEx(dc, &origin);
+        OffsetRgn(frame, origin.x, origin.y);  // the clip is in device coordinates
+        if (had == 1) CombineRgn(frame, frame, clip, RGN_AND);
+        SelectClipRgn(dc, frame);
+        RECT r = outer;
+        FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
+        const DWORD style = w.style;
+        if (style & (WS_THICKFRAME | WS_DLGFRAME)) {
+            DrawEdge(dc, &r, EDGE_RAISED, BF_RECT);
+        } else if (style & WS_BORDER) {
+            HBRUSH line = GetSysColorBrush(COLOR_WINDOWFRAME);
+            FrameRect(dc, &r, line);
+        }
+        if ((style & WS_CAPTION) == WS_CAPTION) {
+            RECT bar{client.left, outer.top, client.right, client.top};
+            const int border = client.left - outer.left;
+            bar.top += border;
+            bar.bottom -= 1;
+            const bool active = GetActiveWindow() == window;
+            FillRect(dc, &bar,
+                     GetSysColorBrush(active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION));
+            wchar_t title[256] = {};
+            const int n = GetWindowTextW(window, title, 256);
+            HGDIOBJ font = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+            const int mode = SetBkMode(dc, TRANSPARENT);
+            const COLORREF color = SetTextColor(
+                dc, GetSysColor(active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT));
+            bar.left += 3;
+            DrawTextW(dc, title, n, &bar, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+            SetTextColor(dc, color);
+            SetBkMode(dc, mode);
+            SelectObject(dc, font);
+        }
+        SelectClipRgn(dc, had == 1 ? clip : nullptr);
+    }
+    for (HRGN r : {frame, inside, clip})
+        if (r != nullptr) DeleteObject(r);
+}
+
+// WM_PRINT: the context's origin is the window's top-left corner. The window's parts draw only
+// into the context: the frame, then the client area (clipped to it), then each visible child
+// and owned window clipped to its rectangle; the context's origin and clip are left as they were.
 void Print(HWND window, HDC dc, DWORD flags) {
     auto w = Windows().Get(window);
     if (!w || ((flags & PRF_CHECKVISIBLE) && !IsWindowVisible(window))) return;
-    // PRF_NONCLIENT: the frame has no picture yet (pixels come with the drawing code).
+    if (flags & PRF_NONCLIENT) PrintFrame(window, dc, *w);
     const POINT client{w->client.left - w->rect.left, w->client.top - w->rect.top};
-    if (flags & PRF_ERASEBKGND) SendMoved(window, WM_ERASEBKGND, dc, client, 0);
+    const SIZE clientSize = SizeOf(w->client);
+    if (flags & PRF_ERASEBKGND) SendMoved(window, WM_ERASEBKGND, dc, client, clientSize, 0);
     if (flags & PRF_CLIENT)
-        SendMoved(window, WM_PRINTCLIENT, dc, client, static_cast<LPARAM>(flags));
+        SendMoved(window, WM_PRINTCLIENT, dc, client, clientSize, static_cast<LPARAM>(flags));
     if (flags & PRF_CHILDREN) {
         for (HWND child : VisibleBottomUp(Windows().Children(window))) {
             auto c = Windows().Get(child);
             if (!c) continue;
             SendMoved(child, WM_PRINT, dc, {client.x + c->rect.left, client.y + c->rect.top},
-                      static_cast<LPARAM>(flags));
+                      SizeOf(c->rect), static_cast<LPARAM>(flags));
         }
     }
     if (flags & PRF_OWNED) {
@@ -260,7 +329,7 @@ void Print(HWND window, HDC dc, DWORD flags) {
         for (HWND owned : VisibleBottomUp(Windows().Owned(window))) {
             RECT r;
             if (!GetWindowRect(owned, &r)) continue;
-            SendMoved(owned, WM_PRINT, dc, {r.left - outer.left, r.top - outer.top},
+            SendMoved(owned, WM_PRINT, dc, {r.left - outer.left, r.top - outer.top}, SizeOf(r),
                       static_cast<LPARAM>(flags));
         }
     }

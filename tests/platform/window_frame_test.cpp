@@ -2,10 +2,13 @@
 // mouse, system commands and WM_PRINT.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <tuple>
 #include <vector>
 
+#include "dib_canvas.h"
 #include "platform/control/input.h"
+#include "platform/gdi.h"
 #include "platform/kernel.h"
 #include "platform/user.h"
 #include "window_helper.h"
@@ -329,6 +332,100 @@ TEST_F(FrameTest, PrintWithOwnedWindowsPrintsThemAtTheirOffset) {
     SendMessageW(owner, WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_OWNED);
     EXPECT_EQ(printed, (std::vector<std::tuple<HWND, LONG, LONG>>{{owner, 0, 0}, {owned, 20, 50}}));
     ReleaseDC(nullptr, dc);
+}
+
+// A window whose client paint fills far beyond its own area.
+constexpr COLORREF kInk = RGB(0xC0, 0x10, 0x20);
+
+std::optional<LRESULT> FillsBeyond(HWND, UINT m, WPARAM wp, LPARAM) {
+    if (m != WM_PRINTCLIENT) return std::nullopt;
+    HBRUSH ink = CreateSolidBrush(kInk);
+    RECT all{-500, -500, 1000, 1000};
+    FillRect(reinterpret_cast<HDC>(wp), &all, ink);
+    DeleteObject(ink);
+    return 0;
+}
+
+TEST_F(FrameTest, PrintKeepsEachWindowToItsOwnAreaAndLeavesTheContextAsItWas) {
+    // A frameless parent 100x80 whose client paint does nothing, a child at (20,10) 30x20 that
+    // paints everywhere, and a grandchild of the child half outside it.
+    HWND parent = MakeWindow(WS_POPUP | WS_VISIBLE, nullptr, 0, L"", {0, 0, 100, 80});
+    HWND child = MakeWindow(WS_CHILD | WS_VISIBLE, parent, 1, L"", {20, 10, 50, 30});
+    HWND grandchild = MakeWindow(WS_CHILD | WS_VISIBLE, child, 2, L"", {20, 10, 60, 40});
+    ASSERT_NE(grandchild, nullptr);
+    Answers() = [&](HWND h, UINT m, WPARAM wp, LPARAM lp) -> std::optional<LRESULT> {
+        if (h == parent) return m == WM_PRINTCLIENT ? std::optional<LRESULT>(0) : std::nullopt;
+        return FillsBeyond(h, m, wp, lp);
+    };
+    struct Case {
+        DWORD flags;
+        RECT inked;  // the painted pixels' bounds (all 0: none)
+    };
+    const Case cases[] = {
+        {PRF_CLIENT, {0, 0, 0, 0}},
+        {PRF_CLIENT | PRF_CHILDREN, {20, 10, 50, 30}},  // the grandchild stays inside the child
+        {PRF_CHILDREN, {0, 0, 0, 0}},                   // the child's own client is not asked for
+    };
+    for (const Case& c : cases) {
+        DibCanvas canvas(100, 80);
+        SetViewportOrgEx(canvas.dc(), 0, 0, nullptr);
+        SendMessageW(parent, WM_PRINT, reinterpret_cast<WPARAM>(canvas.dc()),
+                     static_cast<LPARAM>(c.flags));
+        RECT ink = canvas.Ink();
+        EXPECT_EQ(std::make_tuple(ink.left, ink.top, ink.right, ink.bottom),
+                  std::make_tuple(c.inked.left, c.inked.top, c.inked.right, c.inked.bottom))
+            << std::hex << c.flags;
+        if (c.inked.right != 0) {
+            EXPECT_EQ(canvas.At(c.inked.left, c.inked.top), kInk);
+        }
+        HRGN clip = CreateRectRgn(0, 0, 0, 0);
+        EXPECT_EQ(GetClipRgn(canvas.dc(), clip), 0) << "no clip was left behind";
+        DeleteObject(clip);
+        POINT origin{-1, -1};
+        GetViewportOrgEx(canvas.dc(), &origin);
+        EXPECT_EQ(std::make_pair(origin.x, origin.y), std::make_pair(LONG{0}, LONG{0}));
+    }
+    // A clip the caller set stays, and bounds the print too.
+    DibCanvas canvas(100, 80);
+    HRGN left = CreateRectRgn(0, 0, 30, 80);
+    SelectClipRgn(canvas.dc(), left);
+    SendMessageW(parent, WM_PRINT, reinterpret_cast<WPARAM>(canvas.dc()),
+                 PRF_CLIENT | PRF_CHILDREN);
+    RECT ink = canvas.Ink();
+    EXPECT_EQ(std::make_tuple(ink.left, ink.right), std::make_tuple(LONG{20}, LONG{30}));
+    HRGN now = CreateRectRgn(0, 0, 0, 0);
+    ASSERT_EQ(GetClipRgn(canvas.dc(), now), 1);
+    RECT box{};
+    GetRgnBox(now, &box);
+    EXPECT_EQ(std::make_tuple(box.left, box.top, box.right, box.bottom),
+              std::make_tuple(LONG{0}, LONG{0}, LONG{30}, LONG{80}));
+    for (HRGN r : {left, now}) DeleteObject(r);
+}
+
+TEST_F(FrameTest, PrintDrawsTheFrameOnlyWhenAskedAndAtTheWindowsCorner) {
+    // A captioned window 200x200 with a sizing border: its client lies at (4,22).
+    HWND framed = MakeWindow(kFramed, nullptr, 0, L"Title", kFramedRect);
+    struct Case {
+        DWORD flags;
+        bool frame;
+    };
+    const Case cases[] = {
+        {PRF_NONCLIENT, true}, {PRF_CLIENT, false}, {PRF_NONCLIENT | PRF_CHECKVISIBLE, true}};
+    const COLORREF white = RGB(255, 255, 255);
+    for (const Case& c : cases) {
+        DibCanvas canvas(220, 220);
+        SendMessageW(framed, WM_PRINT, reinterpret_cast<WPARAM>(canvas.dc()),
+                     static_cast<LPARAM>(c.flags));
+        EXPECT_EQ(canvas.At(2, 100) != white, c.frame) << "the sizing border";
+        EXPECT_EQ(canvas.At(100, 12) != white, c.frame) << "the caption bar";
+        EXPECT_EQ(canvas.At(100, 100), white) << "the client area is the client's";
+        EXPECT_EQ(canvas.At(205, 100), white) << "nothing beyond the window";
+    }
+    ShowWindow(framed, SW_HIDE);
+    DibCanvas canvas(220, 220);
+    SendMessageW(framed, WM_PRINT, reinterpret_cast<WPARAM>(canvas.dc()),
+                 PRF_NONCLIENT | PRF_CHECKVISIBLE);
+    EXPECT_EQ(canvas.Ink().right, 0) << "a hidden window prints nothing";
 }
 
 }  // namespace

@@ -1,0 +1,139 @@
+// The classic look of the trackbar and the date and time picker on the screen against their
+// reference pictures, and every standard control printing the same picture it paints.
+#include <cairo.h>
+#include <gtest/gtest.h>
+
+#include <iterator>
+#include <string>
+
+#include "dib_canvas.h"
+#include "golden_image.h"
+#include "platform/commctrl.h"
+#include "platform/gdi.h"
+#include "platform/sim/screen.h"
+#include "platform/user.h"
+#include "window_helper.h"
+
+namespace {
+
+constexpr DWORD kClientEdge = 0x00000200;  // WS_EX_CLIENTEDGE
+const RECT kDialog{40, 40, 300, 200};
+constexpr SYSTEMTIME kWhen{2026, 3, 0, 15, 14, 5, 9, 0};
+
+class ComctlLookTest : public WindowTest {
+public:
+    void SetUp() override {
+        WindowTest::SetUp();
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+        wc.lpszClassName = L"LookDialog";
+        ASSERT_NE(RegisterClassExW(&wc), 0);
+        dialog_ = CreateWindowExW(0, L"LookDialog", L"", WS_POPUP | WS_VISIBLE, kDialog.left,
+                                  kDialog.top, kDialog.right - kDialog.left,
+                                  kDialog.bottom - kDialog.top, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_NE(dialog_, nullptr);
+    }
+    HWND Child(const wchar_t* cls, const wchar_t* text, DWORD style, RECT r, DWORD ex = 0) {
+        HWND h = CreateWindowExW(ex, cls, text, WS_CHILD | WS_VISIBLE | style, r.left, r.top,
+                                 r.right - r.left, r.bottom - r.top, dialog_,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(++ids_)), nullptr,
+                                 nullptr);
+        EXPECT_NE(h, nullptr);
+        return h;
+    }
+    HWND Picker(DWORD style, RECT r) {
+        HWND h = Child(DATETIMEPICK_CLASSW, L"", style, r, kClientEdge);
+        SendMessageW(h, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&kWhen));
+        return h;
+    }
+    // The dialog's part of the screen with a margin, as the reference `name`.
+    ::testing::AssertionResult LooksLike(const std::string& name) {
+        cairo_surface_t* screen = sim::machine().screen().Compose();
+        const int w = kDialog.right - kDialog.left + 20, h = kDialog.bottom - kDialog.top + 20;
+        cairo_surface_t* shot = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+        cairo_t* cr = cairo_create(shot);
+        cairo_set_source_surface(cr, screen, -(kDialog.left - 10), -(kDialog.top - 10));
+        cairo_paint(cr);
+        cairo_destroy(cr);
+        auto result = golden::Matches(shot, name);
+        cairo_surface_destroy(shot);
+        cairo_surface_destroy(screen);
+        return result;
+    }
+    static COLORREF Pixel(HWND window, int x, int y) {
+        POINT p{x, y};
+        ClientToScreen(window, &p);
+        unsigned rgb = sim::machine().screen().PixelAt(p.x, p.y);
+        return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+    }
+
+    HWND dialog_ = nullptr;
+    int ids_ = 100;
+};
+
+TEST_F(ComctlLookTest, TrackbarsLookLikeTheirReference) {
+    HWND ticks = Child(TRACKBAR_CLASSW, L"", TBS_AUTOTICKS, {10, 10, 250, 42});
+    SendMessageW(ticks, TBM_SETRANGE, FALSE, MAKELPARAM(0, 10));
+    SendMessageW(ticks, TBM_SETPOS, TRUE, 3);
+    HWND plain = Child(TRACKBAR_CLASSW, L"", 0, {10, 50, 250, 82});
+    SendMessageW(plain, TBM_SETPOS, TRUE, 100);
+    HWND bare = Child(TRACKBAR_CLASSW, L"", TBS_NOTICKS, {10, 90, 250, 116});
+    SendMessageW(bare, TBM_SETPOS, TRUE, 50);
+    HWND top = Child(TRACKBAR_CLASSW, L"", TBS_AUTOTICKS | TBS_TOP, {10, 120, 250, 152});
+    SendMessageW(top, TBM_SETRANGE, FALSE, MAKELPARAM(0, 4));
+    SendMessageW(top, TBM_SETPOS, TRUE, 1);
+    Drain();
+    EXPECT_TRUE(LooksLike("trackbar_classic"));
+}
+
+TEST_F(ComctlLookTest, DateTimePickersLookLikeTheirReference) {
+    Picker(DTS_SHORTDATEFORMAT, {10, 10, 130, 31});
+    Picker(DTS_LONGDATEFORMAT, {10, 40, 250, 61});
+    HWND time = Picker(DTS_TIMEFORMAT, {10, 70, 130, 91});
+    HWND none = Picker(DTS_SHOWNONE, {10, 100, 150, 121});
+    SendMessageW(none, DTM_SETSYSTEMTIME, GDT_NONE, 0);
+    HWND disabled = Picker(DTS_SHORTDATEFORMAT | WS_DISABLED, {140, 70, 250, 91});
+    ASSERT_NE(disabled, nullptr);
+    SetFocus(time);
+    SendMessageW(time, WM_KEYDOWN, VK_RIGHT, 0);  // the minutes selected
+    Drain();
+    EXPECT_TRUE(LooksLike("datetime_classic"));
+}
+
+TEST_F(ComctlLookTest, EveryControlPrintsWhatItPaints) {
+    struct Case {
+        const wchar_t* cls;
+        const wchar_t* text;
+        DWORD style;
+        DWORD ex;
+    };
+    const Case cases[] = {
+        {L"Button", L"Connect", BS_DEFPUSHBUTTON, 0},
+        {L"Button", L"Again", BS_AUTOCHECKBOX, 0},
+        {L"Static", L"Signal", SS_LEFT, 0},
+        {L"Edit", L"apn", 0, kClientEdge},
+        {WC_IPADDRESSW, L"10.0.0.1", 0, kClientEdge},
+        {TRACKBAR_CLASSW, L"", TBS_AUTOTICKS, 0},
+        {DATETIMEPICK_CLASSW, L"", DTS_TIMEFORMAT, kClientEdge},
+        {DATETIMEPICK_CLASSW, L"", DTS_SHOWNONE, kClientEdge},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        HWND control = Child(c.cls, c.text, c.style, {10, 10, 170, 42}, c.ex);
+        if (c.cls == std::wstring(DATETIMEPICK_CLASSW))
+            SendMessageW(control, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&kWhen));
+        Drain();
+        DibCanvas canvas(160, 32);
+        SendMessageW(control, WM_PRINT, reinterpret_cast<WPARAM>(canvas.dc()),
+                     PRF_CLIENT | PRF_CHILDREN | PRF_ERASEBKGND);
+        int differ = 0;
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 160; ++x) differ += canvas.At(x, y) != Pixel(control, x, y);
+        EXPECT_EQ(differ, 0) << "case " << i;
+        DestroyWindow(control);
+    }
+}
+
+}  // namespace
