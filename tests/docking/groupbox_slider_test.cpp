@@ -238,3 +238,91 @@ TEST_F(GroupBox, WithoutACellNothingIsDrawn) {
 }
 
 }  // namespace
+
+namespace {
+
+using Slider = Skinned;
+
+constexpr Gdiplus::ARGB kTrack = 0xFFFF0000, kThumb = 0xFF0000FF;
+
+TEST_F(Slider, TheTrackRunsToThePositionAndTheThumbSitsOnItsEnd) {
+    struct Case {
+        const char* name;
+        int min, max, pos;
+        int track;  // the track's width in the 120-pixel content box
+    };
+    const Case cases[] = {
+        {"at 0", 0, 100, 0, 0},
+        {"at the maximum", 0, 100, 100, 120},
+        {"a maximum of 0: no track", 0, 0, 0, 0},
+        {"range 0..10^8 halfway", 0, 100000000, 50000000, 60},
+        {"range -10..10 at -10", -10, 10, -10, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CDockingSlider slider;
+        Host(slider, TRACKBAR_CLASSW, L"", 0);
+        Element element(
+            "<cell track=\"color:#FF0000\" thumb=\"color:#0000FF\" thumbwidth=\"10\"/>");
+        ::SendMessageW(slider.m_hWnd, WM_DOCKING_SETSTYLE, element.Param(), 0);
+        ::SendMessageW(slider.m_hWnd, TBM_SETRANGEMIN, FALSE, c.min);
+        ::SendMessageW(slider.m_hWnd, TBM_SETRANGEMAX, FALSE, c.max);
+        ::SendMessageW(slider.m_hWnd, TBM_SETPOS, TRUE, c.pos);
+        ASSERT_EQ(::SendMessageW(slider.m_hWnd, TBM_GETPOS, 0, 0), c.pos);
+        Canvas canvas(200, 100);
+        Paint(slider.m_hWnd, canvas);
+        const int y = kBox.Y + kBox.Height / 2;
+        const int end = kBox.X + c.track;
+        // Track pixels left of the thumb, none right of it; the thumb centred on the end.
+        if (c.track > 6) {
+            EXPECT_EQ(canvas.At(kBox.X + 1, y), kTrack);
+        }
+        EXPECT_NE(canvas.At(end + 6, y), kTrack);
+        EXPECT_EQ(canvas.At(end - 5, y), kThumb);
+        EXPECT_EQ(canvas.At(end + 4, y), kThumb);
+        EXPECT_NE(canvas.At(end + 5, y), kThumb);
+        EXPECT_FALSE(
+            InkOutside(canvas, Gdiplus::Rect(kBox.X - 5, kBox.Y, kBox.Width + 10, kBox.Height)));
+        ::DestroyWindow(slider.m_hWnd);
+    }
+}
+
+TEST_F(Slider, TheContentBoxLeavesMarginAndPadding) {
+    CDockingSlider slider;
+    Host(slider, TRACKBAR_CLASSW, L"", 0);
+    cell_->margin.Assign(L"left:6;right:4");
+    cell_->padding.Assign(L"left:4;right:6;top:10;bottom:10");
+    Element element("<cell track=\"color:#FF0000\" thumbwidth=\"0\"/>");
+    ::SendMessageW(slider.m_hWnd, WM_DOCKING_SETSTYLE, element.Param(), 0);
+    ::SendMessageW(slider.m_hWnd, TBM_SETRANGEMAX, FALSE, 100);
+    ::SendMessageW(slider.m_hWnd, TBM_SETPOS, TRUE, 100);
+    Canvas canvas(200, 100);
+    Paint(slider.m_hWnd, canvas);
+    EXPECT_FALSE(InkOutside(canvas, Gdiplus::Rect(kBox.X + 10, kBox.Y + 10, 100, 40)));
+    EXPECT_EQ(canvas.At(kBox.X + 10, kBox.Y + 10), kTrack);
+    EXPECT_EQ(canvas.At(kBox.X + 109, kBox.Y + 49), kTrack);
+    ::DestroyWindow(slider.m_hWnd);
+}
+
+TEST_F(Slider, OnlyThePrePaintStageAsksForItemNotices) {
+    struct Case {
+        DWORD stage;
+        LRESULT result;
+    };
+    const Case cases[] = {{CDDS_PREPAINT, CDRF_NOTIFYITEMDRAW}, {CDDS_ITEMPREPAINT, 0}};
+    CDockingSlider slider;
+    Host(slider, TRACKBAR_CLASSW, L"", 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stage);
+        NMCUSTOMDRAW draw{};
+        draw.hdr.hwndFrom = slider.m_hWnd;
+        draw.hdr.code = NM_CUSTOMDRAW;
+        draw.dwDrawStage = c.stage;
+        EXPECT_EQ(::SendMessageW(slider.m_hWnd, WM_REFLECT_BASE + WM_NOTIFY, 0,
+                                 reinterpret_cast<LPARAM>(&draw)),
+                  c.result);
+    }
+    ::DestroyWindow(slider.m_hWnd);
+}
+
+}  // namespace
