@@ -326,3 +326,4 @@ TEST_F(Slider, OnlyThePrePaintStageAsksForItemNotices) {
 }
 
 }  // namespace
+

@@ -52,24 +52,6 @@ const resources::ModuleResources& OffscreenTemplates() {
     return tables;
 }
 
-struct ChildDraw {
-    HDC source;
-    Gdiplus::Rect rect;
-};
-
-class DrawLogDialog : public TestDialog {
-public:
-    using TestDialog::TestDialog;
-    std::vector<ChildDraw> draws;
-    BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override {
-        if (message == WM_DOCKING_DRAWCHILD && wParam != 0) {
-            const auto* r = reinterpret_cast<const DrawChildRecord*>(wParam);
-            draws.push_back({r->source, Gdiplus::Rect(r->x, r->y, r->width, r->height)});
-        }
-        return TestDialog::OnWndMsg(message, wParam, lParam, result);
-    }
-};
-
 std::size_t Live(DWORD type = 0) {
     return sim::GdiTable::Get().LiveCount(type);
 }
