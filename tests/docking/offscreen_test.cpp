@@ -56,6 +56,13 @@ std::size_t Live(DWORD type = 0) {
     return sim::GdiTable::Get().LiveCount(type);
 }
 
+// The edit's cell: the handle's style, its size and padding.
+struct EditCell {
+    std::string style;
+    std::string size = "width=\"150\" height=\"40\"";
+    std::string padding = "left:10;top:8;right:10;bottom:8";
+};
+
 class Offscreen : public SkinTest {
 protected:
     void SetUp() override {
@@ -64,14 +71,14 @@ protected:
         System::Docking::StartDrawingLibrary();
     }
     // The edit and the IP address control in cells; `editCell` holds extra attributes.
-    void Open(const std::string& editCell = "", const std::string& window = "") {
+    void Open(const EditCell& edit = EditCell(), const std::string& window = "") {
         control::LinkResources(&OffscreenTemplates());
         WriteLayout(L"default", L"NetConnectDialog.xml",
                     Layout("<docking id=\"main\" background=\"color:#E0E0E0\" " + window +
-                           "><cell index=\"00\" width=\"150\" height=\"40\" "
-                           "handle=\"id:IDC_SETTING_NUMEDIT;class:Edit" +
-                           editCell +
-                           "\" padding=\"left:10;top:8;right:10;bottom:8\"/>"
+                           "><cell index=\"00\" " + edit.size +
+                           " handle=\"id:IDC_SETTING_NUMEDIT;class:Edit" + edit.style +
+                           "\" padding=\"" + edit.padding +
+                           "\"/>"
                            "<cell index=\"10\" height=\"40\" "
                            "handle=\"id:IDC_IPADDRESS;class:IPAddress\" padding=\"4\"/>"
                            "<cell index=\"20\" height=\"-1\"/></docking>"));
@@ -328,24 +335,36 @@ TEST_F(Offscreen, TheCaretOfAnAddressFieldIsDrawnAtTheFieldsPlaceInTheControl) {
 }
 
 TEST_F(Offscreen, AControlThatAlreadyFitsOrDoesNotResizeIsVisibleInALayeredRoot) {
-    const char* const styles[] = {"", ";style:noresize"};
-    for (const char* style : styles) {
-        SCOPED_TRACE(style);
-        Open(style, "window=\"layout:layouted\"");
+    // The edit lies at the cell's top-left (the template puts it at 0, 0; no padding), so the
+    // cell's placer never sizes it: it must show all the same.
+    const std::string layered = "window=\"layout:layouted\"";
+    Open({";style:noresize", "width=\"200\" height=\"60\"", "0"}, layered);
+    RECT own{};
+    ::GetWindowRect(Item(kField), &own);
+    const std::string fits = "width=\"" + std::to_string(own.right - own.left) + "\" height=\"" +
+                             std::to_string(own.bottom - own.top) + "\"";
+    WaitRenderPoolIdle();
+    dialog_.reset();
+    const EditCell cells[] = {{";style:noresize", "width=\"200\" height=\"60\"", "0"},
+                              {"", fits, "0"}};
+    for (const EditCell& cell : cells) {
+        SCOPED_TRACE(cell.style + " " + cell.size);
+        MessageLog().Clear();
+        Open(cell, layered);
         ASSERT_NE(::GetWindowLongPtrW(dialog_->m_hWnd, GWL_EXSTYLE) & WS_EX_LAYERED, 0);
+        RECT now{};
+        ::GetWindowRect(Item(kField), &now);
+        EXPECT_EQ(now.right - now.left, own.right - own.left) << "never sized";
         auto* edit = Object<CDockingEdit>(kField);
         ASSERT_NE(edit, nullptr);
         ASSERT_NE(edit->Picture().Surface(), nullptr);
-        CDockingCell* cell = CellOf(kField);
-        ASSERT_NE(cell, nullptr);
-        // Shown: the window's picture holds the edit's white field inside the grey cell.
+        // Shown: the window's picture holds the edit's white field over the grey background.
         const std::string png = "offscreen_fits.png";
         ASSERT_TRUE(control::SaveWindowPng(dialog_->m_hWnd, png));
-        const Gdiplus::Rect client = cell->client.Read();
         cairo_surface_t* shot = cairo_image_surface_create_from_png(png.c_str());
         ASSERT_EQ(cairo_surface_status(shot), CAIRO_STATUS_SUCCESS);
-        EXPECT_EQ(golden::At(shot, client.X + 3, client.Y + 3) & 0xFFFFFF, 0xFFFFFFu);
-        EXPECT_EQ(golden::At(shot, client.X - 3, client.Y + 3) & 0xFFFFFF, 0xE0E0E0u);
+        EXPECT_EQ(golden::At(shot, 3, 3) & 0xFFFFFF, 0xFFFFFFu);
+        EXPECT_EQ(golden::At(shot, 3, 100) & 0xFFFFFF, 0xE0E0E0u);
         cairo_surface_destroy(shot);
         WaitRenderPoolIdle();
         dialog_.reset();
