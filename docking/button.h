@@ -25,6 +25,9 @@ enum class ButtonState {
     Hide = 7
 };
 
+// The window's text (empty when it has none).
+std::wstring WindowText(HWND window);
+
 // The cell that hosts the window (from the window registry), or null.
 CDockingCell* FindCellOfWindow(HWND window);
 

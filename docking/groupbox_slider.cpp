@@ -19,14 +19,6 @@ namespace System::Docking::Skin {
 
 namespace {
 
-std::wstring WindowText(HWND window) {
-    const int length = ::GetWindowTextLengthW(window);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const int got = ::GetWindowTextW(window, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
-    return text;
-}
-
 std::wstring LayoutFileOf(const CDockingCell& cell) {
     const CDocking* grid = cell.docking.Value();
     return grid == nullptr ? std::wstring() : grid->handle.layoutFile;

@@ -6,6 +6,7 @@
 
 #include "docking/button.h"
 #include "docking/cell.h"
+#include "docking/painter.h"
 #include "platform/gdi.h"
 #include "platform/gdiplus.h"
 
@@ -19,20 +20,6 @@ bool Visible(HWND window) {
 
 bool Empty(const RECT& r) {
     return r.right <= r.left || r.bottom <= r.top;
-}
-
-// A 32-bit bottom-up DIB section of width x height.
-HBITMAP CreateSurfaceBitmap(int width, int height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    info.bmiHeader.biSizeImage = static_cast<DWORD>(width) * 4u * static_cast<DWORD>(height);
-    void* bits = nullptr;
-    return ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
 }
 
 bool IsEditClass(HWND window) {
