@@ -15,9 +15,15 @@ namespace System::Docking::Skin {
 
 namespace {
 
-CDockingCell* CellOfWindow(HWND window) {
-    return dynamic_cast<CDockingCell*>(FindRenderableByWindow(window));
+bool Inside(const RECT& r, POINT p) {
+    return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
 }
+
+bool OwnVisible(HWND window) {
+    return (::GetWindowLongPtrW(window, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+}  // namespace
 
 std::wstring WindowText(HWND window) {
     const int length = ::GetWindowTextLengthW(window);
@@ -27,16 +33,10 @@ std::wstring WindowText(HWND window) {
     return text;
 }
 
-bool Inside(const RECT& r, POINT p) {
-    return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
+CDockingCell* FindCellOfWindow(HWND window) {
+    return dynamic_cast<CDockingCell*>(FindRenderableByWindow(window));
 }
 
-bool OwnVisible(HWND window) {
-    return (::GetWindowLongPtrW(window, GWL_STYLE) & WS_VISIBLE) != 0;
-}
-
-// The window's cell paints it: the background is left alone and a paint request only validates
-// the window. Whether the message was one of the two.
 bool PaintsNothing(HWND window, UINT message, LRESULT* answer) {
     if (message == WM_ERASEBKGND) {
         *answer = TRUE;
@@ -49,8 +49,6 @@ bool PaintsNothing(HWND window, UINT message, LRESULT* answer) {
     *answer = 0;
     return true;
 }
-
-}  // namespace
 
 const std::map<std::wstring, int>& CursorNameTable() {
     static const std::map<std::wstring, int> table = {
@@ -99,7 +97,7 @@ CDockingButton::StyleSlot CDockingButton::SlotOf(ButtonState state) {
 }
 
 CDockingCell* CDockingButton::FindCell() const {
-    return CellOfWindow(m_hWnd);
+    return FindCellOfWindow(m_hWnd);
 }
 
 bool CDockingButton::CheckType() const {
@@ -361,14 +359,14 @@ void CDockingStatic::PreSubclassWindow() {
 }
 
 void CDockingStatic::DrawItem(LPDRAWITEMSTRUCT) {
-    if (CDockingCell* cell = CellOfWindow(m_hWnd)) cell->Redraw();
+    if (CDockingCell* cell = FindCellOfWindow(m_hWnd)) cell->Redraw();
 }
 
 BOOL CDockingStatic::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
     LRESULT answer = 0;
     switch (message) {
         case WM_DOCKING_PAINT: {
-            if (CDockingCell* cell = CellOfWindow(m_hWnd)) {
+            if (CDockingCell* cell = FindCellOfWindow(m_hWnd)) {
                 UiWrite write(*cell);
                 if (OwnVisible(m_hWnd)) {
                     const std::wstring text = WindowText(m_hWnd);

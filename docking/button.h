@@ -25,6 +25,16 @@ enum class ButtonState {
     Hide = 7
 };
 
+// The window's text (empty when it has none).
+std::wstring WindowText(HWND window);
+
+// The cell that hosts the window (from the window registry), or null.
+CDockingCell* FindCellOfWindow(HWND window);
+
+// The window's cell paints it: the background is left alone (WM_ERASEBKGND answers TRUE) and a
+// paint request only validates the window. Whether the message was one of the two.
+bool PaintsNothing(HWND window, UINT message, LRESULT* answer);
+
 // Cursor keyword ("hand", "ibeam", "n-resize", ...) -> system cursor id; built on first use.
 const std::map<std::wstring, int>& CursorNameTable();
 

@@ -4,17 +4,5 @@
 #pragma once
 
 #include "docking/button.h"
-#include "docking/skin_window.h"
-#include "platform/mfc.h"
-
-namespace System::Docking::Skin {
-
-class CDockingComboBox : public CSkinnedWindow<CWnd> {};
-class CDockingEdit : public CSkinnedWindow<CEdit> {};
-class CDockingGroupBox : public CSkinnedWindow<CButton> {};
-class CDockingSlider : public CSkinnedWindow<CWnd> {};
-class CDockingListCtrl : public CSkinnedWindow<CWnd> {};
-class CDockingIPAddressCtrl : public CSkinnedWindow<CIPAddressCtrl> {};
-class CDockingDateTimeCtrl : public CSkinnedWindow<CWnd> {};
-
-}  // namespace System::Docking::Skin
+#include "docking/groupbox_slider.h"
+#include "docking/offscreen.h"

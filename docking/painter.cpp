@@ -5,6 +5,19 @@
 
 namespace System::Docking {
 
+HBITMAP CreateSurfaceBitmap(int width, int height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    info.bmiHeader.biSizeImage = static_cast<DWORD>(width) * 4u * static_cast<DWORD>(height);
+    void* bits = nullptr;
+    return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+}
+
 CDockingPainter::CDockingPainter(int width, int height) {
     InitializeCriticalSection(&generationLock_);
     StartDrawingLibrary();
@@ -23,16 +36,7 @@ CDockingPainter::~CDockingPainter() {
 void CDockingPainter::Allocate(int newWidth, int newHeight) {
     if (newWidth <= 0 || newHeight <= 0) return;
     if (newWidth == width.Value() && newHeight == height.Value()) return;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = newWidth;
-    info.bmiHeader.biHeight = newHeight;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    info.bmiHeader.biSizeImage = static_cast<DWORD>(newWidth) * 4u * static_cast<DWORD>(newHeight);
-    void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP dib = CreateSurfaceBitmap(newWidth, newHeight);
     if (dib == nullptr) return;
     SelectBitmap(dib);
     if (dc_ != nullptr && GetCurrentObject(dc_, OBJ_BITMAP) == dib)

@@ -18,6 +18,10 @@
 
 namespace System::Docking {
 
+// A 32-bit DIB section of width x height with bottom-up rows, made without a reference context;
+// null when it cannot be made.
+HBITMAP CreateSurfaceBitmap(int width, int height);
+
 class CDockingPainter {
 public:
     // A surface of that size (no picture while either is 0).

@@ -110,7 +110,5 @@ int ControlLineHeight();
 void DrawArrow(HDC dc, RECT box, bool down, COLORREF color);
 // A one-pixel frame just inside the rectangle.
 void FrameBox(HDC dc, RECT rect, HBRUSH brush);
-// Whether the point lies in the rectangle (right and bottom edges outside).
-bool Inside(const RECT& rect, POINT point);
 // A mouse message's position (lParam: signed client coordinates).
 POINT MousePoint(LPARAM position);

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
+#include "docking/cell.h"
 #include "docking/dialog.h"
 #include "docking/docking.h"
 #include "docking/image_cache.h"
@@ -85,6 +87,26 @@ public:
     }
     void OnOK() override { ++oks; }
     void OnCancel() override { ++cancels; }
+};
+
+// What the root window is handed to copy (WM_DOCKING_DRAWCHILD): the source and the rectangle.
+struct ChildDraw {
+    HDC source;
+    Gdiplus::Rect rect;
+};
+
+// A skinned dialog that logs the child pictures its window is handed.
+class DrawLogDialog : public TestDialog {
+public:
+    using TestDialog::TestDialog;
+    std::vector<ChildDraw> draws;
+    BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override {
+        if (message == System::Docking::WM_DOCKING_DRAWCHILD && wParam != 0) {
+            const auto* r = reinterpret_cast<const System::Docking::DrawChildRecord*>(wParam);
+            draws.push_back({r->source, Gdiplus::Rect(r->x, r->y, r->width, r->height)});
+        }
+        return TestDialog::OnWndMsg(message, wParam, lParam, result);
+    }
 };
 
 class SkinTest : public WindowTest {
