@@ -72,6 +72,8 @@ private:
     //   engineering mode, PPP settings, voice.
     // Held by a send of either scheme from its registration to the end of its report wait.
     SMSSendLock m_sendLock;
+    // The send registered last, for the send-status report that both schemes' parsers see.
+    SMSSendRoute m_sendRoute{2};
     std::unique_ptr<CDMSMS> m_sms;
     std::unique_ptr<CDMSMS_RC> m_smsRC;
     std::unique_ptr<CDMCommon> m_common;

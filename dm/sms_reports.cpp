@@ -17,18 +17,19 @@ void CNotification_CPTSMS::Deliver() {
     if (m_handler != nullptr) m_handler->OnCPTSMS(m_slot);
 }
 
-// ---- The current send ----
+// ---- The send route ----
 
-SMSCurrentSend::SMSCurrentSend() {
+SMSSendRoute::SMSSendRoute(int parsers) : m_parsers(parsers > 0 ? parsers : 1) {
     InitializeCriticalSection(&m_lock);
 }
 
-SMSCurrentSend::~SMSCurrentSend() {
+SMSSendRoute::~SMSSendRoute() {
     Clear();
+    if (m_target != nullptr) m_target->Release();
     DeleteCriticalSection(&m_lock);
 }
 
-void SMSCurrentSend::Register(DMCmdHolder* holder) {
+void SMSSendRoute::Register(DMCmdHolder* holder) {
     DMCmdHolder* old = nullptr;
     {
         CAutoLock guard(m_lock);
@@ -40,14 +41,36 @@ void SMSCurrentSend::Register(DMCmdHolder* holder) {
     if (old != nullptr) old->Release();
 }
 
-DMCmdHolderRef SMSCurrentSend::Get() const {
+DMCmdHolderRef SMSSendRoute::Get() const {
     CAutoLock guard(m_lock);
     if (m_holder != nullptr) m_holder->AddRef();
     return DMCmdHolderRef(m_holder);
 }
 
-void SMSCurrentSend::Clear() {
+void SMSSendRoute::Clear() {
     Register(nullptr);
+}
+
+DMCmdHolderRef SMSSendRoute::TargetOfReport() {
+    DMCmdHolder* target = nullptr;
+    DMCmdHolder* finished = nullptr;  // the route's reference, dropped after the last parser
+    {
+        CAutoLock guard(m_lock);
+        // The parsers see each report one after the other on the engine's reader thread: the
+        // first fixes the report's send.
+        if (m_visits % static_cast<unsigned>(m_parsers) == 0) {
+            m_target = m_holder;
+            if (m_target != nullptr) m_target->AddRef();
+        }
+        target = m_target;
+        if (target != nullptr) target->AddRef();
+        if (++m_visits % static_cast<unsigned>(m_parsers) == 0) {
+            finished = m_target;
+            m_target = nullptr;
+        }
+    }
+    if (finished != nullptr) finished->Release();
+    return DMCmdHolderRef(target);
 }
 
 // ---- Parsers ----
@@ -106,8 +129,9 @@ std::unique_ptr<CActiveDMCmd> CSMSCmdParser_RC::BuildBoxFull(DMPacket& reader) {
 
 // ---- CDMSMS ----
 
-CDMSMS::CDMSMS(DMDispatcher& dispatcher, SMSSendLock& sendLock)
+CDMSMS::CDMSMS(DMDispatcher& dispatcher, SMSSendLock& sendLock, SMSSendRoute& route)
     : m_dispatcher(dispatcher), m_parser(std::make_unique<CSMSCmdParser>()) {
+    m_parser->UseRoute(route);
     m_api = std::make_unique<CSMSAPI>(dispatcher, *m_parser, sendLock);
     for (int i = 0; i < 3; ++i) m_boxes[i] = std::make_unique<CEmbedSMSBox>(*m_api, kSMSBoxes[i]);
     // Our choice of wiring (see kSMSBoxes).
@@ -134,8 +158,9 @@ int CDMSMS::SendSMS(const SMSRecord* record, int validity, int* status) {
 
 // ---- CDMSMS_RC ----
 
-CDMSMS_RC::CDMSMS_RC(DMDispatcher& dispatcher, SMSSendLock& sendLock)
+CDMSMS_RC::CDMSMS_RC(DMDispatcher& dispatcher, SMSSendLock& sendLock, SMSSendRoute& route)
     : m_dispatcher(dispatcher), m_parser(std::make_unique<CSMSCmdParser_RC>()) {
+    m_parser->UseRoute(route);
     m_api = std::make_unique<CSMSAPI_RC>(dispatcher, *m_parser, sendLock);
     for (int i = 0; i < 4; ++i)
         m_boxes[i] = std::make_unique<CEmbedSMSBox_RC>(*m_api, kSMSBoxes_RC[i]);

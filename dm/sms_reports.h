@@ -60,15 +60,19 @@ private:
     std::uint8_t m_slot;
 };
 
-// The current send of one parser: guarded, so that a report takes its own reference while the
-// sending thread replaces and releases the old one.
-class SMSCurrentSend {
+// The send registered last, shared by the parsers of both schemes of one service, and the way a
+// send-status report (which reaches every parser listing it) finds its send. The report's send is
+// fixed when its first parser sees it: a send registered while the engine is still offering the
+// same report to the other parser does not receive it. The sending thread replaces and releases
+// the held send under the lock; a report takes its own reference.
+class SMSSendRoute {
 public:
-    SMSCurrentSend();
+    // parsers: how many listed parsers see each send-status report.
+    explicit SMSSendRoute(int parsers = 1);
     // Releases the held send.
-    ~SMSCurrentSend();
-    SMSCurrentSend(const SMSCurrentSend&) = delete;
-    SMSCurrentSend& operator=(const SMSCurrentSend&) = delete;
+    ~SMSSendRoute();
+    SMSSendRoute(const SMSSendRoute&) = delete;
+    SMSSendRoute& operator=(const SMSSendRoute&) = delete;
 
     // Takes a reference to the holder (unless it is the one held) and releases the old one.
     void Register(DMCmdHolder* holder);
@@ -76,10 +80,15 @@ public:
     DMCmdHolderRef Get() const;
     // Releases the held send.
     void Clear();
+    // One parser's view of a send-status report: the send the report goes to.
+    DMCmdHolderRef TargetOfReport();
 
 private:
     mutable CRITICAL_SECTION m_lock;
     DMCmdHolder* m_holder = nullptr;
+    int m_parsers;
+    unsigned m_visits = 0;
+    DMCmdHolder* m_target = nullptr;  // the current report's send, until its last parser saw it
 };
 
 // The parsers' common part: handlers (set when the service is built) and the current send of
@@ -89,15 +98,17 @@ class SMSParserBase : public CActiveDMParser {
 public:
     void SetHandler(int index, ISMSEventHandler* handler) { m_handlers[index] = handler; }
     ISMSEventHandler* Handler(int index) const { return m_handlers[index]; }
-    void RegisterSend(DMCmdHolder* holder) { m_current.Register(holder); }
-    DMCmdHolderRef CurrentSend() const { return m_current.Get(); }
-    void ReleaseSend() { m_current.Clear(); }
+    // The route shared with the other scheme's parser (the parser's own one until then).
+    void UseRoute(SMSSendRoute& route) { m_route = &route; }
+    void RegisterSend(DMCmdHolder* holder) { m_route->Register(holder); }
+    DMCmdHolderRef CurrentSend() const { return m_route->Get(); }
+    void ReleaseSend() { m_route->Clear(); }
 
-    // Report 5: the 16-bit send status, stored in the current send when it is of SendCmd's class.
+    // Report 5: the 16-bit send status, stored in the report's send when it is of SendCmd's class.
     std::unique_ptr<CActiveDMCmd> BuildSendStatus(DMPacket& reader) {
         std::uint16_t word = 0;
         reader.ReadU16(word);
-        DMCmdHolderRef send = m_current.Get();
+        DMCmdHolderRef send = m_route->TargetOfReport();
         if (send != nullptr)
             if (auto* cmd = dynamic_cast<SendCmd*>(send->Command())) cmd->SetSendStatus(word);
         return nullptr;
@@ -110,7 +121,8 @@ public:
 
 protected:
     ISMSEventHandler* m_handlers[Handlers] = {};
-    SMSCurrentSend m_current;
+    SMSSendRoute m_ownRoute;
+    SMSSendRoute* m_route = &m_ownRoute;
 };
 
 class CSMSCmdParser final : public SMSParserBase<CDMCmdSendSMS, 2> {
@@ -188,7 +200,7 @@ protected:
 class CDMSMS final : public SMSServiceBase<ISMS, CSMSAPI> {
 public:
     // Lists its parser with the dispatcher; the destructor removes it.
-    CDMSMS(DMDispatcher& dispatcher, SMSSendLock& sendLock);
+    CDMSMS(DMDispatcher& dispatcher, SMSSendLock& sendLock, SMSSendRoute& route);
     ~CDMSMS();
     CDMSMS(const CDMSMS&) = delete;
     CDMSMS& operator=(const CDMSMS&) = delete;
@@ -209,7 +221,7 @@ private:
 
 class CDMSMS_RC final : public SMSServiceBase<ISMS_RC, CSMSAPI_RC> {
 public:
-    CDMSMS_RC(DMDispatcher& dispatcher, SMSSendLock& sendLock);
+    CDMSMS_RC(DMDispatcher& dispatcher, SMSSendLock& sendLock, SMSSendRoute& route);
     ~CDMSMS_RC();
     CDMSMS_RC(const CDMSMS_RC&) = delete;
     CDMSMS_RC& operator=(const CDMSMS_RC&) = delete;

@@ -221,6 +221,39 @@ TEST_P(SMSParserTest, SendStatusReachesOnlyASendOfTheParsersScheme) {
     }
 }
 
+// Both schemes' parsers see every send-status report, one after the other: a send registered
+// between the two sees none of it, and takes the next report.
+TEST_P(SMSParserTest, AReportGoesToTheSendRegisteredWhenItsFirstParserSawIt) {
+    SMSSendRoute route(2);
+    CSMSCmdParser parser;
+    CSMSCmdParser_RC parserRC;
+    parser.UseRoute(route);
+    parserRC.UseRoute(route);
+    auto* first = new CDMCmdSendSMS(SMSRecord{}, 0, false);
+    auto* second = new CDMCmdSendSMS_RC(SMSRecord{}, 0, false);
+    DMCmdHolderRef firstHolder(DMCmdHolder::Create(first));
+    DMCmdHolderRef secondHolder(DMCmdHolder::Create(second));
+    const auto offer = [&](CActiveDMParser& p, std::uint16_t word) {
+        DMPacket w(GetParam());
+        w.WriteU16(word);
+        DMPacket reader = Reader(GetParam(), Contents(w));
+        EXPECT_EQ(p.Build(*p.FindReport(kReportSMSSendStatus), reader), nullptr);
+    };
+    parser.RegisterSend(firstHolder.get());
+    offer(parser, 0x8000);
+    parserRC.RegisterSend(secondHolder.get());  // while the report is still under way
+    offer(parserRC, 0x8000);
+    EXPECT_EQ(first->SendStatusWord(), 0x8000);
+    EXPECT_EQ(second->SendStatusWord(), 0);
+    EXPECT_NE(WaitForSingleObject(second->SendEvent(), 0), WAIT_OBJECT_0);
+    offer(parser, 264);
+    offer(parserRC, 264);
+    EXPECT_EQ(first->SendStatusWord(), 0x8000);
+    EXPECT_EQ(second->SendStatusWord(), 264);
+    EXPECT_EQ(firstHolder->RefCount(), 1);   // the route let the first go
+    EXPECT_EQ(secondHolder->RefCount(), 2);  // ours and the route's
+}
+
 // Which box's report side each report reaches, with which slot.
 TEST_P(SMSParserTest, ReportsBuildNotificationsForTheirHandler) {
     enum Kind { kNew, kFull, kCpt };
