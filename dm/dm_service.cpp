@@ -6,6 +6,8 @@ CDMService::CDMService(std::unique_ptr<IDMLink> link, std::unique_ptr<CLog> log,
       m_engine(std::make_unique<DMEngine>(*m_dispatcher, std::move(link), std::move(log), config)) {
     // The sub-services are built here, before the engine starts, so that every report parser is
     // listed before the first report can arrive.
+    m_sms = std::make_unique<CDMSMS>(*m_dispatcher, m_sendLock);
+    m_smsRC = std::make_unique<CDMSMS_RC>(*m_dispatcher, m_sendLock);
     m_common = std::make_unique<CDMCommon>(*m_dispatcher);
     m_phonebook = std::make_unique<CDMPhonebook>(*m_dispatcher);
     m_ruim = std::make_unique<CRUIM>(*m_dispatcher);
@@ -27,6 +29,8 @@ CDMService::~CDMService() {
     m_ruim.reset();
     m_phonebook.reset();
     m_common.reset();
+    m_smsRC.reset();
+    m_sms.reset();
     DestroyEngine(*m_engine);
     DestroyDispatcher(*m_dispatcher);
     m_engine.reset();

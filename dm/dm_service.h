@@ -14,6 +14,7 @@
 #include "dm/phonebook.h"
 #include "dm/ppp_info.h"
 #include "dm/ruim.h"
+#include "dm/sms_reports.h"
 #include "dm/voice.h"
 
 // The application's interface. Getters of the sub-services join it as each sub-service is
@@ -23,6 +24,8 @@ class IDMService {
 public:
     virtual IDMCommon* GetCommon() = 0;
     virtual IVoiceService* GetVoice() = 0;
+    virtual ISMS* GetSMS() = 0;
+    virtual ISMS_RC* GetSMS_RC() = 0;
     virtual IPhonebookService* GetPhonebook() = 0;
     virtual IRUIM* GetRUIM() = 0;
     virtual IEngineeringMode* GetEngineeringMode() = 0;
@@ -49,6 +52,8 @@ public:
     // SetLevel(level) on the engine's log, then SetEnabled(1), under the log lock.
     IDMCommon* GetCommon() override { return m_common.get(); }
     IVoiceService* GetVoice() override { return m_voice.get(); }
+    ISMS* GetSMS() override { return m_sms.get(); }
+    ISMS_RC* GetSMS_RC() override { return m_smsRC.get(); }
     IPhonebookService* GetPhonebook() override { return m_phonebook.get(); }
     IRUIM* GetRUIM() override { return m_ruim.get(); }
     IEngineeringMode* GetEngineeringMode() override { return m_engineering.get(); }
@@ -65,6 +70,10 @@ private:
     // dispatcher; those with report parsers register them in the dispatcher's list here):
     //   SMS (first scheme), SMS (second scheme), common device information, phone book, R-UIM,
     //   engineering mode, PPP settings, voice.
+    // Held by a send of either scheme from its registration to the end of its report wait.
+    SMSSendLock m_sendLock;
+    std::unique_ptr<CDMSMS> m_sms;
+    std::unique_ptr<CDMSMS_RC> m_smsRC;
     std::unique_ptr<CDMCommon> m_common;
     std::unique_ptr<CDMPhonebook> m_phonebook;
     std::unique_ptr<CRUIM> m_ruim;

@@ -163,6 +163,7 @@ std::uint8_t PhonebookStore::Modify(DMPacket& request, bool extended) {
 // ---- Messages ----
 
 SMSStore::SMSStore(Peer& peer) {
+    Peer* host = &peer;
     InitializeCriticalSection(&m_lock);
     const std::uint8_t sms = 0x6B, boxes = 0x71;
     peer.SetHandler(Key(sms, 2), [this](DMPacket& request, DMPacket&) {
@@ -185,8 +186,17 @@ SMSStore::SMSStore(Peer& peer) {
         CAutoLock guard(m_lock);
         return Delete(m_selected, request);
     });
-    // A send is taken as it comes; its report is the test's to inject.
-    peer.SetHandler(Key(sms, 6), [](DMPacket&, DMPacket&) { return kOk; });
+    // A send is taken as it comes; its report is the test's to inject, or set by ReportOnSend.
+    peer.SetHandler(Key(sms, 6), [this, host](DMPacket& request, DMPacket&) {
+        const std::string number = ReadTextField(request, 32, false);
+        std::optional<std::uint16_t> word;
+        {
+            CAutoLock guard(m_lock);
+            if (auto it = m_sendReports.find(number); it != m_sendReports.end()) word = it->second;
+        }
+        if (word) InjectSendStatus(*host, *word);
+        return kOk;
+    });
     peer.SetHandler(Key(sms, 7), [this](DMPacket& request, DMPacket& body) {
         CAutoLock guard(m_lock);
         return Write(m_selected, request, body);
@@ -241,6 +251,25 @@ int SMSStore::Selected() const {
 int SMSStore::GroupFlag() const {
     CAutoLock guard(m_lock);
     return m_groupFlag;
+}
+
+void SMSStore::ReportOnSend(const std::string& number, std::uint16_t word) {
+    CAutoLock guard(m_lock);
+    m_sendReports[number] = word;
+}
+
+void InjectSendStatus(Peer& peer, std::uint16_t word, DWORD delayMs) {
+    DMPacket p(peer.BigEndian());
+    p.WriteU16(word);
+    peer.InjectReport(5, Bytes(p.Data(), p.Data() + p.Size()), delayMs);
+}
+
+void InjectNewSMS(Peer& peer, std::uint8_t slot, DWORD delayMs) {
+    peer.InjectReport(4, Bytes{slot}, delayMs);
+}
+
+void InjectNewSMS_RC(Peer& peer, std::uint8_t a, std::uint8_t b, std::uint8_t slot, DWORD delayMs) {
+    peer.InjectReport(20, Bytes{a, b, slot}, delayMs);
 }
 
 SMSBox* SMSStore::Find(int box) {

@@ -75,6 +75,9 @@ public:
     int Selected() const;
     // The flag byte of the last group tag (-1: none).
     int GroupFlag() const;
+    // A send to this number is answered with a send-status report carrying the word, sent before
+    // the send's reply (the device reports at once). Other sends get no report.
+    void ReportOnSend(const std::string& number, std::uint16_t word);
 
 private:
     SMSBox* Find(int box);
@@ -87,6 +90,16 @@ private:
     std::map<int, SMSBox> m_boxes;
     int m_selected = -1;
     int m_groupFlag = -1;
+    std::map<std::string, std::uint16_t> m_sendReports;
 };
+
+// The message reports a test sends to the host.
+// Report 5: a send's status word (16 bits, in the peer's byte order).
+void InjectSendStatus(Peer& peer, std::uint16_t word, DWORD delayMs = 0);
+// Report 4 (box-selecting scheme): a new message in a slot.
+void InjectNewSMS(Peer& peer, std::uint8_t slot, DWORD delayMs = 0);
+// Report 20 (box-naming scheme): a new message, with the report's two box bytes.
+void InjectNewSMS_RC(Peer& peer, std::uint8_t a, std::uint8_t b, std::uint8_t slot,
+                     DWORD delayMs = 0);
 
 }  // namespace dmpeer

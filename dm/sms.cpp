@@ -1,0 +1,277 @@
+#include "dm/sms.h"
+
+#include <algorithm>
+#include <new>
+
+#include "dm/service_call.h"
+#include "dm/sms_reports.h"
+#include "support/auto_lock.h"
+
+namespace {
+
+// The box-2 counter: one value for the whole process.
+std::atomic<int> g_box2Counter{0};
+
+}  // namespace
+
+void CopyReadRecord(const SMSRecord& read, SMSRecord* out) {
+    if (out == nullptr) return;
+    const std::uint32_t index = out->deviceIndex;
+    *out = read;
+    out->deviceIndex = index;
+}
+
+// ---- SMSAPICore ----
+
+SMSAPICore::SMSAPICore(DMDispatcher& dispatcher, SMSSendLock& sendLock, std::vector<int> boxes)
+    : m_dispatcher(dispatcher), m_sendLock(sendLock) {
+    InitializeCriticalSection(&m_lock);
+    for (int box : boxes) m_lists.push_back({box, {}});
+}
+
+SMSAPICore::~SMSAPICore() {
+    for (SMSRecord* record : m_records) delete record;
+    DeleteCriticalSection(&m_lock);
+}
+
+void SMSAPICore::AddListenerTo(ISMSEventHandler* handler, int box) {
+    CAutoLock guard(m_lock);
+    for (auto& [listBox, list] : m_lists)
+        if (listBox == box && std::find(list.begin(), list.end(), handler) == list.end())
+            list.push_back(handler);
+}
+
+void SMSAPICore::RemoveListenerFromAll(ISMSEventHandler* handler) {
+    CAutoLock guard(m_lock);
+    for (auto& entry : m_lists) {
+        auto& list = entry.second;
+        auto it = std::find(list.begin(), list.end(), handler);
+        if (it != list.end()) list.erase(it);
+    }
+}
+
+std::vector<ISMSEventHandler*> SMSAPICore::Listeners(int box) const {
+    CAutoLock guard(m_lock);
+    for (const auto& [listBox, list] : m_lists)
+        if (listBox == box) return list;
+    return {};
+}
+
+SMSRecord* SMSAPICore::NewRecordIn() {
+    auto* record = new (std::nothrow) SMSRecord;
+    if (record == nullptr) return nullptr;
+    record->deviceIndex = kNewRecordMarker;
+    CAutoLock guard(m_lock);
+    try {
+        m_records.insert(record);
+    } catch (const std::bad_alloc&) {
+        delete record;
+        return nullptr;
+    }
+    return record;
+}
+
+void SMSAPICore::FreeRecordIn(SMSRecord* record) {
+    if (record == nullptr) return;
+    {
+        CAutoLock guard(m_lock);
+        auto it = m_records.find(record);
+        if (it == m_records.end() || record->deviceIndex != kNewRecordMarker) return;
+        m_records.erase(it);
+    }
+    delete record;
+}
+
+template <class C, class Parser>
+int SMSAPICore::Send(Parser& parser, const SMSRecord* record, int validity, int* status) {
+    const SMSRecord empty;
+    auto* command = new C(record != nullptr ? *record : empty, validity, Force());
+    DMCall<C> call(command);
+    // Held until the report wait ends: the report goes to the send registered last, so no other
+    // send (of either scheme) may register meanwhile.
+    CAutoLock guard(m_sendLock.Get());
+    parser.RegisterSend(call.Holder());
+    int result = call.Run(m_dispatcher, kSendWaitMs);
+    if (result != kStatusSuccess)
+        result = kStatusFailure;
+    else
+        result = MapCommandResult(command->WaitForSendReport(kReportWaitMs));
+    SetDMStatus(status, result);
+    return command->SendResult();
+}
+
+// ---- CSMSAPI ----
+
+CSMSAPI::CSMSAPI(DMDispatcher& dispatcher, CSMSCmdParser& parser, SMSSendLock& sendLock)
+    : m_core(dispatcher, sendLock, {0, 4}), m_parser(parser) {
+    InitializeCriticalSection(&m_selectionLock);
+}
+
+CSMSAPI::~CSMSAPI() {
+    DeleteCriticalSection(&m_selectionLock);
+}
+
+void CSMSAPI::SelSMSBox(int box, int* status) {
+    CAutoLock guard(m_selectionLock);
+    DMCall call(new CDMCmdSelSMSBox(static_cast<std::uint8_t>(box)));
+    const int result = call.Run(m_core.Dispatcher(), SMSAPICore::kSelectWaitMs);
+    // A select without a clear answer leaves the device's box unknown.
+    m_selected = result == kStatusSuccess ? box : -1;
+    SetDMStatus(status, result);
+}
+
+void CSMSAPI::QuerySMSBox(int* slotCount, int* secondValue, int* status) {
+    DMCall call(new CDMCmdQuerySMSBox);
+    const int result = call.Run(m_core.Dispatcher(), SMSAPICore::kQueryWaitMs);
+    if (result == kStatusSuccess) {
+        const auto [count, second] = call.Command().Values();
+        if (slotCount != nullptr) *slotCount = count;
+        if (secondValue != nullptr) *secondValue = second;
+    }
+    SetDMStatus(status, result);
+}
+
+void CSMSAPI::ReadSMS(int slot, SMSRecord* record, int mark, int* status) {
+    DMCall call(new CDMCmdReadSMS(static_cast<std::uint8_t>(slot), mark != 0 ? 1 : 0));
+    const int result = call.Run(m_core.Dispatcher(), SMSAPICore::kReadWaitMs);
+    if (result == kStatusSuccess) CopyReadRecord(call.Command().Record(), record);
+    SetDMStatus(status, result);
+}
+
+void CSMSAPI::DelSMS(int slot, int* status) {
+    DMCall call(new CDMCmdDelSMS(static_cast<std::uint8_t>(slot)));
+    SetDMStatus(status, call.Run(m_core.Dispatcher(), SMSAPICore::kDeleteWaitMs));
+}
+
+int CSMSAPI::WriteSMS(const SMSRecord* record, int* status) {
+    const SMSRecord empty;
+    DMCall call(new CDMCmdWriteSMS(record != nullptr ? *record : empty));
+    const int result = call.Run(m_core.Dispatcher(), SMSAPICore::kWriteWaitMs);
+    SetDMStatus(status, result);
+    return result == kStatusSuccess ? call.Command().StoredSlot() : 0;
+}
+
+int CSMSAPI::SendSMS(const SMSRecord* record, int validity, int* status) {
+    return m_core.Send<CDMCmdSendSMS>(m_parser, record, validity, status);
+}
+
+void CSMSAPI::AddListener(ISMSEventHandler* handler, int box) {
+    m_core.AddListenerTo(handler, box);
+}
+
+void CSMSAPI::RemoveListener(ISMSEventHandler* handler) {
+    m_core.RemoveListenerFromAll(handler);
+}
+
+SMSRecord* CSMSAPI::NewRecord() {
+    return m_core.NewRecordIn();
+}
+
+void CSMSAPI::FreeRecord(SMSRecord* record) {
+    m_core.FreeRecordIn(record);
+}
+
+void CSMSAPI::SetForceUCS2(int flag) {
+    m_core.SetForce(flag);
+}
+
+void CSMSAPI::BeginGroupSending(int* status) {
+    DMCall call(new CDMCmdGroupSendingTag(1));
+    SetDMStatus(status, call.Run(m_core.Dispatcher(), SMSAPICore::kGroupWaitMs));
+}
+
+void CSMSAPI::EndGroupSending(int* status) {
+    DMCall call(new CDMCmdGroupSendingTag(0));
+    SetDMStatus(status, call.Run(m_core.Dispatcher(), SMSAPICore::kGroupWaitMs));
+}
+
+// ---- SMSBoxSelection ----
+
+SMSBoxSelection::SMSBoxSelection(CSMSAPI& api, int box) : m_api(api) {
+    EnterCriticalSection(&m_api.m_selectionLock);
+    if (m_api.m_selected != box) m_api.SelSMSBox(box, &m_status);
+}
+
+SMSBoxSelection::~SMSBoxSelection() {
+    LeaveCriticalSection(&m_api.m_selectionLock);
+}
+
+// ---- CSMSAPI_RC ----
+
+CSMSAPI_RC::CSMSAPI_RC(DMDispatcher& dispatcher, CSMSCmdParser_RC& parser, SMSSendLock& sendLock)
+    : m_core(dispatcher, sendLock, {0, 1, 2}), m_parser(parser) {}
+
+void CSMSAPI_RC::QuerySMSBox_RC(int box, int* slotCount, int* secondValue, int* status) {
+    DMCall call(new CDMCmdQuerySMSBox_RC(static_cast<std::uint8_t>(box)));
+    const int result = call.Run(m_core.Dispatcher(), SMSAPICore::kQueryWaitMs);
+    if (result == kStatusSuccess) {
+        const auto [count, second] = call.Command().Values();
+        if (slotCount != nullptr) *slotCount = count;
+        if (secondValue != nullptr) *secondValue = second;
+    }
+    SetDMStatus(status, result);
+}
+
+void CSMSAPI_RC::ReadSMS_RC(int box, int slot, SMSRecord* record, int mark, int* status) {
+    DMCall call(new CDMCmdReadSMS_RC(static_cast<std::uint8_t>(box),
+                                     static_cast<std::uint8_t>(slot), mark != 0 ? 1 : 0));
+    const int result = call.Run(m_core.Dispatcher(), SMSAPICore::kReadWaitMs);
+    if (result == kStatusSuccess) {
+        CopyReadRecord(call.Command().Record(), record);
+        if (box == 2) g_box2Counter.store(call.Command().Trailing(), std::memory_order_release);
+    }
+    SetDMStatus(status, result);
+}
+
+void CSMSAPI_RC::DelSMS_RC(int box, int slot, int* status) {
+    DMCall call(
+        new CDMCmdDelSMS_RC(static_cast<std::uint8_t>(box), static_cast<std::uint8_t>(slot)));
+    SetDMStatus(status, call.Run(m_core.Dispatcher(), SMSAPICore::kDeleteWaitMs));
+}
+
+int CSMSAPI_RC::WriteSMS_RC(int box, const SMSRecord* record, int* status) {
+    const SMSRecord empty;
+    DMCall call(
+        new CDMCmdWriteSMS_RC(static_cast<std::uint8_t>(box), record != nullptr ? *record : empty));
+    const int result = call.Run(m_core.Dispatcher(), SMSAPICore::kWriteWaitMs);
+    SetDMStatus(status, result);
+    return result == kStatusSuccess ? call.Command().StoredSlot() : 0;
+}
+
+int CSMSAPI_RC::SendSMS_RC(const SMSRecord* record, int validity, int* status) {
+    return m_core.Send<CDMCmdSendSMS_RC>(m_parser, record, validity, status);
+}
+
+void CSMSAPI_RC::AddListener(ISMSEventHandler* handler, int box) {
+    m_core.AddListenerTo(handler, box);
+}
+
+void CSMSAPI_RC::RemoveListener(ISMSEventHandler* handler) {
+    m_core.RemoveListenerFromAll(handler);
+}
+
+SMSRecord* CSMSAPI_RC::NewRecord() {
+    return m_core.NewRecordIn();
+}
+
+void CSMSAPI_RC::FreeRecord(SMSRecord* record) {
+    m_core.FreeRecordIn(record);
+}
+
+void CSMSAPI_RC::SetForceUCS2(int flag) {
+    m_core.SetForce(flag);
+}
+
+void CSMSAPI_RC::BeginGroupSending(int* status) {
+    DMCall call(new CDMCmdGroupSendingTag_RC(1));
+    SetDMStatus(status, call.Run(m_core.Dispatcher(), SMSAPICore::kGroupWaitMs));
+}
+
+void CSMSAPI_RC::EndGroupSending(int* status) {
+    DMCall call(new CDMCmdGroupSendingTag_RC(0));
+    SetDMStatus(status, call.Run(m_core.Dispatcher(), SMSAPICore::kGroupWaitMs));
+}
+
+int CSMSAPI_RC::GetBox2Counter() {
+    return g_box2Counter.load(std::memory_order_acquire);
+}

@@ -1,0 +1,187 @@
+#include "dm/sms_reports.h"
+
+#include "dm/report_sink.h"
+#include "support/auto_lock.h"
+
+// ---- Notifications ----
+
+void CNotification_NewSMS::Deliver() {
+    if (m_handler != nullptr) m_handler->OnNewSMS(m_slot);
+}
+
+void CNotification_MsgBoxFull::Deliver() {
+    if (m_handler != nullptr) m_handler->OnBoxFull();
+}
+
+void CNotification_CPTSMS::Deliver() {
+    if (m_handler != nullptr) m_handler->OnCPTSMS(m_slot);
+}
+
+// ---- The current send ----
+
+SMSCurrentSend::SMSCurrentSend() {
+    InitializeCriticalSection(&m_lock);
+}
+
+SMSCurrentSend::~SMSCurrentSend() {
+    Clear();
+    DeleteCriticalSection(&m_lock);
+}
+
+void SMSCurrentSend::Register(DMCmdHolder* holder) {
+    DMCmdHolder* old = nullptr;
+    {
+        CAutoLock guard(m_lock);
+        if (holder == m_holder) return;
+        if (holder != nullptr) holder->AddRef();
+        old = m_holder;
+        m_holder = holder;
+    }
+    if (old != nullptr) old->Release();
+}
+
+DMCmdHolderRef SMSCurrentSend::Get() const {
+    CAutoLock guard(m_lock);
+    if (m_holder != nullptr) m_holder->AddRef();
+    return DMCmdHolderRef(m_holder);
+}
+
+void SMSCurrentSend::Clear() {
+    Register(nullptr);
+}
+
+// ---- Parsers ----
+
+const ReportTableEntry* CSMSCmdParser::GetReportTable() const {
+    static const ReportTableEntry table[] = {
+        {kReportSMSBoxFull, ReportFactory<&CSMSCmdParser::BuildBoxFull>()},
+        {kReportNewSMS, ReportFactory<&CSMSCmdParser::BuildNewSMS>()},
+        {kReportSMSSendStatus, ReportFactory<&CSMSCmdParser::BuildSendStatus>()},
+        {kReportNewSMS2, ReportFactory<&CSMSCmdParser::BuildNewSMS2>()},
+        {kReportCPTSMS, ReportFactory<&CSMSCmdParser::BuildCPT>()},
+        {0, nullptr},
+    };
+    return table;
+}
+
+std::unique_ptr<CActiveDMCmd> CSMSCmdParser::BuildBoxFull(DMPacket&) {
+    return std::make_unique<CNotification_MsgBoxFull>(m_handlers[0]);
+}
+
+std::unique_ptr<CActiveDMCmd> CSMSCmdParser::BuildNewSMS(DMPacket& reader) {
+    std::uint8_t slot = 0;
+    reader.ReadU8(slot);
+    return std::make_unique<CNotification_NewSMS>(m_handlers[0], slot);
+}
+
+std::unique_ptr<CActiveDMCmd> CSMSCmdParser::BuildNewSMS2(DMPacket& reader) {
+    std::uint8_t slot = 0;
+    reader.ReadU8(slot);
+    return std::make_unique<CNotification_NewSMS>(m_handlers[1], slot);
+}
+
+const ReportTableEntry* CSMSCmdParser_RC::GetReportTable() const {
+    static const ReportTableEntry table[] = {
+        {kReportSMSSendStatus, ReportFactory<&CSMSCmdParser_RC::BuildSendStatus>()},
+        {kReportCPTSMS, ReportFactory<&CSMSCmdParser_RC::BuildCPT>()},
+        {kReportNewSMS_RC, ReportFactory<&CSMSCmdParser_RC::BuildNewSMS>()},
+        {kReportSMSBoxFull_RC, ReportFactory<&CSMSCmdParser_RC::BuildBoxFull>()},
+        {0, nullptr},
+    };
+    return table;
+}
+
+std::unique_ptr<CActiveDMCmd> CSMSCmdParser_RC::BuildNewSMS(DMPacket& reader) {
+    std::uint8_t a = 0, b = 0, slot = 0;
+    reader.ReadU8(a).ReadU8(b).ReadU8(slot);
+    ISMSEventHandler* handler = b == 1 ? m_handlers[2] : (a == 0 ? m_handlers[0] : m_handlers[1]);
+    return std::make_unique<CNotification_NewSMS>(handler, slot);
+}
+
+std::unique_ptr<CActiveDMCmd> CSMSCmdParser_RC::BuildBoxFull(DMPacket& reader) {
+    std::uint8_t a = 0;
+    reader.ReadU8(a);
+    return std::make_unique<CNotification_MsgBoxFull>(a != 0 ? m_handlers[1] : m_handlers[0]);
+}
+
+// ---- CDMSMS ----
+
+CDMSMS::CDMSMS(DMDispatcher& dispatcher, SMSSendLock& sendLock)
+    : m_dispatcher(dispatcher),
+      m_parser(std::make_unique<CSMSCmdParser>()),
+      m_api(std::make_unique<CSMSAPI>(dispatcher, *m_parser, sendLock)) {
+    for (int i = 0; i < 3; ++i) m_boxes[i] = std::make_unique<CEmbedSMSBox>(*m_api, kSMSBoxes[i]);
+    // Our choice of wiring (see kSMSBoxes).
+    m_parser->SetHandler(0, m_boxes[0].get());
+    m_parser->SetHandler(1, m_boxes[2].get());
+    m_api->AddListener(m_boxes[0].get(), kSMSBoxes[0]);
+    m_api->AddListener(m_boxes[2].get(), kSMSBoxes[2]);
+    m_dispatcher.AddReportParser(m_parser.get());
+}
+
+CDMSMS::~CDMSMS() {
+    m_api->RemoveListener(m_boxes[0].get());
+    m_api->RemoveListener(m_boxes[2].get());
+    RemoveReportParser(m_dispatcher, m_parser.get());
+    for (auto& box : m_boxes) box.reset();
+    m_api.reset();
+    m_parser->ReleaseSend();
+    m_parser.reset();
+}
+
+int CDMSMS::SendSMS(const SMSRecord* record, int validity, int* status) {
+    return m_api->SendSMS(record, validity, status);
+}
+
+void CDMSMS::SetForceUCS2(int flag) {
+    m_api->SetForceUCS2(flag);
+}
+
+void CDMSMS::BeginGroupSending(int* status) {
+    m_api->BeginGroupSending(status);
+}
+
+void CDMSMS::EndGroupSending(int* status) {
+    m_api->EndGroupSending(status);
+}
+
+// ---- CDMSMS_RC ----
+
+CDMSMS_RC::CDMSMS_RC(DMDispatcher& dispatcher, SMSSendLock& sendLock)
+    : m_dispatcher(dispatcher),
+      m_parser(std::make_unique<CSMSCmdParser_RC>()),
+      m_api(std::make_unique<CSMSAPI_RC>(dispatcher, *m_parser, sendLock)) {
+    for (int i = 0; i < 4; ++i)
+        m_boxes[i] = std::make_unique<CEmbedSMSBox_RC>(*m_api, kSMSBoxes_RC[i]);
+    // Our choice of wiring (see kSMSBoxes_RC).
+    m_parser->SetHandler(0, m_boxes[0].get());
+    m_parser->SetHandler(1, m_boxes[1].get());
+    m_parser->SetHandler(2, m_boxes[3].get());
+    for (int i : {0, 1, 3}) m_api->AddListener(m_boxes[i].get(), kSMSBoxes_RC[i]);
+    m_dispatcher.AddReportParser(m_parser.get());
+}
+
+CDMSMS_RC::~CDMSMS_RC() {
+    for (int i : {0, 1, 3}) m_api->RemoveListener(m_boxes[i].get());
+    RemoveReportParser(m_dispatcher, m_parser.get());
+    for (auto& box : m_boxes) box.reset();
+    m_api.reset();
+    m_parser->ReleaseSend();
+    m_parser.reset();
+}
+
+int CDMSMS_RC::SendSMS_RC(const SMSRecord* record, int validity, int* status) {
+    return m_api->SendSMS_RC(record, validity, status);
+}
+
+void CDMSMS_RC::SetForceUCS2(int flag) {
+    m_api->SetForceUCS2(flag);
+}
+
+void CDMSMS_RC::BeginGroupSending(int* status) {
+    m_api->BeginGroupSending(status);
+}
+
+void CDMSMS_RC::EndGroupSending(int* status) {
+    m_api->EndGroupSending(status);
+}

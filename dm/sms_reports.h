@@ -1,0 +1,226 @@
+// The message reports: a new message in a box, a full box, a CPT message and the outcome of a
+// send. Two parsers, one per storage scheme, build notifications aimed at a message box's report
+// side, or hand a send status straight to the send registered last. The message sub-services own
+// an API, the boxes and a parser each.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "dm/command.h"
+#include "dm/sms.h"
+#include "dm/sms_box.h"
+#include "platform/kernel.h"
+
+enum SMSReportId : std::uint32_t {
+    kReportSMSBoxFull = 3,
+    kReportNewSMS = 4,
+    kReportSMSSendStatus = 5,
+    kReportNewSMS2 = 14,
+    kReportCPTSMS = 15,
+    kReportNewSMS_RC = 20,
+    kReportSMSBoxFull_RC = 21,
+};
+
+// The notifications; each holds its handler (a box, which outlives the engine's delivery
+// threads) and its data. Delivery does nothing when the handler is null.
+class CNotification_NewSMS : public CActiveDMCmd {
+public:
+    CNotification_NewSMS(ISMSEventHandler* handler, std::uint8_t slot)
+        : m_handler(handler), m_slot(slot) {}
+    void Deliver() override;
+    ISMSEventHandler* Handler() const { return m_handler; }
+    std::uint8_t Slot() const { return m_slot; }
+
+private:
+    ISMSEventHandler* m_handler;
+    std::uint8_t m_slot;
+};
+
+class CNotification_MsgBoxFull : public CActiveDMCmd {
+public:
+    explicit CNotification_MsgBoxFull(ISMSEventHandler* handler) : m_handler(handler) {}
+    void Deliver() override;
+    ISMSEventHandler* Handler() const { return m_handler; }
+
+private:
+    ISMSEventHandler* m_handler;
+};
+
+class CNotification_CPTSMS : public CActiveDMCmd {
+public:
+    CNotification_CPTSMS(ISMSEventHandler* handler, std::uint8_t slot)
+        : m_handler(handler), m_slot(slot) {}
+    void Deliver() override;
+    ISMSEventHandler* Handler() const { return m_handler; }
+    std::uint8_t Slot() const { return m_slot; }
+
+private:
+    ISMSEventHandler* m_handler;
+    std::uint8_t m_slot;
+};
+
+// The current send of one parser: guarded, so that a report takes its own reference while the
+// sending thread replaces and releases the old one.
+class SMSCurrentSend {
+public:
+    SMSCurrentSend();
+    // Releases the held send.
+    ~SMSCurrentSend();
+    SMSCurrentSend(const SMSCurrentSend&) = delete;
+    SMSCurrentSend& operator=(const SMSCurrentSend&) = delete;
+
+    // Takes a reference to the holder (unless it is the one held) and releases the old one.
+    void Register(DMCmdHolder* holder);
+    // A reference to the held send (empty when none).
+    DMCmdHolderRef Get() const;
+    // Releases the held send.
+    void Clear();
+
+private:
+    mutable CRITICAL_SECTION m_lock;
+    DMCmdHolder* m_holder = nullptr;
+};
+
+// The parsers' common part: handlers (set when the service is built) and the current send of
+// class SendCmd, whose status report 5 stores.
+template <class SendCmd, int Handlers>
+class SMSParserBase : public CActiveDMParser {
+public:
+    void SetHandler(int index, ISMSEventHandler* handler) { m_handlers[index] = handler; }
+    ISMSEventHandler* Handler(int index) const { return m_handlers[index]; }
+    void RegisterSend(DMCmdHolder* holder) { m_current.Register(holder); }
+    DMCmdHolderRef CurrentSend() const { return m_current.Get(); }
+    void ReleaseSend() { m_current.Clear(); }
+
+    // Report 5: the 16-bit send status, stored in the current send when it is of SendCmd's class.
+    std::unique_ptr<CActiveDMCmd> BuildSendStatus(DMPacket& reader) {
+        std::uint16_t word = 0;
+        reader.ReadU16(word);
+        DMCmdHolderRef send = m_current.Get();
+        if (send != nullptr)
+            if (auto* cmd = dynamic_cast<SendCmd*>(send->Command())) cmd->SetSendStatus(word);
+        return nullptr;
+    }
+    std::unique_ptr<CActiveDMCmd> BuildCPT(DMPacket& reader) {
+        std::uint8_t slot = 0;
+        reader.ReadU8(slot);
+        return std::make_unique<CNotification_CPTSMS>(m_handlers[0], slot);
+    }
+
+protected:
+    ISMSEventHandler* m_handlers[Handlers] = {};
+    SMSCurrentSend m_current;
+};
+
+class CSMSCmdParser final : public SMSParserBase<CDMCmdSendSMS, 2> {
+public:
+    const ReportTableEntry* GetReportTable() const override;
+    std::unique_ptr<CActiveDMCmd> BuildBoxFull(DMPacket& reader);
+    std::unique_ptr<CActiveDMCmd> BuildNewSMS(DMPacket& reader);
+    std::unique_ptr<CActiveDMCmd> BuildNewSMS2(DMPacket& reader);
+};
+
+class CSMSCmdParser_RC final : public SMSParserBase<CDMCmdSendSMS_RC, 3> {
+public:
+    const ReportTableEntry* GetReportTable() const override;
+    std::unique_ptr<CActiveDMCmd> BuildNewSMS(DMPacket& reader);
+    std::unique_ptr<CActiveDMCmd> BuildBoxFull(DMPacket& reader);
+};
+
+// ---- The sub-services ----
+
+class ISMS {
+public:
+    virtual int SendSMS(const SMSRecord* record, int validity, int* status) = 0;
+    virtual IMessageBox* GetBox1() = 0;
+    virtual IMessageBox* GetBox2() = 0;
+    virtual IMessageBox* GetBox3() = 0;
+    virtual ISMSAPI* GetSMSAPI() = 0;
+    virtual void SetForceUCS2(int flag) = 0;
+    virtual void BeginGroupSending(int* status) = 0;
+    virtual void EndGroupSending(int* status) = 0;
+
+protected:
+    ~ISMS() = default;
+};
+
+class ISMS_RC {
+public:
+    virtual int SendSMS_RC(const SMSRecord* record, int validity, int* status) = 0;
+    virtual IMessageBox* GetBox1() = 0;
+    virtual IMessageBox* GetBox2() = 0;
+    virtual IMessageBox* GetBox3() = 0;
+    virtual IMessageBox* GetBox4() = 0;
+    virtual void SetForceUCS2(int flag) = 0;
+    virtual void BeginGroupSending(int* status) = 0;
+    virtual void EndGroupSending(int* status) = 0;
+    virtual ISMSAPI_RC* GetSMSAPI_RC() = 0;
+
+protected:
+    ~ISMS_RC() = default;
+};
+
+// The device boxes the sub-services show, and which box each parser handler stands for. These
+// are our choice: the device fixes only the numbers.
+//   Box-selecting scheme: box 1 shows device box 0 and takes reports 3, 4 and 15 (first
+//   handler); box 3 shows device box 4 and takes report 14 (second handler); box 2 shows device
+//   box 1 and takes no report. Boxes 1 and 3 are listed with the API for boxes 0 and 4.
+inline constexpr int kSMSBoxes[3] = {0, 1, 4};
+//   Box-naming scheme: box 1 shows device box 0 (first handler: report 20 with A 0, report 21
+//   with A 0, report 15); box 2 device box 1 (second handler: report 20 with A not 0, report 21
+//   with A not 0); box 4 device box 2 (third handler: report 20 with B 1); box 3 shows device
+//   box 3 and takes no report. Boxes 1, 2 and 4 are listed with the API for boxes 0, 1 and 2.
+inline constexpr int kSMSBoxes_RC[4] = {0, 1, 3, 2};
+
+class CDMSMS final : public ISMS {
+public:
+    // Lists its parser with the dispatcher; the destructor removes it.
+    CDMSMS(DMDispatcher& dispatcher, SMSSendLock& sendLock);
+    ~CDMSMS();
+    CDMSMS(const CDMSMS&) = delete;
+    CDMSMS& operator=(const CDMSMS&) = delete;
+
+    int SendSMS(const SMSRecord* record, int validity, int* status) override;
+    IMessageBox* GetBox1() override { return m_boxes[0].get(); }
+    IMessageBox* GetBox2() override { return m_boxes[1].get(); }
+    IMessageBox* GetBox3() override { return m_boxes[2].get(); }
+    ISMSAPI* GetSMSAPI() override { return m_api.get(); }
+    void SetForceUCS2(int flag) override;
+    void BeginGroupSending(int* status) override;
+    void EndGroupSending(int* status) override;
+
+    CSMSCmdParser& Parser() { return *m_parser; }
+
+private:
+    DMDispatcher& m_dispatcher;
+    std::unique_ptr<CSMSCmdParser> m_parser;
+    std::unique_ptr<CSMSAPI> m_api;
+    std::unique_ptr<CEmbedSMSBox> m_boxes[3];
+};
+
+class CDMSMS_RC final : public ISMS_RC {
+public:
+    CDMSMS_RC(DMDispatcher& dispatcher, SMSSendLock& sendLock);
+    ~CDMSMS_RC();
+    CDMSMS_RC(const CDMSMS_RC&) = delete;
+    CDMSMS_RC& operator=(const CDMSMS_RC&) = delete;
+
+    int SendSMS_RC(const SMSRecord* record, int validity, int* status) override;
+    IMessageBox* GetBox1() override { return m_boxes[0].get(); }
+    IMessageBox* GetBox2() override { return m_boxes[1].get(); }
+    IMessageBox* GetBox3() override { return m_boxes[2].get(); }
+    IMessageBox* GetBox4() override { return m_boxes[3].get(); }
+    void SetForceUCS2(int flag) override;
+    void BeginGroupSending(int* status) override;
+    void EndGroupSending(int* status) override;
+    ISMSAPI_RC* GetSMSAPI_RC() override { return m_api.get(); }
+
+    CSMSCmdParser_RC& Parser() { return *m_parser; }
+
+private:
+    DMDispatcher& m_dispatcher;
+    std::unique_ptr<CSMSCmdParser_RC> m_parser;
+    std::unique_ptr<CSMSAPI_RC> m_api;
+    std::unique_ptr<CEmbedSMSBox_RC> m_boxes[4];
+};
