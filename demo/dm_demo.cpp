@@ -9,12 +9,17 @@
 #include "demo/demo.h"
 #include "dm/dm_service.h"
 #include "dm/embed_phonebook.h"
+#include "dm/sms_box.h"
+#include "dm/sms_reports.h"
 #include "dm/text_fields.h"
 #include "outside/dm_peer/device_handlers.h"
 #include "outside/dm_peer/device_stores.h"
 #include "outside/dm_peer/dm_peer.h"
 
 namespace {
+
+// The send-status word the device reports for a message the network took.
+constexpr std::uint16_t kNetworkTookIt = 0x8000;
 
 void Say(const char* format, ...) {
     va_list args;
@@ -65,6 +70,48 @@ void ListBook(IPhonebook& book) {
     }
 }
 
+// The inbox's receiver of events: told on the library's delivery thread where a new message went.
+class InboxSink : public ISMSEventHandler {
+public:
+    InboxSink() : m_arrived(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    ~InboxSink() { CloseHandle(m_arrived); }
+    int OnNewSMS(int position) override {
+        Say("    (inbox) new message at %d\n", position);
+        SetEvent(m_arrived);
+        return position;
+    }
+    void OnBoxFull() override { Say("    (inbox) full\n"); }
+    int OnCPTSMS(int position) override { return position; }
+    bool WaitForNew() { return WaitForSingleObject(m_arrived, 10000) == WAIT_OBJECT_0; }
+
+private:
+    HANDLE m_arrived;
+};
+
+SMSRecord Message(const char* number, const char* text, int hour, int minute) {
+    SMSRecord r;
+    r.year = 2026;
+    r.month = 12;
+    r.day = 9;
+    r.hour = hour;
+    r.minute = minute;
+    r.status = 0;
+    r.number = number;
+    r.text = text;
+    return r;
+}
+
+void ListInbox(IMessageBox& inbox) {
+    inbox.Lock();
+    for (int i = 0; i < inbox.GetCount(); ++i) {
+        const SMSRecord* m = inbox.GetAt(i);
+        Say("  %d. slot %u, from %s, %04d-%02d-%02d %02d:%02d%s: %s\n", i + 1, m->deviceIndex,
+            m->number.c_str(), m->year, m->month, m->day, m->hour, m->minute,
+            m->status == 1 ? ", unread" : "", m->text.c_str());
+    }
+    inbox.Unlock();
+}
+
 // The simulated modem: its state, its phone books and message boxes, and a PIN check that
 // counts the tries left as a real card does.
 struct Device {
@@ -99,6 +146,18 @@ struct Device {
             {2, {"Zoe", "+15550142"}}, {3, {"Anna", "+15550117"}}, {7, {"Mark", "5550163"}}};
         books.SetStorage(0, card);
         books.SetStorage(1, dmpeer::PhonebookStorage{});
+        dmpeer::SMSBox inbox;
+        inbox.slotCount = 10;
+        inbox.slots[0] = Message("+15550142", "Lunch tomorrow?", 9, 15);
+        messages.SetBox(0, inbox);
+        for (int box : {1, 4}) messages.SetBox(box, dmpeer::SMSBox{});
+    }
+    // A message arrives: the device stores it in a slot of its inbox and reports the slot.
+    void Receive(int slot, const SMSRecord& message) {
+        dmpeer::SMSBox inbox = messages.Box(0);
+        inbox.slots[slot] = message;
+        messages.SetBox(0, inbox);
+        dmpeer::InjectNewSMS(peer, static_cast<std::uint8_t>(slot));
     }
 };
 
@@ -167,6 +226,31 @@ bool ShowPhonebook(IPhonebook& book) {
     return ok;
 }
 
+bool ShowMessages(ISMS& sms, Device& device) {
+    IMessageBox& inbox = *sms.GetBox1();
+    InboxSink sink;
+    inbox.SetEventSink(&sink);
+    int status = 0;
+    inbox.Load(nullptr, &status);
+    Say("Inbox: %s, %d of %d slots used\n", status == kStatusSuccess ? "loaded" : "not loaded",
+        inbox.GetCount(), inbox.GetCapacity());
+    ListInbox(inbox);
+    Say("A message arrives in slot 3...\n");
+    device.Receive(3, Message("+15550117", "Running late, see you at six", 18, 2));
+    const bool arrived = sink.WaitForNew();
+    inbox.SetEventSink(nullptr);
+    Say("Inbox: %d messages, %d unread\n", inbox.GetCount(), inbox.GetUnreadCount());
+    ListInbox(inbox);
+
+    const SMSRecord reply = Message("+15550117", "No problem, see you then", 18, 5);
+    device.messages.ReportOnSend(reply.number, kNetworkTookIt);
+    Say("Sending \"%s\" to %s...\n", reply.text.c_str(), reply.number.c_str());
+    const int result = sms.SendSMS(&reply, 0, &status);
+    Say("Send: %s; the device's send-status report: %s (result %d)\n", Outcome(status),
+        result == 0 ? "sent" : "not sent", result);
+    return arrived && status == kStatusSuccess && result == 0;
+}
+
 }  // namespace
 
 int RunDmDemo(sim::ClockMode clock) {
@@ -182,6 +266,7 @@ int RunDmDemo(sim::ClockMode clock) {
     ShowSignal(*service->GetCommon());
     if (!ShowRuim(*service->GetRUIM())) return 1;
     if (!ShowPhonebook(*service->GetPhonebook()->GetPhonebook1())) return 1;
+    if (!ShowMessages(*service->GetSMS(), device)) return 1;
     Say("The command library's tour ended well.\n");
     return 0;
 }

@@ -85,6 +85,13 @@ TEST(DemoTest, DmShowsTheModemThePinThePhoneBookAndTheMessages) {
              "  1. Anna ",
              "  2. Carol    +15550199      (slot 1)\n",
              "  4. Zoe ",
+             "Inbox: loaded, 1 of 10 slots used\n",
+             "(inbox) new message at 0\n",
+             "Inbox: 2 messages, 1 unread\n",
+             "  1. slot 3, from +15550117, 2026-12-09 18:02, unread: Running late, see you at "
+             "six\n",
+             "  2. slot 0, from +15550142, ",
+             "Send: accepted; the device's send-status report: sent (result 0)\n",
          }) {
         const std::size_t found = out.find(line, at);
         ASSERT_NE(found, std::string::npos) << "missing or out of order: " << line << "\n" << out;
