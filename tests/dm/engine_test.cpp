@@ -257,15 +257,16 @@ private:
 
 TEST_P(EngineTest, ReportReachesEveryParserListingItsIdEachReadingFromThePayloadStart) {
     Recorder r;
-    TestParser both(r, 1, {5, 15}), five(r, 2, {5}), seven(r, 3, {7});
+    // Ids that none of the service's own parsers lists.
+    TestParser both(r, 1, {50, 51}), five(r, 2, {50}), seven(r, 3, {52});
     StartService();
     auto stopFirst = StopAtScopeEnd();
     for (TestParser* p : {&both, &five, &seven}) Dispatcher().AddReportParser(p);
 
-    peer->InjectReport(5, {0xAA, 0x01});
+    peer->InjectReport(50, {0xAA, 0x01});
     std::vector<Delivery> got = r.WaitFor(2);
     ASSERT_EQ(got.size(), 2u);
-    peer->InjectReport(15, {0xBB});
+    peer->InjectReport(51, {0xBB});
     got = r.WaitFor(3);
     ASSERT_EQ(got.size(), 3u);
 
@@ -282,12 +283,13 @@ TEST_P(EngineTest, ReportReachesEveryParserListingItsIdEachReadingFromThePayload
 
 TEST_P(EngineTest, ThrowingFactoryCostsOnlyItsOwnNotification) {
     Recorder r;
-    TestParser failing(r, 1, {5}, true), working(r, 2, {5});
+    // An id that none of the service's own parsers lists.
+    TestParser failing(r, 1, {50}, true), working(r, 2, {50});
     StartService();
     auto stopFirst = StopAtScopeEnd();
     Dispatcher().AddReportParser(&failing);
     Dispatcher().AddReportParser(&working);
-    peer->InjectReport(5, {0x07});
+    peer->InjectReport(50, {0x07});
     std::vector<Delivery> got = r.WaitFor(1);
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].parser, 2);

@@ -1,5 +1,6 @@
 // Sending messages in two stages (the command's reply, then the device's send-status report) in
 // both schemes, and the send-status report's way to the send registered last.
+#include <map>
 #include <string>
 
 #include "tests/dm/sms_fixture.h"
@@ -79,6 +80,23 @@ TEST_P(SMSSendTest, ForceUcs2ShapesTheNextSend) {
     }
 }
 
+// The force flag may change on another thread while a send is built: the send carries one of
+// the two codings, never a mixture.
+TEST_P(SMSSendTest, TheForceFlagMayChangeDuringASend) {
+    messages->ReportOnSend("5550198", 0x8000);
+    {
+        MachineThread toggler([&] {
+            for (int i = 0; i < 20; ++i) Sms().SetForceUCS2(i % 2);
+        });
+        EXPECT_EQ(Send(false, "5550198", nullptr), 0);
+    }
+    const Bytes last = Params(SmsKey(kSmsSend)).back();
+    ASSERT_GT(last.size(), 36u);
+    // UCS-2 text has a length byte of 10 for "hello", plain text 5.
+    const Bytes shape{last[33], last[34], last[36]};
+    EXPECT_TRUE(shape == Bytes({0, 4, 10}) || shape == Bytes({1, 2, 5}));
+}
+
 // A send holds its command registered with its parser until the next send replaces it; the
 // report goes to the one registered last.
 TEST_P(SMSSendTest, TheFirstSendStaysRegisteredUntilTheSecondRegisters) {
@@ -94,11 +112,11 @@ TEST_P(SMSSendTest, TheFirstSendStaysRegisteredUntilTheSecondRegisters) {
         ASSERT_NE(first, nullptr);
         auto* firstSend = dynamic_cast<SMSSendState*>(first->Command());
         ASSERT_NE(firstSend, nullptr);
-        EXPECT_EQ(first->RefCount(), 2);  // ours and the parser's: the command lives on
         EXPECT_EQ(firstSend->SendStatusWord(), 0x8000);
 
         EXPECT_EQ(Send(rc, "5550002", nullptr), 4);
-        EXPECT_EQ(first->RefCount(), 1);  // the parser let it go for the second
+        // The parser let it go for the second: only ours is left (the engine is done with it).
+        EXPECT_EQ(first->RefCount(), 1);
         EXPECT_NE(current().get(), first.get());
         EXPECT_EQ(firstSend->SendStatusWord(), 0x8000);  // the second's report is not its
     }
@@ -121,17 +139,23 @@ TEST_P(SMSSendTest, ALateReportReachesOnlyTheSendWhoseWaitEnded) {
     EXPECT_EQ(status, kStatusFailure);
 }
 
-// Sends of both schemes from two threads at once: each gets the result of its own report, since
-// the report goes to every parser and each parser to the send it holds.
+// Sends of both schemes from two threads at once: the report goes to every parser, and each
+// parser to the send it holds, so each send must get the report of its own request.
 TEST_P(SMSSendTest, SendsFromTwoThreadsEachGetTheirOwnResult) {
-    messages->ReportOnSend("111", 0x8000);
-    messages->ReportOnSend("222", 264);
-    // The replies come late, so that both sends are under way together.
-    peer->SetDefaultScript(SmsKey(kSmsSend), dmpeer::Script{.delayMs = 1000});
+    const std::map<std::string, std::uint16_t> words = {{"111", 0x8000}, {"222", 264}};
     int status[2] = {-1, -1}, result[2] = {-1, -1};
     {
         MachineThread a([&] { result[0] = Send(false, "111", &status[0]); });
         MachineThread b([&] { result[1] = Send(true, "222", &status[1]); });
+        // The device answers each send request with its number's report, a second later (by
+        // then every send under way has registered).
+        for (std::size_t n = 1; n <= 2; ++n) {
+            while (Count(SmsKey(kSmsSend)) < n)
+                ASSERT_EQ(WaitForSingleObject(peer->RequestEvent(), 30000), WAIT_OBJECT_0);
+            const Bytes request = Params(SmsKey(kSmsSend))[n - 1];
+            const std::string number(request.begin() + 1, request.begin() + 1 + request[0]);
+            dmpeer::InjectSendStatus(*peer, words.at(number), 1000);
+        }
     }
     EXPECT_EQ((std::vector<int>{result[0], status[0], result[1], status[1]}),
               (std::vector<int>{0, kStatusSuccess, 4, kStatusFailure}));
