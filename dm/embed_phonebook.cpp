@@ -7,48 +7,67 @@
 #include "support/auto_lock.h"
 #include "textfiles/encoding.h"
 
-CEmbedPhonebook::CEmbedPhonebook(CPhonebookAPI& api, int storage, bool ascending, int sortKey)
-    : m_api(api), m_storage(storage), m_ascending(ascending), m_sortKey(sortKey) {
-    InitializeCriticalSection(&m_listenersLock);
+CRecordListeners::CRecordListeners() {
+    InitializeCriticalSection(&m_lock);
 }
 
-CEmbedPhonebook::~CEmbedPhonebook() {
-    DeleteCriticalSection(&m_listenersLock);
+CRecordListeners::~CRecordListeners() {
+    DeleteCriticalSection(&m_lock);
 }
 
-void CEmbedPhonebook::AddListener(IRecordListener* listener) {
-    CAutoLock guard(m_listenersLock);
+void CRecordListeners::Add(IRecordListener* listener) {
+    CAutoLock guard(m_lock);
     if (std::find(m_listeners.begin(), m_listeners.end(), listener) == m_listeners.end())
         m_listeners.push_back(listener);
 }
 
-void CEmbedPhonebook::RemoveListener(IRecordListener* listener) {
-    CAutoLock guard(m_listenersLock);
+void CRecordListeners::Remove(IRecordListener* listener) {
+    CAutoLock guard(m_lock);
     auto it = std::find(m_listeners.begin(), m_listeners.end(), listener);
     if (it != m_listeners.end()) m_listeners.erase(it);
 }
 
-void CEmbedPhonebook::Notify(Change change, int position) {
-    CAutoLock guard(m_listenersLock);
+void CRecordListeners::Notify(void* source, Change change, int position) {
+    if (change == Change::None) return;
+    CAutoLock guard(m_lock);
     // By index, the count read again at each step: a listener may change the list.
     for (std::size_t i = 0; i < m_listeners.size(); ++i) {
         IRecordListener* listener = m_listeners[i];
         if (listener == nullptr) continue;
         switch (change) {
             case Change::Added:
-                listener->OnRecordAdded(this, position);
+                listener->OnRecordAdded(source, position);
                 break;
             case Change::Removed:
-                listener->OnRecordRemoved(this, position);
+                listener->OnRecordRemoved(source, position);
                 break;
             case Change::Changed:
-                listener->OnRecordChanged(this, position);
+                listener->OnRecordChanged(source, position);
                 break;
             case Change::Reordered:
-                listener->OnListReordered(this);
+                listener->OnListReordered(source);
+                break;
+            case Change::None:
                 break;
         }
     }
+}
+
+CEmbedPhonebook::CEmbedPhonebook(CPhonebookAPI& api, int storage, bool ascending, int sortKey)
+    : m_api(api), m_storage(storage), m_ascending(ascending), m_sortKey(sortKey) {}
+
+CEmbedPhonebook::~CEmbedPhonebook() = default;
+
+void CEmbedPhonebook::AddListener(IRecordListener* listener) {
+    m_listeners.Add(listener);
+}
+
+void CEmbedPhonebook::RemoveListener(IRecordListener* listener) {
+    m_listeners.Remove(listener);
+}
+
+void CEmbedPhonebook::Notify(Change change, int position) {
+    m_listeners.Notify(this, change, position);
 }
 
 int CEmbedPhonebook::GetSlotCount() {

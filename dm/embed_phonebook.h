@@ -30,6 +30,29 @@ protected:
     ~IRecordListener() = default;
 };
 
+// The listeners of a list of records, with a lock of their own (re-entrant): listeners are
+// called under it, by index, so a listener may add or remove listeners, and a listener another
+// thread removed is not called after Remove returned.
+class CRecordListeners {
+public:
+    enum class Change { None, Added, Removed, Changed, Reordered };
+    CRecordListeners();
+    ~CRecordListeners();
+    CRecordListeners(const CRecordListeners&) = delete;
+    CRecordListeners& operator=(const CRecordListeners&) = delete;
+
+    // Appended when not present.
+    void Add(IRecordListener* listener);
+    // The first occurrence removed.
+    void Remove(IRecordListener* listener);
+    // Tells every listener of the change of `source` (None tells nobody).
+    void Notify(void* source, Change change, int position);
+
+private:
+    CRITICAL_SECTION m_lock;
+    std::vector<IRecordListener*> m_listeners;
+};
+
 // Called once per slot while a book loads: the entry read, the slot count, the slot's number
 // (counted from the book's first slot).
 class ILoadProgress {
@@ -99,7 +122,7 @@ public:
     int GetMaxNumberLength() override;
 
 private:
-    enum class Change { Added, Removed, Changed, Reordered };
+    using Change = CRecordListeners::Change;
     bool ReadLayout();
     // The entry cut to the book's maximum lengths (at character boundaries).
     PhonebookEntry Cut(const PhonebookEntry& entry) const;
@@ -115,8 +138,7 @@ private:
     std::uint32_t m_maxNameLength = 0;
     std::vector<bool> m_used;  // bit i: slot first + i holds an entry (or could not be read)
     std::vector<std::unique_ptr<PhonebookEntry>> m_entries;
-    CRITICAL_SECTION m_listenersLock;
-    std::vector<IRecordListener*> m_listeners;
+    CRecordListeners m_listeners;
     bool m_loaded = false;
     bool m_ascending;
     int m_sortKey;

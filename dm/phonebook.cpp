@@ -100,12 +100,9 @@ CDMCmdWithStatus::ReplyCommit CDMCmdReadPBEx::ParseReply(DMPacket& reader) {
 
 CPhonebookAPI::CPhonebookAPI(DMDispatcher& dispatcher) : m_dispatcher(dispatcher) {
     InitializeCriticalSection(&m_selectionLock);
-    InitializeCriticalSection(&m_entriesLock);
 }
 
 CPhonebookAPI::~CPhonebookAPI() {
-    for (PhonebookEntry* entry : m_entries) delete entry;
-    DeleteCriticalSection(&m_entriesLock);
     DeleteCriticalSection(&m_selectionLock);
 }
 
@@ -172,28 +169,11 @@ void CPhonebookAPI::ModifyPB(int slot, const PhonebookEntry* entry, int* status)
 }
 
 PhonebookEntry* CPhonebookAPI::NewEntry() {
-    auto* entry = new (std::nothrow) PhonebookEntry;
-    if (entry == nullptr) return nullptr;
-    entry->slot = kNewEntryMarker;
-    CAutoLock guard(m_entriesLock);
-    try {
-        m_entries.insert(entry);
-    } catch (const std::bad_alloc&) {
-        delete entry;
-        return nullptr;
-    }
-    return entry;
+    return m_entries.New();
 }
 
 void CPhonebookAPI::FreeEntry(PhonebookEntry* entry) {
-    if (entry == nullptr) return;
-    {
-        CAutoLock guard(m_entriesLock);
-        auto it = m_entries.find(entry);
-        if (it == m_entries.end() || entry->slot != kNewEntryMarker) return;
-        m_entries.erase(it);
-    }
-    delete entry;
+    m_entries.Free(entry);
 }
 
 // ---- PhonebookSelection ----

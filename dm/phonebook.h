@@ -15,6 +15,7 @@
 #include "dm/command_params.h"
 #include "dm/service_call.h"
 #include "dm/engine.h"
+#include "dm/record_registry.h"
 #include "platform/kernel.h"
 
 class CEmbedPhonebook;
@@ -198,8 +199,7 @@ private:
     DMDispatcher& m_dispatcher;
     CRITICAL_SECTION m_selectionLock;  // re-entrant: held by a PhonebookSelection
     int m_selected = -1;               // the storage selected last; -1: not known
-    CRITICAL_SECTION m_entriesLock;
-    std::set<PhonebookEntry*> m_entries;  // what NewEntry returned and FreeEntry did not free
+    CRecordRegistry<PhonebookEntry, &PhonebookEntry::slot, kNewEntryMarker> m_entries;
 };
 
 // Holds the API's selection lock for a scope and selects the storage when the device is not on it.

@@ -12,6 +12,19 @@ namespace {
 // The box-2 counter: one value for the whole process.
 std::atomic<int> g_box2Counter{0};
 
+// Runs a box query and hands its values out on success.
+template <class C>
+int RunBoxQuery(DMDispatcher& dispatcher, C* command, int* slotCount, int* secondValue) {
+    DMCall call(command);
+    const int result = call.Run(dispatcher, SMSAPICore::kQueryWaitMs);
+    if (result == kStatusSuccess) {
+        const auto [count, second] = call.Command().Values();
+        if (slotCount != nullptr) *slotCount = count;
+        if (secondValue != nullptr) *secondValue = second;
+    }
+    return result;
+}
+
 }  // namespace
 
 void CopyReadRecord(const SMSRecord& read, SMSRecord* out) {
@@ -30,7 +43,6 @@ SMSAPICore::SMSAPICore(DMDispatcher& dispatcher, SMSSendLock& sendLock, std::vec
 }
 
 SMSAPICore::~SMSAPICore() {
-    for (SMSRecord* record : m_records) delete record;
     DeleteCriticalSection(&m_lock);
 }
 
@@ -57,31 +69,6 @@ std::vector<ISMSEventHandler*> SMSAPICore::Listeners(int box) const {
     return {};
 }
 
-SMSRecord* SMSAPICore::NewRecordIn() {
-    auto* record = new (std::nothrow) SMSRecord;
-    if (record == nullptr) return nullptr;
-    record->deviceIndex = kNewRecordMarker;
-    CAutoLock guard(m_lock);
-    try {
-        m_records.insert(record);
-    } catch (const std::bad_alloc&) {
-        delete record;
-        return nullptr;
-    }
-    return record;
-}
-
-void SMSAPICore::FreeRecordIn(SMSRecord* record) {
-    if (record == nullptr) return;
-    {
-        CAutoLock guard(m_lock);
-        auto it = m_records.find(record);
-        if (it == m_records.end() || record->deviceIndex != kNewRecordMarker) return;
-        m_records.erase(it);
-    }
-    delete record;
-}
-
 template <class C, class Parser>
 int SMSAPICore::Send(Parser& parser, const SMSRecord* record, int validity, int* status) {
     const SMSRecord empty;
@@ -103,7 +90,7 @@ int SMSAPICore::Send(Parser& parser, const SMSRecord* record, int validity, int*
 // ---- CSMSAPI ----
 
 CSMSAPI::CSMSAPI(DMDispatcher& dispatcher, CSMSCmdParser& parser, SMSSendLock& sendLock)
-    : m_core(dispatcher, sendLock, {0, 4}), m_parser(parser) {
+    : SMSAPIBase(dispatcher, sendLock, {0, 4}), m_parser(parser) {
     InitializeCriticalSection(&m_selectionLock);
 }
 
@@ -121,14 +108,8 @@ void CSMSAPI::SelSMSBox(int box, int* status) {
 }
 
 void CSMSAPI::QuerySMSBox(int* slotCount, int* secondValue, int* status) {
-    DMCall call(new CDMCmdQuerySMSBox);
-    const int result = call.Run(m_core.Dispatcher(), SMSAPICore::kQueryWaitMs);
-    if (result == kStatusSuccess) {
-        const auto [count, second] = call.Command().Values();
-        if (slotCount != nullptr) *slotCount = count;
-        if (secondValue != nullptr) *secondValue = second;
-    }
-    SetDMStatus(status, result);
+    SetDMStatus(status,
+                RunBoxQuery(m_core.Dispatcher(), new CDMCmdQuerySMSBox, slotCount, secondValue));
 }
 
 void CSMSAPI::ReadSMS(int slot, SMSRecord* record, int mark, int* status) {
@@ -155,36 +136,6 @@ int CSMSAPI::SendSMS(const SMSRecord* record, int validity, int* status) {
     return m_core.Send<CDMCmdSendSMS>(m_parser, record, validity, status);
 }
 
-void CSMSAPI::AddListener(ISMSEventHandler* handler, int box) {
-    m_core.AddListenerTo(handler, box);
-}
-
-void CSMSAPI::RemoveListener(ISMSEventHandler* handler) {
-    m_core.RemoveListenerFromAll(handler);
-}
-
-SMSRecord* CSMSAPI::NewRecord() {
-    return m_core.NewRecordIn();
-}
-
-void CSMSAPI::FreeRecord(SMSRecord* record) {
-    m_core.FreeRecordIn(record);
-}
-
-void CSMSAPI::SetForceUCS2(int flag) {
-    m_core.SetForce(flag);
-}
-
-void CSMSAPI::BeginGroupSending(int* status) {
-    DMCall call(new CDMCmdGroupSendingTag(1));
-    SetDMStatus(status, call.Run(m_core.Dispatcher(), SMSAPICore::kGroupWaitMs));
-}
-
-void CSMSAPI::EndGroupSending(int* status) {
-    DMCall call(new CDMCmdGroupSendingTag(0));
-    SetDMStatus(status, call.Run(m_core.Dispatcher(), SMSAPICore::kGroupWaitMs));
-}
-
 // ---- SMSBoxSelection ----
 
 SMSBoxSelection::SMSBoxSelection(CSMSAPI& api, int box) : m_api(api) {
@@ -199,17 +150,12 @@ SMSBoxSelection::~SMSBoxSelection() {
 // ---- CSMSAPI_RC ----
 
 CSMSAPI_RC::CSMSAPI_RC(DMDispatcher& dispatcher, CSMSCmdParser_RC& parser, SMSSendLock& sendLock)
-    : m_core(dispatcher, sendLock, {0, 1, 2}), m_parser(parser) {}
+    : SMSAPIBase(dispatcher, sendLock, {0, 1, 2}), m_parser(parser) {}
 
 void CSMSAPI_RC::QuerySMSBox_RC(int box, int* slotCount, int* secondValue, int* status) {
-    DMCall call(new CDMCmdQuerySMSBox_RC(static_cast<std::uint8_t>(box)));
-    const int result = call.Run(m_core.Dispatcher(), SMSAPICore::kQueryWaitMs);
-    if (result == kStatusSuccess) {
-        const auto [count, second] = call.Command().Values();
-        if (slotCount != nullptr) *slotCount = count;
-        if (secondValue != nullptr) *secondValue = second;
-    }
-    SetDMStatus(status, result);
+    SetDMStatus(status, RunBoxQuery(m_core.Dispatcher(),
+                                    new CDMCmdQuerySMSBox_RC(static_cast<std::uint8_t>(box)),
+                                    slotCount, secondValue));
 }
 
 void CSMSAPI_RC::ReadSMS_RC(int box, int slot, SMSRecord* record, int mark, int* status) {
@@ -240,36 +186,6 @@ int CSMSAPI_RC::WriteSMS_RC(int box, const SMSRecord* record, int* status) {
 
 int CSMSAPI_RC::SendSMS_RC(const SMSRecord* record, int validity, int* status) {
     return m_core.Send<CDMCmdSendSMS_RC>(m_parser, record, validity, status);
-}
-
-void CSMSAPI_RC::AddListener(ISMSEventHandler* handler, int box) {
-    m_core.AddListenerTo(handler, box);
-}
-
-void CSMSAPI_RC::RemoveListener(ISMSEventHandler* handler) {
-    m_core.RemoveListenerFromAll(handler);
-}
-
-SMSRecord* CSMSAPI_RC::NewRecord() {
-    return m_core.NewRecordIn();
-}
-
-void CSMSAPI_RC::FreeRecord(SMSRecord* record) {
-    m_core.FreeRecordIn(record);
-}
-
-void CSMSAPI_RC::SetForceUCS2(int flag) {
-    m_core.SetForce(flag);
-}
-
-void CSMSAPI_RC::BeginGroupSending(int* status) {
-    DMCall call(new CDMCmdGroupSendingTag_RC(1));
-    SetDMStatus(status, call.Run(m_core.Dispatcher(), SMSAPICore::kGroupWaitMs));
-}
-
-void CSMSAPI_RC::EndGroupSending(int* status) {
-    DMCall call(new CDMCmdGroupSendingTag_RC(0));
-    SetDMStatus(status, call.Run(m_core.Dispatcher(), SMSAPICore::kGroupWaitMs));
 }
 
 int CSMSAPI_RC::GetBox2Counter() {

@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "dm/engine.h"
+#include "dm/record_registry.h"
+#include "dm/service_call.h"
 #include "dm/sms_commands.h"
 #include "platform/kernel.h"
 
@@ -107,7 +109,6 @@ public:
     static constexpr DWORD kGroupWaitMs = 1000;
 
     SMSAPICore(DMDispatcher& dispatcher, SMSSendLock& sendLock, std::vector<int> boxes);
-    // Frees the records of NewRecord that were never freed.
     ~SMSAPICore();
     SMSAPICore(const SMSAPICore&) = delete;
     SMSAPICore& operator=(const SMSAPICore&) = delete;
@@ -116,9 +117,9 @@ public:
     void RemoveListenerFromAll(ISMSEventHandler* handler);
     // The handlers listed for a box (empty for a box without a list).
     std::vector<ISMSEventHandler*> Listeners(int box) const;
-    SMSRecord* NewRecordIn();
+    SMSRecord* NewRecordIn() { return m_records.New(); }
     // Frees only a record that NewRecord returned and whose device index holds the marker.
-    void FreeRecordIn(SMSRecord* record);
+    void FreeRecordIn(SMSRecord* record) { m_records.Free(record); }
     void SetForce(int flag) { m_forceUcs2.store(flag != 0, std::memory_order_release); }
     bool Force() const { return m_forceUcs2.load(std::memory_order_acquire); }
 
@@ -127,6 +128,12 @@ public:
     // awaited, then its report. Returns the send result.
     template <class C, class Parser>
     int Send(Parser& parser, const SMSRecord* record, int validity, int* status);
+    // The group tag of class C with the flag.
+    template <class C>
+    void Group(int flag, int* status) {
+        DMCall call(new C(flag));
+        SetDMStatus(status, call.Run(m_dispatcher, kGroupWaitMs));
+    }
 
     DMDispatcher& Dispatcher() { return m_dispatcher; }
 
@@ -134,15 +141,40 @@ private:
     DMDispatcher& m_dispatcher;
     SMSSendLock& m_sendLock;
     std::atomic<bool> m_forceUcs2{false};
-    mutable CRITICAL_SECTION m_lock;  // the listener lists and the record registry
+    mutable CRITICAL_SECTION m_lock;  // the listener lists
     std::vector<std::pair<int, std::vector<ISMSEventHandler*>>> m_lists;
-    std::set<SMSRecord*> m_records;
+    CRecordRegistry<SMSRecord, &SMSRecord::deviceIndex, kNewRecordMarker> m_records;
 };
 
 // Copies a read record into the caller's, keeping the caller's device index.
 void CopyReadRecord(const SMSRecord& read, SMSRecord* out);
 
-class CSMSAPI final : public ISMSAPI {
+// The operations both APIs share, on the interface I with the group tag command G.
+template <class I, class G>
+class SMSAPIBase : public I {
+public:
+    SMSAPIBase(DMDispatcher& dispatcher, SMSSendLock& sendLock, std::vector<int> boxes)
+        : m_core(dispatcher, sendLock, std::move(boxes)) {}
+
+    void AddListener(ISMSEventHandler* handler, int box) override {
+        m_core.AddListenerTo(handler, box);
+    }
+    void RemoveListener(ISMSEventHandler* handler) override {
+        m_core.RemoveListenerFromAll(handler);
+    }
+    SMSRecord* NewRecord() override { return m_core.NewRecordIn(); }
+    void FreeRecord(SMSRecord* record) override { m_core.FreeRecordIn(record); }
+    void SetForceUCS2(int flag) override { m_core.SetForce(flag); }
+    void BeginGroupSending(int* status) override { m_core.template Group<G>(1, status); }
+    void EndGroupSending(int* status) override { m_core.template Group<G>(0, status); }
+
+    std::vector<ISMSEventHandler*> Listeners(int box) const { return m_core.Listeners(box); }
+
+protected:
+    SMSAPICore m_core;
+};
+
+class CSMSAPI final : public SMSAPIBase<ISMSAPI, CDMCmdGroupSendingTag> {
 public:
     CSMSAPI(DMDispatcher& dispatcher, CSMSCmdParser& parser, SMSSendLock& sendLock);
     ~CSMSAPI();
@@ -156,19 +188,9 @@ public:
     void DelSMS(int slot, int* status) override;
     int WriteSMS(const SMSRecord* record, int* status) override;
     int SendSMS(const SMSRecord* record, int validity, int* status) override;
-    void AddListener(ISMSEventHandler* handler, int box) override;
-    void RemoveListener(ISMSEventHandler* handler) override;
-    SMSRecord* NewRecord() override;
-    void FreeRecord(SMSRecord* record) override;
-    void SetForceUCS2(int flag) override;
-    void BeginGroupSending(int* status) override;
-    void EndGroupSending(int* status) override;
-
-    std::vector<ISMSEventHandler*> Listeners(int box) const { return m_core.Listeners(box); }
 
 private:
     friend class SMSBoxSelection;
-    SMSAPICore m_core;
     CSMSCmdParser& m_parser;
     CRITICAL_SECTION m_selectionLock;  // re-entrant: held by an SMSBoxSelection
     int m_selected = -1;               // the box selected last; -1: not known
@@ -189,7 +211,7 @@ private:
     int m_status = kStatusSuccess;
 };
 
-class CSMSAPI_RC final : public ISMSAPI_RC {
+class CSMSAPI_RC final : public SMSAPIBase<ISMSAPI_RC, CDMCmdGroupSendingTag_RC> {
 public:
     CSMSAPI_RC(DMDispatcher& dispatcher, CSMSCmdParser_RC& parser, SMSSendLock& sendLock);
 
@@ -198,19 +220,9 @@ public:
     void DelSMS_RC(int box, int slot, int* status) override;
     int WriteSMS_RC(int box, const SMSRecord* record, int* status) override;
     int SendSMS_RC(const SMSRecord* record, int validity, int* status) override;
-    void AddListener(ISMSEventHandler* handler, int box) override;
-    void RemoveListener(ISMSEventHandler* handler) override;
-    SMSRecord* NewRecord() override;
-    void FreeRecord(SMSRecord* record) override;
-    void SetForceUCS2(int flag) override;
-    void BeginGroupSending(int* status) override;
-    void EndGroupSending(int* status) override;
     // One value for the whole process.
     int GetBox2Counter() override;
 
-    std::vector<ISMSEventHandler*> Listeners(int box) const { return m_core.Listeners(box); }
-
 private:
-    SMSAPICore m_core;
     CSMSCmdParser_RC& m_parser;
 };

@@ -19,47 +19,23 @@ constexpr int kUnread = 1;
 SMSBoxBase::SMSBoxBase(int box) : m_box(box) {
     InitializeCriticalSection(&m_loadLock);
     InitializeCriticalSection(&m_boxLock);
-    InitializeCriticalSection(&m_listenersLock);
 }
 
 SMSBoxBase::~SMSBoxBase() {
-    DeleteCriticalSection(&m_listenersLock);
     DeleteCriticalSection(&m_boxLock);
     DeleteCriticalSection(&m_loadLock);
 }
 
 void SMSBoxBase::AddListener(IRecordListener* listener) {
-    CAutoLock guard(m_listenersLock);
-    if (std::find(m_listeners.begin(), m_listeners.end(), listener) == m_listeners.end())
-        m_listeners.push_back(listener);
+    m_listeners.Add(listener);
 }
 
 void SMSBoxBase::RemoveListener(IRecordListener* listener) {
-    CAutoLock guard(m_listenersLock);
-    auto it = std::find(m_listeners.begin(), m_listeners.end(), listener);
-    if (it != m_listeners.end()) m_listeners.erase(it);
+    m_listeners.Remove(listener);
 }
 
 void SMSBoxBase::Notify(Change change, int position) {
-    if (change == Change::None) return;
-    CAutoLock guard(m_listenersLock);
-    for (std::size_t i = 0; i < m_listeners.size(); ++i) {
-        IRecordListener* listener = m_listeners[i];
-        if (listener == nullptr) continue;
-        switch (change) {
-            case Change::Added:
-                listener->OnRecordAdded(this, position);
-                break;
-            case Change::Removed:
-                listener->OnRecordRemoved(this, position);
-                break;
-            case Change::Changed:
-                listener->OnRecordChanged(this, position);
-                break;
-            case Change::None:
-                break;
-        }
-    }
+    m_listeners.Notify(this, change, position);
 }
 
 int SMSBoxBase::GetCapacity() {

@@ -106,7 +106,7 @@ protected:
     virtual bool WriteRecord(const SMSRecord& record, int* slot) = 0;
 
 private:
-    enum class Change { None, Added, Removed, Changed };
+    using Change = CRecordListeners::Change;
     // Under the box lock: places the record (with its device slot) in the list.
     std::pair<int, Change> PlaceLocked(const SMSRecord& record);
     void Notify(Change change, int position);
@@ -120,8 +120,7 @@ private:
     int m_capacity = 0;
     std::vector<std::unique_ptr<SMSRecord>> m_messages;
     ISMSEventHandler* m_sink = nullptr;
-    CRITICAL_SECTION m_listenersLock;
-    std::vector<IRecordListener*> m_listeners;
+    CRecordListeners m_listeners;
 };
 
 class CEmbedSMSBox final : public SMSBoxBase {

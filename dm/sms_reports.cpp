@@ -107,9 +107,8 @@ std::unique_ptr<CActiveDMCmd> CSMSCmdParser_RC::BuildBoxFull(DMPacket& reader) {
 // ---- CDMSMS ----
 
 CDMSMS::CDMSMS(DMDispatcher& dispatcher, SMSSendLock& sendLock)
-    : m_dispatcher(dispatcher),
-      m_parser(std::make_unique<CSMSCmdParser>()),
-      m_api(std::make_unique<CSMSAPI>(dispatcher, *m_parser, sendLock)) {
+    : m_dispatcher(dispatcher), m_parser(std::make_unique<CSMSCmdParser>()) {
+    m_api = std::make_unique<CSMSAPI>(dispatcher, *m_parser, sendLock);
     for (int i = 0; i < 3; ++i) m_boxes[i] = std::make_unique<CEmbedSMSBox>(*m_api, kSMSBoxes[i]);
     // Our choice of wiring (see kSMSBoxes).
     m_parser->SetHandler(0, m_boxes[0].get());
@@ -133,24 +132,11 @@ int CDMSMS::SendSMS(const SMSRecord* record, int validity, int* status) {
     return m_api->SendSMS(record, validity, status);
 }
 
-void CDMSMS::SetForceUCS2(int flag) {
-    m_api->SetForceUCS2(flag);
-}
-
-void CDMSMS::BeginGroupSending(int* status) {
-    m_api->BeginGroupSending(status);
-}
-
-void CDMSMS::EndGroupSending(int* status) {
-    m_api->EndGroupSending(status);
-}
-
 // ---- CDMSMS_RC ----
 
 CDMSMS_RC::CDMSMS_RC(DMDispatcher& dispatcher, SMSSendLock& sendLock)
-    : m_dispatcher(dispatcher),
-      m_parser(std::make_unique<CSMSCmdParser_RC>()),
-      m_api(std::make_unique<CSMSAPI_RC>(dispatcher, *m_parser, sendLock)) {
+    : m_dispatcher(dispatcher), m_parser(std::make_unique<CSMSCmdParser_RC>()) {
+    m_api = std::make_unique<CSMSAPI_RC>(dispatcher, *m_parser, sendLock);
     for (int i = 0; i < 4; ++i)
         m_boxes[i] = std::make_unique<CEmbedSMSBox_RC>(*m_api, kSMSBoxes_RC[i]);
     // Our choice of wiring (see kSMSBoxes_RC).
@@ -172,16 +158,4 @@ CDMSMS_RC::~CDMSMS_RC() {
 
 int CDMSMS_RC::SendSMS_RC(const SMSRecord* record, int validity, int* status) {
     return m_api->SendSMS_RC(record, validity, status);
-}
-
-void CDMSMS_RC::SetForceUCS2(int flag) {
-    m_api->SetForceUCS2(flag);
-}
-
-void CDMSMS_RC::BeginGroupSending(int* status) {
-    m_api->BeginGroupSending(status);
-}
-
-void CDMSMS_RC::EndGroupSending(int* status) {
-    m_api->EndGroupSending(status);
 }

@@ -173,7 +173,19 @@ inline constexpr int kSMSBoxes[3] = {0, 1, 4};
 //   box 3 and takes no report. Boxes 1, 2 and 4 are listed with the API for boxes 0, 1 and 2.
 inline constexpr int kSMSBoxes_RC[4] = {0, 1, 3, 2};
 
-class CDMSMS final : public ISMS {
+// The forwarders both sub-services share, on the interface I over the API class A.
+template <class I, class A>
+class SMSServiceBase : public I {
+public:
+    void SetForceUCS2(int flag) override { m_api->SetForceUCS2(flag); }
+    void BeginGroupSending(int* status) override { m_api->BeginGroupSending(status); }
+    void EndGroupSending(int* status) override { m_api->EndGroupSending(status); }
+
+protected:
+    std::unique_ptr<A> m_api;  // set by the sub-service's constructor
+};
+
+class CDMSMS final : public SMSServiceBase<ISMS, CSMSAPI> {
 public:
     // Lists its parser with the dispatcher; the destructor removes it.
     CDMSMS(DMDispatcher& dispatcher, SMSSendLock& sendLock);
@@ -186,20 +198,16 @@ public:
     IMessageBox* GetBox2() override { return m_boxes[1].get(); }
     IMessageBox* GetBox3() override { return m_boxes[2].get(); }
     ISMSAPI* GetSMSAPI() override { return m_api.get(); }
-    void SetForceUCS2(int flag) override;
-    void BeginGroupSending(int* status) override;
-    void EndGroupSending(int* status) override;
 
     CSMSCmdParser& Parser() { return *m_parser; }
 
 private:
     DMDispatcher& m_dispatcher;
     std::unique_ptr<CSMSCmdParser> m_parser;
-    std::unique_ptr<CSMSAPI> m_api;
     std::unique_ptr<CEmbedSMSBox> m_boxes[3];
 };
 
-class CDMSMS_RC final : public ISMS_RC {
+class CDMSMS_RC final : public SMSServiceBase<ISMS_RC, CSMSAPI_RC> {
 public:
     CDMSMS_RC(DMDispatcher& dispatcher, SMSSendLock& sendLock);
     ~CDMSMS_RC();
@@ -211,9 +219,6 @@ public:
     IMessageBox* GetBox2() override { return m_boxes[1].get(); }
     IMessageBox* GetBox3() override { return m_boxes[2].get(); }
     IMessageBox* GetBox4() override { return m_boxes[3].get(); }
-    void SetForceUCS2(int flag) override;
-    void BeginGroupSending(int* status) override;
-    void EndGroupSending(int* status) override;
     ISMSAPI_RC* GetSMSAPI_RC() override { return m_api.get(); }
 
     CSMSCmdParser_RC& Parser() { return *m_parser; }
@@ -221,6 +226,5 @@ public:
 private:
     DMDispatcher& m_dispatcher;
     std::unique_ptr<CSMSCmdParser_RC> m_parser;
-    std::unique_ptr<CSMSAPI_RC> m_api;
     std::unique_ptr<CEmbedSMSBox_RC> m_boxes[4];
 };
