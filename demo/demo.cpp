@@ -24,6 +24,7 @@ int RunDemo(const char* only, sim::ClockMode clock) {
         {"dial", "A dial", RunDialDemo},
         {"road", "A new user's road: install, service, dial, uninstall", RunInstallerDemo},
         {"skin", "App's dialogs in the default skin", RunSkinDemo},
+        {"dm", "The device command library against the simulated modem", RunDmDemo},
     };
     bool any = false;
     for (const Part& part : parts) {
@@ -37,7 +38,7 @@ int RunDemo(const char* only, sim::ClockMode clock) {
         }
     }
     if (!any) {
-        std::printf("usage: modem_demo [device|service|dial|road|skin]\n");
+        std::printf("usage: modem_demo [device|service|dial|road|skin|dm]\n");
         return 2;
     }
     return 0;

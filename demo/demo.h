@@ -11,13 +11,16 @@ int RunDialDemo(sim::ClockMode clock = sim::ClockMode::Real);
 int RunInstallerDemo(sim::ClockMode clock = sim::ClockMode::Real);
 // App's dialogs in the default skin, each saved as a picture in the folder "pictures".
 int RunSkinDemo(sim::ClockMode clock = sim::ClockMode::Real);
+// The device command library against the simulated modem: identity, signal, R-UIM and PIN, the
+// phone book, short messages.
+int RunDmDemo(sim::ClockMode clock = sim::ClockMode::Real);
 
 // Makes a fresh Windows XP machine the process's machine, with the running program `programName`
 // in "C:\Program Files\Modem\", on the clock given; on the real clock the machine runs `speed`
 // times faster than the wall clock. Returns the machine's configuration.
 sim::Config ResetDemoMachine(const wchar_t* programName, sim::ClockMode clock, double speed);
 
-// Runs the part of that name ("device", "service", "dial", "road", "skin"), or every part in order
-// when part is null, each under its own heading. Returns the first failing part's result, 2 for an
-// unknown part (after the usage line), else 0.
+// Runs the part of that name ("device", "service", "dial", "road", "skin", "dm"), or every part in
+// order when part is null, each under its own heading. Returns the first failing part's result, 2
+// for an unknown part (after the usage line), else 0.
 int RunDemo(const char* part, sim::ClockMode clock = sim::ClockMode::Real);

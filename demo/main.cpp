@@ -3,7 +3,8 @@
 //   service  the disk monitor service switching the modem and starting App
 //   dial     App's dial thread dialling the simulated network
 //   road     a new user's road: install, service, dial, uninstall
-//   skin     App's dialogs in the default skin, saved as pictures in the folder "pictures" beside the program
+//   skin     App's dialogs in the default skin, saved as pictures in the folder "pictures" beside
+//   the program dm       the device command library against the simulated modem
 // With --screenshot <file>, the last machine's screen is saved as a PNG file at the end.
 #include <cstdio>
 #include <cstring>
@@ -18,7 +19,7 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--screenshot") == 0) {
             if (i + 1 >= argc) {
                 std::printf(
-                    "usage: modem_demo [device|service|dial|road|skin] [--screenshot <file>]\n");
+                    "usage: modem_demo [device|service|dial|road|skin|dm] [--screenshot <file>]\n");
                 return 2;
             }
             screenshot = argv[++i];

@@ -51,7 +51,9 @@ INSTANTIATE_TEST_SUITE_P(
         Part{"road", "=== A new user's road: install, service, dial, uninstall ===",
              "The new user's road ended well."},
         Part{"skin",
-             "=== App's dialogs in the default skin ===", "The dialogs show the default skin."}),
+             "=== App's dialogs in the default skin ===", "The dialogs show the default skin."},
+        Part{"dm", "=== The device command library against the simulated modem ===",
+             "The command library's tour ended well."}),
     [](const ::testing::TestParamInfo<Part>& info) { return std::string(info.param.name); });
 
 TEST(DemoTest, DialConnectsAndHangsUpWithoutAnError) {
@@ -64,15 +66,49 @@ TEST(DemoTest, DialConnectsAndHangsUpWithoutAnError) {
     EXPECT_NE(out.find("Dialled, connected and hung up."), std::string::npos) << out;
 }
 
+// The lines a user of the command library reads, in the order they come.
+TEST(DemoTest, DmShowsTheModemThePinThePhoneBookAndTheMessages) {
+    testing::internal::CaptureStdout();
+    int rc = RunDemo("dm", sim::ClockMode::Virtual);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(rc, 0) << out;
+    std::size_t at = 0;
+    for (const char* line : {
+             "Firmware version: M1.2.07 B126 20261102\n",
+             "ESN: 9F015A3C\n",
+             "Signal: 4 of 6 bars\n",
+             "Entering PIN 0000: refused; tries left 2\n",
+             "Entering PIN 1234: accepted; tries left 3\n",
+             "Phone book: loaded, 3 of 20 slots used\n",
+             "(book) added at 3: Carol\n",
+             "Sorted by name:\n",
+             "  1. Anna ",
+             "  2. Carol    +15550199      (slot 1)\n",
+             "  4. Zoe ",
+             "Inbox: loaded, 1 of 10 slots used\n",
+             "(inbox) new message at 0\n",
+             "Inbox: 2 messages, 1 unread\n",
+             "  1. slot 3, from +15550117, 2026-12-09 18:02, unread: Running late, see you at "
+             "six\n",
+             "  2. slot 0, from +15550142, ",
+             "Send: accepted; the device's send-status report: sent (result 0)\n",
+         }) {
+        const std::size_t found = out.find(line, at);
+        ASSERT_NE(found, std::string::npos) << "missing or out of order: " << line << "\n" << out;
+        at = found + std::string(line).size();
+    }
+}
+
 TEST(DemoTest, WholeDemoRunsEveryPartOnceUnderItsHeading) {
     testing::internal::CaptureStdout();
     int rc = RunDemo(nullptr, sim::ClockMode::Virtual);
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(rc, 0) << out;
-    EXPECT_EQ(Count(out, "\n=="), 5) << out;
+    EXPECT_EQ(Count(out, "\n=="), 6) << out;
     for (const char* heading :
          {"=== The modem's road", "=== The disk monitor service ===", "=== A dial ===",
-          "=== A new user's road", "=== App's dialogs in the default skin ==="})
+          "=== A new user's road", "=== App's dialogs in the default skin ===",
+          "=== The device command library against the simulated modem ==="})
         EXPECT_EQ(Count(out, heading), 1) << heading;
 }
 
