@@ -91,12 +91,23 @@ HWND Activate(HWND top, WORD how) {
 }
 
 // Whether the pointer, where the thread's last mouse input put it, is over the window as its
-// mouse tracking counts it: the window is the topmost there, and the point lies in its client area
-// (anywhere in it when the tracking includes the frame).
+// mouse tracking counts it: the window is the first there that takes mouse input (windows of this
+// thread above it that answer HTTRANSPARENT let it through, as for the input itself), and the
+// point lies in its client area (anywhere in it when the tracking includes the frame).
 bool PointerOver(HWND window, DWORD trackFlags) {
     POINT p = Input().Thread(Self()).messagePos;
-    auto at = Windows().WindowsAt(p);
-    if (at.empty() || at.front() != window) return false;
+    sim::ThreadRec& self = sim::CurrentThread();
+    HWND first = nullptr;
+    for (HWND c : Windows().WindowsAt(p)) {
+        auto w = Windows().Get(c);
+        if (!w) continue;
+        if (c != window && w->thread.get() == &self &&
+            SendMessageW(c, WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y)) == HTTRANSPARENT)
+            continue;
+        first = c;
+        break;
+    }
+    if (first != window) return false;
     if (trackFlags & TME_NONCLIENT) return true;
     auto w = Windows().Get(window);
     POINT o = Windows().ClientOrigin(window);

@@ -339,6 +339,26 @@ TEST_F(TrackingTest, UnderCaptureLeaveWaitsForTheCaptureToEndOutside) {
     EXPECT_EQ(Entries(WM_MOUSELEAVE, tracked).size(), 1u);
 }
 
+TEST_F(TrackingTest, AWindowThatLetsTheMouseThroughDoesNotEndTheTracking) {
+    // A group-box-like sibling over the tracked window, transparent to the mouse.
+    HWND frame = MakeWindow(kChild, top, 2, L"", {0, 0, 100, 100});
+    SetWindowPos(frame, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    auto tracking = Answers();
+    Answers() = [frame, tracking](HWND w, UINT m, WPARAM wp, LPARAM lp) -> std::optional<LRESULT> {
+        if (w == frame && m == WM_NCHITTEST) return HTTRANSPARENT;
+        return tracking(w, m, wp, lp);
+    };
+    TRACKMOUSEEVENT t{sizeof t, TME_LEAVE, tracked, HOVER_DEFAULT};
+    EXPECT_TRUE(TrackMouseEvent(&t));
+    control::MoveMouse({60, 50});
+    Pump();
+    EXPECT_TRUE(Entries(WM_MOUSELEAVE).empty());
+    EXPECT_EQ(Query().hwndTrack, tracked);
+    control::MoveMouse({150, 50});
+    Pump();
+    EXPECT_EQ(Entries(WM_MOUSELEAVE, tracked).size(), 1u);
+}
+
 TEST_F(TrackingTest, CancelledTrackingSendsNothing) {
     TRACKMOUSEEVENT t{sizeof t, TME_LEAVE | TME_CANCEL, tracked, 0};
     EXPECT_TRUE(TrackMouseEvent(&t));
