@@ -202,6 +202,33 @@ TEST_F(SkinnedControls, TheComboBoxAndListRedrawThroughTheirCells) {
     }
 }
 
+// The screen's pixels along a row through the slider's track image (its band lies on rows 5 to 10
+// of the content box, where the window lies) and its thumb.
+std::vector<COLORREF> SliderPixels(HWND slider) {
+    RECT r{};
+    ::GetWindowRect(slider, &r);
+    std::vector<COLORREF> out;
+    for (int x = r.left; x < r.right; ++x) out.push_back(control::PixelAt(x, r.top + 7));
+    return out;
+}
+
+TEST_F(SkinnedControls, TheSliderRedrawsItsCellWhenMovedOrHovered) {
+    HWND slider = Item(kSlider);
+    const auto at40 = SliderPixels(slider);
+    ::SendMessageW(slider, TBM_SETPOS, TRUE, 80);
+    Settle();
+    const auto at80 = SliderPixels(slider);
+    EXPECT_NE(at80, at40);
+    // A key moves the thumb without a message the skin redraws on; the next mouse move shows it.
+    ::SendMessageW(slider, WM_KEYDOWN, VK_END, 0);
+    Settle();
+    ASSERT_EQ(::SendMessageW(slider, TBM_GETPOS, 0, 0), 100);
+    EXPECT_EQ(SliderPixels(slider), at80);
+    ::SendMessageW(slider, WM_MOUSEMOVE, 0, MAKELPARAM(1, 1));
+    Settle();
+    EXPECT_NE(SliderPixels(slider), at80);
+}
+
 TEST_F(SkinnedControls, TheDialogLooksAsDesigned) {
     const std::filesystem::path pictures =
         std::filesystem::path(MODEM_SOURCE_DIR) / "build" / "debug" / "pictures";
