@@ -39,27 +39,27 @@ Gdiplus::Rect ContentBox(const Gdiplus::Rect& b, const BoxFields& margin,
 
 }  // namespace
 
-void ParseImageSpec(const std::wstring& text, ImageSpec& spec) {
+void ParseImageSpec(const std::wstring& text, ImageSpec& look) {
     const auto pairs = ParseStyleText(text);
-    if (pairs.empty() && !text.empty()) spec.image = text;
+    if (pairs.empty() && !text.empty()) look.image = text;
     auto value = [&](const wchar_t* name) -> const std::wstring* {
         auto it = pairs.find(name);
         return it == pairs.end() ? nullptr : &it->second;
     };
-    if (auto* v = value(L"image")) spec.image = *v;
-    if (auto* v = value(L"color")) spec.color = ParseColor(*v);
-    if (auto* v = value(L"style")) spec.mode = *v;
-    if (auto* v = value(L"x")) spec.x = ReadStyleNumber(*v);
-    if (auto* v = value(L"y")) spec.y = ReadStyleNumber(*v);
+    if (auto* v = value(L"image")) look.image = *v;
+    if (auto* v = value(L"color")) look.color = ParseColor(*v);
+    if (auto* v = value(L"style")) look.mode = *v;
+    if (auto* v = value(L"x")) look.x = ReadStyleNumber(*v);
+    if (auto* v = value(L"y")) look.y = ReadStyleNumber(*v);
 }
 
 void PaintImageSpec(const RenderContext& context, const std::wstring& layoutFile,
-                    const ImageSpec& spec, const Gdiplus::Rect& target) {
-    if (spec.image.empty() && spec.color == kNoColor) return;
-    CDockingImage* image = spec.image.empty() ? nullptr : LoadDockingImage(layoutFile, spec.image);
+                    const ImageSpec& look, const Gdiplus::Rect& target) {
+    if (look.image.empty() && look.color == kNoColor) return;
+    CDockingImage* image = look.image.empty() ? nullptr : LoadDockingImage(layoutFile, look.image);
     ImagePaintJob job;
     if (image != nullptr) EnterCriticalSection(&image->Lock());
-    PaintImage(spec.x, context.clip, job, context.graphics, target, spec.y, spec.mode, spec.color,
+    PaintImage(look.x, context.clip, job, context.graphics, target, look.y, look.mode, look.color,
                image);
     if (image != nullptr) LeaveCriticalSection(&image->Lock());
 }

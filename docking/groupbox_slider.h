@@ -31,14 +31,14 @@ struct ImageSpec {
     std::wstring mode;
 };
 
-// A style text ("image:a.png;color:red;style:repeat;x:1;y:2") or a bare image name into spec
+// A style text ("image:a.png;color:red;style:repeat;x:1;y:2") or a bare image name into look
 // (only the fields it names change).
-void ParseImageSpec(const std::wstring& text, ImageSpec& spec);
+void ParseImageSpec(const std::wstring& text, ImageSpec& look);
 
-// Paints the spec's colour and image (loaded relative to layoutFile) into target, within the
+// Paints the look's colour and image (loaded relative to layoutFile) into target, within the
 // context's clip; nothing when it names neither.
 void PaintImageSpec(const RenderContext& context, const std::wstring& layoutFile,
-                    const ImageSpec& spec, const Gdiplus::Rect& target);
+                    const ImageSpec& look, const Gdiplus::Rect& target);
 
 // Where the frame's caption goes for box B and diameter r (already clamped): (B.x + r + 4, B.y + 2,
 // B.width - 2r - 8, B.height), computed without overflow; empty when B is.

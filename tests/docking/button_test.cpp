@@ -73,7 +73,7 @@ public:
     }
 };
 
-class Buttons : public SkinTest {
+class Buttons : public SkinDialogTest<RecordingDialog> {
 protected:
     void Open(const std::string& pushExtra = "") {
         control::LinkResources(&ButtonTemplates());
@@ -84,23 +84,9 @@ protected:
                    Cell("11", "box", "id:IDC_CHAPCHECK;class:Button") +
                    "<cell index=\"12\" id=\"num\" handle=\"id:IDC_NUMTEXT;class:Static\" "
                    "font=\"color:#00FFFFFF\"/></docking>"));
-        dialog_ = std::make_unique<RecordingDialog>(kMain);
-        ASSERT_TRUE(dialog_->Create(kMain));
-        ::ShowWindow(dialog_->m_hWnd, SW_SHOW);
-        Settle();
+        OpenDialog();
         dialog_->notices.clear();
     }
-    void TearDown() override {
-        WaitRenderPoolIdle();
-        dialog_.reset();
-        SkinTest::TearDown();
-    }
-    void Settle() {
-        Drain();
-        WaitRenderPoolIdle();
-        Drain();
-    }
-    HWND Item(int id) const { return ::GetDlgItem(dialog_->m_hWnd, id); }
     CDockingButton* Button(int id) const {
         return dynamic_cast<CDockingButton*>(CWnd::FromHandlePermanent(Item(id)));
     }
@@ -121,7 +107,6 @@ protected:
             if (n.control == id) out.push_back(n.code);
         return out;
     }
-    std::unique_ptr<RecordingDialog> dialog_;
 };
 
 TEST_F(Buttons, TheLoaderMakesSkinnedControlsThatAreOwnerDrawnAndStartNormal) {

@@ -51,13 +51,13 @@ TEST(ImageSpecs, ABareNameIsTheImageAndPairsSetTheirFields) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ImageSpec spec;
-        ParseImageSpec(c.text, spec);
-        EXPECT_EQ(spec.image, c.image);
-        EXPECT_EQ(spec.color, c.color);
-        EXPECT_EQ(spec.x, c.x);
-        EXPECT_EQ(spec.y, c.y);
-        EXPECT_EQ(spec.mode, c.mode);
+        ImageSpec look;
+        ParseImageSpec(c.text, look);
+        EXPECT_EQ(look.image, c.image);
+        EXPECT_EQ(look.color, c.color);
+        EXPECT_EQ(look.x, c.x);
+        EXPECT_EQ(look.y, c.y);
+        EXPECT_EQ(look.mode, c.mode);
     }
 }
 
@@ -326,4 +326,3 @@ TEST_F(Slider, OnlyThePrePaintStageAsksForItemNotices) {
 }
 
 }  // namespace
-

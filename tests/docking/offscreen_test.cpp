@@ -63,10 +63,10 @@ struct EditCell {
     std::string padding = "left:10;top:8;right:10;bottom:8";
 };
 
-class Offscreen : public SkinTest {
+class Offscreen : public SkinDialogTest<DrawLogDialog> {
 protected:
     void SetUp() override {
-        SkinTest::SetUp();
+        SkinDialogTest::SetUp();
         RealApi();  // the framework's globals are built: the hooks are in
         System::Docking::StartDrawingLibrary();
     }
@@ -82,22 +82,8 @@ protected:
                            "<cell index=\"10\" height=\"40\" "
                            "handle=\"id:IDC_IPADDRESS;class:IPAddress\" padding=\"4\"/>"
                            "<cell index=\"20\" height=\"-1\"/></docking>"));
-        dialog_ = std::make_unique<DrawLogDialog>(kMain);
-        ASSERT_TRUE(dialog_->Create(kMain));
-        ::ShowWindow(dialog_->m_hWnd, SW_SHOW);
-        Settle();
+        OpenDialog();
     }
-    void TearDown() override {
-        WaitRenderPoolIdle();
-        dialog_.reset();
-        SkinTest::TearDown();
-    }
-    void Settle() {
-        Drain();
-        WaitRenderPoolIdle();
-        Drain();
-    }
-    HWND Item(int id) const { return ::GetDlgItem(dialog_->m_hWnd, id); }
     template <class T>
     T* Object(int id) const {
         return dynamic_cast<T*>(CWnd::FromHandlePermanent(Item(id)));
@@ -105,7 +91,6 @@ protected:
     CDockingCell* CellOf(int id) const {
         return dynamic_cast<CDockingCell*>(FindRenderableByWindow(Item(id)));
     }
-    std::unique_ptr<DrawLogDialog> dialog_;
 };
 
 // A plain window of the test class taken over by a skinned control object.

@@ -2,6 +2,7 @@
 // written into the machine's skin folders, and a dialog class that counts what tests look for.
 #pragma once
 
+#include <memory>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -130,6 +131,31 @@ protected:
         EXPECT_TRUE(M().WriteFile(machinePath, xml));
         return System::Docking::GetProgramFolder() + L"/skin/" + skin + L"/" + file;
     }
+};
+
+// A test around one skinned dialog of class D, made from the main template and shown.
+template <class D>
+class SkinDialogTest : public SkinTest {
+protected:
+    // Creates and shows the dialog, then lets its renders settle.
+    void OpenDialog() {
+        dialog_ = std::make_unique<D>(kMain);
+        ASSERT_TRUE(dialog_->Create(kMain));
+        ::ShowWindow(dialog_->m_hWnd, SW_SHOW);
+        Settle();
+    }
+    void TearDown() override {
+        System::Docking::WaitRenderPoolIdle();
+        dialog_.reset();
+        SkinTest::TearDown();
+    }
+    void Settle() {
+        Drain();
+        System::Docking::WaitRenderPoolIdle();
+        Drain();
+    }
+    HWND Item(int id) const { return ::GetDlgItem(dialog_->m_hWnd, id); }
+    std::unique_ptr<D> dialog_;
 };
 
 // "<root><docking ...>...</docking>...</root>"

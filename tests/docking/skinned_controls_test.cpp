@@ -88,10 +88,10 @@ const char* const kLayout =
     "check=\"background:(image:chk_check.png;y:4)\"/>"
     "</docking>";
 
-class SkinnedControls : public SkinTest {
+class SkinnedControls : public SkinDialogTest<DrawLogDialog> {
 protected:
     void SetUp() override {
-        SkinTest::SetUp();
+        SkinDialogTest::SetUp();
         StartDrawingLibrary();
         control::LinkResources(&AllTemplates());
         const std::wstring folder = M().config().programFolder + L"skin\\default\\";
@@ -135,23 +135,11 @@ protected:
         ::ShowWindow(dialog_->m_hWnd, SW_SHOW);
         Settle();
     }
-    void TearDown() override {
-        WaitRenderPoolIdle();
-        dialog_.reset();
-        SkinTest::TearDown();
-    }
-    void Settle() {
-        Drain();
-        WaitRenderPoolIdle();
-        Drain();
-    }
-    HWND Item(int id) const { return ::GetDlgItem(dialog_->m_hWnd, id); }
     POINT Centre(int id) const {
         RECT r{};
         ::GetWindowRect(Item(id), &r);
         return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
     }
-    std::unique_ptr<DrawLogDialog> dialog_;
 };
 
 TEST_F(SkinnedControls, EveryControlIsTakenOverByItsSkinnedClass) {
