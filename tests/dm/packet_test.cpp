@@ -10,6 +10,12 @@
 
 #include "dm/packet.h"
 
+// Every form of new below takes its memory from malloc and every delete gives it back with free;
+// an optimising gcc sees free meet memory from operator new and would warn.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
 // Allocations of at least this many bytes fail while it is non-zero (one test arms it).
 static std::size_t g_failAllocationsFrom = 0;
 

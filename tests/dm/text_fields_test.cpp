@@ -23,8 +23,11 @@ std::string Repeat(const std::string& s, int n) {
 
 // n UCS-2 units of the character, big-endian.
 Bytes Units(std::uint8_t high, std::uint8_t low, std::size_t n) {
-    Bytes out;
-    for (std::size_t i = 0; i < n; ++i) out.insert(out.end(), {high, low});
+    Bytes out(2 * n);
+    for (std::size_t i = 0; i < n; ++i) {
+        out[2 * i] = high;
+        out[2 * i + 1] = low;
+    }
     return out;
 }
 
