@@ -7,9 +7,9 @@
 
 #include "dm/dm_service.h"
 #include "floor_ratio.h"
-#include "outside/dm_peer/dm_peer.h"
+#include "dm_peer/dm_peer.h"
 #include "ping_pong.h"
-#include "platform/sim/machine.h"
+#include "machine/machine.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "floor_ratio.h"
-#include "platform/sim/machine.h"
+#include "machine/machine.h"
 #include "textfiles/encoding.h"
 #include "textfiles/ini_file.h"
 #include "textfiles/localizer.h"

@@ -9,10 +9,11 @@
 #include "docking/image_cache.h"
 #include "docking/loader.h"
 #include "floor_ratio.h"
-#include "platform/control/resources.h"
-#include "platform/mfc.h"
-#include "platform/sim/machine.h"
-#include "platform/xmldom.h"
+#include "machine/control/resources.h"
+#include <afxwin.h>
+#include <afxcmn.h>
+#include "machine/machine.h"
+#include <msxml2.h>
 
 namespace {
 

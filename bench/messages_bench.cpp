@@ -8,9 +8,9 @@
 
 #include "floor_ratio.h"
 #include "ping_pong.h"
-#include "platform/kernel.h"
-#include "platform/sim/machine.h"
-#include "platform/user.h"
+#include <winbase.h>
+#include "machine/machine.h"
+#include <winuser.h>
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include "docking/painter.h"
 #include "floor_ratio.h"
 #include "paint_floor.h"
-#include "platform/gdi.h"
-#include "platform/sim/machine.h"
+#include <wingdi.h>
+#include "machine/machine.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/sim/machine.h"
+#include "machine/machine.h"
 
 namespace bench {
 

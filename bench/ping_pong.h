@@ -7,7 +7,7 @@
 #include <functional>
 #include <memory>
 
-#include "platform/kernel.h"
+#include <winbase.h>
 
 namespace bench {
 

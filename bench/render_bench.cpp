@@ -14,8 +14,8 @@
 #include "docking/skin.h"
 #include "floor_ratio.h"
 #include "paint_floor.h"
-#include "platform/sim/machine.h"
-#include "platform/user.h"
+#include "machine/machine.h"
+#include <winuser.h>
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <memory>
 #include <vector>
 
-#include "platform/kernel.h"
+#include <winbase.h>
 #include "floor_ratio.h"
 #include "ping_pong.h"
-#include "platform/sim/machine.h"
+#include "machine/machine.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // times faster than the wall clock; the tests run the parts on the virtual clock.
 #pragma once
 
-#include "platform/sim/machine.h"  // sim::ClockMode
+#include "machine/machine.h"  // sim::ClockMode
 
 int RunDeviceDemo(sim::ClockMode clock = sim::ClockMode::Real);
 int RunServiceDemo(sim::ClockMode clock = sim::ClockMode::Real);

@@ -4,9 +4,9 @@
 #include <string>
 
 #include "demo/demo.h"
-#include "platform/kernel.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/modem.h"
+#include <winbase.h>
+#include "machine/machine.h"
+#include "machine/modem.h"
 #include "support/device_control.h"
 #include "support/device_enum.h"
 #include "support/platform_helpers.h"

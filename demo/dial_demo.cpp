@@ -10,10 +10,10 @@
 #include "app/connection.h"
 #include "app/device_status.h"
 #include "demo/demo.h"
-#include "platform/kernel.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/modem.h"
-#include "platform/sim/ras.h"
+#include <winbase.h>
+#include "machine/machine.h"
+#include "machine/modem.h"
+#include "machine/ras.h"
 #include "support/platform_helpers.h"
 
 namespace {

@@ -12,9 +12,9 @@
 #include "dm/sms_box.h"
 #include "dm/sms_reports.h"
 #include "dm/text_fields.h"
-#include "outside/dm_peer/device_handlers.h"
-#include "outside/dm_peer/device_stores.h"
-#include "outside/dm_peer/dm_peer.h"
+#include "dm_peer/device_handlers.h"
+#include "dm_peer/device_stores.h"
+#include "dm_peer/dm_peer.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "demo/demo.h"
-#include "platform/control/screen.h"
+#include "machine/control/screen.h"
 
 int main(int argc, char** argv) {
     const char* part = nullptr;

@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "demo/demo.h"
-#include "outside/harlune/harlune.h"
-#include "platform/kernel.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/modem.h"
-#include "platform/sim/processes.h"
-#include "platform/sim/registry.h"
-#include "platform/sim/services.h"
+#include "harlune/harlune.h"
+#include <winbase.h>
+#include "machine/machine.h"
+#include "machine/modem.h"
+#include "machine/processes.h"
+#include "machine/registry.h"
+#include "machine/services.h"
 #include "service/ulvane.h"
 
 namespace {

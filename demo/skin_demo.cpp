@@ -10,11 +10,12 @@
 #include "docking/dialog.h"
 #include "docking/loader.h"
 #include "docking/render_pool.h"
-#include "platform/control/resources.h"
-#include "platform/control/screen.h"
-#include "platform/kernel.h"
-#include "platform/mfc.h"
-#include "platform/sim/machine.h"
+#include "machine/control/resources.h"
+#include "machine/control/screen.h"
+#include <winbase.h>
+#include <afxwin.h>
+#include <afxcmn.h>
+#include "machine/machine.h"
 
 namespace {
 

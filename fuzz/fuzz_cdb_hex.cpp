@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/sim/machine.h"
-#include "platform/sim/modem.h"
+#include "machine/machine.h"
+#include "machine/modem.h"
 #include "support/scsi_switch.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

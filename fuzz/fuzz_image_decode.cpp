@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/gdiplus_internal.h"
+#include "platform/gdiplus/internal.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Gdiplus::GpImage image;

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/sim/inf.h"
+#include "machine/inf.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string bytes(reinterpret_cast<const char*>(data), size);

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/sim/machine.h"
+#include "machine/machine.h"
 #include "textfiles/ini_file.h"
 #include "textfiles/localizer.h"
 

@@ -8,9 +8,8 @@
 
 #include "docking/docking.h"
 #include "docking/loader.h"
-#include "platform/sim/machine.h"
-#include "platform/user.h"
-#include "platform/user_placement.h"
+#include "machine/machine.h"
+#include <winuser.h>
 
 using namespace System::Docking;
 

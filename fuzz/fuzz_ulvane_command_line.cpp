@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/machine.h"
-#include "platform/sim/processes.h"
+#include "machine/machine.h"
+#include "machine/processes.h"
 #include "service/ulvane.h"
 
 namespace {

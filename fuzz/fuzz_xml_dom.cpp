@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/sim/machine.h"
-#include "platform/xmldom.h"
+#include "machine/machine.h"
+#include <msxml2.h>
 
 namespace {
 

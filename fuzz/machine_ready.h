@@ -1,7 +1,7 @@
 // Shared by the fuzz targets that need the simulated machine: resets it once per process.
 #pragma once
 
-#include "platform/sim/machine.h"
+#include "machine/machine.h"
 
 inline void EnsureMachine() {
     static bool ready = [] {

@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/wintypes.h"
+#include <windef.h>
 
 // ---- CString ----
 // A wide text of its own length. Positions and counts are characters; a null text pointer counts

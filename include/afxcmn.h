@@ -5,10 +5,10 @@
 // the parent's handler does not run).
 #pragma once
 
-#include "platform/commctrl.h"
-#include "platform/kernel.h"
-#include "platform/mfc_wnd.h"
-#include "platform/user_controls.h"
+#include <commctrl.h>
+#include <winbase.h>
+#include <afxwin.h>
+#include <winuser.h>
 
 class CButton : public CWnd {
 public:

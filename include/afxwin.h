@@ -1,3 +1,7 @@
+// The application framework's windows: the GDI object wrappers, windows and their handle maps
+// (CWnd), the application object, device contexts, dialogs and menus. The value types are in
+// <afx.h>, the control wrappers in <afxcmn.h>.
+//
 // The framework's window object CWnd: a C++ object bound to a window handle.
 //
 // Handle maps: each thread keeps its own map of permanent objects (bound by Attach, CreateEx or
@@ -21,11 +25,12 @@
 // Run-time class checks are dynamic_cast on CWnd pointers.
 #pragma once
 
-#include "platform/commctrl.h"  // WM_NOTIFY, NMHDR
-#include "platform/mfc_types.h"
-#include "platform/user.h"
-#include "platform/user_controls.h"  // WM_DRAWITEM, DRAWITEMSTRUCT
-#include "platform/user_dialogs.h"   // WM_COMMAND, WM_INITDIALOG
+#include <cstddef>
+
+#include <commctrl.h>  // WM_NOTIFY, NMHDR
+#include <afx.h>
+#include <winuser.h>
+#include <wingdi.h>
 
 class CDC;
 class CFont;
@@ -221,3 +226,247 @@ private:
     // The child control a WM_DRAWITEM, WM_CTLCOLOR* or WM_NOTIFY comes from (null: none).
     static HWND ReflectionSource(UINT message, WPARAM wParam, LPARAM lParam);
 };
+
+// The framework's application object and start-up. A program has one CWinApp object; it
+// registers itself with its process when constructed (AfxGetApp answers per process).
+// AfxWinMain runs it: InitInstance, then the message loop of Run, or, when InitInstance returns
+// FALSE, ExitInstance at once.
+
+// WinHelp's commands.
+#define HELP_CONTEXT 0x0001u
+
+class CWinApp {
+public:
+    explicit CWinApp(LPCWSTR appName = nullptr);
+    virtual ~CWinApp();
+    CWinApp(const CWinApp&) = delete;
+    CWinApp& operator=(const CWinApp&) = delete;
+
+    // The program's start; the base returns TRUE.
+    virtual BOOL InitInstance();
+    // The message loop: idle work while the queue is empty (OnIdle), then each message through
+    // PreTranslateMessage, TranslateMessage and DispatchMessageW; WM_QUIT ends it with
+    // ExitInstance's result.
+    virtual int Run();
+    // The program's end; the base returns the exit code of the WM_QUIT that ended Run (0 when
+    // there was none).
+    virtual int ExitInstance();
+    // The base offers the message to the permanent window objects from its window up to the
+    // main window (CWnd::WalkPreTranslateTree); TRUE: the message is done.
+    virtual BOOL PreTranslateMessage(MSG* msg);
+    // Idle work of the loops; the base deletes the thread's temporary objects and asks for no
+    // more calls (FALSE).
+    virtual BOOL OnIdle(LONG count);
+    // Help is not available on this machine: the base does nothing.
+    virtual void WinHelp(DWORD_PTR data, UINT command = HELP_CONTEXT);
+    void OnHelp() { WinHelp(0, HELP_CONTEXT); }
+    // Takes one message (waiting for it) and handles it as Run does; FALSE for WM_QUIT.
+    BOOL PumpMessage();
+    CWnd* GetMainWnd() const { return m_pMainWnd; }
+
+    LPCWSTR m_pszAppName = nullptr;
+    HINSTANCE m_hInstance = nullptr;
+    LPWSTR m_lpCmdLine = nullptr;
+    int m_nCmdShow = 0;
+    // The main window: destroying it posts WM_QUIT and clears this.
+    CWnd* m_pMainWnd = nullptr;
+    MSG m_msgCur{};  // the message Run handles now
+};
+
+// The calling process's application object, or null.
+CWinApp* AfxGetApp();
+// Its main window, or null.
+CWnd* AfxGetMainWnd();
+// A message taken by a framework loop: the application's PreTranslateMessage (without an
+// application object, the walk up from the message's window); TRUE: done.
+BOOL AfxPreTranslateMessage(MSG* msg);
+// The program's entry: AfxWinInit, InitInstance, then Run, or (when InitInstance fails)
+// ExitInstance after destroying a main window left behind. -1 without an application object.
+int AfxWinMain(HINSTANCE instance, HINSTANCE previousInstance, LPWSTR commandLine, int showCommand);
+
+// The framework's device contexts: CDC holds a device context handle; CPaintDC paints a window
+// (BeginPaint/EndPaint), CClientDC draws on its client area (GetDC/ReleaseDC). Their drawing
+// calls come with the drawing facility.
+
+class CDC {
+public:
+    CDC() = default;
+    virtual ~CDC() = default;
+    CDC(const CDC&) = delete;
+    CDC& operator=(const CDC&) = delete;
+
+    HDC m_hDC = nullptr;
+    operator HDC() const { return m_hDC; }  // NOLINT: implicit, as the framework's
+    HDC GetSafeHdc() const { return m_hDC; }
+
+    // A temporary object for the handle (null for null): see mfc/temp_map.h.
+    static CDC* FromHandle(HDC dc);
+    static void DeleteTempMap();
+    static std::size_t TemporaryCount();
+    // FALSE for null or when a handle is held already.
+    BOOL Attach(HDC dc);
+    HDC Detach();
+    int GetDeviceCaps(int index) const { return ::GetDeviceCaps(m_hDC, index); }
+};
+
+class CPaintDC : public CDC {
+public:
+    explicit CPaintDC(CWnd* window);
+    ~CPaintDC() override;
+    PAINTSTRUCT m_ps{};
+
+protected:
+    HWND m_hWnd;
+};
+
+class CClientDC : public CDC {
+public:
+    explicit CClientDC(CWnd* window);  // null: the screen
+    ~CClientDC() override;
+
+protected:
+    HWND m_hWnd;
+};
+
+// The framework's dialog: a CWnd bound to a dialog window made from the module's template.
+//
+// DoModal makes the dialog as a modeless window with its owner disabled, shows it once the
+// messages its initialisation posted are handled, and runs a modal loop that takes every message
+// through the application's PreTranslateMessage chain (AfxPreTranslateMessage; the dialog's own
+// PreTranslateMessage hands keyboard and mouse messages to the dialog manager) until EndDialog;
+// then it hides the dialog, enables the owner again, destroys the window and returns EndDialog's
+// result. WM_QUIT ends the loop too (it is posted again for the loop outside; the result is then
+// -1, as when the dialog cannot be made).
+//
+// Create makes a modeless dialog; a template with WS_CHILD makes a child of the parent given.
+
+class CDialog : public CWnd {
+public:
+    using CWnd::Create;  // the window-class form stays callable
+    CDialog() = default;
+    explicit CDialog(UINT templateId, CWnd* parent = nullptr);
+
+    virtual INT_PTR DoModal();
+    // FALSE when the template does not exist or the window cannot be made.
+    virtual BOOL Create(UINT templateId, CWnd* parent = nullptr);
+    // Ends the modal loop with the result (the loop returns when the message being handled is
+    // done); for a modeless dialog, the dialog manager's EndDialog.
+    void EndDialog(int result);
+
+    // WM_INITDIALOG; the base returns TRUE (the dialog manager then focuses the first control).
+    virtual BOOL OnInitDialog();
+    // The IDOK and IDCANCEL commands: the base ends the dialog with that id.
+    virtual void OnOK();
+    virtual void OnCancel();
+
+    BOOL PreTranslateMessage(MSG* msg) override;
+    BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+
+protected:
+    UINT m_nIDTemplate = 0;
+    CWnd* m_pParentWnd = nullptr;
+    INT_PTR m_nModalResult = -1;
+
+private:
+    // Makes the dialog window from the template with the object bound; FALSE when it cannot.
+    BOOL MakeWindow(HWND parent);
+    // The window that owns a modal run: the parent given, else the main window (not this one),
+    // as the top-level window it sits in.
+    HWND ModalOwner() const;
+    void RunModalLoop();
+    bool m_continueModal = false;
+};
+
+// The dialog procedure of the framework's dialogs: the framework's window procedure has handled
+// every message before, so it leaves each to the dialog manager's default handling.
+INT_PTR AfxDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The framework's menu object: CMenu holds a menu handle and destroys the menu with it (unless
+// detached). FromHandle and GetSubMenu give temporary objects (mfc/temp_map.h) that own nothing.
+
+class CMenu {
+public:
+    CMenu() = default;
+    virtual ~CMenu() { DestroyMenu(); }
+    CMenu(const CMenu&) = delete;
+    CMenu& operator=(const CMenu&) = delete;
+
+    HMENU m_hMenu = nullptr;
+    operator HMENU() const { return m_hMenu; }  // NOLINT: implicit, as the framework's
+    HMENU GetSafeHmenu() const { return m_hMenu; }
+
+    static CMenu* FromHandle(HMENU menu);
+    static void DeleteTempMap();
+    static std::size_t TemporaryCount();
+    // FALSE for null or when a menu is held already.
+    BOOL Attach(HMENU menu);
+    HMENU Detach();
+
+    // Each FALSE when a menu is held already or the call fails.
+    BOOL CreateMenu();
+    BOOL CreatePopupMenu();
+    BOOL LoadMenu(UINT id);
+    // Destroys the held menu; FALSE when none is held.
+    BOOL DestroyMenu();
+
+    CMenu* GetSubMenu(int position) const;
+    BOOL AppendMenu(UINT flags, UINT_PTR id = 0, LPCWSTR text = nullptr);
+    BOOL InsertMenu(UINT item, UINT flags, UINT_PTR id = 0, LPCWSTR text = nullptr);
+    BOOL DeleteMenu(UINT item, UINT flags) { return ::DeleteMenu(m_hMenu, item, flags); }
+    BOOL RemoveMenu(UINT item, UINT flags) { return ::RemoveMenu(m_hMenu, item, flags); }
+    UINT CheckMenuItem(UINT item, UINT check);
+    UINT EnableMenuItem(UINT item, UINT enable);
+    UINT GetMenuItemCount() const { return static_cast<UINT>(::GetMenuItemCount(m_hMenu)); }
+    UINT GetMenuItemID(int position) const { return ::GetMenuItemID(m_hMenu, position); }
+    UINT GetMenuState(UINT item, UINT flags) const { return ::GetMenuState(m_hMenu, item, flags); }
+    int GetMenuString(UINT item, CString& text, UINT flags) const;
+    // As TrackPopupMenu for the owner's window.
+    BOOL TrackPopupMenu(UINT flags, int x, int y, CWnd* owner, LPCRECT rect = nullptr);
+};
+
+// Owns a GDI object and deletes it when destroyed.
+class CGdiObject {
+public:
+    CGdiObject() = default;
+    virtual ~CGdiObject() { DeleteObject(); }
+    CGdiObject(const CGdiObject&) = delete;
+    CGdiObject& operator=(const CGdiObject&) = delete;
+
+    HGDIOBJ GetSafeHandle() const { return m_hObject; }
+    // Deletes the held object; FALSE when none was held.
+    BOOL DeleteObject();
+    // Takes over the object (deleting one held before); FALSE for NULL.
+    BOOL Attach(HGDIOBJ object);
+    HGDIOBJ Detach();
+
+    HGDIOBJ m_hObject = nullptr;
+};
+
+class CFont : public CGdiObject {
+public:
+    // A temporary object for the handle (null for null), which does not own the font: see
+    // mfc/temp_map.h.
+    static CFont* FromHandle(HFONT font);
+    static void DeleteTempMap();
+    operator HFONT() const { return static_cast<HFONT>(m_hObject); }
+    BOOL CreateFontIndirect(const LOGFONTW* font);
+    // A font of pointSize tenths of a point on the screen: the height becomes the negative pixel
+    // height at the screen's dots per inch; every other field 0 but the default character set.
+    BOOL CreatePointFont(int pointSize, LPCWSTR faceName);
+    BOOL CreatePointFontIndirect(const LOGFONTW* font);
+};
+
+// Deletes the calling thread's temporary objects (windows, device contexts, menus, fonts).
+void AfxDeleteTemporaryObjects();
+// How many temporary objects the calling thread holds now.
+std::size_t AfxTemporaryObjectCount();
+
+// ---- Start-up ----
+// Records the program's instance handle for the framework, and the instance, command line and
+// show command in the application object if there is one; FALSE when the instance handle is
+// null.
+BOOL AfxWinInit(HINSTANCE instance, HINSTANCE previousInstance, LPWSTR commandLine,
+                int showCommand);
+// The handle that AfxWinInit recorded (null before).
+HINSTANCE AfxGetInstanceHandle();

@@ -13,9 +13,9 @@
 #include <type_traits>
 #include <vector>
 
-#include "platform/kernel.h"
-#include "platform/user.h"
-#include "platform/wintypes.h"
+#include <winbase.h>
+#include <winuser.h>
+#include <windef.h>
 
 namespace ATL {
 

@@ -1,7 +1,7 @@
 // The configuration manager: device node status, parent lookup and eject requests.
 #pragma once
 
-#include "platform/wintypes.h"
+#include <windef.h>
 
 using DEVINST = DWORD;
 using DEVNODE = DWORD;

@@ -1,11 +1,10 @@
 // The common controls: the IP address control ("SysIPAddress32") and tooltips
 // ("tooltips_class32"), their messages, notifications and structures, WM_NOTIFY's header and
-// InitCommonControlsEx. The controls live in comctl_ipaddress.cpp and comctl_tooltips.cpp.
+// InitCommonControlsEx. The controls live in comctl32/ipaddress.cpp and comctl32/tooltips.cpp.
 #pragma once
 
-#include "platform/kernel.h"
-#include "platform/user.h"
-#include "platform/user_controls.h"
+#include <winbase.h>
+#include <winuser.h>
 
 // ---- Notifications from controls to their parent ----
 #define WM_NOTIFY 0x004Eu

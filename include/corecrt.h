@@ -8,7 +8,9 @@
 #include <cstddef>
 #include <string>
 
-#include "platform/wintypes.h"
+#include <windef.h>
+#include <ctime>
+#include <cstdint>
 
 // Formats into buffer (count characters). Returns the number of characters written without the
 // terminator, or -1 when the text did not fit (the buffer then holds as much as fitted and,
@@ -44,3 +46,19 @@ void WriteConsoleText(const std::wstring& text);
 int _wtoi(const wchar_t* text);
 // Compares without regard to case (each character lowered with towlower in the current locale).
 int _wcsicmp(const wchar_t* a, const wchar_t* b);
+
+// The runtime library's 64-bit time functions, read from the machine's clock. The machine keeps
+// its wall clock in local time and has no time zone of its own, so local time and UTC agree.
+
+using __time64_t = std::int64_t;
+using errno_t = int;
+
+// Seconds since 1970-01-01 00:00:00; also stored through `out` when it is not null.
+__time64_t _time64(__time64_t* out);
+// Splits a time into its calendar fields (year - 1900, month 0-11, ...). EINVAL for a null
+// argument or a negative time, with every field of a non-null `result` set to -1.
+errno_t _localtime64_s(struct tm* result, const __time64_t* time);
+
+// A wide console program's entry: the runtime's start-up calls it with the command line's
+// arguments as wide text (argv[argc] is null).
+int wmain(int argc, wchar_t** argv);

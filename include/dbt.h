@@ -1,7 +1,7 @@
 // Device broadcasts: the event types and structures that device notifications carry.
 #pragma once
 
-#include "platform/wintypes.h"
+#include <windef.h>
 
 #define DBT_DEVICEARRIVAL 0x8000u
 #define DBT_DEVICEQUERYREMOVE 0x8001u

@@ -21,7 +21,7 @@
 // already attached fails with ERROR_INVALID_OPERATION).
 #pragma once
 
-#include "platform/wintypes.h"
+#include <windef.h>
 
 // Nothing to restore here (no helper process prepares this one): TRUE.
 BOOL DetourRestoreAfterWith();

@@ -1,7 +1,7 @@
 // Device setup classes and device interface classes.
 #pragma once
 
-#include "platform/wintypes.h"
+#include <windef.h>
 
 inline constexpr GUID GUID_DEVCLASS_CDROM = {
     0x4D36E965, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};

@@ -10,9 +10,9 @@
 
 #include <cstdint>
 
-#include "platform/gdi.h"
-#include "platform/kernel.h"
-#include "platform/wintypes.h"
+#include <wingdi.h>
+#include <winbase.h>
+#include <windef.h>
 
 // Palettes are never used by the system; the handle type exists for Bitmap(HBITMAP, HPALETTE).
 struct HPALETTE__;

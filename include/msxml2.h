@@ -27,7 +27,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/wintypes.h"
+#include <windef.h>
 
 using VARIANT_BOOL = short;
 #define VARIANT_TRUE ((VARIANT_BOOL)-1)

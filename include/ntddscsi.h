@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "platform/wintypes.h"
+#include <windef.h>
 
 #define IOCTL_SCSI_PASS_THROUGH 0x0004D004u
 #define SCSI_IOCTL_DATA_OUT 0

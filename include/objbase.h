@@ -2,7 +2,7 @@
 // thread's apartment is only a count of its CoInitialize calls not yet matched by CoUninitialize.
 #pragma once
 
-#include "platform/wintypes.h"
+#include <windef.h>
 
 #define COINIT_APARTMENTTHREADED 0x2u
 #define COINIT_MULTITHREADED 0x0u

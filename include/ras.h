@@ -8,7 +8,7 @@
 
 #include <cstddef>
 
-#include "platform/wintypes.h"
+#include <windef.h>
 
 struct HRASCONN__ {
     int unused;

@@ -2,10 +2,10 @@
 // properties and class-installer property changes.
 #pragma once
 
-#include "platform/cfgmgr.h"
-#include "platform/devguid.h"
-#include "platform/registry.h"
-#include "platform/wintypes.h"
+#include <cfgmgr32.h>
+#include <devguid.h>
+#include <winreg.h>
+#include <windef.h>
 
 using HDEVINFO = PVOID;
 
@@ -26,7 +26,7 @@ using HDEVINFO = PVOID;
 #define SPDRP_FRIENDLYNAME 0x0000000Cu
 #define SPDRP_PHYSICAL_DEVICE_OBJECT_NAME 0x0000000Eu
 
-// Value types of registry properties: REG_SZ, REG_MULTI_SZ, ... (platform/registry.h).
+// Value types of registry properties: REG_SZ, REG_MULTI_SZ, ... (<winreg.h>).
 
 #define DIF_PROPERTYCHANGE 0x00000012u
 #define DICS_ENABLE 0x00000001u
@@ -113,7 +113,7 @@ BOOL SetupDiCallClassInstaller(DI_FUNCTION function, HDEVINFO set, PSP_DEVINFO_D
 BOOL SetupDiGetDeviceInstallParamsW(HDEVINFO set, PSP_DEVINFO_DATA device,
                                     PSP_DEVINSTALL_PARAMS_W params);
 
-// ---- Setup information (.inf) files (platform/setupapi_inf.cpp) ----
+// ---- Setup information (.inf) files (platform/setupapi/inf.cpp) ----
 // Syntax and lookup errors of the INF functions.
 #define ERROR_EXPECTED_SECTION_NAME (APPLICATION_ERROR_MASK | ERROR_SEVERITY_ERROR | 0x000u)
 #define ERROR_BAD_SECTION_NAME_LINE (APPLICATION_ERROR_MASK | ERROR_SEVERITY_ERROR | 0x001u)
@@ -164,7 +164,7 @@ BOOL SetupDiGetINFClassW(PCWSTR infName, LPGUID classGuid, PWSTR className, DWOR
 BOOL SetupDiClassGuidsFromNameW(PCWSTR className, LPGUID guidList, DWORD guidListSize,
                                 PDWORD requiredSize);
 
-// ---- Device registry keys (platform/setupapi.cpp) ----
+// ---- Device registry keys (platform/setupapi/devices.cpp) ----
 #define DIREG_DEV 0x00000001u
 #define DIREG_DRV 0x00000002u
 #define ERROR_KEY_DOES_NOT_EXIST (APPLICATION_ERROR_MASK | ERROR_SEVERITY_ERROR | 0x204u)

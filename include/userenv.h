@@ -1,7 +1,7 @@
 // User profiles.
 #pragma once
 
-#include "platform/wintypes.h"
+#include <windef.h>
 
 // The profile folder of the token's user (the machine's logged-on user), without a trailing
 // backslash. size is in characters with the terminator: a smaller buffer fails with

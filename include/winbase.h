@@ -2,7 +2,7 @@
 // threads, the tick count, modules, version information, debug output and process tokens.
 #pragma once
 
-#include "platform/wintypes.h"
+#include <windef.h>
 
 // ---- Last error and handles ----
 DWORD GetLastError();
@@ -156,7 +156,7 @@ using PGNSI = void (*)(LPSYSTEM_INFO);
 void OutputDebugStringW(LPCWSTR text);
 void OutputDebugStringA(LPCSTR text);
 
-// ---- Local memory and the system's message texts (platform/messages.cpp) ----
+// ---- Local memory and the system's message texts (platform/kernel32/messages.cpp) ----
 using HLOCAL = HANDLE;
 #define LMEM_FIXED 0x0000u
 #define LMEM_ZEROINIT 0x0040u
@@ -215,3 +215,283 @@ BOOL LookupPrivilegeValueW(LPCWSTR systemName, LPCWSTR name, LUID* luid);
 BOOL AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newState,
                            DWORD bufferLength, PTOKEN_PRIVILEGES previousState,
                            PDWORD returnLength);
+
+// Files, folders, searches and device I/O control.
+
+#define GENERIC_READ 0x80000000u
+#define GENERIC_WRITE 0x40000000u
+#define GENERIC_EXECUTE 0x20000000u
+#define GENERIC_ALL 0x10000000u
+
+#define FILE_SHARE_READ 0x00000001u
+#define FILE_SHARE_WRITE 0x00000002u
+#define FILE_SHARE_DELETE 0x00000004u
+
+#define CREATE_NEW 1u
+#define CREATE_ALWAYS 2u
+#define OPEN_EXISTING 3u
+#define OPEN_ALWAYS 4u
+#define TRUNCATE_EXISTING 5u
+
+#define FILE_ATTRIBUTE_READONLY 0x00000001u
+#define FILE_ATTRIBUTE_HIDDEN 0x00000002u
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010u
+#define FILE_ATTRIBUTE_ARCHIVE 0x00000020u
+#define FILE_ATTRIBUTE_NORMAL 0x00000080u
+#define FILE_FLAG_OVERLAPPED 0x40000000u
+#define INVALID_FILE_ATTRIBUTES 0xFFFFFFFFu
+#define INVALID_FILE_SIZE 0xFFFFFFFFu
+
+#define FILE_BEGIN 0u
+#define FILE_CURRENT 1u
+#define FILE_END 2u
+#define INVALID_SET_FILE_POINTER 0xFFFFFFFFu
+
+struct OVERLAPPED;
+using LPOVERLAPPED = OVERLAPPED*;
+
+struct WIN32_FIND_DATAW {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD dwReserved0;
+    DWORD dwReserved1;
+    WCHAR cFileName[MAX_PATH];
+    WCHAR cAlternateFileName[14];
+};
+using LPWIN32_FIND_DATAW = WIN32_FIND_DATAW*;
+
+// Opens a file, a device by its interface path ("\\?\..." or "\\.\..."), or a serial port
+// ("\\.\COMn", opened by one handle at a time; see <winbase.h>).
+HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode,
+                   LPSECURITY_ATTRIBUTES attributes, DWORD creationDisposition, DWORD flags,
+                   HANDLE templateFile);
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped);
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written,
+               LPOVERLAPPED overlapped);
+BOOL FlushFileBuffers(HANDLE file);
+DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh);
+DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method);
+BOOL DeleteFileW(LPCWSTR fileName);
+BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES attributes);
+BOOL RemoveDirectoryW(LPCWSTR path);
+DWORD GetFileAttributesW(LPCWSTR fileName);
+
+// "*" and "?" match without regard to case; "*.*" matches every name.
+HANDLE FindFirstFileW(LPCWSTR fileName, LPWIN32_FIND_DATAW data);
+BOOL FindNextFileW(HANDLE find, LPWIN32_FIND_DATAW data);
+BOOL FindClose(HANDLE find);
+
+BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID inBuffer, DWORD inSize, LPVOID outBuffer,
+                     DWORD outSize, LPDWORD returned, LPOVERLAPPED overlapped);
+
+// The process heap.
+
+#define HEAP_NO_SERIALIZE 0x00000001u
+#define HEAP_GENERATE_EXCEPTIONS 0x00000004u
+#define HEAP_ZERO_MEMORY 0x00000008u
+
+HANDLE GetProcessHeap();
+// NULL when the memory cannot be had (the last error is not set, as on the platform).
+LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
+BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID memory);
+
+// Processes: starting programs (also as another user, through a token), opening running
+// processes, their exit codes, and the tool-help snapshot of the process list.
+//
+// In this stage the programs a process runs are simulated: the machine records every process in
+// its process table, and runs what a test (or the demo) registered for the image name, if
+// anything (see machine/processes.h). The image must exist as a file on the machine.
+
+#define PROCESS_TERMINATE 0x0001u
+#define PROCESS_QUERY_INFORMATION 0x0400u
+#define PROCESS_ALL_ACCESS 0x1F0FFFu
+
+// Creation flags.
+#define DEBUG_PROCESS 0x00000001u
+#define CREATE_NEW_CONSOLE 0x00000010u
+#define NORMAL_PRIORITY_CLASS 0x00000020u
+#define CREATE_UNICODE_ENVIRONMENT 0x00000400u
+#define CREATE_NO_WINDOW 0x08000000u
+
+// Start-up information.
+#define STARTF_USESHOWWINDOW 0x00000001u
+#define SW_HIDE 0
+#define SW_SHOWNORMAL 1
+#define SW_SHOWDEFAULT 10
+
+struct STARTUPINFOW {
+    DWORD cb;
+    LPWSTR lpReserved;
+    LPWSTR lpDesktop;
+    LPWSTR lpTitle;
+    DWORD dwX;
+    DWORD dwY;
+    DWORD dwXSize;
+    DWORD dwYSize;
+    DWORD dwXCountChars;
+    DWORD dwYCountChars;
+    DWORD dwFillAttribute;
+    DWORD dwFlags;
+    WORD wShowWindow;
+    WORD cbReserved2;
+    LPBYTE lpReserved2;
+    HANDLE hStdInput;
+    HANDLE hStdOutput;
+    HANDLE hStdError;
+};
+using LPSTARTUPINFOW = STARTUPINFOW*;
+
+struct PROCESS_INFORMATION {
+    HANDLE hProcess;
+    HANDLE hThread;
+    DWORD dwProcessId;
+    DWORD dwThreadId;
+};
+using LPPROCESS_INFORMATION = PROCESS_INFORMATION*;
+
+// applicationName null: the image is the command line's first item (quoted, or for an unquoted
+// line with blanks the first prefix ending at a blank that names an existing file, ".exe" added
+// when the name has no extension). A bare name is looked for in the program's folder, then in
+// the system folder. startup->cb must be sizeof(STARTUPINFOW).
+BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine,
+                    LPSECURITY_ATTRIBUTES processAttributes, LPSECURITY_ATTRIBUTES threadAttributes,
+                    BOOL inheritHandles, DWORD creationFlags, LPVOID environment,
+                    LPCWSTR currentDirectory, LPSTARTUPINFOW startup, LPPROCESS_INFORMATION info);
+// The same in the security context of the token's user.
+BOOL CreateProcessAsUserW(HANDLE token, LPCWSTR applicationName, LPWSTR commandLine,
+                          LPSECURITY_ATTRIBUTES processAttributes,
+                          LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles,
+                          DWORD creationFlags, LPVOID environment, LPCWSTR currentDirectory,
+                          LPSTARTUPINFOW startup, LPPROCESS_INFORMATION info);
+// ERROR_INVALID_PARAMETER for an id of no running process. The handle can be waited on (it is
+// signalled when the process has ended) and opens the process's token (OpenProcessToken).
+HANDLE OpenProcess(DWORD access, BOOL inheritHandle, DWORD processId);
+BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
+// Ends a process (the handle needs PROCESS_TERMINATE): each of its threads unwinds at its next
+// wait, one waiting now at once, its abandoned mutexes go to their next waiters, and its handle
+// is signalled once the last thread is gone. A program cannot run code of its own in a thread
+// being ended (destructors of the unwound frames run; a wait inside them fails at once).
+BOOL TerminateProcess(HANDLE process, UINT exitCode);
+// Ends the calling process as TerminateProcess does; does not return.
+[[noreturn]] void ExitProcess(UINT exitCode);
+
+// ---- Tool-help snapshots ----
+#define TH32CS_SNAPPROCESS 0x00000002u
+#define ERROR_BAD_LENGTH 24L
+
+struct PROCESSENTRY32W {
+    DWORD dwSize;
+    DWORD cntUsage;
+    DWORD th32ProcessID;
+    ULONG_PTR th32DefaultHeapID;
+    DWORD th32ModuleID;
+    DWORD cntThreads;
+    DWORD th32ParentProcessID;
+    LONG pcPriClassBase;
+    DWORD dwFlags;
+    WCHAR szExeFile[MAX_PATH];  // the image's file name
+};
+using LPPROCESSENTRY32W = PROCESSENTRY32W*;
+
+// The running processes at the time of the call. INVALID_HANDLE_VALUE for other kinds.
+HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId);
+// entry->dwSize must be sizeof(PROCESSENTRY32W). FALSE with ERROR_NO_MORE_FILES after the last.
+BOOL Process32FirstW(HANDLE snapshot, LPPROCESSENTRY32W entry);
+BOOL Process32NextW(HANDLE snapshot, LPPROCESSENTRY32W entry);
+
+// Private profile (INI) files written key by key.
+
+// Writes key=value into the section of the file. A missing file is created in the ANSI code page;
+// a file that begins with the UTF-16 byte-order mark (FF FE) is written in UTF-16LE. Section and
+// key names are matched without regard to case (ASCII letters) and with blanks around them
+// ignored; a found key's line is replaced in place by "key=value", a missing key is added after
+// the last line of its section, a missing section is added at the end of the file as
+// "[section]" followed by the key's line. Lines that are not changed keep their bytes. value
+// null removes the key's line; key null removes the section with its lines. A file name without
+// a folder names a file in the Windows folder. FALSE with the last error when the file cannot be
+// read or written (its folder missing, or it is open without sharing).
+BOOL WritePrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR fileName);
+
+// Serial communications: a COM port's line settings (the device control block) and time-outs.
+// A port is opened with CreateFileW("\\.\COMn") and written with WriteFile (<winbase.h>).
+
+// Parity
+#define NOPARITY 0
+#define ODDPARITY 1
+#define EVENPARITY 2
+#define MARKPARITY 3
+#define SPACEPARITY 4
+
+// Stop bits
+#define ONESTOPBIT 0
+#define ONE5STOPBITS 1
+#define TWOSTOPBITS 2
+
+// fDtrControl
+#define DTR_CONTROL_DISABLE 0x00
+#define DTR_CONTROL_ENABLE 0x01
+#define DTR_CONTROL_HANDSHAKE 0x02
+
+// fRtsControl
+#define RTS_CONTROL_DISABLE 0x00
+#define RTS_CONTROL_ENABLE 0x01
+#define RTS_CONTROL_HANDSHAKE 0x02
+#define RTS_CONTROL_TOGGLE 0x03
+
+#define CBR_9600 9600
+#define CBR_115200 115200
+
+struct DCB {
+    DWORD DCBlength;
+    DWORD BaudRate;
+    DWORD fBinary : 1;
+    DWORD fParity : 1;
+    DWORD fOutxCtsFlow : 1;
+    DWORD fOutxDsrFlow : 1;
+    DWORD fDtrControl : 2;
+    DWORD fDsrSensitivity : 1;
+    DWORD fTXContinueOnXoff : 1;
+    DWORD fOutX : 1;
+    DWORD fInX : 1;
+    DWORD fErrorChar : 1;
+    DWORD fNull : 1;
+    DWORD fRtsControl : 2;
+    DWORD fAbortOnError : 1;
+    DWORD fDummy2 : 17;
+    WORD wReserved;
+    WORD XonLim;
+    WORD XoffLim;
+    BYTE ByteSize;
+    BYTE Parity;
+    BYTE StopBits;
+    char XonChar;
+    char XoffChar;
+    char ErrorChar;
+    char EofChar;
+    char EvtChar;
+    WORD wReserved1;
+};
+using LPDCB = DCB*;
+static_assert(sizeof(DCB) == 28);
+
+struct COMMTIMEOUTS {
+    DWORD ReadIntervalTimeout;
+    DWORD ReadTotalTimeoutMultiplier;
+    DWORD ReadTotalTimeoutConstant;
+    DWORD WriteTotalTimeoutMultiplier;
+    DWORD WriteTotalTimeoutConstant;
+};
+using LPCOMMTIMEOUTS = COMMTIMEOUTS*;
+
+// The port's current settings. Fails with ERROR_INVALID_HANDLE for a handle that is not open and
+// ERROR_INVALID_FUNCTION for one that is not a serial port.
+BOOL GetCommState(HANDLE file, LPDCB dcb);
+// Fails with ERROR_INVALID_PARAMETER for settings the port cannot take: a zero baud rate, a
+// byte size outside 5..8, an unknown parity or stop-bit value, 1.5 stop bits with more than 5
+// data bits or 2 stop bits with 5, or equal XON and XOFF characters while XON/XOFF is on.
+BOOL SetCommState(HANDLE file, LPDCB dcb);
+BOOL SetCommTimeouts(HANDLE file, LPCOMMTIMEOUTS timeouts);

@@ -3,7 +3,7 @@
 // window calls belong to the window manager; they live here.
 #pragma once
 
-#include "platform/wintypes.h"
+#include <windef.h>
 
 // Typed handles convert to HGDIOBJ, as on the platform.
 using HGDIOBJ = void*;
@@ -279,7 +279,7 @@ BOOL UpdateLayeredWindow(HWND window, HDC screenDc, POINT* position, SIZE* size,
 // WS_EX_LAYERED, or one given UpdateLayeredWindow since it became layered.
 BOOL SetLayeredWindowAttributes(HWND window, COLORREF key, BYTE alpha, DWORD flags);
 
-// ---- Pens, brushes, stock objects (gdi_draw.cpp) ----
+// ---- Pens, brushes, stock objects (gdi32/draw.cpp) ----
 #define PS_SOLID 0
 #define PS_DASH 1
 #define PS_DOT 2
@@ -363,7 +363,7 @@ HBRUSH GetSysColorBrush(int index);
 COLORREF SetDCBrushColor(HDC dc, COLORREF color);
 COLORREF SetDCPenColor(HDC dc, COLORREF color);
 
-// ---- Drawing (gdi_draw.cpp). Coordinates are logical; a rectangle covers the pixels from its
+// ---- Drawing (gdi32/draw.cpp). Coordinates are logical; a rectangle covers the pixels from its
 // left/top up to, not including, its right/bottom. Nothing is anti-aliased. ----
 // A brush handle may also be a system colour index + 1 (as window classes give them).
 int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
@@ -416,7 +416,7 @@ BOOL DrawFocusRect(HDC dc, const RECT* rect);
 // DFC_BUTTON's check box, radio button and push button in the rectangle.
 BOOL DrawFrameControl(HDC dc, LPRECT rect, UINT type, UINT state);
 
-// ---- Text (gdi_text.cpp): laid out by pango with the selected font ----
+// ---- Text (gdi32/text.cpp): laid out by pango with the selected font ----
 #define TRANSPARENT 1
 #define OPAQUE 2
 COLORREF SetTextColor(HDC dc, COLORREF color);

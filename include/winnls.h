@@ -2,7 +2,7 @@
 // wide text.
 #pragma once
 
-#include "platform/wintypes.h"
+#include <windef.h>
 
 struct SYSTEMTIME;
 

@@ -4,7 +4,7 @@
 // error, as the platform does.
 #pragma once
 
-#include "platform/wintypes.h"
+#include <windef.h>
 
 struct HKEY__ {
     int unused;

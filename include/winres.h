@@ -10,7 +10,7 @@
 
 #include <vector>
 
-#include "platform/wintypes.h"
+#include <windef.h>
 
 namespace resources {
 

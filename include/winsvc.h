@@ -3,13 +3,13 @@
 // reports, and device notifications for services.
 //
 // In this stage every program runs inside one process: the machine runs a service program's
-// entry on machine threads when the service is started (see sim/services.h). A program that was
+// entry on machine threads when the service is started (see machine/services.h). A program that was
 // not started that way gets ERROR_FAILED_SERVICE_CONTROLLER_CONNECT from
 // StartServiceCtrlDispatcherW.
 #pragma once
 
-#include "platform/dbt.h"
-#include "platform/wintypes.h"
+#include <dbt.h>
+#include <windef.h>
 
 struct SC_HANDLE__ {
     int unused;

@@ -1,13 +1,13 @@
-#include "platform/sim/boxes.h"
+#include "machine/boxes.h"
 
 #include <cstddef>
 #include <cstring>
 #include <memory>
 
-#include "platform/dbt.h"
-#include "platform/sim/devices.h"
-#include "platform/sim/windows.h"
-#include "platform/user.h"
+#include <dbt.h>
+#include "machine/devices.h"
+#include "machine/windows.h"
+#include <winuser.h>
 
 namespace sim {
 

@@ -1,4 +1,4 @@
-#include "platform/sim/codepage.h"
+#include "machine/codepage.h"
 
 #include <iconv.h>
 

@@ -1,10 +1,10 @@
-#include "platform/sim/devices.h"
+#include "machine/devices.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "platform/cfgmgr.h"
-#include "platform/sim/machine.h"
+#include <cfgmgr32.h>
+#include "machine/machine.h"
 
 namespace sim {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/wintypes.h"
+#include <windef.h>
 
 namespace sim {
 

@@ -1,8 +1,8 @@
-#include "platform/sim/faults.h"
+#include "machine/faults.h"
 
 #include <algorithm>
 
-#include "platform/sim/machine.h"
+#include "machine/machine.h"
 
 namespace sim {
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/trace.h"  // Facility
-#include "platform/wintypes.h"
+#include "machine/trace.h"  // Facility
+#include <windef.h>
 
 namespace sim {
 

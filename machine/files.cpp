@@ -1,8 +1,8 @@
-#include "platform/sim/files.h"
+#include "machine/files.h"
 
 #include <filesystem>
 
-#include "platform/files.h"
+#include <winbase.h>
 
 namespace sim {
 

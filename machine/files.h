@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-#include "platform/wintypes.h"
+#include <windef.h>
 
 namespace sim {
 

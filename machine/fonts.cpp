@@ -1,8 +1,8 @@
-#include "platform/sim/fonts.h"
+#include "machine/fonts.h"
 
 #include <algorithm>
 
-#include "platform/sim/machine.h"
+#include "machine/machine.h"
 
 namespace sim {
 

@@ -1,10 +1,10 @@
-#include "platform/sim/gdi_objects.h"
+#include "machine/gdi_objects.h"
 
 #include <cstdlib>
 #include <cwchar>
 
-#include "platform/sim/gdi_tools.h"
-#include "platform/sim/processes.h"
+#include "machine/gdi_tools.h"
+#include "machine/processes.h"
 
 namespace sim {
 

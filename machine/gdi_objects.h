@@ -8,8 +8,8 @@
 #include <map>
 #include <memory>
 
-#include "platform/gdi.h"
-#include "platform/sim/object_table.h"
+#include <wingdi.h>
+#include "machine/object_table.h"
 
 namespace sim {
 
@@ -58,7 +58,7 @@ struct GdiRegion : GdiObject {
 
 enum class DcKind { Screen, Window, Paint, Memory };
 
-// What a context draws with besides its pen and brush (text colour, modes; sim/gdi_tools.h).
+// What a context draws with besides its pen and brush (text colour, modes; machine/gdi_tools.h).
 struct DcDrawState;
 
 struct GdiDc : GdiObject {

@@ -2,8 +2,8 @@
 // the current position.
 #pragma once
 
-#include "platform/gdi.h"
-#include "platform/sim/gdi_objects.h"
+#include <wingdi.h>
+#include "machine/gdi_objects.h"
 
 namespace sim {
 

@@ -1,9 +1,9 @@
-#include "platform/sim/handles.h"
+#include "machine/handles.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "platform/sim/processes.h"
+#include "machine/processes.h"
 
 namespace sim {
 

@@ -5,8 +5,8 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "platform/kernel.h"
-#include "platform/sim/object_table.h"
+#include <winbase.h>
+#include "machine/object_table.h"
 
 namespace sim {
 

@@ -1,13 +1,13 @@
-#include "platform/sim/inf.h"
+#include "machine/inf.h"
 
 #include <cstdint>
 #include <map>
 
-#include "platform/devguid.h"
-#include "platform/setupapi.h"
-#include "platform/sim/codepage.h"
-#include "platform/sim/devices.h"
-#include "platform/sim/machine.h"
+#include <devguid.h>
+#include <setupapi.h>
+#include "machine/codepage.h"
+#include "machine/devices.h"
+#include "machine/machine.h"
 
 namespace sim {
 

@@ -1,7 +1,7 @@
 // The machine's keyboard: the United States layout.
 #include <iterator>
 
-#include "platform/sim/window_input.h"
+#include "machine/window_input.h"
 
 namespace sim {
 

@@ -1,4 +1,4 @@
-#include "platform/sim/machine.h"
+#include "machine/machine.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -8,21 +8,21 @@
 #include <sstream>
 #include <unistd.h>
 
-#include "platform/sim/boxes.h"
-#include "platform/sim/devices.h"
-#include "platform/sim/files.h"
-#include "platform/sim/handles.h"
-#include "platform/sim/fonts.h"
-#include "platform/sim/screen.h"
-#include "platform/sim/menus.h"
-#include "platform/sim/threads.h"
-#include "platform/sim/trace.h"
-#include "platform/sim/processes.h"
-#include "platform/sim/ras.h"
-#include "platform/sim/registry.h"
-#include "platform/sim/serial.h"
-#include "platform/sim/services.h"
-#include "platform/sim/windows.h"
+#include "machine/boxes.h"
+#include "machine/devices.h"
+#include "machine/files.h"
+#include "machine/handles.h"
+#include "machine/fonts.h"
+#include "machine/screen.h"
+#include "machine/menus.h"
+#include "machine/threads.h"
+#include "machine/trace.h"
+#include "machine/processes.h"
+#include "machine/ras.h"
+#include "machine/registry.h"
+#include "machine/serial.h"
+#include "machine/services.h"
+#include "machine/windows.h"
 
 namespace sim {
 

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/faults.h"
-#include "platform/sim/waits.h"
-#include "platform/wintypes.h"
+#include "machine/faults.h"
+#include "machine/waits.h"
+#include <windef.h>
 
 namespace sim {
 
@@ -109,27 +109,27 @@ public:
     // on the machine. Returns the number of files copied (0 when the host folder is missing), or
     // -1 when a file or folder could not be read or written (the others are copied all the same).
     int CopyFromHost(const std::filesystem::path& hostFolder, const std::wstring& machineFolder);
-    // Files open on the machine, for the share-mode checks (sim/files.h).
+    // Files open on the machine, for the share-mode checks (machine/files.h).
     FileShares& fileShares() { return *fileShares_; }
 
-    // ---- Failures that tests inject (sim/faults.h) ----
+    // ---- Failures that tests inject (machine/faults.h) ----
     Faults& faults() { return faults_; }
 
     // ---- Devices ----
     DeviceTree& devices() { return *devices_; }
-    // Serial ports: those of started device nodes and those a test added (sim/serial.h).
+    // Serial ports: those of started device nodes and those a test added (machine/serial.h).
     SerialPortTable& serialPorts() { return *serialPorts_; }
 
     // ---- Registry, services, processes, windows ----
-    Registry& registry() { return *registry_; }        // sim/registry.h
-    ProcessTable& processes() { return *processes_; }  // sim/processes.h
-    ServiceManager& services() { return *services_; }  // sim/services.h
-    WindowTable& windows() { return *windows_; }       // sim/windows.h
-    Ras& ras() { return *ras_; }                       // sim/ras.h
-    MessageBoxes& boxes() { return *boxes_; }          // sim/boxes.h
-    Menus& menus() { return *menus_; }                 // sim/menus.h
-    FontTable& fonts() { return *fonts_; }             // sim/fonts.h
-    Screen& screen() { return *screen_; }              // sim/screen.h
+    Registry& registry() { return *registry_; }        // machine/registry.h
+    ProcessTable& processes() { return *processes_; }  // machine/processes.h
+    ServiceManager& services() { return *services_; }  // machine/services.h
+    WindowTable& windows() { return *windows_; }       // machine/windows.h
+    Ras& ras() { return *ras_; }                       // machine/ras.h
+    MessageBoxes& boxes() { return *boxes_; }          // machine/boxes.h
+    Menus& menus() { return *menus_; }                 // machine/menus.h
+    FontTable& fonts() { return *fonts_; }             // machine/fonts.h
+    Screen& screen() { return *screen_; }              // machine/screen.h
 
     // ---- Modules ----
     void RegisterModule(ModuleDef def);

@@ -1,6 +1,6 @@
-#include "platform/sim/menus.h"
+#include "machine/menus.h"
 
-#include "platform/user_menus.h"
+#include <winuser.h>
 
 namespace sim {
 

@@ -15,8 +15,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/user.h"
-#include "platform/wintypes.h"
+#include <winuser.h>
+#include <windef.h>
 
 namespace sim {
 

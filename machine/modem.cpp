@@ -1,13 +1,13 @@
-#include "platform/sim/modem.h"
+#include "machine/modem.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "platform/cfgmgr.h"
-#include "platform/devguid.h"
-#include "platform/scsi.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/waits.h"
+#include <cfgmgr32.h>
+#include <devguid.h>
+#include <ntddscsi.h>
+#include "machine/machine.h"
+#include "machine/waits.h"
 
 namespace sim {
 

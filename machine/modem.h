@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/cfgmgr.h"
-#include "platform/sim/devices.h"
+#include <cfgmgr32.h>
+#include "machine/devices.h"
 
 namespace sim {
 
@@ -43,7 +43,7 @@ public:
 
     // ---- Test controls ----
     // (A failing open of its CD-ROM is injected on the machine: DeviceOp::Open with
-    // CdromInterfacePath(), sim/faults.h.)
+    // CdromInterfacePath(), machine/faults.h.)
     void RejectSwitch(bool reject);
     // The next `times` eject requests are vetoed (-1: every one).
     void VetoEject(int times, int vetoType = PNP_VetoOutstandingOpen,

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "platform/wintypes.h"
+#include <windef.h>
 
 namespace sim {
 

@@ -1,7 +1,7 @@
-#include "platform/sim/processes.h"
+#include "machine/processes.h"
 
-#include "platform/kernel.h"
-#include "platform/sim/machine.h"
+#include <winbase.h>
+#include "machine/machine.h"
 
 namespace sim {
 

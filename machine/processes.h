@@ -17,12 +17,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/gdi_objects.h"
-#include "platform/sim/handles.h"
-#include "platform/sim/threads.h"
-#include "platform/sim/waits.h"
-#include "platform/resources.h"
-#include "platform/wintypes.h"
+#include "machine/gdi_objects.h"
+#include "machine/handles.h"
+#include "machine/threads.h"
+#include "machine/waits.h"
+#include <winres.h>
+#include <windef.h>
 
 class CWinApp;
 

@@ -1,15 +1,15 @@
-#include "platform/sim/ras.h"
+#include "machine/ras.h"
 
 #include <algorithm>
 #include <cstring>
 #include <functional>
 
-#include "platform/devguid.h"
-#include "platform/kernel.h"
-#include "platform/sim/devices.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/threads.h"
-#include "platform/sim/waits.h"
+#include <devguid.h>
+#include <winbase.h>
+#include "machine/devices.h"
+#include "machine/machine.h"
+#include "machine/threads.h"
+#include "machine/waits.h"
 
 namespace sim {
 

@@ -19,8 +19,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/ras.h"
-#include "platform/sim/waits.h"
+#include <ras.h>
+#include "machine/waits.h"
 
 namespace sim {
 
@@ -115,7 +115,7 @@ public:
     // The current connection's state as the status query would give it.
     std::optional<RASCONNSTATE> CurrentState();
 
-    // ---- The functions of platform/ras.h ----
+    // ---- The functions of <ras.h> ----
     DWORD SetEntry(LPCWSTR phonebook, LPCWSTR name, const RASENTRYW* entry, DWORD entrySize);
     DWORD DeleteEntry(LPCWSTR phonebook, LPCWSTR name);
     DWORD Dial(LPCWSTR phonebook, const RASDIALPARAMSW* params, RasDialFunc1 notifier,

@@ -1,12 +1,12 @@
-#include "platform/sim/registry.h"
+#include "machine/registry.h"
 
-#include "platform/sim/processes.h"
+#include "machine/processes.h"
 
 #include <cstring>
 #include <sstream>
 
-#include "platform/registry.h"
-#include "platform/sim/machine.h"
+#include <winreg.h>
+#include "machine/machine.h"
 
 namespace sim {
 

@@ -1,10 +1,10 @@
-#include "platform/sim/screen.h"
+#include "machine/screen.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 
-#include "platform/sim/windows.h"
+#include "machine/windows.h"
 
 namespace sim {
 

@@ -11,7 +11,7 @@
 #include <mutex>
 #include <string>
 
-#include "platform/gdi.h"
+#include <wingdi.h>
 
 namespace sim {
 

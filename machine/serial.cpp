@@ -1,10 +1,10 @@
-#include "platform/sim/serial.h"
+#include "machine/serial.h"
 
 #include <cstring>
 
-#include "platform/files.h"
-#include "platform/sim/devices.h"
-#include "platform/sim/machine.h"
+#include <winbase.h>
+#include "machine/devices.h"
+#include "machine/machine.h"
 
 namespace sim {
 

@@ -10,8 +10,8 @@
 #include <set>
 #include <string>
 
-#include "platform/comm.h"
-#include "platform/sim/handles.h"
+#include <winbase.h>
+#include "machine/handles.h"
 
 namespace sim {
 
@@ -84,7 +84,7 @@ struct SerialHandle : KObject {
 std::wstring SerialPortNameOfPath(const std::wstring& path);
 // CreateFileW of a COM port: 0 and a new handle in *out, or the error with INVALID_HANDLE_VALUE
 // (ERROR_FILE_NOT_FOUND when no such port exists now, ERROR_ACCESS_DENIED while it is open, or
-// the error a test injected for the path, sim/faults.h).
+// the error a test injected for the path, machine/faults.h).
 DWORD OpenSerialPort(const std::wstring& path, DWORD flags, HANDLE* out);
 // WriteFile on a port handle: 0, or the error.
 DWORD WriteSerialPort(SerialHandle& handle, const void* buffer, DWORD count, DWORD* written,

@@ -1,17 +1,16 @@
-#include "platform/sim/services.h"
+#include "machine/services.h"
 
 #include <cstddef>
 #include <cstring>
 
-#include "platform/kernel.h"
-#include "platform/sim/boxes.h"
-#include "platform/sim/devices.h"
-#include "platform/sim/faults.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/processes.h"
-#include "platform/sim/processes.h"
-#include "platform/sim/threads.h"
-#include "platform/sim/waits.h"
+#include <winbase.h>
+#include "machine/boxes.h"
+#include "machine/devices.h"
+#include "machine/faults.h"
+#include "machine/machine.h"
+#include "machine/processes.h"
+#include "machine/threads.h"
+#include "machine/waits.h"
 
 namespace sim {
 

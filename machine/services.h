@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/waits.h"
-#include "platform/services.h"
+#include "machine/waits.h"
+#include <winsvc.h>
 
 namespace sim {
 

@@ -1,4 +1,4 @@
-#include "platform/sim/sync.h"
+#include "machine/sync.h"
 
 #include <mutex>
 

@@ -8,9 +8,9 @@
 #include <memory>
 #include <optional>
 
-#include "platform/sim/handles.h"
-#include "platform/sim/threads.h"
-#include "platform/sim/waits.h"
+#include "machine/handles.h"
+#include "machine/threads.h"
+#include "machine/waits.h"
 
 namespace sim {
 

@@ -1,4 +1,4 @@
-#include "platform/sim/threads.h"
+#include "machine/threads.h"
 
 #include <atomic>
 #include <exception>
@@ -6,8 +6,8 @@
 
 #include <unistd.h>
 
-#include "platform/sim/machine.h"
-#include "platform/sim/processes.h"
+#include "machine/machine.h"
+#include "machine/processes.h"
 
 namespace sim {
 

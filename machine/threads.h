@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "platform/sim/handles.h"
-#include "platform/sim/waits.h"
+#include "machine/handles.h"
+#include "machine/waits.h"
 
 namespace sim {
 

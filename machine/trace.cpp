@@ -1,10 +1,10 @@
-#include "platform/sim/trace.h"
+#include "machine/trace.h"
 
 #include <array>
 #include <atomic>
 #include <cstdlib>
 
-#include "platform/sim/machine.h"
+#include "machine/machine.h"
 
 namespace sim {
 

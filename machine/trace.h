@@ -11,8 +11,8 @@
 #include <string>
 #include <type_traits>
 
-#include "platform/kernel.h"
-#include "platform/wintypes.h"
+#include <winbase.h>
+#include <windef.h>
 
 namespace sim {
 

@@ -1,11 +1,11 @@
-#include "platform/sim/waits.h"
+#include "machine/waits.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/sim/threads.h"
+#include "machine/threads.h"
 
 namespace sim {
 

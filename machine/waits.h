@@ -20,7 +20,7 @@
 #include <span>
 #include <vector>
 
-#include "platform/wintypes.h"
+#include <windef.h>
 
 namespace sim {
 

@@ -2,7 +2,7 @@
 // windows, the caret, the key state as of the input the thread has taken, its mouse tracking and
 // its last click; machine-wide the foreground window, the cursor's position and shape, the keys
 // and buttons held down now, the caret blink time and the double-click time. The machine's
-// keyboard has the United States layout. The layer (user_input.cpp) sends the messages; this only
+// keyboard has the United States layout. The layer (user32/input.cpp) sends the messages; this only
 // keeps records. A record may name a window that has been destroyed since: the layer reads it as
 // none.
 #pragma once
@@ -13,9 +13,9 @@
 #include <optional>
 #include <utility>
 
-#include "platform/gdi.h"
-#include "platform/user.h"
-#include "platform/wintypes.h"
+#include <wingdi.h>
+#include <winuser.h>
+#include <windef.h>
 
 namespace sim {
 

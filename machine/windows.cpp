@@ -1,11 +1,11 @@
-#include "platform/sim/windows.h"
+#include "machine/windows.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <utility>
 
-#include "platform/sim/machine.h"
+#include "machine/machine.h"
 
 namespace sim {
 

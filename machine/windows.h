@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/threads.h"
-#include "platform/sim/waits.h"
-#include "platform/sim/window_input.h"
-#include "platform/user.h"
-#include "platform/wintypes.h"
+#include "machine/threads.h"
+#include "machine/waits.h"
+#include "machine/window_input.h"
+#include <winuser.h>
+#include <windef.h>
 
 namespace sim {
 

@@ -1,7 +1,7 @@
-#include "platform/control/devices.h"
+#include "machine/control/devices.h"
 
-#include "platform/sim/devices.h"
-#include "platform/sim/machine.h"
+#include "machine/devices.h"
+#include "machine/machine.h"
 
 namespace control {
 

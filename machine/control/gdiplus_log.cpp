@@ -1,6 +1,6 @@
-#include "platform/control/gdiplus_log.h"
+#include "machine/control/gdiplus_log.h"
 
-#include "platform/gdiplus_internal.h"
+#include "platform/gdiplus/internal.h"
 
 namespace control {
 

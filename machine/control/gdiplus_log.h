@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/gdiplus.h"
+#include <gdiplus.h>
 
 namespace control {
 

@@ -1,6 +1,6 @@
-#include "platform/control/hooks.h"
+#include "machine/control/hooks.h"
 
-#include "platform/api_table.h"
+#include "platform/detours/api_table.h"
 
 namespace control {
 

@@ -1,7 +1,7 @@
-// The machine's control API for the hook library (platform/hooks.h).
+// The machine's control API for the hook library (<detours.h>).
 #pragma once
 
-#include "platform/wintypes.h"
+#include <windef.h>
 
 namespace control {
 

@@ -1,10 +1,10 @@
-#include "platform/control/input.h"
+#include "machine/control/input.h"
 
 #include <algorithm>
 
-#include "platform/sim/machine.h"
-#include "platform/sim/waits.h"
-#include "platform/sim/windows.h"
+#include "machine/machine.h"
+#include "machine/waits.h"
+#include "machine/windows.h"
 
 namespace control {
 

@@ -1,7 +1,7 @@
 // The machine's control API for input: what tests read of a thread's caret and of the cursor, and
 // mouse and key input as the hardware gives it. Input goes into the queue of the thread it is for,
 // in order with what is posted there, and becomes window messages when that thread takes its
-// messages (platform/user_input.h says where it goes):
+// messages (<winuser.h> says where it goes):
 // - mouse input: the thread that holds the capture (the foreground window's thread first), else,
 //   while a button is held, the thread of the window it was pressed over (a drag stays with the
 //   thread that took the press), else the thread of the topmost window under the pointer;
@@ -14,7 +14,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/user.h"
+#include <winuser.h>
 
 namespace control {
 

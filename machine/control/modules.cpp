@@ -1,6 +1,6 @@
-#include "platform/control/modules.h"
+#include "machine/control/modules.h"
 
-#include "platform/sim/machine.h"
+#include "machine/machine.h"
 
 namespace control {
 

@@ -1,6 +1,6 @@
-#include "platform/control/resources.h"
+#include "machine/control/resources.h"
 
-#include "platform/sim/processes.h"
+#include "machine/processes.h"
 
 namespace control {
 

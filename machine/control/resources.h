@@ -2,7 +2,7 @@
 // resource tables into its module.
 #pragma once
 
-#include "platform/resources.h"
+#include <winres.h>
 
 namespace control {
 

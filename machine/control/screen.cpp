@@ -1,7 +1,7 @@
-#include "platform/control/screen.h"
+#include "machine/control/screen.h"
 
-#include "platform/sim/machine.h"
-#include "platform/sim/screen.h"
+#include "machine/machine.h"
+#include "machine/screen.h"
 
 namespace control {
 

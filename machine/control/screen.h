@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/gdi.h"
+#include <wingdi.h>
 
 namespace control {
 

@@ -1,10 +1,10 @@
-#include "platform/control/threads.h"
+#include "machine/control/threads.h"
 
 #include <mutex>
 
-#include "platform/sim/processes.h"
-#include "platform/sim/threads.h"
-#include "platform/sim/waits.h"
+#include "machine/processes.h"
+#include "machine/threads.h"
+#include "machine/waits.h"
 
 namespace control {
 

@@ -1,7 +1,7 @@
 // The machine's control API for the state of threads.
 #pragma once
 
-#include "platform/wintypes.h"
+#include <windef.h>
 
 namespace control {
 

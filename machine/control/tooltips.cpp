@@ -1,11 +1,11 @@
-#include "platform/control/tooltips.h"
+#include "machine/control/tooltips.h"
 
 #include <cstring>
 #include <cwctype>
 
-#include "platform/sim/machine.h"
-#include "platform/sim/windows.h"
-#include "platform/user_classes.h"
+#include "machine/machine.h"
+#include "machine/windows.h"
+#include "platform/user32/classes.h"
 
 namespace control {
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/user.h"
+#include <winuser.h>
 
 namespace control {
 

@@ -1,14 +1,14 @@
-#include "platform/control/windows.h"
+#include "machine/control/windows.h"
 
 #include <memory>
 #include <mutex>
 #include <span>
 
-#include "platform/sim/machine.h"
-#include "platform/sim/processes.h"
-#include "platform/sim/threads.h"
-#include "platform/sim/waits.h"
-#include "platform/sim/windows.h"
+#include "machine/machine.h"
+#include "machine/processes.h"
+#include "machine/threads.h"
+#include "machine/waits.h"
+#include "machine/windows.h"
 
 namespace control {
 

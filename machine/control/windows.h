@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/user.h"
+#include <winuser.h>
 
 namespace control {
 

@@ -1,16 +1,16 @@
 // The Brevant stand-in. Drivers are bound to device functions in the library's own store (one
 // binding per device instance); modem and port functions take the lowest free COM number from
 // the system's COM-port database when their driver is first bound.
-#include "outside/brevant/brevant.h"
+#include "brevant/brevant.h"
 
 #include <algorithm>
 #include <cstring>
 #include <mutex>
 
-#include "outside/brevant/brevant_sim.h"
-#include "platform/kernel.h"
-#include "platform/registry.h"
-#include "platform/setupapi.h"
+#include "brevant/brevant_sim.h"
+#include <winbase.h>
+#include <winreg.h>
+#include <setupapi.h>
 
 namespace brevant {
 

@@ -2,7 +2,7 @@
 // file installs, tests and removes that file's driver for the devices it names.
 #pragma once
 
-#include "platform/wintypes.h"
+#include <windef.h>
 
 class IDriverInstaller {
 public:

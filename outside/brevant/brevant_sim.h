@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/wintypes.h"
+#include <windef.h>
 
 namespace brevant {
 

@@ -1,4 +1,4 @@
-#include "outside/dm_peer/device_handlers.h"
+#include "dm_peer/device_handlers.h"
 
 #include <algorithm>
 

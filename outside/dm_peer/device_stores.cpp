@@ -1,4 +1,4 @@
-#include "outside/dm_peer/device_stores.h"
+#include "dm_peer/device_stores.h"
 
 #include <vector>
 

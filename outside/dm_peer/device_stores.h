@@ -8,7 +8,7 @@
 #include <string>
 
 #include "dm/sms_commands.h"
-#include "outside/dm_peer/dm_peer.h"
+#include "dm_peer/dm_peer.h"
 
 namespace dmpeer {
 

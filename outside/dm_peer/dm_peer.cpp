@@ -1,4 +1,4 @@
-#include "outside/dm_peer/dm_peer.h"
+#include "dm_peer/dm_peer.h"
 
 #include <algorithm>
 

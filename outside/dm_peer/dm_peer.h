@@ -16,8 +16,8 @@
 
 #include "dm/frame.h"
 #include "dm/packet.h"
-#include "outside/dm_peer/link_pair.h"
-#include "platform/kernel.h"
+#include "dm_peer/link_pair.h"
+#include <winbase.h>
 
 namespace dmpeer {
 

@@ -1,7 +1,7 @@
-#include "outside/dm_peer/link_pair.h"
+#include "dm_peer/link_pair.h"
 
 #include "support/auto_lock.h"
-#include "platform/kernel.h"
+#include <winbase.h>
 
 namespace dmpeer {
 

@@ -1,9 +1,9 @@
-#include "outside/dmlog/dmlog.h"
+#include "dmlog/dmlog.h"
 
 #include <mutex>
 #include <set>
 
-#include "platform/control/modules.h"
+#include "machine/control/modules.h"
 
 namespace dmlog {
 

@@ -1,10 +1,10 @@
-#include "outside/harlune/harlune.h"
+#include "harlune/harlune.h"
 
 #include <cstring>
 
-#include "platform/control/modules.h"
-#include "platform/crt.h"
-#include "platform/process.h"
+#include "machine/control/modules.h"
+#include <corecrt.h>
+#include <winbase.h>
 
 namespace harlune {
 

@@ -1,10 +1,10 @@
 // The Miravel stand-in: no pixels; every window call goes to a journal that tests read.
-#include "outside/miravel/miravel.h"
+#include "miravel/miravel.h"
 
 #include <mutex>
 
-#include "outside/miravel/miravel_sim.h"
-#include "platform/kernel.h"
+#include "miravel/miravel_sim.h"
+#include <winbase.h>
 
 namespace miravel {
 

@@ -2,8 +2,8 @@
 // text, runs the caller's work routine and shows modal message boxes.
 #pragma once
 
-#include "platform/gdi.h"
-#include "platform/wintypes.h"
+#include <wingdi.h>
+#include <windef.h>
 
 using PROGRESSDLG_WORKPROC = int (*)(void* context);
 

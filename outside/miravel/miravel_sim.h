@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/wintypes.h"
+#include <windef.h>
 
 namespace miravel {
 

@@ -1,13 +1,13 @@
-#include "outside/quosset/quosset.h"
+#include "quosset/quosset.h"
 
 #include <cstring>
 #include <mutex>
 #include <set>
 
-#include "outside/quosset/quosset_sim.h"
-#include "platform/control/modules.h"
-#include "platform/kernel.h"
-#include "platform/setupapi.h"
+#include "quosset/quosset_sim.h"
+#include "machine/control/modules.h"
+#include <winbase.h>
+#include <setupapi.h>
 
 namespace quosset {
 

@@ -2,7 +2,7 @@
 // driver-signature dialogs and answers them. Loaded at run time; its exports take no arguments.
 #pragma once
 
-#include "platform/wintypes.h"
+#include <windef.h>
 
 using PFN_QUOSSET_VOID = void (*)();
 using PFN_QUOSSET_HANDLE = HANDLE (*)();

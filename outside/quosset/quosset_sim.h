@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/wintypes.h"
+#include <windef.h>
 
 namespace quosset {
 

@@ -1,9 +1,9 @@
-#include "outside/tovrick/tovrick.h"
+#include "tovrick/tovrick.h"
 
 #include <vector>
 
-#include "platform/control/devices.h"
-#include "platform/control/modules.h"
+#include "machine/control/devices.h"
+#include "machine/control/modules.h"
 
 namespace tovrick {
 

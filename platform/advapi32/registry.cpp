@@ -1,13 +1,13 @@
-#include "platform/registry.h"
+#include <winreg.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "platform/sim/handles.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/registry.h"
-#include "platform/sim/trace.h"
+#include "machine/handles.h"
+#include "machine/machine.h"
+#include "machine/registry.h"
+#include "machine/trace.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
-#include "platform/services.h"
+#include <winsvc.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "platform/kernel.h"
-#include "platform/sim/handles.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/services.h"
-#include "platform/sim/trace.h"
+#include <winbase.h>
+#include "machine/handles.h"
+#include "machine/machine.h"
+#include "machine/services.h"
+#include "machine/trace.h"
 
 using sim::Fail;
 

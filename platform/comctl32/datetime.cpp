@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/commctrl.h"
-#include "platform/gdi.h"
-#include "platform/kernel.h"
-#include "platform/nls_picture.h"
-#include "platform/user.h"
-#include "platform/user_classes.h"
-#include "platform/sim/trace.h"
+#include <commctrl.h>
+#include <wingdi.h>
+#include <winbase.h>
+#include "platform/kernel32/nls_picture.h"
+#include <winuser.h>
+#include "platform/user32/classes.h"
+#include "machine/trace.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <array>
 #include <string>
 
-#include "platform/commctrl.h"
-#include "platform/user.h"
-#include "platform/user_classes.h"
-#include "platform/sim/handles.h"
-#include "platform/sim/trace.h"
+#include <commctrl.h>
+#include <winuser.h>
+#include "platform/user32/classes.h"
+#include "machine/handles.h"
+#include "machine/trace.h"
 
 namespace {
 

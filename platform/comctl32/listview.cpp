@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/commctrl.h"
-#include "platform/sim/trace.h"
-#include "platform/user.h"
-#include "platform/user_classes.h"
+#include <commctrl.h>
+#include "machine/trace.h"
+#include <winuser.h>
+#include "platform/user32/classes.h"
 
 namespace {
 

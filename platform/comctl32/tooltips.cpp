@@ -3,18 +3,18 @@
 // the mouse from the messages its owner relays (TTM_RELAYEVENT): a move onto a tool starts the
 // delay on the machine clock, a move off every tool or a button press hides the tip, and a shown
 // tip goes by itself after the auto-pop delay. The shown tool is kept in the window's extra
-// bytes (user_classes.h), where the machine's control reads it.
+// bytes (user32/classes.h), where the machine's control reads it.
 #include <algorithm>
 #include <cstddef>
 #include <string>
 #include <vector>
 
-#include "platform/commctrl.h"
-#include "platform/resources.h"
-#include "platform/user.h"
-#include "platform/user_classes.h"
-#include "platform/sim/handles.h"
-#include "platform/sim/trace.h"
+#include <commctrl.h>
+#include <winres.h>
+#include <winuser.h>
+#include "platform/user32/classes.h"
+#include "machine/handles.h"
+#include "machine/trace.h"
 
 namespace {
 

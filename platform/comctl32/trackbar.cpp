@@ -8,11 +8,11 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "platform/commctrl.h"
-#include "platform/gdi.h"
-#include "platform/user.h"
-#include "platform/user_classes.h"
-#include "platform/sim/trace.h"
+#include <commctrl.h>
+#include <wingdi.h>
+#include <winuser.h>
+#include "platform/user32/classes.h"
+#include "machine/trace.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // The window functions that the hook library swaps (hooks.h): their real implementations, which
-// live with their facilities (gdi_dc.cpp, user_placement.cpp, user_input.cpp), and the switch
+// live with their facilities (gdi32/dc.cpp, user32/placement.cpp, user32/input.cpp), and the switch
 // that makes a commit fail. Internal to the layer and the machine's control.
 #pragma once
 
-#include "platform/gdi.h"
-#include "platform/user.h"
+#include <wingdi.h>
+#include <winuser.h>
 
 namespace api_real {
 

@@ -1,6 +1,6 @@
 // The hook library: the interceptable window functions' public entries, each dispatching through
 // an atomic slot, and the transaction that swaps the slots (hooks.h).
-#include "platform/hooks.h"
+#include <detours.h>
 
 #include <array>
 #include <atomic>
@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/api_table.h"
-#include "platform/kernel.h"
+#include "platform/detours/api_table.h"
+#include <winbase.h>
 
 namespace {
 

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "platform/gdi.h"
-#include "platform/gdi_surface.h"
-#include "platform/kernel.h"
-#include "platform/sim/gdi_objects.h"
-#include "platform/sim/handles.h"
-#include "platform/sim/trace.h"
+#include <wingdi.h>
+#include "platform/gdi32/surface.h"
+#include <winbase.h>
+#include "machine/gdi_objects.h"
+#include "machine/handles.h"
+#include "machine/trace.h"
 
 using sim::Fail;
 

@@ -1,19 +1,19 @@
 // Device contexts: the screen's, windows' (into the top-level window's backing surface), memory
-// contexts and what lies behind each (gdi_surface.h).
+// contexts and what lies behind each (gdi32/surface.h).
 #include <algorithm>
 
-#include "platform/api_table.h"
-#include "platform/gdi.h"
-#include "platform/gdi_draw_canvas.h"
-#include "platform/gdi_surface.h"
-#include "platform/kernel.h"
-#include "platform/nls.h"
-#include "platform/sim/gdi_objects.h"
-#include "platform/sim/handles.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/screen.h"
-#include "platform/sim/trace.h"
-#include "platform/sim/windows.h"
+#include "platform/detours/api_table.h"
+#include <wingdi.h>
+#include "platform/gdi32/draw_canvas.h"
+#include "platform/gdi32/surface.h"
+#include <winbase.h>
+#include <winnls.h>
+#include "machine/gdi_objects.h"
+#include "machine/handles.h"
+#include "machine/machine.h"
+#include "machine/screen.h"
+#include "machine/trace.h"
+#include "machine/windows.h"
 
 using sim::Fail;
 

@@ -1,5 +1,5 @@
 // GDI's pens, brushes, stock objects and system colours, and its drawing calls, on cairo. Every
-// call draws through the surface behind the context (gdi_surface.h) with anti-aliasing off, so
+// call draws through the surface behind the context (gdi32/surface.h) with anti-aliasing off, so
 // that fills and one-pixel lines land on whole pixels as on the platform.
 #include <cairo.h>
 
@@ -11,15 +11,15 @@
 #include <cwchar>
 #include <vector>
 
-#include "platform/gdi.h"
-#include "platform/gdi_draw_canvas.h"
-#include "platform/gdi_surface.h"
-#include "platform/kernel.h"
-#include "platform/nls.h"
-#include "platform/sim/gdi_objects.h"
-#include "platform/sim/handles.h"
-#include "platform/sim/gdi_tools.h"
-#include "platform/sim/trace.h"
+#include <wingdi.h>
+#include "platform/gdi32/draw_canvas.h"
+#include "platform/gdi32/surface.h"
+#include <winbase.h>
+#include <winnls.h>
+#include "machine/gdi_objects.h"
+#include "machine/handles.h"
+#include "machine/gdi_tools.h"
+#include "machine/trace.h"
 
 using sim::Fail;
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <optional>
 
-#include "platform/gdi.h"
+#include <wingdi.h>
 
 namespace sim {
 struct GdiDc;

@@ -1,14 +1,14 @@
 // Layered windows: a picture handed over whole (UpdateLayeredWindow) or the window's own
 // drawing shown with a colour key and a constant alpha (SetLayeredWindowAttributes).
-#include "platform/gdi.h"
-#include "platform/gdi_surface.h"
-#include "platform/kernel.h"
-#include "platform/sim/handles.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/screen.h"
-#include "platform/sim/trace.h"
-#include "platform/sim/windows.h"
-#include "platform/user.h"
+#include <wingdi.h>
+#include "platform/gdi32/surface.h"
+#include <winbase.h>
+#include "machine/handles.h"
+#include "machine/machine.h"
+#include "machine/screen.h"
+#include "machine/trace.h"
+#include "machine/windows.h"
+#include <winuser.h>
 
 using sim::Fail;
 

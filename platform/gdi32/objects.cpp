@@ -1,15 +1,15 @@
-#include "platform/gdi.h"
+#include <wingdi.h>
 
 #include <cstring>
 #include <cwchar>
 
-#include "platform/kernel.h"
-#include "platform/nls.h"
-#include "platform/sim/gdi_objects.h"
-#include "platform/sim/handles.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/windows.h"
-#include "platform/sim/trace.h"
+#include <winbase.h>
+#include <winnls.h>
+#include "machine/gdi_objects.h"
+#include "machine/handles.h"
+#include "machine/machine.h"
+#include "machine/windows.h"
+#include "machine/trace.h"
 
 using sim::Fail;
 

@@ -1,11 +1,11 @@
 // Regions as cairo regions, and a context's clip region.
 #include <algorithm>
 
-#include "platform/gdi.h"
-#include "platform/kernel.h"
-#include "platform/sim/gdi_objects.h"
-#include "platform/sim/handles.h"
-#include "platform/sim/trace.h"
+#include <wingdi.h>
+#include <winbase.h>
+#include "machine/gdi_objects.h"
+#include "machine/handles.h"
+#include "machine/trace.h"
 
 using sim::Fail;
 

@@ -5,7 +5,7 @@
 
 #include <cairo.h>
 
-#include "platform/gdi.h"
+#include <wingdi.h>
 
 namespace gdi {
 

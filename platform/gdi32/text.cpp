@@ -9,15 +9,15 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/gdi.h"
-#include "platform/gdi_draw_canvas.h"
-#include "platform/kernel.h"
-#include "platform/sim/fonts.h"
-#include "platform/sim/gdi_objects.h"
-#include "platform/sim/handles.h"
-#include "platform/sim/gdi_tools.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/trace.h"
+#include <wingdi.h>
+#include "platform/gdi32/draw_canvas.h"
+#include <winbase.h>
+#include "machine/fonts.h"
+#include "machine/gdi_objects.h"
+#include "machine/handles.h"
+#include "machine/gdi_tools.h"
+#include "machine/machine.h"
+#include "machine/trace.h"
 
 using sim::Fail;
 

@@ -4,9 +4,9 @@
 #include <map>
 #include <mutex>
 
-#include "platform/gdiplus_internal.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/trace.h"
+#include "platform/gdiplus/internal.h"
+#include "machine/machine.h"
+#include "machine/trace.h"
 
 namespace Gdiplus {
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/gdi_surface.h"
-#include "platform/gdiplus_internal.h"
-#include "platform/sim/trace.h"
+#include "platform/gdi32/surface.h"
+#include "platform/gdiplus/internal.h"
+#include "machine/trace.h"
 
 namespace Gdiplus {
 

@@ -3,10 +3,9 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/files.h"
-#include "platform/gdi_surface.h"
-#include "platform/gdiplus_internal.h"
-#include "platform/kernel.h"
+#include <winbase.h>
+#include "platform/gdi32/surface.h"
+#include "platform/gdiplus/internal.h"
 
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/control/gdiplus_log.h"
-#include "platform/gdiplus.h"
+#include "machine/control/gdiplus_log.h"
+#include <gdiplus.h>
 
 namespace Gdiplus {
 

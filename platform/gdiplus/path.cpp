@@ -3,7 +3,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "platform/gdiplus_internal.h"
+#include "platform/gdiplus/internal.h"
 
 namespace Gdiplus {
 

@@ -4,10 +4,10 @@
 #include <cmath>
 #include <mutex>
 
-#include "platform/gdiplus_internal.h"
-#include "platform/sim/fonts.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/trace.h"
+#include "platform/gdiplus/internal.h"
+#include "machine/fonts.h"
+#include "machine/machine.h"
+#include "machine/trace.h"
 
 namespace Gdiplus {
 

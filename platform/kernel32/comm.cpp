@@ -1,9 +1,8 @@
-#include "platform/comm.h"
+#include <winbase.h>
 
-#include "platform/kernel.h"
-#include "platform/sim/handles.h"
-#include "platform/sim/serial.h"
-#include "platform/sim/trace.h"
+#include "machine/handles.h"
+#include "machine/serial.h"
+#include "machine/trace.h"
 
 using sim::Fail;
 

@@ -1,4 +1,4 @@
-#include "platform/files.h"
+#include <winbase.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,12 +8,12 @@
 #include <cstring>
 #include <filesystem>
 
-#include "platform/sim/devices.h"
-#include "platform/sim/files.h"
-#include "platform/sim/handles.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/serial.h"
-#include "platform/sim/trace.h"
+#include "machine/devices.h"
+#include "machine/files.h"
+#include "machine/handles.h"
+#include "machine/machine.h"
+#include "machine/serial.h"
+#include "machine/trace.h"
 
 namespace fs = std::filesystem;
 using sim::Fail;

@@ -1,9 +1,8 @@
-#include "platform/heap.h"
+#include <winbase.h>
 
 #include <cstdlib>
 
-#include "platform/kernel.h"
-#include "platform/sim/trace.h"
+#include "machine/trace.h"
 
 namespace {
 // The one heap of the process; its handle is a fixed value that is no kernel object.

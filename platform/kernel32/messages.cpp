@@ -4,9 +4,9 @@
 #include <cwchar>
 #include <string>
 
-#include "platform/kernel.h"
-#include "platform/sim/handles.h"
-#include "platform/sim/trace.h"
+#include <winbase.h>
+#include "machine/handles.h"
+#include "machine/trace.h"
 
 using sim::Fail;
 

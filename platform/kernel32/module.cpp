@@ -3,11 +3,11 @@
 #include <cwchar>
 #include <string>
 
-#include "platform/kernel.h"
-#include "platform/sim/handles.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/processes.h"
-#include "platform/sim/trace.h"
+#include <winbase.h>
+#include "machine/handles.h"
+#include "machine/machine.h"
+#include "machine/processes.h"
+#include "machine/trace.h"
 
 using sim::Fail;
 
@@ -34,7 +34,7 @@ void NativeSystemInfo(LPSYSTEM_INFO info) {
 }  // namespace
 
 namespace sim {
-void RegisterRasModule(Machine& m);  // sim/ras.cpp
+void RegisterRasModule(Machine& m);  // machine/ras.cpp
 
 // The system's own modules, registered by every machine reset.
 void RegisterSystemModules(Machine& m) {

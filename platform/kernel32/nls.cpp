@@ -1,4 +1,4 @@
-#include "platform/nls.h"
+#include <winnls.h>
 
 #include <wctype.h>
 
@@ -9,11 +9,11 @@
 #include <cwctype>
 #include <string>
 
-#include "platform/kernel.h"
-#include "platform/sim/codepage.h"
-#include "platform/sim/handles.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/trace.h"
+#include <winbase.h>
+#include "machine/codepage.h"
+#include "machine/handles.h"
+#include "machine/machine.h"
+#include "machine/trace.h"
 
 using sim::Fail;
 

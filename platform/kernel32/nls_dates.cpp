@@ -1,13 +1,13 @@
-// Dates and times as text in the user's locale (platform/nls.h, platform/nls_picture.h).
+// Dates and times as text in the user's locale (<winnls.h>, platform/kernel32/nls_picture.h).
 #include <algorithm>
 #include <array>
 #include <string>
 
-#include "platform/kernel.h"
-#include "platform/nls.h"
-#include "platform/nls_picture.h"
-#include "platform/sim/handles.h"
-#include "platform/sim/trace.h"
+#include <winbase.h>
+#include <winnls.h>
+#include "platform/kernel32/nls_picture.h"
+#include "machine/handles.h"
+#include "machine/trace.h"
 
 namespace nls {
 

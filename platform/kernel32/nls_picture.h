@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/kernel.h"
+#include <winbase.h>
 
 namespace nls {
 

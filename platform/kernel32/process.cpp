@@ -1,15 +1,15 @@
-#include "platform/process.h"
+#include <winbase.h>
 
 #include <cstring>
 #include <cwchar>
 #include <string>
 #include <vector>
 
-#include "platform/sim/handles.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/processes.h"
-#include "platform/sim/threads.h"
-#include "platform/sim/trace.h"
+#include "machine/handles.h"
+#include "machine/machine.h"
+#include "machine/processes.h"
+#include "machine/threads.h"
+#include "machine/trace.h"
 
 using sim::Fail;
 

@@ -1,15 +1,13 @@
-#include "platform/profile.h"
+#include <winbase.h>
 
 #include <string>
 #include <vector>
 
-#include "platform/files.h"
-#include "platform/kernel.h"
-#include "platform/nls.h"
-#include "platform/sim/codepage.h"
-#include "platform/sim/handles.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/trace.h"
+#include <winnls.h>
+#include "machine/codepage.h"
+#include "machine/handles.h"
+#include "machine/machine.h"
+#include "machine/trace.h"
 
 using sim::Fail;
 

@@ -1,14 +1,14 @@
 // Handles, waits, events, semaphores, mutexes and critical sections.
 #include <vector>
 
-#include "platform/kernel.h"
-#include "platform/sim/handles.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/sync.h"
-#include "platform/sim/threads.h"
-#include "platform/sim/waits.h"
-#include "platform/user.h"
-#include "platform/sim/trace.h"
+#include <winbase.h>
+#include "machine/handles.h"
+#include "machine/machine.h"
+#include "machine/sync.h"
+#include "machine/threads.h"
+#include "machine/waits.h"
+#include <winuser.h>
+#include "machine/trace.h"
 
 using sim::Fail;
 using sim::Kernel;

@@ -2,12 +2,12 @@
 #include <cstring>
 #include <cwchar>
 
-#include "platform/kernel.h"
-#include "platform/sim/codepage.h"
-#include "platform/sim/handles.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/processes.h"
-#include "platform/sim/trace.h"
+#include <winbase.h>
+#include "machine/codepage.h"
+#include "machine/handles.h"
+#include "machine/machine.h"
+#include "machine/processes.h"
+#include "machine/trace.h"
 
 using sim::Fail;
 using sim::TokenObj;

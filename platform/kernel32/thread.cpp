@@ -2,13 +2,13 @@
 #include <ctime>
 #include <string>
 
-#include "platform/kernel.h"
-#include "platform/sim/handles.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/processes.h"
-#include "platform/sim/threads.h"
-#include "platform/sim/waits.h"
-#include "platform/sim/trace.h"
+#include <winbase.h>
+#include "machine/handles.h"
+#include "machine/machine.h"
+#include "machine/processes.h"
+#include "machine/threads.h"
+#include "machine/waits.h"
+#include "machine/trace.h"
 
 using sim::Fail;
 using sim::Kernel;

@@ -1,7 +1,7 @@
-#include "platform/mfc_app.h"
+#include <afxwin.h>
 
-#include "platform/mfc.h"
-#include "platform/sim/processes.h"
+#include <afxcmn.h>
+#include "machine/processes.h"
 
 CWinApp::CWinApp(LPCWSTR appName) : m_pszAppName(appName) {
     sim::CurrentProcess().afxApp.Set(this);

@@ -1,4 +1,4 @@
-#include "platform/mfc_controls.h"
+#include <afxcmn.h>
 
 #include <string>
 

@@ -1,6 +1,6 @@
-#include "platform/mfc_dc.h"
+#include <afxwin.h>
 
-#include "platform/mfc_temp_map.h"
+#include "platform/mfc/temp_map.h"
 
 namespace {
 thread_local TemporaryObjects<CDC, HDC, &CDC::m_hDC> t_temporaryDcs;

@@ -1,7 +1,7 @@
-#include "platform/mfc_dialog.h"
+#include <afxwin.h>
 
-#include "platform/mfc.h"
-#include "platform/resources.h"
+#include <afxcmn.h>
+#include <winres.h>
 
 INT_PTR AfxDlgProc(HWND, UINT, WPARAM, LPARAM) {
     return FALSE;

@@ -1,7 +1,8 @@
-#include "platform/mfc.h"
+#include <afxwin.h>
+#include <afxcmn.h>
 
-#include "platform/mfc_temp_map.h"
-#include "platform/sim/processes.h"
+#include "platform/mfc/temp_map.h"
+#include "machine/processes.h"
 
 #include <cstdlib>
 #include <cwchar>

@@ -1,9 +1,9 @@
-#include "platform/mfc_menu.h"
+#include <afxwin.h>
 
 #include <vector>
 
-#include "platform/mfc.h"
-#include "platform/mfc_temp_map.h"
+#include <afxcmn.h>
+#include "platform/mfc/temp_map.h"
 
 namespace {
 thread_local TemporaryObjects<CMenu, HMENU, &CMenu::m_hMenu> t_temporaryMenus;

@@ -1,4 +1,4 @@
-#include "platform/mfc_types.h"
+#include <afx.h>
 
 #include <algorithm>
 #include <cstdarg>
@@ -6,7 +6,7 @@
 #include <cwctype>
 #include <stdexcept>
 
-#include "platform/crt.h"
+#include <corecrt.h>
 
 // ---- CString ----
 

@@ -1,12 +1,12 @@
-#include "platform/mfc_wnd.h"
+#include <afxwin.h>
 
 #include <map>
 #include <vector>
 
-#include "platform/kernel.h"
-#include "platform/mfc.h"
-#include "platform/mfc_temp_map.h"
-#include "platform/user_create_hook.h"
+#include <winbase.h>
+#include <afxcmn.h>
+#include "platform/mfc/temp_map.h"
+#include "platform/user32/create_hook.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/crt.h"
+#include <corecrt.h>
 
 #include <climits>
 #include <clocale>
@@ -8,9 +8,9 @@
 #include <cwctype>
 #include <string>
 
-#include "platform/sim/machine.h"
-#include "platform/sim/processes.h"
-#include "platform/sim/threads.h"
+#include "machine/machine.h"
+#include "machine/processes.h"
+#include "machine/threads.h"
 
 namespace crt {
 

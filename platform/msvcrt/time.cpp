@@ -1,9 +1,9 @@
-#include "platform/crttime.h"
+#include <corecrt.h>
 
 #include <cerrno>
 
-#include "platform/sim/machine.h"
-#include "platform/sim/waits.h"
+#include "machine/machine.h"
+#include "machine/waits.h"
 
 __time64_t _time64(__time64_t* out) {
     __time64_t now = sim::machine().config().startLocalTime +

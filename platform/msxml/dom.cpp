@@ -1,6 +1,6 @@
 // The XML document object model over libxml2: the file is read with the layer's own file
 // functions and parsed from memory; nodes are wrapped on first use and kept by the document.
-#include "platform/xmldom.h"
+#include <msxml2.h>
 
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
@@ -13,11 +13,10 @@
 #include <string>
 #include <unordered_map>
 
-#include "platform/files.h"
-#include "platform/kernel.h"
-#include "platform/sim/handles.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/trace.h"
+#include <winbase.h>
+#include "machine/handles.h"
+#include "machine/machine.h"
+#include "machine/trace.h"
 
 struct IXMLDOMDocument::Nodes {
     std::unordered_map<xmlNode*, IXMLDOMNode*> byNode;

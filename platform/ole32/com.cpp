@@ -1,10 +1,10 @@
 // The component library's per-thread counts.
 #include <mutex>
 
-#include "platform/objbase.h"
-#include "platform/sim/threads.h"
-#include "platform/sim/trace.h"
-#include "platform/sim/waits.h"
+#include <objbase.h>
+#include "machine/threads.h"
+#include "machine/trace.h"
+#include "machine/waits.h"
 
 HRESULT CoInitializeEx(LPVOID reserved, DWORD coInit) {
     API_TRACE(Kernel, CoInitializeEx, reserved, coInit);

@@ -1,10 +1,10 @@
-#include "platform/ras.h"
+#include <ras.h>
 
 #include <cstring>
 #include <cwchar>
 
-#include "platform/sim/ras.h"
-#include "platform/sim/trace.h"
+#include "machine/ras.h"
+#include "machine/trace.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/setupapi.h"
+#include <setupapi.h>
 
 #include <algorithm>
 #include <cstddef>
@@ -7,12 +7,12 @@
 #include <map>
 #include <vector>
 
-#include "platform/kernel.h"
-#include "platform/sim/devices.h"
-#include "platform/sim/handles.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/registry.h"
-#include "platform/sim/trace.h"
+#include <winbase.h>
+#include "machine/devices.h"
+#include "machine/handles.h"
+#include "machine/machine.h"
+#include "machine/registry.h"
+#include "machine/trace.h"
 
 using sim::Fail;
 

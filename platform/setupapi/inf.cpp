@@ -1,16 +1,16 @@
-// The SetupAPI's INF functions over the layer's .inf reader (platform/sim/inf.h).
+// The SetupAPI's INF functions over the layer's .inf reader (machine/inf.h).
 #include <cstring>
 #include <cwchar>
 #include <string>
 #include <vector>
 
-#include "platform/files.h"
-#include "platform/nls.h"
-#include "platform/setupapi.h"
-#include "platform/sim/handles.h"
-#include "platform/sim/inf.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/trace.h"
+#include <winbase.h>
+#include <winnls.h>
+#include <setupapi.h>
+#include "machine/handles.h"
+#include "machine/inf.h"
+#include "machine/machine.h"
+#include "machine/trace.h"
 
 using sim::Fail;
 

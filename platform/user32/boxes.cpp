@@ -1,14 +1,13 @@
-// Windows: message boxes. WM_COPYDATA is copied in user_messages.cpp (SendAcross); device
-// broadcasts come from the machine (sim/boxes.h).
+// Windows: message boxes. WM_COPYDATA is copied in user32/messages.cpp (SendAcross); device
+// broadcasts come from the machine (machine/boxes.h).
 #include <string>
 
-#include "platform/kernel.h"
-#include "platform/sim/boxes.h"
-#include "platform/sim/handles.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/trace.h"
-#include "platform/user.h"
-#include "platform/user_dialogs.h"
+#include <winbase.h>
+#include "machine/boxes.h"
+#include "machine/handles.h"
+#include "machine/machine.h"
+#include "machine/trace.h"
+#include <winuser.h>
 
 using sim::Fail;
 

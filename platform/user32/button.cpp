@@ -8,8 +8,8 @@
 #include <cwctype>
 #include <string>
 
-#include "platform/user_classes.h"
-#include "platform/user_controls.h"
+#include "platform/user32/classes.h"
+#include <winuser.h>
 
 namespace {
 

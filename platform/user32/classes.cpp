@@ -1,10 +1,10 @@
-#include "platform/user_classes.h"
+#include "platform/user32/classes.h"
 
 #include <cwctype>
 #include <iterator>
 
-#include "platform/sim/windows.h"
-#include "platform/user_dialogs.h"
+#include "machine/windows.h"
+#include <winuser.h>
 
 namespace {
 

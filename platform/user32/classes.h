@@ -1,14 +1,14 @@
 // The system's own window classes (the standard controls and the dialog class): every process
 // finds them after its own classes, and a class a process registers under the same name hides
 // them for that process. Each control's file defines its procedure; the table in
-// user_classes.cpp lists them.
+// user32/classes.cpp lists them.
 #pragma once
 
 #include <functional>
 #include <optional>
 #include <string>
 
-#include "platform/user.h"
+#include <winuser.h>
 
 namespace sim {
 struct WindowClass;
@@ -18,21 +18,21 @@ struct WindowClass;
 std::optional<sim::WindowClass> FindSystemClass(const std::wstring& name);
 
 // The procedures of the system classes, each in its control's file.
-LRESULT EditWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);  // user_edit.cpp
+LRESULT EditWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);  // user32/edit.cpp
 LRESULT IpAddressWindowProc(HWND window, UINT message, WPARAM wParam,
-                            LPARAM lParam);  // comctl_ipaddress.cpp
+                            LPARAM lParam);  // comctl32/ipaddress.cpp
 LRESULT TooltipWindowProc(HWND window, UINT message, WPARAM wParam,
-                          LPARAM lParam);  // comctl_tooltips.cpp
+                          LPARAM lParam);  // comctl32/tooltips.cpp
 LRESULT TrackbarWindowProc(HWND window, UINT message, WPARAM wParam,
-                           LPARAM lParam);  // comctl_trackbar.cpp
+                           LPARAM lParam);  // comctl32/trackbar.cpp
 LRESULT DateTimePickWindowProc(HWND window, UINT message, WPARAM wParam,
-                               LPARAM lParam);  // comctl_datetime.cpp
+                               LPARAM lParam);  // comctl32/datetime.cpp
 LRESULT ComboBoxWindowProc(HWND window, UINT message, WPARAM wParam,
-                           LPARAM lParam);  // user_combo.cpp
+                           LPARAM lParam);  // user32/combo.cpp
 LRESULT ComboListWindowProc(HWND window, UINT message, WPARAM wParam,
-                            LPARAM lParam);  // user_combo.cpp: the drop-down list
+                            LPARAM lParam);  // user32/combo.cpp: the drop-down list
 LRESULT ListViewWindowProc(HWND window, UINT message, WPARAM wParam,
-                           LPARAM lParam);  // comctl_listview.cpp
+                           LPARAM lParam);  // comctl32/listview.cpp
 
 // A tooltip's extra window bytes: its state at 0, and while its tip shows, the tool's window and
 // id (where the machine's control reads them).
@@ -44,7 +44,7 @@ constexpr int kTooltipExtraBytes = 24;
 LRESULT CALLBACK ButtonWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK StaticWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// ---- What the controls share (user_controls.cpp) ----
+// ---- What the controls share (user32/controls.cpp) ----
 // Sends the control's parent WM_COMMAND with MAKEWPARAM(the control's id, code); a window that is
 // no child tells no one.
 void NotifyParent(HWND control, UINT code);
@@ -93,7 +93,7 @@ int SunkenBorder(HWND control);
 // the given one); false for any other message.
 bool PaintMessage(HWND control, UINT message, WPARAM wParam, const std::function<void(HDC)>& paint);
 
-// ---- The controls' classic look (user_controls.cpp) ----
+// ---- The controls' classic look (user32/controls.cpp) ----
 // Readies a control's context: the controls' font, a transparent text background. Returns the
 // font that was selected before, for ControlDrawingDone.
 HGDIOBJ BeginControlDrawing(HDC dc);

@@ -17,12 +17,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/commctrl.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/trace.h"
-#include "platform/sim/windows.h"
-#include "platform/user.h"
-#include "platform/user_classes.h"
+#include <commctrl.h>
+#include "machine/machine.h"
+#include "machine/trace.h"
+#include "machine/windows.h"
+#include <winuser.h>
+#include "platform/user32/classes.h"
 
 namespace {
 

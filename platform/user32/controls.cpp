@@ -1,9 +1,9 @@
 // Windows: what the standard controls share: notifications to the parent and owner drawing.
 #include <algorithm>
 
-#include "platform/gdi.h"
-#include "platform/user_classes.h"
-#include "platform/user_controls.h"
+#include <wingdi.h>
+#include "platform/user32/classes.h"
+#include <winuser.h>
 
 void NotifyParent(HWND control, UINT code) {
     HWND parent = GetParent(control);

@@ -1,9 +1,9 @@
-// The layer's own framework classes (mfc_wnd.cpp) bind their window object to a window while it
+// The layer's own framework classes (mfc/wnd.cpp) bind their window object to a window while it
 // is being made, before its first message, as the framework does on the platform with a hook of
 // its own: the calling thread's creation hook.
 #pragma once
 
-#include "platform/user.h"
+#include <winuser.h>
 
 using WindowCreationHook = void (*)(HWND window);
 

@@ -1,16 +1,16 @@
 // Windows: the dialog manager. Dialog windows from templates, the dialog class's procedure, the
 // modal loop and the dialog keys.
-#include "platform/user_dialogs.h"
+#include <winuser.h>
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
-#include "platform/kernel.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/threads.h"
-#include "platform/sim/trace.h"
-#include "platform/sim/windows.h"
+#include <winbase.h>
+#include "machine/machine.h"
+#include "machine/threads.h"
+#include "machine/trace.h"
+#include "machine/windows.h"
 
 using sim::Fail;
 

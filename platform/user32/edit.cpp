@@ -9,11 +9,10 @@
 #include <cwctype>
 #include <string>
 
-#include "platform/user.h"
-#include "platform/user_classes.h"
-#include "platform/user_controls.h"
-#include "platform/user_routing.h"
-#include "platform/sim/trace.h"
+#include <winuser.h>
+#include "platform/user32/classes.h"
+#include "platform/user32/routing.h"
+#include "machine/trace.h"
 
 namespace {
 

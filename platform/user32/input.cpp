@@ -1,19 +1,19 @@
 // Windows: focus, activation, the foreground window, capture, the caret, the cursor, and the
-// routing of mouse and key input to windows. The machine keeps the records (sim/window_input.h);
+// routing of mouse and key input to windows. The machine keeps the records (machine/window_input.h);
 // this sends the messages on the calling thread.
 #include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <utility>
 
-#include "platform/kernel.h"
-#include "platform/api_table.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/threads.h"
-#include "platform/sim/trace.h"
-#include "platform/sim/windows.h"
-#include "platform/user.h"
-#include "platform/user_routing.h"
+#include <winbase.h>
+#include "platform/detours/api_table.h"
+#include "machine/machine.h"
+#include "machine/threads.h"
+#include "machine/trace.h"
+#include "machine/windows.h"
+#include <winuser.h>
+#include "platform/user32/routing.h"
 
 using sim::Fail;
 

@@ -1,20 +1,19 @@
 // Windows: menus and their tracking. The machine keeps the records and the user's scripted
-// choices (sim/menus.h); this checks the arguments and sends the owner its messages.
-#include "platform/user_menus.h"
+// choices (machine/menus.h); this checks the arguments and sends the owner its messages.
+#include <winuser.h>
 
 #include <algorithm>
 #include <cwchar>
 
-#include "platform/kernel.h"
-#include "platform/resources.h"
-#include "platform/sim/handles.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/menus.h"
-#include "platform/sim/processes.h"
-#include "platform/sim/threads.h"
-#include "platform/sim/trace.h"
-#include "platform/sim/windows.h"
-#include "platform/user_dialogs.h"  // WM_COMMAND
+#include <winbase.h>
+#include <winres.h>
+#include "machine/handles.h"
+#include "machine/machine.h"
+#include "machine/menus.h"
+#include "machine/processes.h"
+#include "machine/threads.h"
+#include "machine/trace.h"
+#include "machine/windows.h"
 
 using sim::Fail;
 

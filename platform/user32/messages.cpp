@@ -4,14 +4,14 @@
 #include <utility>
 #include <vector>
 
-#include "platform/kernel.h"
-#include "platform/sim/handles.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/threads.h"
-#include "platform/sim/trace.h"
-#include "platform/sim/windows.h"
-#include "platform/user.h"
-#include "platform/user_routing.h"
+#include <winbase.h>
+#include "machine/handles.h"
+#include "machine/machine.h"
+#include "machine/threads.h"
+#include "machine/trace.h"
+#include "machine/windows.h"
+#include <winuser.h>
+#include "platform/user32/routing.h"
 
 using sim::Fail;
 using sim::Kernel;

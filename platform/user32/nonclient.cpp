@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <vector>
 
-#include "platform/kernel.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/threads.h"
-#include "platform/sim/windows.h"
-#include "platform/user.h"
+#include <winbase.h>
+#include "machine/machine.h"
+#include "machine/threads.h"
+#include "machine/windows.h"
+#include <winuser.h>
 
 namespace {
 

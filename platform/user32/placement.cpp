@@ -1,13 +1,13 @@
 // Windows: showing and hiding, minimising, maximising and restoring, and the screen's work area.
 #include <optional>
 
-#include "platform/api_table.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/processes.h"
-#include "platform/sim/threads.h"
-#include "platform/sim/trace.h"
-#include "platform/sim/windows.h"
-#include "platform/user.h"
+#include "platform/detours/api_table.h"
+#include "machine/machine.h"
+#include "machine/processes.h"
+#include "machine/threads.h"
+#include "machine/trace.h"
+#include "machine/windows.h"
+#include <winuser.h>
 
 using sim::Fail;
 

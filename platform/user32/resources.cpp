@@ -1,12 +1,12 @@
 // Finding a module's resources by id.
-#include "platform/resources.h"
+#include <winres.h>
 
 #include <algorithm>
 #include <cwchar>
 
-#include "platform/kernel.h"
-#include "platform/sim/processes.h"
-#include "platform/sim/trace.h"
+#include <winbase.h>
+#include "machine/processes.h"
+#include "machine/trace.h"
 
 using sim::Fail;
 

@@ -1,6 +1,6 @@
 // Windows: the Static control (text, pictures, frames and owner-draw statics).
-#include "platform/user_classes.h"
-#include "platform/user_controls.h"
+#include "platform/user32/classes.h"
+#include <winuser.h>
 
 namespace {
 

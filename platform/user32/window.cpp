@@ -1,26 +1,26 @@
 // Windows: classes, window records and what the window manager sends while it makes, shows,
-// enables, moves and destroys them. Messages and queues are in user_messages.cpp.
-#include "platform/user.h"
-#include "platform/user_classes.h"
-#include "platform/user_create_hook.h"
+// enables, moves and destroys them. Messages and queues are in user32/messages.cpp.
+#include <winuser.h>
+#include "platform/user32/classes.h"
+#include "platform/user32/create_hook.h"
 
 #include <atomic>
 #include <cstring>
 #include <cwchar>
 #include <string>
 
-#include "platform/kernel.h"
-#include "platform/nls.h"
-#include "platform/gdi_draw_canvas.h"
-#include "platform/user_routing.h"
-#include "platform/sim/gdi_objects.h"
-#include "platform/sim/handles.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/menus.h"
-#include "platform/sim/processes.h"
-#include "platform/sim/threads.h"
-#include "platform/sim/trace.h"
-#include "platform/sim/windows.h"
+#include <winbase.h>
+#include <winnls.h>
+#include "platform/gdi32/draw_canvas.h"
+#include "platform/user32/routing.h"
+#include "machine/gdi_objects.h"
+#include "machine/handles.h"
+#include "machine/machine.h"
+#include "machine/menus.h"
+#include "machine/processes.h"
+#include "machine/threads.h"
+#include "machine/trace.h"
+#include "machine/windows.h"
 
 using sim::Fail;
 
@@ -242,7 +242,7 @@ WindowCreationHook SetWindowCreationHook(WindowCreationHook hook) {
 // ---- Window procedures ----
 
 namespace {
-// The caret blink's message and timer id (user_input.cpp).
+// The caret blink's message and timer id (user32/input.cpp).
 constexpr UINT kCaretBlink = 0x0118;
 constexpr WPARAM kCaretBlinkTimer = 0xFFFF;
 }  // namespace

@@ -1,12 +1,12 @@
-#include "platform/userenv.h"
+#include <userenv.h>
 
 #include <cwchar>
 #include <string>
 
-#include "platform/kernel.h"
-#include "platform/sim/handles.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/trace.h"
+#include <winbase.h>
+#include "machine/handles.h"
+#include "machine/machine.h"
+#include "machine/trace.h"
 
 using sim::Fail;
 

@@ -1,6 +1,6 @@
 #include "app/cdma_time.h"
 
-#include "platform/kernel.h"
+#include <windows.h>
 
 CCDMATime& CCDMATime::Instance() {
     static CCDMATime instance;

@@ -2,8 +2,8 @@
 // been taken (nothing in the application takes one).
 #pragma once
 
-#include "platform/crttime.h"
-#include "platform/wintypes.h"
+#include <corecrt.h>
+#include <windows.h>
 
 class ICDMATime {
 public:

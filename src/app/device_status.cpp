@@ -5,8 +5,8 @@
 #include <cwchar>
 #include <vector>
 
-#include "platform/registry.h"
-#include "platform/setupapi.h"
+#include <windows.h>
+#include <setupapi.h>
 #include "support/device_control.h"
 #include "support/device_enum.h"
 #include "support/auto_lock.h"

@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/kernel.h"
-#include "platform/wintypes.h"
+#include <windows.h>
 
 struct DeviceItem {
     std::wstring FriendlyName;  // for a port: its port name ("COM5")

@@ -2,11 +2,8 @@
 
 #include <cwchar>
 
-#include "platform/files.h"
-#include "platform/kernel.h"
-#include "platform/process.h"
-#include "platform/profile.h"
-#include "platform/userenv.h"
+#include <windows.h>
+#include <userenv.h>
 #include "support/auto_lock.h"
 #include "support/platform_helpers.h"
 #include "textfiles/ini_file.h"

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/kernel.h"
+#include <windows.h>
 
 struct DialProfile {
     std::wstring Number;

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "app/cdma_time.h"
-#include "platform/kernel.h"
-#include "platform/ras.h"
+#include <windows.h>
+#include <ras.h>
 
 // The statistics handed to listeners. A fresh record holds 2000-01-01 12:01:01.
 struct ConnectionInfo {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/files.h"
+#include <windows.h>
 
 namespace {
 

@@ -4,8 +4,7 @@
 
 #include <string>
 
-#include "platform/comm.h"
-#include "platform/kernel.h"
+#include <windows.h>
 
 class CSerialException {
 public:

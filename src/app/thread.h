@@ -1,7 +1,7 @@
 // A thread object: Prepare runs on the starting thread, Run on a thread of its own.
 #pragma once
 
-#include "platform/kernel.h"
+#include <windows.h>
 
 class CThread {
 public:

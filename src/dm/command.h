@@ -14,7 +14,7 @@
 
 #include "dm/log.h"
 #include "dm/packet.h"
-#include "platform/kernel.h"
+#include <windows.h>
 
 // Completion codes of a command.
 enum DMCommandResult : int {

@@ -6,7 +6,7 @@
 #include <list>
 
 #include "dm/command.h"
-#include "platform/kernel.h"
+#include <windows.h>
 
 class DMCommandQueue {
 public:

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "dm/phonebook.h"
-#include "platform/kernel.h"
+#include <windows.h>
 
 // The application's listener of a list of records (a phone book, a message box).
 class IRecordListener {

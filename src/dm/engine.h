@@ -35,7 +35,7 @@
 #include "dm/frame.h"
 #include "dm/link.h"
 #include "dm/log.h"
-#include "platform/kernel.h"
+#include <windows.h>
 
 struct DMEngineConfig {
     // Byte order of every packet on the link (true: most significant byte first).

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/kernel.h"
+#include <windows.h>
 
 class ILogService {
 public:

@@ -16,7 +16,7 @@
 #include "dm/service_call.h"
 #include "dm/engine.h"
 #include "dm/record_registry.h"
-#include "platform/kernel.h"
+#include <windows.h>
 
 class CEmbedPhonebook;
 class IPhonebook;

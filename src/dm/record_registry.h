@@ -7,7 +7,7 @@
 #include <new>
 #include <set>
 
-#include "platform/kernel.h"
+#include <windows.h>
 #include "support/auto_lock.h"
 
 // T's field Field holds the marker.

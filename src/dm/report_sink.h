@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "dm/command.h"
-#include "platform/kernel.h"
+#include <windows.h>
 
 // A parser's member factory as a report table entry's factory.
 template <auto F>

@@ -18,7 +18,7 @@
 #include "dm/record_registry.h"
 #include "dm/service_call.h"
 #include "dm/sms_commands.h"
-#include "platform/kernel.h"
+#include <windows.h>
 
 class CSMSCmdParser;
 class CSMSCmdParser_RC;

@@ -19,7 +19,7 @@
 
 #include "dm/embed_phonebook.h"
 #include "dm/sms.h"
-#include "platform/kernel.h"
+#include <windows.h>
 
 // Called once per slot while a box loads: the message read (defaults when the slot could not be
 // read), the slot count, the slot.

@@ -14,7 +14,7 @@
 #include "dm/command.h"
 #include "dm/command_params.h"
 #include "dm/service_call.h"
-#include "platform/kernel.h"
+#include <windows.h>
 
 // The marker a record made for a caller carries in its device index until a read fills it.
 inline constexpr std::uint32_t kNewRecordMarker = 882301;

@@ -10,7 +10,7 @@
 #include "dm/command.h"
 #include "dm/sms.h"
 #include "dm/sms_box.h"
-#include "platform/kernel.h"
+#include <windows.h>
 
 enum SMSReportId : std::uint32_t {
     kReportSMSBoxFull = 3,

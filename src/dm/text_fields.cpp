@@ -4,7 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "platform/nls.h"
+#include <windows.h>
 #include "textfiles/encoding.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include "docking/property.h"
 #include "docking/registry.h"
 #include "docking/ui_guard.h"
-#include "platform/commctrl.h"
-#include "platform/user_controls.h"
-#include "platform/xmldom.h"
+#include <commctrl.h>
+#include <windows.h>
+#include <msxml2.h>
 
 namespace System::Docking::Skin {
 

@@ -7,7 +7,8 @@
 #include <string>
 
 #include "docking/skin_window.h"
-#include "platform/mfc.h"
+#include <afxwin.h>
+#include <afxcmn.h>
 
 namespace System::Docking {
 class CDockingCell;

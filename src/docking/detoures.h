@@ -4,8 +4,7 @@
 #pragma once
 
 #include "docking/hooks.h"
-#include "platform/gdi.h"
-#include "platform/user.h"
+#include <windows.h>
 
 namespace System::Docking::Skin {
 

@@ -6,11 +6,8 @@
 #include "docking/registry.h"
 #include "docking/skin.h"
 #include "docking/skin_window.h"
-#include "platform/crt.h"
-#include "platform/kernel.h"
-#include "platform/user_boxes.h"
-#include "platform/user_input.h"
-#include "platform/user_nonclient.h"
+#include <corecrt.h>
+#include <windows.h>
 
 namespace System::Docking::Skin {
 

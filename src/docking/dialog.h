@@ -14,7 +14,8 @@
 
 #include "docking/detoures.h"
 #include "docking/docking.h"
-#include "platform/mfc.h"
+#include <afxwin.h>
+#include <afxcmn.h>
 
 namespace System::Docking::Skin {
 

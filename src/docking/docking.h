@@ -15,8 +15,7 @@
 #include "docking/render_pool.h"
 #include "docking/renderable.h"
 #include "docking/ui_guard.h"
-#include "platform/kernel.h"
-#include "platform/user.h"
+#include <windows.h>
 
 namespace System::Docking {
 

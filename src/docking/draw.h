@@ -8,8 +8,8 @@
 
 #include "docking/renderable.h"
 #include "docking/style.h"
-#include "platform/gdiplus.h"
-#include "platform/user.h"
+#include <gdiplus.h>
+#include <windows.h>
 
 namespace System::Docking {
 

@@ -17,8 +17,7 @@
 #include "docking/render_pool.h"
 #include "docking/hooks.h"
 #include "docking/renderable.h"
-#include "platform/kernel.h"
-#include "platform/user.h"
+#include <windows.h>
 
 namespace System::Docking {
 

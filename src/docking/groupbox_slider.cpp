@@ -11,9 +11,9 @@
 #include "docking/layout.h"
 #include "docking/messages.h"
 #include "docking/style.h"
-#include "platform/commctrl.h"
-#include "platform/user_controls.h"
-#include "platform/xmldom.h"
+#include <commctrl.h>
+#include <windows.h>
+#include <msxml2.h>
 
 namespace System::Docking::Skin {
 

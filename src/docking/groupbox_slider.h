@@ -8,8 +8,9 @@
 #include "docking/color.h"
 #include "docking/renderable.h"
 #include "docking/skin_window.h"
-#include "platform/gdiplus.h"
-#include "platform/mfc.h"
+#include <gdiplus.h>
+#include <afxwin.h>
+#include <afxcmn.h>
 
 namespace System::Docking::Skin {
 

@@ -3,8 +3,9 @@
 #include "docking/detoures.h"
 #include "docking/globals.h"
 #include "docking/skin_window.h"
-#include "platform/hooks.h"
-#include "platform/mfc.h"
+#include <detours.h>
+#include <afxwin.h>
+#include <afxcmn.h>
 
 namespace System::Docking::Skin {
 

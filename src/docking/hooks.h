@@ -10,8 +10,7 @@
 
 #include <map>
 
-#include "platform/gdi.h"
-#include "platform/user.h"
+#include <windows.h>
 
 namespace System::Docking::Skin {
 

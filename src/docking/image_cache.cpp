@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "docking/globals.h"
-#include "platform/files.h"
+#include <windows.h>
 #include "support/auto_lock.h"
 
 namespace System::Docking {

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "platform/gdiplus.h"
-#include "platform/kernel.h"
+#include <gdiplus.h>
+#include <windows.h>
 
 namespace System::Docking {
 

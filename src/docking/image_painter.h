@@ -8,7 +8,7 @@
 
 #include "docking/color.h"
 #include "docking/globals.h"
-#include "platform/gdiplus.h"
+#include <gdiplus.h>
 
 namespace System::Docking {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "docking/style.h"
-#include "platform/gdiplus.h"
+#include <gdiplus.h>
 
 namespace System::Docking {
 

@@ -10,9 +10,8 @@
 #include "docking/registry.h"
 #include "docking/style.h"
 #include "docking/ui_guard.h"
-#include "platform/kernel.h"
-#include "platform/user_placement.h"
-#include "platform/xmldom.h"
+#include <windows.h>
+#include <msxml2.h>
 
 namespace System::Docking {
 

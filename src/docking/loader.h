@@ -13,8 +13,9 @@
 #include <string>
 
 #include "docking/color.h"
-#include "platform/mfc.h"
-#include "platform/user.h"
+#include <afxwin.h>
+#include <afxcmn.h>
+#include <windows.h>
 
 namespace System::Docking {
 

@@ -2,7 +2,7 @@
 // answers WM_DOCKING_GETOBJECT; the others only where their sender expects it.
 #pragma once
 
-#include "platform/user.h"
+#include <windows.h>
 
 namespace System::Docking {
 

@@ -7,8 +7,8 @@
 #include "docking/button.h"
 #include "docking/cell.h"
 #include "docking/painter.h"
-#include "platform/gdi.h"
-#include "platform/gdiplus.h"
+#include <windows.h>
+#include <gdiplus.h>
 
 namespace System::Docking::Skin {
 

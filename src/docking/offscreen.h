@@ -13,7 +13,8 @@
 #include "docking/hooks.h"
 #include "docking/renderable.h"
 #include "docking/skin_window.h"
-#include "platform/mfc.h"
+#include <afxwin.h>
+#include <afxcmn.h>
 
 namespace System::Docking::Skin {
 

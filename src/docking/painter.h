@@ -12,9 +12,8 @@
 
 #include "docking/property.h"
 #include "docking/render_lock.h"
-#include "platform/gdi.h"
-#include "platform/gdiplus.h"
-#include "platform/kernel.h"
+#include <windows.h>
+#include <gdiplus.h>
 
 namespace System::Docking {
 

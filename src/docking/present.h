@@ -11,7 +11,7 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/gdi.h"
+#include <windows.h>
 
 namespace System::Docking {
 

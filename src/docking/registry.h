@@ -8,7 +8,7 @@
 #include <string>
 
 #include "docking/renderable.h"
-#include "platform/user.h"
+#include <windows.h>
 
 namespace System::Docking {
 

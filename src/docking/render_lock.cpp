@@ -1,6 +1,6 @@
 #include "docking/render_lock.h"
 
-#include "platform/user.h"
+#include <windows.h>
 
 namespace System::Docking {
 

@@ -14,7 +14,7 @@
 
 #include <mutex>
 
-#include "platform/kernel.h"
+#include <windows.h>
 
 namespace System::Docking {
 

@@ -5,7 +5,7 @@
 #include "docking/docking.h"
 #include "docking/globals.h"
 #include "docking/render_lock.h"
-#include "platform/objbase.h"
+#include <objbase.h>
 
 namespace System::Docking {
 

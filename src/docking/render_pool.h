@@ -18,9 +18,8 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/kernel.h"
-#include "platform/threadpool.h"
-#include "platform/user.h"
+#include <windows.h>
+#include <atlutil.h>
 
 namespace System::Docking {
 

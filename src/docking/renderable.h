@@ -4,9 +4,8 @@
 
 #include <atomic>
 
-#include "platform/gdi.h"
-#include "platform/gdiplus.h"
-#include "platform/user.h"
+#include <windows.h>
+#include <gdiplus.h>
 
 namespace System::Docking {
 

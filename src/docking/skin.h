@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/user.h"
+#include <windows.h>
 
 namespace System::Docking {
 

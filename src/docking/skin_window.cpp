@@ -1,6 +1,6 @@
 #include "docking/skin_window.h"
 
-#include "platform/kernel.h"
+#include <windows.h>
 
 namespace System::Docking {
 

@@ -3,7 +3,8 @@
 #pragma once
 
 #include "docking/messages.h"
-#include "platform/mfc.h"
+#include <afxwin.h>
+#include <afxcmn.h>
 
 namespace System::Docking {
 

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "platform/crt.h"
+#include <corecrt.h>
 
 namespace System::Docking {
 

@@ -19,7 +19,7 @@
 // as soon as the answer is back; they hold nothing else across it.
 #pragma once
 
-#include "platform/user.h"
+#include <windows.h>
 
 namespace System::Docking {
 

@@ -1,6 +1,6 @@
 #include "installer/comdb_guard.h"
 
-#include "platform/registry.h"
+#include <windows.h>
 #include "support/platform_helpers.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "platform/wintypes.h"
+#include <windows.h>
 
 class CComDBGuard {
 public:

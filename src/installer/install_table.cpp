@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "platform/devguid.h"
-#include "platform/setupapi.h"
+#include <devguid.h>
+#include <setupapi.h>
 #include "support/platform_helpers.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/device_status.h"  // the driver folder and its .inf files, shared with App
-#include "outside/brevant/brevant.h"
+#include "brevant/brevant.h"
 
 struct InstallItem {
     IDriverInstaller** Slot = nullptr;  // which installer handles the row; null once done/dropped

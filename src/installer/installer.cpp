@@ -6,11 +6,11 @@
 #include "installer/comdb_guard.h"
 #include "installer/language.h"
 #include "installer/wizard_watcher.h"
-#include "outside/miravel/miravel.h"
-#include "platform/crt.h"
-#include "platform/kernel.h"
-#include "platform/mfc.h"
-#include "platform/user.h"
+#include "miravel/miravel.h"
+#include <corecrt.h>
+#include <windows.h>
+#include <afxwin.h>
+#include <afxcmn.h>
 #include "support/device_control.h"
 #include "support/device_enum.h"
 #include "support/platform_helpers.h"

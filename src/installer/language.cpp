@@ -1,6 +1,6 @@
 #include "installer/language.h"
 
-#include "platform/nls.h"
+#include <windows.h>
 #include "support/platform_helpers.h"
 #include "textfiles/ini_file.h"
 

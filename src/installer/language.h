@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/wintypes.h"
+#include <windows.h>
 
 // The file name part of a language identifier ("Spanish" for 0C0A); empty when unknown.
 std::wstring GetLanguageName(LANGID languageId);

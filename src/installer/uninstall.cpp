@@ -4,11 +4,9 @@
 #include "app/dial_settings.h"
 #include "installer/comdb_guard.h"
 #include "installer/installer.h"
-#include "outside/miravel/miravel.h"
-#include "platform/files.h"
-#include "platform/process.h"
-#include "platform/ras.h"
-#include "platform/user.h"
+#include "miravel/miravel.h"
+#include <windows.h>
+#include <ras.h>
 #include "support/device_control.h"
 #include "support/platform_helpers.h"
 

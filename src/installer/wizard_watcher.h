@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/kernel.h"
+#include <windows.h>
 
 // Raised when Quosset cannot be used.
 class CWatcherError : public std::runtime_error {

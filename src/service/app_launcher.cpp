@@ -2,8 +2,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/crt.h"
-#include "platform/process.h"
+#include <corecrt.h>
+#include <windows.h>
 #include "service/ulvane.h"
 #include "support/device_control.h"
 #include "support/platform_helpers.h"

@@ -2,10 +2,9 @@
 #include <cstring>
 #include <string>
 
-#include "platform/dbt.h"
-#include "platform/devguid.h"
-#include "platform/registry.h"
-#include "platform/user.h"
+#include <dbt.h>
+#include <devguid.h>
+#include <windows.h>
 #include "service/ulvane.h"
 #include "support/device_control.h"
 #include "support/device_enum.h"

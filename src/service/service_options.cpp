@@ -1,7 +1,7 @@
 #include <cstring>
 
-#include "platform/crt.h"
-#include "platform/heap.h"
+#include <corecrt.h>
+#include <windows.h>
 #include "service/ulvane.h"
 #include "support/device_control.h"
 #include "support/platform_helpers.h"

@@ -6,8 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/kernel.h"
-#include "platform/services.h"
+#include <windows.h>
 
 // The service's name, also its display name.
 inline constexpr wchar_t kServiceName[] = L"REriz Avadovi";

@@ -1,7 +1,7 @@
 #include <vector>
 
-#include "platform/crt.h"
-#include "platform/user.h"
+#include <corecrt.h>
+#include <windows.h>
 #include "service/ulvane.h"
 #include "support/auto_lock.h"
 #include "support/platform_helpers.h"

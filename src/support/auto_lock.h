@@ -1,7 +1,7 @@
 // Holds a critical section for the lifetime of a scope.
 #pragma once
 
-#include "platform/kernel.h"
+#include <windows.h>
 
 class CAutoLock {
 public:

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/setupapi.h"
+#include <setupapi.h>
 #include "support/device_enum.h"
 #include "support/platform_helpers.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/setupapi.h"
+#include <setupapi.h>
 
 // One device interface or device instance as the enumerations return it.
 struct DeviceRecord {

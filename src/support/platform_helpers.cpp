@@ -5,9 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "platform/crt.h"
-#include "platform/files.h"
-#include "platform/nls.h"
+#include <corecrt.h>
+#include <windows.h>
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/kernel.h"
+#include <windows.h>
 
 // Formats one line (at most 255 characters; a longer one is cut) and, when "EnableLog.txt" was
 // in the program folder at the first call of the run, writes it to that file, to the debugger

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/files.h"
+#include <windows.h>
 #include "support/device_enum.h"
 #include "support/platform_helpers.h"
 

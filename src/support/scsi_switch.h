@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string>
 
-#include "platform/scsi.h"
+#include <ntddscsi.h>
 
 // The request buffer the storage driver receives: the pass-through header, then room for the
 // sense data and the data.

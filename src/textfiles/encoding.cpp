@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/nls.h"
+#include <windows.h>
 
 std::wstring AnsiToWide(const std::string& text) {
     if (text.empty()) return std::wstring();

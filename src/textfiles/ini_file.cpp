@@ -5,7 +5,7 @@
 #include <string_view>
 #include <utility>
 
-#include "platform/files.h"
+#include <windows.h>
 #include "textfiles/encoding.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/wintypes.h"
+#include <windows.h>
 
 // Orders wide strings by their UTF-16 code units (a character above U+FFFF sorts as its
 // surrogate pair), which is the order the platform's wide strings have.

@@ -5,8 +5,8 @@
 #include <functional>
 #include <utility>
 
-#include "platform/crt.h"
-#include "platform/nls.h"
+#include <corecrt.h>
+#include <windows.h>
 #include "support/platform_helpers.h"
 
 namespace {

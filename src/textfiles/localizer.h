@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/mfc.h"
+#include <afxwin.h>
+#include <afxcmn.h>
 #include "textfiles/ini_file.h"
 
 // Every text, font and time format the programs show is looked up through this interface.

@@ -7,13 +7,13 @@
 
 #include "app/device_status.h"
 #include "common/sim_fixture.h"
-#include "outside/tovrick/tovrick.h"
-#include "platform/cfgmgr.h"
-#include "platform/devguid.h"
-#include "platform/registry.h"
-#include "platform/sim/devices.h"
-#include "platform/sim/modem.h"
-#include "platform/sim/registry.h"
+#include "tovrick/tovrick.h"
+#include <cfgmgr32.h>
+#include <devguid.h>
+#include <winreg.h>
+#include "machine/devices.h"
+#include "machine/modem.h"
+#include "machine/registry.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "app/dial_settings.h"
 #include "common/sim_fixture.h"
-#include "platform/sim/handles.h"
+#include "machine/handles.h"
 
 namespace {
 

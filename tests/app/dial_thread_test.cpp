@@ -8,9 +8,9 @@
 #include "app/connection.h"
 #include "app/dial_settings.h"
 #include "common/sim_fixture.h"
-#include "platform/sim/modem.h"
-#include "platform/sim/ras.h"
-#include "platform/thread_helper.h"
+#include "machine/modem.h"
+#include "machine/ras.h"
+#include "common/thread_helper.h"
 
 namespace {
 

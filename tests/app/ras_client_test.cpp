@@ -6,9 +6,9 @@
 #include "app/cdma_time.h"
 #include "app/ras_client.h"
 #include "common/sim_fixture.h"
-#include "platform/sim/modem.h"
-#include "platform/sim/ras.h"
-#include "platform/sim/serial.h"
+#include "machine/modem.h"
+#include "machine/ras.h"
+#include "machine/serial.h"
 
 namespace {
 

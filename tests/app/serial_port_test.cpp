@@ -3,8 +3,8 @@
 
 #include "app/serial_port.h"
 #include "common/sim_fixture.h"
-#include "platform/sim/modem.h"
-#include "platform/sim/serial.h"
+#include "machine/modem.h"
+#include "machine/serial.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/gdi.h"
+#include <wingdi.h>
 #include "window_helper.h"
 
 struct Dib {

@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/sim/machine.h"
-#include "platform/sim/screen.h"
-#include "platform/gdi.h"
-#include "platform/user.h"
+#include "machine/machine.h"
+#include "machine/screen.h"
+#include <wingdi.h>
+#include <winuser.h>
 
 // The screen's picture of the rectangle (screen coordinates); the caller destroys it.
 inline cairo_surface_t* ScreenShot(RECT r) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/machine.h"
+#include "machine/machine.h"
 
 class SimTest : public ::testing::Test {
 protected:

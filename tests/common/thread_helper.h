@@ -8,8 +8,7 @@
 
 #include <string>
 
-#include "platform/kernel.h"
-#include "platform/process.h"
+#include <winbase.h>
 
 inline HANDLE StartThread(std::function<DWORD()> body, DWORD flags = 0) {
     struct Box {

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "common/sim_fixture.h"
-#include "platform/kernel.h"
-#include "platform/user.h"
+#include <winbase.h>
+#include <winuser.h>
 #include "thread_helper.h"
 
 struct Logged {

@@ -6,7 +6,7 @@
 
 #include "dm/command.h"
 #include "dm/log.h"
-#include "outside/dmlog/dmlog.h"
+#include "dmlog/dmlog.h"
 #include "tests/dm/dm_test.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include "dm/dm_test.h"
 #include "dm/engine_fixture.h"
-#include "outside/dm_peer/device_handlers.h"
+#include "dm_peer/device_handlers.h"
 #include "support/auto_lock.h"
 
 namespace dmtest {

@@ -7,7 +7,7 @@
 
 #include "dm/command.h"
 #include "dm/packet.h"
-#include "platform/kernel.h"
+#include <winbase.h>
 #include "tests/common/sim_fixture.h"
 
 namespace dmtest {

@@ -10,7 +10,7 @@
 
 #include "common/sim_fixture.h"
 #include "dm/dm_service.h"
-#include "outside/dm_peer/dm_peer.h"
+#include "dm_peer/dm_peer.h"
 
 namespace dmtest {
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "dm/engine_fixture.h"
-#include "platform/thread_helper.h"
+#include "common/thread_helper.h"
 
 namespace dmtest {
 namespace {

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "dm/log.h"
-#include "outside/dmlog/dmlog.h"
+#include "dmlog/dmlog.h"
 #include "tests/dm/dm_test.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "dm/embed_phonebook.h"
 #include "dm/phonebook.h"
 #include "dm/service_call.h"
-#include "outside/dm_peer/device_stores.h"
+#include "dm_peer/device_stores.h"
 #include "tests/dm/dm_test.h"
 #include "tests/dm/engine_fixture.h"
 

@@ -12,10 +12,10 @@
 #include "docking/messages.h"
 #include "docking/registry.h"
 #include "docking/render_pool.h"
-#include "platform/commctrl.h"
-#include "platform/control/input.h"
-#include "platform/control/resources.h"
-#include "platform/user_controls.h"
+#include <commctrl.h>
+#include "machine/control/input.h"
+#include "machine/control/resources.h"
+#include <winuser.h>
 #include "skin_helper.h"
 
 using namespace System::Docking;

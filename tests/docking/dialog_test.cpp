@@ -12,11 +12,10 @@
 #include "docking/render_pool.h"
 #include "docking/skin.h"
 #include "docking/skin_window.h"
-#include "platform/commctrl.h"
-#include "platform/control/input.h"
-#include "platform/control/tooltips.h"
-#include "platform/user_input.h"
-#include "platform/user_nonclient.h"
+#include <commctrl.h>
+#include "machine/control/input.h"
+#include "machine/control/tooltips.h"
+#include <winuser.h>
 #include "skin_helper.h"
 
 using namespace System::Docking;

@@ -8,7 +8,7 @@
 #include "common/sim_fixture.h"
 #include "docking/docking.h"
 #include "docking/registry.h"
-#include "platform/thread_helper.h"
+#include "common/thread_helper.h"
 
 using namespace System::Docking;
 

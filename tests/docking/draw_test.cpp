@@ -7,8 +7,8 @@
 #include "docking/image_cache.h"
 #include "docking/image_painter.h"
 #include "drawing_helper.h"
-#include "platform/control/gdiplus_log.h"
-#include "platform/sim/fonts.h"
+#include "machine/control/gdiplus_log.h"
+#include "machine/fonts.h"
 
 using namespace System::Docking;
 using Gdiplus::Rect;

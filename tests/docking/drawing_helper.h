@@ -14,7 +14,7 @@
 
 #include "common/sim_fixture.h"
 #include "docking/image_cache.h"
-#include "platform/gdiplus.h"
+#include <gdiplus.h>
 
 // A 24-bit BMP of w x h whose pixel (x, y) has the colour pixel(x, y) (0xRRGGBB), as bytes.
 inline std::string BmpBytes(int w, int h, const std::function<std::uint32_t(int, int)>& pixel) {

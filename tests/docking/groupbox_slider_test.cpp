@@ -10,9 +10,9 @@
 #include "docking/image_cache.h"
 #include "docking/messages.h"
 #include "drawing_helper.h"
-#include "platform/commctrl.h"
-#include "platform/user_controls.h"
-#include "platform/xmldom.h"
+#include <commctrl.h>
+#include <winuser.h>
+#include <msxml2.h>
 #include "skin_helper.h"
 
 using namespace System::Docking;

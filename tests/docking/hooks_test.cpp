@@ -8,8 +8,8 @@
 #include "docking/detoures.h"
 #include "docking/hooks.h"
 #include "docking/skin_window.h"
-#include "platform/control/hooks.h"
-#include "platform/sim/gdi_objects.h"
+#include "machine/control/hooks.h"
+#include "machine/gdi_objects.h"
 #include "skin_helper.h"
 
 using namespace System::Docking;

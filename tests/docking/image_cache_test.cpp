@@ -6,9 +6,9 @@
 
 #include "docking/image_cache.h"
 #include "drawing_helper.h"
-#include "platform/control/gdiplus_log.h"
-#include "platform/kernel.h"
-#include "platform/thread_helper.h"
+#include "machine/control/gdiplus_log.h"
+#include <winbase.h>
+#include "common/thread_helper.h"
 
 using namespace System::Docking;
 

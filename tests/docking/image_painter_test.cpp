@@ -9,7 +9,7 @@
 #include "docking/image_cache.h"
 #include "docking/image_painter.h"
 #include "drawing_helper.h"
-#include "platform/control/gdiplus_log.h"
+#include "machine/control/gdiplus_log.h"
 
 using namespace System::Docking;
 using Gdiplus::Rect;

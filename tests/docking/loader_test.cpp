@@ -15,9 +15,9 @@
 #include "docking/messages.h"
 #include "docking/registry.h"
 #include "docking/skin.h"
-#include "platform/sim/screen.h"
-#include "platform/user_placement.h"
-#include "platform/xmldom.h"
+#include "machine/screen.h"
+#include <winuser.h>
+#include <msxml2.h>
 #include "skin_helper.h"
 
 using namespace System::Docking;

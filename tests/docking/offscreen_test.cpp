@@ -15,14 +15,14 @@
 #include "docking/messages.h"
 #include "docking/registry.h"
 #include "docking/render_pool.h"
-#include "platform/commctrl.h"
-#include "platform/control/input.h"
-#include "platform/control/resources.h"
-#include "platform/sim/gdi_objects.h"
-#include "platform/control/screen.h"
-#include "platform/gdi_helper.h"
-#include "platform/golden_image.h"
-#include "platform/user_controls.h"
+#include <commctrl.h>
+#include "machine/control/input.h"
+#include "machine/control/resources.h"
+#include "machine/gdi_objects.h"
+#include "machine/control/screen.h"
+#include "common/gdi_helper.h"
+#include "common/golden_image.h"
+#include <winuser.h>
 #include "skin_helper.h"
 
 using namespace System::Docking;

@@ -2,9 +2,9 @@
 
 #include "docking/painter.h"
 #include "drawing_helper.h"
-#include "platform/control/gdiplus_log.h"
-#include "platform/gdi.h"
-#include "platform/sim/gdi_objects.h"
+#include "machine/control/gdiplus_log.h"
+#include <wingdi.h>
+#include "machine/gdi_objects.h"
 
 using namespace System::Docking;
 

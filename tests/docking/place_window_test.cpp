@@ -4,7 +4,7 @@
 
 #include "docking/draw.h"
 #include "docking/messages.h"
-#include "platform/window_helper.h"
+#include "common/window_helper.h"
 
 using namespace System::Docking;
 

@@ -9,7 +9,7 @@
 #include "docking/messages.h"
 #include "docking/registry.h"
 #include "docking/skin.h"
-#include "platform/window_helper.h"
+#include "common/window_helper.h"
 
 using namespace System::Docking;
 

@@ -9,9 +9,9 @@
 #include <optional>
 
 #include "common/sim_fixture.h"
-#include "platform/kernel.h"
-#include "platform/thread_helper.h"
-#include "platform/user.h"
+#include <winbase.h>
+#include "common/thread_helper.h"
+#include <winuser.h>
 
 // A manual-reset event.
 class Event {

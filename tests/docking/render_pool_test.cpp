@@ -6,9 +6,9 @@
 #include <string>
 
 #include "docking/render_pool.h"
-#include "platform/control/threads.h"
-#include "platform/objbase.h"
-#include "platform/thread_helper.h"
+#include "machine/control/threads.h"
+#include <objbase.h>
+#include "common/thread_helper.h"
 #include "render_helper.h"
 
 using namespace System::Docking;

@@ -11,7 +11,7 @@
 #include "docking/render_pool.h"
 #include "docking/skin.h"
 #include "docking/ui_guard.h"
-#include "platform/sim/gdi_objects.h"
+#include "machine/gdi_objects.h"
 #include "render_helper.h"
 
 using namespace System::Docking;

@@ -13,9 +13,10 @@
 #include "docking/docking.h"
 #include "docking/image_cache.h"
 #include "docking/render_pool.h"
-#include "platform/control/resources.h"
-#include "platform/mfc.h"
-#include "platform/window_helper.h"
+#include "machine/control/resources.h"
+#include <afxwin.h>
+#include <afxcmn.h>
+#include "common/window_helper.h"
 
 namespace skin_test {
 

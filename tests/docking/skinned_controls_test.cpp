@@ -18,12 +18,12 @@
 #include "docking/registry.h"
 #include "docking/render_pool.h"
 #include "drawing_helper.h"
-#include "platform/commctrl.h"
-#include "platform/control/input.h"
-#include "platform/control/resources.h"
-#include "platform/control/screen.h"
-#include "platform/golden_image.h"
-#include "platform/user_controls.h"
+#include <commctrl.h>
+#include "machine/control/input.h"
+#include "machine/control/resources.h"
+#include "machine/control/screen.h"
+#include "common/golden_image.h"
+#include <winuser.h>
 #include "skin_helper.h"
 
 using namespace System::Docking;

@@ -11,9 +11,9 @@
 #include "docking/registry.h"
 #include "drawing_helper.h"
 #include "null_renderable.h"
-#include "platform/control/gdiplus_log.h"
-#include "platform/sim/gdi_objects.h"
-#include "platform/window_helper.h"
+#include "machine/control/gdiplus_log.h"
+#include "machine/gdi_objects.h"
+#include "common/window_helper.h"
 
 using namespace System::Docking;
 

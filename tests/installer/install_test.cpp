@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "installer_fixture.h"
-#include "platform/sim/devices.h"
-#include "platform/sim/modem.h"
+#include "machine/devices.h"
+#include "machine/modem.h"
 
 using ::testing::ElementsAre;
 

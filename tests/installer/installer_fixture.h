@@ -10,14 +10,14 @@
 
 #include "common/sim_fixture.h"
 #include "installer/installer.h"
-#include "outside/brevant/brevant_sim.h"
-#include "outside/miravel/miravel_sim.h"
-#include "outside/quosset/quosset_sim.h"
-#include "platform/process.h"
-#include "platform/registry.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/processes.h"
-#include "platform/sim/registry.h"
+#include "brevant/brevant_sim.h"
+#include "miravel/miravel_sim.h"
+#include "quosset/quosset_sim.h"
+#include <winbase.h>
+#include <winreg.h>
+#include "machine/machine.h"
+#include "machine/processes.h"
+#include "machine/registry.h"
 
 class InstallerTest : public SimTest {
 protected:

@@ -4,10 +4,10 @@
 
 #include "installer/language.h"
 #include "installer_fixture.h"
-#include "platform/sim/processes.h"
-#include "platform/devguid.h"
-#include "platform/sim/devices.h"
-#include "platform/sim/modem.h"
+#include "machine/processes.h"
+#include <devguid.h>
+#include "machine/devices.h"
+#include "machine/modem.h"
 
 using ::testing::ElementsAre;
 

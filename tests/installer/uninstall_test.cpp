@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "installer_fixture.h"
-#include "platform/ras.h"
-#include "platform/sim/modem.h"
-#include "platform/sim/ras.h"
+#include <ras.h>
+#include "machine/modem.h"
+#include "machine/ras.h"
 
 using ::testing::ElementsAre;
 

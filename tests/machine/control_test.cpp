@@ -1,14 +1,14 @@
-// The machine's control API (platform/control/): modules the outside stand-ins put on the
+// The machine's control API (machine/control/): modules the outside stand-ins put on the
 // machine, and device nodes they list and enable or disable, as the platform's callers see them.
 #include <string>
 #include <vector>
 
 #include "common/sim_fixture.h"
-#include "platform/cfgmgr.h"
-#include "platform/control/devices.h"
-#include "platform/control/modules.h"
-#include "platform/kernel.h"
-#include "platform/sim/devices.h"
+#include <cfgmgr32.h>
+#include "machine/control/devices.h"
+#include "machine/control/modules.h"
+#include <winbase.h>
+#include "machine/devices.h"
 
 namespace {
 

@@ -3,11 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "common/sim_fixture.h"
-#include "platform/devguid.h"
-#include "platform/files.h"
-#include "platform/kernel.h"
-#include "platform/sim/devices.h"
-#include "platform/sim/faults.h"
+#include <devguid.h>
+#include <winbase.h>
+#include "machine/devices.h"
+#include "machine/faults.h"
 
 namespace {
 

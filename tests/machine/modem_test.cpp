@@ -4,13 +4,12 @@
 #include <vector>
 
 #include "common/sim_fixture.h"
-#include "platform/cfgmgr.h"
-#include "platform/files.h"
-#include "platform/kernel.h"
-#include "platform/scsi.h"
-#include "platform/setupapi.h"
-#include "platform/sim/devices.h"
-#include "platform/sim/modem.h"
+#include <cfgmgr32.h>
+#include <winbase.h>
+#include <ntddscsi.h>
+#include <setupapi.h>
+#include "machine/devices.h"
+#include "machine/modem.h"
 
 namespace {
 

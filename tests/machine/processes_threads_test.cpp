@@ -8,16 +8,15 @@
 #include <vector>
 
 #include "common/sim_fixture.h"
-#include "platform/kernel.h"
-#include "platform/process.h"
-#include "platform/registry.h"
-#include "platform/crt.h"
-#include "platform/sim/processes.h"
-#include "platform/sim/registry.h"
-#include "platform/sim/threads.h"
-#include "platform/sim/waits.h"
-#include "platform/user.h"
-#include "thread_helper.h"
+#include <winbase.h>
+#include <winreg.h>
+#include <corecrt.h>
+#include "machine/processes.h"
+#include "machine/registry.h"
+#include "machine/threads.h"
+#include "machine/waits.h"
+#include <winuser.h>
+#include "common/thread_helper.h"
 
 namespace {
 

@@ -3,10 +3,9 @@
 #include <cstdlib>
 
 #include "common/sim_fixture.h"
-#include "platform/files.h"
-#include "platform/kernel.h"
-#include "platform/registry.h"
-#include "platform/sim/trace.h"
+#include <winbase.h>
+#include <winreg.h>
+#include "machine/trace.h"
 
 namespace {
 

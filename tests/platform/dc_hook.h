@@ -6,9 +6,9 @@
 
 #include <map>
 
-#include "platform/gdi.h"
-#include "platform/hooks.h"
-#include "platform/kernel.h"
+#include <wingdi.h>
+#include <detours.h>
+#include <winbase.h>
 
 class DcHook {
 public:

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "gdi_helper.h"
-#include "platform/gdi.h"
+#include "common/gdi_helper.h"
+#include <wingdi.h>
 
 class DibCanvas {
 public:

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "common/sim_fixture.h"
-#include "platform/gdiplus.h"
+#include <gdiplus.h>
 
 class GdiplusTest : public SimTest {
 protected:

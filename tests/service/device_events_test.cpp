@@ -2,9 +2,9 @@
 // after a switch, and the self-unregistering when the software is gone.
 #include <gtest/gtest.h>
 
-#include "platform/sim/modem.h"
-#include "platform/devguid.h"
-#include "platform/sim/devices.h"
+#include "machine/modem.h"
+#include <devguid.h>
+#include "machine/devices.h"
 #include "ulvane_fixture.h"
 
 namespace {

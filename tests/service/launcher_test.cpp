@@ -1,7 +1,7 @@
 // Starting App in the logged-on user's desktop once the device is up.
 #include <gtest/gtest.h>
 
-#include "platform/sim/modem.h"
+#include "machine/modem.h"
 #include "ulvane_fixture.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // device options, and the exit code.
 #include <gtest/gtest.h>
 
-#include "platform/sim/modem.h"
+#include "machine/modem.h"
 #include "support/device_control.h"
 #include "ulvane_fixture.h"
 

@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "common/sim_fixture.h"
-#include "outside/harlune/harlune.h"
-#include "platform/process.h"
-#include "platform/sim/processes.h"
-#include "platform/sim/registry.h"
-#include "platform/sim/services.h"
-#include "platform/sim/waits.h"
+#include "harlune/harlune.h"
+#include <winbase.h>
+#include "machine/processes.h"
+#include "machine/registry.h"
+#include "machine/services.h"
+#include "machine/waits.h"
 #include "service/ulvane.h"
 
 // Lets the machine run until the condition holds (false after timeoutMs of machine time): the

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "platform/control/windows.h"
-#include "platform/user.h"
+#include "machine/control/windows.h"
+#include <winuser.h>
 #include "ulvane_fixture.h"
 
 namespace {

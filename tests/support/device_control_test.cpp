@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "common/sim_fixture.h"
-#include "platform/cfgmgr.h"
-#include "platform/devguid.h"
-#include "platform/kernel.h"
-#include "platform/sim/devices.h"
-#include "platform/sim/modem.h"
+#include <cfgmgr32.h>
+#include <devguid.h>
+#include <winbase.h>
+#include "machine/devices.h"
+#include "machine/modem.h"
 #include "support/device_control.h"
 
 namespace {

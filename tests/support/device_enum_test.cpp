@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "common/sim_fixture.h"
-#include "platform/devguid.h"
-#include "platform/sim/devices.h"
-#include "platform/sim/modem.h"
+#include <devguid.h>
+#include "machine/devices.h"
+#include "machine/modem.h"
 #include "support/device_enum.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "common/sim_fixture.h"
-#include "platform/kernel.h"
+#include <winbase.h>
 #include "support/platform_helpers.h"
 
 namespace {

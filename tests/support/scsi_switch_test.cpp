@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "common/sim_fixture.h"
-#include "platform/kernel.h"
-#include "platform/sim/modem.h"
+#include <winbase.h>
+#include "machine/modem.h"
 #include "support/scsi_switch.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The INI-style reader: sections, keys, where the parse ends, encodings, and the helpers beside it.
 #include <clocale>
 
-#include "platform/files.h"
+#include <winbase.h>
 #include "tests/textfiles/text_files.h"
 #include "textfiles/ini_file.h"
 

@@ -5,7 +5,7 @@
 #include <sstream>
 #include <type_traits>
 
-#include "platform/sim/gdi_objects.h"
+#include "machine/gdi_objects.h"
 #include "tests/textfiles/text_files.h"
 #include "textfiles/localizer.h"
 

@@ -1,23 +1,6 @@
-// Ulvane: the disk monitor service's program. The host hands it its arguments as UTF-8; the
-// program sees them as wide text, as its wide main does on the platform.
-#include <cstring>
-#include <string>
-#include <vector>
+// Ulvane: the disk monitor service's program.
+#include <corecrt.h>
 
-#include "platform/nls.h"
 #include "service/ulvane.h"
 
-int main(int argc, char** argv) {
-    std::vector<std::wstring> items;
-    for (int i = 0; i < argc; ++i) {
-        int length = static_cast<int>(std::strlen(argv[i]));
-        int chars = MultiByteToWideChar(CP_UTF8, 0, argv[i], length, nullptr, 0);
-        std::wstring item(static_cast<std::size_t>(chars > 0 ? chars : 0), L'\0');
-        if (chars > 0) MultiByteToWideChar(CP_UTF8, 0, argv[i], length, item.data(), chars);
-        items.push_back(item);
-    }
-    std::vector<wchar_t*> wide;
-    for (auto& item : items) wide.push_back(item.data());
-    wide.push_back(nullptr);
-    return UlvaneMain(argc, wide.data());
-}
+int wmain(int argc, wchar_t** argv) { return UlvaneMain(argc, argv); }

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "common/sim_fixture.h"
-#include "platform/registry.h"
-#include "platform/sim/registry.h"
+#include <winreg.h>
+#include "machine/registry.h"
 
 namespace {
 

@@ -6,14 +6,13 @@
 #include <vector>
 
 #include "common/sim_fixture.h"
-#include "platform/heap.h"
-#include "platform/process.h"
-#include "platform/services.h"
-#include "platform/sim/processes.h"
-#include "platform/sim/services.h"
-#include "platform/control/windows.h"
-#include "platform/sim/windows.h"
-#include "platform/user.h"
+#include <winbase.h>
+#include <winsvc.h>
+#include "machine/processes.h"
+#include "machine/services.h"
+#include "machine/control/windows.h"
+#include "machine/windows.h"
+#include <winuser.h>
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <atomic>
 #include <set>
 
-#include "platform/control/threads.h"
-#include "platform/objbase.h"
-#include "platform/threadpool.h"
-#include "window_helper.h"
+#include "machine/control/threads.h"
+#include <objbase.h>
+#include <atlutil.h>
+#include "common/window_helper.h"
 
 namespace {
 

@@ -7,13 +7,13 @@
 #include <iterator>
 #include <string>
 
-#include "dib_canvas.h"
-#include "golden_image.h"
-#include "platform/commctrl.h"
-#include "platform/gdi.h"
-#include "platform/sim/screen.h"
-#include "platform/user.h"
-#include "window_helper.h"
+#include "platform/dib_canvas.h"
+#include "common/golden_image.h"
+#include <commctrl.h>
+#include <wingdi.h>
+#include "machine/screen.h"
+#include <winuser.h>
+#include "common/window_helper.h"
 
 namespace {
 

@@ -6,12 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/commctrl.h"
-#include "platform/control/input.h"
-#include "platform/gdi.h"
-#include "platform/mfc.h"
-#include "platform/user.h"
-#include "window_helper.h"
+#include <commctrl.h>
+#include "machine/control/input.h"
+#include <wingdi.h>
+#include <afxwin.h>
+#include <afxcmn.h>
+#include <winuser.h>
+#include "common/window_helper.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/commctrl.h"
-#include "platform/user.h"
-#include "window_helper.h"
+#include <commctrl.h>
+#include <winuser.h>
+#include "common/window_helper.h"
 
 namespace {
 

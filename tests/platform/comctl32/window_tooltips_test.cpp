@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/commctrl.h"
-#include "platform/control/resources.h"
-#include "platform/control/tooltips.h"
-#include "platform/kernel.h"
-#include "platform/user.h"
-#include "window_helper.h"
+#include <commctrl.h>
+#include "machine/control/resources.h"
+#include "machine/control/tooltips.h"
+#include <winbase.h>
+#include <winuser.h>
+#include "common/window_helper.h"
 
 namespace {
 

@@ -7,12 +7,13 @@
 #include <tuple>
 #include <vector>
 
-#include "dib_canvas.h"
-#include "platform/commctrl.h"
-#include "platform/control/input.h"
-#include "platform/mfc.h"
-#include "platform/user.h"
-#include "window_helper.h"
+#include "platform/dib_canvas.h"
+#include <commctrl.h>
+#include "machine/control/input.h"
+#include <afxwin.h>
+#include <afxcmn.h>
+#include <winuser.h>
+#include "common/window_helper.h"
 
 namespace {
 

@@ -7,12 +7,11 @@
 #include <map>
 #include <string>
 
-#include "platform/control/hooks.h"
-#include "platform/gdi.h"
-#include "platform/hooks.h"
-#include "platform/user.h"
-#include "platform/user_controls.h"
-#include "window_helper.h"
+#include "machine/control/hooks.h"
+#include <wingdi.h>
+#include <detours.h>
+#include <winuser.h>
+#include "common/window_helper.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 // source clipping, and alpha into windows.
 #include <gtest/gtest.h>
 
-#include "gdi_helper.h"
-#include "platform/control/screen.h"
-#include "platform/gdi_surface.h"
+#include "common/gdi_helper.h"
+#include "machine/control/screen.h"
+#include "platform/gdi32/surface.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 // what window and paint contexts reach on the top-level window's surface.
 #include <gtest/gtest.h>
 
-#include "gdi_helper.h"
-#include "platform/control/screen.h"
-#include "platform/gdi_surface.h"
-#include "platform/sim/gdi_objects.h"
+#include "common/gdi_helper.h"
+#include "machine/control/screen.h"
+#include "platform/gdi32/surface.h"
+#include "machine/gdi_objects.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "common/sim_fixture.h"
-#include "dib_canvas.h"
-#include "platform/gdi.h"
-#include "platform/sim/gdi_objects.h"
+#include "platform/dib_canvas.h"
+#include <wingdi.h>
+#include "machine/gdi_objects.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "gdi_helper.h"
-#include "platform/control/screen.h"
+#include "common/gdi_helper.h"
+#include "machine/control/screen.h"
 
 namespace {
 

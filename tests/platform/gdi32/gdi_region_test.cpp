@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "common/sim_fixture.h"
-#include "platform/gdi.h"
+#include <wingdi.h>
 
 namespace {
 

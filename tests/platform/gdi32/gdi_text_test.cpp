@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "common/sim_fixture.h"
-#include "dib_canvas.h"
-#include "platform/kernel.h"
-#include "thread_helper.h"
-#include "platform/gdi.h"
-#include "platform/sim/fonts.h"
-#include "platform/sim/gdi_objects.h"
+#include "platform/dib_canvas.h"
+#include <winbase.h>
+#include "common/thread_helper.h"
+#include <wingdi.h>
+#include "machine/fonts.h"
+#include "machine/gdi_objects.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 // screen; WM_SIZE during a move.
 #include <gtest/gtest.h>
 
-#include "gdi_helper.h"
-#include "platform/control/input.h"
-#include "platform/control/screen.h"
+#include "common/gdi_helper.h"
+#include "machine/control/input.h"
+#include "machine/control/screen.h"
 
 namespace {
 

@@ -4,12 +4,13 @@
 #include <cstring>
 
 #include "common/sim_fixture.h"
-#include "platform/crt.h"
-#include "platform/gdi.h"
-#include "platform/kernel.h"
-#include "platform/mfc.h"
-#include "platform/nls.h"
-#include "platform/sim/gdi_objects.h"
+#include <corecrt.h>
+#include <wingdi.h>
+#include <winbase.h>
+#include <afxwin.h>
+#include <afxcmn.h>
+#include <winnls.h>
+#include "machine/gdi_objects.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include <cmath>
 
-#include "gdiplus_helper.h"
-#include "platform/control/gdiplus_log.h"
-#include "platform/gdi.h"
+#include "platform/gdiplus_helper.h"
+#include "machine/control/gdiplus_log.h"
+#include <wingdi.h>
 
 using namespace Gdiplus;
 

@@ -4,11 +4,11 @@
 #include <future>
 #include <thread>
 
-#include "platform/gdi.h"
-#include "platform/gdiplus.h"
-#include "platform/control/gdiplus_log.h"
-#include "platform/gdiplus_internal.h"
-#include "gdiplus_helper.h"
+#include <wingdi.h>
+#include <gdiplus.h>
+#include "machine/control/gdiplus_log.h"
+#include "platform/gdiplus/internal.h"
+#include "platform/gdiplus_helper.h"
 
 using namespace Gdiplus;
 

@@ -2,9 +2,9 @@
 #include <thread>
 #include <vector>
 
-#include "gdiplus_helper.h"
-#include "platform/control/gdiplus_log.h"
-#include "platform/sim/fonts.h"
+#include "platform/gdiplus_helper.h"
+#include "machine/control/gdiplus_log.h"
+#include "machine/fonts.h"
 
 using namespace Gdiplus;
 

@@ -7,8 +7,7 @@
 #include <string>
 
 #include "common/sim_fixture.h"
-#include "platform/files.h"
-#include "platform/kernel.h"
+#include <winbase.h>
 
 namespace {
 

@@ -2,8 +2,8 @@
 #include <string>
 
 #include "common/sim_fixture.h"
-#include "platform/kernel.h"
-#include "thread_helper.h"
+#include <winbase.h>
+#include "common/thread_helper.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <memory>
 
 #include "common/sim_fixture.h"
-#include "platform/kernel.h"
-#include "platform/sim/processes.h"
-#include "platform/sim/threads.h"
-#include "platform/sim/waits.h"
+#include <winbase.h>
+#include "machine/processes.h"
+#include "machine/threads.h"
+#include "machine/waits.h"
 
 namespace {
 

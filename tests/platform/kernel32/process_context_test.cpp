@@ -5,9 +5,8 @@
 #include <string>
 
 #include "common/sim_fixture.h"
-#include "platform/kernel.h"
-#include "platform/process.h"
-#include "platform/sim/processes.h"
+#include <winbase.h>
+#include "machine/processes.h"
 
 namespace {
 

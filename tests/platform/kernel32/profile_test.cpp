@@ -2,9 +2,8 @@
 #include <string>
 
 #include "common/sim_fixture.h"
-#include "platform/kernel.h"
-#include "platform/profile.h"
-#include "platform/userenv.h"
+#include <winbase.h>
+#include <userenv.h>
 
 namespace {
 

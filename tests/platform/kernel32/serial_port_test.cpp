@@ -3,11 +3,9 @@
 #include <cstring>
 
 #include "common/sim_fixture.h"
-#include "platform/comm.h"
-#include "platform/files.h"
-#include "platform/kernel.h"
-#include "platform/sim/modem.h"
-#include "platform/sim/serial.h"
+#include <winbase.h>
+#include "machine/modem.h"
+#include "machine/serial.h"
 
 namespace {
 

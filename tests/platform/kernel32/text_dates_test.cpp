@@ -5,8 +5,8 @@
 #include <string>
 
 #include "common/sim_fixture.h"
-#include "platform/kernel.h"
-#include "platform/nls.h"
+#include <winbase.h>
+#include <winnls.h>
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <string>
 
 #include "common/sim_fixture.h"
-#include "platform/sim/processes.h"
-#include "platform/crt.h"
-#include "platform/kernel.h"
-#include "platform/nls.h"
+#include "machine/processes.h"
+#include <corecrt.h>
+#include <winbase.h>
+#include <winnls.h>
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <thread>
 
 #include "common/sim_fixture.h"
-#include "platform/kernel.h"
-#include "platform/sim/waits.h"
-#include "thread_helper.h"
+#include <winbase.h>
+#include "machine/waits.h"
+#include "common/thread_helper.h"
 
 namespace {
 

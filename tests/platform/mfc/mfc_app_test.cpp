@@ -5,10 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/kernel.h"
-#include "platform/mfc.h"
-#include "platform/sim/processes.h"
-#include "window_helper.h"
+#include <winbase.h>
+#include <afxwin.h>
+#include <afxcmn.h>
+#include "machine/processes.h"
+#include "common/window_helper.h"
 
 namespace {
 

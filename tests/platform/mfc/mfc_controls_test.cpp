@@ -4,10 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/control/tooltips.h"
-#include "platform/mfc.h"
-#include "platform/sim/machine.h"
-#include "window_helper.h"
+#include "machine/control/tooltips.h"
+#include <afxwin.h>
+#include <afxcmn.h>
+#include "machine/machine.h"
+#include "common/window_helper.h"
 
 namespace {
 

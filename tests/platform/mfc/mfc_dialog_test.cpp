@@ -5,9 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/control/resources.h"
-#include "platform/mfc.h"
-#include "window_helper.h"
+#include "machine/control/resources.h"
+#include <afxwin.h>
+#include <afxcmn.h>
+#include "common/window_helper.h"
 
 namespace {
 

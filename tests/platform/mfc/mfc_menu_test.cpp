@@ -1,11 +1,12 @@
 // The framework's menu object over the window manager's menus.
 #include <gtest/gtest.h>
 
-#include "platform/control/resources.h"
-#include "platform/mfc.h"
-#include "platform/sim/machine.h"
-#include "platform/sim/menus.h"
-#include "window_helper.h"
+#include "machine/control/resources.h"
+#include <afxwin.h>
+#include <afxcmn.h>
+#include "machine/machine.h"
+#include "machine/menus.h"
+#include "common/window_helper.h"
 
 namespace {
 

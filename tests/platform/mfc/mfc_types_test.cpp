@@ -7,8 +7,9 @@
 #include <string>
 
 #include "common/sim_fixture.h"
-#include "platform/crt.h"
-#include "platform/mfc.h"
+#include <corecrt.h>
+#include <afxwin.h>
+#include <afxcmn.h>
 
 namespace {
 

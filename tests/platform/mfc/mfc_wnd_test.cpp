@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/mfc.h"
-#include "window_helper.h"
+#include <afxwin.h>
+#include <afxcmn.h>
+#include "common/window_helper.h"
 
 namespace {
 

@@ -6,10 +6,9 @@
 #include <vector>
 
 #include "common/sim_fixture.h"
-#include "platform/files.h"
-#include "platform/kernel.h"
-#include "platform/sim/trace.h"
-#include "platform/xmldom.h"
+#include <winbase.h>
+#include "machine/trace.h"
+#include <msxml2.h>
 
 namespace {
 

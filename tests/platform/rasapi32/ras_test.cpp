@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "common/sim_fixture.h"
-#include "platform/kernel.h"
-#include "platform/ras.h"
-#include "platform/sim/devices.h"
-#include "platform/sim/modem.h"
-#include "platform/sim/ras.h"
+#include <winbase.h>
+#include <ras.h>
+#include "machine/devices.h"
+#include "machine/modem.h"
+#include "machine/ras.h"
 
 namespace {
 

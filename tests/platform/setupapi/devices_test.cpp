@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "common/sim_fixture.h"
-#include "platform/cfgmgr.h"
-#include "platform/kernel.h"
-#include "platform/setupapi.h"
-#include "platform/sim/devices.h"
+#include <cfgmgr32.h>
+#include <winbase.h>
+#include <setupapi.h>
+#include "machine/devices.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <string>
 
 #include "common/sim_fixture.h"
-#include "platform/kernel.h"
-#include "platform/registry.h"
-#include "platform/setupapi.h"
-#include "platform/sim/modem.h"
+#include <winbase.h>
+#include <winreg.h>
+#include <setupapi.h>
+#include "machine/modem.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 #include <string>
 
 #include "common/sim_fixture.h"
-#include "platform/kernel.h"
-#include "platform/setupapi.h"
-#include "platform/sim/inf.h"
+#include <winbase.h>
+#include <setupapi.h>
+#include "machine/inf.h"
 
 namespace {
 

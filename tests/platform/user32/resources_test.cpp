@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "common/sim_fixture.h"
-#include "platform/control/resources.h"
-#include "platform/kernel.h"
-#include "platform/resources.h"
+#include "machine/control/resources.h"
+#include <winbase.h>
+#include <winres.h>
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <atomic>
 
-#include "platform/control/input.h"
-#include "window_helper.h"
+#include "machine/control/input.h"
+#include "common/window_helper.h"
 
 namespace {
 

@@ -9,14 +9,13 @@
 #include <vector>
 
 #include "common/sim_fixture.h"
-#include "platform/dbt.h"
-#include "platform/kernel.h"
-#include "platform/process.h"
-#include "platform/sim/boxes.h"
-#include "platform/sim/modem.h"
-#include "platform/sim/processes.h"
-#include "platform/user.h"
-#include "window_helper.h"
+#include <dbt.h>
+#include <winbase.h>
+#include "machine/boxes.h"
+#include "machine/modem.h"
+#include "machine/processes.h"
+#include <winuser.h>
+#include "common/window_helper.h"
 
 namespace {
 

@@ -5,10 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/windows.h"
-#include "platform/user.h"
-#include "platform/user_controls.h"
-#include "window_helper.h"
+#include "machine/windows.h"
+#include <winuser.h>
+#include "common/window_helper.h"
 
 namespace {
 

@@ -7,15 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "dc_hook.h"
-#include "dib_canvas.h"
-#include "golden_image.h"
-#include "platform/commctrl.h"
-#include "platform/control/input.h"
-#include "platform/user.h"
-#include "platform/user_controls.h"
-#include "screen_shot.h"
-#include "window_helper.h"
+#include "platform/dc_hook.h"
+#include "platform/dib_canvas.h"
+#include "common/golden_image.h"
+#include <commctrl.h>
+#include "machine/control/input.h"
+#include <winuser.h>
+#include "common/screen_shot.h"
+#include "common/window_helper.h"
 
 namespace {
 

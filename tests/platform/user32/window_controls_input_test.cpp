@@ -2,10 +2,9 @@
 // statics that do not notify and past disabled controls, and keys through a dialog's keys.
 #include <gtest/gtest.h>
 
-#include "platform/control/input.h"
-#include "platform/user.h"
-#include "platform/user_controls.h"
-#include "window_helper.h"
+#include "machine/control/input.h"
+#include <winuser.h>
+#include "common/window_helper.h"
 
 namespace {
 

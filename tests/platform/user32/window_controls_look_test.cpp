@@ -9,16 +9,15 @@
 #include <string>
 #include <vector>
 
-#include "dib_canvas.h"
-#include "golden_image.h"
-#include "platform/commctrl.h"
-#include "platform/control/tooltips.h"
-#include "platform/gdi.h"
-#include "platform/kernel.h"
-#include "platform/sim/screen.h"
-#include "platform/user.h"
-#include "platform/user_controls.h"
-#include "window_helper.h"
+#include "platform/dib_canvas.h"
+#include "common/golden_image.h"
+#include <commctrl.h>
+#include "machine/control/tooltips.h"
+#include <wingdi.h>
+#include <winbase.h>
+#include "machine/screen.h"
+#include <winuser.h>
+#include "common/window_helper.h"
 
 namespace {
 

@@ -5,13 +5,13 @@
 #include <algorithm>
 #include <functional>
 
-#include "platform/control/input.h"
-#include "platform/control/resources.h"
-#include "platform/control/windows.h"
-#include "platform/sim/boxes.h"
-#include "platform/sim/waits.h"
-#include "platform/user_dialogs.h"
-#include "window_helper.h"
+#include "machine/control/input.h"
+#include "machine/control/resources.h"
+#include "machine/control/windows.h"
+#include "machine/boxes.h"
+#include "machine/waits.h"
+#include <winuser.h>
+#include "common/window_helper.h"
 
 namespace {
 

@@ -10,11 +10,10 @@
 #include <utility>
 #include <vector>
 
-#include "platform/control/input.h"
-#include "platform/sim/trace.h"
-#include "platform/user.h"
-#include "platform/user_controls.h"
-#include "window_helper.h"
+#include "machine/control/input.h"
+#include "machine/trace.h"
+#include <winuser.h>
+#include "common/window_helper.h"
 
 namespace {
 

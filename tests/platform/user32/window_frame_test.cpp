@@ -6,12 +6,12 @@
 #include <tuple>
 #include <vector>
 
-#include "dib_canvas.h"
-#include "platform/control/input.h"
-#include "platform/gdi.h"
-#include "platform/kernel.h"
-#include "platform/user.h"
-#include "window_helper.h"
+#include "platform/dib_canvas.h"
+#include "machine/control/input.h"
+#include <wingdi.h>
+#include <winbase.h>
+#include <winuser.h>
+#include "common/window_helper.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <tuple>
 #include <vector>
 
-#include "platform/control/input.h"
-#include "platform/kernel.h"
-#include "platform/user.h"
-#include "window_helper.h"
+#include "machine/control/input.h"
+#include <winbase.h>
+#include <winuser.h>
+#include "common/window_helper.h"
 
 namespace {
 

@@ -6,14 +6,12 @@
 #include <vector>
 
 #include "common/sim_fixture.h"
-#include "platform/control/resources.h"
-#include "platform/kernel.h"
-#include "platform/process.h"
-#include "platform/sim/menus.h"
-#include "platform/sim/processes.h"
-#include "platform/user.h"
-#include "platform/user_dialogs.h"
-#include "window_helper.h"
+#include "machine/control/resources.h"
+#include <winbase.h>
+#include "machine/menus.h"
+#include "machine/processes.h"
+#include <winuser.h>
+#include "common/window_helper.h"
 
 namespace {
 

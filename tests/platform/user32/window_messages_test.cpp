@@ -5,9 +5,9 @@
 #include <atomic>
 
 #include "common/sim_fixture.h"
-#include "platform/kernel.h"
-#include "platform/user.h"
-#include "window_helper.h"
+#include <winbase.h>
+#include <winuser.h>
+#include "common/window_helper.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <atomic>
 
 #include "common/sim_fixture.h"
-#include "platform/kernel.h"
-#include "platform/sim/gdi_objects.h"
-#include "platform/user.h"
-#include "window_helper.h"
+#include <winbase.h>
+#include "machine/gdi_objects.h"
+#include <winuser.h>
+#include "common/window_helper.h"
 
 namespace {
 

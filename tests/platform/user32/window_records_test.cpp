@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "platform/kernel.h"
-#include "platform/user.h"
+#include <winbase.h>
+#include <winuser.h>
 #include "common/sim_fixture.h"
-#include "window_helper.h"
+#include "common/window_helper.h"
 
 namespace {
 

@@ -3,9 +3,8 @@
 
 #include <vector>
 
-#include "platform/user.h"
-#include "platform/user_controls.h"
-#include "window_helper.h"
+#include <winuser.h>
+#include "common/window_helper.h"
 
 namespace {
 

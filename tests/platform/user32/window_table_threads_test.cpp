@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-#include "window_helper.h"
+#include "common/window_helper.h"
 
 namespace {
 
