@@ -186,25 +186,6 @@ TEST_F(DialSettingsTest, SavedSettingsAreReadBackFromFilesWithRepeatedEntries) {
     }
 }
 
-TEST_F(DialSettingsTest, AUtf16FileStaysUtf16AndKeepsItsOtherLines) {
-    std::u16string text = u"# mine\r\n[DialSetting]\r\nNumber=#222\r\nUser=\u5F20\r\n";
-    std::string bytes = "\xFF\xFE";
-    for (char16_t u : text) {
-        bytes.push_back(static_cast<char>(u & 0xFF));
-        bytes.push_back(static_cast<char>(u >> 8));
-    }
-    WriteSettings(bytes);
-    DialProfile p = ReadFresh();
-    EXPECT_EQ(p.User, L"\u5F20");
-    p.Number = L"#333";
-    CDialSettings::Write(SettingsPath(), p);
-    std::string out = M().ReadFile(SettingsPath());
-    EXPECT_EQ(out.rfind(bytes.substr(0, 2 + 2 * 8), 0), 0u);  // the mark and "# mine\r\n"
-    DialProfile back = ReadFresh();
-    EXPECT_EQ(back.Number, L"#333");
-    EXPECT_EQ(back.User, L"\u5F20");
-}
-
 TEST_F(DialSettingsTest, OldFilesReadAsBefore) {
     WriteSettings("[DialSetting]\r\nPass=my% ^secret% ^word\r\n");
     EXPECT_EQ(ReadFresh().Pass, L"my secret word");
