@@ -3,6 +3,20 @@
 #include <cstdio>
 #include <cstring>
 
+#include "machine/control/screen.h"
+
+namespace {
+
+void PrintUsage() {
+    std::printf(
+        "usage: modem_demo [device|service|dial|road|skin|dm] [--screenshot <file>]\n"
+        "  without a part, every part runs in order; --screenshot saves the last machine's\n"
+        "  screen as a PNG file; MODEM_API_TRACE=<facilities>|all writes the machine's debug\n"
+        "  output with every call of those facilities to the standard error\n");
+}
+
+}  // namespace
+
 sim::Config ResetDemoMachine(const wchar_t* programName, sim::ClockMode clock, double speed) {
     sim::Config config = sim::Config::WindowsXP();
     config.programFolder = L"C:\\Program Files\\Modem\\";
@@ -38,8 +52,38 @@ int RunDemo(const char* only, sim::ClockMode clock) {
         }
     }
     if (!any) {
-        std::printf("usage: modem_demo [device|service|dial|road|skin|dm]\n");
+        PrintUsage();
         return 2;
     }
     return 0;
+}
+
+int DemoMain(int argc, char** argv, sim::ClockMode clock) {
+    const char* part = nullptr;
+    const char* screenshot = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            PrintUsage();
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--screenshot") == 0) {
+            if (i + 1 >= argc) {
+                PrintUsage();
+                return 2;
+            }
+            screenshot = argv[++i];
+        } else {
+            part = argv[i];
+        }
+    }
+    int rc = RunDemo(part, clock);
+    if (screenshot != nullptr && rc != 2) {
+        if (control::SaveScreenPng(screenshot)) {
+            std::printf("The screen is saved in %s.\n", screenshot);
+        } else {
+            std::printf("The screen could not be saved in %s.\n", screenshot);
+            if (rc == 0) rc = 1;
+        }
+    }
+    return rc;
 }

@@ -24,3 +24,8 @@ sim::Config ResetDemoMachine(const wchar_t* programName, sim::ClockMode clock, d
 // order when part is null, each under its own heading. Returns the first failing part's result, 2
 // for an unknown part (after the usage line), else 0.
 int RunDemo(const char* part, sim::ClockMode clock = sim::ClockMode::Real);
+
+// The program's command line: [part] [--screenshot <file>], or --help (-h). Returns 0 for help,
+// 2 (after the usage) for an unknown part or a missing file name, else RunDemo's result (1 when
+// the screen could not be saved).
+int DemoMain(int argc, char** argv, sim::ClockMode clock = sim::ClockMode::Real);

@@ -5,6 +5,8 @@
 //
 //   M().faults().Inject(sim::FileOp::Open, ERROR_SHARING_VIOLATION, 1, L"C:\\data\\a.txt");
 //   M().faults().Inject(sim::ServiceOp::SetStatus, ERROR_INVALID_HANDLE);  // every call
+//   M().faults().Inject(sim::RegistryOp::SetValue, ERROR_ACCESS_DENIED, 1,
+//                       L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Maker\\Value");
 #pragma once
 
 #include <concepts>
@@ -30,6 +32,15 @@ enum class DeviceOp {
 enum class RasOp {
     Status,  // RasGetConnectStatusW of a connection RAS knows; no key
 };
+// Registry operations; key: the key's full path as the machine spells it
+// ("HKEY_LOCAL_MACHINE\\SYSTEM\\..."; HKEY_CURRENT_USER as "HKEY_USERS\\<user>"), followed for a
+// value by '\\' and the value's name.
+enum class RegistryOp {
+    Open,         // RegOpenKeyExW and RegCreateKeyExW; key: the key's path
+    QueryValue,   // RegQueryValueExW; key: the key's path and the value's name
+    SetValue,     // RegSetValueExW; key: the key's path and the value's name
+    DeleteValue,  // RegDeleteValueW; key: the key's path and the value's name
+};
 enum class ServiceOp {
     OpenManager,           // OpenSCManagerW; no key
     SetStatus,             // SetServiceStatus; no key
@@ -44,6 +55,9 @@ constexpr Facility FacilityOf(DeviceOp) {
 }
 constexpr Facility FacilityOf(RasOp) {
     return Facility::Ras;
+}
+constexpr Facility FacilityOf(RegistryOp) {
+    return Facility::Registry;
 }
 constexpr Facility FacilityOf(ServiceOp) {
     return Facility::Services;

@@ -382,7 +382,8 @@ std::optional<ModuleDef> Machine::FindModule(const std::wstring& fileName) const
 void Machine::AppendDebugOutput(const std::wstring& text) {
     std::lock_guard<std::mutex> lk(mu_);
     debugOutput_.push_back(text);
-    if (config_.echoDebugOutput) std::fprintf(stderr, "[debug] %s\n", ToUtf8(text).c_str());
+    if (config_.echoDebugOutput || TraceAskedByEnvironment())
+        std::fprintf(stderr, "[debug] %s\n", ToUtf8(text).c_str());
 }
 
 std::vector<std::wstring> Machine::DebugOutput() {

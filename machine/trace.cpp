@@ -11,6 +11,7 @@ namespace sim {
 namespace {
 
 std::array<std::atomic<bool>, static_cast<std::size_t>(Facility::Count)> g_on{};
+std::atomic<bool> g_asked{false};
 
 const wchar_t* const kNames[] = {L"kernel",   L"files",     L"registry", L"devices",
                                  L"services", L"processes", L"ras",      L"windows",
@@ -30,6 +31,7 @@ void SetTrace(Facility facility, bool on) {
 void ResetTraceFromEnvironment() {
     const char* env = std::getenv("MODEM_API_TRACE");
     std::wstring list = env ? FromUtf8(env) : L"";
+    bool asked = false;
     for (std::size_t i = 0; i < std::size(kNames); ++i) {
         bool on = list == L"all";
         std::size_t start = 0;
@@ -41,7 +43,13 @@ void ResetTraceFromEnvironment() {
             start = comma + 1;
         }
         SetTrace(static_cast<Facility>(i), on);
+        asked = asked || on;
     }
+    g_asked.store(asked);
+}
+
+bool TraceAskedByEnvironment() {
+    return g_asked.load(std::memory_order_relaxed);
 }
 
 void TraceLine(Facility facility, const std::wstring& text) {

@@ -36,6 +36,9 @@ bool TraceOn(Facility facility);
 void SetTrace(Facility facility, bool on);
 // Reads MODEM_API_TRACE (every facility off when it is not set).
 void ResetTraceFromEnvironment();
+// Whether MODEM_API_TRACE asked for a trace at the last reset: the machine's debug output then
+// also goes to the process's standard error, where the one who asked can read it.
+bool TraceAskedByEnvironment();
 // Writes one line to the debug output.
 void TraceLine(Facility facility, const std::wstring& text);
 

@@ -70,6 +70,13 @@ LSTATUS CopyValue(const sim::RegValue& value, LPDWORD type, LPBYTE data, LPDWORD
     return ERROR_SUCCESS;
 }
 
+// The failure injected for this operation on the key (or on its value `name`), 0 when none.
+DWORD InjectedFailure(sim::RegistryOp op, const std::wstring& path, LPCWSTR name = nullptr) {
+    std::wstring key = path;
+    if (op != sim::RegistryOp::Open) key += L"\\" + std::wstring(name ? name : L"");
+    return sim::machine().faults().Take(op, key);
+}
+
 HKEY AddKey(const std::wstring& path, REGSAM access) {
     return reinterpret_cast<HKEY>(
         sim::HandleTable::Get().Add(std::make_shared<KeyObj>(path, access)));
@@ -86,6 +93,7 @@ LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD arg3, REGSAM access, PHKEY
     if (!Resolve(key, &base, &baseAccess)) return ERROR_INVALID_HANDLE;
     if (subKey != nullptr && *subKey == L'\\') return ERROR_BAD_PATHNAME;
     std::wstring path = Join(base, subKey);
+    if (DWORD e = InjectedFailure(sim::RegistryOp::Open, path)) return static_cast<LSTATUS>(e);
     auto& reg = sim::machine().registry();
     if (!reg.KeyExists(path)) return reg.KeyExists(base) ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
     *result = AddKey(path, access);
@@ -106,6 +114,7 @@ LSTATUS RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD arg3, LPWSTR arg4, DWORD
     auto& reg = sim::machine().registry();
     if (!reg.KeyExists(base)) return ERROR_KEY_DELETED;
     std::wstring path = Join(base, subKey);
+    if (DWORD e = InjectedFailure(sim::RegistryOp::Open, path)) return static_cast<LSTATUS>(e);
     bool created = false;
     if (!reg.CreateKey(path, &created)) return ERROR_BADKEY;
     if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
@@ -131,6 +140,8 @@ LSTATUS RegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type,
     REGSAM access;
     if (!Resolve(key, &path, &access)) return ERROR_INVALID_HANDLE;
     if (!(access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+    if (DWORD e = InjectedFailure(sim::RegistryOp::QueryValue, path, name))
+        return static_cast<LSTATUS>(e);
     auto& reg = sim::machine().registry();
     sim::RegValue value;
     if (!reg.GetValue(path, name ? name : L"", &value))
@@ -146,6 +157,8 @@ LSTATUS RegSetValueExW(HKEY key, LPCWSTR name, DWORD arg3, DWORD type, const BYT
     REGSAM access;
     if (!Resolve(key, &path, &access)) return ERROR_INVALID_HANDLE;
     if (!(access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+    if (DWORD e = InjectedFailure(sim::RegistryOp::SetValue, path, name))
+        return static_cast<LSTATUS>(e);
     auto& reg = sim::machine().registry();
     if (!reg.KeyExists(path)) return ERROR_KEY_DELETED;
     sim::RegValue value;
@@ -161,6 +174,8 @@ LSTATUS RegDeleteValueW(HKEY key, LPCWSTR name) {
     REGSAM access;
     if (!Resolve(key, &path, &access)) return ERROR_INVALID_HANDLE;
     if (!(access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+    if (DWORD e = InjectedFailure(sim::RegistryOp::DeleteValue, path, name))
+        return static_cast<LSTATUS>(e);
     return sim::machine().registry().DeleteValue(path, name ? name : L"");
 }
 

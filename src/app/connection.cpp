@@ -70,6 +70,9 @@ void CConnection::Run() {
     DialParams params;
     FillDialParams(params);
     for (;;) {
+        // A stop pressed while a dropped or failed line was hung up ends the dial here: no call
+        // is placed after a stop.
+        if (StopRequested()) break;
         if (!m_client->Dial(params)) {
             std::wstring text = m_client->GetErrorText(static_cast<int>(GetLastError()));
             ForEachListener([&](IConnectionListener& l) { l.OnError(text); });
@@ -96,6 +99,7 @@ void CConnection::Run() {
 bool CConnection::WaitConnection() {
     DWORD last = GetTickCount();
     int error = 0;
+    bool lostWhileDialling = false;
     for (;;) {
         if (WaitForSingleObject(m_stopEvent, kPollMs) == WAIT_OBJECT_0) return false;
         error = 0;
@@ -105,6 +109,13 @@ bool CConnection::WaitConnection() {
         RASCONNSTATE state = m_client->GetConnectState(&error);
         if (state != RASCS_Connected && wasConnected) return true;  // the line dropped
         if ((error != 0 || m_lastRasError != 0) && error != PENDING) break;
+        // A connection that RAS no longer knows (or reports closed) before it ever connected
+        // will not connect: that is a failed dial, not a wait that never ends. (A connected
+        // notification that came during the query makes the next round see a drop instead.)
+        if (state == RASCS_Disconnected && !m_connected) {
+            lostWhileDialling = true;
+            break;
+        }
         DWORD now = GetTickCount();
         if (now - last > kStatisticsMs && m_connected) {
             ReportStatistics((now - last) / 1000);
@@ -113,6 +124,7 @@ bool CConnection::WaitConnection() {
     }
 
     int code = error != 0 ? error : m_lastRasError.load();
+    if (code == 0 && lostWhileDialling) code = ERROR_DISCONNECTION;
     std::wstring text = m_client->GetErrorText(code);
     ForEachListener([&](IConnectionListener& l) { l.OnError(text); });
     for (int i = 0; i < kPauseRounds; ++i)
@@ -120,6 +132,10 @@ bool CConnection::WaitConnection() {
     if (error == ERROR_PORT_DISCONNECTED) return false;
     ++m_redialCount;
     return true;
+}
+
+bool CConnection::StopRequested() const {
+    return WaitForSingleObject(m_stopEvent, 0) == WAIT_OBJECT_0;
 }
 
 void CConnection::ReportStatistics(DWORD seconds) {

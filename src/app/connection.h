@@ -57,6 +57,7 @@ private:
     void FillDialParams(DialParams& params);
     // True: dial again if allowed; false: stop.
     bool WaitConnection();
+    bool StopRequested() const;
     void ReportStatistics(DWORD seconds);
     template <class F>
     void ForEachListener(F f) {

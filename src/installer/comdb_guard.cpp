@@ -11,11 +11,15 @@ const REGSAM kAccess = KEY_READ | KEY_CREATE_SUB_KEY | KEY_SET_VALUE;
 
 bool WriteComDb(const std::vector<BYTE>& bytes) {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kComDbKey, 0, kAccess, &key) != ERROR_SUCCESS)
+    LSTATUS opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kComDbKey, 0, kAccess, &key);
+    if (opened != ERROR_SUCCESS) {
+        SetLastError(static_cast<DWORD>(opened));
         return false;
+    }
     LSTATUS status = RegSetValueExW(key, kComDbValue, 0, REG_BINARY, bytes.data(),
                                     static_cast<DWORD>(bytes.size()));
     RegCloseKey(key);
+    SetLastError(static_cast<DWORD>(status));
     return status == ERROR_SUCCESS;
 }
 
@@ -38,24 +42,37 @@ CComDBGuard::CComDBGuard() {
         return;
     }
     bytes.resize(size);
-    m_kept = bytes;
-    m_held = true;
 
-    std::vector<BYTE> reserved = m_kept;
+    std::vector<BYTE> reserved = bytes;
     if (reserved.size() < 2) reserved.resize(2, 0);
     reserved[0] = 0xFF;                                   // COM1 to COM8
     reserved[1] = static_cast<BYTE>(reserved[1] | 0x0F);  // COM9 to COM12; COM13 on as held
-    WriteComDb(reserved);
+    // Only a value that was changed is restored: after a failed write the value stays the
+    // system's, and writing the copy back would take the numbers given meanwhile.
+    if (!WriteComDb(reserved)) {
+        DebugLog(L"ComDB: the value cannot be written (error %d); ports are not reserved",
+                 static_cast<int>(GetLastError()));
+        return;
+    }
+    m_kept = bytes;
+    m_held = true;
 }
 
 CComDBGuard::~CComDBGuard() {
     if (!m_restored) Restore();
 }
 
-void CComDBGuard::Restore() {
-    m_restored = true;
-    if (!m_held) return;
-    WriteComDb(m_kept);
+bool CComDBGuard::Restore() {
+    if (!m_held) {
+        m_restored = true;
+        return true;
+    }
+    // A failed write leaves the copy kept, so that the destruction tries once more.
+    m_restored = WriteComDb(m_kept);
+    if (!m_restored)
+        DebugLog(L"ComDB: the value cannot be restored (error %d)",
+                 static_cast<int>(GetLastError()));
+    return m_restored;
 }
 
 void CComDBGuard::FreeFromCom13() {

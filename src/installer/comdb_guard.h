@@ -12,18 +12,19 @@ public:
     // The longest value the guard handles (COM1 to COM4096).
     static constexpr DWORD kMaxBytes = 512;
 
-    // Reads "ComDB" and marks COM1 to COM12 taken. When the key does not open, or the value is
-    // missing, not binary, empty or longer than kMaxBytes, nothing is reserved and nothing will
-    // be restored, so that a failed read never writes over the reservations of other devices.
+    // Reads "ComDB" and marks COM1 to COM12 taken. When the key does not open, the value is
+    // missing, not binary, empty or longer than kMaxBytes, or the reservation cannot be written,
+    // nothing is reserved and nothing will be restored, so that a failed read or write never
+    // writes over the reservations of other devices.
     CComDBGuard();
     // Restores unless Restore already ran.
     ~CComDBGuard();
     CComDBGuard(const CComDBGuard&) = delete;
     CComDBGuard& operator=(const CComDBGuard&) = delete;
 
-    // Writes the kept copy back, at the length it was read; nothing when the value was not read
-    // or the key does not open.
-    void Restore();
+    // Writes the kept copy back, at the length it was read; nothing when nothing was reserved.
+    // False when the write failed: the copy is kept and the destruction tries again.
+    bool Restore();
     // Changes the kept copy so that Restore frees every number from COM13 up: COM1 to COM12
     // keep the state they had when the value was read.
     void FreeFromCom13();

@@ -217,9 +217,11 @@ int CUpdateInstaller::Install() {
             Sleep(700);
         }
         if (allUpdated) {
-            SetUsbChipCdromState(false, true);
             RunServiceProgram(false);
             RunServiceProgram(true);
+            // The service program's "-u" enables every USB-chip CD-ROM again, and the service it
+            // starts finds the device already in modem mode: the CD-ROM is disabled after it.
+            SetUsbChipCdromState(false, true);
             ShowBox(Text(anyReboot ? L"Reboot" : L"InstallOK", kSetup), MB_ICONINFORMATION);
         }
     }

@@ -71,6 +71,11 @@ void ServiceMain(DWORD argc, LPWSTR* argv) {
     g_serviceName = argc > 0 && argv != nullptr && argv[0] != nullptr ? argv[0] : L"";
     g_statusHandle =
         RegisterServiceCtrlHandlerExW(g_serviceName.c_str(), ServiceCtrlHandler, nullptr);
+    if (g_statusHandle == nullptr) {
+        // Without a status handle nothing can be reported or registered: nothing is started.
+        ReportApiError(L"RegisterServiceCtrlHandlerEx");
+        return;
+    }
     g_stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (g_stopEvent == nullptr) {
         ReportApiError(L"CreateEvent");
@@ -164,9 +169,12 @@ void ReportApiError(const wchar_t* apiName) {
     DebugLog(L"API = %s, Error code = %d ,Message = %s", apiName, error, text ? text : L"");
     if (text != nullptr) LocalFree(text);
     if (g_fatalError.exchange(true)) return;
-    SetEvent(g_stopEvent);
+    if (g_stopEvent != nullptr) SetEvent(g_stopEvent);
     if (g_worker != nullptr) WaitForWorker();
-    SetTheServiceStatus(SERVICE_STOPPED, GetLastError(), 0, 0);
+    // The worker has ended: what it registered goes with the service, whatever ended it.
+    UnregisterNotification(g_cdromNotification);
+    UnregisterNotification(g_modemNotification);
+    if (g_statusHandle != nullptr) SetTheServiceStatus(SERVICE_STOPPED, GetLastError(), 0, 0);
 }
 
 bool RegisterDevicePnPNotify(const GUID& interfaceGuid, HDEVNOTIFY& notification) {

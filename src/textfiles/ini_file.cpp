@@ -245,42 +245,53 @@ void CIniFile::Parse(const std::wstring& path) {
     std::wstring line;
     std::string bytes;
     bytes.reserve(1024);
+    IniLine parsed;
     while (!stream.AtEnd()) {
         ReadTextLineInto(stream, wide, line, bytes);
-        if (line.empty() || line[0] == L'#') continue;
-        // The line's text starts after its leading white space.
-        std::size_t start = 0;
-        while (start < line.size() && IsWhite(line[start])) ++start;
-        std::size_t open = line.find(L'[', start), close = line.find(L']', start),
-                    equals = line.find(L'=', start);
-        // A key in front of the first '=' and no '[' before it make a key line, so that a value
-        // may hold brackets ("k=[x]" is the key k with the value "[x]"); the text starts with a
-        // character that is not white space, so a '=' past it has a key in front of it.
-        bool keyLine = equals != std::wstring::npos && equals > start && equals < open;
-        if (!keyLine && open != std::wstring::npos && close != std::wstring::npos &&
-            close > open + 1) {
-            std::wstring name = Trimmed(line, open + 1, close);
-            if (name.empty()) continue;
+        ClassifyIniLine(line, parsed);
+        if (parsed.kind == IniLine::Kind::End) break;
+        if (parsed.kind == IniLine::Kind::Section) {
             auto section = std::make_unique<Section>();
             current = section.get();
             // A repeated section replaces what was read for it before.
-            LowerInPlace(name);
-            m_sections[std::move(name)] = std::move(section);
-            continue;
-        }
-        if (equals != std::wstring::npos && equals > start) {
-            std::wstring key = Trimmed(line, start, equals);
-            std::wstring value = Trimmed(line, equals + 1, line.size());
+            LowerInPlace(parsed.name);
+            m_sections[std::move(parsed.name)] = std::move(section);
+        } else if (parsed.kind == IniLine::Kind::Key && !parsed.name.empty() &&
+                   !parsed.value.empty() && current != nullptr) {
             // A later equal key overwrites this one when the section is put in order.
-            if (!key.empty() && !value.empty() && current != nullptr) {
-                LowerInPlace(key);
-                current->items.emplace_back(std::move(key), std::move(value));
-            }
-            continue;
+            LowerInPlace(parsed.name);
+            current->items.emplace_back(std::move(parsed.name), std::move(parsed.value));
         }
-        // Neither header nor key line: the file ends here for the reader.
-        break;
     }
+}
+
+void ClassifyIniLine(const std::wstring& line, IniLine& out) {
+    out.kind = IniLine::Kind::Skip;
+    out.name.clear();
+    out.value.clear();
+    if (line.empty() || line[0] == L'#') return;
+    // The line's text starts after its leading white space.
+    std::size_t start = 0;
+    while (start < line.size() && IsWhite(line[start])) ++start;
+    std::size_t open = line.find(L'[', start), close = line.find(L']', start),
+                equals = line.find(L'=', start);
+    // A key in front of the first '=' and no '[' before it make a key line, so that a value
+    // may hold brackets ("k=[x]" is the key k with the value "[x]"); the text starts with a
+    // character that is not white space, so a '=' past it has a key in front of it.
+    bool keyLine = equals != std::wstring::npos && equals > start && equals < open;
+    if (!keyLine && open != std::wstring::npos && close != std::wstring::npos &&
+        close > open + 1) {
+        out.name = Trimmed(line, open + 1, close);
+        if (!out.name.empty()) out.kind = IniLine::Kind::Section;
+        return;
+    }
+    if (equals != std::wstring::npos && equals > start) {
+        out.kind = IniLine::Kind::Key;
+        out.name = Trimmed(line, start, equals);
+        out.value = Trimmed(line, equals + 1, line.size());
+        return;
+    }
+    out.kind = IniLine::Kind::End;
 }
 
 // The section itself is not const: a const lookup may put it in order first.

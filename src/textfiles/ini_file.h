@@ -56,6 +56,21 @@ std::wstring ReadTextLine(CByteStream& stream, bool wide);
 // time (characters above U+FFFF stay as they are). A text handed over is lowered in place.
 std::wstring LowerText(std::wstring text);
 
+// One line of an INI-style file as CIniFile takes it.
+struct IniLine {
+    enum class Kind {
+        Skip,     // empty, a comment ('#' first), or a header with an empty name
+        Section,  // a section header: name
+        Key,      // a key line: name and value (an empty value is not stored)
+        End,      // neither: the file ends here for the reader
+    };
+    Kind kind = Kind::Skip;
+    std::wstring name;  // trimmed, in its case as written
+    std::wstring value;
+};
+// Classifies one line (without its terminator) by the reader's rules.
+void ClassifyIniLine(const std::wstring& line, IniLine& out);
+
 // An INI-style file read whole at construction into sections of key/value pairs. Section names
 // and keys are kept lower-cased; lookups ignore case. Reading takes time in proportion to the
 // file; a section is put in key order when it is first looked at, so that finding a key takes a

@@ -7,6 +7,7 @@
 
 #include "app/dial_settings.h"
 #include "common/sim_fixture.h"
+#include "textfiles/ini_file.h"
 #include "machine/handles.h"
 
 namespace {
@@ -150,6 +151,38 @@ TEST_F(DialSettingsTest, TextSettingsWithBracketsSurviveTheFileWithEverySettingA
             CDialSettings::Write(SettingsPath(), p);
             EXPECT_EQ(fields(ReadFresh()), fields(p)) << M().ReadFile(SettingsPath());
         }
+    }
+}
+
+// Whatever the file holds, a saved profile is what the next start reads: the values go to the
+// entry the reader takes (the last section, the last of a repeated key), and lines of other
+// sections stay as they were.
+TEST_F(DialSettingsTest, SavedSettingsAreReadBackFromFilesWithRepeatedEntries) {
+    const std::string other = "[Other]\r\nNumber=#999\r\n";
+    const std::string bodies[] = {
+        "[DialSetting]\r\nNumber=#111\r\nDNSMain=1.1.1.1\r\n" + other +
+            "[dialsetting]\r\nNumber=#222\r\n",
+        "[DialSetting]\r\nNumber=#111\r\nDNSMain=1.1.1.1\r\nnumber = #222\r\nDNSMain=\r\n" +
+            other,
+        // The reader stops at the line of blanks: the second section is not the one it reads.
+        other + "[DialSetting]\r\nNumber=#222\r\nDNSMain=1.1.1.1\r\n  \r\n[DialSetting]\r\nN=0",
+        other + "[DialSetting]\r\nNumber=#222",  // no terminator at the end
+        other + "=x\r\n[DialSetting]\r\nNumber=#111\r\n",  // the reader stops before it
+    };
+    for (const std::string& body : bodies) {
+        SCOPED_TRACE(body);
+        WriteSettings(body);
+        DialProfile p = ReadFresh();
+        p.Number = L"#333";
+        p.DNSMain.clear();
+        p.Redial = false;
+        CDialSettings::Write(SettingsPath(), p);
+        DialProfile back = ReadFresh();
+        EXPECT_EQ(back.Number, L"#333") << M().ReadFile(SettingsPath());
+        EXPECT_EQ(back.DNSMain, L"");
+        EXPECT_FALSE(back.Redial);
+        EXPECT_NE(M().ReadFile(SettingsPath()).find(other), std::string::npos);
+        EXPECT_EQ(CIniFile(SettingsPath()).GetValue(L"Other", L"Number"), L"#999");
     }
 }
 

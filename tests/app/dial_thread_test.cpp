@@ -406,6 +406,66 @@ TEST_F(DialThreadTest, StopWhileConnectedWaitsForTheSlowTeardown) {
     EXPECT_FALSE(connection_->IsConnected());
 }
 
+TEST_F(DialThreadTest, StopDuringTheHangUpBeforeARedialPlacesNoFurtherCall) {
+    // A dropped line and a failed dial both hang up before the redial; a stop pressed while
+    // that slow hang-up runs ends the dial there.
+    struct Case {
+        const char* name;
+        sim::DialScript script;
+        bool drop;  // drop the line once connected
+    };
+    const Case cases[] = {
+        {"dropped line", sim::DialScript::Connect(), true},
+        {"failed dial", sim::DialScript::Fail(ERROR_NO_ANSWER, 0), false},
+    };
+    Ras().SetHangUpTime(5000);
+    auto drop = std::make_shared<bool>(false);
+    listener_.On("connected", [this, drop] {
+        if (*drop) Ras().DropLine(ERROR_DISCONNECTION);
+    });
+    HANDLE hangingUp = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    listener_.On("disconnecting", [hangingUp] { SetEvent(hangingUp); });
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        listener_.Clear();
+        ResetEvent(hangingUp);
+        *drop = c.drop;
+        int dials = Ras().DialCount();
+        Ras().ScriptNextDial(c.script);
+        ASSERT_TRUE(connection_->Start());
+        // 2 s into the 5 s hang-up.
+        ASSERT_EQ(WaitForSingleObject(hangingUp, INFINITE), WAIT_OBJECT_0);
+        Sleep(2000);
+        ASSERT_EQ(listener_.Of("disconnected").size(), 0u);
+        connection_->Stop();
+        ASSERT_EQ(connection_->Wait(INFINITE), WAIT_OBJECT_0);
+        EXPECT_EQ(Ras().DialCount() - dials, 1);
+        EXPECT_EQ(listener_.Flow().back(), "disconnected");
+        EXPECT_EQ(Ras().OpenConnections(), 0);
+    }
+    CloseHandle(hangingUp);
+}
+
+TEST_F(DialThreadTest, AConnectionRasForgetsWhileDiallingIsAFailedDial) {
+    // RAS answers "disconnected" without an error for a handle it no longer knows: before the
+    // connection that is a dial that failed, with its text, the pause and the redial.
+    Ras().ScriptNextDial(sim::DialScript::Hang());
+    auto states = std::make_shared<int>(0);
+    listener_.On("state", [this, states] {
+        if (++*states == 2) Ras().KillHandle();
+    });
+    StopAfter("connected");
+    RunToEnd();
+    auto errors = listener_.Of("error");
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].text, L"The connection was closed.");
+    EXPECT_EQ(Ras().DialCount(), 2);
+    EXPECT_EQ(listener_.Flow(), (std::vector<std::string>{"error", "disconnecting", "connected",
+                                                          "disconnecting", "disconnected"}));
+    auto leaving = listener_.Of("disconnecting");
+    EXPECT_EQ(leaving[0].tick - errors[0].tick, 15000u);
+}
+
 TEST_F(DialThreadTest, StartWhileRunningDoesNothingAndTheStopEventStaysSet) {
     Ras().SetDefaultScript(sim::DialScript::Hang());
     ASSERT_TRUE(connection_->Start());

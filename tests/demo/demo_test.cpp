@@ -4,6 +4,7 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "demo/demo.h"
 
@@ -112,10 +113,32 @@ TEST(DemoTest, WholeDemoRunsEveryPartOnceUnderItsHeading) {
         EXPECT_EQ(Count(out, heading), 1) << heading;
 }
 
-TEST(DemoTest, UnknownPartGivesTheUsage) {
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(RunDemo("nothing", sim::ClockMode::Virtual), 2);
-    EXPECT_NE(testing::internal::GetCapturedStdout().find("usage: modem_demo"), std::string::npos);
+TEST(DemoTest, HelpAndUnknownPartsGiveTheUsage) {
+    struct Case {
+        std::vector<std::string> args;
+        int rc;
+    };
+    const Case cases[] = {
+        {{"--help"}, 0}, {{"-h"}, 0}, {{"dial", "--help"}, 0}, {{"nothing"}, 2},
+        {{"--screenshot"}, 2}, {{"nothing", "--screenshot", "x.png"}, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[0]);
+        std::vector<std::string> args = c.args;
+        args.insert(args.begin(), "modem_demo");
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(DemoMain(static_cast<int>(argv.size()), argv.data(), sim::ClockMode::Virtual),
+                  c.rc);
+        std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(out.rfind("usage: modem_demo [device|service|dial|road|skin|dm] "
+                            "[--screenshot <file>]\n",
+                            0),
+                  0u)
+            << out;
+        EXPECT_EQ(out.find("==="), std::string::npos);  // no part ran
+    }
 }
 
 }  // namespace

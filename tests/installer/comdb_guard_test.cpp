@@ -4,6 +4,7 @@
 
 #include "installer/comdb_guard.h"
 #include "installer_fixture.h"
+#include "machine/faults.h"
 
 namespace {
 
@@ -27,6 +28,33 @@ TEST_F(ComDbGuardTest, ReservesTheFirstTwelveAndRestoresTheValueRead) {
         EXPECT_EQ(ComDb(), db);
     }
     EXPECT_EQ(ComDb(), db);  // the destruction after a restore writes nothing more
+}
+
+// A failed write of the value loses nothing: neither the numbers given meanwhile (after a
+// failed reservation) nor the value as it was (after a failed restore).
+TEST_F(ComDbGuardTest, FailedWritesLoseNothing) {
+    const std::wstring value = std::wstring(kComDbKey) + L"\\ComDB";
+    std::vector<BYTE> db(32, 0);
+    db[0] = 0x03;
+    SetComDb(db);
+    {
+        M().faults().Inject(sim::RegistryOp::SetValue, ERROR_ACCESS_DENIED, 1, value);
+        CComDBGuard guard;
+        EXPECT_FALSE(guard.IsHeld());
+        db[1] = 0x10;  // COM13, numbered during the install
+        SetComDb(db);
+        EXPECT_TRUE(guard.Restore());
+    }
+    EXPECT_EQ(ComDb(), db);
+
+    {
+        CComDBGuard guard;
+        ASSERT_TRUE(guard.IsHeld());
+        M().faults().Inject(sim::RegistryOp::SetValue, ERROR_ACCESS_DENIED, 1, value);
+        EXPECT_FALSE(guard.Restore());
+        EXPECT_EQ(ComDb()[0], 0xFF);  // still reserved
+    }
+    EXPECT_EQ(ComDb(), db);  // the destruction wrote the value back
 }
 
 TEST_F(ComDbGuardTest, DestructionRestoresWhenRestoreWasNotCalled) {

@@ -6,6 +6,8 @@
 #include "installer_fixture.h"
 #include "machine/devices.h"
 #include "machine/modem.h"
+#include "machine/services.h"
+#include "service/ulvane.h"
 
 using ::testing::ElementsAre;
 
@@ -29,6 +31,41 @@ DWORD MessageTick(const std::wstring& text, int occurrence) {
 }
 
 class InstallTest : public InstallerTest {};
+
+// The install with the real service program beside the installer.
+class InstallWithServiceTest : public InstallerTest {
+protected:
+    void SetUp() override {
+        InstallerTest::SetUp();
+        for (const wchar_t* image : {L"Ulvane.exe", L"Ulvane64.exe"})
+            M().processes().RegisterProgram(
+                image, [](const sim::ProcessRun& run) { return sim::RunMain(run, &UlvaneMain); });
+        M().registry().CreateKey(std::wstring(L"HKLM\\") + kUninstallKey);
+    }
+    void TearDown() override {
+        auto info = M().services().Get(kServiceName);
+        if (info && info->status.dwCurrentState == SERVICE_RUNNING) {
+            M().services().Control(kServiceName, SERVICE_CONTROL_STOP);
+            M().services().WaitForState(kServiceName, SERVICE_STOPPED, 60000);
+            if (info->status.dwProcessId)
+                M().processes().WaitForEnd(info->status.dwProcessId, 60000);
+        }
+    }
+};
+
+TEST_F(InstallWithServiceTest, TheUsbChipCdromStaysDisabledAfterTheServiceIsRegistered) {
+    sim::ModemOptions options;
+    options.variant = sim::ModemVariant::UsbChip;
+    auto modem = sim::SimModem::Plug(options);
+    ASSERT_EQ(Run({L"/i"}), 0);
+    EXPECT_THAT(BoxTexts(), ElementsAre(L"The drivers are installed. The modem is ready."));
+    auto service = M().services().Get(kServiceName);
+    ASSERT_TRUE(service.has_value());
+    EXPECT_EQ(service->status.dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+    sim::DeviceNode chip;
+    ASSERT_TRUE(M().devices().FindInstance(modem->ChipCdromInstanceId(), &chip));
+    EXPECT_TRUE(chip.disabledConfig);
+}
 
 TEST_F(InstallTest, FullInstallWithTheModemInDiskMode) {
     EnableLog();

@@ -57,9 +57,19 @@ TEST_F(Trace, TheEnvironmentChoosesFacilitiesAtEachResetAndInnerCallsAreNotLogge
     setenv("MODEM_API_TRACE", "all", 1);
     sim::Machine::Reset(MachineConfig());
     EXPECT_TRUE(sim::TraceOn(sim::Facility::Devices));
+    // Asked for by the environment, the debug output also goes to the standard error.
+    testing::internal::CaptureStderr();
+    Sleep(30);
+    OutputDebugStringW(L"seen");
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("[debug] [trace] kernel: Sleep(30)\n"), std::string::npos) << err;
+    EXPECT_NE(err.find("[debug] seen\n"), std::string::npos) << err;
     unsetenv("MODEM_API_TRACE");
     sim::Machine::Reset(MachineConfig());
     EXPECT_FALSE(sim::TraceOn(sim::Facility::Registry));
+    testing::internal::CaptureStderr();
+    OutputDebugStringW(L"quiet");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
 }  // namespace

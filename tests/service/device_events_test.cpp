@@ -272,6 +272,13 @@ TEST_F(DeviceEventsTest, AStatusReportThatFailsOnceStopsTheServiceCleanly) {
     EXPECT_EQ(info->reportedStates, std::vector<DWORD>{SERVICE_STOPPED});
     EXPECT_EQ(Count(L"StartServiceCtrlDispatcher OK.\n"), 1);
     EXPECT_EQ(Count(L"SetTheServiceStatus, SERVICE_STOPPED\n"), 0);
+    // What the worker registered went with the service, and the service starts again.
+    auto notifications = M().services().Notifications();
+    ASSERT_EQ(notifications.size(), 2u);
+    for (const auto& n : notifications) EXPECT_TRUE(n.unregisteredByCall);
+    ASSERT_EQ(Run({L"-Start"}), 0);
+    ASSERT_TRUE(M().services().WaitForState(kServiceName, SERVICE_RUNNING, 10000));
+    EXPECT_TRUE(WaitUntil([&] { return ActiveNotifications() == 2; }, 1000));
 }
 
 }  // namespace

@@ -5,11 +5,41 @@
 
 #include "common/sim_fixture.h"
 #include <winreg.h>
+#include "machine/faults.h"
 #include "machine/registry.h"
 
 namespace {
 
 class RegistryTest : public SimTest {};
+
+TEST_F(RegistryTest, InjectedFailuresHitTheirKeyOrValueAndChangeNothing) {
+    M().registry().SetDword(L"HKLM\\SOFTWARE\\Maker", L"Count", 1);
+    const std::wstring key = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Maker";
+    M().faults().Inject(sim::RegistryOp::Open, ERROR_ACCESS_DENIED, 1, key);
+    HKEY h = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"software\\maker", 0, KEY_ALL_ACCESS, &h),
+              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(h, nullptr);
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Maker", 0, KEY_ALL_ACCESS, &h),
+              ERROR_SUCCESS);
+
+    M().faults().Inject(sim::RegistryOp::SetValue, ERROR_WRITE_FAULT, 1, key + L"\\count");
+    M().faults().Inject(sim::RegistryOp::DeleteValue, ERROR_ACCESS_DENIED, 1, key + L"\\Count");
+    M().faults().Inject(sim::RegistryOp::QueryValue, ERROR_GEN_FAILURE, 1, key + L"\\Count");
+    DWORD two = 2, type = 0, size = sizeof(DWORD), read = 0;
+    const BYTE* data = reinterpret_cast<const BYTE*>(&two);
+    EXPECT_EQ(RegSetValueExW(h, L"Other", 0, REG_DWORD, data, sizeof two), ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExW(h, L"Count", 0, REG_DWORD, data, sizeof two), ERROR_WRITE_FAULT);
+    EXPECT_EQ(RegDeleteValueW(h, L"Count"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegQueryValueExW(h, L"Count", nullptr, &type, reinterpret_cast<BYTE*>(&read), &size),
+              ERROR_GEN_FAILURE);
+    EXPECT_EQ(M().registry().GetDword(L"HKLM\\SOFTWARE\\Maker", L"Count"), 1u);
+    // Each injection was used once.
+    EXPECT_EQ(RegQueryValueExW(h, L"Count", nullptr, &type, reinterpret_cast<BYTE*>(&read), &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(read, 1u);
+    EXPECT_EQ(RegCloseKey(h), ERROR_SUCCESS);
+}
 
 TEST_F(RegistryTest, KeysOpenWithoutRegardToCaseAndMissingOnesAreNotFound) {
     M().registry().CreateKey(L"HKLM\\SOFTWARE\\Maker\\Product");
