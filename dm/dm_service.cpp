@@ -19,8 +19,12 @@ CDMService::CDMService(std::unique_ptr<IDMLink> link, std::unique_ptr<CLog> log,
 }
 
 CDMService::~CDMService() {
+    // Every waiting caller is released (the waits that no command ends first, then the commands
+    // by the engine's stop), and the sub-services outlive the last caller inside them.
+    m_dispatcher->ReleaseCallers();
     StopEngine(*m_engine);
     StopDispatcher(*m_dispatcher);
+    m_dispatcher->WaitForCallers();
     // The sub-services are destroyed here, in this order: voice, engineering mode, R-UIM, phone
     // book, common, SMS (second scheme), SMS (first scheme); the PPP settings need nothing.
     m_voice.reset();

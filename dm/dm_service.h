@@ -43,8 +43,9 @@ public:
     // without library).
     CDMService(std::unique_ptr<IDMLink> link, std::unique_ptr<CLog> log,
                DMEngineConfig config = {});
-    // Stops the engine (every waiting caller returns), stops the dispatcher, destroys the
-    // sub-services, then the engine and the dispatcher.
+    // Stops the engine (every waiting caller returns, with status 1), stops the dispatcher,
+    // waits until every caller has left the sub-services, destroys them, then the engine and the
+    // dispatcher.
     ~CDMService();
     CDMService(const CDMService&) = delete;
     CDMService& operator=(const CDMService&) = delete;

@@ -112,6 +112,7 @@ void CPhonebookAPI::EnablePB(int flag, int* status) {
 }
 
 void CPhonebookAPI::SelPB(int storage, int* status) {
+    DMServiceCall inside(m_dispatcher);
     CAutoLock guard(m_selectionLock);
     DMCall call(new CDMCmdSelPB(static_cast<std::uint8_t>(storage)));
     const int result = call.Run(m_dispatcher, kWaitMs);
@@ -178,7 +179,8 @@ void CPhonebookAPI::FreeEntry(PhonebookEntry* entry) {
 
 // ---- PhonebookSelection ----
 
-PhonebookSelection::PhonebookSelection(CPhonebookAPI& api, int storage) : m_api(api) {
+PhonebookSelection::PhonebookSelection(CPhonebookAPI& api, int storage)
+    : m_api(api), m_inside(api.m_dispatcher) {
     EnterCriticalSection(&m_api.m_selectionLock);
     if (m_api.m_selected != storage) m_api.SelPB(storage, &m_status);
 }

@@ -194,6 +194,8 @@ public:
     PhonebookEntry* NewEntry() override;
     void FreeEntry(PhonebookEntry* entry) override;
 
+    DMDispatcher& Dispatcher() { return m_dispatcher; }
+
 private:
     friend class PhonebookSelection;
     DMDispatcher& m_dispatcher;
@@ -214,6 +216,7 @@ public:
 
 private:
     CPhonebookAPI& m_api;
+    DMServiceCall m_inside;  // left after the lock
     int m_status = kStatusSuccess;
 };
 

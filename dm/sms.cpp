@@ -74,6 +74,7 @@ int SMSAPICore::Send(Parser& parser, const SMSRecord* record, int validity, int*
     const SMSRecord empty;
     auto* command = new C(record != nullptr ? *record : empty, validity, Force());
     DMCall<C> call(command);
+    DMServiceCall inside(m_dispatcher);
     // Held until the report wait ends: the report goes to the send registered last, so no other
     // send (of either scheme) may register meanwhile.
     CAutoLock guard(m_sendLock.Get());
@@ -82,7 +83,8 @@ int SMSAPICore::Send(Parser& parser, const SMSRecord* record, int validity, int*
     if (result != kStatusSuccess)
         result = kStatusFailure;
     else
-        result = MapCommandResult(command->WaitForSendReport(kReportWaitMs));
+        result = MapCommandResult(
+            command->WaitForSendReport(kReportWaitMs, m_dispatcher.ReleasedEvent()));
     SetDMStatus(status, result);
     return command->SendResult();
 }
@@ -99,6 +101,7 @@ CSMSAPI::~CSMSAPI() {
 }
 
 void CSMSAPI::SelSMSBox(int box, int* status) {
+    DMServiceCall inside(m_core.Dispatcher());
     CAutoLock guard(m_selectionLock);
     DMCall call(new CDMCmdSelSMSBox(static_cast<std::uint8_t>(box)));
     const int result = call.Run(m_core.Dispatcher(), SMSAPICore::kSelectWaitMs);
@@ -138,7 +141,8 @@ int CSMSAPI::SendSMS(const SMSRecord* record, int validity, int* status) {
 
 // ---- SMSBoxSelection ----
 
-SMSBoxSelection::SMSBoxSelection(CSMSAPI& api, int box) : m_api(api) {
+SMSBoxSelection::SMSBoxSelection(CSMSAPI& api, int box)
+    : m_api(api), m_inside(api.m_core.Dispatcher()) {
     EnterCriticalSection(&m_api.m_selectionLock);
     if (m_api.m_selected != box) m_api.SelSMSBox(box, &m_status);
 }

@@ -169,6 +169,7 @@ public:
     void EndGroupSending(int* status) override { m_core.template Group<G>(0, status); }
 
     std::vector<ISMSEventHandler*> Listeners(int box) const { return m_core.Listeners(box); }
+    DMDispatcher& Dispatcher() { return m_core.Dispatcher(); }
 
 protected:
     SMSAPICore m_core;
@@ -208,6 +209,7 @@ public:
 
 private:
     CSMSAPI& m_api;
+    DMServiceCall m_inside;  // left after the lock
     int m_status = kStatusSuccess;
 };
 

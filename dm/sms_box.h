@@ -69,7 +69,7 @@ protected:
 // Both boxes; the device commands are the scheme's.
 class SMSBoxBase : public IMessageBox, public ISMSEventHandler {
 public:
-    explicit SMSBoxBase(int box);
+    SMSBoxBase(DMDispatcher& dispatcher, int box);
     virtual ~SMSBoxBase();
     SMSBoxBase(const SMSBoxBase&) = delete;
     SMSBoxBase& operator=(const SMSBoxBase&) = delete;
@@ -113,6 +113,7 @@ private:
     bool ValidLocked(int position) const;
     int OnMessageReport(int slot, bool cpt);
 
+    DMDispatcher& m_dispatcher;
     int m_box;
     CRITICAL_SECTION m_loadLock;
     mutable CRITICAL_SECTION m_boxLock;
@@ -125,7 +126,7 @@ private:
 
 class CEmbedSMSBox final : public SMSBoxBase {
 public:
-    CEmbedSMSBox(CSMSAPI& api, int box) : SMSBoxBase(box), m_api(api) {}
+    CEmbedSMSBox(CSMSAPI& api, int box) : SMSBoxBase(api.Dispatcher(), box), m_api(api) {}
 
 protected:
     bool QueryBox(int* slotCount) override;
@@ -139,7 +140,7 @@ private:
 
 class CEmbedSMSBox_RC final : public SMSBoxBase {
 public:
-    CEmbedSMSBox_RC(ISMSAPI_RC& api, int box) : SMSBoxBase(box), m_api(api) {}
+    CEmbedSMSBox_RC(CSMSAPI_RC& api, int box) : SMSBoxBase(api.Dispatcher(), box), m_api(api) {}
     // Box 2's count is the device's counter, whatever the list holds.
     int GetUnreadCount() override;
 

@@ -163,10 +163,18 @@ void SMSSendState::SetSendStatus(std::uint16_t word) {
     if (m_sendEvent != nullptr) SetEvent(m_sendEvent);
 }
 
-int SMSSendState::WaitForSendReport(DWORD ms) {
-    if (m_sendEvent == nullptr || WaitForSingleObject(m_sendEvent, ms) != WAIT_OBJECT_0)
-        return kCmdTimedOut;
-    return SendStatusWord() == kSentWord ? kCmdSucceeded : kCmdFailed;
+int SMSSendState::WaitForSendReport(DWORD ms, HANDLE released) {
+    if (m_sendEvent == nullptr) return kCmdTimedOut;
+    HANDLE handles[] = {m_sendEvent, released};
+    const DWORD n = released != nullptr ? 2 : 1;
+    switch (WaitForMultipleObjects(n, handles, FALSE, ms)) {
+        case WAIT_OBJECT_0:
+            return SendStatusWord() == kSentWord ? kCmdSucceeded : kCmdFailed;
+        case WAIT_OBJECT_0 + 1:
+            return kCmdCancelled;
+        default:
+            return kCmdTimedOut;
+    }
 }
 
 void SMSSendState::WriteSendBody(DMPacket& packet) const {

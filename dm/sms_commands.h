@@ -235,8 +235,9 @@ public:
     // The send-status report: stores the word, then signals the send event.
     void SetSendStatus(std::uint16_t word);
     // Waits for the report up to ms: kCmdSucceeded when it said sent, kCmdFailed when it said
-    // anything else, kCmdTimedOut when none came.
-    int WaitForSendReport(DWORD ms);
+    // anything else, kCmdTimedOut when none came, kCmdCancelled when `released` (the service's
+    // destruction) ended the wait first.
+    int WaitForSendReport(DWORD ms, HANDLE released);
     std::uint16_t SendStatusWord() const { return m_word.load(std::memory_order_acquire); }
     // The send result of the stored word (1 while no report came).
     int SendResult() const { return SMSSendResult(SendStatusWord()); }
