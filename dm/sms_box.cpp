@@ -27,10 +27,12 @@ SMSBoxBase::~SMSBoxBase() {
 }
 
 void SMSBoxBase::AddListener(IRecordListener* listener) {
+    CAutoLock guard(m_boxLock);
     m_listeners.Add(listener);
 }
 
 void SMSBoxBase::RemoveListener(IRecordListener* listener) {
+    CAutoLock guard(m_boxLock);
     m_listeners.Remove(listener);
 }
 
@@ -145,7 +147,7 @@ void SMSBoxBase::Unlock() {
     LeaveCriticalSection(&m_boxLock);
 }
 
-void SMSBoxBase::Load(ISMSLoadProgress* progress, int* status) {
+void SMSBoxBase::Load(ILoadProgress* progress, int* status) {
     DMServiceCall inside(m_dispatcher);
     // One load at a time: a second caller waits and finds the box loaded.
     CAutoLock load(m_loadLock);

@@ -25,7 +25,7 @@ class SlowProgress : public ILoadProgress {
 public:
     SlowProgress() : entered(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
     ~SlowProgress() { CloseHandle(entered); }
-    void OnRecordLoaded(const PhonebookEntry*, int, int slot) override {
+    void OnRecordLoaded(const void*, int, int slot) override {
         if (slot != 0) return;
         SetEvent(entered);
         Sleep(5000);
