@@ -1,5 +1,8 @@
 #include "dm/dm_service.h"
 
+#include "app/device_status.h"
+#include "dm/serial_link.h"
+
 CDMService::CDMService(std::unique_ptr<IDMLink> link, std::unique_ptr<CLog> log,
                        DMEngineConfig config)
     : m_dispatcher(std::make_unique<DMDispatcher>()),
@@ -17,6 +20,10 @@ CDMService::CDMService(std::unique_ptr<IDMLink> link, std::unique_ptr<CLog> log,
     m_engine->Start();
     m_dispatcher->StartWorker(m_engine->LinkState(), *m_engine, config.queueGraceMs);
 }
+
+CDMService::CDMService(const std::wstring& portName, std::unique_ptr<CLog> log,
+                       DMEngineConfig config)
+    : CDMService(std::make_unique<DMSerialLink>(portName), std::move(log), config) {}
 
 CDMService::~CDMService() {
     // Every waiting caller is released (the waits that no command ends first, then the commands
@@ -46,6 +53,11 @@ void CDMService::SetLogLevel(std::uint8_t level) {
     CLog::Guard guard(log);
     log.SetLevel(level);
     log.SetEnabled(1);
+}
+
+std::wstring FindDMPortName() {
+    IEVDOHardware* hardware = CDeviceStatus::Instance().GetHardware();
+    return hardware != nullptr ? hardware->GetPortAInfo().FriendlyName : std::wstring();
 }
 
 void ReleaseDMService(IDMService* service) {

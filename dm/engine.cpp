@@ -288,7 +288,8 @@ bool DMEngine::Start() {
     if (!m_reader.Start()) return false;
     m_linkOpen = true;
     const bool up = m_link->Open(this);
-    if (!m_stopping.load()) m_linkState.linkReady.store(up ? 1 : 0);
+    // A link that reported its state while opening (a port that failed at once) has set it.
+    if (!m_stopping.load() && m_linkReports.load() == 0) m_linkState.linkReady.store(up ? 1 : 0);
     return true;
 }
 
@@ -300,7 +301,17 @@ void DMEngine::OnLinkBytes(const std::uint8_t* data, std::size_t n) {
 }
 
 void DMEngine::OnLinkState(bool up) {
-    m_linkState.linkReady.store(up && !m_stopping.load() ? 1 : 0);
+    ++m_linkReports;
+    const bool ready = up && !m_stopping.load();
+    m_linkState.linkReady.store(ready ? 1 : 0);
+    if (ready) {
+        ResetEvent(m_dispatcher.ReleasedEvent());
+        return;
+    }
+    // No answer can come now: the waiting callers return (status 1), the report waits too.
+    SetEvent(m_dispatcher.ReleasedEvent());
+    CAutoLock guard(m_lock);
+    if (m_current.holder != nullptr) m_current.holder->Command()->Cancel();
 }
 
 void DMEngine::RunCommand(DMCmdHolder* holder) {

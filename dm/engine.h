@@ -127,7 +127,8 @@ public:
     void EnterCall();
     // Nothing of the dispatcher is touched once the count has fallen.
     void LeaveCall();
-    // Manual-reset; signalled by ReleaseCallers. Waits of callers that no command ends include it.
+    // Manual-reset; signalled while no answer can come (the link is down, or ReleaseCallers ran).
+    // Waits of callers that no command ends include it.
     HANDLE ReleasedEvent() const { return m_released; }
     void ReleaseCallers();
     void WaitForCallers();
@@ -271,6 +272,7 @@ private:
     std::atomic<std::size_t> m_droppedFrames{0};
     std::atomic<std::size_t> m_discardedLate{0};
     std::atomic<std::size_t> m_staleReplies{0};
+    std::atomic<int> m_linkReports{0};  // OnLinkState calls so far
 };
 
 void StopEngine(DMEngine& engine);
