@@ -207,16 +207,6 @@ public:
     void RunCommand(DMCmdHolder* holder) override;
 
 private:
-    class ReaderThread : public CThread {
-    public:
-        explicit ReaderThread(DMEngine& engine) : m_engine(engine) {}
-
-    protected:
-        void Run() override { m_engine.ReaderLoop(); }
-
-    private:
-        DMEngine& m_engine;
-    };
     struct Current {
         DMCmdHolder* holder = nullptr;  // the engine's own reference
         std::vector<std::uint8_t> header;
@@ -262,7 +252,7 @@ private:
     DMFrameDecoder m_decoder;          // reader only
     std::uint64_t m_feedingSends = 0;  // reader only: the send count of the piece being decoded
 
-    ReaderThread m_reader;
+    DMOwnedThread<DMEngine, &DMEngine::ReaderLoop> m_reader;
     std::map<CActiveDMParser*, std::unique_ptr<DMDeliveryThread>> m_delivery;  // reader, then Stop
 
     std::atomic<bool> m_stopping{false};

@@ -36,24 +36,13 @@ public:
     const std::wstring& PortName() const { return m_portName; }
 
 private:
-    class Reader : public CThread {
-    public:
-        explicit Reader(DMSerialLink& link) : m_link(link) {}
-
-    protected:
-        void Run() override { m_link.ReadLoop(); }
-
-    private:
-        DMSerialLink& m_link;
-    };
-
     void ReadLoop();
     // The first failure takes the link down and tells the receiver; later ones change nothing.
     void Fail(const CSerialException& e);
 
     std::wstring m_portName;
     CSerialPort m_port;
-    Reader m_reader;
+    DMOwnedThread<DMSerialLink, &DMSerialLink::ReadLoop> m_reader;
     IDMLinkReceiver* m_receiver = nullptr;
     std::atomic<bool> m_closing{false};
     std::atomic<bool> m_failing{false};

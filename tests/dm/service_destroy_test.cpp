@@ -52,22 +52,16 @@ TEST_P(ServiceDestroyTest, EveryWaitingCallerReturnsWithStatus1AndLeavesBeforeTh
         ASSERT_EQ(WaitForSingleObject(send->Command()->Event(), 5000), WAIT_OBJECT_0);
     };
     auto requested = [this] { ASSERT_TRUE(peer->WaitForRequests(1, 5000)); };
-    SMSRecord message = Message(1, 1, "hello");
+    auto send = [this](bool rc) {
+        const SMSRecord message = Message(1, 1, "hello");
+        int status = -1;
+        rc ? SmsRC().SendSMS_RC(&message, 0, &status) : Sms().SendSMS(&message, 0, &status);
+        return status;
+    };
     const Case cases[] = {
-        {"a send waiting for its report",
-         [&] {
-             int status = -1;
-             Sms().SendSMS(&message, 0, &status);
-             return status;
-         },
-         sent, kStatusFailure},
-        {"a box-naming send waiting for its report",
-         [&] {
-             int status = -1;
-             SmsRC().SendSMS_RC(&message, 0, &status);
-             return status;
-         },
-         sent, kStatusFailure},
+        {"a send waiting for its report", [&] { return send(false); }, sent, kStatusFailure},
+        {"a box-naming send waiting for its report", [&] { return send(true); }, sent,
+         kStatusFailure},
         {"a box select without an answer",
          [&] {
              peer->PushScript(SmsKey(kSmsSelect), dmpeer::Script{.drop = true});
