@@ -2,14 +2,19 @@
 
 #include <utility>
 
+#include "support/auto_lock.h"
+
 DMSerialLink::DMSerialLink(std::wstring portName)
-    : m_portName(std::move(portName)), m_reader(*this) {}
+    : m_portName(std::move(portName)), m_reader(*this) {
+    InitializeCriticalSection(&m_sendLock);
+}
 
 DMSerialLink::~DMSerialLink() {
     try {
         Close();
     } catch (const CSerialException&) {
     }
+    DeleteCriticalSection(&m_sendLock);
 }
 
 bool DMSerialLink::Open(IDMLinkReceiver* receiver) {
@@ -33,6 +38,7 @@ bool DMSerialLink::Open(IDMLinkReceiver* receiver) {
 }
 
 bool DMSerialLink::Send(const std::uint8_t* data, std::size_t n) {
+    CAutoLock guard(m_sendLock);
     if (m_failed.load() || m_closing.load()) return false;
     try {
         DWORD done = 0;
@@ -75,7 +81,10 @@ void DMSerialLink::Fail(const CSerialException& e) {
 void DMSerialLink::Close() {
     m_closing.store(true);
     if (m_reader.Handle() != nullptr) m_reader.Wait(INFINITE);
-    m_port.Close();
+    {
+        CAutoLock guard(m_sendLock);
+        m_port.Close();
+    }
     if (m_failed.load() && m_failure != nullptr) {
         const CSerialException failure = *m_failure;
         m_failure.reset();  // reported once

@@ -42,6 +42,9 @@ private:
 
     std::wstring m_portName;
     CSerialPort m_port;
+    // Held by a send across its writes, and by Close while it closes the port: a send racing the
+    // engine's stop finds the port open or not at all.
+    CRITICAL_SECTION m_sendLock;
     DMOwnedThread<DMSerialLink, &DMSerialLink::ReadLoop> m_reader;
     IDMLinkReceiver* m_receiver = nullptr;
     std::atomic<bool> m_closing{false};
