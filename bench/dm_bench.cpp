@@ -1,6 +1,8 @@
 // Command round trips through the command engine and the simulated modem: the caller queues a
 // query, the worker sends it, the modem answers, the reader parses the answer and wakes the
-// caller. The floor is a bare event ping-pong between two threads measured in the same run.
+// caller; over the modem's diagnostics COM port (the engine's serial link) and, beside it, over
+// the in-process link pair. The floor is a bare event ping-pong between two threads measured in the
+// same run.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -10,6 +12,7 @@
 #include "dm_peer/dm_peer.h"
 #include "ping_pong.h"
 #include "machine/machine.h"
+#include "machine/modem.h"
 
 namespace {
 
@@ -40,18 +43,8 @@ void EventPingPong(benchmark::State& state) {
     bench::EventPingPongLoop(state);
 }
 
-void CommandRoundTrip(benchmark::State& state) {
-    sim::Machine::Reset();
-    const bool bigEndian = state.range(0) != 0;
-    dmpeer::Peer peer(bigEndian);
-    std::uint32_t answers = 0;
-    peer.SetHandler({0x4B, kCategoryDevice, 0x0133}, [&](DMPacket&, DMPacket& body) {
-        body.WriteU32(++answers);
-        return std::uint8_t{0};
-    });
-    DMEngineConfig config;
-    config.bigEndian = bigEndian;
-    CDMService service(peer.HostLink(), nullptr, config);
+// Query round trips on the service; each answer carries the next number.
+void RoundTrips(benchmark::State& state, CDMService& service) {
     std::uint32_t expected = 0;
     for (auto _ : state) {
         auto* command = new BenchQuery;
@@ -69,11 +62,50 @@ void CommandRoundTrip(benchmark::State& state) {
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
+void AnswerQueries(dmpeer::Peer& peer, std::uint32_t& answers) {
+    peer.SetHandler({0x4B, kCategoryDevice, 0x0133}, [&](DMPacket&, DMPacket& body) {
+        body.WriteU32(++answers);
+        return std::uint8_t{0};
+    });
+}
+
+// Over the modem's diagnostics COM port: the engine's serial link, the platform's port, the
+// simulated command device behind it.
+void CommandRoundTripSerial(benchmark::State& state) {
+    sim::Machine::Reset();
+    sim::ModemOptions options;
+    options.startInModemMode = true;
+    auto modem = sim::SimModem::Plug(options);
+    const bool bigEndian = state.range(0) != 0;
+    dmpeer::Peer peer(bigEndian);
+    std::uint32_t answers = 0;
+    AnswerQueries(peer, answers);
+    peer.AttachToPort(L"COM4");
+    DMEngineConfig config;
+    config.bigEndian = bigEndian;
+    CDMService service(std::wstring(L"COM4"), nullptr, config);
+    RoundTrips(state, service);
+}
+
+// Over the in-process link pair, for comparison.
+void CommandRoundTripInProcess(benchmark::State& state) {
+    sim::Machine::Reset();
+    const bool bigEndian = state.range(0) != 0;
+    dmpeer::Peer peer(bigEndian);
+    std::uint32_t answers = 0;
+    AnswerQueries(peer, answers);
+    DMEngineConfig config;
+    config.bigEndian = bigEndian;
+    CDMService service(peer.HostLink(), nullptr, config);
+    RoundTrips(state, service);
+}
+
 }  // namespace
 
 BENCHMARK(EventPingPong)->UseRealTime();
 // Arg: the packet byte order (0 least significant byte first, 1 most significant first).
-BENCHMARK(CommandRoundTrip)->Arg(0)->Arg(1)->UseRealTime();
+BENCHMARK(CommandRoundTripSerial)->Arg(0)->Arg(1)->UseRealTime();
+BENCHMARK(CommandRoundTripInProcess)->Arg(0)->Arg(1)->UseRealTime();
 
 int main(int argc, char** argv) {
     // Every benchmark's floor is the ping-pong (names end in "/real_time").

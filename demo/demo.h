@@ -20,6 +20,10 @@ int RunDmDemo(sim::ClockMode clock = sim::ClockMode::Real);
 // times faster than the wall clock. Returns the machine's configuration.
 sim::Config ResetDemoMachine(const wchar_t* programName, sim::ClockMode clock, double speed);
 
+// App finds its modem and the modem's ports by the driver .inf files: puts the drivers where the
+// setup would, beside the program's folder. False when the demo's driver files are missing.
+bool InstallDrivers();
+
 // Runs the part of that name ("device", "service", "dial", "road", "skin", "dm"), or every part in
 // order when part is null, each under its own heading. Returns the first failing part's result, 2
 // for an unknown part (after the usage line), else 0.

@@ -68,15 +68,13 @@ private:
     int m_samples = 0;
 };
 
-// App finds its modem by the modem driver's .inf: the demo puts the drivers where the setup
-// would, beside App's folder.
+}  // namespace
+
 bool InstallDrivers() {
     return sim::machine().CopyFromHost(std::filesystem::path(MODEM_ASSETS_DIR) / "Driver",
                                        GetModuleFolder() + L"..\\Driver\\") > 0 &&
            FileExists(GetModemInfPath());
 }
-
-}  // namespace
 
 int RunDialDemo(sim::ClockMode clock) {
     sim::Config config = ResetDemoMachine(L"App.exe", clock, 8.0);

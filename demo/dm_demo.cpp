@@ -15,6 +15,7 @@
 #include "dm_peer/device_handlers.h"
 #include "dm_peer/device_stores.h"
 #include "dm_peer/dm_peer.h"
+#include "machine/modem.h"
 
 namespace {
 
@@ -251,22 +252,58 @@ bool ShowMessages(ISMS& sms, Device& device) {
     return arrived && status == kStatusSuccess && result == 0;
 }
 
+// The modem goes and comes back: the link follows it.
+bool ShowUnplugAndReplug(std::unique_ptr<CDMService>& service, sim::SimModem& modem,
+                         const std::wstring& port, const DMEngineConfig& config) {
+    Say("The modem is unplugged...\n");
+    modem.Unplug();
+    int status = 0;
+    service->GetCommon()->QuerySignal(&status);
+    const bool refused = status == kStatusFailure;
+    Say("Link: %s; a signal query: %s\n",
+        service->Engine().LinkState().linkReady.load() != 0 ? "up" : "down", Outcome(status));
+    service.reset();
+    modem.Replug();
+    modem.EnterModemMode();
+    Say("The modem is plugged in again; a new service opens %s.\n", sim::ToUtf8(port).c_str());
+    service = std::make_unique<CDMService>(port, nullptr, config);
+    const int bars = service->GetCommon()->QuerySignal(&status);
+    Say("Signal: %d of 6 bars (%s)\n", bars, Outcome(status));
+    return refused && status == kStatusSuccess;
+}
+
 }  // namespace
 
 int RunDmDemo(sim::ClockMode clock) {
     ResetDemoMachine(L"Ulvane.exe", clock, 4.0);
+    if (!InstallDrivers()) {
+        Say("The driver files were not found at %s.\n", MODEM_ASSETS_DIR);
+        return 1;
+    }
+    // The modem is up in modem mode; the command device sits behind its diagnostics port.
+    sim::ModemOptions options;
+    options.startInModemMode = true;
+    auto modem = sim::SimModem::Plug(options);
+    const std::wstring port = FindDMPortName();
+    if (port.empty()) {
+        Say("The modem's diagnostics port was not found.\n");
+        return 1;
+    }
     Device device;
+    device.peer.AttachToPort(port);
     DMEngineConfig config;
     config.bigEndian = device.peer.BigEndian();
     // Declared after the device: the service stops before the device goes.
-    auto service = std::make_unique<CDMService>(device.peer.HostLink(), nullptr, config);
-    Say("The command library is connected to the modem.\n");
+    auto service = std::make_unique<CDMService>(port, nullptr, config);
+    Say("The command library is connected to the modem on %s, its diagnostics port.\n",
+        sim::ToUtf8(port).c_str());
 
     ShowIdentity(*service->GetCommon());
     ShowSignal(*service->GetCommon());
     if (!ShowRuim(*service->GetRUIM())) return 1;
     if (!ShowPhonebook(*service->GetPhonebook()->GetPhonebook1())) return 1;
     if (!ShowMessages(*service->GetSMS(), device)) return 1;
+    if (!ShowUnplugAndReplug(service, *modem, port, config)) return 1;
     Say("The command library's tour ended well.\n");
     return 0;
 }

@@ -81,6 +81,7 @@ using HWND = HWND__*;
 
 #define MAX_PATH 260
 #define INFINITE 0xFFFFFFFFu
+#define MAXDWORD 0xFFFFFFFFu
 #define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1)))
 
 struct GUID {

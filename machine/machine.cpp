@@ -165,7 +165,7 @@ Config Config::Windows98() {
 Machine::Machine(const Config& config)
     : config_(config),
       devices_(std::make_unique<DeviceTree>()),
-      serialPorts_(std::make_unique<SerialPortTable>()),
+      serialPorts_(std::make_unique<SerialPortTable>(*devices_)),
       registry_(std::make_unique<Registry>()),
       processes_(std::make_unique<ProcessTable>(config_)),
       services_(std::make_unique<ServiceManager>(*devices_, *processes_, faults_)),

@@ -2,9 +2,13 @@
 
 #include <cstring>
 
+#include <algorithm>
+
+#include <devguid.h>
 #include <winbase.h>
 #include "machine/devices.h"
 #include "machine/machine.h"
+#include "machine/threads.h"
 
 namespace sim {
 
@@ -74,16 +78,50 @@ void SerialPort::ClearWritten() {
 }
 
 DWORD SerialPort::Acquire() {
-    std::lock_guard<std::mutex> lk(mu_);
-    if (open_) return ERROR_ACCESS_DENIED;
-    open_ = true;
-    ++opens_;
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        if (open_) return ERROR_ACCESS_DENIED;
+        open_ = true;
+        ++opens_;
+    }
+    std::lock_guard<std::mutex> k(Kernel::Get().Mutex());
+    inbound_.clear();  // an opener reads only what came while it had the port
     return 0;
 }
 
 void SerialPort::Release() {
     std::lock_guard<std::mutex> lk(mu_);
     open_ = false;
+}
+
+void SerialPort::SetDeviceSink(DeviceSink sink) {
+    std::lock_guard<std::mutex> lk(mu_);
+    sink_ = std::move(sink);
+}
+
+bool SerialPort::DeviceSend(const std::uint8_t* data, std::size_t n) {
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        if (!open_) return false;
+    }
+    auto& kernel = Kernel::Get();
+    std::lock_guard<std::mutex> k(kernel.Mutex());
+    inbound_.insert(inbound_.end(), data, data + n);
+    lastArrival_ = kernel.NowLocked();
+    arrived_.BumpLocked();
+    return true;
+}
+
+void SerialPort::WakeReaders() {
+    std::lock_guard<std::mutex> k(Kernel::Get().Mutex());
+    arrived_.BumpLocked();
+}
+
+std::size_t SerialPort::TakeLocked(std::uint8_t* out, std::size_t n) {
+    const std::size_t taken = std::min(n, inbound_.size());
+    std::copy_n(inbound_.begin(), taken, out);
+    inbound_.erase(inbound_.begin(), inbound_.begin() + static_cast<std::ptrdiff_t>(taken));
+    return taken;
 }
 
 void SerialPort::ApplyState(const DCB& dcb) {
@@ -98,8 +136,27 @@ void SerialPort::ApplyTimeouts(const COMMTIMEOUTS& timeouts) {
 }
 
 void SerialPort::Append(const void* bytes, DWORD count) {
-    std::lock_guard<std::mutex> lk(mu_);
-    written_.append(static_cast<const char*>(bytes), count);
+    DeviceSink sink;
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        written_.append(static_cast<const char*>(bytes), count);
+        sink = sink_;
+    }
+    if (sink && count > 0) sink(static_cast<const std::uint8_t*>(bytes), count);
+}
+
+SerialPortTable::SerialPortTable(DeviceTree& devices) : devices_(devices) {
+    listener_ = devices_.AddListener([this](const InterfaceEvent& e) {
+        if (e.arrival || e.classGuid != GUID_DEVINTERFACE_COMPORT) return;
+        DeviceNode node;
+        if (!devices_.FindInstance(e.instanceId, &node)) return;
+        auto it = node.spec.deviceKey.find(L"PortName");
+        if (it != node.spec.deviceKey.end()) Port(it->second)->WakeReaders();
+    });
+}
+
+SerialPortTable::~SerialPortTable() {
+    devices_.RemoveListener(listener_);
 }
 
 std::shared_ptr<SerialPort> SerialPortTable::Add(const std::wstring& name) {
@@ -190,6 +247,58 @@ DWORD WriteSerialPort(SerialHandle& handle, const void* buffer, DWORD count, DWO
     handle.port->Append(buffer, count);
     if (written) *written = count;
     return 0;
+}
+
+DWORD ReadSerialPort(SerialHandle& handle, void* buffer, DWORD count, DWORD* read,
+                     bool withOverlapped) {
+    if (read) *read = 0;
+    if (handle.overlapped != withOverlapped) return ERROR_INVALID_PARAMETER;
+    if (buffer == nullptr && count > 0) return ERROR_INVALID_USER_BUFFER;
+    const COMMTIMEOUTS t = handle.port->Timeouts();
+    // The platform's special cases: return at once with what is there; or wait up to the
+    // constant for the first byte and return as soon as anything is there.
+    const bool atOnce = t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == 0 &&
+                        t.ReadTotalTimeoutConstant == 0;
+    const bool firstByte =
+        t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == MAXDWORD &&
+        t.ReadTotalTimeoutConstant != 0 && t.ReadTotalTimeoutConstant != MAXDWORD;
+    const bool interval = !atOnce && !firstByte && t.ReadIntervalTimeout != 0;
+    auto* out = static_cast<std::uint8_t*>(buffer);
+    auto& kernel = Kernel::Get();
+    ThreadRec& self = CurrentThread();
+    std::uint64_t total = kForever;
+    {
+        std::lock_guard<std::mutex> k(kernel.Mutex());
+        const std::uint64_t now = kernel.NowLocked();
+        if (firstByte) {
+            total = now + t.ReadTotalTimeoutConstant;
+        } else if (!atOnce &&
+                   (t.ReadTotalTimeoutMultiplier != 0 || t.ReadTotalTimeoutConstant != 0)) {
+            total = now + std::uint64_t{t.ReadTotalTimeoutMultiplier} * count +
+                    t.ReadTotalTimeoutConstant;
+        }
+    }
+    DWORD got = 0;
+    for (;;) {
+        // The device is asked outside the kernel lock (the device tree has its own).
+        if (!handle.Present()) return ERROR_GEN_FAILURE;
+        std::unique_lock<std::mutex> lk(kernel.Mutex());
+        got += static_cast<DWORD>(handle.port->TakeLocked(out + got, count - got));
+        if (read) *read = got;
+        if (got == count || atOnce || (firstByte && got > 0)) return 0;
+        std::uint64_t deadline = total;
+        if (interval && got > 0)
+            deadline = std::min(deadline, handle.port->LastArrivalLocked() + t.ReadIntervalTimeout);
+        if (deadline != kForever && kernel.NowLocked() >= deadline) return 0;
+        ChangeCounter& arrived = handle.port->ArrivedLocked();
+        const WaitItem items[] = {{&arrived, arrived.Count()}};
+        const WaitResult r = kernel.Wait(lk, self, items, false, 0, deadline);
+        if (r.outcome == WaitOutcome::Terminated) {
+            lk.unlock();
+            ThrowIfTerminating();
+            return ERROR_GEN_FAILURE;
+        }
+    }
 }
 
 }  // namespace sim

@@ -2,6 +2,7 @@
 
 #include "machine/devices.h"
 #include "machine/machine.h"
+#include "machine/serial.h"
 
 namespace control {
 
@@ -21,6 +22,14 @@ bool SetDeviceEnabled(const std::wstring& instanceId, bool enable) {
     sim::DeviceNode node;
     if (!devices.FindInstance(instanceId, &node)) return false;
     return devices.SetEnabled(node.devInst, enable, false);
+}
+
+void SetSerialDeviceSink(const std::wstring& portName, SerialDeviceSink sink) {
+    sim::machine().serialPorts().Port(portName)->SetDeviceSink(std::move(sink));
+}
+
+bool SerialDeviceSend(const std::wstring& portName, const std::uint8_t* data, std::size_t n) {
+    return sim::machine().serialPorts().Port(portName)->DeviceSend(data, n);
 }
 
 }  // namespace control

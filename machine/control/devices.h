@@ -2,6 +2,9 @@
 // change on it, by instance ID.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,5 +22,13 @@ std::vector<DeviceNodeInfo> DeviceNodes(const std::wstring& instanceIdPrefix);
 // Enables or disables the node in the current hardware profile, as a class installer's property
 // change does; the state stays while the device is unplugged. False when no node has the ID.
 bool SetDeviceEnabled(const std::wstring& instanceId, bool enable);
+
+// The device side of a COM port ("COM4"), for a stand-in that plays the device behind it: what
+// the port's opener writes goes to the sink, on the writer's thread (an empty sink detaches);
+// SerialDeviceSend puts bytes where the opener's reads find them, and is false (the bytes
+// dropped) while nobody has the port open.
+using SerialDeviceSink = std::function<void(const std::uint8_t* data, std::size_t n)>;
+void SetSerialDeviceSink(const std::wstring& portName, SerialDeviceSink sink);
+bool SerialDeviceSend(const std::wstring& portName, const std::uint8_t* data, std::size_t n);
 
 }  // namespace control

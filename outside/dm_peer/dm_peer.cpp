@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "machine/control/devices.h"
 #include "support/auto_lock.h"
 
 namespace dmpeer {
@@ -28,6 +29,7 @@ Peer::Peer(bool bigEndian)
 
 Peer::~Peer() {
     m_pair.SetDeviceSink(nullptr);
+    if (!m_port.empty()) control::SetSerialDeviceSink(m_port, nullptr);
     SetEvent(m_stop);
     if (m_thread != nullptr) {
         WaitForSingleObject(m_thread, INFINITE);
@@ -35,6 +37,19 @@ Peer::~Peer() {
     }
     for (HANDLE h : {m_requestEvent, m_wake, m_stop}) CloseHandle(h);
     DeleteCriticalSection(&m_lock);
+}
+
+void Peer::AttachToPort(const std::wstring& portName) {
+    m_port = portName;
+    control::SetSerialDeviceSink(
+        portName, [this](const std::uint8_t* data, std::size_t n) { OnHostBytes(data, n); });
+}
+
+void Peer::DeviceSend(const Bytes& frame) {
+    if (!m_port.empty())
+        control::SerialDeviceSend(m_port, frame.data(), frame.size());
+    else
+        m_pair.DeviceSend(frame.data(), frame.size());
 }
 
 void Peer::SetHandler(CommandKey key, Handler handler, bool statusByte) {
@@ -171,7 +186,7 @@ void Peer::Emit(Bytes frame, DWORD delayMs) {
             return;
         }
     }
-    m_pair.DeviceSend(frame.data(), frame.size());
+    DeviceSend(frame);
 }
 
 void Peer::Run() {
@@ -195,7 +210,7 @@ void Peer::Run() {
             }
         }
         if (haveReady) {
-            m_pair.DeviceSend(ready.data(), ready.size());
+            DeviceSend(ready);
             CAutoLock guard(m_lock);
             m_pending.pop_front();
             continue;

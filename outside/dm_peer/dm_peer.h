@@ -1,4 +1,6 @@
-// A simulated modem on the device command link, for tests, benchmarks and the demo. It decodes
+// A simulated modem on the device command link, for tests, benchmarks and the demo: on the
+// in-process link pair (the engine's unit tests), or behind a COM port of the machine (the
+// modem's diagnostics port), where a program that opens the port talks to it. It decodes
 // the host's frames, logs every request, answers from a table of command handlers, and follows
 // per-command scripts (status byte, drop, delay, truncate, not-supported, duplicate); it also
 // sends reports when told. Delays run on the machine clock. It is no part of the device command
@@ -12,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "dm/frame.h"
@@ -73,6 +76,10 @@ public:
     // The host end of the link, for the engine.
     std::unique_ptr<IDMLink> HostLink() { return m_pair.MakeHostEnd(); }
     LinkPair& Link() { return m_pair; }
+    // From now on the device sits behind the COM port of that name ("COM4"): it hears what the
+    // port's opener writes and answers through the port instead of the link pair. Detached by
+    // the destructor.
+    void AttachToPort(const std::wstring& portName);
 
     // The handler table. A command without a handler is answered not-supported.
     void SetHandler(CommandKey key, Handler handler, bool statusByte = true);
@@ -110,9 +117,12 @@ private:
     // answers in order).
     void Emit(Bytes frame, DWORD delayMs);
     void Run();
+    // To the host, through the port when attached, else the link pair.
+    void DeviceSend(const Bytes& frame);
 
     bool m_bigEndian;
     LinkPair m_pair;
+    std::wstring m_port;       // set once, before the port's opener can write
     DMFrameDecoder m_decoder;  // used on the host's sending thread only
 
     mutable CRITICAL_SECTION m_lock;

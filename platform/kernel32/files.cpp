@@ -171,6 +171,12 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_A
 
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED arg5) {
     API_TRACE(Files, ReadFile, file, buffer, toRead, read, arg5);
+    if (auto port = sim::HandleTable::Get().FindAs<sim::SerialHandle>(file)) {
+        if (DWORD e = sim::ReadSerialPort(*port, buffer, toRead, read, arg5 != nullptr))
+            return Fail(FALSE, e);
+        SetLastError(ERROR_SUCCESS);
+        return TRUE;
+    }
     auto f = sim::HandleTable::Get().FindAs<FileObj>(file);
     if (!f) return Fail(FALSE, ERROR_INVALID_HANDLE);
     if (!(f->access & GENERIC_READ)) return Fail(FALSE, ERROR_ACCESS_DENIED);

@@ -186,8 +186,7 @@ void CRasClient::SetAuthentication(bool chap, bool pap) {
 
 void CRasClient::WriteInitString() {
     if (m_initString.empty()) return;
-    std::wstring path = m_portName;
-    if (path.find(L"\\\\.\\") == std::wstring::npos) path = L"\\\\.\\" + path;
+    const std::wstring path = SerialPortPath(m_portName);
     try {
         CSerialPort port;
         port.Open(path, 115200, CSerialPort::NoParity, 8, CSerialPort::OneStopBit,

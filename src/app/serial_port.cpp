@@ -20,6 +20,11 @@ CSerialException::CSerialException(DWORD errorCode) : m_code(errorCode) {
     if (text != nullptr) LocalFree(text);
 }
 
+std::wstring SerialPortPath(const std::wstring& portName) {
+    if (portName.find(L"\\\\.\\") != std::wstring::npos) return portName;
+    return L"\\\\.\\" + portName;
+}
+
 CSerialPort::~CSerialPort() {
     Close();
 }
@@ -103,6 +108,13 @@ DWORD CSerialPort::Write(const void* buffer, DWORD count) {
     if (!WriteFile(m_port, buffer, count, &written, nullptr))
         throw CSerialException(GetLastError());
     return written;
+}
+
+DWORD CSerialPort::Read(void* buffer, DWORD count) {
+    if (m_port == INVALID_HANDLE_VALUE || m_overlapped) throw CSerialException(ERROR_READ_FAULT);
+    DWORD read = 0;
+    if (!ReadFile(m_port, buffer, count, &read, nullptr)) throw CSerialException(GetLastError());
+    return read;
 }
 
 void CSerialPort::Close() {

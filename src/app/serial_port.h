@@ -1,5 +1,5 @@
-// A COM port: opened and configured, given time-outs, written and closed. Every failure is thrown
-// as a CSerialException that carries the system's text for the error code.
+// A COM port: opened and configured, given time-outs, written, read and closed. Every failure is
+// thrown as a CSerialException that carries the system's text for the error code.
 #pragma once
 
 #include <string>
@@ -22,6 +22,9 @@ private:
     std::wstring m_message;
     DWORD m_code;
 };
+
+// The path CreateFileW opens for a COM port name: "\\.\" in front unless the name holds it.
+std::wstring SerialPortPath(const std::wstring& portName);
 
 class CSerialPort {
 public:
@@ -50,6 +53,9 @@ public:
     // Writes on a port opened without overlapped I/O; error 29 (ERROR_WRITE_FAULT) on a closed
     // or overlapped port.
     DWORD Write(const void* buffer, DWORD count);
+    // Reads what comes within the port's read time-outs (0 bytes when nothing came) on a port
+    // opened without overlapped I/O; error 30 (ERROR_READ_FAULT) on a closed or overlapped port.
+    DWORD Read(void* buffer, DWORD count);
     void Close();
     bool IsOpen() const { return m_port != INVALID_HANDLE_VALUE; }
 

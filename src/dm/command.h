@@ -235,10 +235,11 @@ struct ReportTableEntry {
     Factory factory;
 };
 
+// Slot 0 is the table; the destructor follows it.
 class CActiveDMParser {
 public:
-    virtual ~CActiveDMParser() = default;
     virtual const ReportTableEntry* GetReportTable() const = 0;
+    virtual ~CActiveDMParser() = default;
 
     // The table's entry for the id, or null.
     const ReportTableEntry* FindReport(std::uint32_t id) const;

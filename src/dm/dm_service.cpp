@@ -1,5 +1,8 @@
 #include "dm/dm_service.h"
 
+#include "app/device_status.h"
+#include "dm/serial_link.h"
+
 CDMService::CDMService(std::unique_ptr<IDMLink> link, std::unique_ptr<CLog> log,
                        DMEngineConfig config)
     : m_dispatcher(std::make_unique<DMDispatcher>()),
@@ -18,9 +21,17 @@ CDMService::CDMService(std::unique_ptr<IDMLink> link, std::unique_ptr<CLog> log,
     m_dispatcher->StartWorker(m_engine->LinkState(), *m_engine, config.queueGraceMs);
 }
 
+CDMService::CDMService(const std::wstring& portName, std::unique_ptr<CLog> log,
+                       DMEngineConfig config)
+    : CDMService(std::make_unique<DMSerialLink>(portName), std::move(log), config) {}
+
 CDMService::~CDMService() {
+    // Every waiting caller is released (the waits that no command ends first, then the commands
+    // by the engine's stop), and the sub-services outlive the last caller inside them.
+    m_dispatcher->ReleaseCallers();
     StopEngine(*m_engine);
     StopDispatcher(*m_dispatcher);
+    m_dispatcher->WaitForCallers();
     // The sub-services are destroyed here, in this order: voice, engineering mode, R-UIM, phone
     // book, common, SMS (second scheme), SMS (first scheme); the PPP settings need nothing.
     m_voice.reset();
@@ -42,6 +53,11 @@ void CDMService::SetLogLevel(std::uint8_t level) {
     CLog::Guard guard(log);
     log.SetLevel(level);
     log.SetEnabled(1);
+}
+
+std::wstring FindDMPortName() {
+    IEVDOHardware* hardware = CDeviceStatus::Instance().GetHardware();
+    return hardware != nullptr ? hardware->GetPortAInfo().FriendlyName : std::wstring();
 }
 
 void ReleaseDMService(IDMService* service) {

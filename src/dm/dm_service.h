@@ -43,8 +43,11 @@ public:
     // without library).
     CDMService(std::unique_ptr<IDMLink> link, std::unique_ptr<CLog> log,
                DMEngineConfig config = {});
-    // Stops the engine (every waiting caller returns), stops the dispatcher, destroys the
-    // sub-services, then the engine and the dispatcher.
+    // The same over the serial link to the COM port of that name ("COM4").
+    CDMService(const std::wstring& portName, std::unique_ptr<CLog> log, DMEngineConfig config = {});
+    // Stops the engine (every waiting caller returns, with status 1), stops the dispatcher,
+    // waits until every caller has left the sub-services, destroys them, then the engine and the
+    // dispatcher.
     ~CDMService();
     CDMService(const CDMService&) = delete;
     CDMService& operator=(const CDMService&) = delete;
@@ -83,6 +86,10 @@ private:
     std::unique_ptr<CPPPInfo> m_ppp;
     std::unique_ptr<CDMVoice> m_voice;
 };
+
+// The COM port of the device's command channel: the modem's diagnostics port, which the device
+// status object's port lookup finds as port A. Empty when there is none.
+std::wstring FindDMPortName();
 
 // Destroys and frees the service; null does nothing.
 void ReleaseDMService(IDMService* service);

@@ -107,6 +107,7 @@ bool CEmbedPhonebook::Write(std::uint32_t slot, const PhonebookEntry& entry) {
 }
 
 bool CEmbedPhonebook::Modify(int position, const PhonebookEntry* entry) {
+    DMServiceCall inside(m_api.Dispatcher());
     if (entry == nullptr || !ValidPosition(position)) return false;
     const auto index = static_cast<std::size_t>(position);
     const PhonebookEntry cut = Cut(*entry);
@@ -128,6 +129,7 @@ bool CEmbedPhonebook::Modify(int position, const PhonebookEntry* entry) {
 }
 
 bool CEmbedPhonebook::AddEntry(const PhonebookEntry* entry, bool* alreadyPresent) {
+    DMServiceCall inside(m_api.Dispatcher());
     if (alreadyPresent != nullptr) *alreadyPresent = false;
     if (entry == nullptr || (entry->name.empty() && entry->number.empty())) return false;
     PhonebookEntry cut = Cut(*entry);
@@ -168,6 +170,7 @@ bool CEmbedPhonebook::ReadLayout() {
 }
 
 void CEmbedPhonebook::Load(ILoadProgress* progress, int* status) {
+    DMServiceCall inside(m_api.Dispatcher());
     if (m_loaded) {
         SetDMStatus(status, kStatusSuccess);
         return;

@@ -53,11 +53,12 @@ private:
     std::vector<IRecordListener*> m_listeners;
 };
 
-// Called once per slot while a book loads: the entry read, the slot count, the slot's number
-// (counted from the book's first slot).
+// Called once per slot while a phone book or a message box loads: the record read (the book's
+// PhonebookEntry, the box's SMSRecord), the slot count, the slot's number (counted from the
+// first slot).
 class ILoadProgress {
 public:
-    virtual void OnRecordLoaded(const PhonebookEntry* entry, int total, int slot) = 0;
+    virtual void OnRecordLoaded(const void* record, int total, int slot) = 0;
 
 protected:
     ~ILoadProgress() = default;

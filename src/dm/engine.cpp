@@ -107,13 +107,38 @@ void DMWorkerThread::Run() {
 
 // ---- Dispatcher ----
 
-DMDispatcher::DMDispatcher() {
+DMDispatcher::DMDispatcher()
+    : m_released(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      m_callersLeft(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
     InitializeCriticalSection(&m_parsersLock);
 }
 
 DMDispatcher::~DMDispatcher() {
     Destroy();
+    WaitForCallers();
     DeleteCriticalSection(&m_parsersLock);
+    CloseHandle(m_callersLeft);
+    CloseHandle(m_released);
+}
+
+void DMDispatcher::EnterCall() {
+    m_callers.fetch_add(1, std::memory_order_acq_rel);
+}
+
+void DMDispatcher::LeaveCall() {
+    // Read before the count falls: from then on the dispatcher may be destroyed. Setting the
+    // event of a destroyed dispatcher fails harmlessly (handles are never reused).
+    HANDLE left = m_callersLeft;
+    if (m_callers.fetch_sub(1, std::memory_order_acq_rel) == 1) SetEvent(left);
+}
+
+void DMDispatcher::ReleaseCallers() {
+    SetEvent(m_released);
+}
+
+void DMDispatcher::WaitForCallers() {
+    while (m_callers.load(std::memory_order_acquire) != 0)
+        WaitForSingleObject(m_callersLeft, INFINITE);
 }
 
 void DMDispatcher::AddReportParser(CActiveDMParser* parser) {
@@ -263,18 +288,30 @@ bool DMEngine::Start() {
     if (!m_reader.Start()) return false;
     m_linkOpen = true;
     const bool up = m_link->Open(this);
-    if (!m_stopping.load()) m_linkState.linkReady.store(up ? 1 : 0);
+    // A link that reported its state while opening (a port that failed at once) has set it.
+    if (!m_stopping.load() && m_linkReports.load() == 0) m_linkState.linkReady.store(up ? 1 : 0);
     return true;
 }
 
 void DMEngine::OnLinkBytes(const std::uint8_t* data, std::size_t n) {
     CAutoLock guard(m_inboundLock);
-    m_inbound.insert(m_inbound.end(), data, data + n);
+    if (m_inbound.empty() || m_inbound.back().sends != m_sends) m_inbound.push_back({m_sends, {}});
+    m_inbound.back().bytes.insert(m_inbound.back().bytes.end(), data, data + n);
     SetEvent(m_inboundEvent);
 }
 
 void DMEngine::OnLinkState(bool up) {
-    m_linkState.linkReady.store(up && !m_stopping.load() ? 1 : 0);
+    ++m_linkReports;
+    const bool ready = up && !m_stopping.load();
+    m_linkState.linkReady.store(ready ? 1 : 0);
+    if (ready) {
+        ResetEvent(m_dispatcher.ReleasedEvent());
+        return;
+    }
+    // No answer can come now: the waiting callers return (status 1), the report waits too.
+    SetEvent(m_dispatcher.ReleasedEvent());
+    CAutoLock guard(m_lock);
+    if (m_current.holder != nullptr) m_current.holder->Command()->Cancel();
 }
 
 void DMEngine::RunCommand(DMCmdHolder* holder) {
@@ -310,8 +347,15 @@ void DMEngine::Execute(DMCmdHolder* holder) {
             return;
         }
         holder->AddRef();
-        // Current before it is sent: the answer may arrive while Send still runs.
-        m_current = Current{holder, RequestHeader(request), true};
+        // Current before it is sent, since the answer may arrive while Send still runs; but
+        // nothing that arrived before the request went out can answer it (a device that repeats
+        // the previous reply would otherwise answer this command with that reply's fields).
+        std::uint64_t sentAt = 0;
+        {
+            CAutoLock inbound(m_inboundLock);
+            sentAt = ++m_sends;
+        }
+        m_current = Current{holder, RequestHeader(request), sentAt, true};
     }
     if (!m_link->Send(frame.data(), frame.size())) {
         CAutoLock guard(m_lock);
@@ -328,18 +372,22 @@ void DMEngine::ReaderLoop() {
     HANDLE handles[] = {m_stopEvent, m_inboundEvent};
     for (;;) {
         if (WaitForMultipleObjects(2, handles, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return;
-        std::vector<std::uint8_t> bytes;
+        std::deque<Inbound> pieces;
         {
             CAutoLock guard(m_inboundLock);
-            bytes.swap(m_inbound);
+            pieces.swap(m_inbound);
         }
-        try {
-            m_decoder.Feed(bytes.data(), bytes.size(),
-                           [this](DMFrame&& frame) { HandleFrame(std::move(frame)); });
-        } catch (...) {
-            // Only the decoder's own allocation can fail here; the bytes are lost, the reader
-            // goes on.
-            ++m_droppedFrames;
+        for (const Inbound& piece : pieces) {
+            // A frame completed by this piece arrived after `sends` requests had gone out.
+            m_feedingSends = piece.sends;
+            try {
+                m_decoder.Feed(piece.bytes.data(), piece.bytes.size(),
+                               [this](DMFrame&& frame) { HandleFrame(std::move(frame)); });
+            } catch (...) {
+                // Only the decoder's own allocation can fail here; the bytes are lost, the
+                // reader goes on.
+                ++m_droppedFrames;
+            }
         }
     }
 }
@@ -386,6 +434,10 @@ void DMEngine::HandleReply(const std::vector<std::uint8_t>& payload, bool notSup
     if (m_current.holder == nullptr) return;
     CDMCmd* command = m_current.holder->Command();
     if (payload[0] != command->GetCommandCode()) return;
+    if (m_feedingSends < m_current.sentAt) {
+        ++m_staleReplies;  // whole before the request went out: a repeat, noise
+        return;
+    }
     // An answer with the request's header came: whatever becomes of it (parsed, refused as
     // unreadable, or too late for a command cancelled a moment ago), nothing is owed any more.
     const bool ownHeader = StartsWith(payload, m_current.header);

@@ -120,7 +120,23 @@ public:
     void Stop();
     void Destroy();
 
+    // Callers inside the service's operations. A caller enters before it takes a lock of the
+    // service or waits, and leaves after its last touch of the service. The service's destruction
+    // first releases the waits that are no command's (the released event), stops the engine
+    // (which ends every command wait), then waits until the last caller has left.
+    void EnterCall();
+    // Nothing of the dispatcher is touched once the count has fallen.
+    void LeaveCall();
+    // Manual-reset; signalled while no answer can come (the link is down, or ReleaseCallers ran).
+    // Waits of callers that no command ends include it.
+    HANDLE ReleasedEvent() const { return m_released; }
+    void ReleaseCallers();
+    void WaitForCallers();
+
 private:
+    HANDLE m_released;
+    HANDLE m_callersLeft;  // auto-reset; set when the count falls to 0
+    std::atomic<long> m_callers{0};
     mutable CRITICAL_SECTION m_parsersLock;
     std::vector<CActiveDMParser*> m_parsers;
     std::unique_ptr<DMWorkerThread> m_worker;
@@ -181,6 +197,8 @@ public:
     // Frames the reader dropped because they could not be handled (an exception while parsing).
     std::size_t DroppedFrames() const { return m_droppedFrames.load(); }
     std::size_t DiscardedLateReplies() const { return m_discardedLate.load(); }
+    // Replies dropped because every byte of them arrived before the current request was sent.
+    std::size_t StaleReplies() const { return m_staleReplies.load(); }
 
     // IDMLinkReceiver
     void OnLinkBytes(const std::uint8_t* data, std::size_t n) override;
@@ -189,19 +207,12 @@ public:
     void RunCommand(DMCmdHolder* holder) override;
 
 private:
-    class ReaderThread : public CThread {
-    public:
-        explicit ReaderThread(DMEngine& engine) : m_engine(engine) {}
-
-    protected:
-        void Run() override { m_engine.ReaderLoop(); }
-
-    private:
-        DMEngine& m_engine;
-    };
     struct Current {
         DMCmdHolder* holder = nullptr;  // the engine's own reference
         std::vector<std::uint8_t> header;
+        // The send count when its request went out: only frames ending in bytes that arrived
+        // from then on may answer it.
+        std::uint64_t sentAt = 0;
         bool sent = false;
         bool answered = false;    // a reply or not-supported frame for it came
         bool mayBeTaken = false;  // a reply with its header was discarded as an older one's
@@ -229,12 +240,19 @@ private:
     Current m_current;
     std::deque<Owed> m_owed;
 
-    CRITICAL_SECTION m_inboundLock;
-    std::vector<std::uint8_t> m_inbound;
+    // Bytes from the link, each piece with the number of requests sent before it arrived.
+    struct Inbound {
+        std::uint64_t sends;
+        std::vector<std::uint8_t> bytes;
+    };
+    CRITICAL_SECTION m_inboundLock;  // the inbound pieces and the send count
+    std::deque<Inbound> m_inbound;
+    std::uint64_t m_sends = 0;
     HANDLE m_inboundEvent;
-    DMFrameDecoder m_decoder;  // reader only
+    DMFrameDecoder m_decoder;          // reader only
+    std::uint64_t m_feedingSends = 0;  // reader only: the send count of the piece being decoded
 
-    ReaderThread m_reader;
+    DMOwnedThread<DMEngine, &DMEngine::ReaderLoop> m_reader;
     std::map<CActiveDMParser*, std::unique_ptr<DMDeliveryThread>> m_delivery;  // reader, then Stop
 
     std::atomic<bool> m_stopping{false};
@@ -243,6 +261,8 @@ private:
     bool m_linkOpen = false;
     std::atomic<std::size_t> m_droppedFrames{0};
     std::atomic<std::size_t> m_discardedLate{0};
+    std::atomic<std::size_t> m_staleReplies{0};
+    std::atomic<int> m_linkReports{0};  // OnLinkState calls so far
 };
 
 void StopEngine(DMEngine& engine);

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "app/thread.h"
+
 // Implemented by the engine. Calls may come from any thread, never for a link that is closed.
 class IDMLinkReceiver {
 public:
@@ -15,6 +17,19 @@ public:
 
 protected:
     ~IDMLinkReceiver() = default;
+};
+
+// A thread that runs one operation of its owner (the engine's reader, a serial link's reader).
+template <class Owner, void (Owner::*Body)()>
+class DMOwnedThread : public CThread {
+public:
+    explicit DMOwnedThread(Owner& owner) : m_owner(owner) {}
+
+protected:
+    void Run() override { (m_owner.*Body)(); }
+
+private:
+    Owner& m_owner;
 };
 
 class IDMLink {

@@ -112,12 +112,10 @@ void CPhonebookAPI::EnablePB(int flag, int* status) {
 }
 
 void CPhonebookAPI::SelPB(int storage, int* status) {
+    DMServiceCall inside(m_dispatcher);
     CAutoLock guard(m_selectionLock);
     DMCall call(new CDMCmdSelPB(static_cast<std::uint8_t>(storage)));
-    const int result = call.Run(m_dispatcher, kWaitMs);
-    // A select that got no clear answer leaves the device's storage unknown.
-    m_selected = result == kStatusSuccess ? storage : -1;
-    SetDMStatus(status, result);
+    SetDMStatus(status, call.Run(m_dispatcher, kWaitMs));
 }
 
 void CPhonebookAPI::QueryPB(PhonebookInfo* info, int* status) {
@@ -178,9 +176,11 @@ void CPhonebookAPI::FreeEntry(PhonebookEntry* entry) {
 
 // ---- PhonebookSelection ----
 
-PhonebookSelection::PhonebookSelection(CPhonebookAPI& api, int storage) : m_api(api) {
+PhonebookSelection::PhonebookSelection(CPhonebookAPI& api, int storage)
+    : m_api(api), m_inside(api.m_dispatcher) {
     EnterCriticalSection(&m_api.m_selectionLock);
-    if (m_api.m_selected != storage) m_api.SelPB(storage, &m_status);
+    // Every time: the device may have lost its selection (a replug, another program).
+    m_api.SelPB(storage, &m_status);
 }
 
 PhonebookSelection::~PhonebookSelection() {

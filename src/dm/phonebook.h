@@ -186,7 +186,6 @@ public:
     CPhonebookAPI& operator=(const CPhonebookAPI&) = delete;
 
     void EnablePB(int flag, int* status) override;
-    // Remembers the storage when the device took it (and forgets it when not).
     void SelPB(int storage, int* status) override;
     void QueryPB(PhonebookInfo* info, int* status) override;
     void ReadPB(int slot, PhonebookEntry* entry, int* status) override;
@@ -194,26 +193,28 @@ public:
     PhonebookEntry* NewEntry() override;
     void FreeEntry(PhonebookEntry* entry) override;
 
+    DMDispatcher& Dispatcher() { return m_dispatcher; }
+
 private:
     friend class PhonebookSelection;
     DMDispatcher& m_dispatcher;
     CRITICAL_SECTION m_selectionLock;  // re-entrant: held by a PhonebookSelection
-    int m_selected = -1;               // the storage selected last; -1: not known
     CRecordRegistry<PhonebookEntry, &PhonebookEntry::slot, kNewEntryMarker> m_entries;
 };
 
-// Holds the API's selection lock for a scope and selects the storage when the device is not on it.
+// Holds the API's selection lock for a scope and selects the storage (every time).
 class PhonebookSelection {
 public:
     PhonebookSelection(CPhonebookAPI& api, int storage);
     ~PhonebookSelection();
     PhonebookSelection(const PhonebookSelection&) = delete;
     PhonebookSelection& operator=(const PhonebookSelection&) = delete;
-    // The status of the select (0 also when none was needed).
+    // The status of the select.
     int Status() const { return m_status; }
 
 private:
     CPhonebookAPI& m_api;
+    DMServiceCall m_inside;  // left after the lock
     int m_status = kStatusSuccess;
 };
 

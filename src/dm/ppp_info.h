@@ -17,7 +17,12 @@ struct DMPPPInfo {
 
 class IPPPInfo {
 public:
-    // Fills the record with the device's stored account and writes the service status (0 =
+    // Slots 0 to 3 are reserved; they do nothing.
+    virtual void Reserved0() {}
+    virtual void Reserved1() {}
+    virtual void Reserved2() {}
+    virtual void Reserved3() {}
+    // Slot 4. Fills the record with the device's stored account and writes the service status (0 =
     // success). On success the state is 0 when the device holds a user name or a password and
     // 0xFF when it holds neither; on any other status the record is not touched.
     virtual void ReadPPPInfo(DMPPPInfo* record, int* status) = 0;

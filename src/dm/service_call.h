@@ -16,6 +16,22 @@
 int RunDMCommand(DMDispatcher& dispatcher, DMCmdHolder* holder, DWORD timeoutMs,
                  bool addExtra = true);
 
+// A caller's stay inside a service operation that takes the service's locks or touches its state
+// after a wait: the service's destruction waits until it has left. Declared before any lock
+// guard of the operation, so that it is left last.
+class DMServiceCall {
+public:
+    explicit DMServiceCall(DMDispatcher& dispatcher) : m_dispatcher(dispatcher) {
+        m_dispatcher.EnterCall();
+    }
+    ~DMServiceCall() { m_dispatcher.LeaveCall(); }
+    DMServiceCall(const DMServiceCall&) = delete;
+    DMServiceCall& operator=(const DMServiceCall&) = delete;
+
+private:
+    DMDispatcher& m_dispatcher;
+};
+
 // Stores the status when the caller asked for it.
 inline void SetDMStatus(int* status, int value) {
     if (status != nullptr) *status = value;

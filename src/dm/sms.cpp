@@ -72,8 +72,14 @@ std::vector<ISMSEventHandler*> SMSAPICore::Listeners(int box) const {
 template <class C, class Parser>
 int SMSAPICore::Send(Parser& parser, const SMSRecord* record, int validity, int* status) {
     const SMSRecord empty;
-    auto* command = new C(record != nullptr ? *record : empty, validity, Force());
+    const SMSRecord& message = record != nullptr ? *record : empty;
+    if (!FitsTextField(message.number, kSMSNumberWidth)) {
+        SetDMStatus(status, kStatusFailure);
+        return SMSSendResult(0);
+    }
+    auto* command = new C(message, validity, Force());
     DMCall<C> call(command);
+    DMServiceCall inside(m_dispatcher);
     // Held until the report wait ends: the report goes to the send registered last, so no other
     // send (of either scheme) may register meanwhile.
     CAutoLock guard(m_sendLock.Get());
@@ -82,7 +88,8 @@ int SMSAPICore::Send(Parser& parser, const SMSRecord* record, int validity, int*
     if (result != kStatusSuccess)
         result = kStatusFailure;
     else
-        result = MapCommandResult(command->WaitForSendReport(kReportWaitMs));
+        result = MapCommandResult(
+            command->WaitForSendReport(kReportWaitMs, m_dispatcher.ReleasedEvent()));
     SetDMStatus(status, result);
     return command->SendResult();
 }
@@ -99,12 +106,10 @@ CSMSAPI::~CSMSAPI() {
 }
 
 void CSMSAPI::SelSMSBox(int box, int* status) {
+    DMServiceCall inside(m_core.Dispatcher());
     CAutoLock guard(m_selectionLock);
     DMCall call(new CDMCmdSelSMSBox(static_cast<std::uint8_t>(box)));
-    const int result = call.Run(m_core.Dispatcher(), SMSAPICore::kSelectWaitMs);
-    // A select without a clear answer leaves the device's box unknown.
-    m_selected = result == kStatusSuccess ? box : -1;
-    SetDMStatus(status, result);
+    SetDMStatus(status, call.Run(m_core.Dispatcher(), SMSAPICore::kSelectWaitMs));
 }
 
 void CSMSAPI::QuerySMSBox(int* slotCount, int* secondValue, int* status) {
@@ -138,9 +143,11 @@ int CSMSAPI::SendSMS(const SMSRecord* record, int validity, int* status) {
 
 // ---- SMSBoxSelection ----
 
-SMSBoxSelection::SMSBoxSelection(CSMSAPI& api, int box) : m_api(api) {
+SMSBoxSelection::SMSBoxSelection(CSMSAPI& api, int box)
+    : m_api(api), m_inside(api.m_core.Dispatcher()) {
     EnterCriticalSection(&m_api.m_selectionLock);
-    if (m_api.m_selected != box) m_api.SelSMSBox(box, &m_status);
+    // Every time: the device may have lost its selection (a replug, another program).
+    m_api.SelSMSBox(box, &m_status);
 }
 
 SMSBoxSelection::~SMSBoxSelection() {

@@ -5,8 +5,8 @@
 //
 // Sends: one send lock (shared by both schemes of one service) is held from a send's registration
 // with its parser to the end of its report wait, so that a report always belongs to the one send
-// in flight. Selection: the box-selecting API remembers the box it selected; a caller that needs
-// a box for a series of commands holds an SMSBoxSelection.
+// in flight. Selection: a caller of the box-selecting API that needs a box for a command holds an
+// SMSBoxSelection, which selects it before the command.
 #pragma once
 
 #include <atomic>
@@ -169,6 +169,7 @@ public:
     void EndGroupSending(int* status) override { m_core.template Group<G>(0, status); }
 
     std::vector<ISMSEventHandler*> Listeners(int box) const { return m_core.Listeners(box); }
+    DMDispatcher& Dispatcher() { return m_core.Dispatcher(); }
 
 protected:
     SMSAPICore m_core;
@@ -181,7 +182,6 @@ public:
     CSMSAPI(const CSMSAPI&) = delete;
     CSMSAPI& operator=(const CSMSAPI&) = delete;
 
-    // Remembers the box when the device took it (and forgets it when not).
     void SelSMSBox(int box, int* status) override;
     void QuerySMSBox(int* slotCount, int* secondValue, int* status) override;
     void ReadSMS(int slot, SMSRecord* record, int mark, int* status) override;
@@ -193,21 +193,21 @@ private:
     friend class SMSBoxSelection;
     CSMSCmdParser& m_parser;
     CRITICAL_SECTION m_selectionLock;  // re-entrant: held by an SMSBoxSelection
-    int m_selected = -1;               // the box selected last; -1: not known
 };
 
-// Holds the API's selection lock for a scope and selects the box when the device is not on it.
+// Holds the API's selection lock for a scope and selects the box (every time).
 class SMSBoxSelection {
 public:
     SMSBoxSelection(CSMSAPI& api, int box);
     ~SMSBoxSelection();
     SMSBoxSelection(const SMSBoxSelection&) = delete;
     SMSBoxSelection& operator=(const SMSBoxSelection&) = delete;
-    // The status of the select (0 also when none was needed).
+    // The status of the select.
     int Status() const { return m_status; }
 
 private:
     CSMSAPI& m_api;
+    DMServiceCall m_inside;  // left after the lock
     int m_status = kStatusSuccess;
 };
 

@@ -16,7 +16,7 @@ constexpr int kUnread = 1;
 
 }  // namespace
 
-SMSBoxBase::SMSBoxBase(int box) : m_box(box) {
+SMSBoxBase::SMSBoxBase(DMDispatcher& dispatcher, int box) : m_dispatcher(dispatcher), m_box(box) {
     InitializeCriticalSection(&m_loadLock);
     InitializeCriticalSection(&m_boxLock);
 }
@@ -27,10 +27,12 @@ SMSBoxBase::~SMSBoxBase() {
 }
 
 void SMSBoxBase::AddListener(IRecordListener* listener) {
+    CAutoLock guard(m_boxLock);
     m_listeners.Add(listener);
 }
 
 void SMSBoxBase::RemoveListener(IRecordListener* listener) {
+    CAutoLock guard(m_boxLock);
     m_listeners.Remove(listener);
 }
 
@@ -73,6 +75,7 @@ std::pair<int, SMSBoxBase::Change> SMSBoxBase::PlaceLocked(const SMSRecord& reco
 }
 
 bool SMSBoxBase::DeleteMessage(int position) {
+    DMServiceCall inside(m_dispatcher);
     {
         CAutoLock guard(m_boxLock);
         if (!ValidLocked(position)) return false;
@@ -85,6 +88,7 @@ bool SMSBoxBase::DeleteMessage(int position) {
 }
 
 bool SMSBoxBase::AddMessage(const SMSRecord* record, bool* alreadyPresent) {
+    DMServiceCall inside(m_dispatcher);
     if (alreadyPresent != nullptr) *alreadyPresent = false;
     if (record == nullptr) return false;
     std::pair<int, Change> placed;
@@ -111,6 +115,7 @@ bool SMSBoxBase::AddMessage(const SMSRecord* record, bool* alreadyPresent) {
 }
 
 bool SMSBoxBase::SetStatus(int position, int status) {
+    DMServiceCall inside(m_dispatcher);
     {
         CAutoLock guard(m_boxLock);
         if (!ValidLocked(position)) return false;
@@ -142,7 +147,8 @@ void SMSBoxBase::Unlock() {
     LeaveCriticalSection(&m_boxLock);
 }
 
-void SMSBoxBase::Load(ISMSLoadProgress* progress, int* status) {
+void SMSBoxBase::Load(ILoadProgress* progress, int* status) {
+    DMServiceCall inside(m_dispatcher);
     // One load at a time: a second caller waits and finds the box loaded.
     CAutoLock load(m_loadLock);
     {
@@ -193,6 +199,7 @@ void SMSBoxBase::SetEventSink(ISMSEventHandler* sink) {
 }
 
 int SMSBoxBase::OnMessageReport(int slot, bool cpt) {
+    DMServiceCall inside(m_dispatcher);
     bool handled = false;
     int position = 0;
     bool loaded = false;

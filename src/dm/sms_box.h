@@ -21,16 +21,6 @@
 #include "dm/sms.h"
 #include <windows.h>
 
-// Called once per slot while a box loads: the message read (defaults when the slot could not be
-// read), the slot count, the slot.
-class ISMSLoadProgress {
-public:
-    virtual void OnRecordLoaded(const SMSRecord* record, int total, int slot) = 0;
-
-protected:
-    ~ISMSLoadProgress() = default;
-};
-
 // The list view of a box: its listeners, its size and its messages. (Which operations this base
 // declares is our choice; the order of all of them is that of IMessageBox.)
 class IMessageBoxBase {
@@ -56,8 +46,9 @@ public:
     virtual int GetUnreadCount() = 0;
     virtual void Lock() = 0;
     virtual void Unlock() = 0;
-    // status: 0 loaded, 1 the box could not be queried.
-    virtual void Load(ISMSLoadProgress* progress, int* status) = 0;
+    // status: 0 loaded, 1 the box could not be queried. The progress is told of every slot with
+    // the SMSRecord read (defaults when the slot could not be read).
+    virtual void Load(ILoadProgress* progress, int* status) = 0;
     virtual bool IsLoaded() = 0;
     // The application's receiver of the box's events, with list positions.
     virtual void SetEventSink(ISMSEventHandler* sink) = 0;
@@ -69,7 +60,7 @@ protected:
 // Both boxes; the device commands are the scheme's.
 class SMSBoxBase : public IMessageBox, public ISMSEventHandler {
 public:
-    explicit SMSBoxBase(int box);
+    SMSBoxBase(DMDispatcher& dispatcher, int box);
     virtual ~SMSBoxBase();
     SMSBoxBase(const SMSBoxBase&) = delete;
     SMSBoxBase& operator=(const SMSBoxBase&) = delete;
@@ -85,7 +76,7 @@ public:
     int GetUnreadCount() override;
     void Lock() override;
     void Unlock() override;
-    void Load(ISMSLoadProgress* progress, int* status) override;
+    void Load(ILoadProgress* progress, int* status) override;
     bool IsLoaded() override;
     void SetEventSink(ISMSEventHandler* sink) override;
 
@@ -113,6 +104,7 @@ private:
     bool ValidLocked(int position) const;
     int OnMessageReport(int slot, bool cpt);
 
+    DMDispatcher& m_dispatcher;
     int m_box;
     CRITICAL_SECTION m_loadLock;
     mutable CRITICAL_SECTION m_boxLock;
@@ -125,7 +117,7 @@ private:
 
 class CEmbedSMSBox final : public SMSBoxBase {
 public:
-    CEmbedSMSBox(CSMSAPI& api, int box) : SMSBoxBase(box), m_api(api) {}
+    CEmbedSMSBox(CSMSAPI& api, int box) : SMSBoxBase(api.Dispatcher(), box), m_api(api) {}
 
 protected:
     bool QueryBox(int* slotCount) override;
@@ -139,7 +131,7 @@ private:
 
 class CEmbedSMSBox_RC final : public SMSBoxBase {
 public:
-    CEmbedSMSBox_RC(ISMSAPI_RC& api, int box) : SMSBoxBase(box), m_api(api) {}
+    CEmbedSMSBox_RC(CSMSAPI_RC& api, int box) : SMSBoxBase(api.Dispatcher(), box), m_api(api) {}
     // Box 2's count is the device's counter, whatever the list holds.
     int GetUnreadCount() override;
 

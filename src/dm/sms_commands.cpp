@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr std::uint32_t kNumberWidth = 32;
 constexpr std::uint32_t kTextWidth = 160;
 constexpr std::uint8_t kUcs2Encoding = 4;
 constexpr std::uint16_t kSentWord = 0x8000;
@@ -27,7 +26,7 @@ void WriteCodingPair(DMPacket& packet, std::pair<std::uint8_t, std::uint8_t> pai
 
 void WriteMessageBody(DMPacket& packet, const SMSRecord& r) {
     packet.WriteU8(static_cast<std::uint8_t>(r.status));
-    WriteTextField(packet, r.number, kNumberWidth);
+    WriteTextField(packet, r.number, kSMSNumberWidth);
     WriteCodingPair(packet, SMSCodingPair(r.text));
     packet.WriteU8(static_cast<std::uint8_t>(r.attribute))
         .WriteU16(static_cast<std::uint16_t>(r.year));
@@ -44,7 +43,7 @@ SMSRecord ReadSMSBody(DMPacket& reader) {
     std::uint16_t year = 0;
     std::uint8_t date[5] = {};
     reader.ReadU8(status);
-    record.number = ReadTextField(reader, kNumberWidth, false);
+    record.number = ReadTextField(reader, kSMSNumberWidth, false);
     reader.ReadU8(unused).ReadU8(encoding).ReadU8(attribute).ReadU16(year);
     for (std::uint8_t& b : date) reader.ReadU8(b);
     record.text = ReadTextField(reader, kTextWidth, encoding == kUcs2Encoding);
@@ -163,14 +162,22 @@ void SMSSendState::SetSendStatus(std::uint16_t word) {
     if (m_sendEvent != nullptr) SetEvent(m_sendEvent);
 }
 
-int SMSSendState::WaitForSendReport(DWORD ms) {
-    if (m_sendEvent == nullptr || WaitForSingleObject(m_sendEvent, ms) != WAIT_OBJECT_0)
-        return kCmdTimedOut;
-    return SendStatusWord() == kSentWord ? kCmdSucceeded : kCmdFailed;
+int SMSSendState::WaitForSendReport(DWORD ms, HANDLE released) {
+    if (m_sendEvent == nullptr) return kCmdTimedOut;
+    HANDLE handles[] = {m_sendEvent, released};
+    const DWORD n = released != nullptr ? 2 : 1;
+    switch (WaitForMultipleObjects(n, handles, FALSE, ms)) {
+        case WAIT_OBJECT_0:
+            return SendStatusWord() == kSentWord ? kCmdSucceeded : kCmdFailed;
+        case WAIT_OBJECT_0 + 1:
+            return kCmdCancelled;
+        default:
+            return kCmdTimedOut;
+    }
 }
 
 void SMSSendState::WriteSendBody(DMPacket& packet) const {
-    WriteTextField(packet, m_record.number, kNumberWidth);
+    WriteTextField(packet, m_record.number, kSMSNumberWidth);
     if (m_forceUcs2) {
         WriteCodingPair(packet, {0, 4});
         packet.WriteU8(static_cast<std::uint8_t>(m_record.attribute));

@@ -39,8 +39,11 @@ void NormalizeSMSDate(SMSRecord& record);
 // The coding pair written before a message's attribute: (0, 4) for a text with a double-byte
 // character, (1, 2) for plain 7-bit text, (3, 0) for other 8-bit text.
 std::pair<std::uint8_t, std::uint8_t> SMSCodingPair(const std::string& text);
-// The relative validity-period code of a validity choice: 1 two days, 2 three days... as the
-// table in the .cpp file gives them; any other choice one day.
+// The width of a message's number field; a send whose number does not fit is refused.
+inline constexpr std::uint32_t kSMSNumberWidth = 32;
+
+// The relative validity-period code of a validity choice: 1 two days, 2 one week, 3 30 days,
+// 4 52 weeks; any other choice one day.
 std::uint8_t SMSValidityCode(int choice);
 // The fields of a message body as they are on the wire: status; number (a field of 32 bytes);
 // a byte the record does not keep; the encoding; the attribute; the 16-bit year; month, day,
@@ -235,8 +238,9 @@ public:
     // The send-status report: stores the word, then signals the send event.
     void SetSendStatus(std::uint16_t word);
     // Waits for the report up to ms: kCmdSucceeded when it said sent, kCmdFailed when it said
-    // anything else, kCmdTimedOut when none came.
-    int WaitForSendReport(DWORD ms);
+    // anything else, kCmdTimedOut when none came, kCmdCancelled when `released` (the service's
+    // destruction) ended the wait first.
+    int WaitForSendReport(DWORD ms, HANDLE released);
     std::uint16_t SendStatusWord() const { return m_word.load(std::memory_order_acquire); }
     // The send result of the stored word (1 while no report came).
     int SendResult() const { return SMSSendResult(SendStatusWord()); }

@@ -93,3 +93,7 @@ std::string ReadTextField(DMPacket& packet, std::uint32_t width, bool ucs2) {
     BytesToAnsi(std::min<std::uint32_t>(length, w), text, bytes.data(), ucs2);
     return text;
 }
+
+bool FitsTextField(const std::string& text, std::uint32_t width) {
+    return EncodeFieldText(text, SIZE_MAX, TextCoding::Auto).size() <= width;
+}

@@ -27,6 +27,10 @@ inline constexpr std::uint32_t kMaxTextFieldWidth = 512;
 std::vector<std::uint8_t> EncodeFieldText(const std::string& text, std::size_t limit,
                                           TextCoding coding);
 
+// Whether the text, coded as TextCoding::Auto codes it, fits a field of width bytes uncut. A
+// number that does not fit is refused rather than cut: a cut number reaches someone else.
+bool FitsTextField(const std::string& text, std::uint32_t width);
+
 // The length of the longest start of the text, at most limit bytes, that ends at a character
 // boundary (a lone lead byte before the end counts as one character).
 std::size_t AnsiPrefixLength(const std::string& text, std::size_t limit);

@@ -140,8 +140,8 @@ CDMVoice::~CDMVoice() {
 
 void CDMVoice::OriginCall(const char* number, int* status) {
     std::string text = NarrowArg(number);
-    if (EncodeFieldText(text, SIZE_MAX, TextCoding::Auto).size() > kNumberFieldWidth) {
-        if (status != nullptr) *status = kStatusFailure;
+    if (!FitsTextField(text, kNumberFieldWidth)) {
+        SetDMStatus(status, kStatusFailure);
         return;
     }
     Run<CDMCmdOriginCall>(kOriginTimeoutMs, status, std::move(text), kOriginValue);
@@ -156,7 +156,12 @@ void CDMVoice::EndCall(int* status) {
 }
 
 void CDMVoice::Call3Way(const char* number, int* status) {
-    Run<CDMCmdCall3Way>(kVoiceTimeoutMs, status, NarrowArg(number));
+    std::string text = NarrowArg(number);
+    if (!FitsTextField(text, kNumberFieldWidth)) {
+        SetDMStatus(status, kStatusFailure);
+        return;
+    }
+    Run<CDMCmdCall3Way>(kVoiceTimeoutMs, status, std::move(text));
 }
 
 void CDMVoice::Flash(int* status) {

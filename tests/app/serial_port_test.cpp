@@ -164,15 +164,31 @@ TEST_F(SerialPortTest, WriteOnAClosedOrOverlappedPortIsError29) {
     EXPECT_FALSE(serial.IsOpen());
 }
 
-TEST_F(SerialPortTest, TimeoutsAndWritesOnAPortThatWentAway) {
+TEST_F(SerialPortTest, TimeoutsWritesAndReadsOnAPortThatWentAway) {
     auto modem = sim::SimModem::Plug();
     modem->EnterModemMode();
     CSerialPort serial;
     serial.Open(L"\\\\.\\COM3", 115200, 2, 8, 0, 0, false);
     modem->Unplug();
     COMMTIMEOUTS t = {1, 0, 30, 1, 30};
+    char buffer[4];
     EXPECT_EQ(ErrorOf([&] { serial.SetTimeouts(t); }), static_cast<DWORD>(ERROR_GEN_FAILURE));
     EXPECT_EQ(ErrorOf([&] { serial.Write("AT", 2); }), static_cast<DWORD>(ERROR_GEN_FAILURE));
+    EXPECT_EQ(ErrorOf([&] { serial.Read(buffer, 4); }), static_cast<DWORD>(ERROR_GEN_FAILURE));
+}
+
+TEST_F(SerialPortTest, ReadsWhatTheDeviceSentWithinTheTimeOuts) {
+    CSerialPort serial;
+    char buffer[8] = {};
+    EXPECT_EQ(ErrorOf([&] { serial.Read(buffer, 8); }), static_cast<DWORD>(ERROR_READ_FAULT));
+    serial.Open(kPath, 115200, 2, 8, 0, 0, false);
+    COMMTIMEOUTS t = {MAXDWORD, MAXDWORD, 50, 0, 0};
+    serial.SetTimeouts(t);
+    EXPECT_EQ(serial.Read(buffer, 8), 0u);  // nothing within 50 ms
+    const std::uint8_t ok[] = {'O', 'K'};
+    ASSERT_TRUE(port->DeviceSend(ok, 2));
+    EXPECT_EQ(serial.Read(buffer, 8), 2u);
+    EXPECT_EQ(std::string(buffer, 2), "OK");
 }
 
 TEST_F(SerialPortTest, ReopeningLetsTheEarlierHandleGo) {

@@ -75,6 +75,7 @@ TEST(DemoTest, DmShowsTheModemThePinThePhoneBookAndTheMessages) {
     EXPECT_EQ(rc, 0) << out;
     std::size_t at = 0;
     for (const char* line : {
+             "The command library is connected to the modem on COM4, its diagnostics port.\n",
              "Firmware version: M1.2.07 B126 20261102\n",
              "ESN: 9F015A3C\n",
              "Signal: 4 of 6 bars\n",
@@ -93,6 +94,9 @@ TEST(DemoTest, DmShowsTheModemThePinThePhoneBookAndTheMessages) {
              "six\n",
              "  2. slot 0, from +15550142, ",
              "Send: accepted; the device's send-status report: sent (result 0)\n",
+             "Link: down; a signal query: refused\n",
+             "The modem is plugged in again; a new service opens COM4.\n",
+             "Signal: 4 of 6 bars (accepted)\n",
          }) {
         const std::size_t found = out.find(line, at);
         ASSERT_NE(found, std::string::npos) << "missing or out of order: " << line << "\n" << out;

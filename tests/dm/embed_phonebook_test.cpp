@@ -25,7 +25,8 @@ public:
 
 class Progress : public ILoadProgress {
 public:
-    void OnRecordLoaded(const PhonebookEntry* entry, int total, int slot) override {
+    void OnRecordLoaded(const void* record, int total, int slot) override {
+        const auto* entry = static_cast<const PhonebookEntry*>(record);
         calls.push_back(entry->name + "/" + std::to_string(total) + "/" + std::to_string(slot));
     }
     std::vector<std::string> calls;
@@ -274,8 +275,9 @@ TEST_P(EmbedPhonebookTest, TwoBooksSelectTheirOwnStorageBeforeEachCommand) {
     const std::size_t selects = Params(PBKey(kSelect)).size();
     const PhonebookEntry one{"One", "1", 0}, two{"Two", "2", 0};
     ASSERT_TRUE(Book(1).AddEntry(&one, nullptr));  // storage 1 was selected last
-    ASSERT_TRUE(Book(1).AddEntry(&two, nullptr));  // already on storage 0
-    EXPECT_EQ(Params(PBKey(kSelect)).size(), selects + 1);
+    // Selected again although the device should be on storage 0 still: it may have lost it.
+    ASSERT_TRUE(Book(1).AddEntry(&two, nullptr));
+    EXPECT_EQ(Params(PBKey(kSelect)).size(), selects + 2);
     EXPECT_EQ(phonebooks->Storage(0).slots.size(), 2u);
     EXPECT_TRUE(phonebooks->Storage(1).slots.empty());
 }

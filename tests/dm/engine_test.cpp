@@ -3,6 +3,7 @@
 #include <mutex>
 #include <vector>
 
+#include "dm/dm_test.h"
 #include "dm/engine_fixture.h"
 #include "common/thread_helper.h"
 
@@ -237,10 +238,12 @@ public:
     }
     const ReportTableEntry* GetReportTable() const override { return m_table.data(); }
     std::function<void()> onDeliver;
+    std::function<void()> onBuild;  // on the engine's reader thread
     HANDLE builtEvent = nullptr;
 
 private:
     std::unique_ptr<CActiveDMCmd> Make(DMPacket& reader) {
+        if (onBuild) onBuild();
         if (m_throws) throw std::bad_alloc();
         std::uint8_t value = 0;
         reader.ReadU8(value);
@@ -308,6 +311,33 @@ TEST_P(EngineTest, ANotificationMayIssueCommandsWhileItIsDelivered) {
     peer->InjectReport(21, {0x01});
     ASSERT_EQ(r.WaitFor(1).size(), 1u);
     EXPECT_EQ(code, kCmdSucceeded);
+}
+
+TEST_P(EngineTest, ARepeatedReplyThatArrivedBeforeTheNextRequestWentOutIsNoise) {
+    Recorder r;
+    TestParser parser(r, 1, {9});
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    // The reader is held in this report's factory until the next request has gone out.
+    parser.onBuild = [&] { WaitForSingleObject(release, 10000); };
+    StartService();
+    auto stopFirst = StopAtScopeEnd();
+    Dispatcher().AddReportParser(&parser);
+    ASSERT_EQ(Run(1000).fields, (QueryFields{1, 1}));
+    // The device sends the first reply again, behind a report.
+    DMPacket reply(GetParam());
+    reply.WriteU8(0x4B).WriteU8(kCategoryDevice).WriteU16(0x0133).WriteU8(0).WriteU16(1);
+    dmpeer::AppendRaw(reply, 1, 2);
+    peer->InjectReport(9, {0});
+    peer->SendRaw(EncodeDMFrame(DMFrameKind::Reply, 0, reply.Data(), reply.Size()));
+    Outcome second;
+    MachineThread caller([&] { second = Run(3000); });
+    ASSERT_TRUE(peer->WaitForRequests(2, 5000));
+    SetEvent(release);
+    caller.Join();
+    EXPECT_EQ(second.code, kCmdSucceeded);
+    EXPECT_EQ(second.fields, (QueryFields{2, 2}));
+    EXPECT_EQ(Engine().StaleReplies(), 1u);
+    CloseHandle(release);
 }
 
 // ---- Shutdown ----

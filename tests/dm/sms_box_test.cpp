@@ -131,8 +131,15 @@ TEST_P(SMSBoxTest, BoxesOfTheSelectingSchemeSelectTheirOwnBoxBeforeEachCommand) 
     EXPECT_EQ(messages->Box(4).slots.size(), 2u);
     EXPECT_EQ(messages->Box(0).slots.size(), 0u);
     EXPECT_EQ(Slots(third), (std::vector<int>{1, 0}));
-    // One select per change of box, none when the device is on the box already.
-    EXPECT_EQ(Params(SmsKey(kSmsSelect)), (std::vector<Bytes>{{0}, {4}, {0}, {4}}));
+    // One select per command, also when the device should be on the box already: a load's
+    // query and each of its four reads, the delete, the write.
+    const std::vector<Bytes> selects = Params(SmsKey(kSmsSelect));
+    ASSERT_EQ(selects.size(), 12u);
+    EXPECT_EQ(std::vector<Bytes>(selects.begin(), selects.begin() + 5), std::vector<Bytes>(5, {0}));
+    EXPECT_EQ(std::vector<Bytes>(selects.begin() + 5, selects.begin() + 10),
+              std::vector<Bytes>(5, {4}));
+    EXPECT_EQ(std::vector<Bytes>(selects.begin() + 10, selects.end()),
+              (std::vector<Bytes>{{0}, {4}}));
 }
 
 TEST_P(SMSBoxTest, ADeleteRacingAReportForAnotherBoxHitsItsOwnBox) {
@@ -189,11 +196,12 @@ TEST_P(SMSBoxTest, AFailedLoadLeavesTheBoxUnloadedAndARetryLoads) {
     }
 }
 
-class Progress : public ISMSLoadProgress {
+class Progress : public ILoadProgress {
 public:
     std::function<void(int)> onSlot;
     std::vector<std::string> seen;
-    void OnRecordLoaded(const SMSRecord* record, int total, int slot) override {
+    void OnRecordLoaded(const void* loaded, int total, int slot) override {
+        const auto* record = static_cast<const SMSRecord*>(loaded);
         seen.push_back(record->text + "/" + std::to_string(total) + "/" + std::to_string(slot));
         if (onSlot) onSlot(slot);
     }
@@ -263,6 +271,24 @@ TEST_P(SMSBoxTest, TheSinkRunsOutsideTheBoxLock) {
     PutMessage(0, 1, Message(2, 1, "b"));
     dmpeer::InjectNewSMS(*peer, 1);
     EXPECT_EQ(sink.WaitFor(2), (std::vector<std::string>{"full", "new 0"}));
+}
+
+TEST_P(SMSBoxTest, ListenersAreAddedAndRemovedUnderTheBoxLock) {
+    Start({{0, MessageBox(3)}});
+    IMessageBox& box = Box(false, 1);
+    BoxRecorder listener;
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    box.Lock();
+    MachineThread other([&] {
+        box.AddListener(&listener);
+        box.RemoveListener(&listener);
+        SetEvent(done);
+    });
+    // The machine clock moves on only while every thread waits: the other one waits for the lock.
+    EXPECT_EQ(WaitForSingleObject(done, 1000), static_cast<DWORD>(WAIT_TIMEOUT));
+    box.Unlock();
+    EXPECT_EQ(WaitForSingleObject(done, 1000), WAIT_OBJECT_0);
+    CloseHandle(done);
 }
 
 TEST_P(SMSBoxTest, PositionsOutsideTheListAreRefused) {

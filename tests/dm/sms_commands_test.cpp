@@ -278,7 +278,7 @@ TEST_F(SMSSendTest, TheSendReportDecidesTheCompletion) {
     for (const Case& c : cases) {
         CDMCmdSendSMS cmd(SMSRecord{}, 0, false);
         if (c.word) cmd.SetSendStatus(*c.word);
-        const int completion = cmd.WaitForSendReport(20000);
+        const int completion = cmd.WaitForSendReport(20000, nullptr);
         EXPECT_EQ(completion, c.completion);
         EXPECT_EQ(MapCommandResult(completion), c.status);
         EXPECT_EQ(cmd.SendResult(), c.result);

@@ -60,6 +60,22 @@ TEST_P(SMSSendTest, WaitsForTheReplyThenTheReport) {
     }
 }
 
+TEST_P(SMSSendTest, ANumberLongerThanItsFieldIsRefusedWithoutSending) {
+    for (bool rc : {false, true}) {
+        // 18 narrow bytes, 34 once coded as UCS-2; then 33 digits.
+        for (const std::string& number :
+             {"\xD6\xD0" + std::string(16, '1'), std::string(33, '1')}) {
+            int status = -1;
+            EXPECT_EQ(Send(rc, number, &status), 1);
+            EXPECT_EQ(status, kStatusFailure);
+        }
+    }
+    EXPECT_EQ(peer->RequestCount(SmsKey(kSmsSend)), 0u);
+    int status = -1;
+    EXPECT_EQ(Send(false, std::string(32, '1'), &status), 1);  // fits: sent, no report
+    EXPECT_EQ(peer->RequestCount(SmsKey(kSmsSend)), 1u);
+}
+
 TEST_P(SMSSendTest, ForceUcs2ShapesTheNextSend) {
     for (bool rc : {false, true}) {
         for (int force : {1, 0}) {

@@ -86,12 +86,15 @@ TEST_P(VoiceTest, ReadMuteReturnsTheDevicesStateAndFalseWithoutAnAnswer) {
 }
 
 TEST_P(VoiceTest, ANumberLongerThanItsFieldIsRefusedWithoutSending) {
-    int status = -1;
-    Voice().OriginCall(std::string(40, '1').c_str(), &status);
-    EXPECT_EQ(status, kStatusFailure);
-    // 18 narrow bytes, but 34 once coded as UCS-2.
-    Voice().OriginCall(("\xD6\xD0" + std::string(16, '1')).c_str(), &status);
-    EXPECT_EQ(status, kStatusFailure);
+    // 40 digits; 18 narrow bytes, but 34 once coded as UCS-2.
+    const std::string numbers[] = {std::string(40, '1'), "\xD6\xD0" + std::string(16, '1')};
+    for (auto call : {&IVoiceService::OriginCall, &IVoiceService::Call3Way}) {
+        for (const std::string& number : numbers) {
+            int status = -1;
+            (Voice().*call)(number.c_str(), &status);
+            EXPECT_EQ(status, kStatusFailure);
+        }
+    }
     EXPECT_TRUE(Requests().empty());
 }
 

@@ -5,7 +5,9 @@
 #include "common/sim_fixture.h"
 #include <winbase.h>
 #include "machine/modem.h"
+#include "machine/control/devices.h"
 #include "machine/serial.h"
+#include "common/thread_helper.h"
 
 namespace {
 
@@ -143,6 +145,83 @@ TEST_F(SerialPortTest, WritesFailOnceTheDeviceIsGone) {
     EXPECT_FALSE(WriteFile(h, "AT", 2, &written, nullptr));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_GEN_FAILURE));
     CloseHandle(h);
+}
+
+TEST_F(SerialPortTest, ReadsReturnWhatCameWithinTheirTimeOutsOnTheMachineClock) {
+    struct Case {
+        const char* name;
+        COMMTIMEOUTS timeouts;
+        DWORD toRead;
+        DWORD sendAt;  // when the device sends five bytes (INFINITE: never)
+        DWORD returnsAt, got;
+    };
+    const Case cases[] = {
+        {"at once, nothing there", {MAXDWORD, 0, 0, 0, 0}, 8, 40, 0, 0},
+        {"total time-out, nothing comes", {0, 0, 100, 0, 0}, 8, INFINITE, 100, 0},
+        {"total time-out, some come", {0, 0, 100, 0, 0}, 8, 40, 100, 5},
+        {"total by the count", {0, 10, 20, 0, 0}, 8, 40, 100, 5},
+        {"interval after the first bytes", {10, 0, 0, 0, 0}, 8, 40, 50, 5},
+        {"first byte, then at once", {MAXDWORD, MAXDWORD, 100, 0, 0}, 8, 40, 40, 5},
+        {"first byte, nothing comes", {MAXDWORD, MAXDWORD, 100, 0, 0}, 8, INFINITE, 100, 0},
+        {"enough bytes end the read", {0, 0, 100, 0, 0}, 3, 40, 40, 3},
+    };
+    auto modem = sim::SimModem::Plug();
+    modem->EnterModemMode();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HANDLE h = Open(L"\\\\.\\COM4");
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        COMMTIMEOUTS t = c.timeouts;
+        ASSERT_TRUE(SetCommTimeouts(h, &t));
+        HANDLE device = StartThread([&] {
+            if (c.sendAt == INFINITE) return 0u;
+            Sleep(c.sendAt);
+            const std::uint8_t bytes[] = {1, 2, 3, 4, 5};
+            control::SerialDeviceSend(L"COM4", bytes, sizeof bytes);
+            return 0u;
+        });
+        const DWORD start = GetTickCount();
+        std::uint8_t buffer[8] = {};
+        DWORD read = 99;
+        EXPECT_TRUE(ReadFile(h, buffer, c.toRead, &read, nullptr));
+        EXPECT_EQ(GetTickCount() - start, c.returnsAt);
+        EXPECT_EQ(read, c.got);
+        EXPECT_EQ(buffer[0], read > 0 ? 1 : 0);
+        WaitForSingleObject(device, INFINITE);
+        CloseHandle(device);
+        CloseHandle(h);
+    }
+}
+
+TEST_F(SerialPortTest, TheDeviceSideGetsTheWritesAndAReadFailsWhenTheDeviceGoes) {
+    auto modem = sim::SimModem::Plug();
+    modem->EnterModemMode();
+    std::string heard;
+    control::SetSerialDeviceSink(L"com4", [&](const std::uint8_t* data, std::size_t n) {
+        heard.append(reinterpret_cast<const char*>(data), n);
+    });
+    const std::uint8_t early[] = {7};
+    EXPECT_FALSE(control::SerialDeviceSend(L"COM4", early, 1));  // nobody has it open
+    HANDLE h = Open(L"\\\\.\\COM4");
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD n = 0;
+    ASSERT_TRUE(WriteFile(h, "ping", 4, &n, nullptr));
+    EXPECT_EQ(heard, "ping");
+    COMMTIMEOUTS t = {0, 0, 0, 0, 0};  // no time-out: waits for the bytes
+    ASSERT_TRUE(SetCommTimeouts(h, &t));
+    HANDLE unplugger = StartThread([&] {
+        Sleep(500);
+        modem->Unplug();
+        return 0u;
+    });
+    std::uint8_t buffer[4];
+    EXPECT_FALSE(ReadFile(h, buffer, sizeof buffer, &n, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_GEN_FAILURE));
+    EXPECT_EQ(n, 0u);
+    WaitForSingleObject(unplugger, INFINITE);
+    CloseHandle(unplugger);
+    EXPECT_TRUE(CloseHandle(h));  // still a handle to close
+    control::SetSerialDeviceSink(L"COM4", nullptr);
 }
 
 TEST_F(SerialPortTest, SystemMessageTexts) {
