@@ -273,11 +273,14 @@ BOOL CDockingButton::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
             ::SetCapture(m_hWnd);
             answer = Default();
             break;
-        case WM_LBUTTONUP:
+        case WM_LBUTTONUP: {
             OnButtonReleased(lParam);
+            // BN_CLICKED goes out here: its handler may close the dialog and delete this button.
+            const HWND window = m_hWnd;
             answer = Default();
-            if (::GetCapture() == m_hWnd) ::ReleaseCapture();
+            if (::GetCapture() == window) ::ReleaseCapture();
             break;
+        }
         case WM_MOUSEMOVE:
             if (!tracking_) {
                 TRACKMOUSEEVENT track{};
@@ -329,10 +332,15 @@ BOOL CDockingButton::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
                 ApplyButtonState(ButtonState::Hide, true);
             }
             break;
-        case WM_LBUTTONDBLCLK:
+        case WM_LBUTTONDBLCLK: {
+            // BN_DOUBLECLICKED goes out here, with the same risk as BN_CLICKED.
+            const HWND window = m_hWnd;
+            const CWnd* self = this;
             answer = Default();
-            if (OwnerDrawn() && !doubleClick_) ::SendMessageW(m_hWnd, WM_LBUTTONDOWN, 0, 0);
+            if (StillBound(window, self) && OwnerDrawn() && !doubleClick_)
+                ::SendMessageW(window, WM_LBUTTONDOWN, 0, 0);
             break;
+        }
         case WM_SETCURSOR: {
             auto it = CursorNameTable().find(cursor_);
             if (cursor_.empty() || it == CursorNameTable().end())

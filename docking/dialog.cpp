@@ -345,9 +345,14 @@ void CDockingDialog::OnLButtonDown(UINT flags, CPoint point) {
             p.x += mine.left - theirs.left;
             p.y += mine.top - theirs.top;
         }
-        if (const int code = FrameHitTest(docking_, p); code != 0)
+        if (const int code = FrameHitTest(docking_, p); code != 0) {
+            // The move or resize runs its own message loop, whose messages may close this dialog.
+            const HWND window = m_hWnd;
+            const CWnd* self = this;
             ::SendMessageW(rootWindow, WM_NCLBUTTONDOWN, static_cast<WPARAM>(code),
                            MAKELPARAM(p.x, p.y));
+            if (!StillBound(window, self)) return;
+        }
     }
     Default();
     (void)flags;
