@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -151,6 +152,22 @@ INSTANTIATE_TEST_SUITE_P(Cases, BorderTest,
                                                       0,
                                                       {{55, 10}, {55, 40}, {10, 25}, {100, 25}},
                                                       {{10, 10}, {100, 40}}},
+                                           // A skin's "99999999999" comes clamped to the
+                                           // int range: the right edge lies past the clip.
+                                           BorderCase{"width_at_the_int_limit_keeps_its_sides",
+                                                      {0, 0, 120, 60},
+                                                      {10, 10, INT_MAX, 20},
+                                                      0,
+                                                      3,
+                                                      {{30, 10}, {30, 30}, {10, 20}},
+                                                      {{30, 20}}},
+                                           BorderCase{"rounded_width_at_the_int_limit",
+                                                      {0, 0, 120, 60},
+                                                      {10, 10, INT_MAX, 20},
+                                                      45,
+                                                      0,
+                                                      {{10, 20}},
+                                                      {{30, 20}}},
                                            BorderCase{"empty_clip_draws_nothing",
                                                       {0, 0, 0, 60},
                                                       {10, 10, 50, 20},
@@ -301,6 +318,35 @@ TEST_F(TextTest, EmptyBoxesPaintNothing) {
     control::SetGdiplusLog(true);
     for (const auto& [clip, box] : cases) Paint(L"Hello", FontFields{}, clip, box);
     EXPECT_TRUE(control::GdiplusLog().empty());
+}
+
+TEST_F(TextTest, PaddingsAtTheIntLimitNeitherWrapNorOverflow) {
+    struct Case {
+        const char* name;
+        BoxFields padding;
+        bool drawn;
+        float x;  // where the text is laid out
+    };
+    const Case cases[] = {
+        {"left padding eats the box", {INT_MAX, 0, 0, 0}, false, 0},
+        {"top padding eats the box", {0, 0, INT_MAX, 0}, false, 0},
+        {"negative right padding reaches past the clip", {0, INT_MIN, 0, 0}, true, 10},
+        {"negative bottom padding reaches past the clip", {0, 0, 0, INT_MIN}, true, 10},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        padding = c.padding;
+        control::SetGdiplusLog(true);
+        control::ClearGdiplusLog();
+        FontFields font;
+        font.weight = 1;  // drawn directly: the log holds its layout rectangle
+        Paint(L"Hello", font, {0, 0, 200, 60}, {10, 10, 100, 30});
+        const auto strings = Strings();
+        ASSERT_EQ(strings.size(), c.drawn ? 1u : 0u);
+        if (c.drawn) {
+            EXPECT_EQ(strings[0].rect.X, c.x);
+        }
+    }
 }
 
 TEST_F(TextTest, BoxStartingLeftOfTheClipKeepsItsLayoutButIsClippedToTheOverlap) {
