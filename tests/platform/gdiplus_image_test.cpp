@@ -1,4 +1,7 @@
+#include <climits>
+#include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -211,32 +214,130 @@ TEST_F(GdiplusImageTest, ImagesCountWhileAlive) {
     EXPECT_EQ(control::GdiplusLiveCount(control::GdiplusKind::Image), before);
 }
 
-TEST_F(GdiplusImageTest, EveryStoredFormatDecodes) {
-    // The image loader's seed files: PNG, BMP, JPEG, GIF.
+TEST_F(GdiplusImageTest, EveryStoredFormatDecodesAndInputsThatFaultedADecoderAreRefused) {
+    // The image loader's seed files: PNG, BMP, JPEG, GIF, and inputs that made an earlier decoder
+    // write past its tables or copy from a null pointer.
     const std::string dir =
         (std::filesystem::path(MODEM_SOURCE_DIR) / "fuzz" / "corpus" / "fuzz_image_decode")
             .string() +
         "/";
     struct Case {
         const char* file;
+        Status status;
         unsigned w, h;
         float dpi;
-    } cases[] = {{"seed-png", 4, 3, 96},
-                 {"seed-bmp", 4, 3, 96},
-                 {"seed-jpeg", 4, 3, 96},
-                 {"seed-gif", 1, 1, 96},
-                 {"seed-png-192dpi", 2, 2, 192}};
+        ARGB topLeft;  // each channel within 2 (JPEG is lossy)
+    } cases[] = {{"seed-png", Ok, 4, 3, 96, 0xFF00C8FF},
+                 {"seed-bmp", Ok, 4, 3, 96, 0xFF00C8FF},
+                 {"seed-jpeg", Ok, 4, 3, 96, 0xFF29BEC5},
+                 {"seed-gif", Ok, 1, 1, 96, 0xFF000000},
+                 {"seed-png-192dpi", Ok, 2, 2, 192, 0xFFFF0000},
+                 {"fault-jpeg-huffman-table", UnknownImageFormat, 0, 0, 0, 0},
+                 {"fault-png-empty-chunk", UnknownImageFormat, 0, 0, 0, 0}};
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
         std::ifstream in(dir + c.file, std::ios::binary);
-        ASSERT_TRUE(in) << c.file;
+        ASSERT_TRUE(in);
         std::string bytes((std::istreambuf_iterator<char>(in)), {});
         std::wstring path = L"C:\\skin\\" + std::wstring(c.file, c.file + strlen(c.file));
         M().WriteFile(path, bytes);
         Bitmap b(path.c_str());
-        EXPECT_EQ(b.GetLastStatus(), Ok) << c.file;
-        EXPECT_EQ(b.GetWidth(), c.w) << c.file;
-        EXPECT_EQ(b.GetHeight(), c.h) << c.file;
-        EXPECT_NEAR(b.GetHorizontalResolution(), c.dpi, 0.5) << c.file;
+        ASSERT_EQ(b.GetLastStatus(), c.status);
+        EXPECT_EQ(b.GetWidth(), c.w);
+        EXPECT_EQ(b.GetHeight(), c.h);
+        if (c.status != Ok) continue;
+        EXPECT_NEAR(b.GetHorizontalResolution(), c.dpi, 0.5);
+        const ARGB got = Pixel(b, 0, 0);
+        for (int shift = 0; shift < 32; shift += 8)
+            EXPECT_NEAR(static_cast<int>((got >> shift) & 0xFF),
+                        static_cast<int>((c.topLeft >> shift) & 0xFF), 2)
+                << std::hex << got;
+    }
+}
+
+// A BMP file: the 14-byte file header, an info header of `header` bytes (12: the core header),
+// then `extra` (bit fields, palette) and the pixel rows as given.
+std::string Bmp(unsigned header, int w, int h, unsigned bpp, unsigned compression,
+                const std::string& extra, const std::string& rows) {
+    std::string b;
+    auto put = [&b](std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) b += static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    b += "BM";
+    put(static_cast<std::uint32_t>(14 + header + extra.size() + rows.size()), 4);
+    put(0, 4);
+    put(static_cast<std::uint32_t>(14 + header + extra.size()), 4);
+    put(header, 4);
+    if (header == 12) {
+        put(static_cast<std::uint32_t>(w), 2), put(static_cast<std::uint32_t>(h), 2);
+        put(1, 2), put(bpp, 2);
+    } else {
+        put(static_cast<std::uint32_t>(w), 4), put(static_cast<std::uint32_t>(h), 4);
+        put(1, 2), put(bpp, 2), put(compression, 4);
+        b.append(header - 20, '\0');
+    }
+    return b + extra + rows;
+}
+
+std::string Bytes(std::initializer_list<int> values) {
+    std::string out;
+    for (int v : values) out += static_cast<char>(v);
+    return out;
+}
+
+TEST_F(GdiplusImageTest, BmpFilesDecodeWithTheirPaletteOrBitFieldsAndBadOnesAreRefused) {
+    const std::string twoColours = Bytes({0, 0, 255, 0, 255, 0, 0, 0});  // red, blue (B G R x)
+    struct Case {
+        const char* name;
+        std::string file;
+        Status status;
+        ARGB topLeft, topRight;  // of a 2 x 2 picture
+    } cases[] = {
+        {"1 bit, bottom-up", Bmp(40, 2, 2, 1, 0, twoColours, Bytes({0x40, 0, 0, 0, 0x80, 0, 0, 0})),
+         Ok, 0xFF0000FF, 0xFFFF0000},
+        {"4 bits, core header",
+         Bmp(12, 2, 2, 4, 0, Bytes({0, 0, 255, 255, 0, 0}), Bytes({0x01, 0, 0, 0, 0x10, 0, 0, 0})),
+         Ok, 0xFF0000FF, 0xFFFF0000},
+        {"8 bits, top-down, index past the palette is black",
+         Bmp(40, 2, -2, 8, 0, twoColours, Bytes({1, 7, 0, 0, 0, 0, 0, 0})), Ok, 0xFF0000FF,
+         0xFF000000},
+        {"16 bits 5-5-5", Bmp(40, 2, -2, 16, 0, "", Bytes({0x00, 0x7C, 0x1F, 0x00, 0, 0, 0, 0})),
+         Ok, 0xFFFF0000, 0xFF0000FF},
+        {"16 bits 5-6-5 fields",
+         Bmp(40, 2, -2, 16, 3, Bytes({0, 0xF8, 0, 0, 0xE0, 7, 0, 0, 0x1F, 0, 0, 0}),
+             Bytes({0xE0, 0x07, 0x1F, 0x00, 0, 0, 0, 0})),
+         Ok, 0xFF00FF00, 0xFF0000FF},
+        {"24 bits",
+         Bmp(40, 2, -2, 24, 0, "", Bytes({0, 0, 255, 0, 255, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})), Ok,
+         0xFFFF0000, 0xFF00FF00},
+        {"32 bits with alpha",
+         Bmp(40, 2, -2, 32, 0, "", Bytes({255, 0, 0, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})),
+         Ok, 0x800000FF, 0x00000000},
+        {"32 bits without alpha are opaque",
+         Bmp(40, 2, -2, 32, 0, "", Bytes({255, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})), Ok,
+         0xFF0000FF, 0xFF000000},
+        {"run-length coded", Bmp(40, 2, 2, 8, 1, twoColours, Bytes({2, 1, 0, 1})),
+         UnknownImageFormat, 0, 0},
+        {"rows cut short", Bmp(40, 2, 2, 24, 0, "", Bytes({0, 0, 255, 0, 255, 0, 0, 0})),
+         UnknownImageFormat, 0, 0},
+        {"palette past the end", Bmp(40, 2, 2, 8, 0, Bytes({0, 0, 255}), ""), UnknownImageFormat, 0,
+         0},
+        {"bit fields past the end", Bmp(40, 2, 2, 32, 3, Bytes({0, 0, 255}), ""),
+         UnknownImageFormat, 0, 0},
+        {"no width", Bmp(40, 0, 2, 24, 0, "", ""), UnknownImageFormat, 0, 0},
+        {"16385 wide", Bmp(40, 16385, 1, 24, 0, "", ""), OutOfMemory, 0, 0},
+        {"INT_MIN high", Bmp(40, 1, INT_MIN, 24, 0, "", ""), OutOfMemory, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        M().WriteFile(L"C:\\skin\\pic.bmp", c.file);
+        Bitmap b(L"C:\\skin\\pic.bmp");
+        ASSERT_EQ(b.GetLastStatus(), c.status);
+        if (c.status != Ok) continue;
+        ASSERT_EQ(b.GetWidth(), 2u);
+        ASSERT_EQ(b.GetHeight(), 2u);
+        EXPECT_EQ(Pixel(b, 0, 0), c.topLeft);
+        EXPECT_EQ(Pixel(b, 1, 0), c.topRight);
     }
 }
 
