@@ -235,18 +235,24 @@ TEST_F(SkinnedControls, AControlClosingItsSelfDeletingDialogIsNotTouchedAfterwar
     };
     const Case cases[] = {
         {"check box click", WM_COMMAND, BN_CLICKED,
-         [](HWND d) { control::Click(ScreenPoint(::GetDlgItem(d, kCheck), {5, 5})); }},
+         [](HWND d) {
+             control::Click(ScreenPoint(::GetDlgItem(d, kCheck), {5, 5}));
+         }},
         {"check box double click", WM_COMMAND, BN_DOUBLECLICKED,
-         [](HWND d) { control::DoubleClick(ScreenPoint(::GetDlgItem(d, kCheck), {5, 5})); }},
+         [](HWND d) {
+             control::DoubleClick(ScreenPoint(::GetDlgItem(d, kCheck), {5, 5}));
+         }},
         {"list click", WM_NOTIFY, static_cast<UINT>(NM_CLICK),
-         [](HWND d) { control::Click(ScreenPoint(::GetDlgItem(d, kList), {5, 25})); }},
+         [](HWND d) {
+             control::Click(ScreenPoint(::GetDlgItem(d, kList), {5, 25}));
+         }},
         {"slider drag", WM_HSCROLL, TB_THUMBTRACK,
          [](HWND d) {
              HWND slider = ::GetDlgItem(d, kSlider);
              RECT thumb{};
              ::SendMessageW(slider, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&thumb));
-             const POINT at = ScreenPoint(slider, {(thumb.left + thumb.right) / 2,
-                                                   (thumb.top + thumb.bottom) / 2});
+             const POINT at = ScreenPoint(
+                 slider, {(thumb.left + thumb.right) / 2, (thumb.top + thumb.bottom) / 2});
              control::MoveMouse(at);
              control::PressMouse();
              control::MoveMouse({at.x + 20, at.y});
