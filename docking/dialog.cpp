@@ -146,12 +146,13 @@ void CDockingDialog::InitDocking() {
 void CDockingDialog::InitDockingTree() {
     CDocking* root = docking_.root.Read();
     const HWND rootWindow = root->handle.Ref();
-    if (rootWindow != nullptr && rootWindow != m_hWnd && WindowNeedsDocking(rootWindow)) {
+    // The root's dialog (this one, when it is its own root) reloads under the wait cursor.
+    if (rootWindow != nullptr && WindowNeedsDocking(rootWindow)) {
         if (auto* host = SkinObjectOf<CDockingDialog>(rootWindow)) {
             host->docking_.surface.AdvanceGeneration();
-            HCURSOR previous = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+            BeginWaitCursor();
             host->InitDocking();
-            ::SetCursor(previous);
+            EndWaitCursor();
         }
     }
     if (WindowNeedsDocking(m_hWnd)) InitDocking();

@@ -110,9 +110,9 @@ void DrawTextNormal(const TextJob& job, const Gdiplus::Brush& brush, const Gdipl
     job.graphics->DrawImage(&bitmap, visible.X, visible.Y);
 }
 
-// A white outline of the glyphs, at the text's own size and place, drawn before the text. The
+// A white outline of the glyphs, at the text's own size and place, and the text over it. The
 // graphics' world transform is not touched, so the text and later drawing keep their size.
-void DrawTextHalo(const TextJob& job) {
+void DrawTextHalo(const TextJob& job, const Gdiplus::Brush& brush) {
     Gdiplus::GraphicsPath path;
     const Gdiplus::RectF layout(static_cast<float>(job.box.X), static_cast<float>(job.box.Y),
                                 static_cast<float>(job.box.Width),
@@ -122,6 +122,7 @@ void DrawTextHalo(const TextJob& job) {
                    job.size * 96.0f / 72.0f, layout, job.format);
     Gdiplus::Pen pen(Gdiplus::Color(0xFFFFFFFF), 2.0f);
     job.graphics->DrawPath(&pen, &path);
+    DrawTextNormal(job, brush, job.box);
 }
 
 }  // namespace
@@ -227,7 +228,8 @@ void PaintCellText(const std::wstring& text, const FontFields& font, const BoxFi
 
     graphics->SetClip(clipped, Gdiplus::CombineModeReplace);
     const std::wstring effects = L"|" + font.style + L"|";
-    if (effects.find(L"|halo|") != std::wstring::npos) DrawTextHalo(job);
+    // The halo ends with the text drawn; the normal (or engraved) text follows it.
+    if (effects.find(L"|halo|") != std::wstring::npos) DrawTextHalo(job, brush);
     if (effects.find(L"|grave|") != std::wstring::npos) {
         Gdiplus::SolidBrush white{Gdiplus::Color(0xFFFFFFFF)};
         DrawTextNormal(job, white, {textBox.X + 1, textBox.Y + 1, textBox.Width, textBox.Height});

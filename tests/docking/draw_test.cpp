@@ -401,6 +401,32 @@ TEST_F(TextTest, GraveDrawsAWhiteCopyOnePixelOffFirst) {
     EXPECT_EQ(strings[1].rect.X, 10.0f);
 }
 
+TEST_F(TextTest, AHaloEndsWithTheTextAndTheNormalOrEngravedTextFollows) {
+    const std::pair<const wchar_t*, std::vector<std::pair<std::wstring, Gdiplus::ARGB>>> cases[] = {
+        {L"halo",
+         {{L"DrawPath", 0xFFFFFFFF}, {L"DrawString", 0xFF102030}, {L"DrawString", 0xFF102030}}},
+        {L"halo|grave",
+         {{L"DrawPath", 0xFFFFFFFF},
+          {L"DrawString", 0xFF102030},
+          {L"DrawString", 0xFFFFFFFF},
+          {L"DrawString", 0xFF102030}}},
+    };
+    for (const auto& [style, expected] : cases) {
+        FontFields font;
+        font.style = style;
+        font.weight = 1;
+        font.color = 0xFF102030;
+        control::SetGdiplusLog(true);
+        control::ClearGdiplusLog();
+        Paint(L"Hello", font, {0, 0, 200, 60}, {10, 5, 100, 20});
+        std::vector<std::pair<std::wstring, Gdiplus::ARGB>> drawn;
+        for (const auto& call : control::GdiplusLog())
+            if (call.call == L"DrawPath" || call.call == L"DrawString")
+                drawn.emplace_back(call.call, call.color);
+        EXPECT_EQ(drawn, expected) << style;
+    }
+}
+
 TEST_F(TextTest, AfterAHaloTheTextAndLaterDrawingKeepTheirSize) {
     WriteImage(L"C:\\skin\\tile.bmp");
     CDockingImage* image = LoadDockingImage(L"C:\\skin\\main.xml", L"tile.bmp");
@@ -415,10 +441,10 @@ TEST_F(TextTest, AfterAHaloTheTextAndLaterDrawingKeepTheirSize) {
     EXPECT_EQ(log.front().call, L"DrawPath");
     EXPECT_EQ(log.front().color, 0xFFFFFFFFu);
     const auto strings = Strings();
-    ASSERT_EQ(strings.size(), 1u);
+    ASSERT_EQ(strings.size(), 2u);  // the halo's text, then the text
     const Gdiplus::REAL identity[6] = {1, 0, 0, 1, 0, 0};
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(strings[0].transform[i], identity[i]);
-    EXPECT_EQ(strings[0].rect.X, 10.0f);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(strings[1].transform[i], identity[i]);
+    EXPECT_EQ(strings[1].rect.X, 10.0f);
     // The next cell's tiled background, at full size where it belongs.
     ImagePaintJob job;
     PaintImage(0, {0, 0, 200, 60}, job, &canvas.graphics, {120, 30, 40, 20}, 0, L"repeat", kNoColor,
