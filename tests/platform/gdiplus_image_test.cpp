@@ -7,6 +7,8 @@
 #include <future>
 #include <thread>
 
+#include <gif_lib.h>
+
 #include "platform/gdi.h"
 #include "platform/gdiplus.h"
 #include "platform/control/gdiplus_log.h"
@@ -339,6 +341,44 @@ TEST_F(GdiplusImageTest, BmpFilesDecodeWithTheirPaletteOrBitFieldsAndBadOnesAreR
         EXPECT_EQ(Pixel(b, 0, 0), c.topLeft);
         EXPECT_EQ(Pixel(b, 1, 0), c.topRight);
     }
+}
+
+int AppendGifBytes(GifFileType* gif, const GifByteType* bytes, int n) {
+    static_cast<std::string*>(gif->UserData)->append(reinterpret_cast<const char*>(bytes), n);
+    return n;
+}
+
+TEST_F(GdiplusImageTest, AGifShowsItsFirstPictureOnItsScreenWithTransparencyAndInterlacing) {
+    // A 4 x 5 screen; a 2 x 4 interlaced picture at (1, 1) whose rows use colours 0 to 3 (red,
+    // green, blue, white), colour 2 transparent. Interlaced rows come as 0, 2, 1, 3.
+    std::string file;
+    int error = 0;
+    GifFileType* gif = EGifOpen(&file, AppendGifBytes, &error);
+    ASSERT_NE(gif, nullptr);
+    const GifColorType colours[4] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
+    ColorMapObject* map = GifMakeMapObject(4, colours);
+    EGifSetGifVersion(gif, true);
+    ASSERT_EQ(EGifPutScreenDesc(gif, 4, 5, 2, 0, map), GIF_OK);
+    const GifByteType control[4] = {1, 0, 0, 2};  // transparent colour: 2
+    ASSERT_EQ(EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, control), GIF_OK);
+    ASSERT_EQ(EGifPutImageDesc(gif, 1, 1, 2, 4, true, nullptr), GIF_OK);
+    for (GifPixelType row : {0, 2, 1, 3}) {
+        GifPixelType line[2] = {row, row};
+        ASSERT_EQ(EGifPutLine(gif, line, 2), GIF_OK);
+    }
+    EGifCloseFile(gif, &error);
+    GifFreeMapObject(map);
+    M().WriteFile(L"C:\\skin\\pic.gif", file);
+
+    Bitmap b(L"C:\\skin\\pic.gif");
+    ASSERT_EQ(b.GetLastStatus(), Ok);
+    ASSERT_EQ(b.GetWidth(), 4u);
+    ASSERT_EQ(b.GetHeight(), 5u);
+    EXPECT_EQ(Pixel(b, 1, 1), 0xFFFF0000u);
+    EXPECT_EQ(Pixel(b, 2, 2), 0xFF00FF00u);
+    EXPECT_EQ(Pixel(b, 1, 3), 0u) << "transparent";
+    EXPECT_EQ(Pixel(b, 2, 4), 0xFFFFFFFFu);
+    EXPECT_EQ(Painted(b, Rect(0, 0, 4, 5)), 6) << "nothing outside the picture";
 }
 
 TEST_F(GdiplusImageTest, NegativeDestinationWidthMirrors) {
