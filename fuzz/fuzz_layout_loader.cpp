@@ -79,6 +79,13 @@ void Check(HWND dialog) {
 
 }  // namespace
 
+// A layout of a thousand dockings makes some hundred thousand allocations: a smaller quarantine
+// (still many inputs deep), shorter allocation stacks in reports and no fill of new blocks make
+// the address checks about twice as fast; every check stays.
+extern "C" const char* __asan_default_options() {
+    return "quarantine_size_mb=16:malloc_context_size=5:max_malloc_fill_size=0";
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const Fixture fixture;
     sim::machine().WriteFile(kPath, std::string(reinterpret_cast<const char*>(data), size));
