@@ -107,6 +107,11 @@ public:
     static BOOL WalkPreTranslateTree(HWND stop, MSG* msg);
     // Called by SubclassWindow once bound, before the window's procedure is swapped.
     virtual void PreSubclassWindow() {}
+    // The wait cursor while a long operation runs: Begin shows it, the matching End puts back the
+    // cursor that was there before the outermost Begin; the pairs nest (counted per thread). In
+    // the framework these belong to the command target base, which this layer folds into CWnd.
+    void BeginWaitCursor();
+    void EndWaitCursor();
     // Called last for WM_NCDESTROY, once the object is unbound: a self-deleting class deletes
     // itself here.
     virtual void PostNcDestroy() {}

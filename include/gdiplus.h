@@ -1,7 +1,8 @@
 // GDI+: the object-oriented drawing interface (namespace Gdiplus), drawn with cairo, laid out
-// with pango and decoded with stb_image. Colours are straight-alpha ARGB; every surface behind a
-// Graphics is a premultiplied ARGB32 image. Every object keeps the status of its last failed call
-// (GetLastStatus returns it and clears it). Objects are not copyable.
+// with pango; image files are decoded by libpng, libjpeg-turbo, giflib and a BMP reader of ours.
+// Colours are straight-alpha ARGB; every surface behind a Graphics is a premultiplied ARGB32 image.
+// Every object keeps the status of its last failed call (GetLastStatus returns it and clears it).
+// Objects are not copyable.
 //
 // Coordinates: pixel centres lie on integer coordinates, as on the platform. Strokes, paths,
 // text and anti-aliased fills are drawn half a pixel off the cairo grid; image blits and aliased

@@ -15,15 +15,12 @@ bool HandleTable::Close(HANDLE h) {
     std::shared_ptr<KObject> obj;
     {
         std::lock_guard<std::mutex> lk(mu_);
-        auto it = table_.find(reinterpret_cast<ULONG_PTR>(h));
-        if (it == table_.end()) return false;
-        obj = std::move(it->second);
-        table_.erase(it);
+        bool other = false;
+        obj = TakeLocked(h, &other);
+        if (obj == nullptr) return false;
         // Another handle of this table still open: not the last one. (A handle in another
         // process's table keeps the object alive but its closing here still counts: objects that
         // care, such as device handles, are never shared between processes.)
-        bool other = std::any_of(table_.begin(), table_.end(),
-                                 [&](const auto& e) { return e.second == obj; });
         if (other) return true;
     }
     obj->OnLastHandleClosed();
@@ -41,7 +38,7 @@ void HandleTable::CloseAll() {
         std::lock_guard<std::mutex> lk(mu_);
         for (auto& [value, obj] : table_)
             if (std::find(objs.begin(), objs.end(), obj) == objs.end()) objs.push_back(obj);
-        table_.clear();
+        ClearLocked();
     }
     for (auto& obj : objs) obj->OnLastHandleClosed();
 }

@@ -1,28 +1,22 @@
-// GDI+ images: bitmaps decoded from the machine's files by stb_image, made empty, or copied from
-// GDI bitmaps; cached bitmaps.
+// GDI+ images: bitmaps decoded from the machine's files, made empty, or copied from GDI bitmaps;
+// cached bitmaps. Image files are outside input (a skin is a file a user downloads): PNG, JPEG and
+// GIF are decoded by libpng, libjpeg-turbo and giflib, which are written and fuzzed for untrusted
+// files; BMP by the small decoder below. Every decoder states the picture's size before it
+// allocates a pixel, and a size past the limits is refused there.
+#include <algorithm>
+#include <csetjmp>
+#include <cstdint>
+#include <cstdio>  // jpeglib.h wants FILE declared
 #include <cstring>
 #include <vector>
+
+#include <gif_lib.h>
+#include <jpeglib.h>
+#include <png.h>
 
 #include <winbase.h>
 #include "platform/gdi32/surface.h"
 #include "platform/gdiplus/internal.h"
-
-#define STB_IMAGE_STATIC
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_NO_STDIO
-#define STBI_ONLY_PNG
-#define STBI_ONLY_JPEG
-#define STBI_ONLY_BMP
-#define STBI_ONLY_GIF
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#pragma GCC diagnostic ignored "-Wconversion"
-#pragma GCC diagnostic ignored "-Wdouble-promotion"
-#pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
-#include <stb/stb_image.h>
-#pragma GCC diagnostic pop
 
 namespace Gdiplus {
 
@@ -113,21 +107,392 @@ void FileResolution(const unsigned char* data, std::size_t size, double* dpiX, d
     }
 }
 
+namespace {
+
+// A decoded picture: straight (not premultiplied) RGBA bytes, rows top-down, 4 bytes a pixel.
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> rgba;
+
+    void Allocate(int w, int h) {
+        width = w;
+        height = h;
+        rgba.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4, 0);
+    }
+    unsigned char* Row(int y) { return rgba.data() + static_cast<std::size_t>(y) * width * 4; }
+};
+
+// The size a file declares, judged before anything of that size is allocated.
+Status CheckSize(long long w, long long h) {
+    if (w <= 0 || h <= 0) return UnknownImageFormat;
+    if (w > kMaxSide || h > kMaxSide || w * h > kMaxDecodedPixels) return OutOfMemory;
+    return Ok;
+}
+
+std::uint32_t Le16(const unsigned char* p) {
+    return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8);
+}
+
+// ---- PNG: libpng's simplified reader ----
+
+Status DecodePng(const unsigned char* data, std::size_t size, Picture* out) {
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&png, data, size)) return UnknownImageFormat;
+    const Status status = CheckSize(png.width, png.height);
+    if (status != Ok) {
+        png_image_free(&png);
+        return status;
+    }
+    png.format = PNG_FORMAT_RGBA;
+    out->Allocate(static_cast<int>(png.width), static_cast<int>(png.height));
+    if (!png_image_finish_read(&png, nullptr, out->rgba.data(), 0, nullptr)) {
+        png_image_free(&png);
+        return UnknownImageFormat;
+    }
+    return Ok;
+}
+
+// ---- JPEG: libjpeg-turbo ----
+
+// libjpeg reports a fatal error through error_exit, which must not return: it jumps back into
+// DecodeJpeg's frame. Warnings (a damaged or cut stream still gives a picture) stay silent.
+struct JpegErrors {
+    jpeg_error_mgr manager;
+    std::jmp_buf jump;
+};
+
+[[noreturn]] void JpegFail(j_common_ptr info) {
+    std::longjmp(reinterpret_cast<JpegErrors*>(info->err)->jump, 1);
+}
+
+void JpegMessage(j_common_ptr, int) {}
+
+// A progressive file can hold thousands of scans that each cost a pass over the picture.
+constexpr int kMaxJpegScans = 500;
+
+void JpegProgress(j_common_ptr info) {
+    if (info->is_decompressor &&
+        reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > kMaxJpegScans)
+        JpegFail(info);
+}
+
+// CMYK as libjpeg hands it (Adobe files store it inverted) to RGBA, in place.
+void CmykToRgba(Picture* picture, bool inverted) {
+    for (std::size_t i = 0; i + 4 <= picture->rgba.size(); i += 4) {
+        unsigned char* p = picture->rgba.data() + i;
+        unsigned c = p[0], m = p[1], y = p[2], k = p[3];
+        if (!inverted) {
+            c = 255 - c;
+            m = 255 - m;
+            y = 255 - y;
+            k = 255 - k;
+        }
+        p[0] = static_cast<unsigned char>(c * k / 255);
+        p[1] = static_cast<unsigned char>(m * k / 255);
+        p[2] = static_cast<unsigned char>(y * k / 255);
+        p[3] = 255;
+    }
+}
+
+// Only objects without destructors live in this frame from setjmp on, so the jump skips nothing
+// that needs cleaning up; libjpeg's own memory goes with jpeg_destroy_decompress.
+Status DecodeJpeg(const unsigned char* data, std::size_t size, Picture* out) {
+    jpeg_decompress_struct info;
+    JpegErrors errors;
+    jpeg_progress_mgr progress{};
+    info.err = jpeg_std_error(&errors.manager);
+    errors.manager.error_exit = JpegFail;
+    errors.manager.emit_message = JpegMessage;
+    if (setjmp(errors.jump) != 0) {
+        jpeg_destroy_decompress(&info);
+        return UnknownImageFormat;
+    }
+    jpeg_create_decompress(&info);
+    progress.progress_monitor = JpegProgress;
+    info.progress = &progress;
+    jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
+    jpeg_read_header(&info, TRUE);
+    const Status status = CheckSize(info.image_width, info.image_height);
+    if (status != Ok) {
+        jpeg_destroy_decompress(&info);
+        return status;
+    }
+    const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_RGBA;
+    jpeg_start_decompress(&info);
+    if (static_cast<long long>(info.output_width) != info.image_width ||
+        static_cast<long long>(info.output_height) != info.image_height ||
+        info.output_components != 4)
+        JpegFail(reinterpret_cast<j_common_ptr>(&info));
+    out->Allocate(static_cast<int>(info.output_width), static_cast<int>(info.output_height));
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW row = out->Row(static_cast<int>(info.output_scanline));
+        if (jpeg_read_scanlines(&info, &row, 1) != 1)
+            JpegFail(reinterpret_cast<j_common_ptr>(&info));
+    }
+    if (cmyk) CmykToRgba(out, info.saw_Adobe_marker != 0);
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    return Ok;
+}
+
+// ---- GIF: giflib, the first picture of the file on its logical screen ----
+
+struct GifSource {
+    const unsigned char* data;
+    std::size_t size;
+    std::size_t at;
+};
+
+int GifRead(GifFileType* gif, GifByteType* into, int count) {
+    auto* source = static_cast<GifSource*>(gif->UserData);
+    const std::size_t left = source->size - source->at;
+    const std::size_t n = count < 0 ? 0 : std::min(static_cast<std::size_t>(count), left);
+    std::memcpy(into, source->data + source->at, n);
+    source->at += n;
+    return static_cast<int>(n);
+}
+
+// The rows of an interlaced picture in the order the file holds them: four passes.
+int InterlacedRow(int index, int height) {
+    static const int kStart[4] = {0, 4, 2, 1};
+    static const int kStep[4] = {8, 8, 4, 2};
+    for (int pass = 0; pass < 4; ++pass) {
+        const int rows =
+            height > kStart[pass] ? (height - kStart[pass] + kStep[pass] - 1) / kStep[pass] : 0;
+        if (index < rows) return kStart[pass] + index * kStep[pass];
+        index -= rows;
+    }
+    return -1;
+}
+
+// Draws the picture whose descriptor giflib just read onto the screen; transparent pixels and
+// those outside the screen are left alone.
+bool DrawGifPicture(GifFileType* gif, int transparent, Picture* out) {
+    const GifImageDesc& desc = gif->Image;
+    const ColorMapObject* map = desc.ColorMap != nullptr ? desc.ColorMap : gif->SColorMap;
+    if (map == nullptr || map->Colors == nullptr) return false;
+    if (desc.Width <= 0 || desc.Height <= 0 || CheckSize(desc.Width, desc.Height) != Ok)
+        return false;
+    std::vector<GifPixelType> line(static_cast<std::size_t>(desc.Width));
+    for (int i = 0; i < desc.Height; ++i) {
+        if (DGifGetLine(gif, line.data(), desc.Width) == GIF_ERROR) return false;
+        const long long y =
+            static_cast<long long>(desc.Top) + (desc.Interlace ? InterlacedRow(i, desc.Height) : i);
+        if (y < 0 || y >= out->height) continue;
+        unsigned char* row = out->Row(static_cast<int>(y));
+        for (int x = 0; x < desc.Width; ++x) {
+            const long long at = static_cast<long long>(desc.Left) + x;
+            const int index = line[static_cast<std::size_t>(x)];
+            if (at < 0 || at >= out->width || index == transparent || index >= map->ColorCount)
+                continue;
+            const GifColorType& c = map->Colors[index];
+            unsigned char* p = row + at * 4;
+            p[0] = c.Red;
+            p[1] = c.Green;
+            p[2] = c.Blue;
+            p[3] = 255;
+        }
+    }
+    return true;
+}
+
+Status DecodeGif(const unsigned char* data, std::size_t size, Picture* out) {
+    // The logical screen's size, from the header, before giflib reads anything.
+    if (size < 10) return UnknownImageFormat;
+    const Status status = CheckSize(Le16(data + 6), Le16(data + 8));
+    if (status != Ok) return status;
+    GifSource source{data, size, 0};
+    int error = 0;
+    GifFileType* gif = DGifOpen(&source, GifRead, &error);
+    if (gif == nullptr) return UnknownImageFormat;
+    out->Allocate(gif->SWidth, gif->SHeight);
+    int transparent = -1;
+    bool drawn = false;
+    for (bool more = true; more && !drawn;) {
+        GifRecordType type = UNDEFINED_RECORD_TYPE;
+        if (DGifGetRecordType(gif, &type) == GIF_ERROR) break;
+        switch (type) {
+            case EXTENSION_RECORD_TYPE: {
+                int code = 0;
+                GifByteType* block = nullptr;
+                if (DGifGetExtension(gif, &code, &block) == GIF_ERROR) {
+                    more = false;
+                    break;
+                }
+                // Graphics control: flags, delay (2 bytes), transparent colour index.
+                if (code == GRAPHICS_EXT_FUNC_CODE && block != nullptr && block[0] >= 4)
+                    transparent = (block[1] & 1) != 0 ? block[4] : -1;
+                while (more && block != nullptr)
+                    more = DGifGetExtensionNext(gif, &block) != GIF_ERROR;
+                break;
+            }
+            case IMAGE_DESC_RECORD_TYPE:
+                more = DGifGetImageDesc(gif) != GIF_ERROR;
+                drawn = more && DrawGifPicture(gif, transparent, out);
+                more = false;
+                break;
+            case TERMINATE_RECORD_TYPE:
+                more = false;
+                break;
+            default:
+                break;
+        }
+    }
+    DGifCloseFile(gif, &error);
+    return drawn ? Ok : UnknownImageFormat;
+}
+
+// ---- BMP ----
+
+// One colour channel of a bit-field pixel, scaled to 8 bits; a channel without bits reads as
+// `none`.
+struct Channel {
+    std::uint32_t mask = 0;
+    int shift = 0;
+    int bits = 0;
+
+    explicit Channel(std::uint32_t m) : mask(m) {
+        if (m == 0) return;
+        while (((m >> shift) & 1) == 0) ++shift;
+        while (shift + bits < 32 && ((m >> (shift + bits)) & 1) != 0) ++bits;
+    }
+    unsigned Read(std::uint32_t pixel, unsigned none) const {
+        if (bits == 0) return none;
+        const std::uint32_t v = (pixel & mask) >> shift;
+        if (bits >= 8) return (v >> (bits - 8)) & 0xFF;
+        return v * 255 / ((1u << bits) - 1);
+    }
+};
+
+// BITMAPCOREHEADER (12 bytes) and BITMAPINFOHEADER with its later versions (40 bytes and more);
+// 1, 4 and 8 bits through a palette, 16 and 32 bits plain or with bit fields, 24 bits plain.
+// Compressed files (RLE, embedded JPEG or PNG) are not read. Every read is checked against the
+// file's end.
+Status DecodeBmp(const unsigned char* data, std::size_t size, Picture* out) {
+    if (size < 26 || data[0] != 'B' || data[1] != 'M') return UnknownImageFormat;
+    const std::uint64_t pixels = Le32(data + 10);
+    const std::uint64_t header = Le32(data + 14);
+    long long width = 0, height = 0;
+    unsigned bpp = 0, compression = 0, colours = 0, entry = 4;
+    if (header == 12) {
+        width = Le16(data + 18);
+        height = Le16(data + 20);
+        bpp = Le16(data + 24);
+        entry = 3;
+    } else if (header >= 40 && size >= 54) {
+        width = static_cast<std::int32_t>(Le32(data + 18));
+        height = static_cast<std::int32_t>(Le32(data + 22));
+        bpp = Le16(data + 28);
+        compression = Le32(data + 30);
+        colours = Le32(data + 46);
+    } else {
+        return UnknownImageFormat;
+    }
+    const bool topDown = height < 0;
+    if (topDown) height = -height;
+    const Status status = CheckSize(width, height);
+    if (status != Ok) return status;
+
+    constexpr unsigned kRgb = 0, kBitFields = 3, kAlphaBitFields = 6;
+    const bool fields = compression == kBitFields || compression == kAlphaBitFields;
+    if (compression != kRgb && !(fields && (bpp == 16 || bpp == 32))) return UnknownImageFormat;
+    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)
+        return UnknownImageFormat;
+
+    // The bit fields: in the header from version 4 on, else just after it.
+    std::uint32_t masks[4] = {0, 0, 0, 0};
+    if (fields) {
+        const std::size_t count = compression == kAlphaBitFields || header >= 56 ? 4 : 3;
+        if (54 + count * 4 > size) return UnknownImageFormat;
+        for (std::size_t i = 0; i < count; ++i) masks[i] = Le32(data + 54 + i * 4);
+    } else if (bpp == 16) {
+        masks[0] = 0x7C00, masks[1] = 0x03E0, masks[2] = 0x001F;
+    } else if (bpp == 32) {
+        masks[0] = 0xFF0000, masks[1] = 0xFF00, masks[2] = 0xFF, masks[3] = 0xFF000000;
+    }
+    const Channel red(masks[0]), green(masks[1]), blue(masks[2]), alpha(masks[3]);
+
+    // The palette lies between the header and the pixels; a core header states no count.
+    std::vector<std::uint32_t> palette;
+    if (bpp <= 8) {
+        const std::uint64_t most = 1u << bpp;
+        const std::uint64_t at = 14 + header;
+        if (pixels > size || pixels < at) return UnknownImageFormat;
+        const std::uint64_t n =
+            std::min(colours == 0 || colours > most ? most : colours, (pixels - at) / entry);
+        if (n == 0) return UnknownImageFormat;
+        for (std::uint64_t i = 0; i < n; ++i) {
+            const unsigned char* p = data + at + i * entry;
+            palette.push_back(std::uint32_t{p[2]} | (std::uint32_t{p[1]} << 8) |
+                              (std::uint32_t{p[0]} << 16) | 0xFF000000u);
+        }
+    }
+
+    const std::uint64_t stride = (static_cast<std::uint64_t>(width) * bpp + 31) / 32 * 4;
+    if (pixels > size || stride * static_cast<std::uint64_t>(height) > size - pixels)
+        return UnknownImageFormat;
+    out->Allocate(static_cast<int>(width), static_cast<int>(height));
+    bool anyAlpha = false;
+    for (int y = 0; y < out->height; ++y) {
+        const int fileRow = topDown ? y : out->height - 1 - y;
+        const unsigned char* src = data + pixels + stride * static_cast<std::uint64_t>(fileRow);
+        unsigned char* dst = out->Row(y);
+        for (int x = 0; x < out->width; ++x, dst += 4) {
+            std::uint32_t rgba = 0;  // R in the low byte, then G, B, A
+            if (bpp <= 8) {
+                const unsigned bit = static_cast<unsigned>(x) * bpp;
+                const unsigned index = (src[bit / 8] >> (8 - bpp - bit % 8)) & ((1u << bpp) - 1);
+                rgba = index < palette.size() ? palette[index] : 0xFF000000u;
+            } else if (bpp == 24) {
+                const unsigned char* p = src + x * 3;
+                rgba = std::uint32_t{p[2]} | (std::uint32_t{p[1]} << 8) |
+                       (std::uint32_t{p[0]} << 16) | 0xFF000000u;
+            } else {
+                const std::uint32_t px = bpp == 16 ? Le16(src + x * 2) : Le32(src + x * 4);
+                const unsigned a = alpha.Read(px, 255);
+                anyAlpha = anyAlpha || (alpha.bits != 0 && a != 0);
+                rgba = red.Read(px, 0) | (green.Read(px, 0) << 8) | (blue.Read(px, 0) << 16) |
+                       (a << 24);
+            }
+            dst[0] = static_cast<unsigned char>(rgba);
+            dst[1] = static_cast<unsigned char>(rgba >> 8);
+            dst[2] = static_cast<unsigned char>(rgba >> 16);
+            dst[3] = static_cast<unsigned char>(rgba >> 24);
+        }
+    }
+    // A 32-bit file whose alpha bytes are all 0 was written without alpha: it is opaque.
+    if (alpha.bits != 0 && !anyAlpha)
+        for (std::size_t i = 3; i < out->rgba.size(); i += 4) out->rgba[i] = 255;
+    return Ok;
+}
+
+bool StartsWith(const unsigned char* data, std::size_t size, const char* magic, std::size_t n) {
+    return size >= n && std::memcmp(data, magic, n) == 0;
+}
+
+}  // namespace
+
 // Decodes an image file's bytes into a premultiplied ARGB32 surface.
 Status DecodeImage(const unsigned char* data, std::size_t size, GpImage* image) {
-    if (size == 0 || size > kMaxFileBytes) return UnknownImageFormat;
-    int w = 0, h = 0, channels = 0;
-    if (!stbi_info_from_memory(data, static_cast<int>(size), &w, &h, &channels))
-        return UnknownImageFormat;
-    if (w <= 0 || h <= 0 || w > kMaxSide || h > kMaxSide ||
-        static_cast<long long>(w) * h > kMaxDecodedPixels)
-        return OutOfMemory;
-    unsigned char* rgba = stbi_load_from_memory(data, static_cast<int>(size), &w, &h, &channels, 4);
-    if (rgba == nullptr) return UnknownImageFormat;
+    if (data == nullptr || size == 0 || size > kMaxFileBytes) return UnknownImageFormat;
+    Picture picture;
+    Status status = UnknownImageFormat;
+    if (StartsWith(data, size, "\x89PNG\r\n\x1A\n", 8))
+        status = DecodePng(data, size, &picture);
+    else if (StartsWith(data, size, "\xFF\xD8", 2))
+        status = DecodeJpeg(data, size, &picture);
+    else if (StartsWith(data, size, "GIF87a", 6) || StartsWith(data, size, "GIF89a", 6))
+        status = DecodeGif(data, size, &picture);
+    else if (StartsWith(data, size, "BM", 2))
+        status = DecodeBmp(data, size, &picture);
+    if (status != Ok) return status;
+    const int w = picture.width, h = picture.height;
     cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
     if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(s);
-        stbi_image_free(rgba);
         return OutOfMemory;
     }
     cairo_surface_flush(s);
@@ -135,11 +500,10 @@ Status DecodeImage(const unsigned char* data, std::size_t size, GpImage* image) 
     int stride = cairo_image_surface_get_stride(s);
     for (int y = 0; y < h; ++y) {
         auto* row = reinterpret_cast<std::uint32_t*>(dst + static_cast<std::ptrdiff_t>(y) * stride);
-        const unsigned char* src = rgba + static_cast<std::size_t>(y) * w * 4;
+        const unsigned char* src = picture.Row(y);
         for (int x = 0; x < w; ++x, src += 4) row[x] = Premultiply(src[3], src[0], src[1], src[2]);
     }
     cairo_surface_mark_dirty(s);
-    stbi_image_free(rgba);
     image->surface = s;
     image->width = w;
     image->height = h;

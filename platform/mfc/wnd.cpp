@@ -20,8 +20,10 @@ constexpr UINT kMouseLast = 0x020E;
 // What the framework keeps per thread for its window objects.
 struct ThreadWindows {
     std::map<HWND, CWnd*> permanent;
-    MSG current{};             // the message being handled now (Default)
-    CWnd* creating = nullptr;  // bound to the next window the thread makes
+    MSG current{};                 // the message being handled now (Default)
+    CWnd* creating = nullptr;      // bound to the next window the thread makes
+    int waitCursors = 0;           // BeginWaitCursor calls not yet ended
+    HCURSOR beforeWait = nullptr;  // the cursor the outermost BeginWaitCursor replaced
 };
 
 thread_local ThreadWindows t_windows;
@@ -191,6 +193,18 @@ HWND CWnd::UnsubclassWindow() {
 BOOL CWnd::DestroyWindow() {
     if (m_hWnd == nullptr) return FALSE;
     return ::DestroyWindow(m_hWnd);
+}
+
+// ---- Wait cursor ----
+
+void CWnd::BeginWaitCursor() {
+    HCURSOR previous = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+    if (t_windows.waitCursors++ == 0) t_windows.beforeWait = previous;
+}
+
+void CWnd::EndWaitCursor() {
+    if (t_windows.waitCursors == 0) return;
+    if (--t_windows.waitCursors == 0) ::SetCursor(t_windows.beforeWait);
 }
 
 // ---- Message handling ----

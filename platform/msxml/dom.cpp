@@ -11,6 +11,7 @@
 #include <climits>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include <winbase.h>
@@ -58,6 +59,36 @@ std::wstring QualifiedName(const xmlChar* name, const xmlNs* ns) {
     std::wstring n = Wide(name);
     if (ns != nullptr && ns->prefix != nullptr) n = Wide(ns->prefix) + L":" + n;
     return n;
+}
+
+// Whether the UTF-8 text starts `wanted`; `wanted` moves past the part that matched. ASCII is
+// compared as it stands, anything else through a conversion.
+bool MatchUtf8(const char* text, std::wstring_view& wanted) {
+    std::size_t n = 0;
+    for (; text[n] != '\0'; ++n) {
+        const auto c = static_cast<unsigned char>(text[n]);
+        if (c >= 0x80) {
+            const std::wstring wide = sim::FromUtf8(text);
+            if (!wanted.starts_with(wide)) return false;
+            wanted.remove_prefix(wide.size());
+            return true;
+        }
+        if (n >= wanted.size() || wanted[n] != static_cast<wchar_t>(c)) return false;
+    }
+    wanted.remove_prefix(n);
+    return true;
+}
+
+// Whether the name with its namespace prefix is `wanted`, without building either as a string.
+bool NameIs(const xmlChar* name, const xmlNs* ns, std::wstring_view wanted) {
+    if (ns != nullptr && ns->prefix != nullptr) {
+        if (!MatchUtf8(reinterpret_cast<const char*>(ns->prefix), wanted) || wanted.empty() ||
+            wanted.front() != L':')
+            return false;
+        wanted.remove_prefix(1);
+    }
+    return MatchUtf8(name == nullptr ? "" : reinterpret_cast<const char*>(name), wanted) &&
+           wanted.empty();
 }
 
 // An attribute's value: its text pieces (entity references there can only name entities that
@@ -188,7 +219,7 @@ std::optional<std::wstring> IXMLDOMNode::getAttribute(LPCWSTR name) const {
     if (name == nullptr) return sim::Fail(std::optional<std::wstring>(), ERROR_INVALID_PARAMETER);
     if (node_ == nullptr || node_->type != XML_ELEMENT_NODE) return std::nullopt;
     for (const xmlAttr* a = node_->properties; a != nullptr; a = a->next)
-        if (QualifiedName(a->name, a->ns) == name) return ValueOf(a);
+        if (NameIs(a->name, a->ns, name)) return ValueOf(a);
     return std::nullopt;
 }
 

@@ -19,8 +19,10 @@ bool Inside(const RECT& r, POINT p) {
     return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
 }
 
-bool OwnVisible(HWND window) {
-    return (::GetWindowLongPtrW(window, GWL_STYLE) & WS_VISIBLE) != 0;
+// Shown on the screen: the window and every parent visible (a button on a hidden page, or in a
+// dialog not shown yet, is hidden).
+bool Shown(HWND window) {
+    return ::IsWindowVisible(window) != FALSE;
 }
 
 }  // namespace
@@ -141,7 +143,7 @@ void CDockingButton::ApplyButtonState(ButtonState state, bool redraw) {
 }
 
 void CDockingButton::UpdateButtonState(bool redraw, int visible) {
-    const bool shown = visible < 0 ? OwnVisible(m_hWnd) : visible != 0;
+    const bool shown = visible < 0 ? Shown(m_hWnd) : visible != 0;
     ButtonState state = ButtonState::Normal;
     if (!shown)
         state = ButtonState::Hide;
@@ -240,7 +242,7 @@ LRESULT CDockingButton::OnSetCheck(WPARAM check) {
 void CDockingButton::OnCellChanged() {
     CDockingCell* cell = FindCell();
     if (cell == nullptr) return;
-    if (!OwnVisible(m_hWnd)) {
+    if (!Shown(m_hWnd)) {
         if (state_ != ButtonState::Hide) ApplyButtonState(ButtonState::Hide, false);
         SetCellText(L"");
         return;
@@ -273,11 +275,14 @@ BOOL CDockingButton::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
             ::SetCapture(m_hWnd);
             answer = Default();
             break;
-        case WM_LBUTTONUP:
+        case WM_LBUTTONUP: {
             OnButtonReleased(lParam);
+            // BN_CLICKED goes out here: its handler may close the dialog and delete this button.
+            const HWND window = m_hWnd;
             answer = Default();
-            if (::GetCapture() == m_hWnd) ::ReleaseCapture();
+            if (::GetCapture() == window) ::ReleaseCapture();
             break;
+        }
         case WM_MOUSEMOVE:
             if (!tracking_) {
                 TRACKMOUSEEVENT track{};
@@ -314,25 +319,30 @@ BOOL CDockingButton::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
             answer = OwnerDrawn() ? check_ : Default();
             break;
         case WM_SETTEXT:
-            if (OwnVisible(m_hWnd) && lParam != 0)
-                SetCellText(reinterpret_cast<const wchar_t*>(lParam));
+            if (Shown(m_hWnd) && lParam != 0) SetCellText(reinterpret_cast<const wchar_t*>(lParam));
             answer = Default();
             break;
         case WM_SHOWWINDOW:
-            // Comes before the window's visibility changes: wParam says what it will be.
+            // Comes before the window's visibility changes: wParam says what its own will be.
             answer = Default();
             if (wParam != FALSE) {
                 SetCellText(WindowText(m_hWnd));
-                UpdateButtonState(true, 1);
+                const HWND parent = ::GetParent(m_hWnd);
+                UpdateButtonState(true, parent == nullptr || Shown(parent) ? 1 : 0);
             } else {
                 SetCellText(L"");
                 ApplyButtonState(ButtonState::Hide, true);
             }
             break;
-        case WM_LBUTTONDBLCLK:
+        case WM_LBUTTONDBLCLK: {
+            // BN_DOUBLECLICKED goes out here, with the same risk as BN_CLICKED.
+            const HWND window = m_hWnd;
+            const CWnd* self = this;
             answer = Default();
-            if (OwnerDrawn() && !doubleClick_) ::SendMessageW(m_hWnd, WM_LBUTTONDOWN, 0, 0);
+            if (StillBound(window, self) && OwnerDrawn() && !doubleClick_)
+                ::SendMessageW(window, WM_LBUTTONDOWN, 0, 0);
             break;
+        }
         case WM_SETCURSOR: {
             auto it = CursorNameTable().find(cursor_);
             if (cursor_.empty() || it == CursorNameTable().end())
@@ -368,7 +378,7 @@ BOOL CDockingStatic::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
         case WM_DOCKING_PAINT: {
             if (CDockingCell* cell = FindCellOfWindow(m_hWnd)) {
                 UiWrite write(*cell);
-                if (OwnVisible(m_hWnd)) {
+                if (Shown(m_hWnd)) {
                     const std::wstring text = WindowText(m_hWnd);
                     if (text != cell->text.Ref()) {
                         cell->text.Assign(text);

@@ -72,7 +72,8 @@ private:
     bool Enabled() const;
     bool Checked() const;
     void ApplyButtonState(ButtonState state, bool redraw);
-    // `visible` overrides the window's own flag (WM_SHOWWINDOW comes before it changes).
+    // Hide when the window is not shown on the screen; `visible` overrides that test
+    // (WM_SHOWWINDOW comes before the window's own flag changes).
     void UpdateButtonState(bool redraw, int visible = -1);
     void SetCellText(const std::wstring& text);
     void OnSetStyle(WPARAM element);

@@ -143,12 +143,13 @@ void CDockingDialog::InitDocking() {
 void CDockingDialog::InitDockingTree() {
     CDocking* root = docking_.root.Read();
     const HWND rootWindow = root->handle.Ref();
-    if (rootWindow != nullptr && rootWindow != m_hWnd && WindowNeedsDocking(rootWindow)) {
+    // The root's dialog (this one, when it is its own root) reloads under the wait cursor.
+    if (rootWindow != nullptr && WindowNeedsDocking(rootWindow)) {
         if (auto* host = SkinObjectOf<CDockingDialog>(rootWindow)) {
             host->docking_.surface.AdvanceGeneration();
-            HCURSOR previous = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+            BeginWaitCursor();
             host->InitDocking();
-            ::SetCursor(previous);
+            EndWaitCursor();
         }
     }
     if (WindowNeedsDocking(m_hWnd)) InitDocking();
@@ -342,9 +343,14 @@ void CDockingDialog::OnLButtonDown(UINT flags, CPoint point) {
             p.x += mine.left - theirs.left;
             p.y += mine.top - theirs.top;
         }
-        if (const int code = FrameHitTest(docking_, p); code != 0)
+        if (const int code = FrameHitTest(docking_, p); code != 0) {
+            // The move or resize runs its own message loop, whose messages may close this dialog.
+            const HWND window = m_hWnd;
+            const CWnd* self = this;
             ::SendMessageW(rootWindow, WM_NCLBUTTONDOWN, static_cast<WPARAM>(code),
                            MAKELPARAM(p.x, p.y));
+            if (!StillBound(window, self)) return;
+        }
     }
     Default();
     (void)flags;

@@ -27,8 +27,14 @@ CDocking* BuildGlobalsFirst(CDocking* docking) {
 // The parent before the anchor-loop rule: for a docking that is its own owner and was reset with
 // a window, the window registry's renderable for that window (null when that is the docking
 // itself); otherwise the stored parent.
+// Whether the docking's parent is looked up through the window registry: a docking reset with
+// a window (a dialog's), not a nested one that its cell made.
+bool ParentFromRegistry(CDocking* docking) {
+    return docking->owner.Read() == docking && docking->ResetWindow() != nullptr;
+}
+
 IRenderable* RegisteredParent(CDocking* docking) {
-    if (docking->owner.Read() == docking && docking->ResetWindow() != nullptr) {
+    if (ParentFromRegistry(docking)) {
         IRenderable* host = FindRenderableByWindow(docking->ResetWindow());
         return host == docking ? nullptr : host;
     }
@@ -77,6 +83,8 @@ CDocking::~CDocking() {
 IRenderable* CDocking::ParentLink::Read() const {
     CDocking* self = owner();
     IRenderable* found = RegisteredParent(self);
+    // The cell that made a nested docking is its parent, whatever hosts the windows above it.
+    if (!ParentFromRegistry(self)) return found;
     // A window hosted by a cell of its own tree (or two windows hosted by each other) would make
     // the tree a loop: such a host is no parent.
     IRenderable* at = found;

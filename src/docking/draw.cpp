@@ -1,6 +1,7 @@
 #include "docking/draw.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <utility>
@@ -109,9 +110,9 @@ void DrawTextNormal(const TextJob& job, const Gdiplus::Brush& brush, const Gdipl
     job.graphics->DrawImage(&bitmap, visible.X, visible.Y);
 }
 
-// A white outline of the glyphs, at the text's own size and place, drawn before the text. The
+// A white outline of the glyphs, at the text's own size and place, and the text over it. The
 // graphics' world transform is not touched, so the text and later drawing keep their size.
-void DrawTextHalo(const TextJob& job) {
+void DrawTextHalo(const TextJob& job, const Gdiplus::Brush& brush) {
     Gdiplus::GraphicsPath path;
     const Gdiplus::RectF layout(static_cast<float>(job.box.X), static_cast<float>(job.box.Y),
                                 static_cast<float>(job.box.Width),
@@ -121,6 +122,7 @@ void DrawTextHalo(const TextJob& job) {
                    job.size * 96.0f / 72.0f, layout, job.format);
     Gdiplus::Pen pen(Gdiplus::Color(0xFFFFFFFF), 2.0f);
     job.graphics->DrawPath(&pen, &path);
+    DrawTextNormal(job, brush, job.box);
 }
 
 }  // namespace
@@ -150,33 +152,38 @@ void PaintCellBorder(const Gdiplus::Rect& clip, const Gdiplus::Rect& box,
     if (graphics == nullptr || Empty(clip)) return;
     Gdiplus::Pen pen(Gdiplus::Color(border.color), static_cast<float>(border.width));
     pen.SetDashStyle(DashStyleOf(border.style));
-    graphics->SetClip(Gdiplus::Rect(clip.X, clip.Y, clip.Width + 1, clip.Height + 1),
+    // Skin numbers reach the int range: every sum in 64 bits, every coordinate clamped.
+    using i64 = std::int64_t;
+    graphics->SetClip(ClampedRect(clip.X, clip.Y, i64{clip.Width} + 1, i64{clip.Height} + 1),
                       Gdiplus::CombineModeReplace);
-    const INT x = box.X, y = box.Y, w = box.Width, h = box.Height;
+    const i64 x = box.X, y = box.Y, w = box.Width, h = box.Height;
+    const INT left = box.X, top = box.Y;
     if (radius < 1) {
-        const INT right = std::min(x + w, clip.X + clip.Width);
-        const INT bottom = std::min(y + h, clip.Y + clip.Height);
-        graphics->DrawLine(&pen, x, y, right, y);
-        if (right == x + w) graphics->DrawLine(&pen, right, y, right, bottom);
-        if (bottom == y + h) graphics->DrawLine(&pen, x, bottom, right, bottom);
-        graphics->DrawLine(&pen, x, bottom, x, y);
+        const i64 right = std::min(x + w, i64{clip.X} + clip.Width);
+        const i64 bottom = std::min(y + h, i64{clip.Y} + clip.Height);
+        const INT r = ClampToInt(right), b = ClampToInt(bottom);
+        graphics->DrawLine(&pen, left, top, r, top);
+        if (right == x + w) graphics->DrawLine(&pen, r, top, r, b);
+        if (bottom == y + h) graphics->DrawLine(&pen, left, b, r, b);
+        graphics->DrawLine(&pen, left, b, left, top);
     } else {
-        const INT ew = w * radius / 90;
-        const INT eh = h * radius / 90;
+        const i64 ew = w * radius / 90;
+        const i64 eh = h * radius / 90;
         Gdiplus::GraphicsPath path;
         // A corner of no width or height is the box's corner point: joined to its neighbours by
         // lines, so that every side is drawn.
-        auto corner = [&](INT ex, INT ey, float start, INT px, INT py) {
+        auto corner = [&](i64 ex, i64 ey, float start, i64 px, i64 py) {
             if (ew > 0 && eh > 0)
-                path.AddArc(ex, ey, ew, eh, start, 90.0f);
+                path.AddArc(ClampToInt(ex), ClampToInt(ey), ClampToInt(ew), ClampToInt(eh), start,
+                            90.0f);
             else
-                path.AddLine(px, py, px, py);
+                path.AddLine(ClampToInt(px), ClampToInt(py), ClampToInt(px), ClampToInt(py));
         };
         corner(x + w - ew, y, 270.0f, x + w, y);
         corner(x + w - ew, y + h - eh, 0.0f, x + w, y + h);
         corner(x, y + h - eh, 90.0f, x, y + h);
         corner(x, y, 180.0f, x, y);
-        path.AddLine(x + ew, y, x + w - ew / 2, y);
+        path.AddLine(ClampToInt(x + ew), top, ClampToInt(x + w - ew / 2), top);
         graphics->DrawPath(&pen, &path);
     }
     graphics->ResetClip();
@@ -186,11 +193,7 @@ void PaintCellText(const std::wstring& text, const FontFields& font, const BoxFi
                    Gdiplus::Graphics* graphics, const Gdiplus::Rect& clip,
                    const Gdiplus::Rect& box) {
     if (graphics == nullptr) return;
-    const INT left = std::min(box.X + padding.left, box.X + box.Width);
-    const INT top = std::min(box.Y + padding.top, box.Y + box.Height);
-    const INT right = std::max(box.X + box.Width - padding.right, left);
-    const INT bottom = std::max(box.Y + box.Height - padding.bottom, top);
-    const Gdiplus::Rect textBox(left, top, right - left, bottom - top);
+    const Gdiplus::Rect textBox = InsetRect(box, padding);
     if (Empty(textBox)) return;
     const Gdiplus::Rect clipped = Intersect(textBox, clip);
     if (Empty(clipped)) return;
@@ -225,7 +228,8 @@ void PaintCellText(const std::wstring& text, const FontFields& font, const BoxFi
 
     graphics->SetClip(clipped, Gdiplus::CombineModeReplace);
     const std::wstring effects = L"|" + font.style + L"|";
-    if (effects.find(L"|halo|") != std::wstring::npos) DrawTextHalo(job);
+    // The halo ends with the text drawn; the normal (or engraved) text follows it.
+    if (effects.find(L"|halo|") != std::wstring::npos) DrawTextHalo(job, brush);
     if (effects.find(L"|grave|") != std::wstring::npos) {
         Gdiplus::SolidBrush white{Gdiplus::Color(0xFFFFFFFF)};
         DrawTextNormal(job, white, {textBox.X + 1, textBox.Y + 1, textBox.Width, textBox.Height});

@@ -33,8 +33,8 @@ void PaintCellBorder(const Gdiplus::Rect& clip, const Gdiplus::Rect& box,
 
 // The cell's text in the box less the padding, clipped to where that meets the clip. Families of
 // the face list are tried in order; when none exists the generic sans-serif family is used.
-// Effects of the font's style text: "halo" (a white outline first) and "grave" (a white copy one
-// pixel right and down first).
+// Effects of the font's style text: "halo" (a white outline and the text over it first) and
+// "grave" (a white copy one pixel right and down first).
 void PaintCellText(const std::wstring& text, const FontFields& font, const BoxFields& padding,
                    Gdiplus::Graphics* graphics, const Gdiplus::Rect& clip,
                    const Gdiplus::Rect& box);

@@ -244,13 +244,14 @@ BOOL CDockingSlider::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
             break;
         }
         case TBM_SETPOS:
+        case WM_MOUSEMOVE: {
+            // A drag sends WM_HSCROLL: its handler may close the dialog and delete this slider.
+            const HWND window = m_hWnd;
+            const CWnd* self = this;
             answer = DefWindowProc(message, wParam, lParam);
-            RedrawCell();
+            if (StillBound(window, self)) RedrawCell();
             break;
-        case WM_MOUSEMOVE:
-            answer = Default();
-            RedrawCell();
-            break;
+        }
         default:
             if (PaintsNothing(m_hWnd, message, &answer)) break;
             return CSkinnedWindow<CSliderCtrl>::OnWndMsg(message, wParam, lParam, result);

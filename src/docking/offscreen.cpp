@@ -129,8 +129,12 @@ void CDockingEdit::EraseCaret() {
 BOOL CDockingListCtrl::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
     if (message != WM_LBUTTONDOWN)
         return COffscreenControl<CListCtrl>::OnWndMsg(message, wParam, lParam, result);
+    // NM_CLICK and LVN_ITEMCHANGED go out here: their handler may close the dialog and delete
+    // this control.
+    const HWND window = m_hWnd;
+    const CWnd* self = this;
     const LRESULT answer = Default();
-    RepaintThroughCell();
+    if (StillBound(window, self)) RepaintThroughCell();
     if (result != nullptr) *result = answer;
     return TRUE;
 }

@@ -15,4 +15,8 @@ CWnd* SkinWindowObjectOf(HWND window) {
     return reinterpret_cast<CWnd*>(answer) == permanent ? permanent : nullptr;
 }
 
+bool StillBound(HWND window, const CWnd* object) {
+    return window != nullptr && IsWindow(window) && CWnd::FromHandlePermanent(window) == object;
+}
+
 }  // namespace System::Docking

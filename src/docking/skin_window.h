@@ -35,4 +35,10 @@ T* SkinObjectOf(HWND window) {
     return dynamic_cast<T*>(SkinWindowObjectOf(window));
 }
 
+// Whether `object` still stands for `window` after a call that sent a notification (a click, a
+// scroll): the handler may have destroyed the window, and whoever owns the object (a dialog that
+// deletes itself when its window goes, and its controls with it) may have deleted the object.
+// The object is only compared, never read: take both before the call.
+bool StillBound(HWND window, const CWnd* object);
+
 }  // namespace System::Docking

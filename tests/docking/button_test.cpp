@@ -75,7 +75,8 @@ public:
 
 class Buttons : public SkinDialogTest<RecordingDialog> {
 protected:
-    void Open(const std::string& pushExtra = "") {
+    // Creates the dialog from the layout and, unless told not to, shows it.
+    void Open(const std::string& pushExtra = "", bool show = true) {
         control::LinkResources(&ButtonTemplates());
         WriteLayout(
             L"default", L"NetConnectDialog.xml",
@@ -84,7 +85,12 @@ protected:
                    Cell("11", "box", "id:IDC_CHAPCHECK;class:Button") +
                    "<cell index=\"12\" id=\"num\" handle=\"id:IDC_NUMTEXT;class:Static\" "
                    "font=\"color:#00FFFFFF\"/></docking>"));
-        OpenDialog();
+        if (show) {
+            OpenDialog();
+        } else {
+            dialog_ = std::make_unique<RecordingDialog>(kMain);
+            ASSERT_TRUE(dialog_->Create(kMain));
+        }
         dialog_->notices.clear();
     }
     CDockingButton* Button(int id) const {
@@ -202,6 +208,21 @@ TEST_F(Buttons, HidingEmptiesTheCellTextAndShowingBringsItBack) {
     Settle();
     EXPECT_EQ(Button(kPush)->State(), ButtonState::Normal);
     EXPECT_EQ(CellOf(kPush).text.Ref(), L"Go");
+}
+
+TEST_F(Buttons, InADialogNotShownYetTheButtonAndStaticAreHiddenUntilItShows) {
+    Open("", false);
+    ASSERT_FALSE(::IsWindowVisible(dialog_->m_hWnd));
+    EXPECT_EQ(Button(kPush)->State(), ButtonState::Hide) << "styled before its dialog shows";
+    EXPECT_EQ(Look(kPush), 17);
+    ::SendMessageW(Item(kNum), WM_DOCKING_PAINT, 0, 0);
+    EXPECT_EQ(CellOf(kNum).text.Ref(), L"");
+    ::ShowWindow(dialog_->m_hWnd, SW_SHOW);
+    Settle();
+    EXPECT_EQ(Button(kPush)->State(), ButtonState::Normal);
+    EXPECT_EQ(Look(kPush), 10);
+    EXPECT_EQ(CellOf(kPush).text.Ref(), L"Go");
+    EXPECT_EQ(CellOf(kNum).text.Ref(), L"Number");
 }
 
 TEST_F(Buttons, DisablingAppliesDisableAndHandsTheButtonToTheDialogsTooltips) {

@@ -189,6 +189,11 @@ public:
     using TestDialog::TestDialog;
     std::vector<std::pair<WPARAM, LPARAM>> requests;
     bool record = true;
+    HCURSOR cursorWhileLoading = nullptr;
+    void InitDocking() override {
+        cursorWhileLoading = control::CurrentCursor();
+        TestDialog::InitDocking();
+    }
     BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override {
         if (message == WM_NCLBUTTONDOWN && record) {
             requests.emplace_back(wParam, lParam);
@@ -315,12 +320,16 @@ TEST_F(NestedDialog, ASkinSwitchReloadsOnlyRootsAndRebindsNestedDialogsInTheirCe
     root_->reloads = 0;
     page_->reloads = 0;
 
+    const HCURSOR before = control::CurrentCursor();
     ApplySkin(L"blue");
     EXPECT_TRUE(WindowNeedsDocking(root_->m_hWnd));
     EXPECT_TRUE(WindowNeedsDocking(page_->m_hWnd));
     Drain();
     EXPECT_EQ(root_->reloads, 1);
     EXPECT_EQ(page_->reloads, 0);
+    // The top-level root reloads under the wait cursor, and the cursor comes back afterwards.
+    EXPECT_EQ(root_->cursorWhileLoading, ::LoadCursorW(nullptr, IDC_WAIT));
+    EXPECT_EQ(control::CurrentCursor(), before);
     EXPECT_EQ(root_->Docking().id.Ref(), L"blueMain");
     EXPECT_EQ(FindRenderableByWindow(page_->m_hWnd), &root_->Docking().Cell(2, 1));
     EXPECT_FALSE(WindowNeedsDocking(page_->m_hWnd)) << "bound again when its cell placed it";

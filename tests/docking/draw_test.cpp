@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -151,6 +152,22 @@ INSTANTIATE_TEST_SUITE_P(Cases, BorderTest,
                                                       0,
                                                       {{55, 10}, {55, 40}, {10, 25}, {100, 25}},
                                                       {{10, 10}, {100, 40}}},
+                                           // A skin's "99999999999" comes clamped to the
+                                           // int range: the right edge lies past the clip.
+                                           BorderCase{"width_at_the_int_limit_keeps_its_sides",
+                                                      {0, 0, 120, 60},
+                                                      {10, 10, INT_MAX, 20},
+                                                      0,
+                                                      3,
+                                                      {{30, 10}, {30, 30}, {10, 20}},
+                                                      {{30, 20}}},
+                                           BorderCase{"rounded_width_at_the_int_limit",
+                                                      {0, 0, 120, 60},
+                                                      {10, 10, INT_MAX, 20},
+                                                      45,
+                                                      0,
+                                                      {{10, 20}},
+                                                      {{30, 20}}},
                                            BorderCase{"empty_clip_draws_nothing",
                                                       {0, 0, 0, 60},
                                                       {10, 10, 50, 20},
@@ -303,6 +320,35 @@ TEST_F(TextTest, EmptyBoxesPaintNothing) {
     EXPECT_TRUE(control::GdiplusLog().empty());
 }
 
+TEST_F(TextTest, PaddingsAtTheIntLimitNeitherWrapNorOverflow) {
+    struct Case {
+        const char* name;
+        BoxFields padding;
+        bool drawn;
+        float x;  // where the text is laid out
+    };
+    const Case cases[] = {
+        {"left padding eats the box", {INT_MAX, 0, 0, 0}, false, 0},
+        {"top padding eats the box", {0, 0, INT_MAX, 0}, false, 0},
+        {"negative right padding reaches past the clip", {0, INT_MIN, 0, 0}, true, 10},
+        {"negative bottom padding reaches past the clip", {0, 0, 0, INT_MIN}, true, 10},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        padding = c.padding;
+        control::SetGdiplusLog(true);
+        control::ClearGdiplusLog();
+        FontFields font;
+        font.weight = 1;  // drawn directly: the log holds its layout rectangle
+        Paint(L"Hello", font, {0, 0, 200, 60}, {10, 10, 100, 30});
+        const auto strings = Strings();
+        ASSERT_EQ(strings.size(), c.drawn ? 1u : 0u);
+        if (c.drawn) {
+            EXPECT_EQ(strings[0].rect.X, c.x);
+        }
+    }
+}
+
 TEST_F(TextTest, BoxStartingLeftOfTheClipKeepsItsLayoutButIsClippedToTheOverlap) {
     FontFields font;
     control::SetGdiplusLog(true);
@@ -355,6 +401,32 @@ TEST_F(TextTest, GraveDrawsAWhiteCopyOnePixelOffFirst) {
     EXPECT_EQ(strings[1].rect.X, 10.0f);
 }
 
+TEST_F(TextTest, AHaloEndsWithTheTextAndTheNormalOrEngravedTextFollows) {
+    const std::pair<const wchar_t*, std::vector<std::pair<std::wstring, Gdiplus::ARGB>>> cases[] = {
+        {L"halo",
+         {{L"DrawPath", 0xFFFFFFFF}, {L"DrawString", 0xFF102030}, {L"DrawString", 0xFF102030}}},
+        {L"halo|grave",
+         {{L"DrawPath", 0xFFFFFFFF},
+          {L"DrawString", 0xFF102030},
+          {L"DrawString", 0xFFFFFFFF},
+          {L"DrawString", 0xFF102030}}},
+    };
+    for (const auto& [style, expected] : cases) {
+        FontFields font;
+        font.style = style;
+        font.weight = 1;
+        font.color = 0xFF102030;
+        control::SetGdiplusLog(true);
+        control::ClearGdiplusLog();
+        Paint(L"Hello", font, {0, 0, 200, 60}, {10, 5, 100, 20});
+        std::vector<std::pair<std::wstring, Gdiplus::ARGB>> drawn;
+        for (const auto& call : control::GdiplusLog())
+            if (call.call == L"DrawPath" || call.call == L"DrawString")
+                drawn.emplace_back(call.call, call.color);
+        EXPECT_EQ(drawn, expected) << style;
+    }
+}
+
 TEST_F(TextTest, AfterAHaloTheTextAndLaterDrawingKeepTheirSize) {
     WriteImage(L"C:\\skin\\tile.bmp");
     CDockingImage* image = LoadDockingImage(L"C:\\skin\\main.xml", L"tile.bmp");
@@ -369,10 +441,10 @@ TEST_F(TextTest, AfterAHaloTheTextAndLaterDrawingKeepTheirSize) {
     EXPECT_EQ(log.front().call, L"DrawPath");
     EXPECT_EQ(log.front().color, 0xFFFFFFFFu);
     const auto strings = Strings();
-    ASSERT_EQ(strings.size(), 1u);
+    ASSERT_EQ(strings.size(), 2u);  // the halo's text, then the text
     const Gdiplus::REAL identity[6] = {1, 0, 0, 1, 0, 0};
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(strings[0].transform[i], identity[i]);
-    EXPECT_EQ(strings[0].rect.X, 10.0f);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(strings[1].transform[i], identity[i]);
+    EXPECT_EQ(strings[1].rect.X, 10.0f);
     // The next cell's tiled background, at full size where it belongs.
     ImagePaintJob job;
     PaintImage(0, {0, 0, 200, 60}, job, &canvas.graphics, {120, 30, 40, 20}, 0, L"repeat", kNoColor,

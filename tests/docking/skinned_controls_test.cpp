@@ -112,7 +112,12 @@ protected:
         }
         WriteLayout(L"default", L"NetConnectDialog.xml", Layout(kLayout));
         dialog_ = std::make_unique<DrawLogDialog>(kMain);
-        ASSERT_TRUE(dialog_->Create(kMain));
+        Show(*dialog_);
+    }
+    // Creates the dialog's window, fills its controls, shows it and lets its renders settle.
+    void Show(CDialog& dialog) {
+        ASSERT_TRUE(dialog.Create(kMain));
+        auto Item = [&dialog](int id) { return ::GetDlgItem(dialog.m_hWnd, id); };
         ::SendMessageW(Item(kCombo), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Automatic"));
         ::SendMessageW(Item(kCombo), CB_SETCURSEL, 0, 0);
         LVCOLUMNW column{};
@@ -132,7 +137,7 @@ protected:
         ::SendMessageW(Item(kDate), DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&time));
         ::SendMessageW(Item(kSlider), TBM_SETRANGEMAX, FALSE, 100);
         ::SendMessageW(Item(kSlider), TBM_SETPOS, TRUE, 40);
-        ::ShowWindow(dialog_->m_hWnd, SW_SHOW);
+        ::ShowWindow(dialog.m_hWnd, SW_SHOW);
         Settle();
     }
     POINT Centre(int id) const {
@@ -187,6 +192,85 @@ TEST_F(SkinnedControls, TheComboBoxAndListRedrawThroughTheirCells) {
         c.act(Item(c.id));
         ASSERT_FALSE(dialog_->draws.empty());
         EXPECT_EQ(dialog_->draws.back().source, skin->GetDC()) << "the control's memory picture";
+    }
+}
+
+// A modeless dialog that deletes itself when its window goes, and with it its skinned controls;
+// it closes on one notification of one of its controls.
+class SelfClosingDialog : public DrawLogDialog {
+public:
+    SelfClosingDialog(UINT message, UINT code, bool& deleted)
+        : DrawLogDialog(kMain), message_(message), code_(code), deleted_(deleted) {}
+    BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override {
+        if (message == message_ && CodeOf(message, wParam, lParam) == code_) {
+            DestroyWindow();
+            return TRUE;
+        }
+        return DrawLogDialog::OnWndMsg(message, wParam, lParam, result);
+    }
+    void PostNcDestroy() override {
+        deleted_ = true;
+        delete this;
+    }
+
+private:
+    static UINT CodeOf(UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_NOTIFY) return reinterpret_cast<const NMHDR*>(lParam)->code;
+        return message == WM_COMMAND ? HIWORD(wParam) : LOWORD(wParam);
+    }
+    UINT message_, code_;
+    bool& deleted_;
+};
+
+POINT ScreenPoint(HWND window, POINT client) {
+    ::ClientToScreen(window, &client);
+    return client;
+}
+
+TEST_F(SkinnedControls, AControlClosingItsSelfDeletingDialogIsNotTouchedAfterwards) {
+    struct Case {
+        const char* name;
+        UINT message, code;
+        std::function<void(HWND dialog)> act;
+    };
+    const Case cases[] = {
+        {"check box click", WM_COMMAND, BN_CLICKED,
+         [](HWND d) {
+             control::Click(ScreenPoint(::GetDlgItem(d, kCheck), {5, 5}));
+         }},
+        {"check box double click", WM_COMMAND, BN_DOUBLECLICKED,
+         [](HWND d) {
+             control::DoubleClick(ScreenPoint(::GetDlgItem(d, kCheck), {5, 5}));
+         }},
+        {"list click", WM_NOTIFY, static_cast<UINT>(NM_CLICK),
+         [](HWND d) {
+             control::Click(ScreenPoint(::GetDlgItem(d, kList), {5, 25}));
+         }},
+        {"slider drag", WM_HSCROLL, TB_THUMBTRACK,
+         [](HWND d) {
+             HWND slider = ::GetDlgItem(d, kSlider);
+             RECT thumb{};
+             ::SendMessageW(slider, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&thumb));
+             const POINT at = ScreenPoint(
+                 slider, {(thumb.left + thumb.right) / 2, (thumb.top + thumb.bottom) / 2});
+             control::MoveMouse(at);
+             control::PressMouse();
+             control::MoveMouse({at.x + 20, at.y});
+             control::ReleaseMouse();
+         }},
+    };
+    WaitRenderPoolIdle();
+    dialog_.reset();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        bool deleted = false;
+        auto* dialog = new SelfClosingDialog(c.message, c.code, deleted);
+        Show(*dialog);
+        const HWND window = dialog->m_hWnd;
+        c.act(window);
+        Settle();
+        EXPECT_TRUE(deleted);
+        EXPECT_FALSE(::IsWindow(window));
     }
 }
 

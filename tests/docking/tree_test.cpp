@@ -228,6 +228,12 @@ TEST_P(Anchors, EndAndLeaveEachDialogItsOwnRoot) {
     EXPECT_EQ(da.parent.Get(), nullptr);
     EXPECT_EQ(da.root.Get(), &da);
     EXPECT_EQ(db.root.Get(), &db);
+    // A nested docking keeps the cell that made it as its parent and the top docking as root.
+    CDocking* nested = da.Cell(1, 1).child.Value();
+    if (nested != nullptr) {
+        EXPECT_EQ(nested->parent.Get(), static_cast<IRenderable*>(&da.Cell(1, 1)));
+        EXPECT_EQ(nested->root.Get(), &da);
+    }
     da.SetBounds({0, 0, 90, 90});
     Canvas canvas(90, 90);
     RenderInto(da, canvas, 90, 90);

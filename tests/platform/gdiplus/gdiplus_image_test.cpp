@@ -1,8 +1,13 @@
+#include <climits>
+#include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <filesystem>
 #include <fstream>
 #include <future>
 #include <thread>
+
+#include <gif_lib.h>
 
 #include <wingdi.h>
 #include <gdiplus.h>
@@ -211,33 +216,169 @@ TEST_F(GdiplusImageTest, ImagesCountWhileAlive) {
     EXPECT_EQ(control::GdiplusLiveCount(control::GdiplusKind::Image), before);
 }
 
-TEST_F(GdiplusImageTest, EveryStoredFormatDecodes) {
-    // The image loader's seed files: PNG, BMP, JPEG, GIF.
+TEST_F(GdiplusImageTest, EveryStoredFormatDecodesAndInputsThatFaultedADecoderAreRefused) {
+    // The image loader's seed files: PNG, BMP, JPEG, GIF, and inputs that made an earlier decoder
+    // write past its tables or copy from a null pointer.
     const std::string dir =
         (std::filesystem::path(MODEM_SOURCE_DIR) / "fuzz" / "corpus" / "fuzz_image_decode")
             .string() +
         "/";
     struct Case {
         const char* file;
+        Status status;
         unsigned w, h;
         float dpi;
-    } cases[] = {{"seed-png", 4, 3, 96},
-                 {"seed-bmp", 4, 3, 96},
-                 {"seed-jpeg", 4, 3, 96},
-                 {"seed-gif", 1, 1, 96},
-                 {"seed-png-192dpi", 2, 2, 192}};
+        ARGB topLeft;  // each channel within 2 (JPEG is lossy)
+    } cases[] = {{"seed-png", Ok, 4, 3, 96, 0xFF00C8FF},
+                 {"seed-bmp", Ok, 4, 3, 96, 0xFF00C8FF},
+                 {"seed-jpeg", Ok, 4, 3, 96, 0xFF29BEC5},
+                 {"seed-gif", Ok, 1, 1, 96, 0xFF000000},
+                 {"seed-png-192dpi", Ok, 2, 2, 192, 0xFFFF0000},
+                 {"fault-jpeg-huffman-table", UnknownImageFormat, 0, 0, 0, 0},
+                 {"fault-png-empty-chunk", UnknownImageFormat, 0, 0, 0, 0}};
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
         std::ifstream in(dir + c.file, std::ios::binary);
-        ASSERT_TRUE(in) << c.file;
+        ASSERT_TRUE(in);
         std::string bytes((std::istreambuf_iterator<char>(in)), {});
         std::wstring path = L"C:\\skin\\" + std::wstring(c.file, c.file + strlen(c.file));
         M().WriteFile(path, bytes);
         Bitmap b(path.c_str());
-        EXPECT_EQ(b.GetLastStatus(), Ok) << c.file;
-        EXPECT_EQ(b.GetWidth(), c.w) << c.file;
-        EXPECT_EQ(b.GetHeight(), c.h) << c.file;
-        EXPECT_NEAR(b.GetHorizontalResolution(), c.dpi, 0.5) << c.file;
+        ASSERT_EQ(b.GetLastStatus(), c.status);
+        EXPECT_EQ(b.GetWidth(), c.w);
+        EXPECT_EQ(b.GetHeight(), c.h);
+        if (c.status != Ok) continue;
+        EXPECT_NEAR(b.GetHorizontalResolution(), c.dpi, 0.5);
+        const ARGB got = Pixel(b, 0, 0);
+        for (int shift = 0; shift < 32; shift += 8)
+            EXPECT_NEAR(static_cast<int>((got >> shift) & 0xFF),
+                        static_cast<int>((c.topLeft >> shift) & 0xFF), 2)
+                << std::hex << got;
     }
+}
+
+// A BMP file: the 14-byte file header, an info header of `header` bytes (12: the core header),
+// then `extra` (bit fields, palette) and the pixel rows as given.
+std::string Bmp(unsigned header, int w, int h, unsigned bpp, unsigned compression,
+                const std::string& extra, const std::string& rows) {
+    std::string b;
+    auto put = [&b](std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) b += static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    b += "BM";
+    put(static_cast<std::uint32_t>(14 + header + extra.size() + rows.size()), 4);
+    put(0, 4);
+    put(static_cast<std::uint32_t>(14 + header + extra.size()), 4);
+    put(header, 4);
+    if (header == 12) {
+        put(static_cast<std::uint32_t>(w), 2), put(static_cast<std::uint32_t>(h), 2);
+        put(1, 2), put(bpp, 2);
+    } else {
+        put(static_cast<std::uint32_t>(w), 4), put(static_cast<std::uint32_t>(h), 4);
+        put(1, 2), put(bpp, 2), put(compression, 4);
+        b.append(header - 20, '\0');
+    }
+    return b + extra + rows;
+}
+
+std::string Bytes(std::initializer_list<int> values) {
+    std::string out;
+    for (int v : values) out += static_cast<char>(v);
+    return out;
+}
+
+TEST_F(GdiplusImageTest, BmpFilesDecodeWithTheirPaletteOrBitFieldsAndBadOnesAreRefused) {
+    const std::string twoColours = Bytes({0, 0, 255, 0, 255, 0, 0, 0});  // red, blue (B G R x)
+    struct Case {
+        const char* name;
+        std::string file;
+        Status status;
+        ARGB topLeft, topRight;  // of a 2 x 2 picture
+    } cases[] = {
+        {"1 bit, bottom-up", Bmp(40, 2, 2, 1, 0, twoColours, Bytes({0x40, 0, 0, 0, 0x80, 0, 0, 0})),
+         Ok, 0xFF0000FF, 0xFFFF0000},
+        {"4 bits, core header",
+         Bmp(12, 2, 2, 4, 0, Bytes({0, 0, 255, 255, 0, 0}), Bytes({0x01, 0, 0, 0, 0x10, 0, 0, 0})),
+         Ok, 0xFF0000FF, 0xFFFF0000},
+        {"8 bits, top-down, index past the palette is black",
+         Bmp(40, 2, -2, 8, 0, twoColours, Bytes({1, 7, 0, 0, 0, 0, 0, 0})), Ok, 0xFF0000FF,
+         0xFF000000},
+        {"16 bits 5-5-5", Bmp(40, 2, -2, 16, 0, "", Bytes({0x00, 0x7C, 0x1F, 0x00, 0, 0, 0, 0})),
+         Ok, 0xFFFF0000, 0xFF0000FF},
+        {"16 bits 5-6-5 fields",
+         Bmp(40, 2, -2, 16, 3, Bytes({0, 0xF8, 0, 0, 0xE0, 7, 0, 0, 0x1F, 0, 0, 0}),
+             Bytes({0xE0, 0x07, 0x1F, 0x00, 0, 0, 0, 0})),
+         Ok, 0xFF00FF00, 0xFF0000FF},
+        {"24 bits",
+         Bmp(40, 2, -2, 24, 0, "", Bytes({0, 0, 255, 0, 255, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})), Ok,
+         0xFFFF0000, 0xFF00FF00},
+        {"32 bits with alpha",
+         Bmp(40, 2, -2, 32, 0, "", Bytes({255, 0, 0, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})),
+         Ok, 0x800000FF, 0x00000000},
+        {"32 bits without alpha are opaque",
+         Bmp(40, 2, -2, 32, 0, "", Bytes({255, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})), Ok,
+         0xFF0000FF, 0xFF000000},
+        {"run-length coded", Bmp(40, 2, 2, 8, 1, twoColours, Bytes({2, 1, 0, 1})),
+         UnknownImageFormat, 0, 0},
+        {"rows cut short", Bmp(40, 2, 2, 24, 0, "", Bytes({0, 0, 255, 0, 255, 0, 0, 0})),
+         UnknownImageFormat, 0, 0},
+        {"palette past the end", Bmp(40, 2, 2, 8, 0, Bytes({0, 0, 255}), ""), UnknownImageFormat, 0,
+         0},
+        {"bit fields past the end", Bmp(40, 2, 2, 32, 3, Bytes({0, 0, 255}), ""),
+         UnknownImageFormat, 0, 0},
+        {"no width", Bmp(40, 0, 2, 24, 0, "", ""), UnknownImageFormat, 0, 0},
+        {"16385 wide", Bmp(40, 16385, 1, 24, 0, "", ""), OutOfMemory, 0, 0},
+        {"INT_MIN high", Bmp(40, 1, INT_MIN, 24, 0, "", ""), OutOfMemory, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        M().WriteFile(L"C:\\skin\\pic.bmp", c.file);
+        Bitmap b(L"C:\\skin\\pic.bmp");
+        ASSERT_EQ(b.GetLastStatus(), c.status);
+        if (c.status != Ok) continue;
+        ASSERT_EQ(b.GetWidth(), 2u);
+        ASSERT_EQ(b.GetHeight(), 2u);
+        EXPECT_EQ(Pixel(b, 0, 0), c.topLeft);
+        EXPECT_EQ(Pixel(b, 1, 0), c.topRight);
+    }
+}
+
+int AppendGifBytes(GifFileType* gif, const GifByteType* bytes, int n) {
+    static_cast<std::string*>(gif->UserData)->append(reinterpret_cast<const char*>(bytes), n);
+    return n;
+}
+
+TEST_F(GdiplusImageTest, AGifShowsItsFirstPictureOnItsScreenWithTransparencyAndInterlacing) {
+    // A 4 x 5 screen; a 2 x 4 interlaced picture at (1, 1) whose rows use colours 0 to 3 (red,
+    // green, blue, white), colour 2 transparent. Interlaced rows come as 0, 2, 1, 3.
+    std::string file;
+    int error = 0;
+    GifFileType* gif = EGifOpen(&file, AppendGifBytes, &error);
+    ASSERT_NE(gif, nullptr);
+    const GifColorType colours[4] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
+    ColorMapObject* map = GifMakeMapObject(4, colours);
+    EGifSetGifVersion(gif, true);
+    ASSERT_EQ(EGifPutScreenDesc(gif, 4, 5, 2, 0, map), GIF_OK);
+    const GifByteType control[4] = {1, 0, 0, 2};  // transparent colour: 2
+    ASSERT_EQ(EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, control), GIF_OK);
+    ASSERT_EQ(EGifPutImageDesc(gif, 1, 1, 2, 4, true, nullptr), GIF_OK);
+    for (GifPixelType row : {0, 2, 1, 3}) {
+        GifPixelType line[2] = {row, row};
+        ASSERT_EQ(EGifPutLine(gif, line, 2), GIF_OK);
+    }
+    EGifCloseFile(gif, &error);
+    GifFreeMapObject(map);
+    M().WriteFile(L"C:\\skin\\pic.gif", file);
+
+    Bitmap b(L"C:\\skin\\pic.gif");
+    ASSERT_EQ(b.GetLastStatus(), Ok);
+    ASSERT_EQ(b.GetWidth(), 4u);
+    ASSERT_EQ(b.GetHeight(), 5u);
+    EXPECT_EQ(Pixel(b, 1, 1), 0xFFFF0000u);
+    EXPECT_EQ(Pixel(b, 2, 2), 0xFF00FF00u);
+    EXPECT_EQ(Pixel(b, 1, 3), 0u) << "transparent";
+    EXPECT_EQ(Pixel(b, 2, 4), 0xFFFFFFFFu);
+    EXPECT_EQ(Painted(b, Rect(0, 0, 4, 5)), 6) << "nothing outside the picture";
 }
 
 TEST_F(GdiplusImageTest, NegativeDestinationWidthMirrors) {

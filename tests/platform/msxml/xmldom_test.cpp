@@ -95,7 +95,7 @@ TEST_F(XmlDom, TheFileIsReadThroughTheMachinesFiles) {
 
 TEST_F(XmlDom, AnAbsentAttributeDiffersFromAnEmptyOne) {
     ASSERT_EQ(Load("<root xmlns:s=\"urn:s\"><cell index=\"\" id=\"close\" s:k=\"v\" "
-                   "text=\"  spaced  \"/></root>"),
+                   "text=\"  spaced  \" n\xC3\xA4me=\"x\"/></root>"),
               VARIANT_TRUE);
     IXMLDOMNode* cell = doc_.selectSingleNode(L"/root/cell");
     ASSERT_NE(cell, nullptr);
@@ -104,14 +104,18 @@ TEST_F(XmlDom, AnAbsentAttributeDiffersFromAnEmptyOne) {
         std::optional<std::wstring> value;
     };
     const Case cases[] = {
-        {L"index", L""},      {L"id", L"close"},        {L"ID", std::nullopt},    {L"s:k", L"v"},
-        {L"k", std::nullopt}, {L"text", L"  spaced  "}, {L"child", std::nullopt},
+        {L"index", L""},          {L"id", L"close"},           {L"ID", std::nullopt},
+        {L"s:k", L"v"},           {L"k", std::nullopt},        {L"text", L"  spaced  "},
+        {L"child", std::nullopt}, {L"s:kk", std::nullopt},     {L"s:", std::nullopt},
+        {L"n\u00E4me", L"x"},     {L"n\u00E4m", std::nullopt},
     };
     for (const Case& c : cases) EXPECT_EQ(cell->getAttribute(c.name), c.value) << c.name;
     using Pairs = std::vector<std::pair<std::wstring, std::wstring>>;
-    EXPECT_EQ(
-        cell->attributes(),
-        (Pairs{{L"index", L""}, {L"id", L"close"}, {L"s:k", L"v"}, {L"text", L"  spaced  "}}));
+    EXPECT_EQ(cell->attributes(), (Pairs{{L"index", L""},
+                                         {L"id", L"close"},
+                                         {L"s:k", L"v"},
+                                         {L"text", L"  spaced  "},
+                                         {L"n\u00E4me", L"x"}}));
     // Only elements have attributes.
     EXPECT_EQ(doc_.getAttribute(L"id"), std::nullopt);
     EXPECT_TRUE(doc_.attributes().empty());
