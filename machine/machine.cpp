@@ -14,6 +14,7 @@
 #include "machine/handles.h"
 #include "machine/fonts.h"
 #include "machine/screen.h"
+#include "machine/shell.h"
 #include "machine/menus.h"
 #include "machine/threads.h"
 #include "machine/trace.h"
@@ -175,7 +176,9 @@ Machine::Machine(const Config& config)
       boxes_(std::make_unique<MessageBoxes>()),
       menus_(std::make_unique<Menus>()),
       fonts_(std::make_unique<FontTable>()),
-      screen_(std::make_unique<Screen>(*windows_, config_.screenWidth, config_.screenHeight)),
+      shell_(std::make_unique<Shell>(*windows_)),
+      screen_(std::make_unique<Screen>(*windows_, config_.screenWidth, config_.screenHeight,
+                                       shell_.get(), config_.taskbarHeight)),
       deviceBroadcast_(std::make_unique<DeviceBroadcast>(*devices_, *windows_)) {
     if (config_.hostFolder.empty()) {
         char tmpl[] = "/tmp/simmachine-XXXXXX";

@@ -25,6 +25,7 @@ class MessageBoxes;
 class Menus;
 class FontTable;
 class Screen;
+class Shell;
 class Ras;
 class SerialPortTable;
 class Registry;
@@ -130,6 +131,7 @@ public:
     Menus& menus() { return *menus_; }                 // machine/menus.h
     FontTable& fonts() { return *fonts_; }             // machine/fonts.h
     Screen& screen() { return *screen_; }              // machine/screen.h
+    Shell& shell() { return *shell_; }                 // machine/shell.h
 
     // ---- Modules ----
     void RegisterModule(ModuleDef def);
@@ -178,7 +180,8 @@ private:
     std::unique_ptr<MessageBoxes> boxes_;
     std::unique_ptr<Menus> menus_;
     std::unique_ptr<FontTable> fonts_;
-    std::unique_ptr<Screen> screen_;                    // after windows_
+    std::unique_ptr<Shell> shell_;                      // after windows_
+    std::unique_ptr<Screen> screen_;                    // after windows_ and shell_
     std::unique_ptr<DeviceBroadcast> deviceBroadcast_;  // after devices_ and windows_
 
     mutable std::mutex mu_;
