@@ -26,9 +26,9 @@ struct BoxRecord {
     HWND owner = nullptr;
     std::wstring caption;
     std::wstring text;
-    UINT type = 0;   // the MB_* flags as given
+    UINT type = 0;         // the MB_* flags as given
     HICON icon = nullptr;  // the icon the box shows (MB_USERICON: the program's), or none
-    int answer = 0;  // the user's answer (a box its program closed returns IDCANCEL instead)
+    int answer = 0;        // the user's answer (a box its program closed returns IDCANCEL instead)
 };
 
 class MessageBoxes {

@@ -57,6 +57,13 @@ struct Config {
     std::uint64_t startTick = 0;
     // Local wall-clock time at tick 0, in seconds since 1970 (GetLocalTime adds the ticks).
     std::int64_t startLocalTime = 1212321600;  // 2008-06-01 12:00:00
+    // The time zone: UTC = local time + bias, in minutes (China's is -480).
+    int timeZoneBias = 0;
+    // The user's locale (GetLocaleInfoW, the date and time pictures): 0x0409 English (United
+    // States) or 0x0804 Chinese (PRC). The host's own locale environment (LC_ALL) is set to match
+    // at each reset, falling back to C.UTF-8 when the host lacks it, so that the standard
+    // library's locale("") is always one the host has.
+    LCID userLocale = 0x0409;
     // Whether the process token holds SeDebugPrivilege (an administrator's token does).
     bool hasDebugPrivilege = true;
     // Console output is captured; echoed to the host's standard output when set (demos).

@@ -31,7 +31,8 @@ void SetColor(cairo_t* cr, unsigned rgb) {
 // A text laid out in the balloon's width; the caller frees it.
 PangoLayout* Layout(cairo_t* cr, const std::wstring& text, bool bold) {
     PangoLayout* layout = pango_cairo_create_layout(cr);
-    PangoFontDescription* font = pango_font_description_from_string(bold ? "Sans Bold 9" : "Sans 9");
+    PangoFontDescription* font =
+        pango_font_description_from_string(bold ? "Sans Bold 9" : "Sans 9");
     pango_layout_set_font_description(layout, font);
     pango_font_description_free(font);
     pango_layout_set_width(layout, (kBalloonWidth - 2 * kBalloonPadding) * PANGO_SCALE);

@@ -26,7 +26,7 @@ class WindowTable;
 struct TrayIcon {
     HWND owner = nullptr;
     UINT id = 0;
-    UINT callbackMessage = 0;  // 0: the owner is not told of clicks
+    UINT callbackMessage = 0;                  // 0: the owner is not told of clicks
     std::shared_ptr<cairo_surface_t> picture;  // a copy of the icon's picture, or null
     std::wstring tip;
     // The last balloon: its text and title, when it came (machine tick) and how long it shows.

@@ -165,7 +165,8 @@ bool PaintIcon(HDC dc, HICON icon, const RECT& where) {
     if (!i) return false;
     gdi::Canvas canvas(dc);
     if (!canvas) return false;
-    int w = cairo_image_surface_get_width(i->picture), h = cairo_image_surface_get_height(i->picture);
+    int w = cairo_image_surface_get_width(i->picture),
+        h = cairo_image_surface_get_height(i->picture);
     int cx = where.right - where.left, cy = where.bottom - where.top;
     if (cx <= 0 || cy <= 0) return true;
     cairo_t* cr = canvas.cr();

@@ -1,6 +1,6 @@
 // Windows: focus, activation, the foreground window, capture, the caret, the cursor, and the
-// routing of mouse and key input to windows. The machine keeps the records (machine/window_input.h);
-// this sends the messages on the calling thread.
+// routing of mouse and key input to windows. The machine keeps the records
+// (machine/window_input.h); this sends the messages on the calling thread.
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -139,8 +139,8 @@ std::optional<sim::Caret> OwnCaret() {
 }
 
 void StartBlink(HWND owner) {
-    Windows().SetTimer(sim::CurrentThread(), owner, SYSTIMER_CARET_BLINK, Input().Machine().blinkTime,
-                       nullptr, WM_SYSTIMER);
+    Windows().SetTimer(sim::CurrentThread(), owner, SYSTIMER_CARET_BLINK,
+                       Input().Machine().blinkTime, nullptr, WM_SYSTIMER);
 }
 
 void StopBlink(HWND owner) {

@@ -201,8 +201,7 @@ BOOL BringWindowToTop(HWND window) {
         top = r->parent;
     if (!SetWindowPos(top, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE)) return FALSE;
     auto t = Windows().Get(top);
-    if (t && t->thread.get() == &sim::CurrentThread() && IsWindowVisible(top))
-        SetActiveWindow(top);
+    if (t && t->thread.get() == &sim::CurrentThread() && IsWindowVisible(top)) SetActiveWindow(top);
     return TRUE;
 }
 
