@@ -192,6 +192,7 @@ bool Screen::PassesClicks(HWND topLevel, POINT screen) {
 
 cairo_surface_t* Screen::Compose() {
     std::vector<HWND> order = windows_.TopLevel();  // topmost first
+    const std::uint64_t now = Kernel::Get().Now();  // the balloon's clock, read unlocked
     std::lock_guard<std::mutex> lk(mu_);
     SweepLocked();
     cairo_surface_t* out = NewSurface(width_, height_, 0xFF000000u | kDesktop);
@@ -209,8 +210,7 @@ cairo_surface_t* Screen::Compose() {
         cairo_paint_with_alpha(cr, alpha);
         cairo_surface_destroy(shown);
     }
-    if (shell_ != nullptr)
-        shell_->DrawTaskbar(cr, width_, height_, taskbarHeight_, Kernel::Get().Now());
+    if (shell_ != nullptr) shell_->DrawTaskbar(cr, width_, height_, taskbarHeight_, now);
     cairo_destroy(cr);
     cairo_surface_flush(out);
     return out;

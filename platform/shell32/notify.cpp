@@ -37,19 +37,38 @@ std::shared_ptr<cairo_surface_t> Picture(HICON icon) {
     return std::shared_ptr<cairo_surface_t>(picture, cairo_surface_destroy);
 }
 
-// Takes the fields the flags name into the icon's record.
-void Apply(const NOTIFYICONDATAW& data, sim::TrayIcon& icon) {
-    if (data.uFlags & NIF_MESSAGE) icon.callbackMessage = data.uCallbackMessage;
-    if (data.uFlags & NIF_ICON) icon.picture = Picture(data.hIcon);
-    if (data.uFlags & NIF_TIP) icon.tip = FieldText(data.szTip, 127);
-    if (data.uFlags & NIF_INFO) {
-        icon.balloonText = FieldText(data.szInfo, 255);
-        icon.balloonTitle = FieldText(data.szInfoTitle, 63);
-        icon.hasBalloon = !icon.balloonText.empty();
-        icon.balloonTick = sim::Kernel::Get().Now();
-        icon.balloonTimeoutMs = data.uTimeout;
+// The fields the flags name, read from the caller's structure before the shell's record is
+// locked (the icon's picture and the clock have locks of their own).
+struct Change {
+    explicit Change(const NOTIFYICONDATAW& data)
+        : flags(data.uFlags), message(data.uCallbackMessage), timeoutMs(data.uTimeout) {
+        if (flags & NIF_ICON) picture = Picture(data.hIcon);
+        if (flags & NIF_TIP) tip = FieldText(data.szTip, 127);
+        if (flags & NIF_INFO) {
+            text = FieldText(data.szInfo, 255);
+            title = FieldText(data.szInfoTitle, 63);
+            tick = sim::Kernel::Get().Now();
+        }
     }
-}
+    void ApplyTo(sim::TrayIcon& icon) const {
+        if (flags & NIF_MESSAGE) icon.callbackMessage = message;
+        if (flags & NIF_ICON) icon.picture = picture;
+        if (flags & NIF_TIP) icon.tip = tip;
+        if (flags & NIF_INFO) {
+            icon.balloonText = text;
+            icon.balloonTitle = title;
+            icon.hasBalloon = !text.empty();
+            icon.balloonTick = tick;
+            icon.balloonTimeoutMs = timeoutMs;
+        }
+    }
+    UINT flags;
+    UINT message;
+    DWORD timeoutMs;
+    std::shared_ptr<cairo_surface_t> picture;
+    std::wstring tip, text, title;
+    std::uint64_t tick = 0;
+};
 
 }  // namespace
 
@@ -66,14 +85,16 @@ BOOL Shell_NotifyIconW(DWORD message, PNOTIFYICONDATAW data) {
             sim::TrayIcon icon;
             icon.owner = data->hWnd;
             icon.id = data->uID;
-            Apply(*data, icon);
+            Change(*data).ApplyTo(icon);
             return shell.AddIcon(icon) ? TRUE : Fail(FALSE, ERROR_INVALID_PARAMETER);
         }
-        case NIM_MODIFY:
+        case NIM_MODIFY: {
+            const Change change(*data);
             return shell.ModifyIcon(data->hWnd, data->uID,
-                                    [&](sim::TrayIcon& icon) { Apply(*data, icon); })
+                                    [&](sim::TrayIcon& icon) { change.ApplyTo(icon); })
                        ? TRUE
                        : Fail(FALSE, ERROR_INVALID_PARAMETER);
+        }
         case NIM_DELETE:
             return shell.DeleteIcon(data->hWnd, data->uID) ? TRUE
                                                            : Fail(FALSE, ERROR_INVALID_PARAMETER);
