@@ -104,6 +104,20 @@ TEST_F(IconTest, AWindowKeepsItsBigAndSmallIcons) {
     EXPECT_EQ(SendMessageW(w, WM_QUERYDRAGICON, 0, 0), reinterpret_cast<LRESULT>(big));
 }
 
+TEST_F(IconTest, AnIconicWindowsBackgroundIsErasedWithItsClassBrush) {
+    HWND painted = MakeControlParent(L"IconicParent", DefWindowProcW, {0, 0, 40, 40});
+    HWND plain = MakeWindow();
+    MemDc mem(40, 40);
+    mem.dib.Fill(0xFF000000);
+    EXPECT_EQ(SendMessageW(plain, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(mem.dc), 0), 0);
+    EXPECT_EQ(mem.dib.At(20, 20) & 0xFFFFFF, 0u);
+    EXPECT_EQ(SendMessageW(painted, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(mem.dc), 0), 1);
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    EXPECT_EQ(mem.dib.At(20, 20) & 0xFFFFFF,
+              static_cast<std::uint32_t>(GetRValue(face) << 16 | GetGValue(face) << 8 |
+                                         GetBValue(face)));
+}
+
 TEST_F(IconTest, AUserIconBoxShowsTheProgramsIcon) {
     MessageBoxW(nullptr, L"apply?", L"Raza Zevi", MB_OKCANCEL | MB_USERICON);
     MessageBoxW(nullptr, L"plain", L"Raza Zevi", MB_OK);
