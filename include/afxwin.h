@@ -76,7 +76,9 @@ public:
                   int width, int height, HWND parent, HMENU idOrMenu, LPVOID param = nullptr);
     BOOL CreateEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style,
                   const RECT& rect, CWnd* parent, UINT id, LPVOID param = nullptr);
-    // A child window (WS_CHILD is added) with the id.
+    // A child window (WS_CHILD is added) with the id. Without a class name (here and in
+    // CreateEx) the window is of the framework's default class "AfxWnd" (CS_DBLCLKS, the arrow
+    // cursor, no background), registered for the process on first use.
     virtual BOOL Create(LPCWSTR className, LPCWSTR windowName, DWORD style, const RECT& rect,
                         CWnd* parent, UINT id);
     // Binds the object to an existing window of the calling thread's process: Attach, then
@@ -178,6 +180,11 @@ public:
     BOOL EnableWindow(BOOL enable = TRUE) { return ::EnableWindow(m_hWnd, enable); }
     BOOL IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
     BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
+    BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
+    BOOL IsZoomed() const { return ::IsZoomed(m_hWnd); }
+    void BringWindowToTop() const { ::BringWindowToTop(m_hWnd); }
+    void CheckDlgButton(int id, UINT check) { ::CheckDlgButton(m_hWnd, id, check); }
+    UINT IsDlgButtonChecked(int id) const { return ::IsDlgButtonChecked(m_hWnd, id); }
     void MoveWindow(int x, int y, int width, int height, BOOL repaint = TRUE);
     void MoveWindow(LPCRECT rect, BOOL repaint = TRUE);
     BOOL SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags);
@@ -210,6 +217,8 @@ public:
     CMenu* GetSystemMenu(BOOL revert) const;
     // WM_SETICON: the icon set before.
     HICON SetIcon(HICON icon, BOOL big);
+    // WM_GETICON.
+    HICON GetIcon(BOOL big) const;
     // The font the window answers WM_GETFONT with (a temporary object), or null.
     CFont* GetFont() const;
 
@@ -312,6 +321,7 @@ public:
     BOOL Attach(HDC dc);
     HDC Detach();
     int GetDeviceCaps(int index) const { return ::GetDeviceCaps(m_hDC, index); }
+    BOOL DrawIcon(int x, int y, HICON icon) { return ::DrawIcon(m_hDC, x, y, icon); }
 };
 
 class CPaintDC : public CDC {

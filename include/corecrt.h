@@ -47,17 +47,34 @@ int _wtoi(const wchar_t* text);
 // Compares without regard to case (each character lowered with towlower in the current locale).
 int _wcsicmp(const wchar_t* a, const wchar_t* b);
 
-// The runtime library's 64-bit time functions, read from the machine's clock. The machine keeps
-// its wall clock in local time and has no time zone of its own, so local time and UTC agree.
+// The runtime library's time functions, read from the machine's clock in its time zone (the
+// machine keeps its wall clock in local time; UTC = local time + the zone's bias). time and
+// localtime are the runtime's own for the whole program (<ctime> declares them): time gives
+// seconds since 1970-01-01 00:00:00 UTC, localtime the machine's local calendar fields in a
+// buffer of the calling thread (null for a negative time).
 
 using __time64_t = std::int64_t;
 using errno_t = int;
 
-// Seconds since 1970-01-01 00:00:00; also stored through `out` when it is not null.
+// Seconds since 1970-01-01 00:00:00 UTC; also stored through `out` when it is not null.
 __time64_t _time64(__time64_t* out);
-// Splits a time into its calendar fields (year - 1900, month 0-11, ...). EINVAL for a null
-// argument or a negative time, with every field of a non-null `result` set to -1.
+// Splits a time into its local calendar fields (year - 1900, month 0-11, ...). EINVAL for a
+// null argument or a negative time, with every field of a non-null `result` set to -1.
 errno_t _localtime64_s(struct tm* result, const __time64_t* time);
+// The same into the calling thread's buffer; null on failure.
+struct tm* _localtime64(const __time64_t* time);
+
+// strftime and wcsftime (<ctime>, <cwchar>) follow the runtime's rules in the "C" locale: %a %A
+// %b %B %c %d %H %I %j %m %M %p %S %U %w %W %x %X %y %Y %z %Z %%, with '#' after the '%' for
+// numbers without leading zeros and the long forms of %c and %x. Anything else after a '%' (and
+// a '%' at the end) stays in the text as written. The result and its terminator must fit in
+// `max` characters: otherwise 0 with an empty buffer (errno ERANGE); a field out of its range
+// gives 0 (errno EINVAL). Nothing is written beyond `max`.
+namespace crt {
+// The picture expanded for the fields (*valid false, nothing expanded, when a field is out of
+// its range).
+std::wstring ExpandTimePicture(const std::wstring& picture, const struct tm& fields, bool* valid);
+}  // namespace crt
 
 // A wide console program's entry: the runtime's start-up calls it with the command line's
 // arguments as wide text (argv[argc] is null).

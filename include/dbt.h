@@ -3,6 +3,9 @@
 
 #include <windef.h>
 
+// A device node was added or removed (no data); the machine sends one per node that came or
+// went, to every top-level window, before the interface arrivals and removals of that change.
+#define DBT_DEVNODES_CHANGED 0x0007u
 #define DBT_DEVICEARRIVAL 0x8000u
 #define DBT_DEVICEQUERYREMOVE 0x8001u
 #define DBT_DEVICEREMOVEPENDING 0x8003u

@@ -44,9 +44,29 @@ LPSTR CharNextA(LPCSTR current);
 // lower-case letter sorts before its capital; otherwise characters compare by code point.
 int CompareStringA(LCID locale, DWORD flags, LPCSTR text1, int length1, LPCSTR text2, int length2);
 
+// ---- The user's locale ----
+// The machine's user locale is English (United States) (0x0409: short dates "M/d/yyyy", long
+// dates "dddd, MMMM d, yyyy", times "h:mm:ss tt", markers "AM"/"PM", ANSI code page 1252) or
+// Chinese (PRC) (0x0804: "yyyy-M-d", "yyyy'年'M'月'd'日'", "H:mm:ss", "上午"/"下午", 936). Both
+// can be asked for by their LCID; LOCALE_USER_DEFAULT, LOCALE_SYSTEM_DEFAULT and 0 mean the
+// user's.
+using LCTYPE = DWORD;
+#define LOCALE_NOUSEROVERRIDE 0x80000000u
+#define LOCALE_SSHORTDATE 0x0000001Fu
+#define LOCALE_SLONGDATE 0x00000020u
+#define LOCALE_S1159 0x00000028u
+#define LOCALE_S2359 0x00000029u
+#define LOCALE_STIMEFORMAT 0x00001003u
+#define LOCALE_IDEFAULTANSICODEPAGE 0x00001004u
+
+LCID GetUserDefaultLCID();
+// The locale's value as text. With outChars 0 the size needed (the terminator counted); else the
+// characters written with the terminator. 0 on failure: ERROR_INVALID_PARAMETER for an unknown
+// locale, ERROR_INVALID_FLAGS for a type not listed above, ERROR_INSUFFICIENT_BUFFER.
+int GetLocaleInfoW(LCID locale, LCTYPE type, LPWSTR out, int outChars);
+
 // ---- Dates and times in the user's locale ----
-// The machine has one user locale, English (United States): short dates "M/d/yyyy", long dates
-// "dddd, MMMM d, yyyy", times "h:mm:ss tt". A picture's letters: d, dd (day), ddd, dddd (weekday
+// A picture's letters: d, dd (day), ddd, dddd (weekday
 // name), M, MM (month), MMM, MMMM (month name), y, yy, yyyy (year), h, hh (12-hour), H, HH
 // (24-hour), m, mm, s, ss, t, tt (A/P, AM/PM); text in single quotes ('' a quote) and any other
 // character stand for themselves. The weekday comes from the date.

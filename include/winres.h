@@ -8,6 +8,7 @@
 // the base units are too (GetDialogBaseUnits).
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include <windef.h>
@@ -52,17 +53,28 @@ struct StringEntry {
     LPCWSTR text = L"";
 };
 
+// An icon: a PNG picture (with its alpha) linked into the program from its assets.
+struct IconEntry {
+    int id = 0;
+    const unsigned char* png = nullptr;
+    std::size_t size = 0;
+};
+
 // Everything a module carries.
 struct ModuleResources {
     std::vector<DialogTemplate> dialogs;
     std::vector<MenuTemplate> menus;
     std::vector<StringEntry> strings;
+    std::vector<IconEntry> icons;
 };
 
 // The layer's lookups (null when the module has no such resource): `name` is an id made by
 // MAKEINTRESOURCEW; instance is null or the process's own module.
 const DialogTemplate* FindDialog(HINSTANCE instance, LPCWSTR name);
 const MenuTemplate* FindMenu(HINSTANCE instance, LPCWSTR name);
+const IconEntry* FindIcon(HINSTANCE instance, LPCWSTR name);
+// The module's icon of the lowest id (the program's own icon), or null.
+const IconEntry* FirstIcon(HINSTANCE instance);
 
 }  // namespace resources
 

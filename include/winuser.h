@@ -1216,3 +1216,79 @@ using LPDRAWITEMSTRUCT = DRAWITEMSTRUCT*;
 
 #define WC_EDITW L"Edit"
 // ---- end of Edit ----
+
+// ---- Icons ----
+// An icon is a picture with its own alpha, made from a module's icon resource (a PNG linked into
+// the module, <winres.h>). LoadIconW's icons are shared: one handle per resource for the life of
+// the process, at the system's icon size; DestroyIcon leaves a shared icon alive and answers TRUE.
+#define SM_CXICON 11
+#define SM_CYICON 12
+#define SM_CXSMICON 49
+#define SM_CYSMICON 50
+
+#define IMAGE_BITMAP 0u
+#define IMAGE_ICON 1u
+#define IMAGE_CURSOR 2u
+#define LR_DEFAULTCOLOR 0x00000000u
+#define LR_DEFAULTSIZE 0x00000040u
+#define LR_SHARED 0x00008000u
+
+// The system's own icons (LoadIconW with a null instance).
+#define IDI_APPLICATION MAKEINTRESOURCEW(32512)
+
+#define ERROR_INVALID_ICON_HANDLE 1414L
+
+// The module's icon at SM_CXICON x SM_CYICON; shared. NULL (ERROR_RESOURCE_NAME_NOT_FOUND) when
+// the module has no such icon.
+HICON LoadIconW(HINSTANCE instance, LPCWSTR name);
+// IMAGE_ICON only: the icon scaled to cx x cy (0 with LR_DEFAULTSIZE: the system's icon size; 0
+// without it: the picture's own size). LR_SHARED gives the one handle per resource and size.
+HANDLE LoadImageW(HINSTANCE instance, LPCWSTR name, UINT type, int cx, int cy, UINT flags);
+// Draws the icon at its own size with its top-left corner at (x, y), blended over what is there.
+BOOL DrawIcon(HDC dc, int x, int y, HICON icon);
+#define DI_NORMAL 0x0003u
+// Draws the icon scaled to cx x cy (0: its own size); `step`, `flickerFree` are not used.
+BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int cx, int cy, UINT step, HBRUSH flickerFree,
+                UINT flags);
+// Frees an icon that is not shared; FALSE (ERROR_INVALID_ICON_HANDLE) for one that is unknown or
+// was destroyed.
+BOOL DestroyIcon(HICON icon);
+
+// WM_SETICON (wParam ICON_BIG or ICON_SMALL, lParam the icon or NULL) answers the icon it
+// replaces; WM_GETICON answers the window's icon (ICON_SMALL2: the small one, else the big one).
+// A frame's caption shows the small icon (else the big one scaled) at its left when the window
+// has a system menu. WM_QUERYDRAGICON's default answer is the big icon, else the class icon.
+// An iconic window's paint context erases with WM_ICONERASEBKGND (wParam the context) in place
+// of WM_ERASEBKGND.
+#define WM_ICONERASEBKGND 0x0027u
+#define WM_GETICON 0x007Fu
+#define ICON_SMALL2 2
+
+// MessageBoxW: the box shows the program's icon (its module's icon of the lowest id).
+#define MB_USERICON 0x00000080u
+
+// ---- Window calls of the shell ----
+// Puts the window (its top-level window for a child) on top of the z-order and activates it.
+BOOL BringWindowToTop(HWND window);
+// Brings the window forward as the shell's task switcher does: a minimised window is restored
+// first; the window becomes the foreground window.
+void SwitchToThisWindow(HWND window, BOOL altTab);
+
+// The dialog's button `id` gets the check (BM_SETCHECK); IsDlgButtonChecked answers its
+// BM_GETCHECK (0 when there is no such button).
+BOOL CheckDlgButton(HWND dialog, int id, UINT check);
+UINT IsDlgButtonChecked(HWND dialog, int id);
+
+// A message number shared by every program that registers the same name (case ignored):
+// 0xC000 to 0xFFFF, the same number for the machine's whole run; 0 for an empty name.
+// The shell broadcasts the registered message "TaskbarCreated" to every top-level window when
+// it starts again (its notification-area icons are gone then).
+UINT RegisterWindowMessageW(LPCWSTR name);
+
+// The system's caret-blink timer message: a timer message with wParam 0xFFFF (the caret's).
+#define WM_SYSTIMER 0x0118u
+#define SYSTIMER_CARET_BLINK 0xFFFFu
+
+// WM_POWERBROADCAST's events (wParam), sent to every top-level window: the machine is about to
+// suspend, and it resumed.
+#define PBT_APMRESUMEAUTOMATIC 0x0012u

@@ -6,6 +6,7 @@
 
 #include <dbt.h>
 #include "machine/devices.h"
+#include "machine/shell.h"
 #include "machine/windows.h"
 #include <winuser.h>
 
@@ -75,29 +76,25 @@ std::vector<BYTE> InterfaceBroadcast(const InterfaceEvent& e) {
 DeviceBroadcast::DeviceBroadcast(DeviceTree& devices, WindowTable& windows)
     : devices_(devices), windows_(windows) {
     listener_ = devices_.AddListener([this](const InterfaceEvent& e) { OnInterfaceEvent(e); });
+    nodeListener_ = devices_.AddNodeListener([this](std::size_t n) { OnNodesChanged(n); });
 }
 
 DeviceBroadcast::~DeviceBroadcast() {
     devices_.RemoveListener(listener_);
+    devices_.RemoveListener(nodeListener_);
 }
 
 void DeviceBroadcast::OnInterfaceEvent(const InterfaceEvent& e) {
     auto data = std::make_shared<const std::vector<BYTE>>(InterfaceBroadcast(e));
     WPARAM type = e.arrival ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE;
-    for (HWND h : windows_.TopLevel()) {
-        auto w = windows_.Get(h);
-        if (!w) continue;
-        // Queued for the window's thread even when it is the one that changed the tree: the
-        // window handles it in that thread's next message call, not inside the device tree.
-        auto sent = std::make_shared<SentMessage>();
-        sent->hwnd = h;
-        sent->message = WM_DEVICECHANGE;
-        sent->wParam = type;
-        sent->lParam = reinterpret_cast<LPARAM>(data->data());
-        sent->notify = true;
-        sent->payload = data;
-        windows_.QueueSent(*w->thread, std::move(sent));
-    }
+    SendToTopLevel(windows_, WM_DEVICECHANGE, type, reinterpret_cast<LPARAM>(data->data()), data);
+}
+
+void DeviceBroadcast::OnNodesChanged(std::size_t count) {
+    // One DBT_DEVNODES_CHANGED per node that came or went: a device with several functions gives
+    // a burst of them, as the platform sends.
+    for (std::size_t i = 0; i < count; ++i)
+        SendToTopLevel(windows_, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
 }
 
 }  // namespace sim

@@ -2,7 +2,8 @@
 //
 // MessageBoxes: the answers tests script for the boxes programs show (one per box, in order) and
 // the journal of every box shown. DeviceBroadcast: hears the device tree's interface arrivals and
-// removals and sends WM_DEVICECHANGE to every top-level window that a thread owns.
+// removals, and the nodes that come and go, and sends WM_DEVICECHANGE to every top-level window
+// that a thread owns (DBT_DEVNODES_CHANGED per node first, then the interfaces' events).
 #pragma once
 
 #include <deque>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include <windef.h>
+#include <winuser.h>
 
 namespace sim {
 
@@ -24,8 +26,9 @@ struct BoxRecord {
     HWND owner = nullptr;
     std::wstring caption;
     std::wstring text;
-    UINT type = 0;   // the MB_* flags as given
-    int answer = 0;  // the user's answer (a box its program closed returns IDCANCEL instead)
+    UINT type = 0;         // the MB_* flags as given
+    HICON icon = nullptr;  // the icon the box shows (MB_USERICON: the program's), or none
+    int answer = 0;        // the user's answer (a box its program closed returns IDCANCEL instead)
 };
 
 class MessageBoxes {
@@ -67,9 +70,11 @@ public:
 
 private:
     void OnInterfaceEvent(const InterfaceEvent& e);
+    void OnNodesChanged(std::size_t count);
     DeviceTree& devices_;
     WindowTable& windows_;
     int listener_ = 0;
+    int nodeListener_ = 0;
 };
 
 }  // namespace sim

@@ -61,13 +61,24 @@ std::vector<DeviceTree::Active> DeviceTree::ActiveLocked() const {
 void DeviceTree::Change(const std::function<void()>& change) {
     std::vector<Active> before, after;
     std::vector<std::function<void(const InterfaceEvent&)>> listeners;
+    std::vector<std::function<void(std::size_t)>> nodeListeners;
+    std::size_t nodesChanged = 0;
     {
         std::lock_guard<std::mutex> lk(mu_);
         before = ActiveLocked();
+        std::map<DWORD, bool> present;
+        for (const auto& n : nodes_) present[n->devInst] = n->present;
         change();
         after = ActiveLocked();
+        for (const auto& n : nodes_) {
+            auto was = present.find(n->devInst);
+            if (n->present != (was != present.end() && was->second)) ++nodesChanged;
+        }
         for (auto& [id, l] : listeners_) listeners.push_back(l);
+        for (auto& [id, l] : nodeListeners_) nodeListeners.push_back(l);
     }
+    if (nodesChanged > 0)
+        for (const auto& l : nodeListeners) l(nodesChanged);
     auto contains = [](const std::vector<Active>& v, const Active& a) {
         return std::any_of(v.begin(), v.end(),
                            [&](const Active& b) { return b.link == a.link && b.guid == a.guid; });
@@ -188,9 +199,17 @@ int DeviceTree::AddListener(std::function<void(const InterfaceEvent&)> listener)
     return id;
 }
 
+int DeviceTree::AddNodeListener(std::function<void(std::size_t)> listener) {
+    std::lock_guard<std::mutex> lk(mu_);
+    int id = nextListener_++;
+    nodeListeners_[id] = std::move(listener);
+    return id;
+}
+
 void DeviceTree::RemoveListener(int id) {
     std::lock_guard<std::mutex> lk(mu_);
     listeners_.erase(id);
+    nodeListeners_.erase(id);
 }
 
 }  // namespace sim

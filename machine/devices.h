@@ -105,6 +105,10 @@ public:
 
     // Listeners hear interface arrivals and removals after the tree changed, outside its lock.
     int AddListener(std::function<void(const InterfaceEvent&)> listener);
+    // Node listeners hear, before the interface events of the same change, how many nodes came
+    // or went (became present or not present) in it, when any did.
+    int AddNodeListener(std::function<void(std::size_t changed)> listener);
+    // Removes a listener of either kind.
     void RemoveListener(int id);
 
     static std::wstring MakeSymbolicLink(const std::wstring& instanceId, const GUID& classGuid);
@@ -126,6 +130,7 @@ private:
     std::vector<std::unique_ptr<DeviceNode>> nodes_;
     DWORD nextDevInst_ = 1;
     std::map<int, std::function<void(const InterfaceEvent&)>> listeners_;
+    std::map<int, std::function<void(std::size_t)>> nodeListeners_;
     int nextListener_ = 1;
 };
 

@@ -1,6 +1,8 @@
 #include "machine/machine.h"
 
+#include <clocale>
 #include <cstdio>
+#include <locale.h>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -14,6 +16,7 @@
 #include "machine/handles.h"
 #include "machine/fonts.h"
 #include "machine/screen.h"
+#include "machine/shell.h"
 #include "machine/menus.h"
 #include "machine/threads.h"
 #include "machine/trace.h"
@@ -162,6 +165,23 @@ Config Config::Windows98() {
     return c;
 }
 
+namespace {
+
+// The host's locale environment after the machine's user locale, so that the standard library's
+// locale("") names a locale the host has (the user's own when the host has it, else C.UTF-8).
+void MatchHostLocale(LCID userLocale) {
+    const char* wanted = userLocale == 0x0804 ? "zh_CN.UTF-8" : "en_US.UTF-8";
+    for (const char* name : {wanted, "C.UTF-8", "C"}) {
+        locale_t probe = newlocale(LC_ALL_MASK, name, nullptr);
+        if (probe == nullptr) continue;
+        freelocale(probe);
+        setenv("LC_ALL", name, 1);
+        return;
+    }
+}
+
+}  // namespace
+
 Machine::Machine(const Config& config)
     : config_(config),
       devices_(std::make_unique<DeviceTree>()),
@@ -175,8 +195,11 @@ Machine::Machine(const Config& config)
       boxes_(std::make_unique<MessageBoxes>()),
       menus_(std::make_unique<Menus>()),
       fonts_(std::make_unique<FontTable>()),
-      screen_(std::make_unique<Screen>(*windows_, config_.screenWidth, config_.screenHeight)),
+      shell_(std::make_unique<Shell>(*windows_)),
+      screen_(std::make_unique<Screen>(*windows_, config_.screenWidth, config_.screenHeight,
+                                       shell_.get(), config_.taskbarHeight)),
       deviceBroadcast_(std::make_unique<DeviceBroadcast>(*devices_, *windows_)) {
+    MatchHostLocale(config_.userLocale);
     if (config_.hostFolder.empty()) {
         char tmpl[] = "/tmp/simmachine-XXXXXX";
         if (char* d = mkdtemp(tmpl)) {

@@ -25,6 +25,7 @@ class MessageBoxes;
 class Menus;
 class FontTable;
 class Screen;
+class Shell;
 class Ras;
 class SerialPortTable;
 class Registry;
@@ -56,6 +57,13 @@ struct Config {
     std::uint64_t startTick = 0;
     // Local wall-clock time at tick 0, in seconds since 1970 (GetLocalTime adds the ticks).
     std::int64_t startLocalTime = 1212321600;  // 2008-06-01 12:00:00
+    // The time zone: UTC = local time + bias, in minutes (China's is -480).
+    int timeZoneBias = 0;
+    // The user's locale (GetLocaleInfoW, the date and time pictures): 0x0409 English (United
+    // States) or 0x0804 Chinese (PRC). The host's own locale environment (LC_ALL) is set to match
+    // at each reset, falling back to C.UTF-8 when the host lacks it, so that the standard
+    // library's locale("") is always one the host has.
+    LCID userLocale = 0x0409;
     // Whether the process token holds SeDebugPrivilege (an administrator's token does).
     bool hasDebugPrivilege = true;
     // Console output is captured; echoed to the host's standard output when set (demos).
@@ -130,6 +138,7 @@ public:
     Menus& menus() { return *menus_; }                 // machine/menus.h
     FontTable& fonts() { return *fonts_; }             // machine/fonts.h
     Screen& screen() { return *screen_; }              // machine/screen.h
+    Shell& shell() { return *shell_; }                 // machine/shell.h
 
     // ---- Modules ----
     void RegisterModule(ModuleDef def);
@@ -178,7 +187,8 @@ private:
     std::unique_ptr<MessageBoxes> boxes_;
     std::unique_ptr<Menus> menus_;
     std::unique_ptr<FontTable> fonts_;
-    std::unique_ptr<Screen> screen_;                    // after windows_
+    std::unique_ptr<Shell> shell_;                      // after windows_
+    std::unique_ptr<Screen> screen_;                    // after windows_ and shell_
     std::unique_ptr<DeviceBroadcast> deviceBroadcast_;  // after devices_ and windows_
 
     mutable std::mutex mu_;

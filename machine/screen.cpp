@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "machine/shell.h"
+#include "machine/waits.h"
 #include "machine/windows.h"
 
 namespace sim {
@@ -59,8 +61,12 @@ cairo_surface_t* Filtered(cairo_surface_t* source, const LayeredState& st) {
 
 }  // namespace
 
-Screen::Screen(WindowTable& windows, int width, int height)
-    : windows_(windows), width_(width), height_(height) {
+Screen::Screen(WindowTable& windows, int width, int height, Shell* shell, int taskbarHeight)
+    : windows_(windows),
+      width_(width),
+      height_(height),
+      shell_(shell),
+      taskbarHeight_(taskbarHeight) {
     desktop_ = NewSurface(width, height, 0);
     windows_.SetClickFilter([this](HWND top, POINT p) { return PassesClicks(top, p); });
 }
@@ -186,6 +192,7 @@ bool Screen::PassesClicks(HWND topLevel, POINT screen) {
 
 cairo_surface_t* Screen::Compose() {
     std::vector<HWND> order = windows_.TopLevel();  // topmost first
+    const std::uint64_t now = Kernel::Get().Now();  // the balloon's clock, read unlocked
     std::lock_guard<std::mutex> lk(mu_);
     SweepLocked();
     cairo_surface_t* out = NewSurface(width_, height_, 0xFF000000u | kDesktop);
@@ -203,6 +210,7 @@ cairo_surface_t* Screen::Compose() {
         cairo_paint_with_alpha(cr, alpha);
         cairo_surface_destroy(shown);
     }
+    if (shell_ != nullptr) shell_->DrawTaskbar(cr, width_, height_, taskbarHeight_, now);
     cairo_destroy(cr);
     cairo_surface_flush(out);
     return out;

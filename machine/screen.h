@@ -2,7 +2,8 @@
 // size that its window and paint contexts draw into; a layered window shows either that surface
 // with a colour key and a constant alpha (SetLayeredWindowAttributes) or a picture handed over
 // whole (UpdateLayeredWindow). The screen composes the visible top-level windows bottom to top
-// over the desktop: what a screen context drew, on the desktop colour.
+// over the desktop (what a screen context drew, on the desktop colour), and the taskbar with
+// the notification area over them (machine/shell.h).
 #pragma once
 
 #include <cairo.h>
@@ -16,6 +17,7 @@
 namespace sim {
 
 class WindowTable;
+class Shell;
 
 // How a layered window shows.
 enum class LayeredMode {
@@ -35,7 +37,10 @@ struct LayeredState {
 
 class Screen {
 public:
-    explicit Screen(WindowTable& windows, int width, int height);
+    // The shell (may be null) draws the taskbar of that height along the bottom, over the
+    // windows.
+    Screen(WindowTable& windows, int width, int height, Shell* shell = nullptr,
+           int taskbarHeight = 0);
     ~Screen();
     Screen(const Screen&) = delete;
     Screen& operator=(const Screen&) = delete;
@@ -86,6 +91,8 @@ private:
     WindowTable& windows_;
     int width_;
     int height_;
+    Shell* shell_;
+    int taskbarHeight_;
     std::mutex mu_;
     cairo_surface_t* desktop_ = nullptr;
     std::map<HWND, Entry> entries_;

@@ -33,6 +33,8 @@ struct WindowClass {
     HINSTANCE instance = nullptr;
     HBRUSH background = nullptr;
     HCURSOR cursor = nullptr;
+    HICON icon = nullptr;
+    HICON smallIcon = nullptr;
 };
 
 // A window record as the layer reads and writes it.
@@ -42,6 +44,11 @@ struct WindowInfo {
     UINT classStyle = 0;
     HBRUSH classBackground = nullptr;
     HCURSOR classCursor = nullptr;
+    HICON classIcon = nullptr;
+    HICON classSmallIcon = nullptr;
+    // WM_SETICON's icons.
+    HICON bigIcon = nullptr;
+    HICON smallIcon = nullptr;
     DWORD style = 0;
     DWORD exStyle = 0;
     std::wstring text;

@@ -49,8 +49,9 @@ DWORD StyleOf(HWND control) {
 std::vector<nls::PicturePart> Parts(HWND control, const PickState& s) {
     if (s.custom) return nls::SplitPicture(s.picture);
     const DWORD style = StyleOf(control);
-    if ((style & DTS_TIMEFORMAT) == DTS_TIMEFORMAT) return nls::SplitPicture(nls::kTime);
-    return nls::SplitPicture(style & DTS_LONGDATEFORMAT ? nls::kLongDate : nls::kShortDate);
+    const nls::LocaleData& locale = nls::UserLocale();
+    if ((style & DTS_TIMEFORMAT) == DTS_TIMEFORMAT) return nls::SplitPicture(locale.time);
+    return nls::SplitPicture(style & DTS_LONGDATEFORMAT ? locale.longDate : locale.shortDate);
 }
 
 // The parts that are fields, by their place among the parts.

@@ -122,7 +122,8 @@ std::wstring FormatPart(const PicturePart& part, const SYSTEMTIME& t) {
         case L's':
             return Padded(t.wSecond, std::min(n, 2));
         case L't': {
-            std::wstring marker = t.wHour < 12 ? L"AM" : L"PM";
+            const LocaleData& locale = UserLocale();
+            std::wstring marker(t.wHour < 12 ? locale.am : locale.pm);
             return n == 1 ? marker.substr(0, 1) : marker;
         }
         default:
@@ -136,11 +137,6 @@ std::wstring Format(const std::vector<PicturePart>& parts, const SYSTEMTIME& tim
     return out;
 }
 
-}  // namespace nls
-
-namespace {
-
-// The text into the caller's buffer by the size rules of both functions.
 int Deliver(const std::wstring& text, LPWSTR out, int outChars) {
     const int needed = static_cast<int>(text.size()) + 1;
     if (outChars == 0) return needed;
@@ -151,11 +147,15 @@ int Deliver(const std::wstring& text, LPWSTR out, int outChars) {
     return needed;
 }
 
+}  // namespace nls
+
+namespace {
+
 // The locale's time picture trimmed by the TIME_ flags: seconds (and minutes) go with the
 // separator before them, the marker with the blank before it; 24-hour forces H.
 std::vector<nls::PicturePart> TimeParts(DWORD flags) {
     std::vector<nls::PicturePart> out;
-    for (nls::PicturePart p : nls::SplitPicture(nls::kTime)) {
+    for (nls::PicturePart p : nls::SplitPicture(nls::UserLocale().time)) {
         const bool dropped =
             (p.letter == L's' && (flags & (TIME_NOSECONDS | TIME_NOMINUTESORSECONDS))) ||
             (p.letter == L'm' && (flags & TIME_NOMINUTESORSECONDS)) ||
@@ -175,7 +175,7 @@ std::vector<nls::PicturePart> TimeParts(DWORD flags) {
 int GetDateFormatW(LCID locale, DWORD flags, const SYSTEMTIME* date, LPCWSTR picture, LPWSTR out,
                    int outChars) {
     API_TRACE(Text, GetDateFormatW, locale, flags, date, picture, out, outChars);
-    (void)locale;  // one user locale on the machine
+    if (nls::FindLocale(locale) == nullptr) return sim::Fail(0, ERROR_INVALID_PARAMETER);
     if ((flags & ~(DATE_SHORTDATE | DATE_LONGDATE)) != 0 ||
         (flags & (DATE_SHORTDATE | DATE_LONGDATE)) == (DATE_SHORTDATE | DATE_LONGDATE) ||
         (picture != nullptr && flags != 0))
@@ -187,15 +187,15 @@ int GetDateFormatW(LCID locale, DWORD flags, const SYSTEMTIME* date, LPCWSTR pic
         GetLocalTime(&when);
     if (!nls::ValidDate(when)) return sim::Fail(0, ERROR_INVALID_PARAMETER);
     std::wstring_view chosen = picture != nullptr        ? std::wstring_view(picture)
-                               : (flags & DATE_LONGDATE) ? nls::kLongDate
-                                                         : nls::kShortDate;
-    return Deliver(nls::Format(nls::SplitPicture(chosen), when), out, outChars);
+                               : (flags & DATE_LONGDATE) ? nls::FindLocale(locale)->longDate
+                                                         : nls::FindLocale(locale)->shortDate;
+    return nls::Deliver(nls::Format(nls::SplitPicture(chosen), when), out, outChars);
 }
 
 int GetTimeFormatW(LCID locale, DWORD flags, const SYSTEMTIME* time, LPCWSTR picture, LPWSTR out,
                    int outChars) {
     API_TRACE(Text, GetTimeFormatW, locale, flags, time, picture, out, outChars);
-    (void)locale;
+    if (nls::FindLocale(locale) == nullptr) return sim::Fail(0, ERROR_INVALID_PARAMETER);
     constexpr DWORD kKnown =
         TIME_NOMINUTESORSECONDS | TIME_NOSECONDS | TIME_NOTIMEMARKER | TIME_FORCE24HOURFORMAT;
     if ((flags & ~kKnown) != 0) return sim::Fail(0, ERROR_INVALID_FLAGS);
@@ -206,5 +206,5 @@ int GetTimeFormatW(LCID locale, DWORD flags, const SYSTEMTIME* time, LPCWSTR pic
         GetLocalTime(&when);
     if (!nls::ValidTime(when)) return sim::Fail(0, ERROR_INVALID_PARAMETER);
     const auto parts = picture != nullptr ? nls::SplitPicture(picture) : TimeParts(flags);
-    return Deliver(nls::Format(parts, when), out, outChars);
+    return nls::Deliver(nls::Format(parts, when), out, outChars);
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include <winbase.h>
+#include <winnls.h>
 
 namespace nls {
 
@@ -18,10 +19,27 @@ struct PicturePart {
     std::wstring literal;
 };
 
-// The locale's pictures.
-inline constexpr std::wstring_view kShortDate = L"M/d/yyyy";
-inline constexpr std::wstring_view kLongDate = L"dddd, MMMM d, yyyy";
-inline constexpr std::wstring_view kTime = L"h:mm:ss tt";
+// A locale's data: its pictures, its time markers and its ANSI code page.
+struct LocaleData {
+    LCID id;
+    std::wstring_view shortDate;
+    std::wstring_view longDate;
+    std::wstring_view time;
+    std::wstring_view am;
+    std::wstring_view pm;
+    UINT ansiCodePage;
+};
+
+// The locale of an LCID (LOCALE_USER_DEFAULT and LOCALE_SYSTEM_DEFAULT: the machine's user
+// locale), or null for one the machine does not know.
+const LocaleData* FindLocale(LCID locale);
+// The machine's user locale (English (United States) when its configuration names another).
+const LocaleData& UserLocale();
+
+// The text into the caller's buffer by the size rules of the locale functions: with outChars 0
+// the size needed (the terminator counted), else the characters written with the terminator; 0
+// with ERROR_INVALID_PARAMETER or ERROR_INSUFFICIENT_BUFFER.
+int Deliver(const std::wstring& text, LPWSTR out, int outChars);
 
 std::vector<PicturePart> SplitPicture(std::wstring_view picture);
 // The text of one part for the time (a literal's own text).

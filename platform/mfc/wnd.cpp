@@ -142,9 +142,27 @@ void CWnd::HookProcedure() {
     if (old != &AfxWndProc) m_pfnSuper = old;
 }
 
+namespace {
+
+// The framework's default window class, registered for the process on first use.
+LPCWSTR DefaultWindowClass() {
+    static constexpr wchar_t kName[] = L"AfxWnd";
+    WNDCLASSW wc{};
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = ::DefWindowProcW;
+    wc.hInstance = AfxGetInstanceHandle();
+    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = kName;
+    ::RegisterClassW(&wc);  // fails harmlessly when the process has it already
+    return kName;
+}
+
+}  // namespace
+
 BOOL CWnd::CreateEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
                     int width, int height, HWND parent, HMENU idOrMenu, LPVOID param) {
     if (m_hWnd != nullptr) return FALSE;
+    if (className == nullptr) className = DefaultWindowClass();
     ArmCreation(this);
     HWND made = ::CreateWindowExW(exStyle, className, windowName, style, x, y, width, height,
                                   parent, idOrMenu, AfxGetInstanceHandle(), param);
@@ -671,6 +689,10 @@ CMenu* CWnd::GetSystemMenu(BOOL revert) const {
 HICON CWnd::SetIcon(HICON icon, BOOL big) {
     return reinterpret_cast<HICON>(
         SendMessage(WM_SETICON, big ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon)));
+}
+
+HICON CWnd::GetIcon(BOOL big) const {
+    return reinterpret_cast<HICON>(SendMessage(WM_GETICON, big ? ICON_BIG : ICON_SMALL, 0));
 }
 
 CFont* CWnd::GetFont() const {

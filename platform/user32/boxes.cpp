@@ -8,16 +8,34 @@
 #include "machine/machine.h"
 #include "machine/trace.h"
 #include <winuser.h>
+#include "platform/user32/icons.h"
 
 using sim::Fail;
 
 namespace {
 
-// The box is a dialog; a button command (WM_CLOSE makes IDCANCEL) closes it.
-INT_PTR CALLBACK BoxProcedure(HWND box, UINT message, WPARAM, LPARAM) {
-    if (message != WM_COMMAND) return FALSE;
-    DestroyWindow(box);
-    return TRUE;
+// The box is a dialog (its icon in its creation parameter); a button command (WM_CLOSE makes
+// IDCANCEL) closes it.
+INT_PTR CALLBACK BoxProcedure(HWND box, UINT message, WPARAM, LPARAM lParam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            SetWindowLongPtrW(box, DWLP_USER, lParam);
+            return TRUE;
+        case WM_PAINT: {
+            auto icon = reinterpret_cast<HICON>(GetWindowLongPtrW(box, DWLP_USER));
+            if (icon == nullptr) return FALSE;
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(box, &ps);
+            if (dc != nullptr) DrawIcon(dc, 11, 11, icon);
+            EndPaint(box, &ps);
+            return TRUE;
+        }
+        case WM_COMMAND:
+            DestroyWindow(box);
+            return TRUE;
+        default:
+            return FALSE;
+    }
 }
 
 // Runs the thread's messages until the box is answered (its deadline), closed or a WM_QUIT
@@ -51,6 +69,7 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
     record.caption = caption != nullptr ? caption : L"Error";
     record.text = text != nullptr ? text : L"";
     record.type = type;
+    if (type & MB_USERICON) record.icon = ProgramIcon(GetSystemMetrics(SM_CXICON));
     sim::MessageBoxes::Answer answer = sim::machine().boxes().Show(record);
 
     resources::DialogTemplate form;
@@ -58,7 +77,8 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
     form.cx = 200;
     form.cy = 74;
     form.caption = record.caption.c_str();
-    HWND box = CreateDialogIndirectParamW(nullptr, &form, owner, BoxProcedure, 0);
+    HWND box = CreateDialogIndirectParamW(nullptr, &form, owner, BoxProcedure,
+                                          reinterpret_cast<LPARAM>(record.icon));
     if (box == nullptr) return 0;  // last error from the dialog's making
     // EnableWindow answers whether the owner was disabled before: only then it stays so.
     bool reenable = owner != nullptr && !EnableWindow(owner, FALSE);

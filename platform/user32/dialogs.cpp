@@ -395,3 +395,18 @@ HWND GetNextDlgTabItem(HWND dialog, HWND control, BOOL previous) {
     }
     return at != controls.end() ? control : nullptr;
 }
+
+BOOL CheckDlgButton(HWND dialog, int id, UINT check) {
+    API_TRACE(Windows, CheckDlgButton, dialog, id, check);
+    HWND button = GetDlgItem(dialog, id);
+    if (button == nullptr) return FALSE;  // last error from GetDlgItem
+    SendMessageW(button, BM_SETCHECK, check, 0);
+    return TRUE;
+}
+
+UINT IsDlgButtonChecked(HWND dialog, int id) {
+    API_TRACE(Windows, IsDlgButtonChecked, dialog, id);
+    HWND button = GetDlgItem(dialog, id);
+    if (button == nullptr) return 0;
+    return static_cast<UINT>(SendMessageW(button, BM_GETCHECK, 0, 0));
+}

@@ -1,6 +1,6 @@
 // Windows: focus, activation, the foreground window, capture, the caret, the cursor, and the
-// routing of mouse and key input to windows. The machine keeps the records (machine/window_input.h);
-// this sends the messages on the calling thread.
+// routing of mouse and key input to windows. The machine keeps the records
+// (machine/window_input.h); this sends the messages on the calling thread.
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -19,10 +19,8 @@ using sim::Fail;
 
 namespace {
 
-// The caret's blink message and its timer id: a window timer of the owner that produces the
-// blink message (a program's own timer 0xFFFF on that window would replace it).
-constexpr UINT kBlinkMessage = 0x0118;
-constexpr UINT_PTR kBlinkTimer = 0xFFFF;
+// The caret blinks by a window timer of the owner (id SYSTIMER_CARET_BLINK) that produces
+// WM_SYSTIMER (a program's own timer of that id on that window would replace it).
 
 sim::WindowTable& Windows() {
     return sim::machine().windows();
@@ -141,12 +139,12 @@ std::optional<sim::Caret> OwnCaret() {
 }
 
 void StartBlink(HWND owner) {
-    Windows().SetTimer(sim::CurrentThread(), owner, kBlinkTimer, Input().Machine().blinkTime,
-                       nullptr, kBlinkMessage);
+    Windows().SetTimer(sim::CurrentThread(), owner, SYSTIMER_CARET_BLINK,
+                       Input().Machine().blinkTime, nullptr, WM_SYSTIMER);
 }
 
 void StopBlink(HWND owner) {
-    if (Alive(owner)) Windows().KillTimer(sim::CurrentThread(), owner, kBlinkTimer);
+    if (Alive(owner)) Windows().KillTimer(sim::CurrentThread(), owner, SYSTIMER_CARET_BLINK);
 }
 
 // Inverts the caret's rectangle on its owner (through `dc`, or a context of the owner's).

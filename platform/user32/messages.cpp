@@ -7,6 +7,7 @@
 #include <winbase.h>
 #include "machine/handles.h"
 #include "machine/machine.h"
+#include "machine/shell.h"
 #include "machine/threads.h"
 #include "machine/trace.h"
 #include "machine/windows.h"
@@ -323,4 +324,10 @@ BOOL KillTimer(HWND window, UINT_PTR id) {
     }
     if (!Windows().KillTimer(self, window, id)) return Fail(FALSE, ERROR_INVALID_PARAMETER);
     return TRUE;
+}
+
+UINT RegisterWindowMessageW(LPCWSTR name) {
+    API_TRACE(Windows, RegisterWindowMessageW, name);
+    if (name == nullptr || *name == 0) return sim::Fail(0u, ERROR_INVALID_PARAMETER);
+    return sim::machine().shell().RegisterMessage(name);
 }

@@ -8,6 +8,8 @@
 #include "machine/threads.h"
 #include "machine/windows.h"
 #include <winuser.h>
+#include "platform/user32/icons.h"
+#include "platform/user32/routing.h"
 
 namespace {
 
@@ -292,6 +294,14 @@ void PrintFrame(HWND window, HDC dc, const sim::WindowInfo& w) {
             const COLORREF color = SetTextColor(
                 dc, GetSysColor(active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT));
             bar.left += 3;
+            // The small icon at the bar's left, as the system menu's button.
+            HICON icon = (style & WS_SYSMENU) ? CaptionIcon(w) : nullptr;
+            const int side = SmallIconSize();
+            if (icon != nullptr && bar.bottom - bar.top >= side) {
+                const int top = bar.top + (bar.bottom - bar.top - side) / 2;
+                if (PaintIcon(dc, icon, {bar.left, top, bar.left + side, top + side}))
+                    bar.left += side + 3;
+            }
             DrawTextW(dc, title, n, &bar, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
             SetTextColor(dc, color);
             SetBkMode(dc, mode);

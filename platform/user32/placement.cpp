@@ -191,3 +191,24 @@ BOOL SystemParametersInfoW(UINT action, UINT uiParam, PVOID pvParam, UINT winIni
             return Fail(FALSE, ERROR_INVALID_PARAMETER);
     }
 }
+
+BOOL BringWindowToTop(HWND window) {
+    API_TRACE(Windows, BringWindowToTop, window);
+    auto w = Windows().Get(window);
+    if (!w) return Fail(FALSE, ERROR_INVALID_WINDOW_HANDLE);
+    HWND top = window;
+    for (auto r = w; r && (r->style & WS_CHILD) && r->parent != nullptr; r = Windows().Get(top))
+        top = r->parent;
+    if (!SetWindowPos(top, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE)) return FALSE;
+    auto t = Windows().Get(top);
+    if (t && t->thread.get() == &sim::CurrentThread() && IsWindowVisible(top)) SetActiveWindow(top);
+    return TRUE;
+}
+
+void SwitchToThisWindow(HWND window, BOOL altTab) {
+    API_TRACE_VOID(Windows, SwitchToThisWindow, window, altTab);
+    if (!Windows().Exists(window)) return;
+    if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
+    SetForegroundWindow(window);
+    BringWindowToTop(window);
+}

@@ -40,6 +40,18 @@ const MenuTemplate* FindMenu(HINSTANCE instance, LPCWSTR name) {
     return r ? FindById(r->menus, name) : nullptr;
 }
 
+const IconEntry* FindIcon(HINSTANCE instance, LPCWSTR name) {
+    const ModuleResources* r = TablesOf(instance);
+    return r ? FindById(r->icons, name) : nullptr;
+}
+
+const IconEntry* FirstIcon(HINSTANCE instance) {
+    const ModuleResources* r = TablesOf(instance);
+    if (r == nullptr || r->icons.empty()) return nullptr;
+    return &*std::min_element(r->icons.begin(), r->icons.end(),
+                              [](const IconEntry& a, const IconEntry& b) { return a.id < b.id; });
+}
+
 }  // namespace resources
 
 int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int maxCount) {

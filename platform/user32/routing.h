@@ -19,3 +19,10 @@ void BlinkCaret(HWND window);
 // The window painted its client area over the caret with `dc`: a caret that was showing is
 // inverted in again, so that the blinking stays in step.
 void CaretPaintedOver(HWND window, HDC dc);
+
+// ---- Icons (user32/icons.cpp) ----
+// The default procedure's WM_SETICON, WM_GETICON, WM_QUERYDRAGICON and WM_ICONERASEBKGND.
+LRESULT DefWindowProcIcon(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Draws the icon scaled into the rectangle (logical coordinates of the context); false for an
+// unknown icon or context.
+bool PaintIcon(HDC dc, HICON icon, const RECT& where);

@@ -12,6 +12,7 @@
 #include <winbase.h>
 #include <winnls.h>
 #include "platform/gdi32/draw_canvas.h"
+#include "platform/user32/icons.h"
 #include "platform/user32/routing.h"
 #include "machine/gdi_objects.h"
 #include "machine/handles.h"
@@ -112,6 +113,8 @@ ATOM RegisterClassExW(const WNDCLASSEXW* wc) {
     c.instance = wc->hInstance;
     c.background = wc->hbrBackground;
     c.cursor = wc->hCursor;
+    c.icon = wc->hIcon;
+    c.smallIcon = wc->hIconSm;
     if (!Windows().RegisterClass(SelfPid(), c)) return Fail<ATOM>(0, ERROR_CLASS_ALREADY_EXISTS);
     // Classes are found by name; the atom only tells success.
     ATOM atom = g_nextAtom++;
@@ -168,6 +171,8 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     info.classStyle = cls->style;
     info.classBackground = cls->background;
     info.classCursor = cls->cursor;
+    info.classIcon = cls->icon;
+    info.classSmallIcon = cls->smallIcon;
     info.style = style & ~WS_VISIBLE;  // shown at the end
     info.exStyle = exStyle;
     info.rect = {x, y, x + width, y + height};
@@ -241,12 +246,6 @@ WindowCreationHook SetWindowCreationHook(WindowCreationHook hook) {
 
 // ---- Window procedures ----
 
-namespace {
-// The caret blink's message and timer id (user32/input.cpp).
-constexpr UINT kCaretBlink = 0x0118;
-constexpr WPARAM kCaretBlinkTimer = 0xFFFF;
-}  // namespace
-
 LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     API_TRACE(Windows, DefWindowProcW, window, message, wParam, lParam);
     switch (message) {
@@ -312,9 +311,14 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
             FillRect(reinterpret_cast<HDC>(wParam), &client, info->classBackground);
             return 1;
         }
-        case kCaretBlink:
-            if (wParam == kCaretBlinkTimer) BlinkCaret(window);
+        case WM_SYSTIMER:
+            if (wParam == SYSTIMER_CARET_BLINK) BlinkCaret(window);
             return 0;
+        case WM_SETICON:
+        case WM_GETICON:
+        case WM_QUERYDRAGICON:
+        case WM_ICONERASEBKGND:
+            return DefWindowProcIcon(window, message, wParam, lParam);
         case WM_NCHITTEST:
         case WM_NCLBUTTONDOWN:
         case WM_SETCURSOR:
@@ -471,6 +475,8 @@ int GetSystemMetrics(int index) {
     const sim::Config& config = sim::machine().config();
     if (index == SM_CXSCREEN) return config.screenWidth;
     if (index == SM_CYSCREEN) return config.screenHeight;
+    if (index == SM_CXICON || index == SM_CYICON) return 32;
+    if (index == SM_CXSMICON || index == SM_CYSMICON) return SmallIconSize();
     return 0;
 }
 

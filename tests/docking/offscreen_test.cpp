@@ -366,7 +366,8 @@ TEST_F(Offscreen, TenMinutesOfCaretBlinksLeaveTheObjectCountsFlat) {
         MSG msg;
         while (static_cast<int>(::GetTickCount() - until) < 0 &&
                ::GetMessageW(&msg, nullptr, 0, 0)) {
-            if (msg.message == 0x0118 && msg.wParam == 0xFFFF && ::IsWindow(msg.hwnd)) {
+            if (msg.message == WM_SYSTIMER && msg.wParam == SYSTIMER_CARET_BLINK &&
+                ::IsWindow(msg.hwnd)) {
                 OnCaretBlink(msg.hwnd);
                 ++blinks;
             }

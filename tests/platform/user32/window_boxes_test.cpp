@@ -174,7 +174,7 @@ class DeviceChangeTest : public WindowTest {};
 TEST_F(DeviceChangeTest, TopLevelWindowsOfAPumpingThreadHearArrivalAndRemoval) {
     SharedLog<Broadcast> heard;
     Answers() = [&](HWND w, UINT m, WPARAM wp, LPARAM lp) -> std::optional<LRESULT> {
-        if (m != WM_DEVICECHANGE) return std::nullopt;
+        if (m != WM_DEVICECHANGE || wp == DBT_DEVNODES_CHANGED) return std::nullopt;
         const auto* b = reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_W*>(lp);
         heard.Add({w, wp, b->dbcc_devicetype, b->dbcc_name});
         return TRUE;

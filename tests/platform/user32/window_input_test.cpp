@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr UINT kBlink = 0x0118;
+constexpr UINT kBlink = WM_SYSTIMER;
 
 // (window, message, wParam, lParam) of the focus, activation and capture messages, in order.
 using Step = std::tuple<HWND, UINT, WPARAM, LPARAM>;
