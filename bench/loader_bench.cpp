@@ -1,6 +1,8 @@
 // Loading the main dialog's layout from the default skin and building its docking tree (cells,
 // nested dockings, the dialog's skinned controls), against its floor: reading and walking the
-// same file with the XML DOM alone.
+// same file with the XML DOM alone. And a wide tree of 820 dockings whose elements are nested
+// over and over (so that hundreds of dockings share an id), against the same tree built from
+// 820 elements of ids of their own.
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -65,6 +67,39 @@ void LoadMainLayout(benchmark::State& state) {
     }
 }
 
+// A tree of four levels, each docking with nine nested ones (820 dockings): `shared` builds it
+// from four elements that each level's cells all name, else from one element per docking.
+std::string WideLayout(bool shared) {
+    constexpr int kDockings = 1 + 9 + 81 + 729;
+    std::string xml = "<root>";
+    const int elements = shared ? 4 : kDockings;
+    for (int k = 0; k < elements; ++k) {
+        xml += "<docking id=\"e" + std::to_string(k) + "\">";
+        for (int c = 0; c < 9; ++c) {
+            const int child = shared ? k + 1 : 9 * k + 1 + c;
+            if (child >= elements) break;
+            xml += "<cell index=\"" + std::to_string(c / 3) + std::to_string(c % 3) +
+                   "\" child=\"e" + std::to_string(child) + "\"/>";
+        }
+        xml += "</docking>";
+    }
+    return xml + "</root>";
+}
+
+void LoadWideLayout(benchmark::State& state, bool shared) {
+    const std::wstring path = GetProgramFolder() + (shared ? L"/shared.xml" : L"/distinct.xml");
+    sim::machine().WriteFile(path, WideLayout(shared));
+    Skin::CDockingDialog dialog(kMain, nullptr);
+    if (!dialog.Create(kMain)) {
+        state.SkipWithError("the dialog could not be made");
+        return;
+    }
+    for (auto _ : state) {
+        CDocking root(nullptr);
+        LoadDockingLayout(path, root, dialog.m_hWnd);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -76,5 +111,11 @@ int main(int argc, char** argv) {
     AfxWinInit(GetModuleHandleW(nullptr), nullptr, nullptr, SW_SHOW);
     benchmark::RegisterBenchmark("FloorDomOnly", FloorDomOnly)->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("LoadMainLayout", LoadMainLayout)->Unit(benchmark::kMicrosecond);
-    return bench::RunWithFloorRatios(argc, argv, [](const std::string&) { return "FloorDomOnly"; });
+    benchmark::RegisterBenchmark("WideDistinctIds", LoadWideLayout, false)
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("WideSharedIds", LoadWideLayout, true)
+        ->Unit(benchmark::kMicrosecond);
+    return bench::RunWithFloorRatios(argc, argv, [](const std::string& name) {
+        return name.rfind("Wide", 0) == 0 ? "WideDistinctIds" : "FloorDomOnly";
+    });
 }

@@ -34,6 +34,15 @@ struct ImageCache {
     std::map<std::wstring, CDockingImage*> images;
 };
 
+// The id registry's entries: by id, equal ids in their order of registration; and by renderable,
+// so that a pair is found without walking every entry of an id that many renderables share (a
+// layout that nests one docking element a thousand times).
+struct IdEntries {
+    using ById = std::multimap<std::wstring, IRenderable*>;
+    ById byId;
+    std::multimap<const IRenderable*, ById::iterator> byRenderable;
+};
+
 // How an image fills its rectangle: the painter that a draw-mode keyword selects.
 enum class ImageDrawMode { Single, TileBoth, TileX, TileY, StretchBoth, StretchX, StretchY };
 
@@ -76,7 +85,7 @@ struct FrameworkGlobals {
     // 7. The current skin's name (empty until first asked for or set).
     std::wstring currentSkin;
     // 8. The id registry: equal ids keep their order of registration.
-    Guarded<std::multimap<std::wstring, IRenderable*>> ids;
+    Guarded<IdEntries> ids;
     // 9. The window registry: which renderable hosts or draws a window.
     Guarded<std::map<HWND, IRenderable*>> windows;
 

@@ -9,14 +9,15 @@ namespace System::Docking {
 
 namespace {
 
-using IdMap = std::multimap<std::wstring, IRenderable*>;
+using ByRenderable = decltype(IdEntries::byRenderable);
 
-// The entry of that pair, or end. The caller holds the lock.
-IdMap::iterator FindPair(IdMap& ids, const std::wstring& id, IRenderable* renderable) {
-    auto [first, last] = ids.equal_range(id);
+// The entry of that pair in the by-renderable index, or its end. The caller holds the lock.
+ByRenderable::iterator FindPair(IdEntries& ids, const std::wstring& id,
+                                const IRenderable* renderable) {
+    auto [first, last] = ids.byRenderable.equal_range(renderable);
     for (auto it = first; it != last; ++it)
-        if (it->second == renderable) return it;
-    return ids.end();
+        if (it->second->first == id) return it;
+    return ids.byRenderable.end();
 }
 
 }  // namespace
@@ -24,28 +25,32 @@ IdMap::iterator FindPair(IdMap& ids, const std::wstring& id, IRenderable* render
 void AddRenderableId(const std::wstring& id, IRenderable* renderable) {
     auto& r = Globals().ids;
     CAutoLock hold(r.lock);
+    if (FindPair(r.entries, id, renderable) != r.entries.byRenderable.end()) return;
     // emplace puts an equal key after those already there.
-    if (FindPair(r.entries, id, renderable) == r.entries.end()) r.entries.emplace(id, renderable);
+    const auto entry = r.entries.byId.emplace(id, renderable);
+    r.entries.byRenderable.emplace(renderable, entry);
 }
 
 void RemoveRenderableId(const std::wstring& id, IRenderable* renderable) {
     auto& r = Globals().ids;
     CAutoLock hold(r.lock);
     auto it = FindPair(r.entries, id, renderable);
-    if (it != r.entries.end()) r.entries.erase(it);
+    if (it == r.entries.byRenderable.end()) return;
+    r.entries.byId.erase(it->second);
+    r.entries.byRenderable.erase(it);
 }
 
 IRenderable* FindRenderableById(const std::wstring& id) {
     auto& r = Globals().ids;
     CAutoLock hold(r.lock);
-    auto it = r.entries.lower_bound(id);  // the first of equal ids
-    return it == r.entries.end() || it->first != id ? nullptr : it->second;
+    auto it = r.entries.byId.lower_bound(id);  // the first of equal ids
+    return it == r.entries.byId.end() || it->first != id ? nullptr : it->second;
 }
 
 bool HasRenderableId(const std::wstring& id, IRenderable* renderable) {
     auto& r = Globals().ids;
     CAutoLock hold(r.lock);
-    return FindPair(r.entries, id, renderable) != r.entries.end();
+    return FindPair(r.entries, id, renderable) != r.entries.byRenderable.end();
 }
 
 void SetRenderableWindow(HWND window, IRenderable* renderable) {

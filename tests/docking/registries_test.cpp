@@ -74,8 +74,38 @@ INSTANTIATE_TEST_SUITE_P(
                              L"a",
                              0},
                       IdCase{"IdsAreComparedWhole", {{true, L"ab", 0}, {true, L"b", 1}}, L"a", -1},
-                      IdCase{"EachIdFindsItsOwn", {{true, L"a", 0}, {true, L"b", 1}}, L"b", 1}),
+                      IdCase{"EachIdFindsItsOwn", {{true, L"a", 0}, {true, L"b", 1}}, L"b", 1},
+                      IdCase{"ARenderableUnderTwoIdsLosesOnlyTheOneRemoved",
+                             {{true, L"a", 0}, {true, L"b", 0}, {false, L"a", 0}},
+                             L"b",
+                             0},
+                      IdCase{"RemovingOneOfARenderablesIdsRemovesThatOne",
+                             {{true, L"a", 0}, {true, L"b", 0}, {false, L"a", 0}},
+                             L"a",
+                             -1}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Hundreds of renderables under one id (a layout that nests one element over and over): taken
+// out from the middle, the front and the back, the first still registered is always found.
+TEST_F(IdRegistry, ManySharingAnIdKeepTheirOrder) {
+    std::vector<Item> items(600);
+    for (Item& item : items) AddRenderableId(L"e", &item);
+    for (Item& item : items) AddRenderableId(L"e", &item);  // held already: no second entry
+    std::vector<bool> gone(items.size());
+    auto firstLeft = [&]() -> IRenderable* {
+        for (std::size_t k = 0; k < items.size(); ++k)
+            if (!gone[k]) return &items[k];
+        return nullptr;
+    };
+    for (std::size_t k : {300u, 0u, 599u, 1u, 2u, 301u}) {
+        RemoveRenderableId(L"e", &items[k]);
+        gone[k] = true;
+        ASSERT_EQ(FindRenderableById(L"e"), firstLeft()) << "after removing " << k;
+        EXPECT_FALSE(HasRenderableId(L"e", &items[k]));
+    }
+    for (Item& item : items) RemoveRenderableId(L"e", &item);
+    EXPECT_EQ(FindRenderableById(L"e"), nullptr);
+}
 
 // ---- The window registry ----
 
