@@ -4,9 +4,12 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "docking/docking.h"
+#include "docking/globals.h"
 #include "docking/loader.h"
 #include "machine/machine.h"
 #include <winuser.h>
@@ -26,15 +29,26 @@ int Count(CDocking& docking, int depth, int* deepest) {
     return count;
 }
 
+// The machine's drives in memory when the host has a memory file system: every input is written
+// once and read once, and a disk would write each one back besides.
+std::filesystem::path MemoryDrives() {
+    char name[] = "/dev/shm/fuzz-layout-XXXXXX";
+    const char* made = mkdtemp(name);
+    return made != nullptr ? std::filesystem::path(made) : std::filesystem::path();
+}
+
 // One machine and one dialog window for the whole run; each input gets a tree of its own. The
 // window is put back as it was after every input, so that an input frees what it allocated (the
 // per-input leak check stays on) and no input inherits another's window.
 struct Fixture {
+    std::filesystem::path drives = MemoryDrives();  // empty: the machine's own temporary folder
     HWND dialog = nullptr;
     HWND button = nullptr;
 
     Fixture() {
-        sim::Machine::Reset(sim::Config::WindowsXP());
+        sim::Config config = sim::Config::WindowsXP();
+        config.hostFolder = drives;
+        sim::Machine::Reset(config);
         WNDCLASSEXW wc{};
         wc.cbSize = sizeof wc;
         wc.lpfnWndProc = DefWindowProcW;
@@ -46,6 +60,13 @@ struct Fixture {
             CreateWindowExW(0, L"Button", L"", WS_CHILD, 0, 0, 20, 10, dialog,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(803)), nullptr, nullptr);
     }
+    ~Fixture() {
+        std::error_code ignored;
+        if (!drives.empty()) std::filesystem::remove_all(drives, ignored);
+    }
+    Fixture(const Fixture&) = delete;
+    Fixture& operator=(const Fixture&) = delete;
+
     void Restore() const {
         SetWindowLongPtrW(dialog, GWL_STYLE, WS_POPUP);
         SetWindowLongPtrW(dialog, GWL_EXSTYLE, 0);
@@ -54,6 +75,20 @@ struct Fixture {
         MoveWindow(button, 0, 0, 20, 10, FALSE);
     }
 };
+
+// After an input's tree is gone, nothing of it is left in the framework's process-wide tables:
+// no id, no window entry, no bound window, no cached image, and no message waits in the queue.
+// What stayed there would be found by a later input, whose outcome would then depend on the
+// inputs before it.
+void CheckNothingLeft() {
+    FrameworkGlobals& globals = Globals();
+    if (!globals.ids.entries.byId.empty() || !globals.ids.entries.byRenderable.empty() ||
+        !globals.windows.entries.empty() || !globals.windowDockings.empty() ||
+        !globals.imageCache.entries.images.empty())
+        __builtin_trap();
+    MSG message;
+    if (PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE)) __builtin_trap();
+}
 
 void Check(HWND dialog) {
     CDocking root(nullptr);
@@ -90,5 +125,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     sim::machine().WriteFile(kPath, std::string(reinterpret_cast<const char*>(data), size));
     Check(fixture.dialog);
     fixture.Restore();
+    CheckNothingLeft();
     return 0;
 }
