@@ -38,18 +38,12 @@ public:
     enum { IDD = IDD_Dial };
     CDial();
 
-    BOOL OnInitDialog() override;
     // The controls' current texts.
     std::wstring GetNumber();
     std::wstring GetUser();
     std::wstring GetPass();
 
 private:
-    std::wstring ReadText(UINT id, std::wstring& last);
-
-    CWnd* m_number = nullptr;
-    CWnd* m_user = nullptr;
-    CWnd* m_password = nullptr;
     std::wstring m_lastNumber, m_lastUser, m_lastPass;
 };
 
@@ -59,7 +53,6 @@ public:
     enum { IDD = IDD_DnsConfig };
     CDnsConfig();
 
-    BOOL OnInitDialog() override;
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
     // "" while "使用DNS" is unticked.
     std::wstring GetDnsMain();
@@ -77,11 +70,6 @@ public:
     bool UseIp() const { return m_useIp; }
 
 private:
-    std::wstring ReadText(UINT id, std::wstring& last);
-
-    CWnd* m_dnsMain = nullptr;
-    CWnd* m_dnsMinor = nullptr;
-    CWnd* m_ipAddress = nullptr;
     bool m_useDns = false;
     bool m_useIp = false;
     std::wstring m_lastDnsMain, m_lastDnsMinor, m_lastIp;
@@ -112,8 +100,9 @@ protected:
     void OnDestroy() override;
 
 private:
-    CWnd* m_dialTab = nullptr;
-    CWnd* m_optionTab = nullptr;
+    // Ticks one tab and shows its page, unticks and hides the other.
+    void ShowPage(bool dialPage);
+
     CDial m_dial;
     CDnsConfig m_dnsConfig;
 };

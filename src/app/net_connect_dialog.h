@@ -43,6 +43,6 @@ private:
 
     CDialInfo m_dialInfo;
     CWndNetInfoTransfer m_netInfo;
-    CWnd* m_connectButton = nullptr;
-    CWnd* m_connectText = nullptr;
+    HWND m_connectButton = nullptr;
+    HWND m_connectText = nullptr;
 };

@@ -9,8 +9,10 @@
 // the skin cells up and redraws them.
 #pragma once
 
+#include <atomic>
 #include <deque>
 #include <string>
+#include <vector>
 
 #include "app/connection.h"
 #include <afxwin.h>
@@ -56,6 +58,7 @@ struct RateSample {
 // copied by the window's thread before it draws.
 struct NetInfoState {
     bool connecting = false;
+    bool connected = false;  // from the connected report until the dial leaves the line
     bool disconnected = true;
     std::wstring statusText = L"未连接网络";
     ConnectionInfo info;
@@ -128,13 +131,18 @@ public:
 private:
     void OnAnimationStep();
     void Paint(WPARAM request);
-    // Posts to the parent (nothing without one); touches nothing of the window afterwards.
+    // A report from the dial: the state changed under the lock, then the parent is posted the
+    // message and the window is asked to redraw.
+    template <class F>
+    void Report(UINT message, F change);
+    // Posts to the parent (nothing without one).
     void PostToParent(UINT message);
-    void Lock() const { EnterCriticalSection(&m_lock); }
-    void Unlock() const { LeaveCriticalSection(&m_lock); }
+    // Asks the window's own thread to redraw (one request in flight at a time).
+    void PostRedraw();
 
     mutable CRITICAL_SECTION m_lock;  // guards m_state
     NetInfoState m_state;
+    std::atomic<bool> m_redrawPosted{false};
     // The window's thread only.
     int m_frame = 4;
     bool m_graphView = false;
