@@ -9,6 +9,7 @@
 #include "app/qobui_dlg.h"
 #include "docking/hooks.h"
 #include "support/platform_helpers.h"
+#include "textfiles/encoding.h"
 #include "textfiles/localizer.h"
 #include <commctrl.h>
 #include <gdiplus.h>
@@ -76,11 +77,12 @@ bool CQOBUIApp::ForwardCommandLine() {
     const std::wstring title = CLocalizer::Instance().GetText(L"Raza Zevi", L"");
     HWND running = FindWindowW(nullptr, title.c_str());
     if (running == nullptr) return true;
-    const std::wstring text = m_lpCmdLine != nullptr ? m_lpCmdLine : L"";
+    // The command line as UTF-16 units, without a terminator.
+    std::u16string text = WideToUtf16(m_lpCmdLine != nullptr ? m_lpCmdLine : L"");
     COPYDATASTRUCT data{};
     data.dwData = COPYDATA_ID;
-    data.cbData = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    data.lpData = const_cast<wchar_t*>(text.c_str());
+    data.cbData = static_cast<DWORD>(text.size() * sizeof(char16_t));
+    data.lpData = text.data();
     SendMessageW(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
     return false;
 }

@@ -1,5 +1,6 @@
 #include "app/qobui_dlg.h"
 
+#include <cstring>
 #include <cwchar>
 #include <deque>
 #include <map>
@@ -12,6 +13,7 @@
 #include "docking/skin.h"
 #include "docking/ui_guard.h"
 #include "support/platform_helpers.h"
+#include "textfiles/encoding.h"
 #include "textfiles/localizer.h"
 #include <dbt.h>
 #include <windows.h>
@@ -331,9 +333,11 @@ void CQOBUIDlg::ShowSkinMenu() {
 }
 
 BOOL CQOBUIDlg::OnCopyData(CWnd* from, COPYDATASTRUCT* data) {
+    // The text is UTF-16 without a terminator: cbData / 2 units (an odd byte is left out).
     if (data != nullptr && data->lpData != nullptr) {
-        const auto* text = static_cast<const wchar_t*>(data->lpData);
-        PromptApplySkin(std::wstring(text, data->cbData / sizeof(wchar_t)));
+        std::u16string units(data->cbData / sizeof(char16_t), u'\0');
+        std::memcpy(units.data(), data->lpData, units.size() * sizeof(char16_t));
+        PromptApplySkin(Utf16ToWide(units));
     }
     return CDockingDialog::OnCopyData(from, data);
 }
