@@ -7,6 +7,8 @@
 
 #include "app/app_fixture.h"
 #include "common/window_helper.h"
+#include "docking/cell.h"
+#include "docking/registry.h"
 #include "docking/skin.h"
 #include "machine/control/shell.h"
 #include "machine/menus.h"
@@ -93,6 +95,69 @@ TEST_F(AppTest, EscAndEnterLeaveTheWindowOpen) {
     EXPECT_FALSE(Ended());
     EXPECT_TRUE(IsWindowVisible(Main()));
     EXPECT_TRUE(Boxes().empty());
+}
+
+// ---- The frame ----
+
+TEST_F(AppTest, TheSkinsBordersShowTheSizingCursors) {
+    StartShown();
+    ASSERT_TRUE(SetWindowPos(Main(), nullptr, 60, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER));
+    RECT r{};
+    GetWindowRect(Main(), &r);
+    const int midY = (r.top + r.bottom) / 2, midX = (r.left + r.right) / 2;
+    struct Case {
+        POINT at;
+        LPCWSTR cursor;
+    };
+    const std::vector<Case> cases = {
+        {{r.left + 1, midY}, IDC_SIZEWE},      {{r.right - 2, midY}, IDC_SIZEWE},
+        {{midX, r.bottom - 2}, IDC_SIZENS},    {{r.left + 1, r.top + 1}, IDC_SIZENWSE},
+        {{r.right - 2, r.bottom - 2}, IDC_SIZENWSE}, {{r.right - 2, r.top + 1}, IDC_SIZENESW},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(control::MoveMouse(c.at));
+        EXPECT_TRUE(WaitUntil([&] { return control::CurrentCursor() == LoadCursorW(nullptr, c.cursor); }))
+            << c.at.x << "," << c.at.y;
+    }
+}
+
+TEST_F(AppTest, MaximisedTheMaximiseButtonShowsItsRestoreGlyph) {
+    StartShown();
+    auto* cell = dynamic_cast<System::Docking::CDockingCell*>(
+        System::Docking::FindRenderableByWindow(Control(IDC_BUTTON_MAX)));
+    ASSERT_NE(cell, nullptr);
+    PostMessageW(Main(), WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    ASSERT_TRUE(WaitUntil([&] { return IsZoomed(Main()) != FALSE && cell->background.y == -19; }));
+    PostMessageW(Main(), WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsZoomed(Main()) && cell->background.y == 0; }));
+}
+
+TEST_F(AppTest, ASkinWithoutTheMaximiseButtonMaximisesWithoutIt) {
+    M().WriteFile(Folder() + L"skin\\Bare\\QOBUIDialog.xml",
+                  "<?xml version=\"1.0\" encoding=\"UTF-8\"?><root><docking id=\"bare\">"
+                  "<cell index=\"11\" id=\"connectViewCell\" width=\"-1\" height=\"-1\"/>"
+                  "</docking></root>");
+    System::Docking::ApplySkin(L"Bare");
+    StartShown();
+    EXPECT_EQ(System::Docking::FindRenderableByWindow(Control(IDC_BUTTON_MAX)), nullptr);
+    PostMessageW(Main(), WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    ASSERT_TRUE(WaitUntil([&] { return IsZoomed(Main()) != FALSE; }));
+    PostMessageW(Main(), WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsZoomed(Main()); }));
+    EXPECT_FALSE(Ended());
+}
+
+TEST_F(AppTest, TheSystemMenusAboutItemOpensTheAboutBox) {
+    StartShown();
+    PostMessageW(Main(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    HWND about = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (about = FindWindowW(L"#32770", L"About QOBUI")) != nullptr; }));
+    wchar_t version[64] = {};
+    GetDlgItemTextW(about, IDC_ABOUT_VERSION, version, 64);
+    EXPECT_STREQ(version, L"QOBUI Version 1.0");
+    PostMessageW(about, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about); }));
+    EXPECT_FALSE(Ended());
 }
 
 // ---- The skin menu ----
