@@ -54,7 +54,8 @@ INSTANTIATE_TEST_SUITE_P(
         Part{"skin",
              "=== App's dialogs in the default skin ===", "The dialogs show the default skin."},
         Part{"dm", "=== The device command library against the simulated modem ===",
-             "The command library's tour ended well."}),
+             "The command library's tour ended well."},
+        Part{"app", "=== App on the machine, end to end ===", "App has ended; the tray is empty."}),
     [](const ::testing::TestParamInfo<Part>& info) { return std::string(info.param.name); });
 
 TEST(DemoTest, DialConnectsAndHangsUpWithoutAnError) {
