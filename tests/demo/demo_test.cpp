@@ -110,11 +110,12 @@ TEST(DemoTest, WholeDemoRunsEveryPartOnceUnderItsHeading) {
     int rc = RunDemo(nullptr, sim::ClockMode::Virtual);
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(rc, 0) << out;
-    EXPECT_EQ(Count(out, "\n=="), 6) << out;
+    EXPECT_EQ(Count(out, "\n=="), 7) << out;
     for (const char* heading :
          {"=== The modem's road", "=== The disk monitor service ===", "=== A dial ===",
           "=== A new user's road", "=== App's dialogs in the default skin ===",
-          "=== The device command library against the simulated modem ==="})
+          "=== The device command library against the simulated modem ===",
+          "=== App on the machine, end to end ==="})
         EXPECT_EQ(Count(out, heading), 1) << heading;
 }
 
@@ -137,7 +138,7 @@ TEST(DemoTest, HelpAndUnknownPartsGiveTheUsage) {
         EXPECT_EQ(DemoMain(static_cast<int>(argv.size()), argv.data(), sim::ClockMode::Virtual),
                   c.rc);
         std::string out = testing::internal::GetCapturedStdout();
-        EXPECT_EQ(out.rfind("usage: modem_demo [device|service|dial|road|skin|dm] "
+        EXPECT_EQ(out.rfind("usage: modem_demo [device|service|dial|road|skin|dm|app] "
                             "[--screenshot <file>]\n",
                             0),
                   0u)
