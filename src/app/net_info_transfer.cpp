@@ -94,6 +94,11 @@ std::wstring FormatDurationPicture(const std::wstring& givenPicture, ULONGLONG s
     std::wstring out;
     for (size_t i = 0; i < picture.size();) {
         const wchar_t c = picture[i];
+        if (c == L'\'' && i + 1 < picture.size() && picture[i + 1] == L'\'') {
+            out += L'\'';  // two quotes outside a literal are one quote
+            i += 2;
+            continue;
+        }
         if (c == L'\'') {
             // A quoted literal; two quotes in a row are one quote.
             ++i;
