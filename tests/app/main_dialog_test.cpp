@@ -194,6 +194,12 @@ TEST_F(AppTest, TheSkinMenuListsTheSkinFoldersChecksTheCurrentOneAndAPickReloads
     }
 }
 
+TEST_F(AppTest, TheImageFolderIsNoSkin) {
+    M().WriteFile(Folder() + L"Skin\\Image\\a.png", "x");
+    M().WriteFile(Folder() + L"Skin\\Blue\\a.xml", "x");
+    EXPECT_EQ(ListSkins(), (std::vector<std::wstring>{L"Blue", L"default"}));
+}
+
 // ---- The modem unplugged ----
 
 TEST_F(AppTest, AnUnpluggedModemShowsOneBalloonAndTheDialRedialsAfterItsPause) {
