@@ -30,12 +30,8 @@ protected:
     void Open() {
         host_ = std::make_unique<System::Docking::Skin::CDockingDialog>(app_test::kHostTemplate,
                                                                        nullptr);
-        ASSERT_TRUE(host_->Create(app_test::kHostTemplate));
-        ::SetWindowPos(host_->m_hWnd, nullptr, 40, 40, 420, 480, SWP_NOZORDER);
-        view_ = std::make_unique<CNetConnectDialog>(host_.get());
-        ASSERT_TRUE(view_->Create(CNetConnectDialog::IDD, host_.get()));
-        view_->ShowWindow(SW_SHOW);
-        host_->ShowWindow(SW_SHOW);
+        view_ = app_host::OpenView(*host_);
+        ASSERT_NE(view_, nullptr);
         SetForegroundWindow(host_->m_hWnd);
         PumpFor(50);
     }
