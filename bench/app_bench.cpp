@@ -1,174 +1,93 @@
-// App's start to its first presented frame, against its floor: the same skinned main dialog
-// made and shown alone (no application object, no language, no connection view, no tray). And
-// the process's resident memory while App is connected for ten minutes of machine time, read
-// after the first and the tenth minute, with what App adds to what the process held before it
-// started (run it alone: --benchmark_filter=Connected).
-#include <chrono>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
+// App's connection view while connected: one statistics tick (a new sample reported by the dial),
+// from the report to the presented frame of the main window with the six lines of totals and
+// with the speed graph, against the drawing floor (paint_floor.h).
 #include <memory>
 #include <string>
-#include <unistd.h>
 
-#include "app/app_resources.h"
-#include "app/qobui_app.h"
-#include "app/qobui_dlg.h"
+#include "app/net_connect_dialog.h"
 #include "docking/dialog.h"
+#include "docking/image_cache.h"
+#include "docking/messages.h"
+#include "docking/render_pool.h"
 #include "floor_ratio.h"
-#include "machine/control/input.h"
-#include "machine/boxes.h"
+#include "machine/control/resources.h"
 #include "machine/machine.h"
-#include "machine/modem.h"
-#include "machine/ras.h"
-#include "machine/waits.h"
-#include <windows.h>
+#include "paint_floor.h"
+#include "tests/common/connect_view_host.h"
+#include <afxwin.h>
 
 namespace {
 
-const resources::ModuleLink kAppResources(L"App.exe", &AppResources);
+using app_host::kHostTemplate;
 
-bool WaitUntil(const std::function<bool()>& ready, DWORD timeoutMs) {
-    return sim::Kernel::Get().SettleUntil(ready, timeoutMs);
-}
+// The view, connected, in a bare main window.
+struct ConnectedView {
+    System::Docking::Skin::CDockingDialog host{kHostTemplate, nullptr};
+    std::unique_ptr<CNetConnectDialog> view;
 
-void ResetMachine() {
-    sim::Config config = sim::Config::WindowsXP();
-    config.programName = L"App.exe";
-    config.userLocale = 0x0804;
-    config.timeZoneBias = -480;
-    sim::Machine::Reset(config);
-    sim::Machine& m = sim::machine();
-    const std::filesystem::path assets(MODEM_ASSETS_DIR);
-    m.CopyFromHost(assets / "skin", config.programFolder + L"skin\\");
-    m.CopyFromHost(assets / "plugins", config.programFolder + L"plugins\\");
-    m.CopyFromHost(assets / "Driver", config.programFolder + L"..\\Driver\\");
-}
-
-// App's application object run on a user-interface thread of its own.
-struct RunningApp {
-    std::unique_ptr<CQOBUIApp> app = std::make_unique<CQOBUIApp>();
-    HANDLE thread = nullptr;
-    wchar_t commandLine[1] = {L'\0'};
-
-    RunningApp() {
-        thread = CreateThread(
-            nullptr, 0,
-            [](LPVOID self) -> DWORD {
-                auto* run = static_cast<RunningApp*>(self);
-                return static_cast<DWORD>(AfxWinMain(GetModuleHandleW(nullptr), nullptr,
-                                                     run->commandLine, SW_SHOW));
-            },
-            this, 0, nullptr);
+    ConnectedView() {
+        view = app_host::OpenView(host);
+        view->ShowSettingsCell(false);
+        view->StatusWindow().OnConnected();
+        Tick();
     }
-    CQOBUIDlg* Dialog() { return dynamic_cast<CQOBUIDlg*>(app->m_pMainWnd); }
-    bool Presented() {
-        CQOBUIDlg* dialog = Dialog();
-        return dialog != nullptr && dialog->m_hWnd != nullptr && dialog->Docking().surface.HasPicture();
+    ~ConnectedView() {
+        view.reset();
+        System::Docking::WaitRenderPoolIdle();
     }
-    ~RunningApp() {
-        if (CQOBUIDlg* dialog = Dialog()) {
-            sim::machine().boxes().Script(IDOK);
-            PostMessageW(dialog->m_hWnd, WM_COMMAND, IDC_BUTTON_CLOSE, 0);
+    // One sample reported; returns once the main window has presented a frame after it.
+    void Tick() {
+        static ULONGLONG n = 0;
+        ++n;
+        ConnectionInfo info;
+        info.duration = static_cast<int>(n);
+        info.bytesReceived = n * 150000;
+        info.bytesSent = n * 20000;
+        view->StatusWindow().OnStatistics(info, 150000 + n % 7 * 1000, 20000);
+        MSG msg;
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+            const bool presented =
+                msg.message == System::Docking::WM_DOCKING_PRESENT && msg.hwnd == host.m_hWnd;
+            DispatchMessageW(&msg);
+            if (presented) break;
         }
-        WaitUntil([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, 600000);
-        CloseHandle(thread);
     }
 };
 
-void FloorEmptySkinnedDialog(benchmark::State& state) {
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        System::Docking::Skin::CDockingDialog dialog(IDD_QOBUI_DIALOG, nullptr);
-        if (!dialog.Create(IDD_QOBUI_DIALOG)) {
-            state.SkipWithError("the dialog could not be made");
-            return;
-        }
-        dialog.ShowWindow(dialog.m_hWnd, SW_SHOW);
-        bool shown = WaitUntil(
-            [&] {
-                MSG msg;
-                while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-                return dialog.Docking().surface.HasPicture();
-            },
-            60000);
-        const auto end = std::chrono::steady_clock::now();
-        if (!shown) {
-            state.SkipWithError("the dialog was never presented");
-            return;
-        }
-        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
-        dialog.DestroyWindow();
-    }
+void StatisticsTickTotals(benchmark::State& state) {
+    ConnectedView v;
+    for (auto _ : state) v.Tick();
 }
 
-void AppStartToFirstFrame(benchmark::State& state) {
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        RunningApp run;
-        bool shown = WaitUntil([&] { return run.Presented(); }, 60000);
-        const auto end = std::chrono::steady_clock::now();
-        if (!shown) {
-            state.SkipWithError("App was never presented");
-            return;
-        }
-        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
-    }
-}
-
-double ResidentMegabytes() {
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0, resident = 0;
-    statm >> pages >> resident;
-    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1048576.0;
-}
-
-// Connected for ten minutes of machine time; the counters are the process's resident memory
-// after the first and the tenth minute.
-void AppConnectedTenMinutes(benchmark::State& state) {
-    for (auto _ : state) {
-        const double before = ResidentMegabytes();
-        RunningApp run;
-        if (!WaitUntil([&] { return run.Presented(); }, 60000)) {
-            state.SkipWithError("App was never presented");
-            return;
-        }
-        PostMessageW(run.Dialog()->ConnectView()->m_hWnd, WM_COMMAND, 7811, 0);
-        if (!WaitUntil([] { return sim::Ras::Get().CurrentState() == RASCS_Connected; }, 60000)) {
-            state.SkipWithError("App did not connect");
-            return;
-        }
-        WaitUntil([] { return false; }, 60000);
-        const double minute1 = ResidentMegabytes();
-        WaitUntil([] { return false; }, 9 * 60000);
-        const double minute10 = ResidentMegabytes();
-        state.counters["rss_minute1_MB"] = minute1;
-        state.counters["rss_minute10_MB"] = minute10;
-        state.counters["growth_MB"] = minute10 - minute1;
-        // What App adds to the process (the machine and the benchmark are there before it).
-        state.counters["app_minute10_MB"] = minute10 - before;
-    }
+void StatisticsTickGraph(benchmark::State& state) {
+    ConnectedView v;
+    ::SendMessageW(v.view->StatusWindow().m_hWnd, WM_LBUTTONDBLCLK, 0, 0);
+    for (int i = 0; i < 40; ++i) v.Tick();
+    for (auto _ : state) v.Tick();
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    ResetMachine();
-    sim::ModemOptions options;
-    options.startInModemMode = true;
-    auto modem = sim::SimModem::Plug(options);
-    sim::Ras::Get().SetTrafficRates(150000, 1300000);
+    sim::Config config = sim::Config::WindowsXP();
+    config.userLocale = 0x0804;
+    config.timeZoneBias = -480;
+    sim::Machine::Reset(config);
+    sim::machine().CopyFromHost(std::string(MODEM_ASSETS_DIR) + "/skin",
+                                sim::machine().config().programFolder + L"skin\\");
+    control::LinkResources(&app_host::Templates());
     AfxWinInit(GetModuleHandleW(nullptr), nullptr, nullptr, SW_SHOW);
-    benchmark::RegisterBenchmark("FloorEmptySkinnedDialog", FloorEmptySkinnedDialog)
-        ->UseManualTime()
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("AppStartToFirstFrame", AppStartToFirstFrame)
-        ->UseManualTime()
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("AppConnectedTenMinutes", AppConnectedTenMinutes)
-        ->Iterations(1)
-        ->Unit(benchmark::kMillisecond);
-    return bench::RunWithFloorRatios(argc, argv, [](const std::string& name) -> std::string {
-        return name.rfind("AppConnected", 0) == 0 ? "" : "FloorEmptySkinnedDialog/manual_time";
-    });
+    System::Docking::StartDrawingLibrary();
+    benchmark::RegisterBenchmark("FloorFillAndBlit", bench::FloorFillAndBlit)
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("StatisticsTickTotals", StatisticsTickTotals)
+        ->Unit(benchmark::kMicrosecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("StatisticsTickGraph", StatisticsTickGraph)
+        ->Unit(benchmark::kMicrosecond)
+        ->UseRealTime();
+    const int result = bench::RunWithFloorRatios(
+        argc, argv, [](const std::string&) { return "FloorFillAndBlit"; });
+    System::Docking::ShutdownRenderPool();
+    return result;
 }

@@ -344,6 +344,10 @@ BOOL CWndNetInfoTransfer::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, L
         case WM_ERASEBKGND:
             answer = EraseBackground();
             break;
+        case WM_DESTROY:
+            // The dial posts to this window and its parent: it ends while both still exist.
+            if (IsRunning()) Disconnect();
+            return CWnd::OnWndMsg(message, wParam, lParam, result);
         default:
             return CWnd::OnWndMsg(message, wParam, lParam, result);
     }

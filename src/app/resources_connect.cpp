@@ -12,7 +12,7 @@ namespace {
 constexpr DWORD kVisible = WS_VISIBLE;
 constexpr DWORD kTab = WS_VISIBLE | WS_TABSTOP;
 constexpr DWORD kCheck = kTab | BS_AUTOCHECKBOX;
-constexpr DWORD kEdit = kTab | WS_BORDER | ES_AUTOHSCROLL;
+constexpr DWORD kEdit = kTab | ES_AUTOHSCROLL;
 
 int Id(UINT id) {
     return static_cast<int>(id);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/app_resources.h"
+#include "common/connect_view_host.h"
 #include "common/window_helper.h"
 #include "docking/image_cache.h"
 #include "docking/render_pool.h"
@@ -50,18 +51,8 @@ inline bool InstallDefaultSkin(sim::Machine& m) {
     return ok;
 }
 
-constexpr int kHostTemplate = 102;  // the main window's template: its layout hosts the view
-
-// The connection view's templates and a bare main-window template to host them.
-inline const resources::ModuleResources& Templates() {
-    static const resources::ModuleResources tables = [] {
-        resources::ModuleResources r;
-        r.dialogs = ConnectViewTemplates();
-        r.dialogs.push_back({kHostTemplate, WS_POPUP, 0, 0, 0, 280, 320, L"Raza Zevi", {}});
-        return r;
-    }();
-    return tables;
-}
+using app_host::kHostTemplate;
+using app_host::Templates;
 
 class AppWindowTest : public WindowTest {
 protected:

@@ -227,4 +227,13 @@ TEST_F(NetInfoWindowTest, DisconnectWaitsForTheThreadAndKeepsPaintsAndDropsTheRe
     EXPECT_FALSE(Entries(WM_PAINT, parent_).empty());
 }
 
+TEST_F(NetInfoWindowTest, DestroyingTheWindowWhileDiallingEndsTheDialFirst) {
+    Ras().SetDefaultScript(sim::DialScript::Hang());
+    ASSERT_TRUE(window_->ConnectOrStop());
+    ASSERT_TRUE(PumpUntil([this] { return Ras().DialCount() == 1; }));
+    ASSERT_TRUE(window_->DestroyWindow());
+    EXPECT_FALSE(window_->IsRunning());
+    EXPECT_EQ(Ras().OpenConnections(), 0);
+}
+
 }  // namespace
