@@ -2,7 +2,7 @@
 # that exercise all of them (fuzz targets, benchmarks).
 function(modem_system_libraries var)
   set(_libs)
-  foreach(lib support textfiles docking dm app_core service_core installer_core)
+  foreach(lib support textfiles docking dm app_core app_ui service_core installer_core)
     if(TARGET ${lib})
       list(APPEND _libs ${lib})
     endif()

@@ -9,7 +9,7 @@ namespace {
 
 void PrintUsage() {
     std::printf(
-        "usage: modem_demo [device|service|dial|road|skin|dm] [--screenshot <file>]\n"
+        "usage: modem_demo [device|service|dial|road|skin|dm|app] [--screenshot <file>]\n"
         "  without a part, every part runs in order; --screenshot saves the last machine's\n"
         "  screen as a PNG file; MODEM_API_TRACE=<facilities>|all writes the machine's debug\n"
         "  output with every call of those facilities to the standard error\n");
@@ -39,6 +39,7 @@ int RunDemo(const char* only, sim::ClockMode clock) {
         {"road", "A new user's road: install, service, dial, uninstall", RunInstallerDemo},
         {"skin", "App's dialogs in the default skin", RunSkinDemo},
         {"dm", "The device command library against the simulated modem", RunDmDemo},
+        {"app", "App on the machine, end to end", RunAppDemo},
     };
     bool any = false;
     for (const Part& part : parts) {

@@ -14,6 +14,10 @@ int RunSkinDemo(sim::ClockMode clock = sim::ClockMode::Real);
 // The device command library against the simulated modem: identity, signal, R-UIM and PIN, the
 // phone book, short messages.
 int RunDmDemo(sim::ClockMode clock = sim::ClockMode::Real);
+// App end to end, started by the service when the modem is plugged in: the settings view, a
+// connection with its statistics and graph, the modem pulled out, the exit from the tray; pictures
+// of the screen are saved in the folder "pictures".
+int RunAppDemo(sim::ClockMode clock = sim::ClockMode::Real);
 
 // Makes a fresh Windows XP machine the process's machine, with the running program `programName`
 // in "C:\Program Files\Modem\", on the clock given; on the real clock the machine runs `speed`
@@ -24,7 +28,7 @@ sim::Config ResetDemoMachine(const wchar_t* programName, sim::ClockMode clock, d
 // setup would, beside the program's folder. False when the demo's driver files are missing.
 bool InstallDrivers();
 
-// Runs the part of that name ("device", "service", "dial", "road", "skin", "dm"), or every part in
+// Runs the part of that name ("device", "service", "dial", "road", "skin", "dm", "app"), or every part in
 // order when part is null, each under its own heading. Returns the first failing part's result, 2
 // for an unknown part (after the usage line), else 0.
 int RunDemo(const char* part, sim::ClockMode clock = sim::ClockMode::Real);

@@ -4,7 +4,9 @@
 //   dial     App's dial thread dialling the simulated network
 //   road     a new user's road: install, service, dial, uninstall
 //   skin     App's dialogs in the default skin, saved as pictures in the folder "pictures" beside
-//   the program dm       the device command library against the simulated modem
+//   the program
+//   dm       the device command library against the simulated modem
+//   app      App end to end, started by the service; pictures of the screen in "pictures"
 // With --screenshot <file>, the last machine's screen is saved as a PNG file at the end; --help
 // (or -h) prints the usage.
 #include "demo/demo.h"

@@ -26,6 +26,11 @@ int swprintf_s(wchar_t* buffer, std::size_t count, const wchar_t* format, ...);
 // under a user's locale on the platform. Returns the locale's name, or null for an unknown one.
 const wchar_t* _wsetlocale(int category, const wchar_t* locale);
 
+// The command line a windowed program's entry gets: the process's command line after the program
+// name (a quoted name up to its closing quote, else up to the first blank or tab) and the blanks
+// and tabs that follow it. Points into the process's command line.
+wchar_t* _wwincmdln();
+
 namespace crt {
 
 // The whole formatted text.

@@ -68,6 +68,22 @@ struct ModuleResources {
     std::vector<IconEntry> icons;
 };
 
+// A program's resources linked into its image, as the resource compiler's link puts them there: a
+// program's start-up code declares one static ModuleLink. The form with an image file name links
+// the tables into every process started from an image of that name (case ignored); the form
+// without links them into the host program's own module (the machine's own program). Tables a
+// process was given directly (the machine's control API) come first. The tables must outlive
+// every process that uses them.
+class ModuleLink {
+public:
+    using Tables = const ModuleResources& (*)();
+    ModuleLink(LPCWSTR imageName, Tables tables);
+    explicit ModuleLink(Tables tables) : ModuleLink(nullptr, tables) {}
+    ~ModuleLink();
+    ModuleLink(const ModuleLink&) = delete;
+    ModuleLink& operator=(const ModuleLink&) = delete;
+};
+
 // The layer's lookups (null when the module has no such resource): `name` is an id made by
 // MAKEINTRESOURCEW; instance is null or the process's own module.
 const DialogTemplate* FindDialog(HINSTANCE instance, LPCWSTR name);

@@ -346,7 +346,8 @@ int GetClassNameW(HWND window, LPWSTR className, int maxCount);
 int GetWindowTextW(HWND window, LPWSTR text, int maxCount);
 int GetWindowTextLengthW(HWND window);
 BOOL SetWindowTextW(HWND window, LPCWSTR text);
-// The first top-level window, in z-order, of the class and with the title (either may be NULL).
+// The first top-level window, in z-order (hidden ones included), of the class and with the whole
+// title, case ignored in both (either may be NULL).
 HWND FindWindowW(LPCWSTR className, LPCWSTR windowName);
 
 using WNDENUMPROC = BOOL (*)(HWND window, LPARAM param);

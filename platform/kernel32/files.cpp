@@ -305,6 +305,17 @@ HANDLE FindFirstFileW(LPCWSTR fileName, LPWIN32_FIND_DATAW data) {
         if (WildMatch(lowPattern, Lower(sim::FromUtf8(e.path().filename().string()))))
             matches.push_back(e);
     std::sort(matches.begin(), matches.end());
+    // A folder below a drive's root lists itself (".") and its parent ("..") first.
+    std::wstring trimmed = folder;
+    while (!trimmed.empty() && (trimmed.back() == L'\\' || trimmed.back() == L'/')) trimmed.pop_back();
+    const bool root = trimmed.empty() || (trimmed.size() == 2 && trimmed[1] == L':');
+    for (const wchar_t* dots : {L".", L".."}) {
+        if (root || !WildMatch(lowPattern, dots)) continue;
+        WIN32_FIND_DATAW d{};
+        d.dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
+        std::wcsncpy(d.cFileName, dots, MAX_PATH - 1);
+        obj->entries.push_back(d);
+    }
     for (const auto& e : matches) {
         WIN32_FIND_DATAW d;
         FillFind(&d, e);

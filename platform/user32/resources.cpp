@@ -3,8 +3,13 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <cwctype>
+#include <mutex>
+#include <string>
+#include <utility>
 
 #include <winbase.h>
+#include "machine/machine.h"
 #include "machine/processes.h"
 #include "machine/trace.h"
 
@@ -12,10 +17,46 @@ using sim::Fail;
 
 namespace {
 
+// The links the host program's start-up objects made: image file name (lower case; empty: the
+// host program's own module) -> the tables' function.
+struct Links {
+    std::mutex mu;
+    std::vector<std::pair<std::wstring, resources::ModuleLink::Tables>> entries;
+};
+Links& LinkTable() {
+    static Links links;
+    return links;
+}
+
+std::wstring LowerFileName(const std::wstring& path) {
+    std::size_t slash = path.find_last_of(L"\\/");
+    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    for (wchar_t& c : name) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    return name;
+}
+
+// The tables linked for the calling thread's process: by its image's file name, or, for the
+// machine's own program, those of the host program's own module.
+const resources::ModuleResources* LinkedTables() {
+    sim::ProcessRec& process = sim::CurrentProcess();
+    const bool own = &process == sim::machine().processes().Self().get();
+    const std::wstring image = LowerFileName(process.info.imagePath);
+    resources::ModuleLink::Tables found = nullptr;
+    {
+        Links& links = LinkTable();
+        std::lock_guard<std::mutex> lk(links.mu);
+        for (const auto& [name, tables] : links.entries)
+            if ((name.empty() && own) || (!name.empty() && name == image)) found = tables;
+    }
+    return found != nullptr ? &found() : nullptr;
+}
+
 // The process's tables when the instance is its own module (or null), else none.
 const resources::ModuleResources* TablesOf(HINSTANCE instance) {
     if (instance != nullptr && instance != GetModuleHandleW(nullptr)) return nullptr;
-    return sim::CurrentProcess().resources.Get();
+    if (const resources::ModuleResources* given = sim::CurrentProcess().resources.Get())
+        return given;
+    return LinkedTables();
 }
 
 template <class T>
@@ -29,6 +70,16 @@ const T* FindById(const std::vector<T>& list, LPCWSTR name) {
 }  // namespace
 
 namespace resources {
+
+ModuleLink::ModuleLink(LPCWSTR imageName, Tables tables) {
+    if (tables == nullptr) return;
+    Links& links = LinkTable();
+    std::lock_guard<std::mutex> lk(links.mu);
+    links.entries.emplace_back(imageName != nullptr ? LowerFileName(imageName) : std::wstring(),
+                               tables);
+}
+
+ModuleLink::~ModuleLink() = default;
 
 const DialogTemplate* FindDialog(HINSTANCE instance, LPCWSTR name) {
     const ModuleResources* r = TablesOf(instance);

@@ -581,7 +581,8 @@ HWND FindWindowW(LPCWSTR className, LPCWSTR windowName) {
         if (className != nullptr &&
             (!ClassNamed(className) || sim::Lower(w->className) != sim::Lower(className)))
             continue;
-        if (windowName != nullptr && w->text != windowName) continue;
+        // The whole title, case ignored.
+        if (windowName != nullptr && sim::Lower(w->text) != sim::Lower(windowName)) continue;
         return h;
     }
     return nullptr;

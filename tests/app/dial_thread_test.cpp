@@ -7,6 +7,7 @@
 
 #include "app/connection.h"
 #include "app/dial_settings.h"
+#include "app_window_fixture.h"
 #include "common/sim_fixture.h"
 #include "machine/modem.h"
 #include "machine/ras.h"
@@ -159,12 +160,7 @@ protected:
 };
 
 void DialThreadTest::InstallModemDriver() {
-    std::string inf =
-        "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Modem\r\n"
-        "ClassGUID={4D36E96D-E325-11CE-BFC1-08002BE10318}\r\n"
-        "[Manufacturer]\r\nVarni=VarniModem\r\n"
-        "[VarniModem]\r\nModem=Modem.Install,USB\\VID_3A5C&PID_FFF1&MI_00\r\n";
-    M().WriteFile(M().config().programFolder + L"..\\Driver\\WinXP\\CT_VARNI_U_MDM.inf", inf);
+    app_test::InstallModemDriver(M());
 }
 
 // ---- Failed dials and redial ----

@@ -54,7 +54,8 @@ INSTANTIATE_TEST_SUITE_P(
         Part{"skin",
              "=== App's dialogs in the default skin ===", "The dialogs show the default skin."},
         Part{"dm", "=== The device command library against the simulated modem ===",
-             "The command library's tour ended well."}),
+             "The command library's tour ended well."},
+        Part{"app", "=== App on the machine, end to end ===", "App has ended; the tray is empty."}),
     [](const ::testing::TestParamInfo<Part>& info) { return std::string(info.param.name); });
 
 TEST(DemoTest, DialConnectsAndHangsUpWithoutAnError) {
@@ -109,11 +110,12 @@ TEST(DemoTest, WholeDemoRunsEveryPartOnceUnderItsHeading) {
     int rc = RunDemo(nullptr, sim::ClockMode::Virtual);
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(rc, 0) << out;
-    EXPECT_EQ(Count(out, "\n=="), 6) << out;
+    EXPECT_EQ(Count(out, "\n=="), 7) << out;
     for (const char* heading :
          {"=== The modem's road", "=== The disk monitor service ===", "=== A dial ===",
           "=== A new user's road", "=== App's dialogs in the default skin ===",
-          "=== The device command library against the simulated modem ==="})
+          "=== The device command library against the simulated modem ===",
+          "=== App on the machine, end to end ==="})
         EXPECT_EQ(Count(out, heading), 1) << heading;
 }
 
@@ -136,7 +138,7 @@ TEST(DemoTest, HelpAndUnknownPartsGiveTheUsage) {
         EXPECT_EQ(DemoMain(static_cast<int>(argv.size()), argv.data(), sim::ClockMode::Virtual),
                   c.rc);
         std::string out = testing::internal::GetCapturedStdout();
-        EXPECT_EQ(out.rfind("usage: modem_demo [device|service|dial|road|skin|dm] "
+        EXPECT_EQ(out.rfind("usage: modem_demo [device|service|dial|road|skin|dm|app] "
                             "[--screenshot <file>]\n",
                             0),
                   0u)

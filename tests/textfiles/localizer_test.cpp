@@ -226,10 +226,11 @@ TEST_F(LocalizerTest, LoadLanguageFileFillsTheProgramsLocalizerOnlyWhenTheFileEx
 
 // The language files the setup ships give every text they hold, in their own groups.
 TEST_F(LocalizerTest, ShippedLanguageFilesGiveEveryTextTheyHold) {
-    const std::filesystem::path folder =
-        std::filesystem::path(MODEM_SOURCE_DIR) / "assets" / "Localize";
-    ASSERT_GT(M().CopyFromHost(folder, L"C:\\Localize\\"), 0);
-    for (const char* name : {"English.txt", "ChineseSimplified.txt"}) {
+    const std::filesystem::path folder = std::filesystem::path(MODEM_SOURCE_DIR) / "assets";
+    ASSERT_GT(M().CopyFromHost(folder, L"C:\\assets\\"), 0);
+    // The installer's files and App's.
+    for (const char* name :
+         {"Localize/English.txt", "Localize/ChineseSimplified.txt", "plugins/lang_zh_cn"}) {
         SCOPED_TRACE(name);
         std::ifstream in(folder / name, std::ios::binary);
         std::stringstream bytes;
@@ -247,19 +248,21 @@ TEST_F(LocalizerTest, ShippedLanguageFilesGiveEveryTextTheyHold) {
         }
 
         CLocalizer loc;
-        loc.Load(L"C:\\Localize\\" + sim::FromUtf8(name));
+        loc.Load(L"C:\\assets\\" + sim::FromUtf8(name));
         std::wistringstream lines(text);
         std::wstring line, group;
+        bool inText = false;
         int texts = 0;
         while (std::getline(lines, line)) {
             if (!line.empty() && line.back() == L'\r') line.pop_back();
             if (line.rfind(L"[", 0) == 0) {
                 std::wstring section = line.substr(1, line.find(L']') - 1);
-                group = section.rfind(L"text-", 0) == 0 ? section.substr(5) : L"";
+                inText = section == L"text" || section.rfind(L"text-", 0) == 0;
+                group = inText && section.size() > 4 ? section.substr(5) : L"";
                 continue;
             }
             std::size_t equals = line.find(L'=');
-            if (group.empty() || equals == std::wstring::npos) continue;
+            if (!inText || equals == std::wstring::npos) continue;
             EXPECT_EQ(loc.GetText(line.substr(0, equals), group), line.substr(equals + 1));
             ++texts;
         }
