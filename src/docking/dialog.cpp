@@ -6,6 +6,7 @@
 #include "docking/registry.h"
 #include "docking/skin.h"
 #include "docking/skin_window.h"
+#include "docking/ui_guard.h"
 #include <corecrt.h>
 #include <windows.h>
 
@@ -225,8 +226,12 @@ BOOL CDockingDialog::ShowWindow(HWND window, int command) {
     CDockingCell* anchor = nullptr;
     if (const std::wstring& id = docking_.anchor.Value(); !id.empty()) {
         anchor = dynamic_cast<CDockingCell*>(FindRenderableById(id));
-        if (anchor != nullptr && command != SW_HIDE && anchor->handle.Ref() != m_hWnd)
+        if (anchor != nullptr && command != SW_HIDE && anchor->handle.Ref() != m_hWnd) {
+            // A render of this dialog's tree that started while it was a root of its own ends
+            // before the tree is nested: from then on the host's renders walk the same cells.
+            UiWrite ownTree(docking_, UiWrite::Structure);
             anchor->handle.Assign(m_hWnd);
+        }
     }
     const BOOL shown = RealApi().ShowWindow(window, command);
     if (anchor != nullptr)
