@@ -148,21 +148,16 @@ void CDockingCell::Render(RenderContext& context) {
     CheckRenderGeneration(context);
     if (!text.Value().empty())
         PaintCellText(text.Value(), font, padding, context.graphics, context.clip, context.bounds);
-    const Gdiplus::Rect childClip = PullInToClip(inside, context.clip);
     for (IRenderable* r : renderables) {
         if (r == nullptr) continue;
         if (inside.IsEmptyArea()) break;
         CheckRenderGeneration(context);
-        RenderContext part = context;
-        part.bounds = inside;
-        part.clip = childClip;
+        RenderContext part = ClientPart(context);
         r->Render(part);
     }
     if (CDocking* nested = child.Value()) {
         CheckRenderGeneration(context);
-        RenderContext part = context;
-        part.bounds = inside;
-        part.clip = childClip;
+        RenderContext part = ClientPart(context);
         nested->Render(part);
     }
 }

@@ -271,6 +271,13 @@ void ExcludeWindowClip(const RenderContext& context, HWND window) {
 
 }  // namespace
 
+RenderContext ClientPart(const RenderContext& context) {
+    RenderContext part = context;
+    part.bounds = context.client;
+    part.clip = PullInToClip(context.client, context.clip);
+    return part;
+}
+
 void PaintCellWindow(RenderContext& context, HWND window, const std::wstring& style) {
     RenderSend(context, window, WM_DOCKING_PAINT, reinterpret_cast<WPARAM>(&context), 0);
     if ((L"|" + style + L"|").find(L"|clip|") != std::wstring::npos)
@@ -280,8 +287,8 @@ void PaintCellWindow(RenderContext& context, HWND window, const std::wstring& st
     if (nested == nullptr || !IsWindowVisible(window)) return;
     // A docking already being rendered (a window anchored inside its own tree) is not entered
     // again: its Render returns at once.
-    RenderContext copy = context;
-    nested->Render(copy);
+    RenderContext part = ClientPart(context);
+    nested->Render(part);
 }
 
 void PlaceCellWindow(HWND host, const RECT& target, HWND window, const std::wstring& style) {

@@ -39,11 +39,17 @@ void PaintCellText(const std::wstring& text, const FontFields& font, const BoxFi
                    Gdiplus::Graphics* graphics, const Gdiplus::Rect& clip,
                    const Gdiplus::Rect& box);
 
+// A copy of a cell's context for what is drawn inside the cell's client rectangle (context.client):
+// bounds the client rectangle, clip the client rectangle with its right and bottom edges pulled in
+// to the context's clip. What the cell lays out there is drawn there.
+RenderContext ClientPart(const RenderContext& context);
+
 // Lets the window a cell hosts draw itself into the render (WM_DOCKING_PAINT with the context as
 // wParam), then renders the window's docking, if it answers WM_DOCKING_GETDOCKING with one and is
-// visible, with a copy of the context. Style word "clip": a visible window is cut out of the
-// paint region (within its parent's rectangle), so the docking does not paint over it. The render
-// stops with the newer generation after each message when a newer render has started meanwhile.
+// visible, in the cell's client rectangle (ClientPart), where the cell laid the docking out. Style
+// word "clip": a visible window is cut out of the paint region (within its parent's rectangle),
+// so the docking does not paint over it. The render stops with the newer generation after each
+// message when a newer render has started meanwhile.
 void PaintCellWindow(RenderContext& context, HWND window, const std::wstring& style);
 
 // Moves and sizes the hosted window over its cell: target is in the host window's client

@@ -337,9 +337,11 @@ TEST_F(TreeTest, AHostedWindowDrawsItselfAndItsDockingIsRenderedWhileVisible) {
     const HWND hosted = MakeWindow(WS_CHILD | WS_VISIBLE, host, 1);
     CDocking d(nullptr), inner(nullptr);
     inner.background.Set(L"color:#0000FF");
+    inner.Cell(0, 1).height.Set(40);
+    inner.Cell(0, 1).background.Set(L"color:#FF0000");
     AnswerDockings({{hosted, &inner}});
     d.handle.Set(host);
-    d.Cell(1, 1).padding.Set(L"10");
+    d.Cell(1, 1).padding.Set(L"left:10;top:14");
     d.Cell(1, 1).handle.Set(hosted);
     d.SetBounds({0, 0, 90, 90});
     Canvas canvas(90, 90);
@@ -347,12 +349,19 @@ TEST_F(TreeTest, AHostedWindowDrawsItselfAndItsDockingIsRenderedWhileVisible) {
     const auto paints = Entries(WM_DOCKING_PAINT, hosted);
     ASSERT_EQ(paints.size(), 1u);
     EXPECT_EQ(Entries(WM_DOCKING_CELLCHANGED, hosted).size(), 1u);
-    // The nested docking is drawn with the cell's context: over the cell's whole box.
-    EXPECT_EQ(canvas.At(1, 1), kBlue);
+    // The nested docking is drawn where it was laid out, over the cell's client rectangle: its
+    // first row from the padding's end, whole, and nothing over the padding.
+    ASSERT_TRUE(Same(inner.Cell(0, 1).GetBounds(), {10, 14, 80, 40}));
+    EXPECT_EQ(canvas.At(5, 5), kNone);
+    EXPECT_EQ(canvas.At(45, 13), kNone);
+    EXPECT_EQ(canvas.At(45, 14), kRed);
+    EXPECT_EQ(canvas.At(45, 53), kRed);
+    EXPECT_EQ(canvas.At(45, 54), kBlue);
+    EXPECT_EQ(canvas.At(89, 89), kBlue);
     ShowWindow(hosted, SW_HIDE);
     Canvas hidden(90, 90);
     RenderInto(d, hidden, 90, 90);
-    EXPECT_EQ(hidden.At(1, 1), kNone);
+    EXPECT_EQ(hidden.At(45, 60), kNone);
 }
 
 TEST_F(TreeTest, AClipWindowIsCutOutOfThePaintRegionWithinItsParent) {
