@@ -176,6 +176,27 @@ void ProcessTable::EndProcess(DWORD pid, DWORD exitCode) {
     if (auto p = FindProcess(pid)) Terminate(*p, exitCode);
 }
 
+void ProcessTable::SetOwnIdentity(DWORD pid, const std::wstring& imagePath,
+                                  const std::wstring& commandLine, const std::wstring& user,
+                                  const std::wstring& desktop, bool useShowWindow,
+                                  WORD showWindow) {
+    auto w = state_.Write();
+    ProcessRecord& info = self_->info;
+    info.pid = pid;
+    info.imagePath = imagePath;
+    info.imageName = imagePath.substr(imagePath.find_last_of(L'\\') + 1);
+    info.commandLine = commandLine;
+    info.argv = SplitCommandLine(commandLine);
+    info.desktop = desktop;
+    info.useShowWindow = useShowWindow;
+    info.showWindow = showWindow;
+    if (!user.empty()) {
+        info.user = user;
+        self_->user.Set(user);
+    }
+    self_->currentFolder.Set(self_->Folder());
+}
+
 void ProcessTable::SetOwnUser(const std::wstring& user) {
     self_->user.Set(user);
     std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());

@@ -8,6 +8,7 @@
 #include "machine/handles.h"
 #include "machine/machine.h"
 #include "machine/processes.h"
+#include "machine/remote.h"
 #include "machine/threads.h"
 #include "machine/trace.h"
 
@@ -141,6 +142,8 @@ BOOL Process32NextW(HANDLE snapshot, LPPROCESSENTRY32W entry) {
 }
 
 void ExitProcess(UINT exitCode) {
+    // A program on a machine server is a host process of its own: it ends.
+    if (sim::Link() != nullptr) sim::ExitHostProcess(exitCode);
     auto& process = sim::CurrentProcess();
     sim::machine().processes().Terminate(process, exitCode);
     throw sim::ProcessExiting{};
@@ -157,6 +160,8 @@ BOOL TerminateProcess(HANDLE process, UINT exitCode) {
         if (!(p->access & PROCESS_TERMINATE)) return Fail(FALSE, ERROR_ACCESS_DENIED);
         target = p->process;
     }
+    if (target.get() == &sim::CurrentProcess() && sim::Link() != nullptr)
+        sim::ExitHostProcess(exitCode);
     sim::machine().processes().Terminate(*target, exitCode);
     // A process that ends itself goes with it.
     if (target.get() == &sim::CurrentProcess()) throw sim::ProcessExiting{};

@@ -1,0 +1,70 @@
+// A small program that plays App on a machine server until App's windows exist: like App it
+// opens the named semaphore "QOB Raza Zevi" (initial count 1, maximum 1) during its static
+// initialisation and takes it with a 10 ms wait at start. Its first argument says what it does
+// then:
+//   hold READY QUIT      takes the semaphore (exit code 2 and "refused" when it cannot), sets
+//                        the event READY, waits for the event QUIT, gives the semaphore back
+//   sleep MS             sleeps MS of machine time, prints "woke at <tick>"
+//   own MUTEX READY      creates the mutex MUTEX owned, sets READY, waits for ever
+//   take MUTEX MS        waits MS for the mutex: exit code 0 (taken), 3 (abandoned), 4 (time-out)
+//   exit CODE            ends with ExitProcess(CODE)
+#include <windows.h>
+
+#include <corecrt.h>
+
+namespace {
+
+struct InstanceSemaphore {
+    HANDLE handle = CreateSemaphoreW(nullptr, 1, 1, L"QOB Raza Zevi");
+    ~InstanceSemaphore() { CloseHandle(handle); }
+} g_instance;
+
+void Signal(const wchar_t* name) {
+    HANDLE e = OpenEventW(EVENT_ALL_ACCESS, FALSE, name);
+    SetEvent(e);
+    CloseHandle(e);
+}
+
+void WaitFor(const wchar_t* name) {
+    HANDLE e = CreateEventW(nullptr, TRUE, FALSE, name);
+    WaitForSingleObject(e, INFINITE);
+    CloseHandle(e);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    std::wstring mode = argc > 1 ? argv[1] : L"";
+    if (mode == L"hold" && argc == 4) {
+        if (WaitForSingleObject(g_instance.handle, 10) != WAIT_OBJECT_0) {
+            crt::wprintf(L"refused\n");
+            return 2;
+        }
+        crt::wprintf(L"running\n");
+        Signal(argv[2]);
+        WaitFor(argv[3]);
+        ReleaseSemaphore(g_instance.handle, 1, nullptr);
+        return 0;
+    }
+    if (mode == L"sleep" && argc == 3) {
+        Sleep(static_cast<DWORD>(_wtoi(argv[2])));
+        crt::wprintf(L"woke at %lu\n", static_cast<unsigned long>(GetTickCount()));
+        return 0;
+    }
+    if (mode == L"own" && argc == 4) {
+        HANDLE m = CreateMutexW(nullptr, TRUE, argv[2]);
+        Signal(argv[3]);
+        WaitFor(L"stand-in: never");
+        CloseHandle(m);
+        return 0;
+    }
+    if (mode == L"take" && argc == 4) {
+        HANDLE m = CreateMutexW(nullptr, FALSE, argv[2]);
+        DWORD r = WaitForSingleObject(m, static_cast<DWORD>(_wtoi(argv[3])));
+        crt::wprintf(L"wait %lu\n", static_cast<unsigned long>(r));
+        return r == WAIT_OBJECT_0 ? 0 : r == WAIT_ABANDONED ? 3 : 4;
+    }
+    if (mode == L"exit" && argc == 3) ExitProcess(static_cast<UINT>(_wtoi(argv[2])));
+    crt::wprintf(L"usage: StandInApp hold|sleep|own|take|exit ...\n");
+    return 1;
+}
