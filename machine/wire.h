@@ -35,6 +35,7 @@ enum class Kind : std::uint16_t {
     WaitProcess = 13,      // u32 machine pid, u64 deadline
     Now = 14,              //
     Stop = 15,             //
+    Terminate = 16,        // u32 machine pid, u32 exit code
     // Server to client.
     Reply = 0x100,  // u32 status (0 or an error code), then what the request gives back
     Time = 0x101,   // u64 the machine clock's new reading

@@ -45,6 +45,9 @@ std::unique_ptr<ServerClient> ServerClient::Connect(const std::string& folder) {
     return c;
 }
 
+ServerClient::ServerClient(int fd, int serverPid)
+    : fd_(fd), serverPid_(serverPid), in_(std::make_unique<FrameInput>()) {}
+
 ServerClient::~ServerClient() {
     if (fd_ >= 0) close(fd_);
     if (serverPid_ > 0) {
@@ -55,7 +58,6 @@ ServerClient::~ServerClient() {
 
 std::optional<ServerClient::Answer> ServerClient::Call(std::uint16_t kind,
                                                        const std::string& payload) {
-    if (!in_) in_ = std::make_unique<FrameInput>();
     auto f = wire::Call(fd_, in_->buffer, static_cast<wire::Kind>(kind), nextId_++, payload);
     if (!f) return std::nullopt;
     wire::Reader r(f->payload);
@@ -128,6 +130,13 @@ std::vector<ServerClient::ProcessInfo> ServerClient::Processes() {
     return out;
 }
 
+bool ServerClient::Terminate(std::uint32_t pid, std::uint32_t exitCode) {
+    wire::Writer w;
+    w.U32(pid).U32(exitCode);
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::Terminate), w.Bytes());
+    return a && a->status == 0;
+}
+
 std::uint64_t ServerClient::Now() {
     auto a = Call(static_cast<std::uint16_t>(wire::Kind::Now), {});
     std::uint64_t now = 0;
@@ -185,12 +194,21 @@ bool ServerClient::Stop() {
     return true;
 }
 
+int ServerClient::LeaveAndWaitForServer() {
+    close(fd_);
+    fd_ = -1;
+    if (serverPid_ <= 0) return -1;
+    int status = 0;
+    waitpid(serverPid_, &status, 0);
+    serverPid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 bool ServerClient::SendBytes(const std::string& bytes) {
     return wire::SendAll(fd_, bytes);
 }
 
 std::optional<std::uint32_t> ServerClient::ReadStatus(std::uint32_t requestId) {
-    if (!in_) in_ = std::make_unique<FrameInput>();
     for (;;) {
         auto f = wire::ReadFrame(fd_, in_->buffer);
         if (!f) return std::nullopt;

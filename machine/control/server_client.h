@@ -51,6 +51,9 @@ public:
     // Waits until the process has ended, at most timeoutMs of machine time: its exit code, or
     // nullopt at the time-out. While it waits, this client lets the machine's clock move.
     std::optional<std::uint32_t> WaitForExit(std::uint32_t pid, std::uint64_t timeoutMs = kNoTimeout);
+    // Ends a process the server started (its host process is killed), with this exit code: at
+    // once its handles are closed and the mutexes it owned abandoned.
+    bool Terminate(std::uint32_t pid, std::uint32_t exitCode);
     // The machine clock's reading.
     std::uint64_t Now();
 
@@ -63,13 +66,18 @@ public:
     // Asks the server to stop (it ends the programs it started) and waits for it to exit.
     bool Stop();
 
+    // Leaves the server without stopping it, and waits until the server started here has exited
+    // by itself (it does once its last client has left and its processes have ended). Its exit
+    // status, or -1 when this client did not start it.
+    int LeaveAndWaitForServer();
+
     // Raw access for tests of bad input: sends bytes as they are; reads the status of the answer
     // to a request id (nullopt when the server closed the connection).
     bool SendBytes(const std::string& bytes);
     std::optional<std::uint32_t> ReadStatus(std::uint32_t requestId);
 
 private:
-    explicit ServerClient(int fd, int serverPid) : fd_(fd), serverPid_(serverPid) {}
+    ServerClient(int fd, int serverPid);
     bool Hello();
     struct Answer {
         std::uint32_t status;

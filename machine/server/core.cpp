@@ -205,6 +205,8 @@ void Core::Handle(Client& c, const wire::Frame& f) {
             w.U64(NowLocked());
             return Reply(c, f.id, 0, w);
         }
+        case Kind::Terminate:
+            return OnTerminate(c, f, r);
         case Kind::Stop:
             stopAsked_ = true;
             return Reply(c, f.id, 0);
@@ -453,6 +455,23 @@ void Core::OnWaitProcess(Client& c, const wire::Frame& f, wire::Reader& r) {
     w->deadline = deadline;
     ++c.pendingWaits;
     waits_.push_back(std::move(w));
+}
+
+void Core::OnTerminate(Client& c, const wire::Frame& f, wire::Reader& r) {
+    std::uint32_t pid = 0, code = 0;
+    if (!r.U32(pid) || !r.U32(code) || !r.AtEnd()) return Reply(c, f.id, ERROR_INVALID_PARAMETER);
+    auto it = processes_.find(pid);
+    if (it == processes_.end() || !it->second->running || !it->second->spawned)
+        return Reply(c, f.id, ERROR_INVALID_PARAMETER);
+    Process& p = *it->second;
+    spawner_.Kill(p.hostPid);
+    p.exitReported = true;
+    p.exitCode = code;
+    // Its connection counts as closed now, before anything else is served: its mutexes are
+    // abandoned and its handles closed at the instant of the termination.
+    ClientId client = p.client;
+    Reply(c, f.id, 0);
+    if (client != 0 && client != c.id) Disconnect(client);
 }
 
 void Core::ServeWaits() {

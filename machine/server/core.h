@@ -42,6 +42,8 @@ public:
     virtual ~Spawner() = default;
     // The new host process's id, or -1.
     virtual int Spawn(const SpawnSpec& spec) = 0;
+    // Kills a host process it started.
+    virtual void Kill(int hostPid) = 0;
 };
 
 class Core {
@@ -94,6 +96,7 @@ private:
     void OnSpawn(Client& c, const wire::Frame& f, wire::Reader& r);
     void OnProcesses(Client& c, const wire::Frame& f);
     void OnWaitProcess(Client& c, const wire::Frame& f, wire::Reader& r);
+    void OnTerminate(Client& c, const wire::Frame& f, wire::Reader& r);
 
     std::shared_ptr<ThreadRec> Thread(Client& c, std::uint32_t thread);
     std::uint32_t AddHandle(Client& c, std::shared_ptr<KObject> obj);

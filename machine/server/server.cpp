@@ -61,6 +61,10 @@ public:
         if (fd >= 0) watched[fd] = pid;
         return pid;
     }
+    void Kill(int hostPid) override {
+        for (auto& [fd, pid] : watched)
+            if (pid == hostPid) kill(pid, SIGKILL);
+    }
     std::map<int, pid_t> watched;  // process fd -> host pid
 };
 
@@ -159,6 +163,7 @@ int Serve(const Options& options) {
                 char buf[65536];
                 ssize_t n = recv(fd, buf, sizeof buf, MSG_DONTWAIT);
                 if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+                // A client the core has let go (its process was terminated) is dropped too.
                 if (n <= 0 || !core.Receive(sockets[fd], buf, static_cast<std::size_t>(n)))
                     drop(fd);
             }

@@ -6,7 +6,8 @@
 //                        the event READY, waits for the event QUIT, gives the semaphore back
 //   sleep MS             sleeps MS of machine time, prints "woke at <tick>"
 //   own MUTEX READY      creates the mutex MUTEX owned, sets READY, waits for ever
-//   take MUTEX MS        waits MS for the mutex: exit code 0 (taken), 3 (abandoned), 4 (time-out)
+//   take MUTEX MS [READY]  opens the mutex MUTEX (and sets READY), waits MS (-1: INFINITE)
+//                        for it: exit code 0 (taken), 3 (abandoned), 4 (time-out)
 //   exit CODE            ends with ExitProcess(CODE)
 #include <windows.h>
 
@@ -58,8 +59,9 @@ int wmain(int argc, wchar_t** argv) {
         CloseHandle(m);
         return 0;
     }
-    if (mode == L"take" && argc == 4) {
+    if (mode == L"take" && (argc == 4 || argc == 5)) {
         HANDLE m = CreateMutexW(nullptr, FALSE, argv[2]);
+        if (argc == 5) Signal(argv[4]);
         DWORD r = WaitForSingleObject(m, static_cast<DWORD>(_wtoi(argv[3])));
         crt::wprintf(L"wait %lu\n", static_cast<unsigned long>(r));
         return r == WAIT_OBJECT_0 ? 0 : r == WAIT_ABANDONED ? 3 : 4;

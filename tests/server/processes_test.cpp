@@ -1,0 +1,134 @@
+// Programs as host processes of one machine server.
+#include <csignal>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "machine/wire.h"
+#include "server_fixture.h"
+
+namespace {
+
+constexpr std::uint32_t kWaitTimeout = 0x102;
+
+TEST_F(ServerTest, TwoProcessesWaitingFifteenSecondsWakeAtTheSameMachineTime) {
+    auto a = Start(L"sleep 15000", "a");
+    auto b = Start(L"sleep 15000", "b");
+    EXPECT_EQ(server_->WaitForExit(a.pid), 0u);
+    EXPECT_EQ(server_->WaitForExit(b.pid), 0u);
+    // Both started at machine time 0: the clock moved once, when both waited.
+    EXPECT_EQ(Output("a"), "woke at 15000\n");
+    EXPECT_EQ(Output("b"), "woke at 15000\n");
+    EXPECT_EQ(server_->Now(), 15000u);
+}
+
+TEST_F(ServerTest, ASecondStartHoldingTheSameSemaphoreIsRefusedWhileTheFirstRuns) {
+    std::uint32_t ready = server_->CreateEvent(L"first ready", true, false);
+    std::uint32_t quit = server_->CreateEvent(L"first quit", true, false);
+    auto first = Start(L"hold \"first ready\" \"first quit\"", "first");
+    ASSERT_EQ(server_->Wait(ready), 0u);
+
+    auto second = Start(L"hold \"second ready\" \"second quit\"", "second");
+    EXPECT_EQ(server_->WaitForExit(second.pid), 2u);
+    EXPECT_EQ(Output("second"), "refused\n");
+
+    ASSERT_TRUE(server_->SetEvent(quit));
+    EXPECT_EQ(server_->WaitForExit(first.pid), 0u);
+    EXPECT_EQ(Output("first"), "running\n");
+    // Given back at the first one's end: a third start takes it.
+    std::uint32_t thirdReady = server_->CreateEvent(L"third ready", true, false);
+    server_->CreateEvent(L"third quit", true, true);
+    auto third = Start(L"hold \"third ready\" \"third quit\"", "third");
+    EXPECT_EQ(server_->Wait(thirdReady), 0u);
+    EXPECT_EQ(server_->WaitForExit(third.pid), 0u);
+}
+
+// The owner of the mutex "Modem Port" waits for ever on the server; the taker has opened the
+// mutex and waits for it (or is about to) with the given time-out.
+class MutexOwnerTest : public ServerTest {
+protected:
+    void StartBoth(const std::wstring& takerTimeout) {
+        std::uint32_t ready = server_->CreateEvent(L"owner ready", true, false);
+        owner_ = Start(L"own \"Modem Port\" \"owner ready\"", "owner");
+        ASSERT_EQ(server_->Wait(ready), 0u);
+        std::uint32_t takerReady = server_->CreateEvent(L"taker ready", true, false);
+        taker_ = Start(L"take \"Modem Port\" " + takerTimeout + L" \"taker ready\"", "taker");
+        ASSERT_EQ(server_->Wait(takerReady), 0u);
+    }
+    void ExpectAbandonedAndTheServerServing() {
+        EXPECT_EQ(server_->WaitForExit(taker_.pid), 3u);
+        EXPECT_EQ(Output("taker"), "wait 128\n");  // WAIT_ABANDONED
+        EXPECT_TRUE(server_->Ping());
+        auto after = Start(L"take \"Modem Port\" 10", "after");
+        EXPECT_EQ(server_->WaitForExit(after.pid), 0u);
+    }
+    sim::control::ServerClient::Started owner_, taker_;
+};
+
+TEST_F(MutexOwnerTest, AClientKilledInAWaitLeavesItsMutexAbandonedAndTheOthersWorking) {
+    StartBoth(L"-1");  // INFINITE: the clock has nothing to run to meanwhile
+    ASSERT_EQ(kill(owner_.hostPid, SIGKILL), 0);
+    ExpectAbandonedAndTheServerServing();
+    EXPECT_TRUE(server_->WaitForExit(owner_.pid).has_value());
+}
+
+TEST_F(MutexOwnerTest, ATerminatedProcessAbandonsItsMutexBeforeTheClockMoves) {
+    StartBoth(L"60000");
+    ASSERT_TRUE(server_->Terminate(owner_.pid, 9));
+    ExpectAbandonedAndTheServerServing();
+    EXPECT_EQ(server_->WaitForExit(owner_.pid), 9u);
+    EXPECT_EQ(server_->Now(), 0u);
+}
+
+TEST_F(ServerTest, ExitProcessEndsTheHostProcessWithItsCode) {
+    auto p = Start(L"exit 7", "exit");
+    EXPECT_EQ(server_->WaitForExit(p.pid), 7u);
+    bool listed = false;
+    for (const auto& info : server_->Processes()) {
+        if (info.pid != p.pid) continue;
+        listed = true;
+        EXPECT_FALSE(info.running);
+        EXPECT_EQ(info.exitCode, 7u);
+    }
+    EXPECT_TRUE(listed);
+}
+
+TEST_F(ServerTest, AWaitForAProcessEndsAtItsMachineTimeOut) {
+    std::uint32_t ready = server_->CreateEvent(L"never ready", true, false);
+    auto owner = Start(L"own \"Lone Mutex\" \"never ready\"", "lone");
+    ASSERT_EQ(server_->Wait(ready), 0u);
+    EXPECT_EQ(server_->Wait(server_->CreateEvent(L"nobody sets it", true, false), 2500),
+              kWaitTimeout);
+    EXPECT_FALSE(server_->WaitForExit(owner.pid, 1000).has_value());
+    EXPECT_EQ(server_->Now(), 3500u);
+}
+
+TEST_F(ServerTest, GarbageOnOneConnectionLeavesTheServerServingTheOthers) {
+    // A stream out of step (a frame length past the limit): that client is dropped.
+    auto bad = sim::control::ServerClient::Connect(folder_ + "/m");
+    ASSERT_NE(bad, nullptr);
+    ASSERT_TRUE(bad->SendBytes(std::string("\xff\xff\xff\x7f garbage", 12)));
+    EXPECT_FALSE(bad->ReadStatus(1).has_value());
+    // A request cut short by the socket closing.
+    {
+        auto cut = sim::control::ServerClient::Connect(folder_ + "/m");
+        ASSERT_NE(cut, nullptr);
+        sim::wire::Frame f;
+        f.kind = sim::wire::Kind::CreateNamed;
+        f.id = 9;
+        f.payload = std::string(40, 'x');
+        ASSERT_TRUE(cut->SendBytes(sim::wire::Encode(f).substr(0, 20)));
+    }
+    EXPECT_TRUE(server_->Ping());
+    auto p = Start(L"exit 0", "after-garbage");
+    EXPECT_EQ(server_->WaitForExit(p.pid), 0u);
+}
+
+TEST_F(ServerTest, TheServerExitsByItselfOnceItsLastClientLeftAndItsProcessesEnded) {
+    auto p = Start(L"sleep 100", "last");
+    EXPECT_EQ(server_->WaitForExit(p.pid), 0u);
+    EXPECT_EQ(server_->LeaveAndWaitForServer(), 0);
+    EXPECT_EQ(sim::wire::ConnectToFolder(folder_ + "/m"), -1);
+}
+
+}  // namespace
