@@ -46,7 +46,9 @@ void PostToServer(ServerLink& link, wire::Kind kind, const std::string& payload)
 struct RemoteObj : KObject {
     wire::ObjectKind kind;
     std::uint32_t handle;
-    RemoteObj(wire::ObjectKind k, std::uint32_t h) : kind(k), handle(h) {}
+    std::uint32_t pid = 0;  // a process's machine id
+    RemoteObj(wire::ObjectKind k, std::uint32_t h, std::uint32_t processId = 0)
+        : kind(k), handle(h), pid(processId) {}
     void OnLastHandleClosed() override;
 };
 

@@ -29,20 +29,22 @@ enum class Kind : std::uint16_t {
     Signal = 8,       // u16 operation, u32 handle, u32 thread, i32 count
     Close = 9,        // u32 handle
     Spawn = 10,       // text image, text command line, text user, text desktop, u16 show,
-                      // u8 use show, text host stdout path ("" inherit)
+                      // u8 use show, text host stdout path ("" inherit); answer: u32 pid,
+                      // u32 host pid, u32 handle of the process (waitable: signalled once ended)
     RegisterProgram = 11,  // text image file name, text host executable
     Processes = 12,        //
     WaitProcess = 13,      // u32 machine pid, u64 deadline
     Now = 14,              //
     Stop = 15,             //
     Terminate = 16,        // u32 machine pid, u32 exit code
+    ExitCode = 17,         // u32 process handle; answer: u32 exit code (STILL_ACTIVE: running)
     // Server to client.
     Reply = 0x100,  // u32 status (0 or an error code), then what the request gives back
     Time = 0x101,   // u64 the machine clock's new reading
 };
 
 enum class Role : std::uint16_t { Program = 1, Control = 2 };
-enum class ObjectKind : std::uint16_t { Event = 1, Semaphore = 2, Mutex = 3 };
+enum class ObjectKind : std::uint16_t { Event = 1, Semaphore = 2, Mutex = 3, Process = 4 };
 enum class SignalOp : std::uint16_t { SetEvent = 1, ResetEvent = 2, ReleaseSemaphore = 3,
                                       ReleaseMutex = 4 };
 

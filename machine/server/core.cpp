@@ -44,7 +44,20 @@ struct Core::Client {
     std::map<std::uint32_t, std::shared_ptr<ThreadRec>> threads;
 };
 
+// A process's waitable side: signalled once it has ended (kernel lock held for `ended`).
+struct ProcessWaitable : KObject, Waitable {
+    std::uint32_t pid = 0;
+    bool ended = false;
+    Waitable* AsWaitable() override { return this; }
+    bool SignaledFor(const ThreadRec&, std::uint64_t) const override { return ended; }
+    void EndLocked() {
+        ended = true;
+        Changed();
+    }
+};
+
 struct Core::Process {
+    std::shared_ptr<ProcessWaitable> waitable = std::make_shared<ProcessWaitable>();
     std::uint32_t pid = 0;
     std::wstring image, commandLine, user, desktop;
     std::uint16_t show = 0;
@@ -86,6 +99,10 @@ std::uint64_t Core::NowLocked() const {
 
 std::uint64_t Core::Now() const {
     return NowLocked();
+}
+
+void Core::RegisterProgram(const std::wstring& imageName, const std::wstring& hostExecutable) {
+    programs_[Lower(FileName(imageName))] = hostExecutable;
 }
 
 ClientId Core::Connect() {
@@ -193,7 +210,7 @@ void Core::Handle(Client& c, const wire::Frame& f) {
             std::wstring image, host;
             if (!r.Text(image) || !r.Text(host) || !r.AtEnd() || image.empty() || host.empty())
                 return Reply(c, f.id, ERROR_INVALID_PARAMETER);
-            programs_[Lower(FileName(image))] = host;
+            RegisterProgram(image, host);
             return Reply(c, f.id, 0);
         }
         case Kind::Processes:
@@ -207,6 +224,16 @@ void Core::Handle(Client& c, const wire::Frame& f) {
         }
         case Kind::Terminate:
             return OnTerminate(c, f, r);
+        case Kind::ExitCode: {
+            std::uint32_t handle = 0;
+            if (!r.U32(handle) || !r.AtEnd()) return Reply(c, f.id, ERROR_INVALID_PARAMETER);
+            auto w = std::dynamic_pointer_cast<ProcessWaitable>(FindHandle(c, handle));
+            if (!w) return Reply(c, f.id, ERROR_INVALID_HANDLE);
+            const Process& p = *processes_.at(w->pid);
+            wire::Writer body;
+            body.U32(p.running ? STILL_ACTIVE : p.exitCode);
+            return Reply(c, f.id, 0, body);
+        }
         case Kind::Stop:
             stopAsked_ = true;
             return Reply(c, f.id, 0);
@@ -296,6 +323,7 @@ void Core::OnCreateNamed(Client& c, const wire::Frame& f, wire::Reader& r, bool 
             case wire::ObjectKind::Semaphore:
                 return std::dynamic_pointer_cast<SemaphoreObj>(o) != nullptr;
             case wire::ObjectKind::Mutex: return std::dynamic_pointer_cast<MutexObj>(o) != nullptr;
+            case wire::ObjectKind::Process: return false;
         }
         return false;
     };
@@ -328,6 +356,8 @@ void Core::OnCreateNamed(Client& c, const wire::Frame& f, wire::Reader& r, bool 
             obj = m;
             break;
         }
+        case wire::ObjectKind::Process:
+            return Reply(c, f.id, ERROR_INVALID_PARAMETER);
     }
     named_[name] = obj;
     w.U32(AddHandle(c, obj));
@@ -426,8 +456,9 @@ void Core::OnSpawn(Client& c, const wire::Frame& f, wire::Reader& r) {
     spec.stdoutPath = ToUtf8(stdoutPath);
     p->hostPid = spawner_.Spawn(spec);
     if (p->hostPid < 0) return Reply(c, f.id, ERROR_FILE_NOT_FOUND);
+    p->waitable->pid = p->pid;
     wire::Writer w;
-    w.U32(p->pid).U32(static_cast<std::uint32_t>(p->hostPid));
+    w.U32(p->pid).U32(static_cast<std::uint32_t>(p->hostPid)).U32(AddHandle(c, p->waitable));
     processes_[p->pid] = std::move(p);
     Reply(c, f.id, 0, w);
 }
@@ -566,6 +597,10 @@ void Core::EndProcess(Process& p, std::uint32_t exitCode) {
     if (!p.running) return;
     p.running = false;
     p.exitCode = p.exitReported ? p.exitCode : exitCode;
+    {
+        std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
+        p.waitable->EndLocked();
+    }
     ServeWaits();
 }
 

@@ -53,6 +53,9 @@ public:
          double speed = 1.0);
     ~Core();
 
+    // The built program that runs for an image file name ("Installer.exe").
+    void RegisterProgram(const std::wstring& imageName, const std::wstring& hostExecutable);
+
     ClientId Connect();
     // Bytes from a client. False when its stream broke (a frame length out of range): the caller
     // drops the client.

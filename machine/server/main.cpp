@@ -1,10 +1,12 @@
 // machine_server <folder> [--client-fd N] [--real-time SPEED]: serves the machine of that folder.
+// The built programs (Installer, Ulvane) are known to it from the build.
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include <unistd.h>
 
+#include "machine/machine.h"
 #include "machine/server/server.h"
 
 int main(int argc, char** argv) {
@@ -22,6 +24,20 @@ int main(int argc, char** argv) {
             break;
         }
     }
+#ifdef MODEM_BUILT_PROGRAMS
+    // "Image.exe=/host/path|..." as the build gives it.
+    std::string list = MODEM_BUILT_PROGRAMS;
+    for (std::size_t pos = 0; pos < list.size();) {
+        std::size_t end = list.find('|', pos);
+        if (end == std::string::npos) end = list.size();
+        std::string item = list.substr(pos, end - pos);
+        std::size_t eq = item.find('=');
+        if (eq != std::string::npos)
+            options.programs.emplace_back(sim::FromUtf8(item.substr(0, eq)),
+                                          sim::FromUtf8(item.substr(eq + 1)));
+        pos = end + 1;
+    }
+#endif
     if (options.folder.empty()) {
         const char* usage = "usage: machine_server <folder> [--client-fd N] [--real-time SPEED]\n";
         (void)!write(2, usage, std::strlen(usage));

@@ -107,6 +107,7 @@ int Serve(const Options& options) {
 
     HostSpawner spawner;
     Core core(options.folder, spawner, options.mode, options.speed);
+    for (const auto& [image, host] : options.programs) core.RegisterProgram(image, host);
     std::map<int, ClientId> sockets;  // fd -> client
     if (options.firstClientFd >= 0) {
         fcntl(options.firstClientFd, F_SETFD, FD_CLOEXEC);

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "machine/waits.h"
 
@@ -16,6 +18,8 @@ struct Options {
     int firstClientFd = -1;
     ClockMode mode = ClockMode::Virtual;
     double speed = 1.0;
+    // The built programs: image file name and host executable.
+    std::vector<std::pair<std::wstring, std::wstring>> programs;
 };
 
 // Serves until the server is finished or asked to stop. The exit status: 0, 2 when another

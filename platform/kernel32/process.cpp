@@ -25,6 +25,27 @@ struct SnapshotObj : sim::KObject {
     std::size_t next = 0;
 };
 
+// Starts one of the built programs as a host process of the machine server; false (and nothing
+// started) when the image is none of them.
+bool StartOnServer(sim::ServerLink& link, const sim::ProcessTable::Launch& l,
+                   LPPROCESS_INFORMATION info) {
+    sim::wire::Writer w;
+    w.Text(l.imagePath).Text(l.commandLine).Text(l.user).Text(l.desktop);
+    w.U16(l.showWindow).U8(l.useShowWindow ? 1 : 0).Text(L"");
+    auto answer = sim::CallServer(link, sim::wire::Kind::Spawn, w.Bytes());
+    std::uint32_t pid = 0, hostPid = 0, handle = 0;
+    sim::wire::Reader r(answer.body);
+    if (answer.status != 0 || !r.U32(pid) || !r.U32(hostPid) || !r.U32(handle)) return false;
+    // The process handle and its first thread's handle stand for the same server object.
+    auto obj = std::make_shared<sim::RemoteObj>(sim::wire::ObjectKind::Process, handle, pid);
+    auto& handles = sim::HandleTable::Get();
+    info->hProcess = handles.Add(obj);
+    info->hThread = handles.Add(obj);
+    info->dwProcessId = pid;
+    info->dwThreadId = pid + 1;
+    return true;
+}
+
 BOOL Start(const std::wstring& user, LPCWSTR applicationName, LPWSTR commandLine,
            DWORD creationFlags, LPSTARTUPINFOW startup, LPPROCESS_INFORMATION info) {
     if (startup == nullptr || info == nullptr || startup->cb != sizeof(STARTUPINFOW) ||
@@ -42,6 +63,10 @@ BOOL Start(const std::wstring& user, LPCWSTR applicationName, LPWSTR commandLine
     l.showWindow = startup->wShowWindow;
     l.creationFlags = creationFlags;
     l.parentPid = GetCurrentProcessId();
+    if (sim::ServerLink* link = sim::Link(); link != nullptr && StartOnServer(*link, l, info)) {
+        SetLastError(ERROR_SUCCESS);
+        return TRUE;
+    }
     auto process = Table().Start(l);
     DWORD pid = process->info.pid;
     auto& handles = sim::HandleTable::Get();
@@ -103,6 +128,19 @@ HANDLE OpenProcess(DWORD access, BOOL arg2, DWORD processId) {
 
 BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode) {
     API_TRACE(Processes, GetExitCodeProcess, process, exitCode);
+    if (auto remote = sim::HandleTable::Get().FindAs<sim::RemoteObj>(process);
+        remote && remote->kind == sim::wire::ObjectKind::Process) {
+        sim::ServerLink* link = sim::Link();
+        if (link == nullptr || exitCode == nullptr) return Fail(FALSE, ERROR_INVALID_HANDLE);
+        sim::wire::Writer w;
+        w.U32(remote->handle);
+        auto answer = sim::CallServer(*link, sim::wire::Kind::ExitCode, w.Bytes());
+        std::uint32_t code = 0;
+        if (answer.status != 0 || !sim::wire::Reader(answer.body).U32(code))
+            return Fail(FALSE, answer.status != 0 ? answer.status : ERROR_INVALID_HANDLE);
+        *exitCode = code;
+        return TRUE;
+    }
     auto p = sim::HandleTable::Get().FindAs<sim::ProcessObj>(process);
     if (!p || p->thread || exitCode == nullptr) return Fail(FALSE, ERROR_INVALID_HANDLE);
     std::lock_guard<std::mutex> lk(sim::Kernel::Get().Mutex());
@@ -154,6 +192,15 @@ BOOL TerminateProcess(HANDLE process, UINT exitCode) {
     std::shared_ptr<sim::ProcessRec> target;
     if (process == GetCurrentProcess()) {
         target = sim::CurrentProcessShared();
+    } else if (auto remote = sim::HandleTable::Get().FindAs<sim::RemoteObj>(process);
+               remote && remote->kind == sim::wire::ObjectKind::Process) {
+        sim::ServerLink* link = sim::Link();
+        if (link == nullptr) return Fail(FALSE, ERROR_INVALID_HANDLE);
+        sim::wire::Writer w;
+        w.U32(remote->pid).U32(exitCode);
+        auto answer = sim::CallServer(*link, sim::wire::Kind::Terminate, w.Bytes());
+        if (answer.status != 0) return Fail(FALSE, ERROR_ACCESS_DENIED);
+        return TRUE;
     } else {
         auto p = sim::HandleTable::Get().FindAs<sim::ProcessObj>(process);
         if (!p || p->thread) return Fail(FALSE, ERROR_INVALID_HANDLE);

@@ -9,9 +9,13 @@
 //   take MUTEX MS [READY]  opens the mutex MUTEX (and sets READY), waits MS (-1: INFINITE)
 //                        for it: exit code 0 (taken), 3 (abandoned), 4 (time-out)
 //   exit CODE            ends with ExitProcess(CODE)
+//   spawn ARGS...        starts "App.exe ARGS..." (CreateProcessW), waits for its end, prints
+//                        "child <exit code> at <tick>"
 #include <windows.h>
 
 #include <corecrt.h>
+
+#include <string>
 
 namespace {
 
@@ -67,6 +71,26 @@ int wmain(int argc, wchar_t** argv) {
         return r == WAIT_OBJECT_0 ? 0 : r == WAIT_ABANDONED ? 3 : 4;
     }
     if (mode == L"exit" && argc == 3) ExitProcess(static_cast<UINT>(_wtoi(argv[2])));
+    if (mode == L"spawn" && argc > 2) {
+        std::wstring line = L"App.exe";
+        for (int i = 2; i < argc; ++i) line += std::wstring(L" ") + argv[i];
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info = {};
+        if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &info)) {
+            crt::wprintf(L"CreateProcessW failed: %lu\n", static_cast<unsigned long>(GetLastError()));
+            return 1;
+        }
+        WaitForSingleObject(info.hProcess, INFINITE);
+        DWORD code = 0;
+        GetExitCodeProcess(info.hProcess, &code);
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+        crt::wprintf(L"child %lu at %lu\n", static_cast<unsigned long>(code),
+                     static_cast<unsigned long>(GetTickCount()));
+        return 0;
+    }
     crt::wprintf(L"usage: StandInApp hold|sleep|own|take|exit ...\n");
     return 1;
 }

@@ -79,6 +79,16 @@ protected:
         r.U32(result);
         return status == 0 ? result : WAIT_FAILED;
     }
+    // The clock readings the server has sent the client so far.
+    std::vector<std::uint64_t> Times(sim::server::ClientId c) {
+        Answer(c, 0);
+        return times_[c];
+    }
+    std::uint32_t LastWaitResult() {
+        std::uint32_t result = WAIT_FAILED;
+        sim::wire::Reader(lastBody_).U32(result);
+        return result;
+    }
     Writer Named(sim::wire::ObjectKind kind, const std::wstring& name, std::int32_t a,
                  std::int32_t b) {
         Writer w;
@@ -122,6 +132,129 @@ TEST_F(CoreTest, AClientKilledOwningAMutexLeavesItAbandonedForTheNextWaiter) {
     Answer(waiter, 0);
     ASSERT_EQ(late_[waiter].size(), 1u);
     EXPECT_EQ(WaitResult(late_[waiter][0]), WAIT_ABANDONED);
+}
+
+// A bad request fails alone: the client is answered and then served as before.
+struct BadRequest {
+    const char* what;
+    bool hello;  // whether the client said hello first
+    Kind kind;
+    std::string payload;
+    std::uint16_t version;
+    std::uint32_t status;
+};
+
+Writer Payload(std::initializer_list<std::uint32_t> values) {
+    Writer w;
+    for (auto v : values) w.U32(v);
+    return w;
+}
+
+class BadRequestTest : public CoreTest, public ::testing::WithParamInterface<BadRequest> {};
+
+TEST_P(BadRequestTest, FailsThatRequestOnly) {
+    const BadRequest& b = GetParam();
+    auto c = b.hello ? Client() : core_.Connect();
+    sim::wire::Frame f;
+    f.version = b.version;
+    f.kind = b.kind;
+    f.id = 77;
+    f.payload = b.payload;
+    std::string bytes = sim::wire::Encode(f);
+    ASSERT_TRUE(core_.Receive(c, bytes.data(), bytes.size()));
+    EXPECT_EQ(Answer(c, 77), b.status) << b.what;
+    // Served as before (a client that had not said hello can still say it).
+    if (!b.hello) {
+        Writer hello;
+        hello.U16(1).U32(100).U32(0).Text(L"App.exe");
+        EXPECT_EQ(Request(c, Kind::Hello, hello), 0u);
+    }
+    EXPECT_EQ(Request(c, Kind::Ping, Writer()), 0u) << b.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Core, BadRequestTest,
+    ::testing::Values(
+        BadRequest{"before hello", false, Kind::Ping, "", sim::wire::kVersion,
+                   ERROR_ACCESS_DENIED},
+        BadRequest{"unknown kind", true, static_cast<Kind>(99), "", sim::wire::kVersion,
+                   ERROR_INVALID_FUNCTION},
+        BadRequest{"other version", true, Kind::Ping, "", 2, ERROR_INVALID_PARAMETER},
+        BadRequest{"truncated", true, Kind::CreateNamed, std::string("\x02\x00\x05\x00", 4),
+                   sim::wire::kVersion, ERROR_INVALID_PARAMETER},
+        BadRequest{"text past the end", true, Kind::OpenNamed,
+                   std::string("\x01\x00\xff\xff\xff\x00", 6), sim::wire::kVersion,
+                   ERROR_INVALID_PARAMETER},
+        BadRequest{"bytes after the fields", true, Kind::Close, Payload({4, 4}).Bytes(),
+                   sim::wire::kVersion, ERROR_INVALID_PARAMETER},
+        BadRequest{"unknown handle", true, Kind::Close, Payload({4}).Bytes(), sim::wire::kVersion,
+                   ERROR_INVALID_HANDLE},
+        BadRequest{"wait on nothing", true, Kind::Wait, Payload({0x104, 0, 0, 0}).Bytes(),
+                   sim::wire::kVersion, ERROR_INVALID_PARAMETER},
+        BadRequest{"second hello", true, Kind::Hello,
+                   Writer().U16(1).U32(100).U32(0).Text(L"x").Bytes(), sim::wire::kVersion,
+                   ERROR_INVALID_FUNCTION}));
+
+TEST_F(CoreTest, AFrameLengthOutOfRangeDropsTheClient) {
+    auto c = Client();
+    std::string bytes("\xff\xff\xff\x7f", 4);
+    EXPECT_FALSE(core_.Receive(c, bytes.data(), bytes.size()));
+}
+
+TEST_F(CoreTest, NamedObjectsShareOneNamespaceWhoseNamesKeepTheirCase) {
+    auto a = Client();
+    auto b = Client();
+    using K = sim::wire::ObjectKind;
+    EXPECT_EQ(Request(a, Kind::CreateNamed, Named(K::Semaphore, L"QOB Raza Zevi", 1, 1)), 0u);
+    EXPECT_EQ(Request(b, Kind::CreateNamed, Named(K::Semaphore, L"QOB Raza Zevi", 1, 1)),
+              static_cast<std::uint32_t>(ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(Request(b, Kind::CreateNamed, Named(K::Event, L"QOB Raza Zevi", 1, 1)),
+              static_cast<std::uint32_t>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(Request(b, Kind::CreateNamed, Named(K::Semaphore, L"qob raza zevi", 1, 1)), 0u);
+    Writer open;
+    open.U16(static_cast<std::uint16_t>(K::Mutex)).Text(L"nobody");
+    EXPECT_EQ(Request(b, Kind::OpenNamed, open), static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
+}
+
+TEST_F(CoreTest, ASemaphoreCountIsNotGivenBackForAHolderThatDied) {
+    auto holder = Client();
+    auto other = Client();
+    using K = sim::wire::ObjectKind;
+    Request(holder, Kind::CreateNamed, Named(K::Semaphore, L"S", 1, 1));
+    ASSERT_EQ(Request(holder, Kind::Wait, WaitOn(Handle(), 0)), 0u);
+    EXPECT_EQ(LastWaitResult(), WAIT_OBJECT_0);
+    Request(other, Kind::CreateNamed, Named(K::Semaphore, L"S", 1, 1));
+    std::uint32_t h = Handle();
+    core_.Disconnect(holder);
+    ASSERT_EQ(Request(other, Kind::Wait, WaitOn(h, 0)), 0u);
+    EXPECT_EQ(LastWaitResult(), WAIT_TIMEOUT);
+}
+
+TEST_F(CoreTest, TheClockMovesOnlyWhenEveryProgramIsIdleAndNeverOnAStaleReport) {
+    auto a = Client();
+    auto b = Client();
+    // Each answer so far (the hello) was message 1 of its client.
+    Idle(a, 1, 15000);
+    EXPECT_TRUE(Times(a).empty());  // b still runs
+    // b asks something: the answer may wake it, so an idle report that had not seen it is stale.
+    ASSERT_EQ(Request(b, Kind::Ping, Writer()), 0u);
+    Idle(b, 1, 15000);
+    EXPECT_TRUE(Times(b).empty());
+    Idle(b, 2, 15000);
+    EXPECT_EQ(Times(a), std::vector<std::uint64_t>{15000});
+    EXPECT_EQ(Times(b), std::vector<std::uint64_t>{15000});
+    EXPECT_EQ(core_.Now(), 15000u);
+    // Both now run (their deadlines came); one alone idle does not move the clock.
+    Idle(a, 2, 20000);
+    EXPECT_EQ(core_.Now(), 15000u);
+}
+
+TEST_F(CoreTest, AProgramThatLeavesCountsAsIdle) {
+    auto a = Client();
+    auto b = Client();
+    Idle(a, 1, 3000);
+    core_.Disconnect(b);
+    EXPECT_EQ(Times(a), std::vector<std::uint64_t>{3000});
 }
 
 }  // namespace

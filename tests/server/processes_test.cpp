@@ -1,5 +1,7 @@
 // Programs as host processes of one machine server.
+#include <algorithm>
 #include <csignal>
+#include <filesystem>
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -91,6 +93,24 @@ TEST_F(ServerTest, ExitProcessEndsTheHostProcessWithItsCode) {
         EXPECT_EQ(info.exitCode, 7u);
     }
     EXPECT_TRUE(listed);
+}
+
+TEST_F(ServerTest, CreateProcessOfABuiltProgramStartsItsHostProcess) {
+    // The image is found on the machine's disk, which the programs share with the host folder.
+    std::string image = folder_ + "/m/C/Program Files/Modem/App.exe";
+    std::filesystem::create_directories(std::filesystem::path(image).parent_path());
+    std::ofstream(image) << "MZ";
+    auto parent = Start(L"spawn sleep 2000", "parent");
+    EXPECT_EQ(server_->WaitForExit(parent.pid), 0u);
+    EXPECT_EQ(Output("parent"), "child 0 at 2000\n");
+    auto exits = Start(L"spawn exit 5", "exits");
+    EXPECT_EQ(server_->WaitForExit(exits.pid), 0u);
+    EXPECT_EQ(Output("exits"), "child 5 at 2000\n");
+    // The children are processes of the machine, with the command lines they were given.
+    std::vector<std::wstring> lines;
+    for (const auto& p : server_->Processes()) lines.push_back(p.commandLine);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), L"App.exe sleep 2000"), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), L"App.exe exit 5"), lines.end());
 }
 
 TEST_F(ServerTest, AWaitForAProcessEndsAtItsMachineTimeOut) {
