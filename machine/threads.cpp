@@ -109,8 +109,11 @@ void ApplyProcessLocale(ThreadRec& t) {
 }
 
 ThreadRec& CurrentThread() {
+    // The machine's first start (a program joining its server) may make this thread's record
+    // itself.
+    std::shared_ptr<ProcessRec> own = t_self == nullptr ? machine().processes().Self() : nullptr;
     if (t_self == nullptr) {
-        auto rec = MakeRecord(machine().processes().Self());
+        auto rec = MakeRecord(std::move(own));
         if (t_reaped) {
             // A call during the thread's teardown: served, but the thread no longer counts.
             std::lock_guard<std::mutex> lk(g_lateMu);

@@ -278,9 +278,11 @@ void Core::OnHello(Client& c, const wire::Frame& f, wire::Reader& r) {
     wire::Writer w;
     w.U32(c.pid).U64(NowLocked()).U8(mode_ == ClockMode::Virtual ? 0 : 1);
     w.U64(static_cast<std::uint64_t>(speed_ * 1e6));
-    w.Text(p ? p->image : L"").Text(p ? p->commandLine : L"");
-    w.Text(p ? p->user : L"").Text(p ? p->desktop : L"");
-    w.U16(p ? p->show : 0).U8(p && p->useShow ? 1 : 0);
+    // The identity the server gave a process it started; one started from a shell keeps its own.
+    bool given = p != nullptr && p->spawned;
+    w.Text(given ? p->image : L"").Text(given ? p->commandLine : L"");
+    w.Text(given ? p->user : L"").Text(given ? p->desktop : L"");
+    w.U16(given ? p->show : 0).U8(given && p->useShow ? 1 : 0);
     Reply(c, f.id, 0, w);
 }
 

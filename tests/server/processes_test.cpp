@@ -113,6 +113,16 @@ TEST_F(ServerTest, CreateProcessOfABuiltProgramStartsItsHostProcess) {
     EXPECT_NE(std::find(lines.begin(), lines.end(), L"App.exe exit 5"), lines.end());
 }
 
+TEST_F(ServerTest, TheInstallerRunsAsItsOwnProcessOnMachineTime) {
+    // Without the modem it looks for the device for two minutes of machine time, then ends.
+    auto installer = server_->StartProcess(L"C:\\Program Files\\Modem\\Installer.exe",
+                                           L"\"C:\\Program Files\\Modem\\Installer.exe\" /i",
+                                           OutputPath("installer"));
+    ASSERT_TRUE(installer.has_value());
+    EXPECT_EQ(server_->WaitForExit(installer->pid), 0u);
+    EXPECT_GE(server_->Now(), 120000u);
+}
+
 TEST_F(ServerTest, AWaitForAProcessEndsAtItsMachineTimeOut) {
     std::uint32_t ready = server_->CreateEvent(L"never ready", true, false);
     auto owner = Start(L"own \"Lone Mutex\" \"never ready\"", "lone");
