@@ -13,6 +13,8 @@
 
 #include "machine/machine.h"
 #include "machine/processes.h"
+#include "machine/registry.h"
+#include <winreg.h>
 #include "machine/threads.h"
 #include "machine/waits.h"
 
@@ -202,6 +204,88 @@ void PostToServer(ServerLink& link, wire::Kind kind, const std::string& payload)
     link.Post(kind, payload);
 }
 
+namespace {
+
+// The registry of a program on a machine server: every access is a request.
+class ServedRegistry : public RegistryRemote {
+public:
+    explicit ServedRegistry(ServerLink& link) : link_(link) {}
+
+    bool CreateKey(const std::wstring& path, bool* created) override {
+        wire::Reader r(Ask(wire::RegistryOp::CreateKey, path));
+        std::uint8_t done = 0, made = 0;
+        r.U8(done);
+        r.U8(made);
+        if (created) *created = made != 0;
+        return done != 0;
+    }
+    bool KeyExists(const std::wstring& path) override {
+        return Flag(Ask(wire::RegistryOp::KeyExists, path));
+    }
+    bool DeleteKey(const std::wstring& path) override {
+        return Flag(Ask(wire::RegistryOp::DeleteKey, path));
+    }
+    bool SetValue(const std::wstring& path, const std::wstring& name,
+                  const RegValue& value) override {
+        return Flag(Ask(wire::RegistryOp::SetValue, path, name, &value));
+    }
+    bool GetValue(const std::wstring& path, const std::wstring& name, RegValue* out) override {
+        std::string body = Ask(wire::RegistryOp::GetValue, path, name);
+        wire::Reader r(body);
+        std::uint8_t found = 0;
+        RegValue value;
+        std::string data;
+        if (!r.U8(found) || !r.U32(value.type) || !r.Blob(data) || !found) return false;
+        value.data.assign(data.begin(), data.end());
+        if (out) *out = value;
+        return true;
+    }
+    LONG DeleteValue(const std::wstring& path, const std::wstring& name) override {
+        std::uint32_t result = ERROR_KEY_DELETED;
+        std::string body = Ask(wire::RegistryOp::DeleteValue, path, name);
+        wire::Reader(body).U32(result);
+        return static_cast<LONG>(result);
+    }
+    std::vector<std::wstring> SubKeys(const std::wstring& path) override {
+        return Names(Ask(wire::RegistryOp::SubKeys, path));
+    }
+    std::vector<std::wstring> ValueNames(const std::wstring& path) override {
+        return Names(Ask(wire::RegistryOp::ValueNames, path));
+    }
+
+private:
+    // The answer's body (empty when the request failed).
+    std::string Ask(wire::RegistryOp op, const std::wstring& path, const std::wstring& name = L"",
+                    const RegValue* value = nullptr) {
+        wire::Writer w;
+        w.U16(static_cast<std::uint16_t>(op)).Text(path).Text(name);
+        w.U32(value ? value->type : 0);
+        w.Blob(value ? std::string(value->data.begin(), value->data.end()) : std::string());
+        RemoteAnswer a = link_.Call(wire::Kind::Registry, w.Bytes());
+        return a.status == 0 ? a.body : std::string();
+    }
+    static bool Flag(const std::string& body) {
+        std::uint8_t v = 0;
+        wire::Reader(body).U8(v);
+        return v != 0;
+    }
+    static std::vector<std::wstring> Names(const std::string& body) {
+        std::vector<std::wstring> out;
+        wire::Reader r(body);
+        std::uint32_t count = 0;
+        r.U32(count);
+        for (std::uint32_t i = 0; i < count; ++i) {
+            std::wstring n;
+            if (!r.Text(n)) break;
+            out.push_back(n);
+        }
+        return out;
+    }
+    ServerLink& link_;
+};
+
+}  // namespace
+
 void RemoteObj::OnLastHandleClosed() {
     if (ServerLink* link = Link()) {
         wire::Writer w;
@@ -305,6 +389,8 @@ bool JoinServerAtStart() {
     machine().processes().SetOwnIdentity(pid, image, commandLine, user, desktop, useShow != 0,
                                          show);
     g_link = link.release();
+    // The machine's shared things are the server's from here on.
+    machine().registry().UseRemote(new ServedRegistry(*g_link));
     Kernel::Get().SetClockLink(g_link);
     g_link->Run();
     return true;

@@ -50,6 +50,20 @@ Writer& Writer::Text(const std::wstring& s) {
     return *this;
 }
 
+Writer& Writer::Blob(const std::string& bytes) {
+    U32(static_cast<std::uint32_t>(bytes.size()));
+    out_ += bytes;
+    return *this;
+}
+
+bool Reader::Blob(std::string& bytes) {
+    std::uint32_t count;
+    const char* p;
+    if (!U32(count) || !Take(count, p)) return false;
+    bytes.assign(p, count);
+    return true;
+}
+
 bool Reader::Take(std::size_t n, const char*& p) {
     if (!ok_ || bytes_.size() - pos_ < n) return ok_ = false;
     p = bytes_.data() + pos_;

@@ -38,6 +38,8 @@ enum class Kind : std::uint16_t {
     Stop = 15,             //
     Terminate = 16,        // u32 machine pid, u32 exit code
     ExitCode = 17,         // u32 process handle; answer: u32 exit code (STILL_ACTIVE: running)
+    Registry = 18,         // u16 operation, text canonical key path, text value name, u32 type,
+                           // bytes data; answer: see RegistryOp
     // Server to client.
     Reply = 0x100,  // u32 status (0 or an error code), then what the request gives back
     Time = 0x101,   // u64 the machine clock's new reading
@@ -47,6 +49,18 @@ enum class Role : std::uint16_t { Program = 1, Control = 2 };
 enum class ObjectKind : std::uint16_t { Event = 1, Semaphore = 2, Mutex = 3, Process = 4 };
 enum class SignalOp : std::uint16_t { SetEvent = 1, ResetEvent = 2, ReleaseSemaphore = 3,
                                       ReleaseMutex = 4 };
+
+// Registry operations and what each answers after the status.
+enum class RegistryOp : std::uint16_t {
+    CreateKey = 1,    // u8 done, u8 created
+    KeyExists = 2,    // u8 exists
+    DeleteKey = 3,    // u8 done
+    SetValue = 4,     // u8 done
+    GetValue = 5,     // u8 found, u32 type, bytes data
+    DeleteValue = 6,  // u32 result (0, ERROR_FILE_NOT_FOUND, ERROR_KEY_DELETED)
+    SubKeys = 7,      // u32 count, count x text
+    ValueNames = 8,   // u32 count, count x text
+};
 
 struct Frame {
     std::uint16_t version = kVersion;
@@ -64,6 +78,7 @@ public:
     Writer& U64(std::uint64_t v);
     Writer& I32(std::int32_t v) { return U32(static_cast<std::uint32_t>(v)); }
     Writer& Text(const std::wstring& s);
+    Writer& Blob(const std::string& bytes);  // a 32-bit count and the bytes
     const std::string& Bytes() const { return out_; }
 
 private:
@@ -81,6 +96,7 @@ public:
     bool U64(std::uint64_t& v);
     bool I32(std::int32_t& v);
     bool Text(std::wstring& s);
+    bool Blob(std::string& bytes);
     bool Ok() const { return ok_; }
     bool AtEnd() const { return ok_ && pos_ == bytes_.size(); }
 

@@ -224,6 +224,8 @@ void Core::Handle(Client& c, const wire::Frame& f) {
         }
         case Kind::Terminate:
             return OnTerminate(c, f, r);
+        case Kind::Registry:
+            return OnRegistry(c, f, r);
         case Kind::ExitCode: {
             std::uint32_t handle = 0;
             if (!r.U32(handle) || !r.AtEnd()) return Reply(c, f.id, ERROR_INVALID_PARAMETER);
@@ -505,6 +507,57 @@ void Core::OnTerminate(Client& c, const wire::Frame& f, wire::Reader& r) {
     ClientId client = p.client;
     Reply(c, f.id, 0);
     if (client != 0 && client != c.id) Disconnect(client);
+}
+
+void Core::OnRegistry(Client& c, const wire::Frame& f, wire::Reader& r) {
+    std::uint16_t op = 0;
+    std::wstring path, name;
+    RegValue value;
+    std::string data;
+    if (!r.U16(op) || !r.Text(path) || !r.Text(name) || !r.U32(value.type) || !r.Blob(data) ||
+        !r.AtEnd())
+        return Reply(c, f.id, ERROR_INVALID_PARAMETER);
+    value.data.assign(data.begin(), data.end());
+    wire::Writer w;
+    auto names = [&](const std::vector<std::wstring>& list) {
+        w.U32(static_cast<std::uint32_t>(list.size()));
+        for (const auto& n : list) w.Text(n);
+    };
+    switch (static_cast<wire::RegistryOp>(op)) {
+        case wire::RegistryOp::CreateKey: {
+            bool created = false;
+            bool done = registry_.CreateKey(path, &created);
+            w.U8(done ? 1 : 0).U8(created ? 1 : 0);
+            break;
+        }
+        case wire::RegistryOp::KeyExists:
+            w.U8(registry_.KeyExists(path) ? 1 : 0);
+            break;
+        case wire::RegistryOp::DeleteKey:
+            w.U8(registry_.DeleteKey(path) ? 1 : 0);
+            break;
+        case wire::RegistryOp::SetValue:
+            w.U8(registry_.SetValue(path, name, value) ? 1 : 0);
+            break;
+        case wire::RegistryOp::GetValue: {
+            RegValue out;
+            bool found = registry_.GetValue(path, name, &out);
+            w.U8(found ? 1 : 0).U32(out.type).Blob(std::string(out.data.begin(), out.data.end()));
+            break;
+        }
+        case wire::RegistryOp::DeleteValue:
+            w.U32(static_cast<std::uint32_t>(registry_.DeleteValue(path, name)));
+            break;
+        case wire::RegistryOp::SubKeys:
+            names(registry_.SubKeys(path));
+            break;
+        case wire::RegistryOp::ValueNames:
+            names(registry_.ValueNames(path));
+            break;
+        default:
+            return Reply(c, f.id, ERROR_INVALID_PARAMETER);
+    }
+    Reply(c, f.id, 0, w);
 }
 
 void Core::ServeWaits() {

@@ -2,8 +2,8 @@
 // numbers, bytes go in with Receive and what the server sends comes out with TakeOutput. The
 // server's loop (server.h) and the fuzz target drive it.
 //
-// It keeps the machine's clock, the process table of the processes that joined it, the named
-// kernel objects (the machine's own event, semaphore and mutex objects, one namespace across the
+// It keeps the machine's clock, the process table of the processes that joined it, the registry,
+// the named kernel objects (the machine's own event, semaphore and mutex objects, one namespace across the
 // kinds, names compared exactly as they are written) and every handle a client holds to them.
 //
 // Virtual time: the clock moves only when every participant is idle: a program client is idle
@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "machine/handles.h"
+#include "machine/registry.h"
 #include "machine/threads.h"
 #include "machine/waits.h"
 #include "machine/wire.h"
@@ -100,6 +101,7 @@ private:
     void OnProcesses(Client& c, const wire::Frame& f);
     void OnWaitProcess(Client& c, const wire::Frame& f, wire::Reader& r);
     void OnTerminate(Client& c, const wire::Frame& f, wire::Reader& r);
+    void OnRegistry(Client& c, const wire::Frame& f, wire::Reader& r);
 
     std::shared_ptr<ThreadRec> Thread(Client& c, std::uint32_t thread);
     std::uint32_t AddHandle(Client& c, std::shared_ptr<KObject> obj);
@@ -125,6 +127,7 @@ private:
     std::uint32_t nextPid_ = 0x800;
     std::map<std::wstring, std::wstring> programs_;  // lower-case image file name -> host path
     std::map<std::wstring, std::weak_ptr<KObject>> named_;
+    Registry registry_;
     std::vector<std::unique_ptr<PendingWait>> waits_;  // in arrival order
     DWORD nextThreadId_ = 0x10004;
 };

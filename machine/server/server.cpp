@@ -95,8 +95,10 @@ int Serve(const Options& options) {
     std::signal(SIGPIPE, SIG_IGN);
     mkdir(options.folder.c_str(), 0700);
     struct stat st {};
-    if (stat(options.folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return 1;
-    chmod(options.folder.c_str(), 0700);
+    // The folder must be the user's own; only the user may enter it.
+    if (stat(options.folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid() ||
+        chmod(options.folder.c_str(), 0700) != 0)
+        return 1;
     // One server per folder: the lock is held for the server's life.
     int lock = open((options.folder + "/server.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (lock < 0) return 1;

@@ -9,6 +9,8 @@
 //   take MUTEX MS [READY]  opens the mutex MUTEX (and sets READY), waits MS (-1: INFINITE)
 //                        for it: exit code 0 (taken), 3 (abandoned), 4 (time-out)
 //   exit CODE            ends with ExitProcess(CODE)
+//   regset KEY NAME TEXT writes the text as the value NAME of HKEY_LOCAL_MACHINE\KEY
+//   regget KEY NAME      prints "value <text>", or "missing"
 //   spawn ARGS...        starts "App.exe ARGS..." (CreateProcessW), waits for its end, prints
 //                        "child <exit code> at <tick>"
 #include <windows.h>
@@ -71,6 +73,33 @@ int wmain(int argc, wchar_t** argv) {
         return r == WAIT_OBJECT_0 ? 0 : r == WAIT_ABANDONED ? 3 : 4;
     }
     if (mode == L"exit" && argc == 3) ExitProcess(static_cast<UINT>(_wtoi(argv[2])));
+    if (mode == L"regset" && argc == 5) {
+        HKEY key = nullptr;
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, argv[2], 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            &key, nullptr) != ERROR_SUCCESS)
+            return 1;
+        std::wstring text = argv[4];
+        LSTATUS rc = RegSetValueExW(key, argv[3], 0, REG_SZ,
+                                    reinterpret_cast<const BYTE*>(text.c_str()),
+                                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+        return rc == ERROR_SUCCESS ? 0 : 1;
+    }
+    if (mode == L"regget" && argc == 4) {
+        HKEY key = nullptr;
+        wchar_t text[256] = {};
+        DWORD size = sizeof text - sizeof(wchar_t);
+        DWORD type = 0;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, argv[2], 0, KEY_READ, &key) != ERROR_SUCCESS ||
+            RegQueryValueExW(key, argv[3], nullptr, &type, reinterpret_cast<BYTE*>(text),
+                             &size) != ERROR_SUCCESS) {
+            crt::wprintf(L"missing\n");
+            return 0;
+        }
+        RegCloseKey(key);
+        crt::wprintf(L"value %s\n", text);
+        return 0;
+    }
     if (mode == L"spawn" && argc > 2) {
         std::wstring line = L"App.exe";
         for (int i = 2; i < argc; ++i) line += std::wstring(L" ") + argv[i];

@@ -123,6 +123,18 @@ TEST_F(ServerTest, TheInstallerRunsAsItsOwnProcessOnMachineTime) {
     EXPECT_GE(server_->Now(), 120000u);
 }
 
+TEST_F(ServerTest, TheRegistryIsTheMachinesAcrossProcesses) {
+    auto reader = Start(L"regget \"SOFTWARE\\Modem\" Port", "before");
+    EXPECT_EQ(server_->WaitForExit(reader.pid), 0u);
+    EXPECT_EQ(Output("before"), "missing\n");
+    auto writer = Start(L"regset \"SOFTWARE\\Modem\" Port COM7", "writer");
+    EXPECT_EQ(server_->WaitForExit(writer.pid), 0u);
+    // Another process, and names as the registry compares them (without regard to case).
+    auto after = Start(L"regget \"software\\MODEM\" port", "after");
+    EXPECT_EQ(server_->WaitForExit(after.pid), 0u);
+    EXPECT_EQ(Output("after"), "value COM7\n");
+}
+
 TEST_F(ServerTest, AWaitForAProcessEndsAtItsMachineTimeOut) {
     std::uint32_t ready = server_->CreateEvent(L"never ready", true, false);
     auto owner = Start(L"own \"Lone Mutex\" \"never ready\"", "lone");
