@@ -212,7 +212,8 @@ public:
     explicit ServedRegistry(ServerLink& link) : link_(link) {}
 
     bool CreateKey(const std::wstring& path, bool* created) override {
-        wire::Reader r(Ask(wire::RegistryOp::CreateKey, path));
+        std::string body = Ask(wire::RegistryOp::CreateKey, path);
+        wire::Reader r(body);
         std::uint8_t done = 0, made = 0;
         r.U8(done);
         r.U8(made);

@@ -90,6 +90,7 @@ private:
 class Reader {
 public:
     explicit Reader(const std::string& bytes) : bytes_(bytes) {}
+    explicit Reader(std::string&&) = delete;  // it keeps a reference to the bytes
     bool U8(std::uint8_t& v);
     bool U16(std::uint16_t& v);
     bool U32(std::uint32_t& v);
