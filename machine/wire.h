@@ -40,6 +40,8 @@ enum class Kind : std::uint16_t {
     ExitCode = 17,         // u32 process handle; answer: u32 exit code (STILL_ACTIVE: running)
     Registry = 18,         // u16 operation, text canonical key path, text value name, u32 type,
                            // bytes data; answer: see RegistryOp
+    HoldClock = 19,        // u8 hold: whether a control client keeps the clock still while it
+                           // waits for nothing of the server's (it does from its hello on)
     // Server to client.
     Reply = 0x100,  // u32 status (0 or an error code), then what the request gives back
     Time = 0x101,   // u64 the machine clock's new reading

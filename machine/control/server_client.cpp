@@ -137,6 +137,13 @@ bool ServerClient::Terminate(std::uint32_t pid, std::uint32_t exitCode) {
     return a && a->status == 0;
 }
 
+bool ServerClient::HoldClock(bool hold) {
+    wire::Writer w;
+    w.U8(hold ? 1 : 0);
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::HoldClock), w.Bytes());
+    return a && a->status == 0;
+}
+
 std::uint64_t ServerClient::Now() {
     auto a = Call(static_cast<std::uint16_t>(wire::Kind::Now), {});
     std::uint64_t now = 0;

@@ -54,6 +54,11 @@ public:
     // Ends a process the server started (its host process is killed), with this exit code: at
     // once its handles are closed and the mutexes it owned abandoned.
     bool Terminate(std::uint32_t pid, std::uint32_t exitCode);
+    // Whether this client keeps the machine's clock still while it is not waiting for the server
+    // (it does from the start, so that what it starts in a row starts at one machine time). A
+    // test that waits for something outside the server (a host process it started itself) lets
+    // go first.
+    bool HoldClock(bool hold);
     // The machine clock's reading.
     std::uint64_t Now();
 

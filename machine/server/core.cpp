@@ -39,6 +39,7 @@ struct Core::Client {
     bool idle = false;
     std::uint64_t deadline = wire::kNever;
     int pendingWaits = 0;
+    bool holdsClock = true;  // a control client's (see HoldClock)
     std::map<std::uint32_t, std::shared_ptr<KObject>> handles;
     std::uint32_t nextHandle = 4;
     std::map<std::uint32_t, std::shared_ptr<ThreadRec>> threads;
@@ -226,6 +227,12 @@ void Core::Handle(Client& c, const wire::Frame& f) {
             return OnTerminate(c, f, r);
         case Kind::Registry:
             return OnRegistry(c, f, r);
+        case Kind::HoldClock: {
+            std::uint8_t hold = 0;
+            if (!r.U8(hold) || !r.AtEnd()) return Reply(c, f.id, ERROR_INVALID_PARAMETER);
+            c.holdsClock = hold != 0;
+            return Reply(c, f.id, 0);
+        }
         case Kind::ExitCode: {
             std::uint32_t handle = 0;
             if (!r.U32(handle) || !r.AtEnd()) return Reply(c, f.id, ERROR_INVALID_PARAMETER);
@@ -607,7 +614,8 @@ bool Core::AllIdle() const {
     for (const auto& [id, c] : clients_) {
         if (!c->hello) continue;
         anyone = true;
-        bool idle = c->role == wire::Role::Program ? c->idle : c->pendingWaits > 0;
+        bool idle = c->role == wire::Role::Program ? c->idle
+                                                   : c->pendingWaits > 0 || !c->holdsClock;
         if (!idle) return false;
     }
     // A process started but not yet connected runs its start-up.

@@ -10,7 +10,7 @@
 // from its idle report (naming the earliest deadline of its own waits) until the server sends it
 // something that may wake it (any answer, or the clock reaching its deadline); an idle report that
 // has not yet seen the server's last such message is stale and ignored. A control client is idle
-// while a wait of its own is pending. A process that was started but has not said hello counts as
+// while a wait of its own is pending, or always once it has let go of the clock (HoldClock). A process that was started but has not said hello counts as
 // running; one that has gone counts as idle. The clock then jumps to the earliest deadline.
 #pragma once
 

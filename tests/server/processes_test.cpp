@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "machine/wire.h"
@@ -111,6 +112,43 @@ TEST_F(ServerTest, CreateProcessOfABuiltProgramStartsItsHostProcess) {
     for (const auto& p : server_->Processes()) lines.push_back(p.commandLine);
     EXPECT_NE(std::find(lines.begin(), lines.end(), L"App.exe sleep 2000"), lines.end());
     EXPECT_NE(std::find(lines.begin(), lines.end(), L"App.exe exit 5"), lines.end());
+}
+
+// Runs the stand-in from a "shell": a host process of the test's with MODEM_MACHINE naming the
+// folder, its standard output to a file. Its exit status.
+int RunFromShell(const std::string& folder, const std::vector<std::string>& args,
+                 const std::string& output) {
+    std::vector<std::string> all = {MODEM_STAND_IN_PROGRAM};
+    all.insert(all.end(), args.begin(), args.end());
+    pid_t pid = fork();
+    if (pid == 0) {
+        setenv("MODEM_MACHINE", folder.c_str(), 1);
+        unsetenv("MODEM_PID");
+        if (!freopen(output.c_str(), "w", stdout)) _exit(127);
+        std::vector<char*> argv;
+        for (auto& a : all) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(ServerTest, AProgramStartedFromAShellJoinsTheServerOfItsFolderOrStartsOne) {
+    // The test's server runs for folder_/m: a program started there joins it. The test waits for
+    // it outside the server, so it lets the clock go meanwhile.
+    ASSERT_TRUE(server_->HoldClock(false));
+    EXPECT_EQ(RunFromShell(folder_ + "/m", {"sleep", "4000"}, OutputPath("joined")), 0);
+    EXPECT_EQ(Output("joined"), "woke at 4000\n");
+    EXPECT_EQ(server_->Now(), 4000u);
+    bool listed = false;
+    for (const auto& p : server_->Processes())
+        listed = listed || (p.image == L"StandInApp.exe" && !p.running && p.exitCode == 0);
+    EXPECT_TRUE(listed);
+    // No server runs for another folder: the program starts one, and its exit code is the host's.
+    EXPECT_EQ(RunFromShell(folder_ + "/other", {"exit", "7"}, OutputPath("other")), 7);
 }
 
 TEST_F(ServerTest, TheInstallerRunsAsItsOwnProcessOnMachineTime) {
