@@ -375,7 +375,9 @@ bool JoinServerAtStart() {
     }
     Config config;
     config.hostFolder = folder;
+    // Its console is the host's standard output; what it tells a debugger goes to standard error.
     config.echoConsole = true;
+    config.echoDebugOutput = true;
     config.clock = mode == 0 ? ClockMode::Virtual : ClockMode::Real;
     config.clockSpeed = static_cast<double>(speedMicros) / 1e6;
     config.startTick = now;

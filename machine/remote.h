@@ -27,7 +27,8 @@ bool ProgramJoinsServer();
 // the program's static initialisation): the folder is MODEM_MACHINE, else a folder under the
 // user's state folder; a server is started there when none answers. The process takes the
 // identity the server gave it (or, started from a shell, its own program's with the host
-// arguments), its console goes to the host's standard output, and its clock is the server's.
+// arguments), its console goes to the host's standard output, its debugger output to the host's
+// standard error, and its clock and registry are the server's.
 // False (with a note on standard error) when no server could be reached: the program then runs
 // on a machine of its own.
 bool JoinServerAtStart();

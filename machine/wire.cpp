@@ -116,10 +116,10 @@ bool Reader::Text(std::wstring& s) {
     s.clear();
     s.reserve(count);
     for (std::uint32_t i = 0; i < count; ++i) {
-        std::uint16_t u;
+        std::uint16_t u = 0;
         U16(u);
         if (u >= 0xD800 && u < 0xDC00 && i + 1 < count) {
-            std::uint16_t low;
+            std::uint16_t low = 0;
             U16(low);
             ++i;
             if (low >= 0xDC00 && low < 0xE000) {
