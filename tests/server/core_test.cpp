@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <winbase.h>
+#include <winreg.h>
 #include "machine/server/core.h"
 #include "machine/wire.h"
 
@@ -14,10 +15,16 @@ namespace {
 using sim::wire::Kind;
 using sim::wire::Writer;
 
-// Starts nothing (the tests here need no host processes).
-struct NoSpawner : sim::server::Spawner {
-    int Spawn(const sim::server::SpawnSpec&) override { return -1; }
-    void Kill(int) override {}
+// Starts nothing but says it did, with host ids from 500 on.
+struct CountingSpawner : sim::server::Spawner {
+    int next = 500;
+    std::vector<sim::server::SpawnSpec> specs;
+    std::vector<int> killed;
+    int Spawn(const sim::server::SpawnSpec& spec) override {
+        specs.push_back(spec);
+        return next++;
+    }
+    void Kill(int hostPid) override { killed.push_back(hostPid); }
 };
 
 class CoreTest : public ::testing::Test {
@@ -111,8 +118,33 @@ protected:
         Answer(c, 0);
     }
 
-    NoSpawner spawner_;
-    sim::server::Core core_{"/nonexistent", spawner_};
+    // The pid, host pid and handle of a started App.
+    struct Started {
+        std::uint32_t pid = 0, hostPid = 0, handle = 0;
+    };
+    std::optional<Started> Spawn(sim::server::ClientId c, const std::wstring& commandLine) {
+        Writer w;
+        w.Text(L"C:\\Program Files\\Modem\\App.exe").Text(commandLine).Text(L"user");
+        w.Text(L"winsta0\\default").U16(1).U8(1).Text(L"");
+        if (Request(c, Kind::Spawn, w) != 0u) return std::nullopt;
+        Started s;
+        sim::wire::Reader r(lastBody_);
+        r.U32(s.pid);
+        r.U32(s.hostPid);
+        r.U32(s.handle);
+        return s;
+    }
+    // A program client that says hello as the process the server started.
+    sim::server::ClientId Joined(const Started& s) {
+        auto c = core_.Connect();
+        Writer w;
+        w.U16(1).U32(s.hostPid).U32(s.pid).Text(L"App.exe");
+        EXPECT_EQ(Request(c, Kind::Hello, w), 0u);
+        return c;
+    }
+
+    CountingSpawner spawner_;
+    sim::server::Core core_{"/machine", spawner_};
     std::uint32_t nextId_ = 0;
     std::map<sim::server::ClientId, std::string> pending_;
     std::map<sim::server::ClientId, std::vector<std::uint64_t>> times_;
@@ -255,6 +287,122 @@ TEST_F(CoreTest, AProgramThatLeavesCountsAsIdle) {
     Idle(a, 1, 3000);
     core_.Disconnect(b);
     EXPECT_EQ(Times(a), std::vector<std::uint64_t>{3000});
+}
+
+
+TEST_F(CoreTest, AStartedProgramGetsItsIdentityAndItsEndSignalsItsHandle) {
+    auto control = Client(sim::wire::Role::Control);
+    core_.RegisterProgram(L"App.exe", L"/host/StandIn");
+    auto started = Spawn(control, L"\"C:\\Program Files\\Modem\\App.exe\" /hide \"a b\"");
+    ASSERT_TRUE(started.has_value());
+    ASSERT_EQ(spawner_.specs.size(), 1u);
+    EXPECT_EQ(spawner_.specs[0].executable, "/host/StandIn");
+    EXPECT_EQ(spawner_.specs[0].args, (std::vector<std::string>{"/hide", "a b"}));
+    EXPECT_EQ(spawner_.specs[0].env, (std::vector<std::string>{
+                                         "MODEM_MACHINE=/machine",
+                                         "MODEM_PID=" + std::to_string(started->pid)}));
+    // Its hello gives it the identity the start asked for.
+    auto app = Joined(*started);
+    sim::wire::Reader r(lastBody_);
+    std::uint32_t pid = 0;
+    std::uint64_t now = 0, speed = 0;
+    std::uint8_t mode = 9;
+    std::wstring image, line, user, desktop;
+    r.U32(pid);
+    r.U64(now);
+    r.U8(mode);
+    r.U64(speed);
+    r.Text(image);
+    r.Text(line);
+    r.Text(user);
+    r.Text(desktop);
+    EXPECT_EQ(pid, started->pid);
+    EXPECT_EQ(image, L"C:\\Program Files\\Modem\\App.exe");
+    EXPECT_EQ(user, L"user");
+    EXPECT_EQ(desktop, L"winsta0\\default");
+    // The process handle is signalled once the host process has ended, with the code it reported.
+    Writer wait = WaitOn(started->handle, sim::wire::kNever);
+    EXPECT_EQ(Request(control, Kind::Wait, wait), std::nullopt);
+    Writer exit;
+    exit.U32(42);
+    sim::wire::Frame f;
+    f.kind = Kind::Exit;
+    f.payload = exit.Bytes();
+    std::string bytes = sim::wire::Encode(f);
+    core_.Receive(app, bytes.data(), bytes.size());
+    core_.Disconnect(app);
+    Answer(control, 0);
+    EXPECT_TRUE(late_[control].empty());  // its host process still runs
+    core_.HostProcessEnded(static_cast<int>(started->hostPid), 0);
+    Answer(control, 0);
+    ASSERT_EQ(late_[control].size(), 1u);
+    EXPECT_EQ(WaitResult(late_[control][0]), WAIT_OBJECT_0);
+    ASSERT_EQ(Request(control, Kind::ExitCode, Payload({started->handle})), 0u);
+    EXPECT_EQ(LastWaitResult(), 42u);
+}
+
+TEST_F(CoreTest, AnImageThatIsNoBuiltProgramIsNotStarted) {
+    auto control = Client(sim::wire::Role::Control);
+    EXPECT_FALSE(Spawn(control, L"explorer.exe").has_value());
+    EXPECT_TRUE(spawner_.specs.empty());
+}
+
+TEST_F(CoreTest, AProcessStartedButNotConnectedHoldsTheClock) {
+    core_.RegisterProgram(L"App.exe", L"/host/StandIn");
+    auto control = Client(sim::wire::Role::Control);
+    auto other = Client();
+    auto started = Spawn(control, L"App.exe");
+    ASSERT_TRUE(started.has_value());
+    ASSERT_TRUE(core_.Receive(control, "", 0));
+    ASSERT_EQ(Request(control, Kind::HoldClock, Writer().U8(0)), 0u);
+    Idle(other, 1, 1000);
+    EXPECT_EQ(core_.Now(), 0u);
+    // Once it has said hello it runs until it is idle too.
+    auto app = Joined(*started);
+    Idle(app, 1, 500);
+    EXPECT_EQ(core_.Now(), 500u);
+}
+
+TEST_F(CoreTest, TerminatingAProcessKillsItsHostAndEndsItsConnectionAtOnce) {
+    core_.RegisterProgram(L"App.exe", L"/host/StandIn");
+    auto control = Client(sim::wire::Role::Control);
+    auto started = Spawn(control, L"App.exe");
+    auto app = Joined(*started);
+    ASSERT_EQ(Request(app, Kind::CreateNamed, Named(sim::wire::ObjectKind::Mutex, L"M", 1, 0)), 0u);
+    ASSERT_EQ(Request(control, Kind::CreateNamed, Named(sim::wire::ObjectKind::Mutex, L"M", 0, 0)),
+              static_cast<std::uint32_t>(ERROR_ALREADY_EXISTS));
+    std::uint32_t mutex = Handle();
+    ASSERT_EQ(Request(control, Kind::Terminate, Payload({started->pid, 9})), 0u);
+    EXPECT_EQ(spawner_.killed, std::vector<int>{static_cast<int>(started->hostPid)});
+    // Its mutex was abandoned then and there.
+    ASSERT_EQ(Request(control, Kind::Wait, WaitOn(mutex, 0)), 0u);
+    EXPECT_EQ(LastWaitResult(), WAIT_ABANDONED);
+    core_.HostProcessEnded(static_cast<int>(started->hostPid), 137);
+    ASSERT_EQ(Request(control, Kind::ExitCode, Payload({started->handle})), 0u);
+    EXPECT_EQ(LastWaitResult(), 9u);
+}
+
+TEST_F(CoreTest, TheRegistryKeepsKeysAndValuesForEveryClient) {
+    auto a = Client();
+    auto b = Client();
+    auto ask = [&](sim::server::ClientId c, sim::wire::RegistryOp op, const std::wstring& path,
+                   const std::wstring& name, const std::string& data) {
+        Writer w;
+        w.U16(static_cast<std::uint16_t>(op)).Text(path).Text(name).U32(REG_BINARY).Blob(data);
+        EXPECT_EQ(Request(c, Kind::Registry, w), 0u);
+        return lastBody_;
+    };
+    using Op = sim::wire::RegistryOp;
+    ask(a, Op::SetValue, L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Modem", L"Port", "COM7");
+    std::string got = ask(b, Op::GetValue, L"HKEY_LOCAL_MACHINE\\software\\modem", L"PORT", "");
+    Writer expected;
+    expected.U8(1).U32(REG_BINARY).Blob("COM7");
+    EXPECT_EQ(got, expected.Bytes());
+    std::string keys = ask(b, Op::SubKeys, L"HKEY_LOCAL_MACHINE\\SOFTWARE", L"", "");
+    EXPECT_EQ(keys, Writer().U32(1).Text(L"Modem").Bytes());
+    ask(a, Op::DeleteKey, L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Modem", L"", "");
+    EXPECT_EQ(ask(b, Op::KeyExists, L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Modem", L"", ""),
+              Writer().U8(0).Bytes());
 }
 
 }  // namespace
