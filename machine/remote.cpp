@@ -337,6 +337,11 @@ bool JoinServerAtStart() {
     std::string body;
     for (int attempt = 0; attempt < 2 && !link; ++attempt) {
         int fd = wire::ConnectToFolder(folder);
+        // A process the server started does not outlive it: it never starts one of its own.
+        if (fd < 0 && givenPid != 0) {
+            std::fprintf(stderr, "machine server gone: the program ends\n");
+            _exit(1);
+        }
         if (fd < 0) fd = wire::StartServer(ServerProgram(), folder, nullptr);
         if (fd < 0) break;
         auto candidate = std::make_unique<ServerLink>(fd);

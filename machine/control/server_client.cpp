@@ -30,7 +30,7 @@ std::uint64_t DeadlineAfter(std::uint64_t now, std::uint64_t timeoutMs) {
 std::unique_ptr<ServerClient> ServerClient::StartServer(const std::string& serverProgram,
                                                         const std::string& folder) {
     int pid = -1;
-    int fd = wire::StartServer(serverProgram, folder, &pid);
+    int fd = wire::StartServer(serverProgram, folder, &pid, {"--die-with-parent"});
     if (fd < 0) return nullptr;
     std::unique_ptr<ServerClient> c(new ServerClient(fd, pid));
     if (!c->Hello()) return nullptr;  // the destructor kills what was started

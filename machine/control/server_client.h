@@ -16,7 +16,8 @@ class ServerClient {
 public:
     // Starts `serverProgram` for the folder, with this client as its first client. Null when the
     // server could not be started or did not answer. The server is killed when the client goes
-    // (unless it was stopped), so that a server never outlives the test that started it.
+    // (unless it was stopped), or when the thread that started it ends (a crash included), so
+    // that a server never outlives the test that started it.
     static std::unique_ptr<ServerClient> StartServer(const std::string& serverProgram,
                                                      const std::string& folder);
     // Connects to the server that runs for the folder. Null when none answers.

@@ -1,9 +1,13 @@
-// machine_server <folder> [--client-fd N] [--real-time SPEED]: serves the machine of that folder.
+// machine_server <folder> [--client-fd N] [--real-time SPEED] [--die-with-parent]: serves the
+// machine of that folder.
 // The built programs (Installer, Ulvane) are known to it from the build.
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include <csignal>
+
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include "machine/machine.h"
@@ -14,6 +18,10 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--client-fd") == 0 && i + 1 < argc) {
             options.firstClientFd = std::atoi(argv[++i]);
+        } else if (std::strcmp(argv[i], "--die-with-parent") == 0) {
+            // A server a test started goes with the test, even one that crashed.
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (getppid() == 1) return 1;
         } else if (std::strcmp(argv[i], "--real-time") == 0 && i + 1 < argc) {
             options.mode = sim::ClockMode::Real;
             options.speed = std::atof(argv[++i]);
@@ -39,7 +47,9 @@ int main(int argc, char** argv) {
     }
 #endif
     if (options.folder.empty()) {
-        const char* usage = "usage: machine_server <folder> [--client-fd N] [--real-time SPEED]\n";
+        const char* usage =
+            "usage: machine_server <folder> [--client-fd N] [--real-time SPEED] "
+            "[--die-with-parent]\n";
         (void)!write(2, usage, std::strlen(usage));
         return 1;
     }

@@ -3,7 +3,9 @@
 #include <csignal>
 #include <filesystem>
 
+#include <poll.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -209,6 +211,46 @@ TEST_F(ServerTest, TheServerExitsByItselfOnceItsLastClientLeftAndItsProcessesEnd
     EXPECT_EQ(server_->WaitForExit(p.pid), 0u);
     EXPECT_EQ(server_->LeaveAndWaitForServer(), 0);
     EXPECT_EQ(sim::wire::ConnectToFolder(folder_ + "/m"), -1);
+}
+
+// Waits until the host process has ended (it need not be a child of ours).
+void WaitForHostEnd(int pid) {
+    int fd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+    if (fd < 0) return;  // gone already
+    pollfd p{fd, POLLIN, 0};
+    while (poll(&p, 1, -1) < 0) {
+    }
+    close(fd);
+}
+
+TEST(ServerGuard, AServerAndItsProgramsGoWithTheTestThatStartedItEvenWhenItCrashes) {
+    char tmpl[] = "/tmp/machine-server-crash-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    std::string folder = std::string(tmpl) + "/m";
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    pid_t test = fork();
+    if (test == 0) {
+        // A test that starts a server and a program waiting for ever, then crashes.
+        auto server = sim::control::ServerClient::StartServer(MODEM_SERVER_PROGRAM, folder);
+        if (!server || !server->RegisterProgram(L"App.exe", MODEM_STAND_IN_PROGRAM)) _exit(1);
+        std::uint32_t ready = server->CreateEvent(L"ready", true, false);
+        auto app = server->StartProcess(L"App.exe", L"App.exe own M ready");
+        if (!app || server->Wait(ready) != 0) _exit(1);
+        int pids[2] = {server->ServerHostPid(), app->hostPid};
+        (void)!write(pipeFds[1], pids, sizeof pids);
+        std::abort();
+    }
+    close(pipeFds[1]);
+    int pids[2] = {0, 0};
+    ASSERT_EQ(read(pipeFds[0], pids, sizeof pids), static_cast<ssize_t>(sizeof pids));
+    int status = 0;
+    waitpid(test, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    WaitForHostEnd(pids[0]);
+    WaitForHostEnd(pids[1]);
+    EXPECT_EQ(sim::wire::ConnectToFolder(folder), -1);
+    std::system(("rm -rf '" + std::string(tmpl) + "'").c_str());
 }
 
 }  // namespace
