@@ -114,13 +114,10 @@ public:
     }
 
     void Post(wire::Kind kind, const std::string& payload) {
-        std::uint32_t id;
-        {
-            std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
-            id = nextId_++;
-        }
-        Send(kind, id, payload);
+        std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
+        PostLocked(kind, payload);
     }
+    void PostLocked(wire::Kind kind, const std::string& payload) { Send(kind, nextId_++, payload); }
 
     void IdleLocked(std::uint64_t earliest) override {
         if (received_ == reportedSeen_ && earliest == reportedDeadline_) return;
@@ -194,6 +191,16 @@ ServerLink* Link() {
     // A program's first touch of the machine joins the server (machine() does it).
     if (g_link == nullptr && ProgramJoinsServer()) machine();
     return g_link;
+}
+
+ServerLink* JoinedLink() {
+    return g_link;
+}
+
+void TellThreadEndedLocked(ServerLink& link, DWORD threadId) {
+    wire::Writer w;
+    w.U32(threadId);
+    link.PostLocked(wire::Kind::ThreadEnded, w.Bytes());
 }
 
 RemoteAnswer CallServer(ServerLink& link, wire::Kind kind, const std::string& payload) {

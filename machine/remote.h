@@ -37,6 +37,11 @@ void LeaveServer(std::uint32_t exitCode);
 // Ends the host process with the exit code, telling the server first (ExitProcess).
 [[noreturn]] void ExitHostProcess(std::uint32_t exitCode);
 
+// The link once the program has joined its server, without joining (kernel lock may be held).
+ServerLink* JoinedLink();
+// Tells the server that a thread of the program ended (kernel lock held).
+void TellThreadEndedLocked(ServerLink& link, DWORD threadId);
+
 // A request from the calling machine thread, which waits for the answer (it counts as waiting
 // meanwhile). A thread whose process is ending unwinds instead.
 RemoteAnswer CallServer(ServerLink& link, wire::Kind kind, const std::string& payload);

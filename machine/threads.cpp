@@ -8,6 +8,7 @@
 
 #include "machine/machine.h"
 #include "machine/processes.h"
+#include "machine/remote.h"
 
 namespace sim {
 
@@ -43,6 +44,8 @@ std::function<void()> EndThreadLocked(ThreadRec& t, DWORD exitCode) {
     auto owned = std::move(t.owned);
     for (auto& w : owned)
         if (auto m = w.lock()) m->OwnerEnded(t);
+    // The server's mutexes it owned are abandoned there.
+    if (ServerLink* link = JoinedLink()) TellThreadEndedLocked(*link, t.id);
     t.ChangedLocked();
     if (ProcessRec* p = t.process.get()) {
         std::erase(p->threads, &t);

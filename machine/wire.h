@@ -18,7 +18,8 @@ inline constexpr std::uint32_t kMaxFrame = 1u << 20;
 inline constexpr std::uint64_t kNever = UINT64_MAX;  // a wait without a deadline
 
 enum class Kind : std::uint16_t {
-    // Client to server. Every request but Idle and Exit is answered by a Reply with its id.
+    // Client to server. Every request but Idle, Exit and ThreadEnded is answered by a Reply with
+    // its id.
     Hello = 1,      // u16 role, u32 host pid, u32 machine pid (0: none given), text program
     Ping = 2,       //
     Idle = 3,       // u64 messages seen, u64 earliest deadline (no reply)
@@ -42,6 +43,8 @@ enum class Kind : std::uint16_t {
                            // bytes data; answer: see RegistryOp
     HoldClock = 19,        // u8 hold: whether a control client keeps the clock still while it
                            // waits for nothing of the server's (it does from its hello on)
+    ThreadEnded = 20,      // u32 thread: a thread of the program ended (no reply); mutexes of
+                           // the server's that it owned are abandoned
     // Server to client.
     Reply = 0x100,  // u32 status (0 or an error code), then what the request gives back
     Time = 0x101,   // u64 the machine clock's new reading

@@ -164,7 +164,7 @@ std::vector<ClientId> Core::ClientsWithOutput() const {
 void Core::Handle(Client& c, const wire::Frame& f) {
     using wire::Kind;
     wire::Reader r(f.payload);
-    if (f.kind == Kind::Idle || f.kind == Kind::Exit) {
+    if (f.kind == Kind::Idle || f.kind == Kind::Exit || f.kind == Kind::ThreadEnded) {
         // Notes without an answer: a malformed one is dropped.
         if (!c.hello || f.version != wire::kVersion) return;
         if (f.kind == Kind::Idle) {
@@ -174,6 +174,13 @@ void Core::Handle(Client& c, const wire::Frame& f) {
                 c.idle = true;
                 c.deadline = deadline;
             }
+        } else if (f.kind == Kind::ThreadEnded) {
+            std::uint32_t thread = 0;
+            if (!r.U32(thread) || !r.AtEnd()) return;
+            auto t = c.threads.find(thread);
+            if (t == c.threads.end()) return;
+            EndThread(*t->second);
+            c.threads.erase(t);
         } else {
             std::uint32_t code = 0;
             if (!r.U32(code) || !r.AtEnd()) return;
@@ -667,6 +674,14 @@ void Core::EndProcess(Process& p, std::uint32_t exitCode) {
     ServeWaits();
 }
 
+void Core::EndThread(ThreadRec& t) {
+    std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
+    t.ended = true;
+    auto owned = std::move(t.owned);
+    for (auto& weak : owned)
+        if (auto m = weak.lock()) m->OwnerEnded(t);
+}
+
 void Core::Disconnect(ClientId client) {
     auto it = clients_.find(client);
     if (it == clients_.end()) return;
@@ -678,15 +693,7 @@ void Core::Disconnect(ClientId client) {
         else
             ++i;
     }
-    {
-        std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
-        for (auto& [id, t] : c.threads) {
-            t->ended = true;
-            auto owned = std::move(t->owned);
-            for (auto& weak : owned)
-                if (auto m = weak.lock()) m->OwnerEnded(*t);
-        }
-    }
+    for (auto& [id, t] : c.threads) EndThread(*t);
     // An object lives while another client holds a handle to it.
     c.handles.clear();
     std::uint32_t pid = c.pid;

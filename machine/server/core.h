@@ -104,6 +104,8 @@ private:
     void OnRegistry(Client& c, const wire::Frame& f, wire::Reader& r);
 
     std::shared_ptr<ThreadRec> Thread(Client& c, std::uint32_t thread);
+    // A client's thread has ended: the mutexes it owned are abandoned.
+    void EndThread(ThreadRec& t);
     std::uint32_t AddHandle(Client& c, std::shared_ptr<KObject> obj);
     std::shared_ptr<KObject> FindHandle(Client& c, std::uint32_t handle);
     // Answers every pending wait that can now be answered, in arrival order (kernel lock held

@@ -6,6 +6,8 @@
 //                        the event READY, waits for the event QUIT, gives the semaphore back
 //   sleep MS             sleeps MS of machine time, prints "woke at <tick>"
 //   own MUTEX READY      creates the mutex MUTEX owned, sets READY, waits for ever
+//   ownthread MUTEX READY  a thread creates the mutex MUTEX owned and ends; then sets READY and
+//                        waits for ever
 //   take MUTEX MS [READY]  opens the mutex MUTEX (and sets READY), waits MS (-1: INFINITE)
 //                        for it: exit code 0 (taken), 3 (abandoned), 4 (time-out)
 //   exit CODE            ends with ExitProcess(CODE)
@@ -63,6 +65,21 @@ int wmain(int argc, wchar_t** argv) {
         Signal(argv[3]);
         WaitFor(L"stand-in: never");
         CloseHandle(m);
+        return 0;
+    }
+    if (mode == L"ownthread" && argc == 4) {
+        static const wchar_t* name = argv[2];
+        HANDLE thread = CreateThread(
+            nullptr, 0,
+            [](LPVOID) -> DWORD {
+                CreateMutexW(nullptr, TRUE, name);  // the handle stays open: the mutex lives on
+                return 0;
+            },
+            nullptr, 0, nullptr);
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+        Signal(argv[3]);
+        WaitFor(L"stand-in: never");
         return 0;
     }
     if (mode == L"take" && (argc == 4 || argc == 5)) {

@@ -85,6 +85,16 @@ TEST_F(MutexOwnerTest, ATerminatedProcessAbandonsItsMutexBeforeTheClockMoves) {
     EXPECT_EQ(server_->Now(), 0u);
 }
 
+TEST_F(ServerTest, AMutexWhoseOwningThreadEndedIsAbandonedWhileItsProcessRuns) {
+    std::uint32_t ready = server_->CreateEvent(L"thread gone", true, false);
+    auto owner = Start(L"ownthread \"Modem Port\" \"thread gone\"", "owner");
+    ASSERT_EQ(server_->Wait(ready), 0u);
+    auto taker = Start(L"take \"Modem Port\" 10", "taker");
+    EXPECT_EQ(server_->WaitForExit(taker.pid), 3u);
+    EXPECT_EQ(Output("taker"), "wait 128\n");  // WAIT_ABANDONED
+    EXPECT_TRUE(server_->Terminate(owner.pid, 0));
+}
+
 TEST_F(ServerTest, ExitProcessEndsTheHostProcessWithItsCode) {
     auto p = Start(L"exit 7", "exit");
     EXPECT_EQ(server_->WaitForExit(p.pid), 7u);
