@@ -2,6 +2,7 @@
 
 #include <winbase.h>
 #include "machine/machine.h"
+#include "machine/remote.h"
 
 namespace sim {
 
@@ -86,6 +87,11 @@ std::shared_ptr<ProcessRec> CurrentProcessShared() {
 bool ProcessHandleUser(HANDLE process, std::wstring* user) {
     if (process == GetCurrentProcess()) {
         *user = CurrentProcess().user.Get();
+        return true;
+    }
+    if (auto remote = HandleTable::Get().FindAs<RemoteObj>(process);
+        remote && remote->kind == wire::ObjectKind::Process) {
+        *user = remote->user;
         return true;
     }
     auto p = HandleTable::Get().FindAs<ProcessObj>(process);

@@ -53,8 +53,10 @@ struct RemoteObj : KObject {
     wire::ObjectKind kind;
     std::uint32_t handle;
     std::uint32_t pid = 0;  // a process's machine id
-    RemoteObj(wire::ObjectKind k, std::uint32_t h, std::uint32_t processId = 0)
-        : kind(k), handle(h), pid(processId) {}
+    std::wstring user;      // a process's token's user
+    RemoteObj(wire::ObjectKind k, std::uint32_t h, std::uint32_t processId = 0,
+              std::wstring processUser = L"")
+        : kind(k), handle(h), pid(processId), user(std::move(processUser)) {}
     void OnLastHandleClosed() override;
 };
 

@@ -33,7 +33,8 @@ enum class Kind : std::uint16_t {
                       // u8 use show, text host stdout path ("" inherit); answer: u32 pid,
                       // u32 host pid, u32 handle of the process (waitable: signalled once ended)
     RegisterProgram = 11,  // text image file name, text host executable
-    Processes = 12,        //
+    Processes = 12,        // answer: u32 count, count x (u32 pid, u32 host pid, text image,
+                           // text command line, text user, u8 running, u32 exit code)
     WaitProcess = 13,      // u32 machine pid, u64 deadline
     Now = 14,              //
     Stop = 15,             //
@@ -45,6 +46,9 @@ enum class Kind : std::uint16_t {
                            // waits for nothing of the server's (it does from its hello on)
     ThreadEnded = 20,      // u32 thread: a thread of the program ended (no reply); mutexes of
                            // the server's that it owned are abandoned
+    AddProcess = 21,       // text image, text user, text desktop: a process that runs nothing
+                           // (the user's shell); answer: u32 pid
+    OpenProcess = 22,      // u32 pid; answer: u32 handle of the running process, text its user
     // Server to client.
     Reply = 0x100,  // u32 status (0 or an error code), then what the request gives back
     Time = 0x101,   // u64 the machine clock's new reading

@@ -121,6 +121,7 @@ std::vector<ServerClient::ProcessInfo> ServerClient::Processes() {
         r.U32(host);
         r.Text(p.image);
         r.Text(p.commandLine);
+        r.Text(p.user);
         r.U8(running);
         r.U32(p.exitCode);
         p.hostPid = static_cast<int>(host);
@@ -142,6 +143,16 @@ bool ServerClient::HoldClock(bool hold) {
     w.U8(hold ? 1 : 0);
     auto a = Call(static_cast<std::uint16_t>(wire::Kind::HoldClock), w.Bytes());
     return a && a->status == 0;
+}
+
+std::uint32_t ServerClient::AddProcess(const std::wstring& imagePath, const std::wstring& user,
+                                      const std::wstring& desktop) {
+    wire::Writer w;
+    w.Text(imagePath).Text(user).Text(desktop);
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::AddProcess), w.Bytes());
+    std::uint32_t pid = 0;
+    if (a && a->status == 0) wire::Reader(a->body).U32(pid);
+    return pid;
 }
 
 std::uint64_t ServerClient::Now() {

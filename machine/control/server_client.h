@@ -45,10 +45,15 @@ public:
         int hostPid = -1;
         std::wstring image;
         std::wstring commandLine;
+        std::wstring user;
         bool running = false;
         std::uint32_t exitCode = 0;
     };
     std::vector<ProcessInfo> Processes();
+    // Adds a running process that runs nothing (the logged-on user's shell, "EXPLORER.EXE"); its
+    // id, or 0. Terminate ends it.
+    std::uint32_t AddProcess(const std::wstring& imagePath, const std::wstring& user,
+                             const std::wstring& desktop = L"winsta0\\default");
     // Waits until the process has ended, at most timeoutMs of machine time: its exit code, or
     // nullopt at the time-out. While it waits, this client lets the machine's clock move.
     std::optional<std::uint32_t> WaitForExit(std::uint32_t pid, std::uint64_t timeoutMs = kNoTimeout);

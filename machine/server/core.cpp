@@ -234,6 +234,30 @@ void Core::Handle(Client& c, const wire::Frame& f) {
             return OnTerminate(c, f, r);
         case Kind::Registry:
             return OnRegistry(c, f, r);
+        case Kind::AddProcess: {
+            auto p = std::make_unique<Process>();
+            if (!r.Text(p->image) || !r.Text(p->user) || !r.Text(p->desktop) || !r.AtEnd() ||
+                p->image.empty())
+                return Reply(c, f.id, ERROR_INVALID_PARAMETER);
+            p->pid = nextPid_;
+            nextPid_ += 4;
+            p->commandLine = L"\"" + p->image + L"\"";
+            p->waitable->pid = p->pid;
+            wire::Writer w;
+            w.U32(p->pid);
+            processes_[p->pid] = std::move(p);
+            return Reply(c, f.id, 0, w);
+        }
+        case Kind::OpenProcess: {
+            std::uint32_t pid = 0;
+            if (!r.U32(pid) || !r.AtEnd()) return Reply(c, f.id, ERROR_INVALID_PARAMETER);
+            auto it = processes_.find(pid);
+            if (it == processes_.end() || !it->second->running)
+                return Reply(c, f.id, ERROR_INVALID_PARAMETER);
+            wire::Writer w;
+            w.U32(AddHandle(c, it->second->waitable)).Text(it->second->user);
+            return Reply(c, f.id, 0, w);
+        }
         case Kind::HoldClock: {
             std::uint8_t hold = 0;
             if (!r.U8(hold) || !r.AtEnd()) return Reply(c, f.id, ERROR_INVALID_PARAMETER);
@@ -486,7 +510,7 @@ void Core::OnProcesses(Client& c, const wire::Frame& f) {
     w.U32(static_cast<std::uint32_t>(processes_.size()));
     for (const auto& [pid, p] : processes_) {
         w.U32(pid).U32(static_cast<std::uint32_t>(p->hostPid)).Text(p->image).Text(p->commandLine);
-        w.U8(p->running ? 1 : 0).U32(p->exitCode);
+        w.Text(p->user).U8(p->running ? 1 : 0).U32(p->exitCode);
     }
     Reply(c, f.id, 0, w);
 }
@@ -510,9 +534,15 @@ void Core::OnTerminate(Client& c, const wire::Frame& f, wire::Reader& r) {
     std::uint32_t pid = 0, code = 0;
     if (!r.U32(pid) || !r.U32(code) || !r.AtEnd()) return Reply(c, f.id, ERROR_INVALID_PARAMETER);
     auto it = processes_.find(pid);
-    if (it == processes_.end() || !it->second->running || !it->second->spawned)
+    if (it == processes_.end() || !it->second->running || (!it->second->spawned && it->second->hello))
         return Reply(c, f.id, ERROR_INVALID_PARAMETER);
     Process& p = *it->second;
+    if (!p.spawned) {
+        // A record that runs nothing ends at once.
+        Reply(c, f.id, 0);
+        EndProcess(p, code);
+        return;
+    }
     spawner_.Kill(p.hostPid);
     p.exitReported = true;
     p.exitCode = code;

@@ -120,6 +120,22 @@ BOOL CreateProcessAsUserW(HANDLE token, LPCWSTR applicationName, LPWSTR commandL
 HANDLE OpenProcess(DWORD access, BOOL arg2, DWORD processId) {
     API_TRACE(Processes, OpenProcess, access, arg2, processId);
     auto process = processId == 0 ? nullptr : Table().FindProcess(processId);
+    if ((!process || !Table().Running(processId)) && processId != 0) {
+        // On a machine server: a process of the server's.
+        if (sim::ServerLink* link = sim::Link()) {
+            sim::wire::Writer w;
+            w.U32(processId);
+            auto answer = sim::CallServer(*link, sim::wire::Kind::OpenProcess, w.Bytes());
+            std::uint32_t handle = 0;
+            std::wstring user;
+            sim::wire::Reader r(answer.body);
+            if (answer.status == 0 && r.U32(handle) && r.Text(user)) {
+                SetLastError(ERROR_SUCCESS);
+                return sim::HandleTable::Get().Add(std::make_shared<sim::RemoteObj>(
+                    sim::wire::ObjectKind::Process, handle, processId, user));
+            }
+        }
+    }
     if (!process || !Table().Running(processId))
         return Fail<HANDLE>(nullptr, ERROR_INVALID_PARAMETER);
     SetLastError(ERROR_SUCCESS);
@@ -154,6 +170,26 @@ HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD arg2) {
         return Fail<HANDLE>(INVALID_HANDLE_VALUE, ERROR_NOT_SUPPORTED);
     auto s = std::make_shared<SnapshotObj>();
     s->processes = Table().Running();
+    // On a machine server the machine's other processes are the server's.
+    if (sim::ServerLink* link = sim::Link()) {
+        auto answer = sim::CallServer(*link, sim::wire::Kind::Processes, {});
+        sim::wire::Reader r(answer.body);
+        std::uint32_t count = 0;
+        if (answer.status == 0) r.U32(count);
+        for (std::uint32_t i = 0; i < count; ++i) {
+            sim::ProcessRecord p;
+            std::uint32_t hostPid = 0, exitCode = 0;
+            std::uint8_t running = 0;
+            if (!r.U32(p.pid) || !r.U32(hostPid) || !r.Text(p.imagePath) ||
+                !r.Text(p.commandLine) || !r.Text(p.user) || !r.U8(running) || !r.U32(exitCode))
+                break;
+            bool known = false;
+            for (const auto& own : s->processes) known = known || own.pid == p.pid;
+            if (!running || known) continue;
+            p.imageName = p.imagePath.substr(p.imagePath.find_last_of(L"\\/") + 1);
+            s->processes.push_back(p);
+        }
+    }
     SetLastError(ERROR_SUCCESS);
     return sim::HandleTable::Get().Add(s);
 }

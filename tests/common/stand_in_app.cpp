@@ -13,6 +13,9 @@
 //   exit CODE            ends with ExitProcess(CODE)
 //   regset KEY NAME TEXT writes the text as the value NAME of HKEY_LOCAL_MACHINE\KEY
 //   regget KEY NAME      prints "value <text>", or "missing"
+//   spawnas IMAGE ARGS...  starts "App.exe ARGS..." as the user of the process IMAGE (found in
+//                        a process snapshot), in that user's desktop, as a service starts App;
+//                        prints "started as <pid>" or what failed
 //   spawn ARGS...        starts "App.exe ARGS..." (CreateProcessW), waits for its end, prints
 //                        "child <exit code> at <tick>"
 #include <windows.h>
@@ -115,6 +118,42 @@ int wmain(int argc, wchar_t** argv) {
         }
         RegCloseKey(key);
         crt::wprintf(L"value %s\n", text);
+        return 0;
+    }
+    if (mode == L"spawnas" && argc > 3) {
+        DWORD shell = 0;
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        PROCESSENTRY32W entry = {};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = Process32FirstW(snapshot, &entry); more && shell == 0;
+             more = Process32NextW(snapshot, &entry))
+            if (_wcsicmp(entry.szExeFile, argv[2]) == 0) shell = entry.th32ProcessID;
+        CloseHandle(snapshot);
+        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, shell);
+        HANDLE token = nullptr;
+        if (process == nullptr || !OpenProcessToken(process, TOKEN_ALL_ACCESS, &token)) {
+            crt::wprintf(L"no token of %s\n", argv[2]);
+            return 1;
+        }
+        CloseHandle(process);
+        std::wstring line = L"App.exe";
+        for (int i = 3; i < argc; ++i) line += std::wstring(L" ") + argv[i];
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        wchar_t desktop[] = L"winsta0\\default";
+        startup.lpDesktop = desktop;
+        PROCESS_INFORMATION info = {};
+        if (!CreateProcessAsUserW(token, nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                  nullptr, &startup, &info)) {
+            crt::wprintf(L"CreateProcessAsUserW failed: %lu\n",
+                         static_cast<unsigned long>(GetLastError()));
+            return 1;
+        }
+        CloseHandle(token);
+        crt::wprintf(L"started as %lu\n", static_cast<unsigned long>(info.dwProcessId));
+        WaitForSingleObject(info.hProcess, INFINITE);
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
         return 0;
     }
     if (mode == L"spawn" && argc > 2) {

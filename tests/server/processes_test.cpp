@@ -148,6 +148,25 @@ int RunFromShell(const std::string& folder, const std::vector<std::string>& args
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+TEST_F(ServerTest, AProcessStartsAppAsTheUserOfTheShellFoundInTheMachinesSnapshot) {
+    std::string image = folder_ + "/m/C/Program Files/Modem/App.exe";
+    std::filesystem::create_directories(std::filesystem::path(image).parent_path());
+    std::ofstream(image) << "MZ";
+    std::uint32_t shell = server_->AddProcess(L"C:\\WINDOWS\\EXPLORER.EXE", L"alice");
+    ASSERT_NE(shell, 0u);
+    auto service = Start(L"spawnas explorer.exe sleep 10", "service");
+    EXPECT_EQ(server_->WaitForExit(service.pid), 0u);
+    bool found = false;
+    for (const auto& p : server_->Processes()) {
+        if (p.commandLine != L"App.exe sleep 10") continue;
+        found = true;
+        EXPECT_EQ(p.user, L"alice");
+        EXPECT_EQ(Output("service"), "started as " + std::to_string(p.pid) + "\n");
+    }
+    EXPECT_TRUE(found);
+    EXPECT_TRUE(server_->Terminate(shell, 0));
+}
+
 TEST_F(ServerTest, AProgramStartedFromAShellJoinsTheServerOfItsFolderOrStartsOne) {
     // The test's server runs for folder_/m: a program started there joins it. The test waits for
     // it outside the server, so it lets the clock go meanwhile.
