@@ -1,5 +1,6 @@
 #include "machine/machine.h"
 
+#include <atomic>
 #include <clocale>
 #include <cstdio>
 #include <locale.h>
@@ -21,6 +22,7 @@
 #include "machine/threads.h"
 #include "machine/trace.h"
 #include "machine/processes.h"
+#include "machine/remote.h"
 #include "machine/ras.h"
 #include "machine/registry.h"
 #include "machine/serial.h"
@@ -225,6 +227,14 @@ void Machine::RemoveHostFolder() {
 }
 
 Machine& machine() {
+    {
+        std::lock_guard<std::mutex> lk(g_machineMu);
+        if (g_machine) return *g_machine;
+    }
+    // A program's first touch joins its machine server, which makes the machine (the calls the
+    // join itself makes meanwhile find a default machine, which it then replaces).
+    static std::atomic<bool> joining{false};
+    if (ProgramJoinsServer() && !joining.exchange(true)) JoinServerAtStart();
     std::lock_guard<std::mutex> lk(g_machineMu);
     if (!g_machine) {
         g_machine = new Machine(Config());

@@ -2,6 +2,7 @@
 
 #include <winbase.h>
 #include "machine/machine.h"
+#include "machine/remote.h"
 
 namespace sim {
 
@@ -86,6 +87,11 @@ std::shared_ptr<ProcessRec> CurrentProcessShared() {
 bool ProcessHandleUser(HANDLE process, std::wstring* user) {
     if (process == GetCurrentProcess()) {
         *user = CurrentProcess().user.Get();
+        return true;
+    }
+    if (auto remote = HandleTable::Get().FindAs<RemoteObj>(process);
+        remote && remote->kind == wire::ObjectKind::Process) {
+        *user = remote->user;
         return true;
     }
     auto p = HandleTable::Get().FindAs<ProcessObj>(process);
@@ -174,6 +180,27 @@ void ProcessTable::Terminate(ProcessRec& p, DWORD exitCode) {
 
 void ProcessTable::EndProcess(DWORD pid, DWORD exitCode) {
     if (auto p = FindProcess(pid)) Terminate(*p, exitCode);
+}
+
+void ProcessTable::SetOwnIdentity(DWORD pid, const std::wstring& imagePath,
+                                  const std::wstring& commandLine, const std::wstring& user,
+                                  const std::wstring& desktop, bool useShowWindow,
+                                  WORD showWindow) {
+    auto w = state_.Write();
+    ProcessRecord& info = self_->info;
+    info.pid = pid;
+    info.imagePath = imagePath;
+    info.imageName = imagePath.substr(imagePath.find_last_of(L'\\') + 1);
+    info.commandLine = commandLine;
+    info.argv = SplitCommandLine(commandLine);
+    info.desktop = desktop;
+    info.useShowWindow = useShowWindow;
+    info.showWindow = showWindow;
+    if (!user.empty()) {
+        info.user = user;
+        self_->user.Set(user);
+    }
+    self_->currentFolder.Set(self_->Folder());
 }
 
 void ProcessTable::SetOwnUser(const std::wstring& user) {

@@ -153,6 +153,12 @@ public:
     // The user the running program itself runs as (the pseudo handle's token).
     void SetOwnUser(const std::wstring& user);
     std::wstring OwnUser();
+    // The running program's identity when another machine started it (a machine server): its
+    // id, image, command line, token's user ("" keeps the configured one), desktop and show flag.
+    // Called before any other thread of the program runs.
+    void SetOwnIdentity(DWORD pid, const std::wstring& imagePath, const std::wstring& commandLine,
+                        const std::wstring& user, const std::wstring& desktop, bool useShowWindow,
+                        WORD showWindow);
 
     // ---- What happened ----
     std::vector<ProcessRecord> All();

@@ -67,11 +67,13 @@ Registry::Key* Registry::FindLocked(const std::wstring& canonical, bool create, 
 }
 
 bool Registry::CreateKey(const std::wstring& path, bool* created) {
+    if (remote_) return remote_->CreateKey(Canonical(path), created);
     std::lock_guard<std::mutex> lk(mu_);
     return FindLocked(Canonical(path), true, created) != nullptr;
 }
 
 bool Registry::KeyExists(const std::wstring& path) {
+    if (remote_) return remote_->KeyExists(Canonical(path));
     std::lock_guard<std::mutex> lk(mu_);
     return FindLocked(Canonical(path), false, nullptr) != nullptr;
 }
@@ -80,6 +82,7 @@ bool Registry::DeleteKey(const std::wstring& path) {
     std::wstring c = Canonical(path);
     std::size_t slash = c.rfind(L'\\');
     if (c.empty() || slash == std::wstring::npos) return false;
+    if (remote_) return remote_->DeleteKey(c);
     std::lock_guard<std::mutex> lk(mu_);
     Key* parent = FindLocked(c.substr(0, slash), false, nullptr);
     if (!parent) return false;
@@ -87,6 +90,7 @@ bool Registry::DeleteKey(const std::wstring& path) {
 }
 
 bool Registry::SetValue(const std::wstring& path, const std::wstring& name, const RegValue& value) {
+    if (remote_) return remote_->SetValue(Canonical(path), name, value);
     std::lock_guard<std::mutex> lk(mu_);
     Key* k = FindLocked(Canonical(path), true, nullptr);
     if (!k) return false;
@@ -112,6 +116,7 @@ void Registry::SetDword(const std::wstring& path, const std::wstring& name, DWOR
 }
 
 bool Registry::GetValue(const std::wstring& path, const std::wstring& name, RegValue* out) {
+    if (remote_) return remote_->GetValue(Canonical(path), name, out);
     std::lock_guard<std::mutex> lk(mu_);
     Key* k = FindLocked(Canonical(path), false, nullptr);
     if (!k) return false;
@@ -143,6 +148,7 @@ std::optional<DWORD> Registry::GetDword(const std::wstring& path, const std::wst
 }
 
 LONG Registry::DeleteValue(const std::wstring& path, const std::wstring& name) {
+    if (remote_) return remote_->DeleteValue(Canonical(path), name);
     std::lock_guard<std::mutex> lk(mu_);
     Key* k = FindLocked(Canonical(path), false, nullptr);
     if (!k) return ERROR_KEY_DELETED;
@@ -150,6 +156,7 @@ LONG Registry::DeleteValue(const std::wstring& path, const std::wstring& name) {
 }
 
 std::vector<std::wstring> Registry::SubKeys(const std::wstring& path) {
+    if (remote_) return remote_->SubKeys(Canonical(path));
     std::lock_guard<std::mutex> lk(mu_);
     std::vector<std::wstring> out;
     if (Key* k = FindLocked(Canonical(path), false, nullptr))
@@ -158,6 +165,7 @@ std::vector<std::wstring> Registry::SubKeys(const std::wstring& path) {
 }
 
 std::vector<std::wstring> Registry::ValueNames(const std::wstring& path) {
+    if (remote_) return remote_->ValueNames(Canonical(path));
     std::lock_guard<std::mutex> lk(mu_);
     std::vector<std::wstring> out;
     if (Key* k = FindLocked(Canonical(path), false, nullptr))

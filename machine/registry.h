@@ -21,6 +21,21 @@ struct RegValue {
     std::vector<BYTE> data;
 };
 
+// Where a program on a machine server keeps its registry: the server's. Paths come canonical.
+class RegistryRemote {
+public:
+    virtual ~RegistryRemote() = default;
+    virtual bool CreateKey(const std::wstring& path, bool* created) = 0;
+    virtual bool KeyExists(const std::wstring& path) = 0;
+    virtual bool DeleteKey(const std::wstring& path) = 0;
+    virtual bool SetValue(const std::wstring& path, const std::wstring& name,
+                          const RegValue& value) = 0;
+    virtual bool GetValue(const std::wstring& path, const std::wstring& name, RegValue* out) = 0;
+    virtual LONG DeleteValue(const std::wstring& path, const std::wstring& name) = 0;
+    virtual std::vector<std::wstring> SubKeys(const std::wstring& path) = 0;
+    virtual std::vector<std::wstring> ValueNames(const std::wstring& path) = 0;
+};
+
 class Registry {
 public:
     // The root keys exist from the start.
@@ -48,6 +63,9 @@ public:
     std::vector<std::wstring> SubKeys(const std::wstring& path);
     std::vector<std::wstring> ValueNames(const std::wstring& path);
 
+    // From now on the keys and values are the remote's (set once, before the program runs).
+    void UseRemote(RegistryRemote* remote) { remote_ = remote; }
+
 private:
     struct Key {
         std::wstring name;
@@ -58,6 +76,7 @@ private:
 
     std::mutex mu_;
     Key root_;
+    RegistryRemote* remote_ = nullptr;
 };
 
 }  // namespace sim

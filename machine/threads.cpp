@@ -8,6 +8,7 @@
 
 #include "machine/machine.h"
 #include "machine/processes.h"
+#include "machine/remote.h"
 
 namespace sim {
 
@@ -43,6 +44,8 @@ std::function<void()> EndThreadLocked(ThreadRec& t, DWORD exitCode) {
     auto owned = std::move(t.owned);
     for (auto& w : owned)
         if (auto m = w.lock()) m->OwnerEnded(t);
+    // The server's mutexes it owned are abandoned there.
+    if (ServerLink* link = JoinedLink()) TellThreadEndedLocked(*link, t.id);
     t.ChangedLocked();
     if (ProcessRec* p = t.process.get()) {
         std::erase(p->threads, &t);
@@ -109,8 +112,11 @@ void ApplyProcessLocale(ThreadRec& t) {
 }
 
 ThreadRec& CurrentThread() {
+    // The machine's first start (a program joining its server) may make this thread's record
+    // itself.
+    std::shared_ptr<ProcessRec> own = t_self == nullptr ? machine().processes().Self() : nullptr;
     if (t_self == nullptr) {
-        auto rec = MakeRecord(machine().processes().Self());
+        auto rec = MakeRecord(std::move(own));
         if (t_reaped) {
             // A call during the thread's teardown: served, but the thread no longer counts.
             std::lock_guard<std::mutex> lk(g_lateMu);

@@ -129,6 +129,14 @@ void Kernel::MaybeAdvanceLocked(bool entering) {
         return;
     }
     if (mode_ != ClockMode::Virtual) return;
+    if (link_ != nullptr) {
+        // The clock is kept elsewhere: what is due now ends here, the rest waits for the keeper.
+        if (!timed_.empty() && timed_.begin()->first <= virtualNow_)
+            EndDueWaitsLocked();
+        else
+            link_->IdleLocked(timed_.empty() ? kForever : timed_.begin()->first);
+        return;
+    }
     if (timed_.empty()) {
         // An idle scheduler alone is no deadlock: nothing waits on anything (it happens when the
         // last other thread ends while the scheduler finishes its last callback).
@@ -143,6 +151,10 @@ void Kernel::MaybeAdvanceLocked(bool entering) {
     }
     std::uint64_t next = timed_.begin()->first;
     if (next > virtualNow_) virtualNow_ = next;
+    EndDueWaitsLocked();
+}
+
+void Kernel::EndDueWaitsLocked() {
     // Callbacks due at this instant run before the threads whose waits end at it: the scheduler
     // is woken alone first, and the others once it waits again.
     for (auto it = timed_.begin(); it != timed_.end() && it->first <= virtualNow_; ++it) {
@@ -153,6 +165,16 @@ void Kernel::MaybeAdvanceLocked(bool entering) {
     }
     while (!timed_.empty() && timed_.begin()->first <= virtualNow_)
         CompleteLocked(*timed_.begin()->second, {WaitOutcome::Timeout});
+}
+
+void Kernel::SetClockLink(ClockLink* link) {
+    std::lock_guard<std::mutex> lk(mu_);
+    link_ = link;
+}
+
+void Kernel::AdvanceToLocked(std::uint64_t now) {
+    if (now > virtualNow_) virtualNow_ = now;
+    MaybeAdvanceLocked(false);
 }
 
 WaitResult Kernel::Wait(std::unique_lock<std::mutex>& lk, ThreadRec& self,

@@ -104,6 +104,15 @@ struct WaitResult {
     DWORD index = 0;
 };
 
+// Where the clock is kept when it is not the process's own (a program on a machine server): told,
+// with the kernel lock held, each time every machine thread of the process waits, with the
+// earliest deadline among them (kForever: none). The clock then moves only by AdvanceToLocked.
+class ClockLink {
+public:
+    virtual ~ClockLink() = default;
+    virtual void IdleLocked(std::uint64_t earliestDeadline) = 0;
+};
+
 struct WaitBlock {
     ThreadRec* thread = nullptr;
     std::span<const WaitItem> items;
@@ -151,6 +160,14 @@ public:
     // Ends the wait the thread is in, if any, with WaitOutcome::Terminated.
     void InterruptLocked(ThreadRec& thread);
 
+    // ---- A clock kept elsewhere (see ClockLink) ----
+    void SetClockLink(ClockLink* link);
+    // The clock reads `now` (it never goes back); waits that reached it end once every thread
+    // waits, callbacks first.
+    void AdvanceToLocked(std::uint64_t now);
+    // Tells the link again when every thread waits (after something that may have woken none).
+    void ReportIfIdleLocked() { MaybeAdvanceLocked(false); }
+
     // ---- Control ----
     // Blocks the calling thread until every other machine thread waits and nothing is due at
     // the current instant; the clock does not move for it.
@@ -185,6 +202,8 @@ private:
 
     Kernel() = default;
     void MaybeAdvanceLocked(bool entering);
+    // Ends the waits due at the current reading: the scheduler's alone when it has one due.
+    void EndDueWaitsLocked();
     void SchedulerLoop(ThreadRec& self);
 
     std::mutex mu_;
@@ -203,6 +222,7 @@ private:
     ChangeCounter tasksChanged_;
     bool schedulerStarted_ = false;
     bool hostExiting_ = false;
+    ClockLink* link_ = nullptr;
 };
 
 // Waits (on the calling machine thread) until the counter moves past `seen` or the deadline;

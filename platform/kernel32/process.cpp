@@ -8,6 +8,7 @@
 #include "machine/handles.h"
 #include "machine/machine.h"
 #include "machine/processes.h"
+#include "machine/remote.h"
 #include "machine/threads.h"
 #include "machine/trace.h"
 
@@ -23,6 +24,27 @@ struct SnapshotObj : sim::KObject {
     std::vector<sim::ProcessRecord> processes;
     std::size_t next = 0;
 };
+
+// Starts one of the built programs as a host process of the machine server; false (and nothing
+// started) when the image is none of them.
+bool StartOnServer(sim::ServerLink& link, const sim::ProcessTable::Launch& l,
+                   LPPROCESS_INFORMATION info) {
+    sim::wire::Writer w;
+    w.Text(l.imagePath).Text(l.commandLine).Text(l.user).Text(l.desktop);
+    w.U16(l.showWindow).U8(l.useShowWindow ? 1 : 0).Text(L"");
+    auto answer = sim::CallServer(link, sim::wire::Kind::Spawn, w.Bytes());
+    std::uint32_t pid = 0, hostPid = 0, handle = 0;
+    sim::wire::Reader r(answer.body);
+    if (answer.status != 0 || !r.U32(pid) || !r.U32(hostPid) || !r.U32(handle)) return false;
+    // The process handle and its first thread's handle stand for the same server object.
+    auto obj = std::make_shared<sim::RemoteObj>(sim::wire::ObjectKind::Process, handle, pid);
+    auto& handles = sim::HandleTable::Get();
+    info->hProcess = handles.Add(obj);
+    info->hThread = handles.Add(obj);
+    info->dwProcessId = pid;
+    info->dwThreadId = pid + 1;
+    return true;
+}
 
 BOOL Start(const std::wstring& user, LPCWSTR applicationName, LPWSTR commandLine,
            DWORD creationFlags, LPSTARTUPINFOW startup, LPPROCESS_INFORMATION info) {
@@ -41,6 +63,10 @@ BOOL Start(const std::wstring& user, LPCWSTR applicationName, LPWSTR commandLine
     l.showWindow = startup->wShowWindow;
     l.creationFlags = creationFlags;
     l.parentPid = GetCurrentProcessId();
+    if (sim::ServerLink* link = sim::Link(); link != nullptr && StartOnServer(*link, l, info)) {
+        SetLastError(ERROR_SUCCESS);
+        return TRUE;
+    }
     auto process = Table().Start(l);
     DWORD pid = process->info.pid;
     auto& handles = sim::HandleTable::Get();
@@ -94,6 +120,22 @@ BOOL CreateProcessAsUserW(HANDLE token, LPCWSTR applicationName, LPWSTR commandL
 HANDLE OpenProcess(DWORD access, BOOL arg2, DWORD processId) {
     API_TRACE(Processes, OpenProcess, access, arg2, processId);
     auto process = processId == 0 ? nullptr : Table().FindProcess(processId);
+    if ((!process || !Table().Running(processId)) && processId != 0) {
+        // On a machine server: a process of the server's.
+        if (sim::ServerLink* link = sim::Link()) {
+            sim::wire::Writer w;
+            w.U32(processId);
+            auto answer = sim::CallServer(*link, sim::wire::Kind::OpenProcess, w.Bytes());
+            std::uint32_t handle = 0;
+            std::wstring user;
+            sim::wire::Reader r(answer.body);
+            if (answer.status == 0 && r.U32(handle) && r.Text(user)) {
+                SetLastError(ERROR_SUCCESS);
+                return sim::HandleTable::Get().Add(std::make_shared<sim::RemoteObj>(
+                    sim::wire::ObjectKind::Process, handle, processId, user));
+            }
+        }
+    }
     if (!process || !Table().Running(processId))
         return Fail<HANDLE>(nullptr, ERROR_INVALID_PARAMETER);
     SetLastError(ERROR_SUCCESS);
@@ -102,6 +144,19 @@ HANDLE OpenProcess(DWORD access, BOOL arg2, DWORD processId) {
 
 BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode) {
     API_TRACE(Processes, GetExitCodeProcess, process, exitCode);
+    if (auto remote = sim::HandleTable::Get().FindAs<sim::RemoteObj>(process);
+        remote && remote->kind == sim::wire::ObjectKind::Process) {
+        sim::ServerLink* link = sim::Link();
+        if (link == nullptr || exitCode == nullptr) return Fail(FALSE, ERROR_INVALID_HANDLE);
+        sim::wire::Writer w;
+        w.U32(remote->handle);
+        auto answer = sim::CallServer(*link, sim::wire::Kind::ExitCode, w.Bytes());
+        std::uint32_t code = 0;
+        if (answer.status != 0 || !sim::wire::Reader(answer.body).U32(code))
+            return Fail(FALSE, answer.status != 0 ? answer.status : ERROR_INVALID_HANDLE);
+        *exitCode = code;
+        return TRUE;
+    }
     auto p = sim::HandleTable::Get().FindAs<sim::ProcessObj>(process);
     if (!p || p->thread || exitCode == nullptr) return Fail(FALSE, ERROR_INVALID_HANDLE);
     std::lock_guard<std::mutex> lk(sim::Kernel::Get().Mutex());
@@ -115,6 +170,26 @@ HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD arg2) {
         return Fail<HANDLE>(INVALID_HANDLE_VALUE, ERROR_NOT_SUPPORTED);
     auto s = std::make_shared<SnapshotObj>();
     s->processes = Table().Running();
+    // On a machine server the machine's other processes are the server's.
+    if (sim::ServerLink* link = sim::Link()) {
+        auto answer = sim::CallServer(*link, sim::wire::Kind::Processes, {});
+        sim::wire::Reader r(answer.body);
+        std::uint32_t count = 0;
+        if (answer.status == 0) r.U32(count);
+        for (std::uint32_t i = 0; i < count; ++i) {
+            sim::ProcessRecord p;
+            std::uint32_t hostPid = 0, exitCode = 0;
+            std::uint8_t running = 0;
+            if (!r.U32(p.pid) || !r.U32(hostPid) || !r.Text(p.imagePath) ||
+                !r.Text(p.commandLine) || !r.Text(p.user) || !r.U8(running) || !r.U32(exitCode))
+                break;
+            bool known = false;
+            for (const auto& own : s->processes) known = known || own.pid == p.pid;
+            if (!running || known) continue;
+            p.imageName = p.imagePath.substr(p.imagePath.find_last_of(L"\\/") + 1);
+            s->processes.push_back(p);
+        }
+    }
     SetLastError(ERROR_SUCCESS);
     return sim::HandleTable::Get().Add(s);
 }
@@ -141,6 +216,8 @@ BOOL Process32NextW(HANDLE snapshot, LPPROCESSENTRY32W entry) {
 }
 
 void ExitProcess(UINT exitCode) {
+    // A program on a machine server is a host process of its own: it ends.
+    if (sim::Link() != nullptr) sim::ExitHostProcess(exitCode);
     auto& process = sim::CurrentProcess();
     sim::machine().processes().Terminate(process, exitCode);
     throw sim::ProcessExiting{};
@@ -151,12 +228,23 @@ BOOL TerminateProcess(HANDLE process, UINT exitCode) {
     std::shared_ptr<sim::ProcessRec> target;
     if (process == GetCurrentProcess()) {
         target = sim::CurrentProcessShared();
+    } else if (auto remote = sim::HandleTable::Get().FindAs<sim::RemoteObj>(process);
+               remote && remote->kind == sim::wire::ObjectKind::Process) {
+        sim::ServerLink* link = sim::Link();
+        if (link == nullptr) return Fail(FALSE, ERROR_INVALID_HANDLE);
+        sim::wire::Writer w;
+        w.U32(remote->pid).U32(exitCode);
+        auto answer = sim::CallServer(*link, sim::wire::Kind::Terminate, w.Bytes());
+        if (answer.status != 0) return Fail(FALSE, ERROR_ACCESS_DENIED);
+        return TRUE;
     } else {
         auto p = sim::HandleTable::Get().FindAs<sim::ProcessObj>(process);
         if (!p || p->thread) return Fail(FALSE, ERROR_INVALID_HANDLE);
         if (!(p->access & PROCESS_TERMINATE)) return Fail(FALSE, ERROR_ACCESS_DENIED);
         target = p->process;
     }
+    if (target.get() == &sim::CurrentProcess() && sim::Link() != nullptr)
+        sim::ExitHostProcess(exitCode);
     sim::machine().processes().Terminate(*target, exitCode);
     // A process that ends itself goes with it.
     if (target.get() == &sim::CurrentProcess()) throw sim::ProcessExiting{};

@@ -4,6 +4,7 @@
 #include <winbase.h>
 #include "machine/handles.h"
 #include "machine/machine.h"
+#include "machine/remote.h"
 #include "machine/sync.h"
 #include "machine/threads.h"
 #include "machine/waits.h"
@@ -15,12 +16,71 @@ using sim::Kernel;
 
 namespace {
 
+// Creates (or, with create false, opens) a named object of the machine server's, as a handle
+// of the process. Sets ERROR_ALREADY_EXISTS when a create opened one.
+HANDLE OnServer(sim::ServerLink& link, sim::wire::ObjectKind kind, LPCWSTR name, bool create,
+                std::int32_t a = 0, std::int32_t b = 0) {
+    sim::wire::Writer w;
+    w.U16(static_cast<std::uint16_t>(kind)).Text(name);
+    if (create) w.U32(sim::CurrentThread().id).I32(a).I32(b);
+    auto answer = sim::CallServer(
+        link, create ? sim::wire::Kind::CreateNamed : sim::wire::Kind::OpenNamed, w.Bytes());
+    std::uint32_t handle = 0;
+    sim::wire::Reader r(answer.body);
+    if ((answer.status != 0 && answer.status != ERROR_ALREADY_EXISTS) || !r.U32(handle))
+        return Fail<HANDLE>(nullptr, answer.status != 0 ? answer.status : ERROR_INVALID_HANDLE);
+    HANDLE h = sim::HandleTable::Get().Add(std::make_shared<sim::RemoteObj>(kind, handle));
+    SetLastError(answer.status);
+    return h;
+}
+
+// Changes a named object of the server's: an event's state, a release. The server's status
+// becomes the thread's last error on failure; `previous` takes a semaphore's count before.
+BOOL SignalOnServer(const sim::RemoteObj& obj, sim::wire::SignalOp op, LONG count = 0,
+                    LONG* previous = nullptr) {
+    sim::ServerLink* link = sim::Link();
+    if (link == nullptr) return Fail(FALSE, ERROR_INVALID_HANDLE);
+    sim::wire::Writer w;
+    w.U16(static_cast<std::uint16_t>(op)).U32(obj.handle).U32(sim::CurrentThread().id).I32(count);
+    auto answer = sim::CallServer(*link, sim::wire::Kind::Signal, w.Bytes());
+    if (answer.status != 0) return Fail(FALSE, answer.status);
+    std::int32_t before = 0;
+    sim::wire::Reader r(answer.body);
+    if (previous != nullptr && r.I32(before)) *previous = before;
+    return TRUE;
+}
+
+// A wait on objects of the server's only. A wait that mixes them with the process's own objects
+// or with its message queue is not served (ERROR_NOT_SUPPORTED): nothing of the system needs one.
+DWORD WaitOnServer(const std::vector<std::shared_ptr<sim::RemoteObj>>& objs, bool all, DWORD ms) {
+    sim::ServerLink* link = sim::Link();
+    if (link == nullptr) return Fail<DWORD>(WAIT_FAILED, ERROR_INVALID_HANDLE);
+    auto& kernel = Kernel::Get();
+    std::uint64_t deadline;
+    {
+        std::lock_guard<std::mutex> lk(kernel.Mutex());
+        deadline = kernel.DeadlineAfterLocked(ms);
+    }
+    sim::wire::Writer w;
+    w.U32(sim::CurrentThread().id).U8(all ? 1 : 0).U64(deadline);
+    w.U32(static_cast<std::uint32_t>(objs.size()));
+    for (const auto& o : objs) w.U32(o->handle);
+    auto answer = sim::CallServer(*link, sim::wire::Kind::Wait, w.Bytes());
+    std::uint32_t result = WAIT_FAILED;
+    sim::wire::Reader r(answer.body);
+    if (answer.status != 0 || !r.U32(result)) return Fail<DWORD>(WAIT_FAILED, answer.status);
+    return result;
+}
+
 // Creates or opens a named object in one step. Sets ERROR_ALREADY_EXISTS when it opened one.
+// A program on a machine server creates named objects there (make is then not called).
 template <class T, class Make>
-HANDLE CreateNamed(LPCWSTR name, Make make) {
+HANDLE CreateNamed(LPCWSTR name, Make make, sim::wire::ObjectKind kind, std::int32_t a,
+                   std::int32_t b) {
     std::shared_ptr<sim::KObject> obj;
     bool existed = false;
     if (name != nullptr && *name != 0) {
+        if (sim::ServerLink* link = sim::Link()) return OnServer(*link, kind, name, true, a, b);
         obj = sim::machine().CreateOrOpenNamed(name, make, &existed);
         if (existed && !std::dynamic_pointer_cast<T>(obj))
             return Fail<HANDLE>(nullptr, ERROR_INVALID_HANDLE);
@@ -40,6 +100,14 @@ DWORD WaitOn(DWORD count, const HANDLE* handles, bool all, DWORD wakeMask, DWORD
     // The objects stay alive for the wait even if another thread closes their handles.
     std::vector<std::shared_ptr<sim::KObject>> objs;
     std::vector<sim::WaitItem> items;
+    std::vector<std::shared_ptr<sim::RemoteObj>> remote;
+    for (DWORD i = 0; i < count; ++i)
+        if (auto o = sim::HandleTable::Get().FindAs<sim::RemoteObj>(handles[i])) remote.push_back(o);
+    if (!remote.empty()) {
+        if (remote.size() != count || wakeMask != 0)
+            return Fail<DWORD>(WAIT_FAILED, ERROR_NOT_SUPPORTED);
+        return WaitOnServer(remote, all, ms);
+    }
     for (DWORD i = 0; i < count; ++i) {
         auto o = sim::HandleTable::Get().Find(handles[i]);
         sim::Waitable* w = o ? o->AsWaitable() : nullptr;
@@ -121,13 +189,18 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll
 
 HANDLE CreateEventW(LPSECURITY_ATTRIBUTES arg1, BOOL manualReset, BOOL initialState, LPCWSTR name) {
     API_TRACE(Kernel, CreateEventW, arg1, manualReset, initialState, name);
-    return CreateNamed<sim::EventObj>(name, [&]() -> std::shared_ptr<sim::KObject> {
-        return std::make_shared<sim::EventObj>(manualReset != FALSE, initialState != FALSE);
-    });
+    return CreateNamed<sim::EventObj>(
+        name,
+        [&]() -> std::shared_ptr<sim::KObject> {
+            return std::make_shared<sim::EventObj>(manualReset != FALSE, initialState != FALSE);
+        },
+        sim::wire::ObjectKind::Event, manualReset != FALSE, initialState != FALSE);
 }
 
 HANDLE OpenEventW(DWORD arg1, BOOL arg2, LPCWSTR name) {
     API_TRACE(Kernel, OpenEventW, arg1, arg2, name);
+    if (sim::ServerLink* link = sim::Link(); link != nullptr && name != nullptr && *name != 0)
+        return OnServer(*link, sim::wire::ObjectKind::Event, name, false);
     auto obj =
         name ? std::dynamic_pointer_cast<sim::EventObj>(sim::machine().FindNamed(name)) : nullptr;
     if (!obj) return Fail<HANDLE>(nullptr, ERROR_FILE_NOT_FOUND);
@@ -135,6 +208,9 @@ HANDLE OpenEventW(DWORD arg1, BOOL arg2, LPCWSTR name) {
 }
 
 static BOOL SetEventState(HANDLE event, bool state) {
+    if (auto r = Find<sim::RemoteObj>(event))
+        return SignalOnServer(*r, state ? sim::wire::SignalOp::SetEvent
+                                        : sim::wire::SignalOp::ResetEvent);
     auto e = Find<sim::EventObj>(event);
     if (!e) return Fail(FALSE, ERROR_INVALID_HANDLE);
     std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
@@ -156,13 +232,19 @@ HANDLE CreateSemaphoreW(LPSECURITY_ATTRIBUTES arg1, LONG initialCount, LONG maxi
     API_TRACE(Kernel, CreateSemaphoreW, arg1, initialCount, maximumCount, name);
     if (maximumCount <= 0 || initialCount < 0 || initialCount > maximumCount)
         return Fail<HANDLE>(nullptr, ERROR_INVALID_PARAMETER);
-    return CreateNamed<sim::SemaphoreObj>(name, [&]() -> std::shared_ptr<sim::KObject> {
-        return std::make_shared<sim::SemaphoreObj>(initialCount, maximumCount);
-    });
+    return CreateNamed<sim::SemaphoreObj>(
+        name,
+        [&]() -> std::shared_ptr<sim::KObject> {
+            return std::make_shared<sim::SemaphoreObj>(initialCount, maximumCount);
+        },
+        sim::wire::ObjectKind::Semaphore, initialCount, maximumCount);
 }
 
 BOOL ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LONG* previousCount) {
     API_TRACE(Kernel, ReleaseSemaphore, semaphore, releaseCount, previousCount);
+    if (auto r = Find<sim::RemoteObj>(semaphore))
+        return SignalOnServer(*r, sim::wire::SignalOp::ReleaseSemaphore, releaseCount,
+                              previousCount);
     auto s = Find<sim::SemaphoreObj>(semaphore);
     if (!s) return Fail(FALSE, ERROR_INVALID_HANDLE);
     std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
@@ -173,18 +255,23 @@ BOOL ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LONG* previousCount) 
 HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES arg1, BOOL initialOwner, LPCWSTR name) {
     API_TRACE(Kernel, CreateMutexW, arg1, initialOwner, name);
     sim::ThreadRec& self = sim::CurrentThread();
-    return CreateNamed<sim::MutexObj>(name, [&]() -> std::shared_ptr<sim::KObject> {
-        auto m = std::make_shared<sim::MutexObj>();
-        if (initialOwner) {
-            std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
-            m->Acquire(self, 0);
-        }
-        return m;
-    });
+    return CreateNamed<sim::MutexObj>(
+        name,
+        [&]() -> std::shared_ptr<sim::KObject> {
+            auto m = std::make_shared<sim::MutexObj>();
+            if (initialOwner) {
+                std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
+                m->Acquire(self, 0);
+            }
+            return m;
+        },
+        sim::wire::ObjectKind::Mutex, initialOwner != FALSE, 0);
 }
 
 BOOL ReleaseMutex(HANDLE mutex) {
     API_TRACE(Kernel, ReleaseMutex, mutex);
+    if (auto r = Find<sim::RemoteObj>(mutex))
+        return SignalOnServer(*r, sim::wire::SignalOp::ReleaseMutex);
     auto m = Find<sim::MutexObj>(mutex);
     if (!m) return Fail(FALSE, ERROR_INVALID_HANDLE);
     sim::ThreadRec& self = sim::CurrentThread();

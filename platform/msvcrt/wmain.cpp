@@ -6,6 +6,13 @@
 
 #include <corecrt.h>
 #include <winnls.h>
+#include "machine/remote.h"
+
+// A system program: its first touch of the machine (static initialisation included) joins the
+// machine server of its machine folder.
+bool sim::ProgramJoinsServer() {
+    return true;
+}
 
 int main(int argc, char** argv) {
     std::vector<std::wstring> items;
@@ -19,5 +26,7 @@ int main(int argc, char** argv) {
     std::vector<wchar_t*> wide;
     for (auto& item : items) wide.push_back(item.data());
     wide.push_back(nullptr);
-    return wmain(argc, wide.data());
+    int rc = wmain(argc, wide.data());
+    sim::LeaveServer(static_cast<std::uint32_t>(rc));
+    return rc;
 }

@@ -1,0 +1,240 @@
+#include "machine/control/server_client.h"
+
+#include <csignal>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "machine/machine.h"
+#include "machine/wire.h"
+
+namespace sim::control {
+
+struct FrameInput {
+    wire::FrameBuffer buffer;
+};
+
+namespace {
+
+constexpr std::uint32_t kWaitFailed = 0xFFFFFFFF;
+
+std::uint64_t DeadlineAfter(std::uint64_t now, std::uint64_t timeoutMs) {
+    return timeoutMs == kNoTimeout || now > wire::kNever - timeoutMs ? wire::kNever
+                                                                    : now + timeoutMs;
+}
+
+}  // namespace
+
+std::unique_ptr<ServerClient> ServerClient::StartServer(const std::string& serverProgram,
+                                                        const std::string& folder) {
+    int pid = -1;
+    int fd = wire::StartServer(serverProgram, folder, &pid, {"--die-with-parent"});
+    if (fd < 0) return nullptr;
+    std::unique_ptr<ServerClient> c(new ServerClient(fd, pid));
+    if (!c->Hello()) return nullptr;  // the destructor kills what was started
+    return c;
+}
+
+std::unique_ptr<ServerClient> ServerClient::Connect(const std::string& folder) {
+    int fd = wire::ConnectToFolder(folder);
+    if (fd < 0) return nullptr;
+    std::unique_ptr<ServerClient> c(new ServerClient(fd, -1));
+    if (!c->Hello()) return nullptr;
+    return c;
+}
+
+ServerClient::ServerClient(int fd, int serverPid)
+    : fd_(fd), serverPid_(serverPid), in_(std::make_unique<FrameInput>()) {}
+
+ServerClient::~ServerClient() {
+    if (fd_ >= 0) close(fd_);
+    if (serverPid_ > 0) {
+        kill(serverPid_, SIGKILL);
+        waitpid(serverPid_, nullptr, 0);
+    }
+}
+
+std::optional<ServerClient::Answer> ServerClient::Call(std::uint16_t kind,
+                                                       const std::string& payload) {
+    auto f = wire::Call(fd_, in_->buffer, static_cast<wire::Kind>(kind), nextId_++, payload);
+    if (!f) return std::nullopt;
+    wire::Reader r(f->payload);
+    Answer a{0, {}};
+    if (!r.U32(a.status)) return std::nullopt;
+    a.body = f->payload.substr(4);
+    return a;
+}
+
+bool ServerClient::Hello() {
+    wire::Writer w;
+    w.U16(static_cast<std::uint16_t>(wire::Role::Control))
+        .U32(static_cast<std::uint32_t>(getpid()))
+        .U32(0)
+        .Text(L"control");
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::Hello), w.Bytes());
+    return a && a->status == 0;
+}
+
+bool ServerClient::Ping() {
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::Ping), {});
+    return a && a->status == 0;
+}
+
+bool ServerClient::RegisterProgram(const std::wstring& imageName,
+                                   const std::string& hostExecutable) {
+    wire::Writer w;
+    w.Text(imageName).Text(FromUtf8(hostExecutable));
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::RegisterProgram), w.Bytes());
+    return a && a->status == 0;
+}
+
+std::optional<ServerClient::Started> ServerClient::StartProcess(const std::wstring& imagePath,
+                                                                const std::wstring& commandLine,
+                                                                const std::string& stdoutPath) {
+    wire::Writer w;
+    w.Text(imagePath).Text(commandLine).Text(L"").Text(L"").U16(0).U8(0);
+    w.Text(FromUtf8(stdoutPath));
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::Spawn), w.Bytes());
+    if (!a || a->status != 0) return std::nullopt;
+    wire::Reader r(a->body);
+    Started s;
+    std::uint32_t host = 0;
+    if (!r.U32(s.pid) || !r.U32(host)) return std::nullopt;
+    s.hostPid = static_cast<int>(host);
+    return s;
+}
+
+std::vector<ServerClient::ProcessInfo> ServerClient::Processes() {
+    std::vector<ProcessInfo> out;
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::Processes), {});
+    if (!a || a->status != 0) return out;
+    wire::Reader r(a->body);
+    std::uint32_t count = 0;
+    r.U32(count);
+    for (std::uint32_t i = 0; i < count && r.Ok(); ++i) {
+        ProcessInfo p;
+        std::uint32_t host = 0;
+        std::uint8_t running = 0;
+        r.U32(p.pid);
+        r.U32(host);
+        r.Text(p.image);
+        r.Text(p.commandLine);
+        r.Text(p.user);
+        r.U8(running);
+        r.U32(p.exitCode);
+        p.hostPid = static_cast<int>(host);
+        p.running = running != 0;
+        if (r.Ok()) out.push_back(p);
+    }
+    return out;
+}
+
+bool ServerClient::Terminate(std::uint32_t pid, std::uint32_t exitCode) {
+    wire::Writer w;
+    w.U32(pid).U32(exitCode);
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::Terminate), w.Bytes());
+    return a && a->status == 0;
+}
+
+bool ServerClient::HoldClock(bool hold) {
+    wire::Writer w;
+    w.U8(hold ? 1 : 0);
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::HoldClock), w.Bytes());
+    return a && a->status == 0;
+}
+
+std::uint32_t ServerClient::AddProcess(const std::wstring& imagePath, const std::wstring& user,
+                                      const std::wstring& desktop) {
+    wire::Writer w;
+    w.Text(imagePath).Text(user).Text(desktop);
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::AddProcess), w.Bytes());
+    std::uint32_t pid = 0;
+    if (a && a->status == 0) wire::Reader(a->body).U32(pid);
+    return pid;
+}
+
+std::uint64_t ServerClient::Now() {
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::Now), {});
+    std::uint64_t now = 0;
+    if (a && a->status == 0) wire::Reader(a->body).U64(now);
+    return now;
+}
+
+std::optional<std::uint32_t> ServerClient::WaitForExit(std::uint32_t pid,
+                                                       std::uint64_t timeoutMs) {
+    wire::Writer w;
+    w.U32(pid).U64(DeadlineAfter(Now(), timeoutMs));
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::WaitProcess), w.Bytes());
+    if (!a || a->status != 0) return std::nullopt;
+    wire::Reader r(a->body);
+    std::uint32_t result = 0, code = 0;
+    if (!r.U32(result) || !r.U32(code) || result != 0) return std::nullopt;
+    return code;
+}
+
+std::uint32_t ServerClient::CreateEvent(const std::wstring& name, bool manualReset,
+                                        bool initialState) {
+    wire::Writer w;
+    w.U16(static_cast<std::uint16_t>(wire::ObjectKind::Event)).Text(name).U32(1);
+    w.I32(manualReset ? 1 : 0).I32(initialState ? 1 : 0);
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::CreateNamed), w.Bytes());
+    std::uint32_t handle = 0;
+    if (a && (a->status == 0 || a->status == 183 /* already exists */))
+        wire::Reader(a->body).U32(handle);
+    return handle;
+}
+
+bool ServerClient::SetEvent(std::uint32_t event) {
+    wire::Writer w;
+    w.U16(static_cast<std::uint16_t>(wire::SignalOp::SetEvent)).U32(event).U32(1).I32(0);
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::Signal), w.Bytes());
+    return a && a->status == 0;
+}
+
+std::uint32_t ServerClient::Wait(std::uint32_t handle, std::uint64_t timeoutMs) {
+    wire::Writer w;
+    w.U32(1).U8(0).U64(DeadlineAfter(Now(), timeoutMs)).U32(1).U32(handle);
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::Wait), w.Bytes());
+    std::uint32_t result = kWaitFailed;
+    if (a && a->status == 0) wire::Reader(a->body).U32(result);
+    return result;
+}
+
+bool ServerClient::Stop() {
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::Stop), {});
+    if (!a || a->status != 0) return false;
+    if (serverPid_ > 0) {
+        waitpid(serverPid_, nullptr, 0);
+        serverPid_ = -1;
+    }
+    return true;
+}
+
+int ServerClient::LeaveAndWaitForServer() {
+    close(fd_);
+    fd_ = -1;
+    if (serverPid_ <= 0) return -1;
+    int status = 0;
+    waitpid(serverPid_, &status, 0);
+    serverPid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool ServerClient::SendBytes(const std::string& bytes) {
+    return wire::SendAll(fd_, bytes);
+}
+
+std::optional<std::uint32_t> ServerClient::ReadStatus(std::uint32_t requestId) {
+    for (;;) {
+        auto f = wire::ReadFrame(fd_, in_->buffer);
+        if (!f) return std::nullopt;
+        if (f->kind != wire::Kind::Reply || f->id != requestId) continue;
+        std::uint32_t status = 0;
+        if (!wire::Reader(f->payload).U32(status)) return std::nullopt;
+        return status;
+    }
+}
+
+}  // namespace sim::control

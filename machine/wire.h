@@ -1,0 +1,163 @@
+// The machine server's wire format. A frame is a 32-bit little-endian length (of what follows),
+// then the protocol version (16 bits), the message kind (16 bits), the request id (32 bits) and
+// the payload. Payloads are plain data: integers little-endian, text as a 32-bit count of UTF-16
+// code units and the units (little-endian, surrogate pairs for characters past the BMP).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sim::wire {
+
+inline constexpr std::uint16_t kVersion = 1;
+inline constexpr std::size_t kHeaderSize = 12;  // length, version, kind, request id
+inline constexpr std::uint32_t kMaxFrame = 1u << 20;
+inline constexpr std::uint64_t kNever = UINT64_MAX;  // a wait without a deadline
+
+enum class Kind : std::uint16_t {
+    // Client to server. Every request but Idle, Exit and ThreadEnded is answered by a Reply with
+    // its id.
+    Hello = 1,      // u16 role, u32 host pid, u32 machine pid (0: none given), text program
+    Ping = 2,       //
+    Idle = 3,       // u64 messages seen, u64 earliest deadline (no reply)
+    Exit = 4,       // u32 exit code (no reply)
+    CreateNamed = 5,  // u16 object kind, text name, u32 thread, i32 a, i32 b
+    OpenNamed = 6,    // u16 object kind, text name
+    Wait = 7,         // u32 thread, u8 all, u64 deadline, u32 count, count x u32 handle
+    Signal = 8,       // u16 operation, u32 handle, u32 thread, i32 count
+    Close = 9,        // u32 handle
+    Spawn = 10,       // text image, text command line, text user, text desktop, u16 show,
+                      // u8 use show, text host stdout path ("" inherit); answer: u32 pid,
+                      // u32 host pid, u32 handle of the process (waitable: signalled once ended)
+    RegisterProgram = 11,  // text image file name, text host executable
+    Processes = 12,        // answer: u32 count, count x (u32 pid, u32 host pid, text image,
+                           // text command line, text user, u8 running, u32 exit code)
+    WaitProcess = 13,      // u32 machine pid, u64 deadline
+    Now = 14,              //
+    Stop = 15,             //
+    Terminate = 16,        // u32 machine pid, u32 exit code
+    ExitCode = 17,         // u32 process handle; answer: u32 exit code (STILL_ACTIVE: running)
+    Registry = 18,         // u16 operation, text canonical key path, text value name, u32 type,
+                           // bytes data; answer: see RegistryOp
+    HoldClock = 19,        // u8 hold: whether a control client keeps the clock still while it
+                           // waits for nothing of the server's (it does from its hello on)
+    ThreadEnded = 20,      // u32 thread: a thread of the program ended (no reply); mutexes of
+                           // the server's that it owned are abandoned
+    AddProcess = 21,       // text image, text user, text desktop: a process that runs nothing
+                           // (the user's shell); answer: u32 pid
+    OpenProcess = 22,      // u32 pid; answer: u32 handle of the running process, text its user
+    // Server to client.
+    Reply = 0x100,  // u32 status (0 or an error code), then what the request gives back
+    Time = 0x101,   // u64 the machine clock's new reading
+};
+
+enum class Role : std::uint16_t { Program = 1, Control = 2 };
+enum class ObjectKind : std::uint16_t { Event = 1, Semaphore = 2, Mutex = 3, Process = 4 };
+enum class SignalOp : std::uint16_t { SetEvent = 1, ResetEvent = 2, ReleaseSemaphore = 3,
+                                      ReleaseMutex = 4 };
+
+// Registry operations and what each answers after the status.
+enum class RegistryOp : std::uint16_t {
+    CreateKey = 1,    // u8 done, u8 created
+    KeyExists = 2,    // u8 exists
+    DeleteKey = 3,    // u8 done
+    SetValue = 4,     // u8 done
+    GetValue = 5,     // u8 found, u32 type, bytes data
+    DeleteValue = 6,  // u32 result (0, ERROR_FILE_NOT_FOUND, ERROR_KEY_DELETED)
+    SubKeys = 7,      // u32 count, count x text
+    ValueNames = 8,   // u32 count, count x text
+};
+
+struct Frame {
+    std::uint16_t version = kVersion;
+    Kind kind = Kind::Ping;
+    std::uint32_t id = 0;
+    std::string payload;
+};
+
+// Builds a payload.
+class Writer {
+public:
+    Writer& U8(std::uint8_t v);
+    Writer& U16(std::uint16_t v);
+    Writer& U32(std::uint32_t v);
+    Writer& U64(std::uint64_t v);
+    Writer& I32(std::int32_t v) { return U32(static_cast<std::uint32_t>(v)); }
+    Writer& Text(const std::wstring& s);
+    Writer& Blob(const std::string& bytes);  // a 32-bit count and the bytes
+    const std::string& Bytes() const { return out_; }
+
+private:
+    std::string out_;
+};
+
+// Reads a payload; every getter fails (false) past its end or on a malformed text, and then
+// stays failed.
+class Reader {
+public:
+    explicit Reader(const std::string& bytes) : bytes_(bytes) {}
+    explicit Reader(std::string&&) = delete;  // it keeps a reference to the bytes
+    bool U8(std::uint8_t& v);
+    bool U16(std::uint16_t& v);
+    bool U32(std::uint32_t& v);
+    bool U64(std::uint64_t& v);
+    bool I32(std::int32_t& v);
+    bool Text(std::wstring& s);
+    bool Blob(std::string& bytes);
+    bool Ok() const { return ok_; }
+    bool AtEnd() const { return ok_ && pos_ == bytes_.size(); }
+
+private:
+    bool Take(std::size_t n, const char*& p);
+    const std::string& bytes_;
+    std::size_t pos_ = 0;
+    bool ok_ = true;
+};
+
+// The frame's bytes, length included.
+std::string Encode(const Frame& frame);
+
+// Cuts a byte stream into frames. A length below the header or above kMaxFrame breaks the stream
+// (the peer is out of step and is dropped).
+class FrameBuffer {
+public:
+    void Append(const char* data, std::size_t n) { buf_.append(data, n); }
+    // The next whole frame, if one has arrived.
+    std::optional<Frame> Next();
+    bool Broken() const { return broken_; }
+    // Bytes received but not yet a whole frame (a socket closed now cut a request short).
+    bool Partial() const { return buf_.size() > pos_; }
+
+private:
+    std::string buf_;
+    std::size_t pos_ = 0;
+    bool broken_ = false;
+};
+
+// Writes the whole buffer to a blocking socket; false when the peer is gone.
+bool SendAll(int fd, const std::string& bytes);
+// Reads the next frame from a blocking socket into buffer; nullopt when the peer has gone or the
+// stream broke.
+std::optional<Frame> ReadFrame(int fd, FrameBuffer& buffer);
+
+}  // namespace sim::wire
+
+namespace sim::wire {
+
+// The socket of a machine folder.
+std::string SocketPath(const std::string& folder);
+// Connects to the server of the folder; -1 when none answers there.
+int ConnectToFolder(const std::string& folder);
+// Starts `serverProgram` for the folder with a socket pair whose other end is its first client;
+// returns this end (-1 on failure) and the server's host pid.
+int StartServer(const std::string& serverProgram, const std::string& folder, int* serverPid,
+                const std::vector<std::string>& extraArgs = {});
+// Sends a request and reads frames until its answer (frames meanwhile are skipped); nullopt
+// when the peer has gone. For clients that do nothing else meanwhile.
+std::optional<Frame> Call(int fd, FrameBuffer& buffer, Kind kind, std::uint32_t id,
+                          const std::string& payload);
+
+}  // namespace sim::wire

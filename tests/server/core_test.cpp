@@ -1,0 +1,408 @@
+// The machine server's answers to requests, without sockets: clients are numbers and frames go
+// in and out as bytes.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <vector>
+
+#include <winbase.h>
+#include <winreg.h>
+#include "machine/server/core.h"
+#include "machine/wire.h"
+
+namespace {
+
+using sim::wire::Kind;
+using sim::wire::Writer;
+
+// Starts nothing but says it did, with host ids from 500 on.
+struct CountingSpawner : sim::server::Spawner {
+    int next = 500;
+    std::vector<sim::server::SpawnSpec> specs;
+    std::vector<int> killed;
+    int Spawn(const sim::server::SpawnSpec& spec) override {
+        specs.push_back(spec);
+        return next++;
+    }
+    void Kill(int hostPid) override { killed.push_back(hostPid); }
+};
+
+class CoreTest : public ::testing::Test {
+protected:
+    sim::server::ClientId Client(sim::wire::Role role = sim::wire::Role::Program) {
+        auto c = core_.Connect();
+        Writer w;
+        w.U16(static_cast<std::uint16_t>(role)).U32(100 + c).U32(0).Text(L"App.exe");
+        EXPECT_EQ(Request(c, Kind::Hello, w), 0u);
+        return c;
+    }
+    // Sends a request; the status of its answer, or nullopt when it has none (yet).
+    std::optional<std::uint32_t> Request(sim::server::ClientId c, Kind kind, const Writer& w,
+                                         std::uint16_t version = sim::wire::kVersion) {
+        sim::wire::Frame f;
+        f.version = version;
+        f.kind = kind;
+        f.id = ++nextId_;
+        f.payload = w.Bytes();
+        std::string bytes = sim::wire::Encode(f);
+        core_.Receive(c, bytes.data(), bytes.size());
+        return Answer(c, f.id);
+    }
+    // The status of the answer to request `id` among what the server sent the client; the
+    // answer's body goes to lastBody_, the clock readings it sent to times_.
+    std::optional<std::uint32_t> Answer(sim::server::ClientId c, std::uint32_t id) {
+        std::string out = core_.TakeOutput(c);
+        pending_[c] += out;
+        sim::wire::FrameBuffer in;
+        in.Append(pending_[c].data(), pending_[c].size());
+        pending_[c].clear();
+        std::optional<std::uint32_t> status;
+        while (auto f = in.Next()) {
+            if (f->kind == Kind::Time) {
+                std::uint64_t now = 0;
+                sim::wire::Reader(f->payload).U64(now);
+                times_[c].push_back(now);
+            } else if (f->id == id) {
+                sim::wire::Reader r(f->payload);
+                std::uint32_t s = 0;
+                r.U32(s);
+                status = s;
+                lastBody_ = f->payload.substr(4);
+            } else {
+                late_[c].push_back(*f);
+            }
+        }
+        return status;
+    }
+    std::uint32_t Handle() {
+        std::uint32_t h = 0;
+        sim::wire::Reader(lastBody_).U32(h);
+        return h;
+    }
+    std::uint32_t WaitResult(const sim::wire::Frame& f) {
+        sim::wire::Reader r(f.payload);
+        std::uint32_t status = 1, result = 0;
+        r.U32(status);
+        r.U32(result);
+        return status == 0 ? result : WAIT_FAILED;
+    }
+    // The clock readings the server has sent the client so far.
+    std::vector<std::uint64_t> Times(sim::server::ClientId c) {
+        Answer(c, 0);
+        return times_[c];
+    }
+    std::uint32_t LastWaitResult() {
+        std::uint32_t result = WAIT_FAILED;
+        sim::wire::Reader(lastBody_).U32(result);
+        return result;
+    }
+    Writer Named(sim::wire::ObjectKind kind, const std::wstring& name, std::int32_t a,
+                 std::int32_t b) {
+        Writer w;
+        w.U16(static_cast<std::uint16_t>(kind)).Text(name).U32(0x104).I32(a).I32(b);
+        return w;
+    }
+    Writer WaitOn(std::uint32_t handle, std::uint64_t deadline) {
+        Writer w;
+        w.U32(0x104).U8(0).U64(deadline).U32(1).U32(handle);
+        return w;
+    }
+    void Idle(sim::server::ClientId c, std::uint64_t seen, std::uint64_t deadline) {
+        sim::wire::Frame f;
+        f.kind = Kind::Idle;
+        Writer w;
+        w.U64(seen).U64(deadline);
+        f.payload = w.Bytes();
+        std::string bytes = sim::wire::Encode(f);
+        core_.Receive(c, bytes.data(), bytes.size());
+        Answer(c, 0);
+    }
+
+    // The pid, host pid and handle of a started App.
+    struct Started {
+        std::uint32_t pid = 0, hostPid = 0, handle = 0;
+    };
+    std::optional<Started> Spawn(sim::server::ClientId c, const std::wstring& commandLine) {
+        Writer w;
+        w.Text(L"C:\\Program Files\\Modem\\App.exe").Text(commandLine).Text(L"user");
+        w.Text(L"winsta0\\default").U16(1).U8(1).Text(L"");
+        if (Request(c, Kind::Spawn, w) != 0u) return std::nullopt;
+        Started s;
+        sim::wire::Reader r(lastBody_);
+        r.U32(s.pid);
+        r.U32(s.hostPid);
+        r.U32(s.handle);
+        return s;
+    }
+    // A program client that says hello as the process the server started.
+    sim::server::ClientId Joined(const Started& s) {
+        auto c = core_.Connect();
+        Writer w;
+        w.U16(1).U32(s.hostPid).U32(s.pid).Text(L"App.exe");
+        EXPECT_EQ(Request(c, Kind::Hello, w), 0u);
+        return c;
+    }
+
+    CountingSpawner spawner_;
+    sim::server::Core core_{"/machine", spawner_};
+    std::uint32_t nextId_ = 0;
+    std::map<sim::server::ClientId, std::string> pending_;
+    std::map<sim::server::ClientId, std::vector<std::uint64_t>> times_;
+    std::map<sim::server::ClientId, std::vector<sim::wire::Frame>> late_;
+    std::string lastBody_;
+};
+
+TEST_F(CoreTest, AClientKilledOwningAMutexLeavesItAbandonedForTheNextWaiter) {
+    auto owner = Client();
+    auto waiter = Client();
+    ASSERT_EQ(Request(owner, Kind::CreateNamed, Named(sim::wire::ObjectKind::Mutex, L"M", 1, 0)),
+              0u);
+    ASSERT_EQ(Request(waiter, Kind::CreateNamed, Named(sim::wire::ObjectKind::Mutex, L"M", 0, 0)),
+              static_cast<std::uint32_t>(ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(Request(waiter, Kind::Wait, WaitOn(Handle(), sim::wire::kNever)), std::nullopt);
+    core_.Disconnect(owner);
+    Answer(waiter, 0);
+    ASSERT_EQ(late_[waiter].size(), 1u);
+    EXPECT_EQ(WaitResult(late_[waiter][0]), WAIT_ABANDONED);
+}
+
+// A bad request fails alone: the client is answered and then served as before.
+struct BadRequest {
+    const char* what;
+    bool hello;  // whether the client said hello first
+    Kind kind;
+    std::string payload;
+    std::uint16_t version;
+    std::uint32_t status;
+};
+
+Writer Payload(std::initializer_list<std::uint32_t> values) {
+    Writer w;
+    for (auto v : values) w.U32(v);
+    return w;
+}
+
+class BadRequestTest : public CoreTest, public ::testing::WithParamInterface<BadRequest> {};
+
+TEST_P(BadRequestTest, FailsThatRequestOnly) {
+    const BadRequest& b = GetParam();
+    auto c = b.hello ? Client() : core_.Connect();
+    sim::wire::Frame f;
+    f.version = b.version;
+    f.kind = b.kind;
+    f.id = 77;
+    f.payload = b.payload;
+    std::string bytes = sim::wire::Encode(f);
+    ASSERT_TRUE(core_.Receive(c, bytes.data(), bytes.size()));
+    EXPECT_EQ(Answer(c, 77), b.status) << b.what;
+    // Served as before (a client that had not said hello can still say it).
+    if (!b.hello) {
+        Writer hello;
+        hello.U16(1).U32(100).U32(0).Text(L"App.exe");
+        EXPECT_EQ(Request(c, Kind::Hello, hello), 0u);
+    }
+    EXPECT_EQ(Request(c, Kind::Ping, Writer()), 0u) << b.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Core, BadRequestTest,
+    ::testing::Values(
+        BadRequest{"before hello", false, Kind::Ping, "", sim::wire::kVersion,
+                   ERROR_ACCESS_DENIED},
+        BadRequest{"unknown kind", true, static_cast<Kind>(99), "", sim::wire::kVersion,
+                   ERROR_INVALID_FUNCTION},
+        BadRequest{"other version", true, Kind::Ping, "", 2, ERROR_INVALID_PARAMETER},
+        BadRequest{"truncated", true, Kind::CreateNamed, std::string("\x02\x00\x05\x00", 4),
+                   sim::wire::kVersion, ERROR_INVALID_PARAMETER},
+        BadRequest{"text past the end", true, Kind::OpenNamed,
+                   std::string("\x01\x00\xff\xff\xff\x00", 6), sim::wire::kVersion,
+                   ERROR_INVALID_PARAMETER},
+        BadRequest{"bytes after the fields", true, Kind::Close, Payload({4, 4}).Bytes(),
+                   sim::wire::kVersion, ERROR_INVALID_PARAMETER},
+        BadRequest{"unknown handle", true, Kind::Close, Payload({4}).Bytes(), sim::wire::kVersion,
+                   ERROR_INVALID_HANDLE},
+        BadRequest{"wait on nothing", true, Kind::Wait, Payload({0x104, 0, 0, 0}).Bytes(),
+                   sim::wire::kVersion, ERROR_INVALID_PARAMETER},
+        BadRequest{"second hello", true, Kind::Hello,
+                   Writer().U16(1).U32(100).U32(0).Text(L"x").Bytes(), sim::wire::kVersion,
+                   ERROR_INVALID_FUNCTION}));
+
+TEST_F(CoreTest, AFrameLengthOutOfRangeDropsTheClient) {
+    auto c = Client();
+    std::string bytes("\xff\xff\xff\x7f", 4);
+    EXPECT_FALSE(core_.Receive(c, bytes.data(), bytes.size()));
+}
+
+TEST_F(CoreTest, NamedObjectsShareOneNamespaceWhoseNamesKeepTheirCase) {
+    auto a = Client();
+    auto b = Client();
+    using K = sim::wire::ObjectKind;
+    EXPECT_EQ(Request(a, Kind::CreateNamed, Named(K::Semaphore, L"QOB Raza Zevi", 1, 1)), 0u);
+    EXPECT_EQ(Request(b, Kind::CreateNamed, Named(K::Semaphore, L"QOB Raza Zevi", 1, 1)),
+              static_cast<std::uint32_t>(ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(Request(b, Kind::CreateNamed, Named(K::Event, L"QOB Raza Zevi", 1, 1)),
+              static_cast<std::uint32_t>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(Request(b, Kind::CreateNamed, Named(K::Semaphore, L"qob raza zevi", 1, 1)), 0u);
+    Writer open;
+    open.U16(static_cast<std::uint16_t>(K::Mutex)).Text(L"nobody");
+    EXPECT_EQ(Request(b, Kind::OpenNamed, open), static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
+}
+
+TEST_F(CoreTest, ASemaphoreCountIsNotGivenBackForAHolderThatDied) {
+    auto holder = Client();
+    auto other = Client();
+    using K = sim::wire::ObjectKind;
+    Request(holder, Kind::CreateNamed, Named(K::Semaphore, L"S", 1, 1));
+    ASSERT_EQ(Request(holder, Kind::Wait, WaitOn(Handle(), 0)), 0u);
+    EXPECT_EQ(LastWaitResult(), WAIT_OBJECT_0);
+    Request(other, Kind::CreateNamed, Named(K::Semaphore, L"S", 1, 1));
+    std::uint32_t h = Handle();
+    core_.Disconnect(holder);
+    ASSERT_EQ(Request(other, Kind::Wait, WaitOn(h, 0)), 0u);
+    EXPECT_EQ(LastWaitResult(), WAIT_TIMEOUT);
+}
+
+TEST_F(CoreTest, TheClockMovesOnlyWhenEveryProgramIsIdleAndNeverOnAStaleReport) {
+    auto a = Client();
+    auto b = Client();
+    // Each answer so far (the hello) was message 1 of its client.
+    Idle(a, 1, 15000);
+    EXPECT_TRUE(Times(a).empty());  // b still runs
+    // b asks something: the answer may wake it, so an idle report that had not seen it is stale.
+    ASSERT_EQ(Request(b, Kind::Ping, Writer()), 0u);
+    Idle(b, 1, 15000);
+    EXPECT_TRUE(Times(b).empty());
+    Idle(b, 2, 15000);
+    EXPECT_EQ(Times(a), std::vector<std::uint64_t>{15000});
+    EXPECT_EQ(Times(b), std::vector<std::uint64_t>{15000});
+    EXPECT_EQ(core_.Now(), 15000u);
+    // Both now run (their deadlines came); one alone idle does not move the clock.
+    Idle(a, 2, 20000);
+    EXPECT_EQ(core_.Now(), 15000u);
+}
+
+TEST_F(CoreTest, AProgramThatLeavesCountsAsIdle) {
+    auto a = Client();
+    auto b = Client();
+    Idle(a, 1, 3000);
+    core_.Disconnect(b);
+    EXPECT_EQ(Times(a), std::vector<std::uint64_t>{3000});
+}
+
+
+TEST_F(CoreTest, AStartedProgramGetsItsIdentityAndItsEndSignalsItsHandle) {
+    auto control = Client(sim::wire::Role::Control);
+    core_.RegisterProgram(L"App.exe", L"/host/StandIn");
+    auto started = Spawn(control, L"\"C:\\Program Files\\Modem\\App.exe\" /hide \"a b\"");
+    ASSERT_TRUE(started.has_value());
+    ASSERT_EQ(spawner_.specs.size(), 1u);
+    EXPECT_EQ(spawner_.specs[0].executable, "/host/StandIn");
+    EXPECT_EQ(spawner_.specs[0].args, (std::vector<std::string>{"/hide", "a b"}));
+    EXPECT_EQ(spawner_.specs[0].env, (std::vector<std::string>{
+                                         "MODEM_MACHINE=/machine",
+                                         "MODEM_PID=" + std::to_string(started->pid)}));
+    // Its hello gives it the identity the start asked for.
+    auto app = Joined(*started);
+    sim::wire::Reader r(lastBody_);
+    std::uint32_t pid = 0;
+    std::uint64_t now = 0, speed = 0;
+    std::uint8_t mode = 9;
+    std::wstring image, line, user, desktop;
+    r.U32(pid);
+    r.U64(now);
+    r.U8(mode);
+    r.U64(speed);
+    r.Text(image);
+    r.Text(line);
+    r.Text(user);
+    r.Text(desktop);
+    EXPECT_EQ(pid, started->pid);
+    EXPECT_EQ(image, L"C:\\Program Files\\Modem\\App.exe");
+    EXPECT_EQ(user, L"user");
+    EXPECT_EQ(desktop, L"winsta0\\default");
+    // The process handle is signalled once the host process has ended, with the code it reported.
+    Writer wait = WaitOn(started->handle, sim::wire::kNever);
+    EXPECT_EQ(Request(control, Kind::Wait, wait), std::nullopt);
+    Writer exit;
+    exit.U32(42);
+    sim::wire::Frame f;
+    f.kind = Kind::Exit;
+    f.payload = exit.Bytes();
+    std::string bytes = sim::wire::Encode(f);
+    core_.Receive(app, bytes.data(), bytes.size());
+    core_.Disconnect(app);
+    Answer(control, 0);
+    EXPECT_TRUE(late_[control].empty());  // its host process still runs
+    core_.HostProcessEnded(static_cast<int>(started->hostPid), 0);
+    Answer(control, 0);
+    ASSERT_EQ(late_[control].size(), 1u);
+    EXPECT_EQ(WaitResult(late_[control][0]), WAIT_OBJECT_0);
+    ASSERT_EQ(Request(control, Kind::ExitCode, Payload({started->handle})), 0u);
+    EXPECT_EQ(LastWaitResult(), 42u);
+}
+
+TEST_F(CoreTest, AnImageThatIsNoBuiltProgramIsNotStarted) {
+    auto control = Client(sim::wire::Role::Control);
+    EXPECT_FALSE(Spawn(control, L"explorer.exe").has_value());
+    EXPECT_TRUE(spawner_.specs.empty());
+}
+
+TEST_F(CoreTest, AProcessStartedButNotConnectedHoldsTheClock) {
+    core_.RegisterProgram(L"App.exe", L"/host/StandIn");
+    auto control = Client(sim::wire::Role::Control);
+    auto other = Client();
+    auto started = Spawn(control, L"App.exe");
+    ASSERT_TRUE(started.has_value());
+    ASSERT_TRUE(core_.Receive(control, "", 0));
+    ASSERT_EQ(Request(control, Kind::HoldClock, Writer().U8(0)), 0u);
+    Idle(other, 1, 1000);
+    EXPECT_EQ(core_.Now(), 0u);
+    // Once it has said hello it runs until it is idle too.
+    auto app = Joined(*started);
+    Idle(app, 1, 500);
+    EXPECT_EQ(core_.Now(), 500u);
+}
+
+TEST_F(CoreTest, TerminatingAProcessKillsItsHostAndEndsItsConnectionAtOnce) {
+    core_.RegisterProgram(L"App.exe", L"/host/StandIn");
+    auto control = Client(sim::wire::Role::Control);
+    auto started = Spawn(control, L"App.exe");
+    auto app = Joined(*started);
+    ASSERT_EQ(Request(app, Kind::CreateNamed, Named(sim::wire::ObjectKind::Mutex, L"M", 1, 0)), 0u);
+    ASSERT_EQ(Request(control, Kind::CreateNamed, Named(sim::wire::ObjectKind::Mutex, L"M", 0, 0)),
+              static_cast<std::uint32_t>(ERROR_ALREADY_EXISTS));
+    std::uint32_t mutex = Handle();
+    ASSERT_EQ(Request(control, Kind::Terminate, Payload({started->pid, 9})), 0u);
+    EXPECT_EQ(spawner_.killed, std::vector<int>{static_cast<int>(started->hostPid)});
+    // Its mutex was abandoned then and there.
+    ASSERT_EQ(Request(control, Kind::Wait, WaitOn(mutex, 0)), 0u);
+    EXPECT_EQ(LastWaitResult(), WAIT_ABANDONED);
+    core_.HostProcessEnded(static_cast<int>(started->hostPid), 137);
+    ASSERT_EQ(Request(control, Kind::ExitCode, Payload({started->handle})), 0u);
+    EXPECT_EQ(LastWaitResult(), 9u);
+}
+
+TEST_F(CoreTest, TheRegistryKeepsKeysAndValuesForEveryClient) {
+    auto a = Client();
+    auto b = Client();
+    auto ask = [&](sim::server::ClientId c, sim::wire::RegistryOp op, const std::wstring& path,
+                   const std::wstring& name, const std::string& data) {
+        Writer w;
+        w.U16(static_cast<std::uint16_t>(op)).Text(path).Text(name).U32(REG_BINARY).Blob(data);
+        EXPECT_EQ(Request(c, Kind::Registry, w), 0u);
+        return lastBody_;
+    };
+    using Op = sim::wire::RegistryOp;
+    ask(a, Op::SetValue, L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Modem", L"Port", "COM7");
+    std::string got = ask(b, Op::GetValue, L"HKEY_LOCAL_MACHINE\\software\\modem", L"PORT", "");
+    Writer expected;
+    expected.U8(1).U32(REG_BINARY).Blob("COM7");
+    EXPECT_EQ(got, expected.Bytes());
+    std::string keys = ask(b, Op::SubKeys, L"HKEY_LOCAL_MACHINE\\SOFTWARE", L"", "");
+    EXPECT_EQ(keys, Writer().U32(1).Text(L"Modem").Bytes());
+    ask(a, Op::DeleteKey, L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Modem", L"", "");
+    EXPECT_EQ(ask(b, Op::KeyExists, L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Modem", L"", ""),
+              Writer().U8(0).Bytes());
+}
+
+}  // namespace
