@@ -32,6 +32,8 @@ struct OddText {
     std::string units;  // little-endian code units
     std::wstring read;
 };
+// The case's name in the test list (not its bytes and pointers).
+void PrintTo(const OddText& t, std::ostream* os) { *os << t.what; }
 
 class OddTextTest : public ::testing::TestWithParam<OddText> {};
 
