@@ -118,7 +118,11 @@ CDocking* CDocking::OwnerLink::Read() const {
 }
 
 void CDocking::Reset(HWND window) {
-    UiWrite change(*this, UiWrite::Structure);
+    // The window decides which tree the docking belongs to.
+    TreeMove move;
+    move.Add(*this);
+    move.AddWindow(resetWindow_);
+    if (window != resetWindow_) move.AddWindow(window);
     parent.Assign(nullptr);
     resetWindow_ = window;
     std::fill(std::begin(columnWidths_), std::end(columnWidths_), 0);

@@ -121,7 +121,8 @@ public:
 
     // Before a layout fills the docking for that window: no stored parent, the window stored,
     // column widths and row heights [0, -1, 0], every cell reset. The docking's own properties
-    // are not touched.
+    // are not touched. The window decides which tree the docking belongs to: a move of the trees
+    // concerned (TreeMove).
     void Reset(HWND window);
 
     // The handle's typed set: a changed handle registers the docking for its window and lays the

@@ -17,6 +17,7 @@
 #include "docking/registry.h"
 #include "docking/renderable.h"
 #include "docking/style.h"
+#include "docking/ui_guard.h"
 
 namespace System::Docking {
 
@@ -177,8 +178,14 @@ public:
     }
     bool readable() const override { return true; }
     bool writable() const override { return true; }
+    // The windows' dockings may change trees (a cell hosting a skinned dialog's window nests its
+    // docking): the whole change is a move of the trees involved (TreeMove).
     void Assign(const HWND& window) override {
         const HWND old = this->value_;
+        TreeMove move;
+        move.Add(*self_);
+        move.AddWindow(old);
+        if (window != old) move.AddWindow(window);
         if (old != nullptr && old != window) RemoveRenderableWindow(old, self_);
         this->value_ = window;
         this->owner()->OnHandleChanged(old, window);

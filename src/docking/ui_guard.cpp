@@ -2,7 +2,9 @@
 
 #include "docking/cell.h"
 #include "docking/docking.h"
+#include "docking/registry.h"
 #include "docking/render_lock.h"
+#include "docking/skin.h"
 
 namespace System::Docking {
 
@@ -13,6 +15,14 @@ CDocking* RootOf(IRenderable& node) {
 }
 
 UiWrite::UiWrite(IRenderable& anyNodeOfTheTree, Kind kind) : root_(RootOf(anyNodeOfTheTree)) {
+    Hold(kind);
+}
+
+UiWrite::UiWrite(CDocking& docking, OwnTree, Kind kind) : root_(&docking) {
+    Hold(kind);
+}
+
+void UiWrite::Hold(Kind kind) {
     if (root_ == nullptr) return;
     CRenderLock& lock = root_->surface.RenderLock();
     insideSend_ = lock.HolderIsSendingToCaller() && (lock.HeldByCaller() || InSendMessage());
@@ -22,6 +32,23 @@ UiWrite::UiWrite(IRenderable& anyNodeOfTheTree, Kind kind) : root_(RootOf(anyNod
 
 UiWrite::~UiWrite() {
     if (held_ != nullptr) held_->Leave();
+}
+
+TreeMove::~TreeMove() {
+    while (!writes_.empty()) writes_.pop_back();
+}
+
+void TreeMove::Add(IRenderable& node) {
+    writes_.push_back(std::make_unique<UiWrite>(node, UiWrite::Structure));
+    if (auto* docking = dynamic_cast<CDocking*>(&node))
+        writes_.push_back(std::make_unique<UiWrite>(*docking, UiWrite::OwnTree{}));
+}
+
+void TreeMove::AddWindow(HWND window) {
+    if (window == nullptr) return;
+    if (IRenderable* registered = FindRenderableByWindow(window)) Add(*registered);
+    if (HasWindowDocking(window))
+        if (CDocking* bound = WindowDocking(window)) Add(*bound);
 }
 
 LRESULT RenderSend(const RenderContext& context, HWND window, UINT message, WPARAM wParam,

@@ -19,6 +19,9 @@
 // as soon as the answer is back; they hold nothing else across it.
 #pragma once
 
+#include <memory>
+#include <vector>
+
 #include <windows.h>
 
 namespace System::Docking {
@@ -39,6 +42,10 @@ public:
 
     // A change of the tree that holds that node (a docking or a cell).
     explicit UiWrite(IRenderable& anyNodeOfTheTree, Kind kind = Contents);
+    // A change of the docking taken as a root of its own, whatever tree holds it now: its own
+    // lock, which a render of it holds that started while it was a root.
+    struct OwnTree {};
+    UiWrite(CDocking& docking, OwnTree, Kind kind = Structure);
     ~UiWrite();
     UiWrite(const UiWrite&) = delete;
     UiWrite& operator=(const UiWrite&) = delete;
@@ -49,9 +56,36 @@ public:
     bool InsideRenderSend() const { return insideSend_; }
 
 private:
+    void Hold(Kind kind);
+
     CDocking* root_ = nullptr;
     CRenderLock* held_ = nullptr;
     bool insideSend_ = false;
+};
+
+// A change that may move dockings from one tree to another: a cell that takes or gives up a window
+// (whose docking it then hosts, or no longer hosts), a docking that takes a window or is reset for
+// one. The trees whose root changes are found by the nodes and windows added, before the change;
+// each is a change of structure (UiWrite) held until the move ends: the tree that holds a node now,
+// and every docking concerned taken as a root of its own. So a render of a docking that started
+// while it was a root has ended (or stops at its next checkpoint) before the docking joins another
+// tree, and a render of the tree it leaves no longer reads it: from then on the docking's new
+// root's lock alone guards it.
+class TreeMove {
+public:
+    TreeMove() = default;
+    ~TreeMove();
+    TreeMove(const TreeMove&) = delete;
+    TreeMove& operator=(const TreeMove&) = delete;
+
+    // The node's tree, and a docking also as a root of its own.
+    void Add(IRenderable& node);
+    // What the window belongs to: the renderable registered for it (a cell hosting it, or its own
+    // docking) and the docking bound to it (null: nothing).
+    void AddWindow(HWND window);
+
+private:
+    std::vector<std::unique_ptr<UiWrite>> writes_;
 };
 
 // The root docking of the tree that holds the node.

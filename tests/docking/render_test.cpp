@@ -194,6 +194,26 @@ INSTANTIATE_TEST_SUITE_P(
                       ChangeCase{"Reset", [](Dialog& d) { d.root.Reset(d.window); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A skinned window's docking, rendered as a root of its own, is nested into another tree (a cell
+// takes its window) while that render runs: the nesting waits until the render has stopped, for
+// from then on the new root's lock alone guards the docking, and a render of the old root would go
+// on reading what the new tree's changes write.
+TEST_F(RenderTest, NestingADockingWaitsForTheRenderItStartedAsARoot) {
+    Dialog outer;
+    Dialog inner;
+    Gate gate;
+    gate.Hold(inner);
+    HANDLE opener = SetWhenSettled(gate.open());
+    outer.root.Cell(1, 1).handle.Assign(inner.window);
+    EXPECT_TRUE(gate.open().IsSet());
+    EXPECT_EQ(inner.root.root.Read(), &outer.root);
+    Settle();
+    ASSERT_EQ(inner.presents.size(), 1u);
+    EXPECT_FALSE(inner.presents[0].record);
+    WaitForSingleObject(opener, INFINITE);
+    CloseHandle(opener);
+}
+
 // A skin switch unbinds every window; the render that is asking a nested dialog's window for its
 // docking then makes that dialog load itself inside the message, while the render holds the tree.
 TEST_F(RenderTest, SkinSwitchWhileARenderAsksANestedWindowForItsDocking) {
