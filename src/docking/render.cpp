@@ -133,14 +133,18 @@ void CDocking::RenderWithLocks(HWND window, HRGN region, HWND presentTo) {
         // A request made while the docking was a root of its own, which has been nested since,
         // is dropped: its root renders the whole tree.
         if (life_->Alive() && RootToPassTo(*this) == nullptr) {
+            PresentRecord* record = RenderPicture(window, asked_.Take(region));
+            region = nullptr;
+            // The slot is free before the picture is posted: a request made once the picture has
+            // arrived finds room, and one dropped meanwhile is taken by the render that waits.
+            LeaveCriticalSection(std::exchange(slot, nullptr));
             // Posted under the lock: the pictures reach the window in the order they were drawn,
             // so a part is always copied over the picture it was drawn to go with.
-            PostPresent(window, RenderPicture(window, asked_.Take(region)), presentTo);
-            region = nullptr;
+            PostPresent(window, record, presentTo);
         }
         renderLock.Leave();
     }
-    LeaveCriticalSection(slot);
+    if (slot != nullptr) LeaveCriticalSection(slot);
     if (region != nullptr) DeleteObject(region);
 }
 
