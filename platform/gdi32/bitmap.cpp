@@ -60,20 +60,26 @@ cairo_region_t* Area(const Target& dst, int x, int y, int width, int height,
     return area;
 }
 
-// Calls f(destPixel, x, y) for every pixel of the area (x, y in surface pixels).
+// Calls f(row, left, right, y) for every row of every rectangle of the area: the pixels
+// row[left] to row[right - 1] (x, y in surface pixels).
 template <class F>
-void ForEach(const Target& dst, cairo_region_t* area, F f) {
+void ForEachRow(const Target& dst, cairo_region_t* area, F f) {
     cairo_surface_flush(dst.t.surface);
     int n = cairo_region_num_rectangles(area);
     for (int i = 0; i < n; ++i) {
         cairo_rectangle_int_t r;
         cairo_region_get_rectangle(area, i, &r);
-        for (int y = r.y; y < r.y + r.height; ++y) {
-            std::uint32_t* row = dst.Row(y);
-            for (int x = r.x; x < r.x + r.width; ++x) f(row[x], x, y);
-        }
+        for (int y = r.y; y < r.y + r.height; ++y) f(dst.Row(y), r.x, r.x + r.width, y);
     }
     cairo_surface_mark_dirty(dst.t.surface);
+}
+
+// Calls f(destPixel, x, y) for every pixel of the area (x, y in surface pixels).
+template <class F>
+void ForEach(const Target& dst, cairo_region_t* area, F f) {
+    ForEachRow(dst, area, [&](std::uint32_t* row, int left, int right, int y) {
+        for (int x = left; x < right; ++x) f(row[x], x, y);
+    });
 }
 
 }  // namespace
@@ -137,14 +143,22 @@ BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sx, i
     cairo_rectangle_int_t fromSource{clampInt(-shiftX), clampInt(-shiftY), src.Width(),
                                      src.Height()};
     cairo_region_t* area = Area(dst, x, y, width, height, &fromSource);
-    // Copy the source rows first: source and destination may be one surface.
+    cairo_rectangle_int_t used{};
+    cairo_region_get_extents(area, &used);
+    if (used.width <= 0 || used.height <= 0) {
+        cairo_region_destroy(area);
+        return TRUE;
+    }
+    // Copy the source pixels that are read first (only those): source and destination may be
+    // one surface.
     cairo_surface_flush(src.t.surface);
     cairo_surface_t* copy = cairo_surface_create_similar_image(src.t.surface, CAIRO_FORMAT_ARGB32,
-                                                               src.Width(), src.Height());
+                                                               used.width, used.height);
     {
         cairo_t* cr = cairo_create(copy);
         cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-        cairo_set_source_surface(cr, src.t.surface, 0, 0);
+        cairo_set_source_surface(cr, src.t.surface, -static_cast<double>(used.x + shiftX),
+                                 -static_cast<double>(used.y + shiftY));
         cairo_paint(cr);
         cairo_destroy(cr);
         cairo_surface_flush(copy);
@@ -152,14 +166,17 @@ BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sx, i
     const unsigned char* data = cairo_image_surface_get_data(copy);
     int stride = cairo_image_surface_get_stride(copy);
     bool opaque = Opaque(dest);
-    ForEach(dst, area, [&](std::uint32_t& d, int px, int py) {
-        std::uint32_t s = reinterpret_cast<const std::uint32_t*>(
-            data + (py + shiftY) * static_cast<long>(stride))[px + shiftX];
-        if (rop == SRCINVERT)
-            d = ((d ^ s) & 0x00FFFFFFu) | (d & 0xFF000000u);
-        else
-            d = s;
-        if (opaque) d |= 0xFF000000u;
+    const std::uint32_t alpha = opaque ? 0xFF000000u : 0;
+    ForEachRow(dst, area, [&](std::uint32_t* d, int left, int right, int py) {
+        const std::uint32_t* s = reinterpret_cast<const std::uint32_t*>(
+                                     data + (py - used.y) * static_cast<long>(stride)) -
+                                 used.x;
+        if (rop == SRCINVERT) {
+            for (int px = left; px < right; ++px)
+                d[px] = (((d[px] ^ s[px]) & 0x00FFFFFFu) | (d[px] & 0xFF000000u)) | alpha;
+        } else {
+            for (int px = left; px < right; ++px) d[px] = s[px] | alpha;
+        }
     });
     cairo_surface_destroy(copy);
     cairo_region_destroy(area);

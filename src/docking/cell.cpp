@@ -127,6 +127,7 @@ void CDockingCell::SetBounds(const Gdiplus::Rect& box) {
 }
 
 void CDockingCell::Render(RenderContext& context) {
+    if (!EnterRenderPart(context)) return;
     width.SetRendered(context.bounds.Width);
     height.SetRendered(context.bounds.Height);
     const Gdiplus::Rect inside = client.Read();
@@ -163,7 +164,7 @@ void CDockingCell::Render(RenderContext& context) {
 }
 
 void CDockingCell::Redraw() {
-    if (CDocking* top = root.Read()) top->Update(GetBounds());
+    if (CDocking* top = root.Read()) top->UpdatePart(GetBounds());
 }
 
 void CDockingCell::Update(Gdiplus::Rect) {

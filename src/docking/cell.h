@@ -113,7 +113,7 @@ public:
     // nested docking in it.
     void SetBounds(const Gdiplus::Rect& bounds) override;
     Gdiplus::Rect GetBounds() const override { return bounds_; }
-    // The root's Update(GetBounds()).
+    // The root's UpdatePart(GetBounds()): the cell's box is drawn again.
     void Redraw() override;
     // Lays the cell out again with its bounds (re-placing the hosted window); rect is not used.
     void Update(Gdiplus::Rect rect) override;

@@ -53,6 +53,12 @@ int CheckRenderGeneration(const RenderContext& context) {
     return current;
 }
 
+bool EnterRenderPart(RenderContext& context) {
+    if (!context.partial) return true;
+    context.clip = Intersect(context.clip, context.part);
+    return !context.clip.IsEmptyArea();
+}
+
 DockingVisit::DockingVisit(const CDocking* docking)
     : entered_(visits.size() < static_cast<size_t>(kMaxDockingDepth) && !Active(docking)) {
     if (entered_) visits.push_back(docking);
@@ -171,6 +177,7 @@ void PaintBackground(const RenderContext& context, const BackgroundFields& backg
 }
 
 void CDocking::Render(RenderContext& context) {
+    if (!EnterRenderPart(context)) return;
     DockingVisit visit(this);
     if (!visit.Entered()) return;  // reached again through a window anchored in its own tree
     CheckRenderGeneration(context);

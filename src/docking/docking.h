@@ -143,6 +143,10 @@ public:
     // A nested docking passes the request to its root; a root schedules a render of its window
     // when the window is visible. The whole client area is rendered, whatever the rectangle.
     void Update(Gdiplus::Rect rect) override;
+    // A nested docking passes the request to its root; a root schedules a render of only that
+    // rectangle of its window (client coordinates) when the window is visible and already shows
+    // a picture of its client area's size, else of the whole area.
+    void UpdatePart(const Gdiplus::Rect& rect);
     // Slot 5 for a docking: the target is a window (see Paint(HWND, Rect)). Answers 0.
     LRESULT Paint(HANDLE target, Gdiplus::Rect rect) override;
     // A nested docking passes the request to its root; a root cancels renders in progress and
@@ -170,13 +174,17 @@ public:
 
 private:
     // The render proper, after the locks: the picture of the window's client area, or null when
-    // cancelled, failed or empty. The region (null: the whole area) goes into the record or is
-    // deleted.
+    // cancelled, failed or empty. A region (null: the whole area) limits the render to the
+    // rectangle around it, whose part of the picture alone is new. The region goes into the
+    // record; a cancelled or failed render leaves what it was to draw to the next one.
     PresentRecord* RenderPicture(HWND window, HRGN region);
     // Posts the record (or null) to the window; a record that cannot be posted is freed.
     void PostPresent(HWND window, PresentRecord* record, HWND presentTo);
     // Copies the surface to the window (a layered window gets it as its picture), within clip.
     void ShowSurface(HWND window, HRGN clip);
+    // Copies the record's part of its picture into the surface: false when the surface has no
+    // picture of the record's size to copy it into.
+    bool CopyPartIntoSurface(const PresentRecord& record);
     // The records on their way to the window when it goes.
     void FreePendingPresents(HWND window);
     // The destructor's first step: no render of the docking starts again, those in progress are
@@ -185,6 +193,7 @@ private:
 
     std::shared_ptr<RenderLife> life_ = std::make_shared<RenderLife>(this);
     PresentRecords presents_;
+    AskedParts asked_;
     // The generation of the last picture adopted (window's thread only).
     int adoptedGeneration_ = 0;
     HWND resetWindow_ = nullptr;

@@ -19,6 +19,32 @@ struct PresentRecord {
     HBITMAP bitmap = nullptr;
     HRGN region = nullptr;
     int generation = 0;
+    // A render of a part of the window: only that rectangle of the picture is new, and it is
+    // copied into the picture the window already has.
+    bool partial = false;
+    RECT part{};
+};
+
+// The parts of the window that renders were asked for but did not draw (a request dropped while
+// two renders were already queued, a render cancelled by a newer one): the next render of the
+// docking draws them too. Any thread.
+class AskedParts {
+public:
+    AskedParts() = default;
+    ~AskedParts();
+    AskedParts(const AskedParts&) = delete;
+    AskedParts& operator=(const AskedParts&) = delete;
+
+    // Keeps the region (null: the whole window), taking it over.
+    void Keep(HRGN region);
+    // The region a render is to draw: the one it was asked for (null: the whole window), taken
+    // over, with everything kept added; nothing stays kept.
+    HRGN Take(HRGN region);
+
+private:
+    std::mutex lock_;
+    bool whole_ = false;
+    HRGN region_ = nullptr;
 };
 
 // Frees the record's bitmap and region, and the record.

@@ -1,8 +1,10 @@
 // Rendering a docking tree for its window, scheduling renders, presenting them, and the window
 // messages a docking answers.
 #include <algorithm>
+#include <utility>
 
 #include "docking/docking.h"
+#include "docking/layout.h"
 #include "docking/messages.h"
 #include "docking/present.h"
 #include "docking/render_lock.h"
@@ -51,6 +53,45 @@ size_t PresentRecords::Count() {
     return records_.size();
 }
 
+// ---- Asked parts ----
+
+AskedParts::~AskedParts() {
+    if (region_ != nullptr) DeleteObject(region_);
+}
+
+void AskedParts::Keep(HRGN region) {
+    std::lock_guard<std::mutex> hold(lock_);
+    if (region == nullptr || whole_) {
+        whole_ = true;
+        if (region != nullptr) DeleteObject(region);
+        if (region_ != nullptr) DeleteObject(std::exchange(region_, nullptr));
+        return;
+    }
+    if (region_ == nullptr) {
+        region_ = region;
+        return;
+    }
+    if (CombineRgn(region_, region_, region, RGN_OR) == ERROR) whole_ = true;
+    DeleteObject(region);
+}
+
+HRGN AskedParts::Take(HRGN region) {
+    std::lock_guard<std::mutex> hold(lock_);
+    const bool whole = std::exchange(whole_, false);
+    HRGN kept = std::exchange(region_, nullptr);
+    if (region != nullptr && !whole && kept != nullptr &&
+        CombineRgn(region, region, kept, RGN_OR) == ERROR) {
+        DeleteObject(region);
+        region = nullptr;
+    }
+    if (region != nullptr && whole) {
+        DeleteObject(region);
+        region = nullptr;
+    }
+    if (kept != nullptr) DeleteObject(kept);
+    return region;
+}
+
 // ---- Rendering ----
 
 namespace {
@@ -83,27 +124,28 @@ void CDocking::RenderWithLocks(HWND window, HRGN region, HWND presentTo) {
     else if (TryEnterCriticalSection(&waitingLock.section))
         slot = &waitingLock.section;
     if (slot == nullptr) {
-        if (region != nullptr) DeleteObject(region);
+        // The part asked for is drawn by the waiting render.
+        asked_.Keep(region);
         return;
     }
-    PresentRecord* record = nullptr;
-    bool rendered = false;
     // A docking that is ending makes a waiting render give up.
     if (renderLock.Enter(life_->Ending())) {
         // A request made while the docking was a root of its own, which has been nested since,
         // is dropped: its root renders the whole tree.
         if (life_->Alive() && RootToPassTo(*this) == nullptr) {
-            record = RenderPicture(window, region);
-            rendered = true;
+            PresentRecord* record = RenderPicture(window, asked_.Take(region));
+            region = nullptr;
+            // The slot is free before the picture is posted: a request made once the picture has
+            // arrived finds room, and one dropped meanwhile is taken by the render that waits.
+            LeaveCriticalSection(std::exchange(slot, nullptr));
+            // Posted under the lock: the pictures reach the window in the order they were drawn,
+            // so a part is always copied over the picture it was drawn to go with.
+            PostPresent(window, record, presentTo);
         }
         renderLock.Leave();
     }
-    LeaveCriticalSection(slot);
-    if (!rendered) {
-        if (region != nullptr) DeleteObject(region);
-        return;
-    }
-    PostPresent(window, record, presentTo);
+    if (slot != nullptr) LeaveCriticalSection(slot);
+    if (region != nullptr) DeleteObject(region);
 }
 
 PresentRecord* CDocking::RenderPicture(HWND window, HRGN region) {
@@ -112,12 +154,23 @@ PresentRecord* CDocking::RenderPicture(HWND window, HRGN region) {
     const Gdiplus::Rect area = ClientArea(window);
     const int width = area.Width;
     const int height = area.Height;
-    if (width == 0 || height == 0) {
+    // A part is drawn within the rectangle around its region.
+    const bool partial = region != nullptr;
+    Gdiplus::Rect part = area;
+    if (partial) {
+        RECT box{};
+        part = GetRgnBox(region, &box) == ERROR
+                   ? Gdiplus::Rect()
+                   : Intersect(area, Gdiplus::Rect(box.left, box.top, box.right - box.left,
+                                                   box.bottom - box.top));
+    }
+    if (width == 0 || height == 0 || part.IsEmptyArea()) {
         if (region != nullptr) DeleteObject(region);
         return nullptr;
     }
     if (region == nullptr) region = CreateRectRgn(0, 0, width, height);
     HBITMAP bitmap = nullptr;
+    bool drawn = false;
     {
         // The render's own picture; the on-screen surface changes only on the window's thread.
         CDockingPainter target(width, height);
@@ -126,7 +179,10 @@ PresentRecord* CDocking::RenderPicture(HWND window, HRGN region) {
             graphics->SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
             RenderContext context;
             context.window = window;
-            context.bounds = context.client = context.clip = area;
+            context.bounds = context.client = area;
+            context.clip = part;
+            context.partial = partial;
+            context.part = part;
             context.graphics = graphics;
             context.region = region;
             context.generationCounter = surface.GenerationCounter();
@@ -136,16 +192,30 @@ PresentRecord* CDocking::RenderPicture(HWND window, HRGN region) {
                 Render(context);
                 CheckRenderGeneration(context);
                 bitmap = target.TakeBitmap();
+                drawn = true;
             } catch (...) {
                 // Cancelled by a newer render or a change of the tree, or failed: no picture.
             }
         }
     }
     if (bitmap == nullptr) {
-        if (region != nullptr) DeleteObject(region);
+        // What this render was to draw is drawn by the next one (the whole window when it was
+        // asked for the whole window).
+        if (!drawn) {
+            if (!partial) DeleteObject(std::exchange(region, nullptr));
+            asked_.Keep(region);
+        } else if (region != nullptr) {
+            DeleteObject(region);
+        }
         return nullptr;
     }
-    return new (std::nothrow) PresentRecord{bitmap, region, generation};
+    const RECT edges{part.X, part.Y, part.X + part.Width, part.Y + part.Height};
+    auto* record = new (std::nothrow) PresentRecord{bitmap, region, generation, partial, edges};
+    if (record == nullptr) {
+        DeleteObject(bitmap);
+        if (region != nullptr) DeleteObject(region);
+    }
+    return record;
 }
 
 void CDocking::PostPresent(HWND window, PresentRecord* record, HWND presentTo) {
@@ -178,6 +248,22 @@ void CDocking::Update(Gdiplus::Rect rect) {
     if (window != nullptr && IsWindowVisible(window)) PostRender(window, nullptr, this);
 }
 
+void CDocking::UpdatePart(const Gdiplus::Rect& rect) {
+    if (CDocking* top = RootToPassTo(*this)) return top->UpdatePart(rect);
+    HWND window = RenderWindow();
+    if (window == nullptr || !IsWindowVisible(window)) return;
+    const Gdiplus::Rect area = ClientArea(window);
+    const Gdiplus::Rect part = Intersect(area, rect);
+    // A part is copied into the picture the window shows: without one of the window's size, the
+    // whole window is drawn.
+    const bool shown = surface.HasPicture() && surface.width.Value() == area.Width &&
+                       surface.height.Value() == area.Height;
+    HRGN region = shown && !part.IsEmptyArea()
+                      ? CreateRectRgn(part.X, part.Y, part.X + part.Width, part.Y + part.Height)
+                      : nullptr;
+    PostRender(window, nullptr, this, region);
+}
+
 void CDocking::Paint(HWND presentTo, Gdiplus::Rect rect) {
     if (CDocking* top = RootToPassTo(*this)) return top->Paint(presentTo, rect);
     surface.AdvanceGeneration();
@@ -192,15 +278,12 @@ void CDocking::FitToClient(HWND window) {
 
 bool CDocking::OnResized(HWND window) {
     if (parent.Read() != nullptr) return false;
-    PresentRecord* record = nullptr;
-    {
-        // A change of the tree like any other: no render of it runs meanwhile (unless this runs
-        // inside a message of the render that holds the lock, which is paused in it).
-        UiWrite change(*this);
-        FitToClient(window);
-        record = RenderPicture(window, nullptr);
-    }
-    PostPresent(window, record, nullptr);
+    // A change of the tree like any other: no render of it runs meanwhile (unless this runs
+    // inside a message of the render that holds the lock, which is paused in it). The picture is
+    // posted before the lock goes, in order with the renders'.
+    UiWrite change(*this);
+    FitToClient(window);
+    PostPresent(window, RenderPicture(window, nullptr), nullptr);
     return true;
 }
 
@@ -227,6 +310,23 @@ void CDocking::ShowSurface(HWND window, HRGN clip) {
     }
     if (clip != nullptr) SelectClipRgn(dc, nullptr);
     ReleaseDC(window, dc);
+}
+
+bool CDocking::CopyPartIntoSurface(const PresentRecord& record) {
+    BITMAP picture{};
+    if (!surface.HasPicture() || record.bitmap == nullptr ||
+        GetObjectW(record.bitmap, sizeof picture, &picture) != sizeof picture ||
+        picture.bmWidth != surface.width.Value() || picture.bmHeight != surface.height.Value())
+        return false;
+    HDC source = CreateCompatibleDC(surface.Dc());
+    if (source == nullptr) return false;
+    HGDIOBJ old = SelectObject(source, record.bitmap);
+    const RECT& r = record.part;
+    const bool copied = BitBlt(surface.Dc(), r.left, r.top, r.right - r.left, r.bottom - r.top,
+                               source, r.left, r.top, SRCCOPY) != FALSE;
+    SelectObject(source, old);
+    DeleteDC(source);
+    return copied;
 }
 
 void CDocking::FreePendingPresents(HWND window) {
@@ -265,9 +365,17 @@ bool CDocking::OnWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM)
             // A late render must not replace a newer picture.
             if (record->generation >= adoptedGeneration_) {
                 adoptedGeneration_ = record->generation;
-                surface.SelectBitmap(record->bitmap);
-                record->bitmap = nullptr;
-                ShowSurface(window, record->region);
+                if (!record->partial) {
+                    surface.SelectBitmap(record->bitmap);
+                    record->bitmap = nullptr;
+                    ShowSurface(window, record->region);
+                } else if (CopyPartIntoSurface(*record)) {
+                    ShowSurface(window, record->region);
+                } else {
+                    // A part without a picture of its size to go into (the window was resized
+                    // since it was asked for): the whole window is drawn again.
+                    Update(GetBounds());
+                }
             }
             FreePresentRecord(record);
             return true;

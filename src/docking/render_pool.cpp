@@ -173,11 +173,13 @@ bool CDockingDriverPool::Post(IUserWorkItem* item) {
     return false;
 }
 
-bool CDockingDriverPool::PostRender(HWND window, HWND value, CDocking* target) {
+bool CDockingDriverPool::PostRender(HWND window, HWND value, CDocking* target, HRGN region) {
     std::shared_ptr<RenderLife> life = target->Life();
     Track(life);
-    return Post(new (std::nothrow) CProcess(std::move(life), target, &CDocking::RenderWithLocks,
-                                            window, nullptr, value));
+    auto* item = new (std::nothrow)
+        CProcess(std::move(life), target, &CDocking::RenderWithLocks, window, region, value);
+    if (item == nullptr && region != nullptr) DeleteObject(region);
+    return Post(item);
 }
 
 void CDockingDriverPool::Track(const std::shared_ptr<RenderLife>& life) {
@@ -238,8 +240,8 @@ CDockingDriverPool& RenderPool() {
     return Globals().renderPool;
 }
 
-void PostRender(HWND window, HWND value, CDocking* target) {
-    RenderPool().PostRender(window, value, target);
+void PostRender(HWND window, HWND value, CDocking* target, HRGN region) {
+    RenderPool().PostRender(window, value, target, region);
 }
 
 void WaitRenderPoolIdle() {

@@ -128,7 +128,7 @@ public:
     // started. After shutdown the item is destroyed without running; false.
     bool Post(IUserWorkItem* item);
     // Queues a render of the docking's window (see PostRender below).
-    bool PostRender(HWND window, HWND value, CDocking* target);
+    bool PostRender(HWND window, HWND value, CDocking* target, HRGN region = nullptr);
     // Returns once every item posted so far has been taken and the workers are idle; messages
     // sent to the calling thread are handled meanwhile.
     void WaitIdle();
@@ -165,8 +165,9 @@ private:
 CDockingDriverPool& RenderPool();
 
 // Queues a render of the docking's window for the pool: the docking will present the result to
-// the window with value as the present message's lParam.
-void PostRender(HWND window, HWND value, CDocking* target);
+// the window with value as the present message's lParam. The region (taken over; null: the whole
+// client area) is the part of the window to draw.
+void PostRender(HWND window, HWND value, CDocking* target, HRGN region = nullptr);
 // Waits until the render pool is idle (see CDockingDriverPool::WaitIdle).
 void WaitRenderPoolIdle();
 // The end of the program's run: see CDockingDriverPool::Shutdown.

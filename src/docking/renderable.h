@@ -27,6 +27,10 @@ struct RenderContext {
     // The part of the window the render is for; hosted windows that draw themselves cut
     // themselves out of it.
     HRGN region = nullptr;
+    // A render of a part of the window draws only what meets that rectangle: an element whose
+    // clip misses it is not rendered at all (its hosted window is not asked either).
+    bool partial = false;
+    Gdiplus::Rect part;
     // The surface's render generation counter, and the generation this render took when it
     // started: a render that has fallen behind stops at its next checkpoint.
     const std::atomic<int>* generationCounter = nullptr;
@@ -39,6 +43,9 @@ struct RenderContext {
 // A render's checkpoint: returns the current generation, or, when the render's generation is
 // lower (a newer render has started), throws the current generation (an int) to end the render.
 int CheckRenderGeneration(const RenderContext& context);
+// An element's render starts: in a render of a part, the clip is narrowed to that part, and false
+// means nothing of the element is to be drawn.
+bool EnterRenderPart(RenderContext& context);
 
 class IRenderable {
 public:

@@ -395,4 +395,55 @@ TEST_F(RenderTest, ANestedDockingAsksItsRootForTheRender) {
     EXPECT_FALSE(nested->surface.HasPicture());
 }
 
+// The colour of a pixel of the picture the dialog shows.
+Gdiplus::ARGB Shown(Dialog& d, int x, int y) {
+    auto picture = static_cast<HBITMAP>(GetCurrentObject(d.root.surface.Dc(), OBJ_BITMAP));
+    std::unique_ptr<Gdiplus::Bitmap> bitmap(Gdiplus::Bitmap::FromHBITMAP(picture, nullptr));
+    Gdiplus::Color c;
+    if (bitmap == nullptr || bitmap->GetPixel(x, y, &c) != Gdiplus::Ok) return 0;
+    return c.GetValue();
+}
+
+constexpr Gdiplus::ARGB kRed = 0xFFFF0000u;
+constexpr Gdiplus::ARGB kGreen = 0xFF00FF00u;
+
+// The dialog split into a left cell (1, 0) of 100 pixels and the rest (1, 1), both red and shown.
+void SplitRed(Dialog& d) {
+    d.root.ColumnWidth(0) = 100;
+    d.root.Cell(1, 0).background.color = kRed;
+    d.root.Cell(1, 1).background.color = kRed;
+    d.root.FitToClient(d.window);
+    d.root.Update(d.root.GetBounds());
+    WaitRenderPoolIdle();
+    DrainMessages();
+}
+
+TEST_F(RenderTest, ACellRedrawsOnlyItsOwnBox) {
+    Dialog d;
+    SplitRed(d);
+    d.root.Cell(1, 0).background.color = kGreen;
+    d.root.Cell(1, 1).background.color = kGreen;
+    d.root.Cell(1, 1).Redraw();
+    Settle();
+    ASSERT_EQ(d.presents.size(), 2u);
+    EXPECT_EQ(Shown(d, 150, 50), kGreen);
+    EXPECT_EQ(Shown(d, 50, 50), kRed);  // the rest of the picture is the earlier one
+}
+
+TEST_F(RenderTest, AWholeRequestDroppedBehindACellsRedrawIsDrawnByIt) {
+    Dialog d;
+    SplitRed(d);
+    Gate gate;
+    gate.Hold(d);  // a render of the whole dialog, paused in cell (1, 1) after drawing (1, 0)
+    d.root.Cell(1, 1).Redraw();  // waits for it
+    LetTheMachineSettle();
+    d.root.Cell(1, 0).background.color = kGreen;
+    d.root.Update(d.root.GetBounds());  // no room: dropped, and drawn by the waiting one
+    LetTheMachineSettle();
+    gate.open().Set();
+    Settle();
+    EXPECT_EQ(gate.count(), 2);
+    EXPECT_EQ(Shown(d, 50, 50), kGreen);
+}
+
 }  // namespace
