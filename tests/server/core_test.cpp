@@ -209,7 +209,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BadRequest{"before hello", false, Kind::Ping, "", sim::wire::kVersion,
                    ERROR_ACCESS_DENIED},
-        BadRequest{"unknown kind", true, static_cast<Kind>(99), "", sim::wire::kVersion,
+        BadRequest{"unknown kind", true, static_cast<Kind>(0xFF), "", sim::wire::kVersion,
                    ERROR_INVALID_FUNCTION},
         BadRequest{"other version", true, Kind::Ping, "", 2, ERROR_INVALID_PARAMETER},
         BadRequest{"truncated", true, Kind::CreateNamed, std::string("\x02\x00\x05\x00", 4),
