@@ -683,9 +683,10 @@ bool Core::AllIdle() const {
                                                    : c->pendingWaits > 0 || !c->holdsClock;
         if (!idle) return false;
     }
-    // A process started but not yet connected runs its start-up.
+    // A process started but not yet connected runs its start-up; one whose connection has
+    // closed runs its end until its host process has ended.
     for (const auto& [pid, p] : processes_)
-        if (p->running && p->spawned && !p->hello) return false;
+        if (p->running && p->spawned && (!p->hello || p->client == 0)) return false;
     return anyone;
 }
 

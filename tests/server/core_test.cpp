@@ -363,6 +363,24 @@ TEST_F(CoreTest, AProcessStartedButNotConnectedHoldsTheClock) {
     EXPECT_EQ(core_.Now(), 500u);
 }
 
+TEST_F(CoreTest, AStartedProcessWhoseConnectionClosedHoldsTheClockUntilItsHostEnded) {
+    core_.RegisterProgram(L"App.exe", L"/host/StandIn");
+    auto control = Client(sim::wire::Role::Control);
+    auto started = Spawn(control, L"App.exe");
+    ASSERT_TRUE(started.has_value());
+    auto app = Joined(*started);
+    // The control waits for its end, at most 1000 ms of machine time.
+    EXPECT_EQ(Request(control, Kind::WaitProcess, Writer().U32(started->pid).U64(1000)),
+              std::nullopt);
+    core_.Disconnect(app);
+    EXPECT_EQ(core_.Now(), 0u);
+    core_.HostProcessEnded(static_cast<int>(started->hostPid), 0);
+    Answer(control, 0);
+    ASSERT_EQ(late_[control].size(), 1u);
+    EXPECT_EQ(WaitResult(late_[control][0]), WAIT_OBJECT_0);
+    EXPECT_EQ(core_.Now(), 0u);
+}
+
 TEST_F(CoreTest, TerminatingAProcessKillsItsHostAndEndsItsConnectionAtOnce) {
     core_.RegisterProgram(L"App.exe", L"/host/StandIn");
     auto control = Client(sim::wire::Role::Control);
