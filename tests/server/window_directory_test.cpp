@@ -1,6 +1,6 @@
 // The machine server's window directory, driven through the request core without sockets:
-// programs tell it of their windows; it finds them in one z-order, carries messages between
-// programs and keeps the message boxes' script and journal.
+// programs tell it of their windows; it finds them in one z-order and carries messages between
+// programs.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -9,7 +9,6 @@
 #include <vector>
 
 #include <winbase.h>
-#include <winuser.h>
 #include "machine/server/core.h"
 #include "machine/wire.h"
 
@@ -27,6 +26,7 @@ class DirectoryTest : public ::testing::Test {
 protected:
     sim::server::ClientId Program() { return Hello(sim::wire::Role::Program); }
     sim::server::ClientId Control() { return Hello(sim::wire::Role::Control); }
+
 
     // A request's status, or nothing when it has no answer yet; its body in body_.
     std::optional<std::uint32_t> Request(sim::server::ClientId c, Kind kind, const Writer& w) {
@@ -182,47 +182,6 @@ TEST_F(DirectoryTest, ASentMessageIsAnsweredByItsReceiverOnlyOrWithZeroWhenTheRe
     EXPECT_EQ(Result(), 0u);
     EXPECT_EQ(Request(sender, Kind::PostWindow, Writer().U64(0x10).U32(1).U64(0).U64(0)),
               static_cast<std::uint32_t>(ERROR_INVALID_WINDOW_HANDLE));
-}
-
-TEST_F(DirectoryTest, BoxesShownByAnyProgramFollowOneScriptAndOneJournal) {
-    auto control = Control();
-    auto a = Program();
-    auto b = Program();
-    ASSERT_EQ(Request(control, Kind::ScriptBox, Writer().I32(IDOK).U32(2000)), 0u);
-    ASSERT_EQ(Request(a, Kind::ShowBox, Writer().Text(L"Title").Text(L"first").U32(MB_OKCANCEL).U64(0)),
-              0u);
-    std::int32_t answer = 0;
-    std::uint32_t after = 0;
-    sim::wire::Reader r(body_);
-    r.I32(answer);
-    r.U32(after);
-    EXPECT_EQ(answer, IDOK);
-    EXPECT_EQ(after, 2000u);
-    // Unscripted: what closing the box answers.
-    ASSERT_EQ(Request(b, Kind::ShowBox, Writer().Text(L"T").Text(L"second").U32(MB_OKCANCEL).U64(0)),
-              0u);
-    ASSERT_EQ(Request(control, Kind::BoxJournal, Writer()), 0u);
-    sim::wire::Reader j(body_);
-    std::uint32_t count = 0, pidA = 0, pidB = 0, type = 0;
-    std::wstring caption, text;
-    std::int32_t first = 0, second = 0;
-    j.U32(count);
-    j.U32(pidA);
-    j.Text(caption);
-    j.Text(text);
-    j.U32(type);
-    j.I32(first);
-    j.U32(pidB);
-    j.Text(caption);
-    j.Text(text);
-    j.U32(type);
-    j.I32(second);
-    ASSERT_TRUE(j.AtEnd());
-    EXPECT_EQ(count, 2u);
-    EXPECT_NE(pidA, pidB);
-    EXPECT_EQ(text, L"second");
-    EXPECT_EQ(first, IDOK);
-    EXPECT_EQ(second, IDCANCEL);
 }
 
 // Bad requests of the directory fail alone.
