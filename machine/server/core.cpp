@@ -96,9 +96,11 @@ Core::Core(std::string folder, Spawner& spawner, ClockMode mode, double speed)
         auto it = clients_.find(id);
         wire::Writer w;
         w.U32(status);
-        if (it != clients_.end()) Send(*it->second, wire::Kind::Reply, request, w.Bytes() + body, true);
+        if (it != clients_.end())
+            Send(*it->second, wire::Kind::Reply, request, w.Bytes() + body, true);
     };
-    out.push = [this](ClientId id, wire::Kind kind, std::uint32_t request, const std::string& payload) {
+    out.push = [this](ClientId id, wire::Kind kind, std::uint32_t request,
+                      const std::string& payload) {
         auto it = clients_.find(id);
         if (it != clients_.end()) Send(*it->second, kind, request, payload, true);
     };

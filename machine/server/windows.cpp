@@ -237,7 +237,8 @@ void WindowDirectory::Request(ClientId client, std::uint32_t pid, const wire::Fr
             std::int32_t answer = 0;
             std::uint32_t afterMs = 0;
             if (!r.I32(answer) || !r.U32(afterMs) || !r.AtEnd()) return bad();
-            return Answer(client, f.id, boxes_.Script(answer, afterMs) ? 0 : ERROR_INVALID_PARAMETER);
+            return Answer(client, f.id,
+                          boxes_.Script(answer, afterMs) ? 0 : ERROR_INVALID_PARAMETER);
         }
         case wire::Kind::BoxJournal: {
             if (!r.AtEnd()) return bad();

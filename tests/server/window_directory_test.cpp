@@ -27,7 +27,6 @@ protected:
     sim::server::ClientId Program() { return Hello(sim::wire::Role::Program); }
     sim::server::ClientId Control() { return Hello(sim::wire::Role::Control); }
 
-
     // A request's status, or nothing when it has no answer yet; its body in body_.
     std::optional<std::uint32_t> Request(sim::server::ClientId c, Kind kind, const Writer& w) {
         std::uint32_t id = Send(c, kind, w);

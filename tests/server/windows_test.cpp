@@ -144,11 +144,10 @@ TEST_P(CopyDataTest, TheBytesAreCopiedToTheReceiverAndAnOddCountRoundsDown) {
     EXPECT_EQ(Output("inbox"), GetParam().received);
 }
 
-INSTANTIATE_TEST_SUITE_P(Payloads, CopyDataTest,
-                         ::testing::Values(CopyCase{L"abcdefghiblue?x=1", 0,
-                                                    "copy 5556 34 abcdefghiblue?x=1\n"},
-                                           CopyCase{L"blue", 1, "copy 5556 9 blue\n"},
-                                           CopyCase{L"\u4e0b\u8f7d", 0,
-                                                    "copy 5556 4 \u4e0b\u8f7d\n"}));
+INSTANTIATE_TEST_SUITE_P(
+    Payloads, CopyDataTest,
+    ::testing::Values(CopyCase{L"abcdefghiblue?x=1", 0, "copy 5556 34 abcdefghiblue?x=1\n"},
+                      CopyCase{L"blue", 1, "copy 5556 9 blue\n"},
+                      CopyCase{L"\u4e0b\u8f7d", 0, "copy 5556 4 \u4e0b\u8f7d\n"}));
 
 }  // namespace
