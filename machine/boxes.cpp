@@ -31,8 +31,18 @@ std::size_t MessageBoxes::Pending() {
     return script_.size();
 }
 
-MessageBoxes::Answer MessageBoxes::Show(const BoxRecord& box) {
+void MessageBoxes::UseServer(std::function<Answer(const BoxRecord&)> show) {
     std::lock_guard<std::mutex> lk(mu_);
+    server_ = std::move(show);
+}
+
+MessageBoxes::Answer MessageBoxes::Show(const BoxRecord& box) {
+    std::unique_lock<std::mutex> lk(mu_);
+    if (server_) {
+        auto ask = server_;
+        lk.unlock();
+        return ask(box);
+    }
     Answer a{IDCANCEL, 0};
     if (!script_.empty()) {
         a = script_.front();

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -29,6 +30,7 @@ struct BoxRecord {
     UINT type = 0;         // the MB_* flags as given
     HICON icon = nullptr;  // the icon the box shows (MB_USERICON: the program's), or none
     int answer = 0;        // the user's answer (a box its program closed returns IDCANCEL instead)
+    DWORD pid = 0;         // the process that showed it (the machine server's journal)
 };
 
 class MessageBoxes {
@@ -50,8 +52,12 @@ public:
         DWORD afterMs;
     };
     Answer Show(const BoxRecord& box);
+    // From now on Show asks `show` (the machine server's script and journal, shared by every
+    // process on it).
+    void UseServer(std::function<Answer(const BoxRecord&)> show);
 
 private:
+    std::function<Answer(const BoxRecord&)> server_;
     std::mutex mu_;
     std::deque<Answer> script_;
     std::vector<BoxRecord> journal_;

@@ -14,6 +14,7 @@
 #include "machine/machine.h"
 #include "machine/processes.h"
 #include "machine/registry.h"
+#include "machine/remote_windows.h"
 #include <winreg.h>
 #include "machine/threads.h"
 #include "machine/waits.h"
@@ -113,6 +114,16 @@ public:
         return {ERROR_PROCESS_ABORTED, {}};
     }
 
+    void CallThen(wire::Kind kind, const std::string& payload,
+                  std::function<void(const RemoteAnswer&)> thenLocked) {
+        auto slot = std::make_shared<Slot>();
+        slot->then = std::move(thenLocked);
+        std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
+        std::uint32_t id = nextId_++;
+        slots_[id] = slot;
+        Send(kind, id, payload);
+    }
+
     void Post(wire::Kind kind, const std::string& payload) {
         std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
         PostLocked(kind, payload);
@@ -132,6 +143,7 @@ private:
     struct Slot {
         Gate gate;
         RemoteAnswer answer;
+        std::function<void(const RemoteAnswer&)> then;
     };
 
     void Send(wire::Kind kind, std::uint32_t id, const std::string& payload) {
@@ -149,6 +161,9 @@ private:
         for (;;) {
             auto f = wire::ReadFrame(fd_, in_);
             if (!f) break;
+            // A message for a window is queued to its thread first (outside the kernel lock),
+            // then counted as seen: the idle report after it cannot overtake it.
+            HandleWindowPush(*this, *f);
             std::lock_guard<std::mutex> lk(kernel.Mutex());
             ++received_;
             wire::Reader r(f->payload);
@@ -158,6 +173,7 @@ private:
                     r.U32(it->second->answer.status);
                     it->second->answer.body = f->payload.size() >= 4 ? f->payload.substr(4) : "";
                     it->second->gate.OpenLocked();
+                    if (it->second->then) it->second->then(it->second->answer);
                     slots_.erase(it);
                 }
             } else if (f->kind == wire::Kind::Time) {
@@ -209,6 +225,15 @@ RemoteAnswer CallServer(ServerLink& link, wire::Kind kind, const std::string& pa
 
 void PostToServer(ServerLink& link, wire::Kind kind, const std::string& payload) {
     link.Post(kind, payload);
+}
+
+void PostToServerLocked(ServerLink& link, wire::Kind kind, const std::string& payload) {
+    link.PostLocked(kind, payload);
+}
+
+void CallServerThen(ServerLink& link, wire::Kind kind, const std::string& payload,
+                    std::function<void(const RemoteAnswer&)> thenLocked) {
+    link.CallThen(kind, payload, std::move(thenLocked));
 }
 
 namespace {
@@ -406,6 +431,7 @@ bool JoinServerAtStart() {
     g_link = link.release();
     // The machine's shared things are the server's from here on.
     machine().registry().UseRemote(new ServedRegistry(*g_link));
+    ShareWindows(*g_link, pid);
     Kernel::Get().SetClockLink(g_link);
     g_link->Run();
     return true;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "machine/handles.h"
@@ -47,6 +48,11 @@ void TellThreadEndedLocked(ServerLink& link, DWORD threadId);
 RemoteAnswer CallServer(ServerLink& link, wire::Kind kind, const std::string& payload);
 // A request whose answer nobody waits for.
 void PostToServer(ServerLink& link, wire::Kind kind, const std::string& payload);
+void PostToServerLocked(ServerLink& link, wire::Kind kind, const std::string& payload);
+// A request whose answer `thenLocked` gets (on the link's own thread, kernel lock held); the
+// calling thread goes on meanwhile.
+void CallServerThen(ServerLink& link, wire::Kind kind, const std::string& payload,
+                    std::function<void(const RemoteAnswer&)> thenLocked);
 
 // A named kernel object that lives on the server; the handle is the server's.
 struct RemoteObj : KObject {

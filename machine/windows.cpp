@@ -158,7 +158,14 @@ void WindowTable::PurgeLocked(HWND hwnd) {
         children_.erase(Key(hwnd));
     }
     std::erase(SiblingsLocked(it->second), hwnd);
+    if (shared_ != nullptr && it->second.parent == nullptr) shared_->Removed(hwnd);
     windows_.erase(it);
+}
+
+void WindowTable::Share(SharedWindows* shared, ULONG_PTR handleBase) {
+    std::lock_guard<std::mutex> lk(mu_);
+    shared_ = shared;
+    next_ = std::max(next_, handleBase);
 }
 
 void WindowTable::SweepLocked() {
@@ -183,7 +190,8 @@ HWND WindowTable::Add(WindowInfo info) {
         children_[Key(info.parent)].push_back(h);
     else
         topLevel_.insert(topLevel_.begin(), h);
-    windows_.emplace(Key(h), std::move(info));
+    auto& added = windows_.emplace(Key(h), std::move(info)).first->second;
+    if (shared_ != nullptr && added.parent == nullptr) shared_->Added(added);
     return h;
 }
 
@@ -328,6 +336,10 @@ bool WindowTable::PlaceAfter(HWND hwnd, HWND insertAfter) {
         siblings.push_back(hwnd);
     else
         siblings.insert(std::find(siblings.begin(), siblings.end(), insertAfter) + 1, hwnd);
+    if (shared_ != nullptr && w->parent == nullptr) {
+        auto at = std::find(siblings.begin(), siblings.end(), hwnd);
+        shared_->Placed(hwnd, at == siblings.begin() ? nullptr : *(at - 1));
+    }
     return true;
 }
 

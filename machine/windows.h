@@ -15,6 +15,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "machine/threads.h"
@@ -85,12 +86,29 @@ public:
     // Kernel lock held.
     LRESULT result = 0;
     bool done = false;
+    // Told the result (kernel lock held): a message another process sent answers it there.
+    std::function<void(LRESULT)> onReplyLocked;
     bool SignaledFor(const ThreadRec&, std::uint64_t) const override { return done; }
     void ReplyLocked(LRESULT r) {
         result = r;
         done = true;
         Changed();
+        if (onReplyLocked) std::exchange(onReplyLocked, nullptr)(r);
     }
+};
+
+// Hears what other processes may see of the process's top-level windows (the machine server's
+// window directory). Called with the table's lock held, in the order the changes happen.
+class SharedWindows {
+public:
+    virtual ~SharedWindows() = default;
+    // A new top-level window, on top of the process's others.
+    virtual void Added(const WindowInfo& w) = 0;
+    // Its title or visibility changed.
+    virtual void Changed(const WindowInfo& w) = 0;
+    // It moved in the z-order: directly below `above` (null: on top of every window).
+    virtual void Placed(HWND hwnd, HWND above) = 0;
+    virtual void Removed(HWND hwnd) = 0;
 };
 
 // What GetMessage/PeekMessage look for.
@@ -125,9 +143,20 @@ public:
         std::lock_guard<std::mutex> lk(mu_);
         WindowInfo* w = FindLocked(hwnd);
         if (w == nullptr) return false;
+        if (shared_ == nullptr || w->parent != nullptr) {
+            change(*w);
+            return true;
+        }
+        const std::wstring text = w->text;
+        const DWORD style = w->style;
         change(*w);
+        if (w->text != text || ((w->style ^ style) & WS_VISIBLE) != 0) shared_->Changed(*w);
         return true;
     }
+    // From now on the process's top-level windows are told to `shared` (which outlives the
+    // table), and new windows get handles from `handleBase` on (unique on the machine when each
+    // process has its own range).
+    void Share(SharedWindows* shared, ULONG_PTR handleBase);
     void SetVisible(HWND hwnd, bool visible);
     // Visible with every ancestor.
     bool IsVisible(HWND hwnd);
@@ -242,6 +271,7 @@ private:
     std::map<ULONG_PTR, std::vector<HWND>> children_;                // topmost first
     std::map<std::pair<DWORD, std::wstring>, WindowClass> classes_;  // key: pid, lower-case name
     ULONG_PTR next_ = 0x10010;
+    SharedWindows* shared_ = nullptr;
     // Kernel lock held: threads with a queue, by id; the timers' change count.
     std::map<DWORD, std::weak_ptr<ThreadRec>> queues_;
     std::uint64_t timerSerial_ = 0;

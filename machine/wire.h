@@ -49,10 +49,37 @@ enum class Kind : std::uint16_t {
     AddProcess = 21,       // text image, text user, text desktop: a process that runs nothing
                            // (the user's shell); answer: u32 pid
     OpenProcess = 22,      // u32 pid; answer: u32 handle of the running process, text its user
+    // Windows and message boxes between processes (machine/server/windows.h). Notes from a
+    // program about its own top-level windows (no reply):
+    WindowAdded = 0x60,    // u64 window, u32 thread, text class, text title, u8 visible
+    WindowChanged = 0x61,  // u64 window, text title, u8 visible
+    WindowPlaced = 0x62,   // u64 window, u64 the window now directly above it (0: on top)
+    WindowRemoved = 0x63,  // u64 window
+    SentDone = 0x64,       // u32 id of a SentMessage, u64 its result
+    // Requests:
+    FindWindow = 0x68,   // u8 has class, text class, u8 has title, text title; answer: u64 window
+    WindowInfo = 0x69,   // u64 window; answer: see WindowEntry
+    PostWindow = 0x6A,   // u64 window, u32 message, u64 wParam, u64 lParam
+    SendWindow = 0x6B,   // u64 window, u32 message, u64 wParam, u64 lParam, u8 copy data,
+                         // u64 dwData, bytes; answered once the window's thread has handled it:
+                         // u64 result (0 when the window's process ended first)
+    Windows = 0x6C,      // answer: u32 count, count x WindowEntry, topmost first
+    WatchWindow = 0x6D,  // text title, u32 count, u32 event handle: the event is set once
+                         // `count` top-level windows of that title (case ignored) exist
+    ShowBox = 0x70,      // text caption, text text, u32 type, u64 owner; answer: i32 the
+                         // button's id, u32 after how many milliseconds
+    ScriptBox = 0x71,    // i32 answer, u32 after milliseconds
+    BoxJournal = 0x72,   // answer: u32 count, count x (u32 pid, text caption, text text,
+                         // u32 type, i32 answer)
     // Server to client.
     Reply = 0x100,  // u32 status (0 or an error code), then what the request gives back
     Time = 0x101,   // u64 the machine clock's new reading
+    // Messages for a program's window from another process:
+    PostedMessage = 0x160,  // u64 window, u32 message, u64 wParam, u64 lParam
+    SentMessage = 0x161,    // frame id: the message's id; then as SendWindow. The program answers
+                            // with SentDone.
 };
+// A WindowEntry: u64 window, u32 pid, u32 thread, text class, text title, u8 visible.
 
 enum class Role : std::uint16_t { Program = 1, Control = 2 };
 enum class ObjectKind : std::uint16_t { Event = 1, Semaphore = 2, Mutex = 3, Process = 4 };

@@ -202,6 +202,64 @@ std::uint32_t ServerClient::Wait(std::uint32_t handle, std::uint64_t timeoutMs) 
     return result;
 }
 
+std::vector<ServerClient::WindowEntry> ServerClient::Windows() {
+    std::vector<WindowEntry> out;
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::Windows), {});
+    if (!a || a->status != 0) return out;
+    wire::Reader r(a->body);
+    std::uint32_t count = 0;
+    r.U32(count);
+    for (std::uint32_t i = 0; i < count && r.Ok(); ++i) {
+        WindowEntry e;
+        std::uint8_t visible = 0;
+        r.U64(e.hwnd);
+        r.U32(e.pid);
+        r.U32(e.thread);
+        r.Text(e.className);
+        r.Text(e.title);
+        r.U8(visible);
+        e.visible = visible != 0;
+        if (r.Ok()) out.push_back(e);
+    }
+    return out;
+}
+
+bool ServerClient::WatchWindow(const std::wstring& title, std::uint32_t event,
+                               std::uint32_t count) {
+    wire::Writer w;
+    w.Text(title).U32(count).U32(event);
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::WatchWindow), w.Bytes());
+    return a && a->status == 0;
+}
+
+bool ServerClient::ScriptBox(int answer, std::uint32_t afterMs) {
+    wire::Writer w;
+    w.I32(answer).U32(afterMs);
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::ScriptBox), w.Bytes());
+    return a && a->status == 0;
+}
+
+std::vector<ServerClient::Box> ServerClient::BoxJournal() {
+    std::vector<Box> out;
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::BoxJournal), {});
+    if (!a || a->status != 0) return out;
+    wire::Reader r(a->body);
+    std::uint32_t count = 0;
+    r.U32(count);
+    for (std::uint32_t i = 0; i < count && r.Ok(); ++i) {
+        Box b;
+        std::int32_t answer = 0;
+        r.U32(b.pid);
+        r.Text(b.caption);
+        r.Text(b.text);
+        r.U32(b.type);
+        r.I32(answer);
+        b.answer = answer;
+        if (r.Ok()) out.push_back(b);
+    }
+    return out;
+}
+
 bool ServerClient::Stop() {
     auto a = Call(static_cast<std::uint16_t>(wire::Kind::Stop), {});
     if (!a || a->status != 0) return false;

@@ -74,6 +74,33 @@ public:
     // WAIT_OBJECT_0 (0), WAIT_ABANDONED (0x80), WAIT_TIMEOUT (0x102), or WAIT_FAILED.
     std::uint32_t Wait(std::uint32_t handle, std::uint64_t timeoutMs = kNoTimeout);
 
+    // ---- Windows and message boxes of every process ----
+    struct WindowEntry {
+        std::uint64_t hwnd = 0;
+        std::uint32_t pid = 0;
+        std::uint32_t thread = 0;
+        std::wstring className;
+        std::wstring title;
+        bool visible = false;
+    };
+    // Every program's top-level windows, topmost first.
+    std::vector<WindowEntry> Windows();
+    // Sets the event (of CreateEvent) once `count` top-level windows with the title (case
+    // ignored) exist; a Wait on the event then waits for them.
+    bool WatchWindow(const std::wstring& title, std::uint32_t event, std::uint32_t count = 1);
+    // How the user answers the next box any process shows: the button's id, pressed afterMs of
+    // machine time after the box came up.
+    bool ScriptBox(int answer, std::uint32_t afterMs = 0);
+    struct Box {
+        std::uint32_t pid = 0;  // the process that showed it
+        std::wstring caption;
+        std::wstring text;
+        std::uint32_t type = 0;
+        int answer = 0;
+    };
+    // Every box shown by a process of the machine, the first first.
+    std::vector<Box> BoxJournal();
+
     // Asks the server to stop (it ends the programs it started) and waits for it to exit.
     bool Stop();
 

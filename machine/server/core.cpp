@@ -8,6 +8,7 @@
 #include "machine/machine.h"
 #include "machine/processes.h"
 #include "machine/sync.h"
+#include "machine/server/windows.h"
 
 namespace sim::server {
 
@@ -88,7 +89,31 @@ Core::Core(std::string folder, Spawner& spawner, ClockMode mode, double speed)
       spawner_(spawner),
       mode_(mode),
       speed_(speed > 0 ? speed : 1.0),
-      realStartNs_(SteadyNs()) {}
+      realStartNs_(SteadyNs()) {
+    WindowDirectory::Outlet out;
+    out.reply = [this](ClientId id, std::uint32_t request, std::uint32_t status,
+                       const std::string& body) {
+        auto it = clients_.find(id);
+        wire::Writer w;
+        w.U32(status);
+        if (it != clients_.end())
+            Send(*it->second, wire::Kind::Reply, request, w.Bytes() + body, true);
+    };
+    out.push = [this](ClientId id, wire::Kind kind, std::uint32_t request,
+                      const std::string& payload) {
+        auto it = clients_.find(id);
+        if (it != clients_.end()) Send(*it->second, kind, request, payload, true);
+    };
+    out.threadId = [this](ClientId id, std::uint32_t thread) -> std::uint32_t {
+        auto it = clients_.find(id);
+        return it == clients_.end() ? 0 : Thread(*it->second, thread)->id;
+    };
+    out.object = [this](ClientId id, std::uint32_t handle) -> std::shared_ptr<KObject> {
+        auto it = clients_.find(id);
+        return it == clients_.end() ? nullptr : FindHandle(*it->second, handle);
+    };
+    windows_ = std::make_unique<WindowDirectory>(std::move(out));
+}
 
 Core::~Core() = default;
 
@@ -164,6 +189,10 @@ std::vector<ClientId> Core::ClientsWithOutput() const {
 void Core::Handle(Client& c, const wire::Frame& f) {
     using wire::Kind;
     wire::Reader r(f.payload);
+    if (WindowDirectory::IsNote(f.kind)) {
+        if (c.hello && f.version == wire::kVersion) windows_->Handle(c.id, c.pid, f);
+        return;
+    }
     if (f.kind == Kind::Idle || f.kind == Kind::Exit || f.kind == Kind::ThreadEnded) {
         // Notes without an answer: a malformed one is dropped.
         if (!c.hello || f.version != wire::kVersion) return;
@@ -278,6 +307,7 @@ void Core::Handle(Client& c, const wire::Frame& f) {
             stopAsked_ = true;
             return Reply(c, f.id, 0);
         default:
+            if (WindowDirectory::Serves(f.kind)) return windows_->Handle(c.id, c.pid, f);
             return Reply(c, f.id, ERROR_INVALID_FUNCTION);
     }
 }
@@ -655,9 +685,10 @@ bool Core::AllIdle() const {
                                                    : c->pendingWaits > 0 || !c->holdsClock;
         if (!idle) return false;
     }
-    // A process started but not yet connected runs its start-up.
+    // A process started but not yet connected runs its start-up; one whose connection has
+    // closed runs its end until its host process has ended.
     for (const auto& [pid, p] : processes_)
-        if (p->running && p->spawned && !p->hello) return false;
+        if (p->running && p->spawned && (!p->hello || p->client == 0)) return false;
     return anyone;
 }
 
@@ -724,6 +755,7 @@ void Core::Disconnect(ClientId client) {
             ++i;
     }
     for (auto& [id, t] : c.threads) EndThread(*t);
+    windows_->ClientGone(client);
     // An object lives while another client holds a handle to it.
     c.handles.clear();
     std::uint32_t pid = c.pid;

@@ -30,6 +30,7 @@
 namespace sim::server {
 
 using ClientId = int;
+class WindowDirectory;
 
 // Starts a program's host process.
 struct SpawnSpec {
@@ -132,6 +133,7 @@ private:
     Registry registry_;
     std::vector<std::unique_ptr<PendingWait>> waits_;  // in arrival order
     DWORD nextThreadId_ = 0x10004;
+    std::unique_ptr<WindowDirectory> windows_;  // machine/server/windows.h
 };
 
 }  // namespace sim::server

@@ -10,6 +10,7 @@
 #include "machine/shell.h"
 #include "machine/threads.h"
 #include "machine/trace.h"
+#include "machine/remote_windows.h"
 #include "machine/windows.h"
 #include <winuser.h>
 #include "platform/user32/routing.h"
@@ -73,6 +74,50 @@ struct CopiedData {
     std::vector<BYTE> bytes;
 };
 
+// Waits for the result of a sent message, handling messages sent to the calling thread
+// meanwhile. Nothing when the deadline passed first; 0 when the receiving thread (if known here)
+// ended before it handled the message: then the message is taken back.
+std::optional<LRESULT> AwaitReply(const std::shared_ptr<sim::SentMessage>& sent,
+                                  sim::ThreadRec* receiver, std::uint64_t deadline) {
+    sim::ThreadRec& self = sim::CurrentThread();
+    auto& kernel = Kernel::Get();
+    Windows().EnsureQueue(self);
+    sim::ChangeCounter& incoming = Windows().QueueChanged(self);
+    auto takeBack = [&] {
+        if (receiver != nullptr) Windows().Unqueue(*receiver, sent);
+    };
+    for (;;) {
+        std::uint64_t seen = Windows().QueueChangeCount(self);
+        HandleSentMessages(self);
+        sim::WaitItem items[] = {{sent.get()}, {&incoming, seen}, {receiver}};
+        sim::WaitResult r;
+        LRESULT result = 0;
+        {
+            std::unique_lock<std::mutex> lk(kernel.Mutex());
+            r = kernel.Wait(lk, self, std::span<const sim::WaitItem>(items, receiver ? 3 : 2),
+                            false, 0, deadline);
+            result = sent->result;
+            if (sent->done) return result;
+        }
+        switch (r.outcome) {
+            case sim::WaitOutcome::Object:
+            case sim::WaitOutcome::Abandoned:
+                if (r.index == 2) {  // the window's thread ended
+                    takeBack();
+                    return 0;
+                }
+                continue;  // a message sent to this thread
+            case sim::WaitOutcome::Terminated:
+                takeBack();
+                sim::ThrowIfTerminating();
+                return 0;
+            default:  // the deadline
+                takeBack();
+                return std::nullopt;
+        }
+    }
+}
+
 // Sends to a window of another thread and waits for its result, handling messages sent to the
 // calling thread meanwhile. Nothing when the deadline passed first; 0 when the window's thread
 // ended before it handled the message.
@@ -80,7 +125,6 @@ struct CopiedData {
 // the caller has refused a bad one (BadCopyData).
 std::optional<LRESULT> SendAcross(const sim::WindowInfo& w, UINT message, WPARAM wParam,
                                   LPARAM lParam, std::uint64_t deadline) {
-    sim::ThreadRec& self = sim::CurrentThread();
     auto sent = std::make_shared<sim::SentMessage>();
     sent->hwnd = w.hwnd;
     sent->message = message;
@@ -97,37 +141,7 @@ std::optional<LRESULT> SendAcross(const sim::WindowInfo& w, UINT message, WPARAM
         sent->payload = copy;
     }
     if (!Windows().QueueSent(*w.thread, sent)) return 0;
-    auto& kernel = Kernel::Get();
-    sim::ChangeCounter& incoming = Windows().QueueChanged(self);
-    for (;;) {
-        std::uint64_t seen = Windows().QueueChangeCount(self);
-        HandleSentMessages(self);
-        sim::WaitItem items[] = {{sent.get()}, {w.thread.get()}, {&incoming, seen}};
-        sim::WaitResult r;
-        LRESULT result = 0;
-        {
-            std::unique_lock<std::mutex> lk(kernel.Mutex());
-            r = kernel.Wait(lk, self, items, false, 0, deadline);
-            result = sent->result;
-            if (sent->done) return result;
-        }
-        switch (r.outcome) {
-            case sim::WaitOutcome::Object:
-            case sim::WaitOutcome::Abandoned:
-                if (r.index == 1) {  // the window's thread ended
-                    Windows().Unqueue(*w.thread, sent);
-                    return 0;
-                }
-                continue;  // a message sent to this thread
-            case sim::WaitOutcome::Terminated:
-                Windows().Unqueue(*w.thread, sent);
-                sim::ThrowIfTerminating();
-                return 0;
-            default:  // the deadline
-                Windows().Unqueue(*w.thread, sent);
-                return std::nullopt;
-        }
-    }
+    return AwaitReply(sent, w.thread.get(), deadline);
 }
 
 // Where a message for the window goes: nothing when the window does not exist (last error set).
@@ -162,7 +176,8 @@ BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         Windows().EnsureQueue(self);
         return Windows().PostToThread(self.id, message, wParam, lParam) ? TRUE : FALSE;
     }
-    if (!Windows().Post(window, message, wParam, lParam))
+    if (!Windows().Post(window, message, wParam, lParam) &&
+        !sim::PostToOtherProcess(window, message, wParam, lParam))
         return Fail(FALSE, ERROR_INVALID_WINDOW_HANDLE);
     return TRUE;
 }
@@ -250,8 +265,25 @@ BOOL InSendMessage() {
     return t_inSent ? TRUE : FALSE;
 }
 
+// Sends to a window of another process and waits for its result (nothing when the deadline
+// passed first); false in `found` when there is no such window.
+static std::optional<LRESULT> SendAcrossProcesses(HWND window, UINT message, WPARAM wParam,
+                                                  LPARAM lParam, std::uint64_t deadline,
+                                                  bool& found) {
+    auto sent = sim::SendToOtherProcess(window, message, wParam, lParam);
+    found = sent != nullptr;
+    if (!found) return 0;
+    return AwaitReply(sent, nullptr, deadline);
+}
+
 LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     API_TRACE(Windows, SendMessageW, window, message, wParam, lParam);
+    if (!Windows().Exists(window) && window != nullptr) {
+        if (BadCopyData(message, lParam)) return Fail<LRESULT>(0, ERROR_INVALID_PARAMETER);
+        bool found = false;
+        auto result = SendAcrossProcesses(window, message, wParam, lParam, sim::kForever, found);
+        if (found) return result.value_or(0);
+    }
     auto w = Target(window);
     if (!w) return 0;
     if (w->thread.get() == &sim::CurrentThread()) return CallProcedure(*w, message, wParam, lParam);
@@ -282,6 +314,19 @@ LRESULT SendMessageTimeoutW(HWND window, UINT message, WPARAM wParam, LPARAM lPa
                             UINT timeoutMs, PDWORD_PTR result) {
     API_TRACE(Windows, SendMessageTimeoutW, window, message, wParam, lParam, flags, timeoutMs,
               result);
+    if (!Windows().Exists(window) && window != nullptr) {
+        if (BadCopyData(message, lParam)) return Fail<LRESULT>(0, ERROR_INVALID_PARAMETER);
+        bool found = false;
+        // A message the other process has not handled in time is handled all the same later; its
+        // result is lost.
+        auto answered = SendAcrossProcesses(window, message, wParam, lParam,
+                                            Kernel::Get().Now() + timeoutMs, found);
+        if (found) {
+            if (!answered) return Fail<LRESULT>(0, ERROR_TIMEOUT);
+            if (result != nullptr) *result = static_cast<DWORD_PTR>(*answered);
+            return 1;
+        }
+    }
     auto w = Target(window);
     if (!w) return 0;
     LRESULT value;

@@ -21,6 +21,7 @@
 #include "machine/processes.h"
 #include "machine/threads.h"
 #include "machine/trace.h"
+#include "machine/remote_windows.h"
 #include "machine/windows.h"
 
 using sim::Fail;
@@ -516,7 +517,7 @@ BOOL EnumChildWindows(HWND parent, WNDENUMPROC callback, LPARAM param) {
 
 BOOL IsWindow(HWND window) {
     API_TRACE(Windows, IsWindow, window);
-    return Windows().Exists(window) ? TRUE : FALSE;
+    return Windows().Exists(window) || sim::WindowOfOtherProcess(window) ? TRUE : FALSE;
 }
 
 BOOL IsWindowVisible(HWND window) {
@@ -534,7 +535,12 @@ BOOL IsWindowEnabled(HWND window) {
 DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId) {
     API_TRACE(Windows, GetWindowThreadProcessId, window, processId);
     auto info = Windows().Get(window);
-    if (!info) return Fail<DWORD>(0, ERROR_INVALID_WINDOW_HANDLE);
+    if (!info) {
+        auto other = sim::WindowOfOtherProcess(window);
+        if (!other) return Fail<DWORD>(0, ERROR_INVALID_WINDOW_HANDLE);
+        if (processId != nullptr) *processId = other->pid;
+        return other->thread;
+    }
     if (processId != nullptr) *processId = info->pid;
     return info->thread ? info->thread->id : 0;
 }
@@ -550,7 +556,12 @@ int GetClassNameW(HWND window, LPWSTR className, int maxCount) {
 int GetWindowTextW(HWND window, LPWSTR text, int maxCount) {
     API_TRACE(Windows, GetWindowTextW, window, text, maxCount);
     auto w = Windows().Get(window);
-    if (!w) return Fail(0, ERROR_INVALID_WINDOW_HANDLE);
+    if (!w) {
+        // Another process's window: its title as the machine keeps it.
+        auto other = sim::WindowOfOtherProcess(window);
+        if (!other) return Fail(0, ERROR_INVALID_WINDOW_HANDLE);
+        return CopyText(other->title, text, maxCount);
+    }
     if (text == nullptr || maxCount <= 0) return 0;
     text[0] = 0;
     if (w->pid == SelfPid())
@@ -562,7 +573,11 @@ int GetWindowTextW(HWND window, LPWSTR text, int maxCount) {
 int GetWindowTextLengthW(HWND window) {
     API_TRACE(Windows, GetWindowTextLengthW, window);
     auto w = Windows().Get(window);
-    if (!w) return Fail(0, ERROR_INVALID_WINDOW_HANDLE);
+    if (!w) {
+        auto other = sim::WindowOfOtherProcess(window);
+        if (!other) return Fail(0, ERROR_INVALID_WINDOW_HANDLE);
+        return static_cast<int>(other->title.size());
+    }
     if (w->pid == SelfPid()) return static_cast<int>(SendMessageW(window, WM_GETTEXTLENGTH, 0, 0));
     return static_cast<int>(w->text.size());
 }
@@ -575,6 +590,9 @@ BOOL SetWindowTextW(HWND window, LPCWSTR text) {
 
 HWND FindWindowW(LPCWSTR className, LPCWSTR windowName) {
     API_TRACE(Windows, FindWindowW, className, windowName);
+    if (className != nullptr && !ClassNamed(className)) return nullptr;
+    // On a machine server: every process's windows, in the machine's z-order.
+    if (auto found = sim::FindWindowOnServer(className, windowName)) return *found;
     for (HWND h : Windows().TopLevel()) {
         auto w = Windows().Get(h);
         if (!w) continue;

@@ -209,7 +209,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BadRequest{"before hello", false, Kind::Ping, "", sim::wire::kVersion,
                    ERROR_ACCESS_DENIED},
-        BadRequest{"unknown kind", true, static_cast<Kind>(99), "", sim::wire::kVersion,
+        BadRequest{"unknown kind", true, static_cast<Kind>(0xFF), "", sim::wire::kVersion,
                    ERROR_INVALID_FUNCTION},
         BadRequest{"other version", true, Kind::Ping, "", 2, ERROR_INVALID_PARAMETER},
         BadRequest{"truncated", true, Kind::CreateNamed, std::string("\x02\x00\x05\x00", 4),
@@ -361,6 +361,24 @@ TEST_F(CoreTest, AProcessStartedButNotConnectedHoldsTheClock) {
     auto app = Joined(*started);
     Idle(app, 1, 500);
     EXPECT_EQ(core_.Now(), 500u);
+}
+
+TEST_F(CoreTest, AStartedProcessWhoseConnectionClosedHoldsTheClockUntilItsHostEnded) {
+    core_.RegisterProgram(L"App.exe", L"/host/StandIn");
+    auto control = Client(sim::wire::Role::Control);
+    auto started = Spawn(control, L"App.exe");
+    ASSERT_TRUE(started.has_value());
+    auto app = Joined(*started);
+    // The control waits for its end, at most 1000 ms of machine time.
+    EXPECT_EQ(Request(control, Kind::WaitProcess, Writer().U32(started->pid).U64(1000)),
+              std::nullopt);
+    core_.Disconnect(app);
+    EXPECT_EQ(core_.Now(), 0u);
+    core_.HostProcessEnded(static_cast<int>(started->hostPid), 0);
+    Answer(control, 0);
+    ASSERT_EQ(late_[control].size(), 1u);
+    EXPECT_EQ(WaitResult(late_[control][0]), WAIT_OBJECT_0);
+    EXPECT_EQ(core_.Now(), 0u);
 }
 
 TEST_F(CoreTest, TerminatingAProcessKillsItsHostAndEndsItsConnectionAtOnce) {
