@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "installer_fixture.h"
+#include "common/ulvane_program.h"
 #include "machine/devices.h"
 #include "machine/modem.h"
 #include "machine/services.h"
@@ -37,20 +38,10 @@ class InstallWithServiceTest : public InstallerTest {
 protected:
     void SetUp() override {
         InstallerTest::SetUp();
-        for (const wchar_t* image : {L"Ulvane.exe", L"Ulvane64.exe"})
-            M().processes().RegisterProgram(
-                image, [](const sim::ProcessRun& run) { return sim::RunMain(run, &UlvaneMain); });
+        RegisterUlvanePrograms();
         M().registry().CreateKey(std::wstring(L"HKLM\\") + kUninstallKey);
     }
-    void TearDown() override {
-        auto info = M().services().Get(kServiceName);
-        if (info && info->status.dwCurrentState == SERVICE_RUNNING) {
-            M().services().Control(kServiceName, SERVICE_CONTROL_STOP);
-            M().services().WaitForState(kServiceName, SERVICE_STOPPED, 60000);
-            if (info->status.dwProcessId)
-                M().processes().WaitForEnd(info->status.dwProcessId, 60000);
-        }
-    }
+    void TearDown() override { StopRunningUlvane(); }
 };
 
 TEST_F(InstallWithServiceTest, TheUsbChipCdromStaysDisabledAfterTheServiceIsRegistered) {
