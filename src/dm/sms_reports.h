@@ -25,8 +25,8 @@ enum SMSReportId : std::uint32_t {
 };
 
 // The notifications; each holds its handler (a box, which outlives the engine's delivery
-// threads) and its data. Delivery does nothing when the handler is null.
-// What the notifications about a slot hold.
+// threads) and its data. Delivery does nothing when the handler is null. The two about a slot
+// share their fields.
 class SMSSlotNotification : public CActiveDMCmd {
 public:
     SMSSlotNotification(ISMSEventHandler* handler, std::uint8_t slot)
