@@ -16,14 +16,11 @@ public:
     // The dialog's rectangle on the screen.
     explicit LookDialogTest(RECT dialog) : dialogRect_(dialog) {}
 
-protected:
     void SetUp() override {
         WindowTest::SetUp();
         dialog_ = MakeFaceWindow(L"LookDialog", DefWindowProcW, dialogRect_);
         ASSERT_NE(dialog_, nullptr);
     }
-
-public:
     // A visible child of the dialog at r (client coordinates), with the next control id.
     HWND Child(const wchar_t* cls, const wchar_t* text, DWORD style, RECT r, DWORD ex = 0) {
         HWND h = CreateWindowExW(ex, cls, text, WS_CHILD | WS_VISIBLE | style, r.left, r.top,
