@@ -33,10 +33,6 @@ namespace {
 // App's resources, linked into the processes of its image.
 const resources::ModuleLink kAppResources(L"App.exe", &AppResources);
 
-double Seconds() {
-    return GetTickCount() / 1000.0;
-}
-
 // Waits on the machine's clock until the condition holds (false after timeoutMs).
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
@@ -83,16 +79,8 @@ bool Picture(const std::filesystem::path& folder, const char* name, const char* 
         std::printf("The picture could not be saved in %s.\n", file.c_str());
         return false;
     }
-    std::printf("[%.1fs]   Picture of %s: %s\n", Seconds(), what, file.c_str());
+    std::printf("[%.1fs]   Picture of %s: %s\n", DemoSeconds(), what, file.c_str());
     return true;
-}
-
-int RunUlvane(const std::wstring& program, const std::wstring& option) {
-    std::vector<std::wstring> items = {program, option};
-    std::vector<wchar_t*> argv;
-    for (auto& item : items) argv.push_back(item.data());
-    argv.push_back(nullptr);
-    return UlvaneMain(static_cast<int>(items.size()), argv.data());
 }
 
 }  // namespace
@@ -126,23 +114,23 @@ int RunAppDemo(sim::ClockMode clock) {
         std::filesystem::canonical("/proc/self/exe").parent_path() / "pictures";
     std::filesystem::create_directories(pictures);
 
-    RunUlvane(folder + L"Ulvane.exe", L"-r");
+    RunProgramMain(&UlvaneMain, {folder + L"Ulvane.exe", L"-r"});
     WaitFor([&] { return m.services().Notifications().size() >= 2; }, 5000);
-    std::printf("[%.1fs] The disk monitor service runs.\n", Seconds());
+    std::printf("[%.1fs] The disk monitor service runs.\n", DemoSeconds());
     sim::Ras::Get().SetTrafficRates(150000, 1300000);
     sim::DialScript dial = sim::DialScript::Connect();
     dial.endDelayMs = 3000;  // long enough to see the animation
     sim::Ras::Get().SetDefaultScript(dial);
 
     auto modem = sim::SimModem::Plug();
-    std::printf("[%.1fs] The user plugs the modem in; it shows up as a CD-ROM.\n", Seconds());
+    std::printf("[%.1fs] The user plugs the modem in; it shows up as a CD-ROM.\n", DemoSeconds());
     if (!WaitFor([] { return MainWindow() != nullptr; }, 60000)) {
         std::printf("App did not come up.\n");
         return 1;
     }
     auto app = m.processes().WithImage(L"App.exe");
     std::printf("[%.1fs] The service started App (process %u, \"%s\"); its window is up.\n",
-                Seconds(), app.empty() ? 0u : app[0].pid,
+                DemoSeconds(), app.empty() ? 0u : app[0].pid,
                 app.empty() ? "" : sim::ToUtf8(app[0].commandLine).c_str());
     HWND main = MainWindow();
     SetWindowPos(main, nullptr, 80, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
@@ -155,31 +143,33 @@ int RunAppDemo(sim::ClockMode clock) {
         return 1;
     }
     control::Click(Middle(connect));
-    std::printf("[%.1fs] The user presses the connect button.\n", Seconds());
+    std::printf("[%.1fs] The user presses the connect button.\n", DemoSeconds());
     Sleep(1200);
     if (!Picture(pictures, "app_connecting.png", "the connecting animation")) return 1;
     if (!WaitFor([] { return sim::Ras::Get().CurrentState() == RASCS_Connected; }, 30000)) {
         std::printf("The dial did not connect.\n");
         return 1;
     }
-    std::printf("[%.1fs] Connected; the statistics come once a second.\n", Seconds());
+    std::printf("[%.1fs] Connected; the statistics come once a second.\n", DemoSeconds());
     Sleep(5000);
     if (!Picture(pictures, "app_connected.png", "the connected statistics")) return 1;
     if (HWND status = Descendant(main, 7999)) control::DoubleClick(Middle(status));
-    std::printf("[%.1fs] A double click switches to the speed graph.\n", Seconds());
+    std::printf("[%.1fs] A double click switches to the speed graph.\n", DemoSeconds());
     Sleep(3000);
     if (!Picture(pictures, "app_graph.png", "the speed graph")) return 1;
 
     modem->Unplug();
-    std::printf("[%.1fs] The user pulls the modem out.\n", Seconds());
-    WaitFor([&] {
-        for (const auto& icon : control::TrayIcons())
-            if (!icon.balloonText.empty()) return true;
-        return false;
-    }, 10000);
+    std::printf("[%.1fs] The user pulls the modem out.\n", DemoSeconds());
+    WaitFor(
+        [&] {
+            for (const auto& icon : control::TrayIcons())
+                if (!icon.balloonText.empty()) return true;
+            return false;
+        },
+        10000);
     for (const auto& icon : control::TrayIcons())
         if (!icon.balloonText.empty())
-            std::printf("[%.1fs] The tray shows a balloon: \"%s\"\n", Seconds(),
+            std::printf("[%.1fs] The tray shows a balloon: \"%s\"\n", DemoSeconds(),
                         sim::ToUtf8(icon.balloonTitle).c_str());
     if (!Picture(pictures, "app_balloon.png", "the tray balloon")) return 1;
 
@@ -193,12 +183,12 @@ int RunAppDemo(sim::ClockMode clock) {
     }
     if (m.boxes().Journal().empty())
         std::printf("[%.1fs] Not connected (the dial waits to redial): App ends without asking.\n",
-                    Seconds());
+                    DemoSeconds());
     for (const auto& box : m.boxes().Journal())
-        std::printf("[%.1fs] App asked \"%s\": the user answered %s.\n", Seconds(),
+        std::printf("[%.1fs] App asked \"%s\": the user answered %s.\n", DemoSeconds(),
                     sim::ToUtf8(box.text).c_str(), box.answer == IDOK ? "OK" : "Cancel");
-    std::printf("[%.1fs] App has ended; the tray is %s.\n", Seconds(),
+    std::printf("[%.1fs] App has ended; the tray is %s.\n", DemoSeconds(),
                 control::TrayIcons().empty() ? "empty" : "not empty");
-    RunUlvane(folder + L"Ulvane.exe", L"-u");
+    RunProgramMain(&UlvaneMain, {folder + L"Ulvane.exe", L"-u"});
     return control::TrayIcons().empty() ? 0 : 1;
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "machine/control/screen.h"
+#include <winbase.h>
 
 namespace {
 
@@ -25,6 +26,17 @@ sim::Config ResetDemoMachine(const wchar_t* programName, sim::ClockMode clock, d
     config.clockSpeed = speed;
     sim::Machine::Reset(config);
     return config;
+}
+
+double DemoSeconds() {
+    return GetTickCount() / 1000.0;
+}
+
+int RunProgramMain(int (*main)(int argc, wchar_t** argv), std::vector<std::wstring> args) {
+    std::vector<wchar_t*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    return main(static_cast<int>(args.size()), argv.data());
 }
 
 int RunDemo(const char* only, sim::ClockMode clock) {

@@ -3,6 +3,9 @@
 // times faster than the wall clock; the tests run the parts on the virtual clock.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "machine/machine.h"  // sim::ClockMode
 
 int RunDeviceDemo(sim::ClockMode clock = sim::ClockMode::Real);
@@ -24,13 +27,19 @@ int RunAppDemo(sim::ClockMode clock = sim::ClockMode::Real);
 // times faster than the wall clock. Returns the machine's configuration.
 sim::Config ResetDemoMachine(const wchar_t* programName, sim::ClockMode clock, double speed);
 
+// The machine's clock in seconds, for the parts' time stamps.
+double DemoSeconds();
+
+// Runs a program's main with the arguments, the first of them the program's path; its result.
+int RunProgramMain(int (*main)(int argc, wchar_t** argv), std::vector<std::wstring> args);
+
 // App finds its modem and the modem's ports by the driver .inf files: puts the drivers where the
 // setup would, beside the program's folder. False when the demo's driver files are missing.
 bool InstallDrivers();
 
-// Runs the part of that name ("device", "service", "dial", "road", "skin", "dm", "app"), or every part in
-// order when part is null, each under its own heading. Returns the first failing part's result, 2
-// for an unknown part (after the usage line), else 0.
+// Runs the part of that name ("device", "service", "dial", "road", "skin", "dm", "app"), or every
+// part in order when part is null, each under its own heading. Returns the first failing part's
+// result, 2 for an unknown part (after the usage line), else 0.
 int RunDemo(const char* part, sim::ClockMode clock = sim::ClockMode::Real);
 
 // The program's command line: [part] [--screenshot <file>], or --help (-h). Returns 0 for help,

@@ -19,10 +19,6 @@ void Say(const char* format, const std::wstring& value = L"") {
     std::fflush(stdout);
 }
 
-double Seconds() {
-    return GetTickCount() / 1000.0;
-}
-
 }  // namespace
 
 int RunDeviceDemo(sim::ClockMode clock) {
@@ -51,7 +47,7 @@ int RunDeviceDemo(sim::ClockMode clock) {
         std::printf("Sending the command failed.\n");
         return 1;
     }
-    std::printf("[%.1fs] Command sent; waiting for the modem...\n", Seconds());
+    std::printf("[%.1fs] Command sent; waiting for the modem...\n", DemoSeconds());
 
     DWORD start = GetTickCount();
     while (!IsDevicePresent()) {
@@ -61,7 +57,7 @@ int RunDeviceDemo(sim::ClockMode clock) {
         }
         Sleep(500);
     }
-    std::printf("[%.1fs] The modem is up in modem mode.\n", Seconds());
+    std::printf("[%.1fs] The modem is up in modem mode.\n", DemoSeconds());
     std::wstring modemPath;
     if (FindDeviceModem(modemPath)) Say("Modem interface: %s\n", modemPath);
     std::wstring again;

@@ -65,14 +65,6 @@ bool CopyAssets(const std::wstring& folder) {
                                        std::wstring(kRoot) + folder + L"\\") > 0;
 }
 
-int RunInstaller(const wchar_t* option) {
-    std::vector<std::wstring> args = {L"Installer.exe", option};
-    std::vector<wchar_t*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    return InstallerMain(static_cast<int>(args.size()), argv.data());
-}
-
 // What App does once started, for this demo: its RAS client dials the modem's entry with the
 // default number, stays connected for a few seconds and hangs up.
 class DemoRasListener : public IRasListener {
@@ -190,7 +182,7 @@ int RunInstallerDemo(sim::ClockMode clock) {
     modem = sim::SimModem::Plug();
     Say("COM-port database before the setup: " + Hex(ComDb()));
     Say("The setup runs \"Installer.exe /i\".");
-    RunInstaller(L"/i");
+    RunProgramMain(&InstallerMain, {L"Installer.exe", L"/i"});
     for (const auto& u : brevant::Updates()) {
         std::string com =
             !u.comPorts.empty() && u.comPorts[0] ? " on COM" + std::to_string(u.comPorts[0]) : "";
@@ -222,7 +214,7 @@ int RunInstallerDemo(sim::ClockMode clock) {
         (sim::Ras::Get().Entry(L"QOB Wireless Terminal") ? "present" : "absent"));
 
     Say("The user removes the software: \"Installer.exe /u\", the modem still plugged in.");
-    RunInstaller(L"/u");
+    RunProgramMain(&InstallerMain, {L"Installer.exe", L"/u"});
     Say(std::string("Service: ") +
         (m.services().Get(kServiceName) ? "still registered" : "removed"));
     Say(std::string("Dial-up entry: ") +

@@ -22,18 +22,6 @@ std::string Utf8(const std::wstring& s) {
     return sim::ToUtf8(s);
 }
 
-double Seconds() {
-    return GetTickCount() / 1000.0;
-}
-
-int RunUlvane(const std::wstring& program, const std::wstring& option) {
-    std::vector<std::wstring> items = {program, option};
-    std::vector<wchar_t*> argv;
-    for (auto& item : items) argv.push_back(item.data());
-    argv.push_back(nullptr);
-    return UlvaneMain(static_cast<int>(items.size()), argv.data());
-}
-
 const char* StateName(DWORD state) {
     switch (state) {
         case SERVICE_STOPPED:
@@ -68,20 +56,20 @@ int RunServiceDemo(sim::ClockMode clock) {
     m.processes().AddProcess(L"C:\\WINDOWS\\EXPLORER.EXE", config.userName);
     std::printf("User \"%s\" is logged on (EXPLORER.EXE runs).\n", Utf8(config.userName).c_str());
 
-    RunUlvane(program, L"-r");
+    RunProgramMain(&UlvaneMain, {program, L"-r"});
     auto service = m.services().Get(kServiceName);
     if (!service || service->status.dwCurrentState != SERVICE_RUNNING) {
         std::printf("The service did not start.\n");
         return 1;
     }
     std::printf("[%.1fs] \"Ulvane.exe -r\": service \"%s\" registered as %s, %s (process %u).\n",
-                Seconds(), Utf8(kServiceName).c_str(), Utf8(service->config.binaryPath).c_str(),
+                DemoSeconds(), Utf8(kServiceName).c_str(), Utf8(service->config.binaryPath).c_str(),
                 StateName(service->status.dwCurrentState), service->status.dwProcessId);
     // Wait until the service's worker has registered for device events.
     for (int i = 0; i < 50 && m.services().Notifications().size() < 2; ++i) Sleep(100);
 
     auto modem = sim::SimModem::Plug();
-    std::printf("[%.1fs] Plugged in the modem; it shows up as a CD-ROM.\n", Seconds());
+    std::printf("[%.1fs] Plugged in the modem; it shows up as a CD-ROM.\n", DemoSeconds());
     if (!m.processes().WaitForStarts(L"App.exe", 1, 60000)) {
         std::printf("App was not started.\n");
         return 1;
@@ -94,13 +82,14 @@ int RunServiceDemo(sim::ClockMode clock) {
                     modem->InModemMode() ? "up in modem mode" : "switching");
     }
     auto app = m.processes().WithImage(L"App.exe")[0];
-    std::printf("[%.1fs] The service started App: %s\n", Seconds(), Utf8(app.commandLine).c_str());
+    std::printf("[%.1fs] The service started App: %s\n", DemoSeconds(),
+                Utf8(app.commandLine).c_str());
     std::printf(
         "        as \"%s\" on desktop \"%s\", shown (%u), process %u in the process table.\n",
         Utf8(app.user).c_str(), Utf8(app.desktop).c_str(), app.showWindow, app.pid);
 
-    RunUlvane(program, L"-u");
-    std::printf("[%.1fs] \"Ulvane.exe -u\": the service is %s.\n", Seconds(),
+    RunProgramMain(&UlvaneMain, {program, L"-u"});
+    std::printf("[%.1fs] \"Ulvane.exe -u\": the service is %s.\n", DemoSeconds(),
                 m.services().Exists(kServiceName) ? "still registered" : "stopped and removed");
     return m.services().Exists(kServiceName) ? 1 : 0;
 }

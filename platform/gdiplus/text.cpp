@@ -463,7 +463,23 @@ StringTrimming StringFormat::GetTrimming() const {
 
 namespace {
 
+// A call's text, font, format (the default one for none) and rectangle, or point of origin.
 struct TextCall {
+    TextCall(const WCHAR* string, INT length, const GpFont* font, const GpStringFormat* format,
+             RectF rect, bool fromPoint)
+        : string(string),
+          length(length),
+          font(font),
+          format(format != nullptr ? format : &DefaultFormat()),
+          rect(rect),
+          fromPoint(fromPoint) {}
+    // The text laid out on cr (the call checked).
+    void LayOut(cairo_t* cr, TextLayout* layout) const {
+        LayOutText(cr, detail::Utf8(string, length), font->hostFamily,
+                   PixelSize(font->size, font->unit), font->style, *format, rect, fromPoint,
+                   layout);
+    }
+
     const WCHAR* string;
     INT length;
     const GpFont* font;
@@ -511,9 +527,7 @@ Status DrawText(const GpGraphics* g_, const void* self, const TextCall& t, bool 
         if (cairo_t* cr = g_->Begin(true)) {
             UseHint(cr, g_->hint);
             TextLayout layout;
-            LayOutText(cr, detail::Utf8(t.string, t.length), t.font->hostFamily,
-                       PixelSize(t.font->size, t.font->unit), t.font->style, *t.format, t.rect,
-                       t.fromPoint, &layout);
+            t.LayOut(cr, &layout);
             if (layout.clipped) {
                 cairo_rectangle(cr, layout.clip.X, layout.clip.Y, layout.clip.Width,
                                 layout.clip.Height);
@@ -541,9 +555,7 @@ Status MeasureText(const GpGraphics* g_, const void* self, const TextCall& t, Re
         cairo_t* cr = cairo_create(scratch);
         UseHint(cr, g_->hint);
         TextLayout layout;
-        LayOutText(cr, detail::Utf8(t.string, t.length), t.font->hostFamily,
-                   PixelSize(t.font->size, t.font->unit), t.font->style, *t.format, t.rect,
-                   t.fromPoint, &layout);
+        t.LayOut(cr, &layout);
         *box = layout.box;
         if (codepoints != nullptr) *codepoints = layout.codepoints;
         if (lines != nullptr) *lines = layout.lines;
@@ -560,12 +572,8 @@ Status Graphics::DrawString(const WCHAR* string, INT length, const Font* font,
                             const RectF& layoutRect, const StringFormat* format,
                             const Brush* brush) {
     API_TRACE(Gdi, DrawString, string, length, font, layoutRect, format, brush);
-    TextCall t{string,
-               length,
-               font != nullptr ? font->f_ : nullptr,
-               format != nullptr ? format->s_ : &DefaultFormat(),
-               layoutRect,
-               false};
+    const TextCall t(string, length, font != nullptr ? font->f_ : nullptr,
+                     format != nullptr ? format->s_ : nullptr, layoutRect, false);
     return SetStatus(DrawText(g_, this, t, brush != nullptr, brush != nullptr ? brush->color_ : 0));
 }
 
@@ -577,12 +585,9 @@ Status Graphics::DrawString(const WCHAR* string, INT length, const Font* font, c
 Status Graphics::DrawString(const WCHAR* string, INT length, const Font* font, const PointF& origin,
                             const StringFormat* format, const Brush* brush) {
     API_TRACE(Gdi, DrawString, string, length, font, origin, format, brush);
-    TextCall t{string,
-               length,
-               font != nullptr ? font->f_ : nullptr,
-               format != nullptr ? format->s_ : &DefaultFormat(),
-               RectF(origin.X, origin.Y, 0, 0),
-               true};
+    const TextCall t(string, length, font != nullptr ? font->f_ : nullptr,
+                     format != nullptr ? format->s_ : nullptr, RectF(origin.X, origin.Y, 0, 0),
+                     true);
     return SetStatus(DrawText(g_, this, t, brush != nullptr, brush != nullptr ? brush->color_ : 0));
 }
 
@@ -591,12 +596,8 @@ Status Graphics::MeasureString(const WCHAR* string, INT length, const Font* font
                                RectF* boundingBox, INT* codepointsFitted, INT* linesFilled) const {
     API_TRACE(Gdi, MeasureString, string, length, font, layoutRect, format, boundingBox,
               codepointsFitted, linesFilled);
-    TextCall t{string,
-               length,
-               font != nullptr ? font->f_ : nullptr,
-               format != nullptr ? format->s_ : &DefaultFormat(),
-               layoutRect,
-               false};
+    const TextCall t(string, length, font != nullptr ? font->f_ : nullptr,
+                     format != nullptr ? format->s_ : nullptr, layoutRect, false);
     return SetStatus(MeasureText(g_, this, t, boundingBox, codepointsFitted, linesFilled));
 }
 
@@ -608,12 +609,9 @@ Status Graphics::MeasureString(const WCHAR* string, INT length, const Font* font
 Status Graphics::MeasureString(const WCHAR* string, INT length, const Font* font,
                                const PointF& origin, const StringFormat* format,
                                RectF* boundingBox) const {
-    TextCall t{string,
-               length,
-               font != nullptr ? font->f_ : nullptr,
-               format != nullptr ? format->s_ : &DefaultFormat(),
-               RectF(origin.X, origin.Y, 0, 0),
-               true};
+    const TextCall t(string, length, font != nullptr ? font->f_ : nullptr,
+                     format != nullptr ? format->s_ : nullptr, RectF(origin.X, origin.Y, 0, 0),
+                     true);
     return SetStatus(MeasureText(g_, this, t, boundingBox, nullptr, nullptr));
 }
 

@@ -127,59 +127,45 @@ std::unique_ptr<CActiveDMCmd> CSMSCmdParser_RC::BuildBoxFull(DMPacket& reader) {
     return std::make_unique<CNotification_MsgBoxFull>(a != 0 ? m_handlers[1] : m_handlers[0]);
 }
 
-// ---- CDMSMS ----
+// ---- The sub-services ----
 
-CDMSMS::CDMSMS(DMDispatcher& dispatcher, SMSSendLock& sendLock, SMSSendRoute& route)
-    : m_dispatcher(dispatcher), m_parser(std::make_unique<CSMSCmdParser>()) {
+template <class I, class A, class P, class B, int Boxes>
+SMSServiceBase<I, A, P, B, Boxes>::SMSServiceBase(DMDispatcher& dispatcher, SMSSendLock& sendLock,
+                                                  SMSSendRoute& route, const int (&devices)[Boxes],
+                                                  std::initializer_list<int> handlerBoxes)
+    : m_dispatcher(dispatcher), m_parser(std::make_unique<P>()), m_handlerBoxes(handlerBoxes) {
     m_parser->UseRoute(route);
-    m_api = std::make_unique<CSMSAPI>(dispatcher, *m_parser, sendLock);
-    for (int i = 0; i < 3; ++i) m_boxes[i] = std::make_unique<CEmbedSMSBox>(*m_api, kSMSBoxes[i]);
-    // Our choice of wiring (see kSMSBoxes).
-    m_parser->SetHandler(0, m_boxes[0].get());
-    m_parser->SetHandler(1, m_boxes[2].get());
-    m_api->AddListener(m_boxes[0].get(), kSMSBoxes[0]);
-    m_api->AddListener(m_boxes[2].get(), kSMSBoxes[2]);
+    m_api = std::make_unique<A>(dispatcher, *m_parser, sendLock);
+    for (int i = 0; i < Boxes; ++i) m_boxes[i] = std::make_unique<B>(*m_api, devices[i]);
+    for (std::size_t h = 0; h < m_handlerBoxes.size(); ++h)
+        m_parser->SetHandler(static_cast<int>(h), m_boxes[m_handlerBoxes[h]].get());
+    for (int i : m_handlerBoxes) m_api->AddListener(m_boxes[i].get(), devices[i]);
     m_dispatcher.AddReportParser(m_parser.get());
 }
 
-CDMSMS::~CDMSMS() {
-    m_api->RemoveListener(m_boxes[0].get());
-    m_api->RemoveListener(m_boxes[2].get());
+template <class I, class A, class P, class B, int Boxes>
+SMSServiceBase<I, A, P, B, Boxes>::~SMSServiceBase() {
+    for (int i : m_handlerBoxes) m_api->RemoveListener(m_boxes[i].get());
     RemoveReportParser(m_dispatcher, m_parser.get());
     for (auto& box : m_boxes) box.reset();
     m_api.reset();
     m_parser->ReleaseSend();
     m_parser.reset();
 }
+
+template class SMSServiceBase<ISMS, CSMSAPI, CSMSCmdParser, CEmbedSMSBox, 3>;
+template class SMSServiceBase<ISMS_RC, CSMSAPI_RC, CSMSCmdParser_RC, CEmbedSMSBox_RC, 4>;
+
+// Our choice of wiring: see kSMSBoxes and kSMSBoxes_RC.
+CDMSMS::CDMSMS(DMDispatcher& dispatcher, SMSSendLock& sendLock, SMSSendRoute& route)
+    : SMSServiceBase(dispatcher, sendLock, route, kSMSBoxes, {0, 2}) {}
 
 int CDMSMS::SendSMS(const SMSRecord* record, int validity, int* status) {
     return m_api->SendSMS(record, validity, status);
 }
 
-// ---- CDMSMS_RC ----
-
 CDMSMS_RC::CDMSMS_RC(DMDispatcher& dispatcher, SMSSendLock& sendLock, SMSSendRoute& route)
-    : m_dispatcher(dispatcher), m_parser(std::make_unique<CSMSCmdParser_RC>()) {
-    m_parser->UseRoute(route);
-    m_api = std::make_unique<CSMSAPI_RC>(dispatcher, *m_parser, sendLock);
-    for (int i = 0; i < 4; ++i)
-        m_boxes[i] = std::make_unique<CEmbedSMSBox_RC>(*m_api, kSMSBoxes_RC[i]);
-    // Our choice of wiring (see kSMSBoxes_RC).
-    m_parser->SetHandler(0, m_boxes[0].get());
-    m_parser->SetHandler(1, m_boxes[1].get());
-    m_parser->SetHandler(2, m_boxes[3].get());
-    for (int i : {0, 1, 3}) m_api->AddListener(m_boxes[i].get(), kSMSBoxes_RC[i]);
-    m_dispatcher.AddReportParser(m_parser.get());
-}
-
-CDMSMS_RC::~CDMSMS_RC() {
-    for (int i : {0, 1, 3}) m_api->RemoveListener(m_boxes[i].get());
-    RemoveReportParser(m_dispatcher, m_parser.get());
-    for (auto& box : m_boxes) box.reset();
-    m_api.reset();
-    m_parser->ReleaseSend();
-    m_parser.reset();
-}
+    : SMSServiceBase(dispatcher, sendLock, route, kSMSBoxes_RC, {0, 1, 3}) {}
 
 int CDMSMS_RC::SendSMS_RC(const SMSRecord* record, int validity, int* status) {
     return m_api->SendSMS_RC(record, validity, status);

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
+#include <vector>
 
 #include "dm/command.h"
 #include "dm/sms.h"
@@ -23,18 +25,24 @@ enum SMSReportId : std::uint32_t {
 };
 
 // The notifications; each holds its handler (a box, which outlives the engine's delivery
-// threads) and its data. Delivery does nothing when the handler is null.
-class CNotification_NewSMS : public CActiveDMCmd {
+// threads) and its data. Delivery does nothing when the handler is null. The two about a slot
+// share their fields.
+class SMSSlotNotification : public CActiveDMCmd {
 public:
-    CNotification_NewSMS(ISMSEventHandler* handler, std::uint8_t slot)
+    SMSSlotNotification(ISMSEventHandler* handler, std::uint8_t slot)
         : m_handler(handler), m_slot(slot) {}
-    void Deliver() override;
     ISMSEventHandler* Handler() const { return m_handler; }
     std::uint8_t Slot() const { return m_slot; }
 
-private:
+protected:
     ISMSEventHandler* m_handler;
     std::uint8_t m_slot;
+};
+
+class CNotification_NewSMS : public SMSSlotNotification {
+public:
+    using SMSSlotNotification::SMSSlotNotification;
+    void Deliver() override;
 };
 
 class CNotification_MsgBoxFull : public CActiveDMCmd {
@@ -47,17 +55,10 @@ private:
     ISMSEventHandler* m_handler;
 };
 
-class CNotification_CPTSMS : public CActiveDMCmd {
+class CNotification_CPTSMS : public SMSSlotNotification {
 public:
-    CNotification_CPTSMS(ISMSEventHandler* handler, std::uint8_t slot)
-        : m_handler(handler), m_slot(slot) {}
+    using SMSSlotNotification::SMSSlotNotification;
     void Deliver() override;
-    ISMSEventHandler* Handler() const { return m_handler; }
-    std::uint8_t Slot() const { return m_slot; }
-
-private:
-    ISMSEventHandler* m_handler;
-    std::uint8_t m_slot;
 };
 
 // The send registered last, shared by the parsers of both schemes of one service, and the way a
@@ -185,58 +186,52 @@ inline constexpr int kSMSBoxes[3] = {0, 1, 4};
 //   box 3 and takes no report. Boxes 1, 2 and 4 are listed with the API for boxes 0, 1 and 2.
 inline constexpr int kSMSBoxes_RC[4] = {0, 1, 3, 2};
 
-// The forwarders both sub-services share, on the interface I over the API class A.
-template <class I, class A>
+// What both sub-services share, on the interface I: the API class A, the parser P (the report
+// parser the sub-service lists with the dispatcher) and Boxes boxes of class B, box i showing
+// device box `devices[i]`. Parser handler i is box `handlerBoxes[i]`, which also listens to the
+// API for its device box. The destructor unlists the parser and the listeners first.
+template <class I, class A, class P, class B, int Boxes>
 class SMSServiceBase : public I {
 public:
+    SMSServiceBase(const SMSServiceBase&) = delete;
+    SMSServiceBase& operator=(const SMSServiceBase&) = delete;
+
+    IMessageBox* GetBox1() override { return m_boxes[0].get(); }
+    IMessageBox* GetBox2() override { return m_boxes[1].get(); }
+    IMessageBox* GetBox3() override { return m_boxes[2].get(); }
     void SetForceUCS2(int flag) override { m_api->SetForceUCS2(flag); }
     void BeginGroupSending(int* status) override { m_api->BeginGroupSending(status); }
     void EndGroupSending(int* status) override { m_api->EndGroupSending(status); }
 
+    P& Parser() { return *m_parser; }
+
 protected:
-    std::unique_ptr<A> m_api;  // set by the sub-service's constructor
+    SMSServiceBase(DMDispatcher& dispatcher, SMSSendLock& sendLock, SMSSendRoute& route,
+                   const int (&devices)[Boxes], std::initializer_list<int> handlerBoxes);
+    ~SMSServiceBase();
+
+    DMDispatcher& m_dispatcher;
+    std::unique_ptr<P> m_parser;
+    std::unique_ptr<A> m_api;
+    std::unique_ptr<B> m_boxes[Boxes];
+    std::vector<int> m_handlerBoxes;
 };
 
-class CDMSMS final : public SMSServiceBase<ISMS, CSMSAPI> {
+class CDMSMS final : public SMSServiceBase<ISMS, CSMSAPI, CSMSCmdParser, CEmbedSMSBox, 3> {
 public:
     // Lists its parser with the dispatcher; the destructor removes it.
     CDMSMS(DMDispatcher& dispatcher, SMSSendLock& sendLock, SMSSendRoute& route);
-    ~CDMSMS();
-    CDMSMS(const CDMSMS&) = delete;
-    CDMSMS& operator=(const CDMSMS&) = delete;
 
     int SendSMS(const SMSRecord* record, int validity, int* status) override;
-    IMessageBox* GetBox1() override { return m_boxes[0].get(); }
-    IMessageBox* GetBox2() override { return m_boxes[1].get(); }
-    IMessageBox* GetBox3() override { return m_boxes[2].get(); }
     ISMSAPI* GetSMSAPI() override { return m_api.get(); }
-
-    CSMSCmdParser& Parser() { return *m_parser; }
-
-private:
-    DMDispatcher& m_dispatcher;
-    std::unique_ptr<CSMSCmdParser> m_parser;
-    std::unique_ptr<CEmbedSMSBox> m_boxes[3];
 };
 
-class CDMSMS_RC final : public SMSServiceBase<ISMS_RC, CSMSAPI_RC> {
+class CDMSMS_RC final
+    : public SMSServiceBase<ISMS_RC, CSMSAPI_RC, CSMSCmdParser_RC, CEmbedSMSBox_RC, 4> {
 public:
     CDMSMS_RC(DMDispatcher& dispatcher, SMSSendLock& sendLock, SMSSendRoute& route);
-    ~CDMSMS_RC();
-    CDMSMS_RC(const CDMSMS_RC&) = delete;
-    CDMSMS_RC& operator=(const CDMSMS_RC&) = delete;
 
     int SendSMS_RC(const SMSRecord* record, int validity, int* status) override;
-    IMessageBox* GetBox1() override { return m_boxes[0].get(); }
-    IMessageBox* GetBox2() override { return m_boxes[1].get(); }
-    IMessageBox* GetBox3() override { return m_boxes[2].get(); }
     IMessageBox* GetBox4() override { return m_boxes[3].get(); }
     ISMSAPI_RC* GetSMSAPI_RC() override { return m_api.get(); }
-
-    CSMSCmdParser_RC& Parser() { return *m_parser; }
-
-private:
-    DMDispatcher& m_dispatcher;
-    std::unique_ptr<CSMSCmdParser_RC> m_parser;
-    std::unique_ptr<CEmbedSMSBox_RC> m_boxes[4];
 };

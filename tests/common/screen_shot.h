@@ -42,11 +42,17 @@ inline COLORREF ShotPixel(cairo_surface_t* shot, int x, int y) {
     return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
 }
 
-// The screen's picture of the window's client area (composed once).
+// The screen's picture of the rectangle of the window's client coordinates (composed once).
+inline cairo_surface_t* ClientShot(HWND window, RECT r) {
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    return ScreenShot(
+        {origin.x + r.left, origin.y + r.top, origin.x + r.right, origin.y + r.bottom});
+}
+
+// The screen's picture of the window's client area.
 inline cairo_surface_t* ClientShot(HWND window) {
     RECT client{};
     GetClientRect(window, &client);
-    POINT origin{0, 0};
-    ClientToScreen(window, &origin);
-    return ScreenShot({origin.x, origin.y, origin.x + client.right, origin.y + client.bottom});
+    return ClientShot(window, client);
 }

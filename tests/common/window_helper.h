@@ -128,17 +128,21 @@ inline int ControlFontHeight() {
 }
 
 // A visible pop-up window of a class of its own in the face colour, as a dialog holding
-// controls, at `r` on the screen, made the foreground window.
-inline HWND MakeControlParent(const wchar_t* className, WNDPROC procedure, RECT r) {
+// controls, at `r` on the screen.
+inline HWND MakeFaceWindow(const wchar_t* className, WNDPROC procedure, RECT r) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = procedure;
     wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
     wc.lpszClassName = className;
     if (RegisterClassExW(&wc) == 0) return nullptr;
-    HWND parent =
-        CreateWindowExW(0, className, L"", WS_POPUP | WS_VISIBLE, r.left, r.top, r.right - r.left,
-                        r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
+    return CreateWindowExW(0, className, L"", WS_POPUP | WS_VISIBLE, r.left, r.top,
+                           r.right - r.left, r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
+}
+
+// The same window, made the foreground window.
+inline HWND MakeControlParent(const wchar_t* className, WNDPROC procedure, RECT r) {
+    HWND parent = MakeFaceWindow(className, procedure, r);
     if (parent != nullptr) SetForegroundWindow(parent);
     return parent;
 }

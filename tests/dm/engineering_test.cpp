@@ -10,6 +10,12 @@ protected:
 };
 INSTANTIATE_TEST_SUITE_P(ByteOrder, EngineeringTest, ::testing::Values(false, true), OrderName);
 
+// One item's query, its value widened.
+template <auto Item>
+std::uint32_t Query(IEngineeringMode& e, int* status) {
+    return (e.*Item)(status);
+}
+
 TEST_P(EngineeringTest, EachItemQueriesItsSubCommandAndTakesTheRawValue) {
     using Q = std::uint32_t (*)(IEngineeringMode&, int*);
     struct Case {
@@ -19,51 +25,18 @@ TEST_P(EngineeringTest, EachItemQueriesItsSubCommandAndTakesTheRawValue) {
         std::uint32_t expected;
     };
     const Case cases[] = {
-        {1,
-         [](IEngineeringMode& e, int* s) -> std::uint32_t { return e.QueryItem1(s); },
-         {0x34, 0x12},
-         0x1234},
-        {2,
-         [](IEngineeringMode& e, int* s) -> std::uint32_t { return e.QueryItem2(s); },
-         {0x7F, 0x01, 0x02},
-         0x7F},
-        {3,
-         [](IEngineeringMode& e, int* s) -> std::uint32_t { return e.QueryItem3(s); },
-         {3, 0},
-         3},
-        {4,
-         [](IEngineeringMode& e, int* s) -> std::uint32_t { return e.QueryItem4(s); },
-         {0, 4},
-         0x400},
-        {5,
-         [](IEngineeringMode& e, int* s) -> std::uint32_t { return e.QueryItem5(s); },
-         {5, 5},
-         0x505},
-        {6,
-         [](IEngineeringMode& e, int* s) -> std::uint32_t { return e.QueryItem6(s); },
-         {6, 0},
-         6},
-        {7,
-         [](IEngineeringMode& e, int* s) -> std::uint32_t { return e.QueryItem7(s); },
-         {7, 0},
-         7},
-        {8,
-         [](IEngineeringMode& e, int* s) -> std::uint32_t { return e.QueryItem8(s); },
-         {8, 1},
-         0x108},
-        {9, [](IEngineeringMode& e, int* s) -> std::uint32_t { return e.QueryItem9(s); }, {9}, 9},
-        {10,
-         [](IEngineeringMode& e, int* s) -> std::uint32_t { return e.QueryItem10(s); },
-         {1, 0, 0, 0},
-         1},
-        {11,
-         [](IEngineeringMode& e, int* s) -> std::uint32_t { return e.QueryItem11(s); },
-         {4, 3, 2, 1},
-         0x01020304},
-        {12,
-         [](IEngineeringMode& e, int* s) -> std::uint32_t { return e.QueryItem12(s); },
-         {0xFF, 0xFF},
-         0xFFFF},
+        {1, Query<&IEngineeringMode::QueryItem1>, {0x34, 0x12}, 0x1234},
+        {2, Query<&IEngineeringMode::QueryItem2>, {0x7F, 0x01, 0x02}, 0x7F},
+        {3, Query<&IEngineeringMode::QueryItem3>, {3, 0}, 3},
+        {4, Query<&IEngineeringMode::QueryItem4>, {0, 4}, 0x400},
+        {5, Query<&IEngineeringMode::QueryItem5>, {5, 5}, 0x505},
+        {6, Query<&IEngineeringMode::QueryItem6>, {6, 0}, 6},
+        {7, Query<&IEngineeringMode::QueryItem7>, {7, 0}, 7},
+        {8, Query<&IEngineeringMode::QueryItem8>, {8, 1}, 0x108},
+        {9, Query<&IEngineeringMode::QueryItem9>, {9}, 9},
+        {10, Query<&IEngineeringMode::QueryItem10>, {1, 0, 0, 0}, 1},
+        {11, Query<&IEngineeringMode::QueryItem11>, {4, 3, 2, 1}, 0x01020304},
+        {12, Query<&IEngineeringMode::QueryItem12>, {0xFF, 0xFF}, 0xFFFF},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.sub);

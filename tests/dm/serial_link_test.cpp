@@ -31,9 +31,7 @@ protected:
         EngineTest::SetUp();
         const std::filesystem::path drivers = std::filesystem::path(MODEM_SOURCE_DIR) / "assets";
         ASSERT_GT(M().CopyFromHost(drivers / "Driver", L"C:\\Program Files\\Driver\\"), 0);
-        sim::ModemOptions options;
-        options.startInModemMode = true;
-        modem = sim::SimModem::Plug(options);
+        modem = sim::SimModem::Plug({.startInModemMode = true});
         port = FindDMPortName();
         peer->AttachToPort(port);
     }

@@ -29,21 +29,11 @@ constexpr int kBox = 30107;  // IDC_CHAPCHECK
 constexpr int kNum = 30101;  // IDC_NUMTEXT
 
 const resources::ModuleResources& ButtonTemplates() {
-    static const resources::ModuleResources tables{
-        {{kMain,
-          WS_POPUP,
-          0,
-          0,
-          0,
-          300,
-          120,
-          L"Main",
-          {{kPush, L"Button", L"Go", WS_VISIBLE | WS_TABSTOP, 0, 0, 0, 60, 20},
-           {kBox, L"Button", L"Box", WS_VISIBLE | BS_AUTOCHECKBOX | BS_LEFTTEXT, 0, 100, 0, 60, 20},
-           {kNum, L"Static", L"Number", WS_VISIBLE | SS_RIGHT, 0, 200, 0, 60, 20}}}},
-        {},
-        {},
-    };
+    static const resources::ModuleResources tables = MainDialogOnly(
+        300, 120,
+        {{kPush, L"Button", L"Go", WS_VISIBLE | WS_TABSTOP, 0, 0, 0, 60, 20},
+         {kBox, L"Button", L"Box", WS_VISIBLE | BS_AUTOCHECKBOX | BS_LEFTTEXT, 0, 100, 0, 60, 20},
+         {kNum, L"Static", L"Number", WS_VISIBLE | SS_RIGHT, 0, 200, 0, 60, 20}});
     return tables;
 }
 

@@ -35,20 +35,10 @@ constexpr int kField = 30113;  // IDC_SETTING_NUMEDIT
 constexpr int kIp = 30118;     // IDC_IPADDRESS
 
 const resources::ModuleResources& OffscreenTemplates() {
-    static const resources::ModuleResources tables{
-        {{kMain,
-          WS_POPUP,
-          0,
-          0,
-          0,
-          300,
-          120,
-          L"Main",
-          {{kField, L"Edit", L"", WS_VISIBLE | WS_TABSTOP, kClientEdgeStyle, 0, 0, 100, 20},
-           {kIp, WC_IPADDRESSW, L"", WS_VISIBLE | WS_TABSTOP, kClientEdgeStyle, 0, 30, 120, 20}}}},
-        {},
-        {},
-    };
+    static const resources::ModuleResources tables = MainDialogOnly(
+        300, 120,
+        {{kField, L"Edit", L"", WS_VISIBLE | WS_TABSTOP, kClientEdgeStyle, 0, 0, 100, 20},
+         {kIp, WC_IPADDRESSW, L"", WS_VISIBLE | WS_TABSTOP, kClientEdgeStyle, 0, 30, 120, 20}});
     return tables;
 }
 

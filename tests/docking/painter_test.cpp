@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "docking/painter.h"
+#include "common/gdi_helper.h"
 #include "drawing_helper.h"
 #include "machine/control/gdiplus_log.h"
 #include <wingdi.h>
@@ -15,18 +16,6 @@ std::size_t LiveBitmaps() {
 }
 std::size_t LiveDcs() {
     return sim::GdiTable::Get().LiveCount(OBJ_DC);
-}
-
-HBITMAP MakeDib(int w, int h) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
 }
 
 using SurfaceTest = DrawingTest;
@@ -83,7 +72,7 @@ TEST_F(SurfaceTest, SizeIsNotWritableThroughTheGenericSet) {
 TEST_F(SurfaceTest, AdoptedBitmapReplacesAndDeletesTheOldOne) {
     CDockingPainter surface(20, 10);
     HBITMAP first = static_cast<HBITMAP>(GetCurrentObject(surface.Dc(), OBJ_BITMAP));
-    HBITMAP adopted = MakeDib(50, 40);
+    HBITMAP adopted = MakeDib(50, 40).bitmap;
     surface.SelectBitmap(adopted);
     EXPECT_EQ(surface.width.Get(), 50);
     EXPECT_EQ(surface.height.Get(), 40);

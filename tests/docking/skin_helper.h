@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "docking/cell.h"
@@ -68,6 +69,12 @@ inline const resources::ModuleResources& Templates() {
         {},
     };
     return tables;
+}
+
+// Resources of one dialog: the pop-up kMain, "Main", of cx x cy dialog units holding the items.
+inline resources::ModuleResources MainDialogOnly(short cx, short cy,
+                                                 std::vector<resources::DialogItem> items) {
+    return {{{kMain, WS_POPUP, 0, 0, 0, cx, cy, L"Main", std::move(items)}}, {}, {}};
 }
 
 // A skinned dialog that counts its WM_DESTROY, reload and OK/Cancel handlers.

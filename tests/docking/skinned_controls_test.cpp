@@ -36,27 +36,17 @@ constexpr int kField = 30113, kIp = 30118, kCombo = 40001, kList = 40002, kDate 
               kGroup = 40004, kCheck = 40005, kSlider = 40006;
 
 const resources::ModuleResources& AllTemplates() {
-    static const resources::ModuleResources tables{
-        {{kMain,
-          WS_POPUP,
-          0,
-          0,
-          0,
-          320,
-          150,
-          L"Main",
-          {{kField, L"Edit", L"Skinned", WS_VISIBLE | WS_TABSTOP, 0, 0, 0, 60, 12},
-           {kIp, WC_IPADDRESSW, L"", WS_VISIBLE | WS_TABSTOP, 0, 0, 0, 60, 12},
-           {kCombo, WC_COMBOBOXW, L"", WS_VISIBLE | WS_TABSTOP | CBS_DROPDOWNLIST, 0, 0, 0, 60, 60},
-           {kList, WC_LISTVIEWW, L"", WS_VISIBLE | LVS_REPORT, 0, 0, 0, 60, 40},
-           // The group box comes before its check box: it lies above it.
-           {kGroup, L"Button", L"Dialing", WS_VISIBLE | BS_GROUPBOX, 0, 0, 0, 60, 40},
-           {kCheck, L"Button", L"Redial", WS_VISIBLE | BS_AUTOCHECKBOX, 0, 0, 0, 40, 10},
-           {kDate, DATETIMEPICK_CLASSW, L"", WS_VISIBLE, 0, 0, 0, 60, 12},
-           {kSlider, TRACKBAR_CLASSW, L"", WS_VISIBLE, 0, 0, 0, 60, 12}}}},
-        {},
-        {},
-    };
+    static const resources::ModuleResources tables = MainDialogOnly(
+        320, 150,
+        {{kField, L"Edit", L"Skinned", WS_VISIBLE | WS_TABSTOP, 0, 0, 0, 60, 12},
+         {kIp, WC_IPADDRESSW, L"", WS_VISIBLE | WS_TABSTOP, 0, 0, 0, 60, 12},
+         {kCombo, WC_COMBOBOXW, L"", WS_VISIBLE | WS_TABSTOP | CBS_DROPDOWNLIST, 0, 0, 0, 60, 60},
+         {kList, WC_LISTVIEWW, L"", WS_VISIBLE | LVS_REPORT, 0, 0, 0, 60, 40},
+         // The group box comes before its check box: it lies above it.
+         {kGroup, L"Button", L"Dialing", WS_VISIBLE | BS_GROUPBOX, 0, 0, 0, 60, 40},
+         {kCheck, L"Button", L"Redial", WS_VISIBLE | BS_AUTOCHECKBOX, 0, 0, 0, 40, 10},
+         {kDate, DATETIMEPICK_CLASSW, L"", WS_VISIBLE, 0, 0, 0, 60, 12},
+         {kSlider, TRACKBAR_CLASSW, L"", WS_VISIBLE, 0, 0, 0, 60, 12}});
     return tables;
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "installer_fixture.h"
+#include "common/ulvane_program.h"
 #include "machine/devices.h"
 #include "machine/modem.h"
 #include "machine/services.h"
@@ -30,6 +31,12 @@ DWORD MessageTick(const std::wstring& text, int occurrence) {
     return 0;
 }
 
+// How long the install waited for the driver wizard: from its first driver message to the next.
+DWORD WizardWait() {
+    return MessageTick(L"Installing the modem driver...", 1) -
+           MessageTick(L"Installing the modem driver...", 0);
+}
+
 class InstallTest : public InstallerTest {};
 
 // The install with the real service program beside the installer.
@@ -37,26 +44,14 @@ class InstallWithServiceTest : public InstallerTest {
 protected:
     void SetUp() override {
         InstallerTest::SetUp();
-        for (const wchar_t* image : {L"Ulvane.exe", L"Ulvane64.exe"})
-            M().processes().RegisterProgram(
-                image, [](const sim::ProcessRun& run) { return sim::RunMain(run, &UlvaneMain); });
+        RegisterUlvanePrograms();
         M().registry().CreateKey(std::wstring(L"HKLM\\") + kUninstallKey);
     }
-    void TearDown() override {
-        auto info = M().services().Get(kServiceName);
-        if (info && info->status.dwCurrentState == SERVICE_RUNNING) {
-            M().services().Control(kServiceName, SERVICE_CONTROL_STOP);
-            M().services().WaitForState(kServiceName, SERVICE_STOPPED, 60000);
-            if (info->status.dwProcessId)
-                M().processes().WaitForEnd(info->status.dwProcessId, 60000);
-        }
-    }
+    void TearDown() override { StopRunningUlvane(); }
 };
 
 TEST_F(InstallWithServiceTest, TheUsbChipCdromStaysDisabledAfterTheServiceIsRegistered) {
-    sim::ModemOptions options;
-    options.variant = sim::ModemVariant::UsbChip;
-    auto modem = sim::SimModem::Plug(options);
+    auto modem = sim::SimModem::Plug({.variant = sim::ModemVariant::UsbChip});
     ASSERT_EQ(Run({L"/i"}), 0);
     EXPECT_THAT(BoxTexts(), ElementsAre(L"The drivers are installed. The modem is ready."));
     auto service = M().services().Get(kServiceName);
@@ -157,9 +152,7 @@ TEST_F(InstallTest, PlugAlertWhileNoDeviceIsThereThenTheDeviceArrives) {
 }
 
 TEST_F(InstallTest, RestartRequestedByADriverGivesTheRebootBox) {
-    sim::ModemOptions options;
-    options.startInModemMode = true;
-    auto modem = sim::SimModem::Plug(options);
+    auto modem = sim::SimModem::Plug({.startInModemMode = true});
     brevant::RequireRestart(true);
     Run({L"/i"});
     EXPECT_EQ(modem->SwitchCount(), 0);  // already in modem mode: nothing to switch
@@ -168,9 +161,7 @@ TEST_F(InstallTest, RestartRequestedByADriverGivesTheRebootBox) {
 }
 
 TEST_F(InstallTest, AProductVariantKeepsOnlyItsOwnRows) {
-    sim::ModemOptions options;
-    options.productId = 0xFFFE;
-    auto modem = sim::SimModem::Plug(options);
+    auto modem = sim::SimModem::Plug({.productId = 0xFFFE});
     // A port of another model is present too; once the FFFE modem is taken it is not ours.
     sim::DeviceNodeSpec stray;
     stray.instanceId = L"USB\\VID_3A5C&PID_FFFF&MI_01\\9&1&0001";
@@ -225,9 +216,7 @@ TEST_F(InstallTest, NoDeviceWithinTwoMinutes) {
 }
 
 TEST_F(InstallTest, WizardWaitEndsEarlyOnceQuossetHasSeenEnoughWindows) {
-    sim::ModemOptions options;
-    options.startInModemMode = true;
-    sim::SimModem::Plug(options);
+    sim::SimModem::Plug({.startInModemMode = true});
     // Two more wizard windows than the arrivals bring are about to show.
     miravel::SetListener([](const miravel::Event& e) {
         if (e.kind == miravel::EventKind::Message) {
@@ -236,8 +225,7 @@ TEST_F(InstallTest, WizardWaitEndsEarlyOnceQuossetHasSeenEnoughWindows) {
         return MIRAVEL_IDOK;
     });
     Run({L"/i"});
-    DWORD waited = MessageTick(L"Installing the modem driver...", 1) -
-                   MessageTick(L"Installing the modem driver...", 0);
+    const DWORD waited = WizardWait();
     EXPECT_GE(waited, 1000u);
     EXPECT_LT(waited, 1500u);
 }
@@ -245,14 +233,11 @@ TEST_F(InstallTest, WizardWaitEndsEarlyOnceQuossetHasSeenEnoughWindows) {
 TEST_F(InstallTest, WithoutQuossetTheInstallGoesOnAndTheWizardWaitRunsOut) {
     M().UnregisterModule(L"Quosset.dll");
     EnableLog();
-    sim::ModemOptions options;
-    options.startInModemMode = true;
-    sim::SimModem::Plug(options);
+    sim::SimModem::Plug({.startInModemMode = true});
     ASSERT_EQ(Run({L"/i"}), 0);
 
     EXPECT_EQ(DebugLines(L"Quosset.dll not found or crashed").size(), 1u);
-    DWORD waited = MessageTick(L"Installing the modem driver...", 1) -
-                   MessageTick(L"Installing the modem driver...", 0);
+    const DWORD waited = WizardWait();
     EXPECT_GE(waited, 15000u);  // 1000 passes of 15 ms
     EXPECT_LT(waited, 16000u);
     EXPECT_EQ(brevant::Updates().size(), 3u);
@@ -264,9 +249,7 @@ TEST_F(InstallTest, QuossetWithoutAStartExportIsNotUsed) {
     M().UnregisterModule(L"Quosset.dll");
     quosset::Install(Bin(), {"SignatureHandle"});
     EnableLog();
-    sim::ModemOptions options;
-    options.startInModemMode = true;
-    sim::SimModem::Plug(options);
+    sim::SimModem::Plug({.startInModemMode = true});
     Run({L"/i"});
     EXPECT_TRUE(quosset::Calls().empty());
     EXPECT_EQ(DebugLines(L"Quosset.dll not found or crashed").size(), 1u);
@@ -276,9 +259,7 @@ TEST_F(InstallTest, QuossetWithoutAStartExportIsNotUsed) {
 TEST_F(InstallTest, QuossetWithoutAStopExportStillEndsCleanly) {
     quosset::Install(Bin(), {"StopWatchWizard"});
     EnableLog();
-    sim::ModemOptions options;
-    options.startInModemMode = true;
-    sim::SimModem::Plug(options);
+    sim::SimModem::Plug({.startInModemMode = true});
     ASSERT_EQ(Run({L"/i"}), 0);
     EXPECT_EQ(DebugLines(L"function StopWatchSignature or StopWatchWizard not difined").size(), 1u);
     EXPECT_EQ(ComDb(), kOriginalComDb);
@@ -287,9 +268,7 @@ TEST_F(InstallTest, QuossetWithoutAStopExportStillEndsCleanly) {
 }
 
 TEST_F(InstallTest, WatcherThreadsGetTheirPriorities) {
-    sim::ModemOptions options;
-    options.startInModemMode = true;
-    sim::SimModem::Plug(options);
+    sim::SimModem::Plug({.startInModemMode = true});
     int wizardPriority = 0, ownPriority = 0;
     miravel::SetListener([&](const miravel::Event& e) {
         if (e.kind == miravel::EventKind::Message && quosset::WizardWatching() && !wizardPriority) {
@@ -318,9 +297,7 @@ protected:
 };
 
 TEST_F(Install64Test, SixtyFourBitDriversAndServiceProgram) {
-    sim::ModemOptions options;
-    options.startInModemMode = true;
-    sim::SimModem::Plug(options);
+    sim::SimModem::Plug({.startInModemMode = true});
     Run({L"/i"});
     auto updates = brevant::Updates();
     ASSERT_EQ(updates.size(), 3u);
@@ -335,9 +312,7 @@ TEST_F(Install64Test, SixtyFourBitDriversAndServiceProgram) {
 TEST_F(InstallTest, MissingDriverFilesLeaveRowsUnfoundAndTimeOut) {
     // The modem .inf is gone: its installer is absent, so the modem row is never found.
     M().WriteFile(L"C:\\Program Files\\VARNI\\Driver\\WinXP\\CT_VARNI_U_MDM.inf", "");
-    sim::ModemOptions options;
-    options.startInModemMode = true;
-    sim::SimModem::Plug(options);
+    sim::SimModem::Plug({.startInModemMode = true});
     Run({L"/i"});
     EXPECT_EQ(brevant::InstallersCreated(), 4);
     EXPECT_THAT(UpdatedIds(),

@@ -42,9 +42,7 @@ protected:
 };
 
 TEST_F(UninstallTest, WaitsForTheDeviceToGoThenRemovesEverything) {
-    sim::ModemOptions options;
-    options.startInModemMode = true;
-    auto modem = sim::SimModem::Plug(options);
+    auto modem = sim::SimModem::Plug({.startInModemMode = true});
     int boxes = 0;
     bool deletedEarly = false;
     miravel::SetListener([&](const miravel::Event& e) {

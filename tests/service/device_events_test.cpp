@@ -84,9 +84,7 @@ TEST_F(DeviceEventsTest, DeviceInDiskModeAtStartIsSwitchedWithoutStartingApp) {
 
 TEST_F(DeviceEventsTest, UsbChipCdromIsDisabledAndAppStarted) {
     StartService();
-    sim::ModemOptions options;
-    options.variant = sim::ModemVariant::UsbChip;
-    auto modem = sim::SimModem::Plug(options);
+    auto modem = sim::SimModem::Plug({.variant = sim::ModemVariant::UsbChip});
     ASSERT_TRUE(M().processes().WaitForStarts(L"App.exe", 1, 10000));
     Settle();
     sim::DeviceNode chip;
@@ -97,9 +95,7 @@ TEST_F(DeviceEventsTest, UsbChipCdromIsDisabledAndAppStarted) {
 
 TEST_F(DeviceEventsTest, ArrivalInModemModeDoesNothingMore) {
     StartService();
-    sim::ModemOptions options;
-    options.startInModemMode = true;
-    auto modem = sim::SimModem::Plug(options);
+    auto modem = sim::SimModem::Plug({.startInModemMode = true});
     Settle();
     Sleep(5000);
     EXPECT_EQ(Count(kArrival), 1);

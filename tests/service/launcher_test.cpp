@@ -14,9 +14,7 @@ class LauncherTest : public UlvaneTest {
 protected:
     void SetUp() override {
         UlvaneTest::SetUp();
-        sim::ModemOptions options;
-        options.startInModemMode = true;
-        modem_ = sim::SimModem::Plug(options);
+        modem_ = sim::SimModem::Plug({.startInModemMode = true});
     }
     // A library of the name "Harlune.dll", with the given export or none, in the folder.
     void InstallLibrary(const std::wstring& folder, int (*appIsRunning)()) {

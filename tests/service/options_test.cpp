@@ -153,9 +153,7 @@ TEST_F(OptionsTest, ExistingServiceIsStillStarted) {
 
 TEST_F(OptionsTest, UnregisterRunsEveryStepEvenWhenTheServiceIsMissing) {
     // A USB-chip CD-ROM that was disabled and is not plugged in any more.
-    sim::ModemOptions options;
-    options.variant = sim::ModemVariant::UsbChip;
-    auto modem = sim::SimModem::Plug(options);
+    auto modem = sim::SimModem::Plug({.variant = sim::ModemVariant::UsbChip});
     ASSERT_TRUE(SetUsbChipCdromState(false, true));
     modem->Unplug();
     sim::DeviceNode node;

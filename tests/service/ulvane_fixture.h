@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/sim_fixture.h"
+#include "common/ulvane_program.h"
 #include "harlune/harlune.h"
 #include <winbase.h>
 #include "machine/processes.h"
@@ -38,25 +39,11 @@ protected:
         M().WriteFile(Folder() + L"Ulvane.exe", "MZ");
         M().WriteFile(Folder() + L"Ulvane64.exe", "MZ");
         M().WriteFile(Folder() + L"App.exe", "MZ");
-        M().processes().RegisterProgram(L"Ulvane.exe", [](const sim::ProcessRun& run) {
-            return sim::RunMain(run, &UlvaneMain);
-        });
-        M().processes().RegisterProgram(L"Ulvane64.exe", [](const sim::ProcessRun& run) {
-            return sim::RunMain(run, &UlvaneMain);
-        });
+        RegisterUlvanePrograms();
         M().registry().CreateKey(UninstallKey());
         M().processes().SetOwnUser(L"SYSTEM");
     }
-    void TearDown() override {
-        // Stop a service still running, so that its threads end with the test.
-        auto info = M().services().Get(kServiceName);
-        if (info && info->status.dwCurrentState == SERVICE_RUNNING) {
-            M().services().Control(kServiceName, SERVICE_CONTROL_STOP);
-            M().services().WaitForState(kServiceName, SERVICE_STOPPED, 60000);
-            if (info->status.dwProcessId)
-                M().processes().WaitForEnd(info->status.dwProcessId, 60000);
-        }
-    }
+    void TearDown() override { StopRunningUlvane(); }
 
     static std::wstring UninstallKey() { return std::wstring(L"HKLM\\") + kUninstallKey; }
     std::wstring Folder() { return M().config().programFolder; }

@@ -3,17 +3,14 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <iterator>
 #include <string>
 
 #include "platform/dib_canvas.h"
-#include "common/golden_image.h"
+#include "common/look_dialog.h"
 #include <commctrl.h>
 #include <wingdi.h>
-#include "machine/screen.h"
 #include <winuser.h>
-#include "common/window_helper.h"
 
 namespace {
 
@@ -21,69 +18,27 @@ constexpr DWORD kClientEdge = 0x00000200;  // WS_EX_CLIENTEDGE
 const RECT kDialog{40, 40, 300, 200};
 constexpr SYSTEMTIME kWhen{2026, 3, 0, 15, 14, 5, 9, 0};
 
-class ComctlLookTest : public WindowTest {
+class ComctlLookTest : public LookDialogTest {
 public:
+    ComctlLookTest() : LookDialogTest(kDialog) {}
     void SetUp() override {
-        WindowTest::SetUp();
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-        wc.lpszClassName = L"LookDialog";
-        ASSERT_NE(RegisterClassExW(&wc), 0);
-        dialog_ = CreateWindowExW(0, L"LookDialog", L"", WS_POPUP | WS_VISIBLE, kDialog.left,
-                                  kDialog.top, kDialog.right - kDialog.left,
-                                  kDialog.bottom - kDialog.top, nullptr, nullptr, nullptr, nullptr);
-        ASSERT_NE(dialog_, nullptr);
+        LookDialogTest::SetUp();
         Drain();  // the dialog paints before its controls come
-    }
-    HWND Child(const wchar_t* cls, const wchar_t* text, DWORD style, RECT r, DWORD ex = 0) {
-        HWND h = CreateWindowExW(ex, cls, text, WS_CHILD | WS_VISIBLE | style, r.left, r.top,
-                                 r.right - r.left, r.bottom - r.top, dialog_,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(++ids_)), nullptr,
-                                 nullptr);
-        EXPECT_NE(h, nullptr);
-        return h;
     }
     HWND Picker(DWORD style, RECT r) {
         HWND h = Child(DATETIMEPICK_CLASSW, L"", style, r, kClientEdge);
         SendMessageW(h, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&kWhen));
         return h;
     }
-    // The dialog's part of the screen with a margin, as the reference `name`.
-    ::testing::AssertionResult LooksLike(const std::string& name) {
-        cairo_surface_t* screen = sim::machine().screen().Compose();
-        const int w = kDialog.right - kDialog.left + 20, h = kDialog.bottom - kDialog.top + 20;
-        cairo_surface_t* shot = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
-        cairo_t* cr = cairo_create(shot);
-        cairo_set_source_surface(cr, screen, -(kDialog.left - 10), -(kDialog.top - 10));
-        cairo_paint(cr);
-        cairo_destroy(cr);
-        auto result = golden::Matches(shot, name);
-        cairo_surface_destroy(shot);
-        cairo_surface_destroy(screen);
-        return result;
-    }
     // How many pixels of the window's client area the screen shows otherwise than the canvas.
     static int DiffersFromScreen(HWND window, const DibCanvas& canvas, int width, int height) {
-        POINT origin{0, 0};
-        ClientToScreen(window, &origin);
-        cairo_surface_t* screen = sim::machine().screen().Compose();
-        const unsigned char* data = cairo_image_surface_get_data(screen);
-        const int stride = cairo_image_surface_get_stride(screen);
+        cairo_surface_t* shot = ClientShot(window, {0, 0, width, height});
         int differ = 0;
         for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) {
-                const unsigned p = reinterpret_cast<const std::uint32_t*>(
-                    data + (origin.y + y) * stride)[origin.x + x];
-                differ += canvas.At(x, y) != RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
-            }
-        cairo_surface_destroy(screen);
+            for (int x = 0; x < width; ++x) differ += canvas.At(x, y) != ShotPixel(shot, x, y);
+        cairo_surface_destroy(shot);
         return differ;
     }
-
-    HWND dialog_ = nullptr;
-    int ids_ = 100;
 };
 
 TEST_F(ComctlLookTest, TrackbarsLookLikeTheirReference) {

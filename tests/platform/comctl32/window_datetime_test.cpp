@@ -3,6 +3,7 @@
 // DTN_DATETIMECHANGE.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -77,28 +78,16 @@ protected:
             return 0;
         };
     }
+    // '<' '>' '^' '+' '-' press Left, Right, Home, Up and Down; other characters are typed.
     static void Keys(HWND h, const std::wstring& keys) {
+        static const std::map<wchar_t, WPARAM> kVirtual = {
+            {L'<', VK_LEFT}, {L'>', VK_RIGHT}, {L'^', VK_HOME}, {L'+', VK_UP}, {L'-', VK_DOWN}};
         for (wchar_t k : keys) {
-            switch (k) {
-                case L'<':
-                    SendMessageW(h, WM_KEYDOWN, VK_LEFT, 0);
-                    break;
-                case L'>':
-                    SendMessageW(h, WM_KEYDOWN, VK_RIGHT, 0);
-                    break;
-                case L'^':
-                    SendMessageW(h, WM_KEYDOWN, VK_HOME, 0);
-                    break;
-                case L'+':
-                    SendMessageW(h, WM_KEYDOWN, VK_UP, 0);
-                    break;
-                case L'-':
-                    SendMessageW(h, WM_KEYDOWN, VK_DOWN, 0);
-                    break;
-                default:
-                    SendMessageW(h, WM_CHAR, k, 0);
-                    break;
-            }
+            const auto v = kVirtual.find(k);
+            if (v != kVirtual.end())
+                SendMessageW(h, WM_KEYDOWN, v->second, 0);
+            else
+                SendMessageW(h, WM_CHAR, k, 0);
         }
     }
 

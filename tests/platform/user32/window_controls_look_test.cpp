@@ -4,20 +4,18 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/dib_canvas.h"
-#include "common/golden_image.h"
+#include "common/look_dialog.h"
 #include <commctrl.h>
 #include "machine/control/tooltips.h"
 #include <wingdi.h>
 #include <winbase.h>
 #include "machine/screen.h"
 #include <winuser.h>
-#include "common/window_helper.h"
 
 namespace {
 
@@ -32,29 +30,9 @@ constexpr COLORREF kDark = RGB(0x40, 0x40, 0x40);
 constexpr COLORREF kHighlight = RGB(0x0A, 0x24, 0x6A);
 constexpr COLORREF kInfo = RGB(0xFF, 0xFF, 0xE1);
 
-class ControlsLookTest : public WindowTest {
+class ControlsLookTest : public LookDialogTest {
 public:
-    void SetUp() override {
-        WindowTest::SetUp();
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-        wc.lpszClassName = L"LookDialog";
-        ASSERT_NE(RegisterClassExW(&wc), 0);
-        dialog_ = CreateWindowExW(0, L"LookDialog", L"", WS_POPUP | WS_VISIBLE, kDialog.left,
-                                  kDialog.top, kDialog.right - kDialog.left,
-                                  kDialog.bottom - kDialog.top, nullptr, nullptr, nullptr, nullptr);
-        ASSERT_NE(dialog_, nullptr);
-    }
-    HWND Child(const wchar_t* cls, const wchar_t* text, DWORD style, RECT r, DWORD ex = 0) {
-        HWND h = CreateWindowExW(ex, cls, text, WS_CHILD | WS_VISIBLE | style, r.left, r.top,
-                                 r.right - r.left, r.bottom - r.top, dialog_,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(++ids_)), nullptr,
-                                 nullptr);
-        EXPECT_NE(h, nullptr);
-        return h;
-    }
+    ControlsLookTest() : LookDialogTest(kDialog) {}
     // The screen's colour at a point of a window's client area, as a COLORREF.
     static COLORREF Pixel(HWND window, int x, int y) {
         POINT p{x, y};
@@ -66,20 +44,16 @@ public:
     // anti-aliased). The screen is composed once for the look.
     static bool Shows(HWND window, RECT r, COLORREF color) {
         auto near = [](int a, int b) { return a - b < 0x30 && b - a < 0x30; };
-        POINT origin{0, 0};
-        ClientToScreen(window, &origin);
-        cairo_surface_t* screen = sim::machine().screen().Compose();
-        const unsigned char* data = cairo_image_surface_get_data(screen);
-        const int stride = cairo_image_surface_get_stride(screen);
+        cairo_surface_t* shot = ClientShot(window, r);
         bool found = false;
-        for (int y = r.top; y < r.bottom && !found; ++y)
-            for (int x = r.left; x < r.right && !found; ++x) {
-                auto p = reinterpret_cast<const std::uint32_t*>(data + (origin.y + y) *
-                                                                           stride)[origin.x + x];
-                found = near((p >> 16) & 0xFF, GetRValue(color)) &&
-                        near((p >> 8) & 0xFF, GetGValue(color)) && near(p & 0xFF, GetBValue(color));
+        for (int y = 0; y < r.bottom - r.top && !found; ++y)
+            for (int x = 0; x < r.right - r.left && !found; ++x) {
+                const COLORREF p = ShotPixel(shot, x, y);
+                found = near(GetRValue(p), GetRValue(color)) &&
+                        near(GetGValue(p), GetGValue(color)) &&
+                        near(GetBValue(p), GetBValue(color));
             }
-        cairo_surface_destroy(screen);
+        cairo_surface_destroy(shot);
         return found;
     }
 
@@ -101,9 +75,6 @@ public:
         Drain();
         return tip;
     }
-
-    HWND dialog_ = nullptr;
-    int ids_ = 100;
 };
 
 TEST_F(ControlsLookTest, TheDialogLooksLikeItsReference) {
@@ -140,15 +111,7 @@ TEST_F(ControlsLookTest, TheDialogLooksLikeItsReference) {
     ShowTip(connect, L"Connects with the chosen profile", {200, 255});
     ASSERT_TRUE(control::ShownTooltip());
 
-    cairo_surface_t* screen = sim::machine().screen().Compose();
-    cairo_surface_t* shot = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 380, 280);
-    cairo_t* cr = cairo_create(shot);
-    cairo_set_source_surface(cr, screen, -(kDialog.left - 10), -(kDialog.top - 10));
-    cairo_paint(cr);
-    cairo_destroy(cr);
-    EXPECT_TRUE(golden::Matches(shot, "controls_classic"));
-    cairo_surface_destroy(shot);
-    cairo_surface_destroy(screen);
+    EXPECT_TRUE(LooksLike("controls_classic", 30));  // with the tooltip below the dialog
 }
 
 TEST_F(ControlsLookTest, EachControlShowsItsParts) {
