@@ -14,6 +14,7 @@
 #include "machine/machine.h"
 #include "machine/processes.h"
 #include "machine/registry.h"
+#include "machine/services.h"
 #include <winreg.h>
 #include "machine/threads.h"
 #include "machine/waits.h"
@@ -65,6 +66,12 @@ std::wstring JoinCommandLine(const std::wstring& image, int argc, wchar_t** argv
         line += L'"';
     }
     return line;
+}
+
+// Kernel lock held.
+std::map<wire::Kind, std::function<void(const std::string&)>>& PushHandlers() {
+    static std::map<wire::Kind, std::function<void(const std::string&)>> handlers;
+    return handlers;
 }
 
 }  // namespace
@@ -163,6 +170,8 @@ private:
             } else if (f->kind == wire::Kind::Time) {
                 std::uint64_t now = 0;
                 if (r.U64(now)) kernel.AdvanceToLocked(now);
+            } else if (auto h = PushHandlers().find(f->kind); h != PushHandlers().end()) {
+                h->second(f->payload);
             }
             kernel.ReportIfIdleLocked();
         }
@@ -185,6 +194,14 @@ private:
 
 namespace {
 ServerLink* g_link = nullptr;
+}
+
+void SetPushHandler(wire::Kind kind, std::function<void(const std::string& payload)> handler) {
+    std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
+    if (handler)
+        PushHandlers()[kind] = std::move(handler);
+    else
+        PushHandlers().erase(kind);
 }
 
 ServerLink* Link() {
@@ -406,6 +423,7 @@ bool JoinServerAtStart() {
     g_link = link.release();
     // The machine's shared things are the server's from here on.
     machine().registry().UseRemote(new ServedRegistry(*g_link));
+    machine().services().UseRemote(NewServedServices(*g_link));
     Kernel::Get().SetClockLink(g_link);
     g_link->Run();
     return true;

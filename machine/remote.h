@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "machine/handles.h"
@@ -47,6 +48,14 @@ void TellThreadEndedLocked(ServerLink& link, DWORD threadId);
 RemoteAnswer CallServer(ServerLink& link, wire::Kind kind, const std::string& payload);
 // A request whose answer nobody waits for.
 void PostToServer(ServerLink& link, wire::Kind kind, const std::string& payload);
+// What the program does with a message of this kind that the server sends unasked (null: drop
+// it). Runs on the link's receiving thread with the kernel lock held: it hands the message to a
+// machine thread and makes that thread runnable before it returns, and calls no server.
+void SetPushHandler(wire::Kind kind, std::function<void(const std::string& payload)> handler);
+
+class ServicesRemote;
+// The service control manager of a program on the server (machine/remote_services.cpp).
+ServicesRemote* NewServedServices(ServerLink& link);
 
 // A named kernel object that lives on the server; the handle is the server's.
 struct RemoteObj : KObject {

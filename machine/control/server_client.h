@@ -74,6 +74,32 @@ public:
     // WAIT_OBJECT_0 (0), WAIT_ABANDONED (0x80), WAIT_TIMEOUT (0x102), or WAIT_FAILED.
     std::uint32_t Wait(std::uint32_t handle, std::uint64_t timeoutMs = kNoTimeout);
 
+    // ---- The machine's services (machine/control/server_services.cpp) ----
+    struct ServiceState {
+        std::uint32_t state = 0;  // SERVICE_STOPPED (1) ... SERVICE_PAUSED (7)
+        std::uint32_t win32ExitCode = 0;
+        std::uint32_t controlsAccepted = 0;
+        std::uint32_t pid = 0;  // its process's machine id while it runs
+        std::wstring binaryPath;
+        std::wstring account;  // "": LocalSystem
+        std::uint32_t startType = 0;
+        bool markedForDelete = false;
+        std::vector<std::uint32_t> history;  // its states since its last start, in order
+    };
+    // Null when no service has the name.
+    std::optional<ServiceState> QueryService(const std::wstring& name);
+    // Waits until the service is in the state (one that does not exist counts as stopped), at
+    // most timeoutMs of machine time; the clock moves meanwhile. False at the time-out.
+    bool WaitForServiceState(const std::wstring& name, std::uint32_t state,
+                             std::uint64_t timeoutMs = kNoTimeout);
+    // Starts a service as the system does: 0 once its program's dispatcher has connected, or
+    // StartServiceW's error.
+    std::uint32_t StartService(const std::wstring& name);
+    // Sends a control as the system does (SERVICE_CONTROL_SHUTDOWN and device events too) and
+    // waits until the service's handler has returned: 0, or ControlService's error.
+    std::uint32_t ControlService(const std::wstring& name, std::uint32_t control,
+                                 std::uint32_t eventType = 0);
+
     // Asks the server to stop (it ends the programs it started) and waits for it to exit.
     bool Stop();
 

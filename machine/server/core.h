@@ -23,13 +23,12 @@
 
 #include "machine/handles.h"
 #include "machine/registry.h"
+#include "machine/server/services.h"
 #include "machine/threads.h"
 #include "machine/waits.h"
 #include "machine/wire.h"
 
 namespace sim::server {
-
-using ClientId = int;
 
 // Starts a program's host process.
 struct SpawnSpec {
@@ -98,6 +97,11 @@ private:
     void OnWait(Client& c, const wire::Frame& f, wire::Reader& r);
     void OnSignal(Client& c, const wire::Frame& f, wire::Reader& r);
     void OnSpawn(Client& c, const wire::Frame& f, wire::Reader& r);
+    // Starts a registered program as a host process: its record, or null with the error.
+    Process* SpawnProgram(const std::wstring& image, const std::wstring& commandLine,
+                          const std::wstring& user, const std::wstring& desktop,
+                          std::uint16_t show, bool useShow, const std::wstring& stdoutPath,
+                          DWORD* error);
     void OnProcesses(Client& c, const wire::Frame& f);
     void OnWaitProcess(Client& c, const wire::Frame& f, wire::Reader& r);
     void OnTerminate(Client& c, const wire::Frame& f, wire::Reader& r);
@@ -132,6 +136,7 @@ private:
     Registry registry_;
     std::vector<std::unique_ptr<PendingWait>> waits_;  // in arrival order
     DWORD nextThreadId_ = 0x10004;
+    std::unique_ptr<ServiceDb> services_;
 };
 
 }  // namespace sim::server
