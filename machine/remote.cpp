@@ -6,14 +6,17 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #include <unistd.h>
 
+#include "machine/device_wire.h"
 #include "machine/machine.h"
 #include "machine/processes.h"
 #include "machine/registry.h"
+#include "machine/remote_devices.h"
 #include <winreg.h>
 #include "machine/threads.h"
 #include "machine/waits.h"
@@ -85,6 +88,17 @@ public:
         body = f->payload;
         ++received_;
         return true;
+    }
+
+    // A request before the link runs (at the join): the answer's status and body.
+    std::optional<RemoteAnswer> CallBeforeRun(wire::Kind kind, const std::string& payload) {
+        auto f = wire::Call(fd_, in_, kind, nextId_++, payload);
+        if (!f) return std::nullopt;
+        ++received_;
+        RemoteAnswer a;
+        if (!wire::Reader(f->payload).U32(a.status)) return std::nullopt;
+        a.body = f->payload.substr(4);
+        return a;
     }
 
     void Run() {
@@ -163,6 +177,8 @@ private:
             } else if (f->kind == wire::Kind::Time) {
                 std::uint64_t now = 0;
                 if (r.U64(now)) kernel.AdvanceToLocked(now);
+            } else if (f->kind == wire::Kind::DeviceTree) {
+                ReceiveDeviceTreeLocked(f->payload);
             }
             kernel.ReportIfIdleLocked();
         }
@@ -406,8 +422,14 @@ bool JoinServerAtStart() {
     g_link = link.release();
     // The machine's shared things are the server's from here on.
     machine().registry().UseRemote(new ServedRegistry(*g_link));
+    wire::Writer devices;
+    devices.U16(static_cast<std::uint16_t>(wire::DevicesOp::Tree));
+    auto tree = g_link->CallBeforeRun(wire::Kind::Devices, devices.Bytes());
+    if (!tree || tree->status != 0 || !JoinServedDevices(*g_link, tree->body))
+        std::fprintf(stderr, "the machine server gave no device tree\n");
     Kernel::Get().SetClockLink(g_link);
     g_link->Run();
+    StartDeviceNotices();
     return true;
 }
 

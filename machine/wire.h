@@ -49,9 +49,11 @@ enum class Kind : std::uint16_t {
     AddProcess = 21,       // text image, text user, text desktop: a process that runs nothing
                            // (the user's shell); answer: u32 pid
     OpenProcess = 22,      // u32 pid; answer: u32 handle of the running process, text its user
+    Devices = 0x20,        // u16 operation and its fields (machine/device_wire.h)
     // Server to client.
     Reply = 0x100,  // u32 status (0 or an error code), then what the request gives back
     Time = 0x101,   // u64 the machine clock's new reading
+    DeviceTree = 0x120,  // the device tree after a change (machine/device_wire.h), to programs
 };
 
 enum class Role : std::uint16_t { Program = 1, Control = 2 };
