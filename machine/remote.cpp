@@ -6,15 +6,18 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #include <unistd.h>
 
+#include "machine/device_wire.h"
 #include "machine/machine.h"
 #include "machine/processes.h"
 #include "machine/registry.h"
 #include "machine/services.h"
+#include "machine/remote_devices.h"
 #include <winreg.h>
 #include "machine/threads.h"
 #include "machine/waits.h"
@@ -94,6 +97,17 @@ public:
         return true;
     }
 
+    // A request before the link runs (at the join): the answer's status and body.
+    std::optional<RemoteAnswer> CallBeforeRun(wire::Kind kind, const std::string& payload) {
+        auto f = wire::Call(fd_, in_, kind, nextId_++, payload);
+        if (!f) return std::nullopt;
+        ++received_;
+        RemoteAnswer a;
+        if (!wire::Reader(f->payload).U32(a.status)) return std::nullopt;
+        a.body = f->payload.substr(4);
+        return a;
+    }
+
     void Run() {
         std::thread([this] { Receive(); }).detach();
     }
@@ -170,6 +184,8 @@ private:
             } else if (f->kind == wire::Kind::Time) {
                 std::uint64_t now = 0;
                 if (r.U64(now)) kernel.AdvanceToLocked(now);
+            } else if (f->kind == wire::Kind::DeviceTree) {
+                ReceiveDeviceTreeLocked(f->payload);
             } else if (auto h = PushHandlers().find(f->kind); h != PushHandlers().end()) {
                 h->second(f->payload);
             }
@@ -424,8 +440,14 @@ bool JoinServerAtStart() {
     // The machine's shared things are the server's from here on.
     machine().registry().UseRemote(new ServedRegistry(*g_link));
     machine().services().UseRemote(NewServedServices(*g_link));
+    wire::Writer devices;
+    devices.U16(static_cast<std::uint16_t>(wire::DevicesOp::Tree));
+    auto tree = g_link->CallBeforeRun(wire::Kind::Devices, devices.Bytes());
+    if (!tree || tree->status != 0 || !JoinServedDevices(*g_link, tree->body))
+        std::fprintf(stderr, "the machine server gave no device tree\n");
     Kernel::Get().SetClockLink(g_link);
     g_link->Run();
+    StartDeviceNotices();
     return true;
 }
 

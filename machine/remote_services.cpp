@@ -115,6 +115,12 @@ public:
         }
         return e;
     }
+    void DeliverLocal(ServedControl control) override {
+        control.seq = 0;
+        std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
+        inbox_.push_back(std::move(control));
+        changed_.BumpLocked();
+    }
     bool NextControl(ServedControl* control) override {
         for (;;) {
             std::uint64_t seen = 0;
@@ -144,7 +150,9 @@ private:
         ServedControl c;
         std::string data;
         wire::Reader r(payload);
-        if (!r.U32(c.seq) || !r.U32(c.control) || !r.U32(c.eventType) || !r.Blob(data)) return;
+        if (!r.U32(c.seq) || !r.U32(c.control) || !r.U32(c.eventType) || !r.Blob(data) ||
+            c.seq == 0)
+            return;
         c.data.assign(data.begin(), data.end());
         inbox_.push_back(std::move(c));
         changed_.BumpLocked();

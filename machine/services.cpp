@@ -414,7 +414,7 @@ void ServiceManager::ServeControls(const std::wstring& name, ULONG_PTR launch) {
                     r->info.handledControls.push_back(c.control);
                 }
             }
-            remote_->ControlDone(c.seq, result);
+            if (c.seq != 0) remote_->ControlDone(c.seq, result);
         }
         return;
     }
@@ -523,7 +523,17 @@ DWORD ServiceManager::Enqueue(const std::wstring& name, DWORD control, DWORD eve
         if (DWORD e = ControlRefusal(r->info.status, r->info.dispatcherConnected,
                                      r->stoppedReported, control))
             return e;
-        r->queue.push_back(item);
+        if (!remote_) r->queue.push_back(item);
+    }
+    if (remote_) {
+        // On a machine server the dispatcher serves one queue: the server's controls and the
+        // events this process's device tree raised, in the order they came.
+        ServedControl c;
+        c.control = control;
+        c.eventType = eventType;
+        c.data = item->data;
+        remote_->DeliverLocal(std::move(c));
+        return 0;
     }
     if (!wait) return 0;
     std::unique_lock<WatchedMutex> lk(mu_);

@@ -105,6 +105,9 @@ public:
     // Connects the dispatcher: the launch (the status handle) it belongs to.
     virtual DWORD Connect(const std::wstring& name, ULONG_PTR* launch) = 0;
     virtual DWORD ReportStatus(ULONG_PTR launch, const SERVICE_STATUS& status) = 0;
+    // A control that this process's machine raised itself (a device event its device tree
+    // heard): it waits with the server's, under sequence number 0.
+    virtual void DeliverLocal(ServedControl control) = 0;
     // Waits for the next control; false once the service has reported SERVICE_STOPPED.
     virtual bool NextControl(ServedControl* control) = 0;
     virtual void ControlDone(std::uint32_t seq, DWORD result) = 0;

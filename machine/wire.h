@@ -49,6 +49,7 @@ enum class Kind : std::uint16_t {
     AddProcess = 21,       // text image, text user, text desktop: a process that runs nothing
                            // (the user's shell); answer: u32 pid
     OpenProcess = 22,      // u32 pid; answer: u32 handle of the running process, text its user
+    Devices = 0x20,        // u16 operation and its fields (machine/device_wire.h)
     // The service control manager (machine/server/services.h). A status is 9 x u32: type, state,
     // controls accepted, Win32 exit code, service exit code, check point, wait hint, process id,
     // flags. Dependencies are a u32 count and the texts.
@@ -78,6 +79,7 @@ enum class Kind : std::uint16_t {
     // Server to client.
     Reply = 0x100,  // u32 status (0 or an error code), then what the request gives back
     Time = 0x101,   // u64 the machine clock's new reading
+    DeviceTree = 0x120,  // the device tree after a change (machine/device_wire.h), to programs
     ScControlPush = 0x140,  // u32 sequence number, u32 control, u32 event type, bytes data: a
                             // control for the service the process runs
 };

@@ -1,5 +1,7 @@
 #include "machine/server/core.h"
 
+#include "machine/server/devices.h"
+
 #include <algorithm>
 #include <chrono>
 #include <utility>
@@ -88,7 +90,8 @@ Core::Core(std::string folder, Spawner& spawner, ClockMode mode, double speed)
       spawner_(spawner),
       mode_(mode),
       speed_(speed > 0 ? speed : 1.0),
-      realStartNs_(SteadyNs()) {
+      realStartNs_(SteadyNs()),
+      devices_(std::make_unique<DeviceHost>([this] { return NowLocked(); })) {
     ServiceHooks hooks;
     hooks.answer = [this](ClientId id, std::uint32_t request, std::uint32_t status,
                           const std::string& body) {
@@ -259,6 +262,8 @@ void Core::Handle(Client& c, const wire::Frame& f) {
             return OnTerminate(c, f, r);
         case Kind::Registry:
             return OnRegistry(c, f, r);
+        case Kind::Devices:
+            return OnDevices(c, f, r);
         case Kind::AddProcess: {
             auto p = std::make_unique<Process>();
             if (!r.Text(p->image) || !r.Text(p->user) || !r.Text(p->desktop) || !r.AtEnd() ||
@@ -648,6 +653,22 @@ void Core::OnRegistry(Client& c, const wire::Frame& f, wire::Reader& r) {
     Reply(c, f.id, 0, w);
 }
 
+void Core::OnDevices(Client& c, const wire::Frame& f, wire::Reader& r) {
+    wire::Writer w;
+    std::uint32_t status = devices_->Handle(c.id, r, w);
+    // The new tree reaches every program before the answer does.
+    PushDevices();
+    Reply(c, f.id, status, w);
+}
+
+void Core::PushDevices() {
+    auto tree = devices_->TakeChanged();
+    if (!tree) return;
+    for (auto& [id, c] : clients_)
+        if (c->hello && c->role == wire::Role::Program)
+            Send(*c, wire::Kind::DeviceTree, 0, *tree, true);
+}
+
 void Core::ServeWaits() {
     std::uint64_t now = NowLocked();
     for (std::size_t i = 0; i < waits_.size();) {
@@ -708,6 +729,8 @@ bool Core::AllIdle() const {
 
 void Core::Tick() {
     if (mode_ == ClockMode::Real) {
+        devices_->RunDue(NowLocked());
+        PushDevices();
         ServeWaits();
         services_->Expire(NowLocked());
         return;
@@ -718,6 +741,7 @@ void Core::Tick() {
         if (c->hello && c->role == wire::Role::Program) next = std::min(next, c->deadline);
     for (const auto& w : waits_) next = std::min(next, w->deadline);
     next = std::min(next, services_->NextDeadline());
+    next = std::min(next, devices_->NextDeadline());
     if (next == wire::kNever) return;  // every participant waits for ever
     virtualNow_ = std::max(virtualNow_, next);
     // The new reading goes to every program first; those whose waits it ends count as running.
@@ -726,13 +750,15 @@ void Core::Tick() {
     for (auto& [id, c] : clients_)
         if (c->hello && c->role == wire::Role::Program)
             Send(*c, wire::Kind::Time, 0, w.Bytes(), c->deadline <= virtualNow_);
+    devices_->RunDue(virtualNow_);
+    PushDevices();
     ServeWaits();
     services_->Expire(virtualNow_);
 }
 
 int Core::MillisecondsToNextDeadline() {
     if (mode_ != ClockMode::Real) return -1;
-    std::uint64_t next = services_->NextDeadline();
+    std::uint64_t next = std::min(services_->NextDeadline(), devices_->NextDeadline());
     for (const auto& w : waits_) next = std::min(next, w->deadline);
     if (next == wire::kNever) return -1;
     std::uint64_t now = NowLocked();
@@ -774,6 +800,7 @@ void Core::Disconnect(ClientId client) {
     }
     services_->ClientGone(client);
     for (auto& [id, t] : c.threads) EndThread(*t);
+    devices_->Disconnect(client);
     // An object lives while another client holds a handle to it.
     c.handles.clear();
     std::uint32_t pid = c.pid;

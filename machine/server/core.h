@@ -30,6 +30,9 @@
 
 namespace sim::server {
 
+using ClientId = int;
+class DeviceHost;
+
 // Starts a program's host process.
 struct SpawnSpec {
     std::string executable;
@@ -106,6 +109,10 @@ private:
     void OnWaitProcess(Client& c, const wire::Frame& f, wire::Reader& r);
     void OnTerminate(Client& c, const wire::Frame& f, wire::Reader& r);
     void OnRegistry(Client& c, const wire::Frame& f, wire::Reader& r);
+    void OnDevices(Client& c, const wire::Frame& f, wire::Reader& r);
+    // Sends the device tree to every program when it changed (a wake, as any message that may
+    // wake a program).
+    void PushDevices();
 
     std::shared_ptr<ThreadRec> Thread(Client& c, std::uint32_t thread);
     // A client's thread has ended: the mutexes it owned are abandoned.
@@ -134,6 +141,7 @@ private:
     std::map<std::wstring, std::wstring> programs_;  // lower-case image file name -> host path
     std::map<std::wstring, std::weak_ptr<KObject>> named_;
     Registry registry_;
+    std::unique_ptr<DeviceHost> devices_;
     std::vector<std::unique_ptr<PendingWait>> waits_;  // in arrival order
     DWORD nextThreadId_ = 0x10004;
     std::unique_ptr<ServiceDb> services_;
