@@ -28,6 +28,8 @@
 //                        READY once it exists, ends MS later
 //   port NAME READY      opens the COM port NAME ("open" or "error <code>", exit code 5); with it
 //                        open, sets READY and waits for ever
+//   (nothing)            as App is started by the service: sets the event "stand-in: App
+//                        started" and ends
 //   disable PREFIX       disables, in this hardware profile, the first present device whose
 //                        instance ID starts with PREFIX; prints "disabled <instance ID>"
 #include <windows.h>
@@ -126,6 +128,10 @@ LRESULT CALLBACK WatchProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 
 int wmain(int argc, wchar_t** argv) {
     std::wstring mode = argc > 1 ? argv[1] : L"";
+    if (argc == 1) {
+        Signal(L"stand-in: App started");
+        return 0;
+    }
     if (mode == L"hold" && argc == 4) {
         if (WaitForSingleObject(g_instance.handle, 10) != WAIT_OBJECT_0) {
             crt::wprintf(L"refused\n");

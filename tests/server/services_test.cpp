@@ -2,6 +2,8 @@
 // service from processes of its own, and the service runs as a process of its own.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "server_fixture.h"
@@ -112,6 +114,39 @@ TEST_F(ServicesTest, ControlsReachTheHandlerInTheServicesProcess) {
     // Each control the handler took was answered with a report: running, running, stop pending.
     EXPECT_EQ(s->history, (std::vector<std::uint32_t>{kStartPending, kRunning, kRunning, kRunning,
                                                       kStopPending, kStopped}));
+}
+
+TEST_F(ServicesTest, TheServiceStartsAppAsItsOwnProcessInTheUsersSessionWhenTheModemArrives) {
+    // App is installed (its entry in the list of installed programs) and on the machine's disk;
+    // a user is logged on.
+    auto reg = Start(L"regset \"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+                     L"QOBWireless-101_is1\" DisplayName Modem",
+                     "reg");
+    ASSERT_EQ(server_->WaitForExit(reg.pid), 0u);
+    std::string image = folder_ + "/m/C/Program Files/Modem/App.exe";
+    std::filesystem::create_directories(std::filesystem::path(image).parent_path());
+    std::ofstream(image) << "MZ";
+    ASSERT_NE(server_->AddProcess(L"C:\\WINDOWS\\EXPLORER.EXE", L"alice"), 0u);
+    auto service = Register();
+    std::uint32_t started = server_->CreateEvent(L"stand-in: App started", true, false);
+    ASSERT_NE(started, 0u);
+
+    // The modem arrives in disk mode: the service switches it and, once the modem is there,
+    // starts App.
+    ASSERT_TRUE(server_->PlugModem().has_value());
+    ASSERT_EQ(server_->Wait(started, 120000), 0u);
+    std::vector<sim::control::ServerClient::ProcessInfo> apps;
+    for (const auto& p : server_->Processes())
+        if (p.image == L"C:\\Program Files\\Modem\\App.exe" && p.pid != reg.pid) apps.push_back(p);
+    ASSERT_EQ(apps.size(), 1u);
+    EXPECT_EQ(apps[0].user, L"alice");
+    EXPECT_EQ(apps[0].commandLine, L"\"C:\\Program Files\\Modem\\App.exe\" ");
+    EXPECT_NE(apps[0].pid, service.pid);
+    // The modem is in modem mode, with its serial ports.
+    bool modem = false;
+    for (const auto& node : server_->DeviceNodes(L"USB"))
+        modem = modem || (node.present && node.instanceId.find(L"MI_") != std::wstring::npos);
+    EXPECT_TRUE(modem);
 }
 
 }  // namespace
