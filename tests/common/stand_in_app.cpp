@@ -12,7 +12,8 @@
 //                        for it: exit code 0 (taken), 3 (abandoned), 4 (time-out)
 //   exit CODE            ends with ExitProcess(CODE)
 //   regset KEY NAME TEXT writes the text as the value NAME of HKEY_LOCAL_MACHINE\KEY
-//   regget KEY NAME      prints "value <text>", or "missing"
+//   regbin KEY NAME HEX  writes the bytes (two hex digits each) as the binary value NAME
+//   regget KEY NAME      prints "value <text>" (a binary value's bytes in hex), or "missing"
 //   spawnas IMAGE ARGS...  starts "App.exe ARGS..." as the user of the process IMAGE (found in
 //                        a process snapshot), in that user's desktop, as a service starts App;
 //                        prints "started as <pid>" or what failed
@@ -178,15 +179,22 @@ int wmain(int argc, wchar_t** argv) {
         return r == WAIT_OBJECT_0 ? 0 : r == WAIT_ABANDONED ? 3 : 4;
     }
     if (mode == L"exit" && argc == 3) ExitProcess(static_cast<UINT>(_wtoi(argv[2])));
-    if (mode == L"regset" && argc == 5) {
+    if ((mode == L"regset" || mode == L"regbin") && argc == 5) {
         HKEY key = nullptr;
         if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, argv[2], 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                             &key, nullptr) != ERROR_SUCCESS)
             return 1;
         std::wstring text = argv[4];
-        LSTATUS rc = RegSetValueExW(key, argv[3], 0, REG_SZ,
-                                    reinterpret_cast<const BYTE*>(text.c_str()),
-                                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+        std::string bytes(reinterpret_cast<const char*>(text.c_str()),
+                          (text.size() + 1) * sizeof(wchar_t));
+        if (mode == L"regbin") {
+            bytes.clear();
+            for (std::size_t i = 0; i + 1 < text.size(); i += 2)
+                bytes += static_cast<char>(std::stoi(text.substr(i, 2), nullptr, 16));
+        }
+        LSTATUS rc = RegSetValueExW(key, argv[3], 0, mode == L"regbin" ? REG_BINARY : REG_SZ,
+                                    reinterpret_cast<const BYTE*>(bytes.data()),
+                                    static_cast<DWORD>(bytes.size()));
         RegCloseKey(key);
         return rc == ERROR_SUCCESS ? 0 : 1;
     }
@@ -202,6 +210,16 @@ int wmain(int argc, wchar_t** argv) {
             return 0;
         }
         RegCloseKey(key);
+        if (type == REG_BINARY) {
+            std::wstring hex;
+            for (DWORD i = 0; i < size; ++i) {
+                BYTE b = reinterpret_cast<const BYTE*>(text)[i];
+                hex += L"0123456789ABCDEF"[b >> 4];
+                hex += L"0123456789ABCDEF"[b & 15];
+            }
+            crt::wprintf(L"value %s\n", hex.c_str());
+            return 0;
+        }
         crt::wprintf(L"value %s\n", text);
         return 0;
     }
