@@ -126,12 +126,13 @@ public:
             std::uint64_t seen = 0;
             {
                 std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
+                // A service that has reported its end takes no more controls.
+                if (stopped_) return false;
                 if (!inbox_.empty()) {
                     *control = std::move(inbox_.front());
                     inbox_.pop_front();
                     return true;
                 }
-                if (stopped_) return false;
                 seen = changed_.Count();
             }
             WaitForChange(changed_, seen, kForever);

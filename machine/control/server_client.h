@@ -74,6 +74,10 @@ public:
     // WAIT_OBJECT_0 (0), WAIT_ABANDONED (0x80), WAIT_TIMEOUT (0x102), or WAIT_FAILED.
     std::uint32_t Wait(std::uint32_t handle, std::uint64_t timeoutMs = kNoTimeout);
 
+    // Creates a registry key of the machine ("HKEY_LOCAL_MACHINE\\..."), as a setup package
+    // would; false when it could not.
+    bool CreateRegistryKey(const std::wstring& path);
+
     // ---- The machine's services (machine/control/server_services.cpp) ----
     struct ServiceState {
         std::uint32_t state = 0;  // SERVICE_STOPPED (1) ... SERVICE_PAUSED (7)

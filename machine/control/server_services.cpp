@@ -60,4 +60,13 @@ std::uint32_t ServerClient::ControlService(const std::wstring& name, std::uint32
     return a ? a->status : kNoAnswer;
 }
 
+bool ServerClient::CreateRegistryKey(const std::wstring& path) {
+    wire::Writer w;
+    w.U16(static_cast<std::uint16_t>(wire::RegistryOp::CreateKey)).Text(path).Text(L"");
+    w.U32(0).Blob({});
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::Registry), w.Bytes());
+    std::uint8_t done = 0;
+    return a && a->status == 0 && wire::Reader(a->body).U8(done) && done != 0;
+}
+
 }  // namespace sim::control

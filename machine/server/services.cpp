@@ -128,7 +128,7 @@ void ServiceDb::Handle(ClientId client, const wire::Frame& f) {
             status = SetStatus(client, r);
             break;
         case Kind::ScControlDone:
-            status = ControlDone(r);
+            status = ControlDone(client, r);
             break;
         case Kind::ScInfo:
             status = Info(r, body);
@@ -224,14 +224,7 @@ std::uint32_t ServiceDb::Start(ClientId client, std::uint32_t id, wire::Reader& 
     ++s->info.starts;
     s->info.status = StartPendingStatus(c.type, pid);
     s->history = {SERVICE_START_PENDING};
-    Owed o;
-    o.what = What::Start;
-    o.client = client;
-    o.id = id;
-    o.key = Lower(name);
-    o.launch = s->launch;
-    o.deadline = After(hooks_.now(), kStartTimeoutMs);
-    owed_.push_back(o);
+    Owe(What::Start, client, id, name, s->launch, kStartTimeoutMs);
     *later = true;
     return 0;
 }
@@ -245,15 +238,8 @@ std::uint32_t ServiceDb::Control(ClientId client, std::uint32_t id, wire::Reader
     if (!s) return ERROR_SERVICE_DOES_NOT_EXIST;
     if (DWORD e = ControlRefusal(s->info.status, s->dispatcher != 0, s->stoppedReported, control))
         return e;
-    Owed o;
-    o.what = What::Control;
-    o.client = client;
-    o.id = id;
-    o.key = Lower(name);
-    o.launch = s->launch;
+    Owed& o = Owe(What::Control, client, id, name, s->launch, kControlTimeoutMs);
     o.seq = ++nextSeq_;
-    o.deadline = After(hooks_.now(), kControlTimeoutMs);
-    owed_.push_back(o);
     wire::Writer push;
     push.U32(o.seq).U32(control).U32(eventType).Blob({});
     hooks_.push(s->dispatcher, push.Bytes());
@@ -318,11 +304,17 @@ std::uint32_t ServiceDb::SetStatus(ClientId client, wire::Reader& r) {
     return 0;
 }
 
-std::uint32_t ServiceDb::ControlDone(wire::Reader& r) {
+std::uint32_t ServiceDb::ControlDone(ClientId client, wire::Reader& r) {
     std::uint32_t seq = 0, result = 0;
     if (!r.U32(seq) || !r.U32(result) || !r.AtEnd()) return ERROR_INVALID_PARAMETER;
     bool found = false;
-    Settle([&](const Owed& o) { return o.what == What::Control && o.seq == seq; },
+    // Only the process the control went to answers it.
+    auto mine = [&](const Owed& o) {
+        auto it = services_.find(o.key);
+        return it != services_.end() && it->second.launch == o.launch &&
+               it->second.dispatcher == client;
+    };
+    Settle([&](const Owed& o) { return o.what == What::Control && o.seq == seq && mine(o); },
            [&](const Owed& o) {
                found = true;
                hooks_.answer(o.client, o.id, 0, StatusBody(o.key));
@@ -351,17 +343,24 @@ std::uint32_t ServiceDb::WaitState(ClientId client, std::uint32_t id, wire::Read
     if (!r.Text(name) || !r.U32(state) || !r.U64(timeout) || !r.AtEnd() ||
         state < SERVICE_STOPPED || state > SERVICE_PAUSED)
         return ERROR_INVALID_PARAMETER;
-    Owed o;
-    o.what = What::State;
-    o.client = client;
-    o.id = id;
-    o.key = Lower(name);
-    o.state = state;
-    o.deadline = After(hooks_.now(), timeout);
-    owed_.push_back(o);
+    Owe(What::State, client, id, name, 0, timeout).state = state;
     *later = true;
     SettleStateWaits();
     return 0;
+}
+
+ServiceDb::Owed& ServiceDb::Owe(What what, ClientId client, std::uint32_t id,
+                               const std::wstring& name, std::uint32_t launch,
+                               std::uint64_t timeoutMs) {
+    Owed o;
+    o.what = what;
+    o.client = client;
+    o.id = id;
+    o.key = Lower(name);
+    o.launch = launch;
+    o.deadline = After(hooks_.now(), timeoutMs);
+    owed_.push_back(o);
+    return owed_.back();
 }
 
 void ServiceDb::Settle(const std::function<bool(const Owed&)>& done,

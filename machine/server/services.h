@@ -88,7 +88,7 @@ private:
     std::uint32_t Dependents(wire::Reader& r, wire::Writer& body);
     std::uint32_t Connect(ClientId client, wire::Reader& r, wire::Writer& body);
     std::uint32_t SetStatus(ClientId client, wire::Reader& r);
-    std::uint32_t ControlDone(wire::Reader& r);
+    std::uint32_t ControlDone(ClientId client, wire::Reader& r);
     std::uint32_t Info(wire::Reader& r, wire::Writer& body);
     std::uint32_t WaitState(ClientId client, std::uint32_t id, wire::Reader& r, bool* later);
 
@@ -97,6 +97,9 @@ private:
     void MaybeRemove(const std::wstring& key);
     // The service's process or connection has gone without it having reported its end.
     void EndService(const std::wstring& key);
+    // Owes the client an answer to request `id` within the time-out (machine milliseconds).
+    Owed& Owe(What what, ClientId client, std::uint32_t id, const std::wstring& name,
+              std::uint32_t launch, std::uint64_t timeoutMs);
     // Answers the owed items that `done` picks, in the order they were owed.
     void Settle(const std::function<bool(const Owed&)>& done,
                 const std::function<void(const Owed&)>& answer);

@@ -99,6 +99,9 @@ TEST_F(ServiceCoreTest, AStartedServiceRunsItsProgramAndItsControlsGoToItsProces
     EXPECT_EQ(Pushed(svc, &seq), (std::vector<std::uint32_t>{SERVICE_CONTROL_STOP}));
     Idle(other, 1, 1000);
     EXPECT_EQ(core_.Now(), 0u);
+    // Only the service's process answers it.
+    EXPECT_EQ(Request(other, Kind::ScControlDone, Writer().U32(seq).U32(0)),
+              static_cast<std::uint32_t>(ERROR_INVALID_PARAMETER));
     // Its handler reports and returns: the stop is answered with the status it reported.
     ASSERT_EQ(Request(svc, Kind::ScSetStatus, Status(launch, SERVICE_STOP_PENDING, 0)), 0u);
     ASSERT_EQ(Request(svc, Kind::ScControlDone, Writer().U32(seq).U32(0)), 0u);
