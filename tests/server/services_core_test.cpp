@@ -51,6 +51,20 @@ protected:
         started.pid = Query().dwProcessId;
         started.hostPid = 500;
         auto svc = Joined(started);
+        // The identity its hello gave it: after the pid, the clock and the image, these.
+        sim::wire::Reader hello(lastBody_);
+        std::uint32_t pid = 0;
+        std::uint64_t now = 0, speed = 0;
+        std::uint8_t mode = 0;
+        std::wstring image;
+        hello.U32(pid);
+        hello.U64(now);
+        hello.U8(mode);
+        hello.U64(speed);
+        hello.Text(image);
+        hello.Text(commandLine_);
+        hello.Text(user_);
+        hello.Text(desktop_);
         EXPECT_EQ(Request(svc, Kind::ScWho, Writer()), 0u);
         std::wstring who;
         sim::wire::Reader(lastBody_).Text(who);
@@ -76,6 +90,7 @@ protected:
     }
 
     sim::server::ClientId control_ = 0;
+    std::wstring commandLine_, user_, desktop_;  // the started service process's
 };
 
 TEST_F(ServiceCoreTest, AStartedServiceRunsItsProgramAndItsControlsGoToItsProcess) {
@@ -84,6 +99,9 @@ TEST_F(ServiceCoreTest, AStartedServiceRunsItsProgramAndItsControlsGoToItsProces
     // desktop for an interactive service.
     EXPECT_EQ(spawner_.specs[0].executable, "/host/Ulvane");
     EXPECT_TRUE(spawner_.specs[0].args.empty());
+    EXPECT_EQ(commandLine_, kBinary);
+    EXPECT_EQ(user_, L"SYSTEM");
+    EXPECT_EQ(desktop_, L"WinSta0\\Default");
     Answer(control_, 0);
     ASSERT_EQ(late_[control_].size(), 1u);  // the start, answered once the dispatcher connected
     EXPECT_EQ(WaitResult(late_[control_][0]), 0u);
