@@ -90,15 +90,28 @@ public:
         return true;
     }
 
-    // A request before the link runs (at the join): the answer's status and body.
+    // A request before the link runs (at the join): the answer's status and body. What the
+    // server sends meanwhile counts as seen; a clock reading among it moves the clock.
     std::optional<RemoteAnswer> CallBeforeRun(wire::Kind kind, const std::string& payload) {
-        auto f = wire::Call(fd_, in_, kind, nextId_++, payload);
-        if (!f) return std::nullopt;
-        ++received_;
-        RemoteAnswer a;
-        if (!wire::Reader(f->payload).U32(a.status)) return std::nullopt;
-        a.body = f->payload.substr(4);
-        return a;
+        const std::uint32_t id = nextId_++;
+        Send(kind, id, payload);
+        for (;;) {
+            auto f = wire::ReadFrame(fd_, in_);
+            if (!f) return std::nullopt;
+            ++received_;
+            wire::Reader r(f->payload);
+            if (f->kind == wire::Kind::Time) {
+                std::uint64_t now = 0;
+                auto& kernel = Kernel::Get();
+                std::lock_guard<std::mutex> lk(kernel.Mutex());
+                if (r.U64(now)) kernel.AdvanceToLocked(now);
+            }
+            if (f->kind != wire::Kind::Reply || f->id != id) continue;
+            RemoteAnswer a;
+            if (!r.U32(a.status)) return std::nullopt;
+            a.body = f->payload.substr(4);
+            return a;
+        }
     }
 
     void Run() {
