@@ -146,7 +146,18 @@ public:
     }
     void PostLocked(wire::Kind kind, const std::string& payload) { Send(kind, nextId_++, payload); }
 
+    // The program is ending: from here on it runs its exit until its host process is gone, and
+    // a thread it leaves waiting does not make it idle.
+    void Leave(std::uint32_t exitCode) {
+        std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
+        leaving_ = true;
+        wire::Writer w;
+        w.U32(exitCode);
+        PostLocked(wire::Kind::Exit, w.Bytes());
+    }
+
     void IdleLocked(std::uint64_t earliest) override {
+        if (leaving_) return;
         if (received_ == reportedSeen_ && earliest == reportedDeadline_) return;
         reportedSeen_ = received_;
         reportedDeadline_ = earliest;
@@ -210,6 +221,7 @@ private:
     std::uint64_t received_ = 0;
     std::uint64_t reportedSeen_ = UINT64_MAX;
     std::uint64_t reportedDeadline_ = 0;
+    bool leaving_ = false;
 };
 
 namespace {
@@ -447,11 +459,7 @@ bool JoinServerAtStart() {
 }
 
 void LeaveServer(std::uint32_t exitCode) {
-    if (ServerLink* link = Link()) {
-        wire::Writer w;
-        w.U32(exitCode);
-        link->Post(wire::Kind::Exit, w.Bytes());
-    }
+    if (ServerLink* link = Link()) link->Leave(exitCode);
 }
 
 void ExitHostProcess(std::uint32_t exitCode) {

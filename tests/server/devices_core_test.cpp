@@ -1,6 +1,6 @@
 // The machine server's devices, without sockets: the modem's re-enumeration on the server's
 // clock, the tree sent to every program after each change, serial ports held per client, and
-// device requests that are malformed.
+// device requests that are malformed; and the clock around a program's end.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -19,12 +19,14 @@ using sim::wire::DevicesOp;
 using sim::wire::Kind;
 using sim::wire::Writer;
 
+// Starts nothing but says it did, with host ids from 700 on.
 struct NoSpawner : sim::server::Spawner {
-    int Spawn(const sim::server::SpawnSpec&) override { return -1; }
+    int next = 700;
+    int Spawn(const sim::server::SpawnSpec&) override { return next++; }
     void Kill(int) override {}
 };
 
-class DevicesCoreTest : public ::testing::Test {
+class ServerCoreTest : public ::testing::Test {
 protected:
     sim::server::ClientId Client(sim::wire::Role role) {
         auto c = core_.Connect();
@@ -109,7 +111,7 @@ Writer PlugOptions(const sim::ModemOptions& options) {
     return w;
 }
 
-TEST_F(DevicesCoreTest, TheModemReEnumeratesOnTheServersClockAndEachChangeWakesEveryProgram) {
+TEST_F(ServerCoreTest, TheModemReEnumeratesOnTheServersClockAndEachChangeWakesEveryProgram) {
     auto program = Client(sim::wire::Role::Program);
     auto control = Client(sim::wire::Role::Control);
     ASSERT_EQ(Devices(control, DevicesOp::PlugModem, PlugOptions({})), 0u);
@@ -139,6 +141,9 @@ TEST_F(DevicesCoreTest, TheModemReEnumeratesOnTheServersClockAndEachChangeWakesE
     EXPECT_EQ(times_[program], std::vector<std::uint64_t>{300});
     ASSERT_EQ(trees_[program].size(), 2u);
     EXPECT_EQ(trees_[program][1], std::vector<std::wstring>{});
+    ASSERT_EQ(Request(control, Kind::Ping, Writer()), 0u);  // the server looks again
+    Collect(program, 0);
+    EXPECT_EQ(times_[program], std::vector<std::uint64_t>{300});
     Idle(program);
     EXPECT_EQ(times_[program], (std::vector<std::uint64_t>{300, 2500}));
     ASSERT_EQ(trees_[program].size(), 3u);
@@ -157,7 +162,7 @@ TEST_F(DevicesCoreTest, TheModemReEnumeratesOnTheServersClockAndEachChangeWakesE
     EXPECT_EQ(switches, 1u);
 }
 
-TEST_F(DevicesCoreTest, APortIsHeldByOneClientUntilItReleasesItOrLeaves) {
+TEST_F(ServerCoreTest, APortIsHeldByOneClientUntilItReleasesItOrLeaves) {
     auto a = Client(sim::wire::Role::Program);
     auto b = Client(sim::wire::Role::Program);
     ASSERT_EQ(Devices(a, DevicesOp::AcquirePort, Writer().Text(L"com3")), 0u);
@@ -172,6 +177,34 @@ TEST_F(DevicesCoreTest, APortIsHeldByOneClientUntilItReleasesItOrLeaves) {
     EXPECT_EQ(Devices(b, DevicesOp::AcquirePort, Writer().Text(L"COM3")), 0u);
 }
 
+TEST_F(ServerCoreTest, AProgramWhoseConnectionClosedHoldsTheClockUntilItsHostProcessEnds) {
+    auto control = Client(sim::wire::Role::Control);
+    core_.RegisterProgram(L"App.exe", L"/host/StandIn");
+    Writer spawn;
+    spawn.Text(L"App.exe").Text(L"App.exe").Text(L"").Text(L"").U16(0).U8(0).Text(L"");
+    ASSERT_EQ(Request(control, Kind::Spawn, spawn), 0u);
+    std::uint32_t pid = 0, hostPid = 0;
+    sim::wire::Reader started(body_);
+    started.U32(pid);
+    started.U32(hostPid);
+    auto program = core_.Connect();
+    Writer hello;
+    hello.U16(1).U32(hostPid).U32(pid).Text(L"App.exe");
+    ASSERT_EQ(Request(program, Kind::Hello, hello), 0u);
+    // The control client waits 5 s for the process's end; the program's socket closes first.
+    EXPECT_EQ(Request(control, Kind::WaitProcess, Writer().U32(pid).U64(5000)), std::nullopt);
+    core_.Disconnect(program);
+    EXPECT_EQ(core_.Now(), 0u);
+    core_.HostProcessEnded(static_cast<int>(hostPid), 4);
+    ASSERT_EQ(Collect(control, nextId_), 0u);
+    std::uint32_t result = 1, code = 0;
+    sim::wire::Reader answer(body_);
+    answer.U32(result);
+    answer.U32(code);
+    EXPECT_EQ(result, 0u);  // WAIT_OBJECT_0: ended, not timed out
+    EXPECT_EQ(code, 4u);
+}
+
 // A malformed device request fails alone: the client is served as before.
 struct BadDevices {
     const char* what;
@@ -183,7 +216,7 @@ Writer Op(DevicesOp op) {
     return Writer().U16(static_cast<std::uint16_t>(op));
 }
 
-class BadDevicesTest : public DevicesCoreTest, public ::testing::WithParamInterface<BadDevices> {};
+class BadDevicesTest : public ServerCoreTest, public ::testing::WithParamInterface<BadDevices> {};
 
 TEST_P(BadDevicesTest, FailsThatRequestOnly) {
     auto control = Client(sim::wire::Role::Control);
