@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include <cfgmgr32.h>
 #include <ntddscsi.h>
 #include <winbase.h>
 #include "machine/device_wire.h"
@@ -175,6 +176,32 @@ TEST_F(ServerCoreTest, APortIsHeldByOneClientUntilItReleasesItOrLeaves) {
     ASSERT_EQ(Devices(a, DevicesOp::AcquirePort, Writer().Text(L"COM3")), 0u);
     core_.Disconnect(a);
     EXPECT_EQ(Devices(b, DevicesOp::AcquirePort, Writer().Text(L"COM3")), 0u);
+}
+
+TEST_F(ServerCoreTest, AProgramsEjectRequestTakesTheModemAwayForEveryProgram) {
+    auto ejecting = Client(sim::wire::Role::Program);
+    auto other = Client(sim::wire::Role::Program);
+    auto control = Client(sim::wire::Role::Control);
+    ASSERT_EQ(Devices(control, DevicesOp::PlugModem, PlugOptions({})), 0u);
+    sim::SimModem ids{sim::ModemOptions{}};
+    ASSERT_EQ(Devices(ejecting, DevicesOp::RequestEject, Writer().Text(ids.CdromInstanceId())),
+              0u);
+    std::uint32_t result = 1;
+    sim::wire::Reader(body_).U32(result);
+    EXPECT_EQ(result, static_cast<std::uint32_t>(CR_SUCCESS));
+    Collect(other, 0);
+    for (auto c : {ejecting, other}) {
+        ASSERT_EQ(trees_[c].size(), 2u);  // plugged, then ejected
+        EXPECT_EQ(trees_[c][1], std::vector<std::wstring>{});
+    }
+    ASSERT_EQ(Devices(control, DevicesOp::ModemState, Writer().U32(0)), 0u);
+    std::uint8_t modemMode = 0;
+    std::uint32_t switches = 0, ejects = 0;
+    sim::wire::Reader state(body_);
+    state.U8(modemMode);
+    state.U32(switches);
+    state.U32(ejects);
+    EXPECT_EQ(ejects, 1u);
 }
 
 TEST_F(ServerCoreTest, AProgramWhoseConnectionClosedHoldsTheClockUntilItsHostProcessEnds) {
