@@ -97,15 +97,28 @@ public:
         return true;
     }
 
-    // A request before the link runs (at the join): the answer's status and body.
+    // A request before the link runs (at the join): the answer's status and body. What the
+    // server sends meanwhile counts as seen; a clock reading among it moves the clock.
     std::optional<RemoteAnswer> CallBeforeRun(wire::Kind kind, const std::string& payload) {
-        auto f = wire::Call(fd_, in_, kind, nextId_++, payload);
-        if (!f) return std::nullopt;
-        ++received_;
-        RemoteAnswer a;
-        if (!wire::Reader(f->payload).U32(a.status)) return std::nullopt;
-        a.body = f->payload.substr(4);
-        return a;
+        const std::uint32_t id = nextId_++;
+        Send(kind, id, payload);
+        for (;;) {
+            auto f = wire::ReadFrame(fd_, in_);
+            if (!f) return std::nullopt;
+            ++received_;
+            wire::Reader r(f->payload);
+            if (f->kind == wire::Kind::Time) {
+                std::uint64_t now = 0;
+                auto& kernel = Kernel::Get();
+                std::lock_guard<std::mutex> lk(kernel.Mutex());
+                if (r.U64(now)) kernel.AdvanceToLocked(now);
+            }
+            if (f->kind != wire::Kind::Reply || f->id != id) continue;
+            RemoteAnswer a;
+            if (!r.U32(a.status)) return std::nullopt;
+            a.body = f->payload.substr(4);
+            return a;
+        }
     }
 
     void Run() {
@@ -140,7 +153,18 @@ public:
     }
     void PostLocked(wire::Kind kind, const std::string& payload) { Send(kind, nextId_++, payload); }
 
+    // The program is ending: from here on it runs its exit until its host process is gone, and
+    // a thread it leaves waiting does not make it idle.
+    void Leave(std::uint32_t exitCode) {
+        std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
+        leaving_ = true;
+        wire::Writer w;
+        w.U32(exitCode);
+        PostLocked(wire::Kind::Exit, w.Bytes());
+    }
+
     void IdleLocked(std::uint64_t earliest) override {
+        if (leaving_) return;
         if (received_ == reportedSeen_ && earliest == reportedDeadline_) return;
         reportedSeen_ = received_;
         reportedDeadline_ = earliest;
@@ -206,6 +230,7 @@ private:
     std::uint64_t received_ = 0;
     std::uint64_t reportedSeen_ = UINT64_MAX;
     std::uint64_t reportedDeadline_ = 0;
+    bool leaving_ = false;
 };
 
 namespace {
@@ -452,11 +477,7 @@ bool JoinServerAtStart() {
 }
 
 void LeaveServer(std::uint32_t exitCode) {
-    if (ServerLink* link = Link()) {
-        wire::Writer w;
-        w.U32(exitCode);
-        link->Post(wire::Kind::Exit, w.Bytes());
-    }
+    if (ServerLink* link = Link()) link->Leave(exitCode);
 }
 
 void ExitHostProcess(std::uint32_t exitCode) {

@@ -721,9 +721,10 @@ bool Core::AllIdle() const {
                         : c->pendingWaits > 0 || !c->holdsClock || services_->Waiting(c->id);
         if (!idle) return false;
     }
-    // A process started but not yet connected runs its start-up.
+    // A process started but not yet connected runs its start-up; one whose connection closed
+    // runs its exit until its host process is seen to end (and its exit code is known).
     for (const auto& [pid, p] : processes_)
-        if (p->running && p->spawned && !p->hello) return false;
+        if (p->running && p->spawned && (!p->hello || p->client == 0)) return false;
     return anyone;
 }
 
