@@ -10,7 +10,7 @@ namespace {
 
 void PrintUsage() {
     std::printf(
-        "usage: modem_demo [device|service|dial|road|skin|dm|app] [--screenshot <file>]\n"
+        "usage: modem_demo [device|service|dial|setup|road|skin|dm|app] [--screenshot <file>]\n"
         "  without a part, every part runs in order; --screenshot saves the last machine's\n"
         "  screen as a PNG file; MODEM_API_TRACE=<facilities>|all writes the machine's debug\n"
         "  output with every call of those facilities to the standard error\n");
@@ -48,7 +48,8 @@ int RunDemo(const char* only, sim::ClockMode clock) {
         {"device", "The modem's road from disk mode to modem mode", RunDeviceDemo},
         {"service", "The disk monitor service", RunServiceDemo},
         {"dial", "A dial", RunDialDemo},
-        {"road", "A new user's road: install, service, dial, uninstall", RunInstallerDemo},
+        {"setup", "A new user's road: install, service, dial, uninstall", RunInstallerDemo},
+        {"road", "A new user's road, each program in a process of its own", RunServerRoadDemo},
         {"skin", "App's dialogs in the default skin", RunSkinDemo},
         {"dm", "The device command library against the simulated modem", RunDmDemo},
         {"app", "App on the machine, end to end", RunAppDemo},

@@ -12,6 +12,9 @@ int RunDeviceDemo(sim::ClockMode clock = sim::ClockMode::Real);
 int RunServiceDemo(sim::ClockMode clock = sim::ClockMode::Real);
 int RunDialDemo(sim::ClockMode clock = sim::ClockMode::Real);
 int RunInstallerDemo(sim::ClockMode clock = sim::ClockMode::Real);
+// The new user's road with App, Installer and Ulvane each in a process of its own on one machine
+// server (on the server's virtual clock): each step says which process did it.
+int RunServerRoadDemo(sim::ClockMode clock = sim::ClockMode::Real);
 // App's dialogs in the default skin, each saved as a picture in the folder "pictures".
 int RunSkinDemo(sim::ClockMode clock = sim::ClockMode::Real);
 // The device command library against the simulated modem: identity, signal, R-UIM and PIN, the
@@ -37,9 +40,9 @@ int RunProgramMain(int (*main)(int argc, wchar_t** argv), std::vector<std::wstri
 // setup would, beside the program's folder. False when the demo's driver files are missing.
 bool InstallDrivers();
 
-// Runs the part of that name ("device", "service", "dial", "road", "skin", "dm", "app"), or every
-// part in order when part is null, each under its own heading. Returns the first failing part's
-// result, 2 for an unknown part (after the usage line), else 0.
+// Runs the part of that name ("device", "service", "dial", "setup", "road", "skin", "dm", "app"), or every part in
+// order when part is null, each under its own heading. Returns the first failing part's result, 2
+// for an unknown part (after the usage line), else 0.
 int RunDemo(const char* part, sim::ClockMode clock = sim::ClockMode::Real);
 
 // The program's command line: [part] [--screenshot <file>], or --help (-h). Returns 0 for help,

@@ -2,7 +2,9 @@
 //   device   a plugged-in modem switched from disk mode to modem mode
 //   service  the disk monitor service switching the modem and starting App
 //   dial     App's dial thread dialling the simulated network
-//   road     a new user's road: install, service, dial, uninstall
+//   setup    a new user's road in one process: install, service, dial, uninstall
+//   road     a new user's road with Installer, Ulvane and App each a process of its own on a
+//            machine server
 //   skin     App's dialogs in the default skin, saved as pictures in the folder "pictures" beside
 //   the program
 //   dm       the device command library against the simulated modem

@@ -59,6 +59,10 @@ std::vector<DeviceTree::Active> DeviceTree::ActiveLocked() const {
 }
 
 void DeviceTree::Change(const std::function<void()>& change) {
+    ChangeQuietly(change)();
+}
+
+DeviceTree::Notice DeviceTree::ChangeQuietly(const std::function<void()>& change) {
     std::vector<Active> before, after;
     std::vector<std::function<void(const InterfaceEvent&)>> listeners;
     std::vector<std::function<void(std::size_t)>> nodeListeners;
@@ -77,8 +81,6 @@ void DeviceTree::Change(const std::function<void()>& change) {
         for (auto& [id, l] : listeners_) listeners.push_back(l);
         for (auto& [id, l] : nodeListeners_) nodeListeners.push_back(l);
     }
-    if (nodesChanged > 0)
-        for (const auto& l : nodeListeners) l(nodesChanged);
     auto contains = [](const std::vector<Active>& v, const Active& a) {
         return std::any_of(v.begin(), v.end(),
                            [&](const Active& b) { return b.link == a.link && b.guid == a.guid; });
@@ -88,8 +90,33 @@ void DeviceTree::Change(const std::function<void()>& change) {
         if (!contains(after, a)) events.push_back({false, a.guid, a.link, a.instanceId});
     for (const auto& a : after)
         if (!contains(before, a)) events.push_back({true, a.guid, a.link, a.instanceId});
-    for (const auto& e : events)
-        for (const auto& l : listeners) l(e);
+    return [nodesChanged, events = std::move(events), listeners = std::move(listeners),
+            nodeListeners = std::move(nodeListeners)] {
+        if (nodesChanged > 0)
+            for (const auto& l : nodeListeners) l(nodesChanged);
+        for (const auto& e : events)
+            for (const auto& l : listeners) l(e);
+    };
+}
+
+DeviceTreeRemote* DeviceTree::Remote() {
+    std::lock_guard<std::mutex> lk(mu_);
+    return remote_.get();
+}
+
+void DeviceTree::UseRemote(std::unique_ptr<DeviceTreeRemote> remote) {
+    std::lock_guard<std::mutex> lk(mu_);
+    remote_ = std::move(remote);
+}
+
+DeviceTree::Notice DeviceTree::Mirror(const std::vector<DeviceNode>& nodes) {
+    return ChangeQuietly([&] {
+        nodes_.clear();
+        for (const DeviceNode& n : nodes) {
+            nodes_.push_back(std::make_unique<DeviceNode>(n));
+            nextDevInst_ = std::max(nextDevInst_, n.devInst + 1);
+        }
+    });
 }
 
 DWORD DeviceTree::Plug(const DeviceNodeSpec& specIn, DWORD parent) {
@@ -131,12 +158,17 @@ void DeviceTree::UnplugInstance(const std::wstring& instanceId) {
 }
 
 void DeviceTree::SetProblem(const std::wstring& instanceId, ULONG problem) {
+    if (DeviceTreeRemote* remote = Remote()) return remote->SetProblem(instanceId, problem);
     Change([&] {
         if (DeviceNode* n = FindInstanceLocked(instanceId)) n->problem = problem;
     });
 }
 
 bool DeviceTree::SetEnabled(DWORD devInst, bool enable, bool global) {
+    if (DeviceTreeRemote* remote = Remote()) {
+        DeviceNode node;
+        return Find(devInst, &node) && remote->SetEnabled(node.spec.instanceId, enable, global);
+    }
     bool found = false;
     Change([&] {
         DeviceNode* n = FindLocked(devInst);

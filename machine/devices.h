@@ -81,8 +81,20 @@ struct InterfaceEvent {
     std::wstring instanceId;
 };
 
+// Where a program on a machine server sends its changes of the tree: the server's tree is the
+// machine's, and this process's tree mirrors it (DeviceTree::Mirror).
+class DeviceTreeRemote {
+public:
+    virtual ~DeviceTreeRemote() = default;
+    virtual bool SetEnabled(const std::wstring& instanceId, bool enable, bool global) = 0;
+    virtual void SetProblem(const std::wstring& instanceId, ULONG problem) = 0;
+};
+
 class DeviceTree {
 public:
+    // The listeners' part of a change, kept to run later (see Mirror).
+    using Notice = std::function<void()>;
+
     // Adds the node, or, when a node with that instance ID exists (case ignored), updates its
     // description and makes it present again with its disabled state kept. Returns the node.
     DWORD Plug(const DeviceNodeSpec& spec, DWORD parent = 0);
@@ -111,6 +123,13 @@ public:
     // Removes a listener of either kind.
     void RemoveListener(int id);
 
+    // From here on the tree mirrors a machine server's: SetEnabled and SetProblem go to the
+    // server (which sends the new tree back), and Mirror takes the server's nodes.
+    void UseRemote(std::unique_ptr<DeviceTreeRemote> remote);
+    // Makes the tree hold exactly these nodes (the server's, devInst numbers kept). The listeners
+    // are not called here: the returned notice calls them with what changed, when it is run.
+    Notice Mirror(const std::vector<DeviceNode>& nodes);
+
     static std::wstring MakeSymbolicLink(const std::wstring& instanceId, const GUID& classGuid);
 
 private:
@@ -125,6 +144,9 @@ private:
     void UnplugLocked(DWORD devInst);
     // Runs a change and reports the interfaces it brought and took away.
     void Change(const std::function<void()>& change);
+    // Runs a change under the lock; the notice reports it.
+    Notice ChangeQuietly(const std::function<void()>& change);
+    DeviceTreeRemote* Remote();
 
     std::mutex mu_;
     std::vector<std::unique_ptr<DeviceNode>> nodes_;
@@ -132,6 +154,7 @@ private:
     std::map<int, std::function<void(const InterfaceEvent&)>> listeners_;
     std::map<int, std::function<void(std::size_t)>> nodeListeners_;
     int nextListener_ = 1;
+    std::unique_ptr<DeviceTreeRemote> remote_;
 };
 
 std::wstring GuidToString(const GUID& g);  // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"

@@ -16,9 +16,24 @@ constexpr BYTE kSwitchOpcode = 0x9F;
 }
 
 std::shared_ptr<SimModem> SimModem::Plug(const ModemOptions& options) {
+    return PlugInto(ModemHost(), options);
+}
+
+std::shared_ptr<SimModem> SimModem::PlugInto(const ModemHost& host, const ModemOptions& options) {
     auto modem = std::make_shared<SimModem>(options);
+    modem->host_ = host;
     modem->Replug();
     return modem;
+}
+
+DeviceTree& SimModem::Tree() const {
+    return host_.tree ? *host_.tree : machine().devices();
+}
+
+void SimModem::After(DWORD delayMs, std::function<void()> fn) {
+    if (host_.schedule) return host_.schedule(delayMs, std::move(fn));
+    auto& kernel = Kernel::Get();
+    kernel.Schedule(kernel.Now() + delayMs, std::move(fn));
 }
 
 std::wstring SimModem::Pid() const {
@@ -92,7 +107,7 @@ DeviceNodeSpec CdromSpec(const std::wstring& instanceId, std::vector<std::wstrin
 }  // namespace
 
 void SimModem::PlugDiskMode() {
-    auto& tree = machine().devices();
+    auto& tree = Tree();
     const std::wstring usbId = L"USB\\VID_3A5C&PID_" + Pid();
     DeviceNodeSpec usb = UsbSpec(UsbInstanceId(), usbId, L"0000", L"USB Mass Storage Device",
                                  L"USBSTOR", L"\\Device\\USBPDO-7", shared_from_this());
@@ -107,7 +122,7 @@ void SimModem::PlugDiskMode() {
 }
 
 void SimModem::PlugModemMode() {
-    auto& tree = machine().devices();
+    auto& tree = Tree();
     const std::wstring usbId = L"USB\\VID_3A5C&PID_" + Pid();
     DeviceNodeSpec usb = UsbSpec(UsbInstanceId(), usbId, L"0000", L"USB Composite Device",
                                  L"usbccgp", L"\\Device\\USBPDO-8", shared_from_this());
@@ -147,7 +162,7 @@ void SimModem::PlugModemMode() {
 }
 
 void SimModem::PlugChip() {
-    auto& tree = machine().devices();
+    auto& tree = Tree();
     DWORD parent =
         tree.Plug(UsbSpec(ChipUsbInstanceId(), L"USB\\VID_3A5C&PID_FFF4", L"0100",
                           L"USB Mass Storage Device", L"USBSTOR", L"", shared_from_this()));
@@ -157,7 +172,7 @@ void SimModem::PlugChip() {
 }
 
 void SimModem::UnplugAll() {
-    auto& tree = machine().devices();
+    auto& tree = Tree();
     tree.UnplugInstance(UsbInstanceId());
     if (options_.variant == ModemVariant::UsbChip) tree.UnplugInstance(ChipUsbInstanceId());
 }
@@ -195,7 +210,7 @@ void SimModem::EnterModemMode() {
         switching_ = false;
         modemMode_ = true;
     }
-    machine().devices().UnplugInstance(UsbInstanceId());
+    Tree().UnplugInstance(UsbInstanceId());
     PlugModemMode();
 }
 
@@ -283,18 +298,16 @@ BOOL SimModem::IoControl(const std::wstring& instanceId, DWORD code, const void*
     }
     if (startSwitch) {
         std::weak_ptr<SimModem> weak = shared_from_this();
-        auto& core = Kernel::Get();
-        std::uint64_t now = core.Now();
-        core.Schedule(now + options_.leaveDelayMs, [weak, gen] {
+        After(options_.leaveDelayMs, [weak, gen] {
             auto self = weak.lock();
             if (!self) return;
             {
                 std::lock_guard<std::mutex> lk(self->mu_);
                 if (self->generation_ != gen) return;
             }
-            machine().devices().UnplugInstance(self->UsbInstanceId());
+            self->Tree().UnplugInstance(self->UsbInstanceId());
         });
-        core.Schedule(now + options_.arriveDelayMs, [weak, gen] {
+        After(options_.arriveDelayMs, [weak, gen] {
             auto self = weak.lock();
             if (!self) return;
             {

@@ -5,6 +5,7 @@
 // once beside a CD-ROM that its USB chip presents.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -29,10 +30,21 @@ struct ModemOptions {
     bool startInModemMode = false;
 };
 
+// Where a modem is plugged in: the device tree it shows its nodes on and the clock its delayed
+// re-enumeration runs on. Left empty: the process's machine and its clock.
+struct ModemHost {
+    DeviceTree* tree = nullptr;
+    // Runs fn once delayMs of machine time have passed.
+    std::function<void(DWORD delayMs, std::function<void()> fn)> schedule;
+};
+
 class SimModem : public DeviceModel, public std::enable_shared_from_this<SimModem> {
 public:
     // Plugs a modem into the process's machine.
     static std::shared_ptr<SimModem> Plug(const ModemOptions& options = ModemOptions());
+    // Plugs a modem in elsewhere (the machine server's tree).
+    static std::shared_ptr<SimModem> PlugInto(const ModemHost& host,
+                                              const ModemOptions& options = ModemOptions());
 
     void Unplug();
     // Plugs the same device in again (in disk mode, or modem mode for the chip variant).
@@ -86,8 +98,11 @@ private:
     void PlugChip();
     void UnplugAll();
     std::wstring Pid() const;
+    DeviceTree& Tree() const;
+    void After(DWORD delayMs, std::function<void()> fn);
 
     ModemOptions options_;
+    ModemHost host_;
     mutable std::mutex mu_;
     bool modemMode_ = false;
     bool switching_ = false;

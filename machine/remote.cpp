@@ -6,15 +6,19 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #include <unistd.h>
 
+#include "machine/device_wire.h"
 #include "machine/machine.h"
 #include "machine/processes.h"
 #include "machine/registry.h"
 #include "machine/remote_windows.h"
+#include "machine/services.h"
+#include "machine/remote_devices.h"
 #include <winreg.h>
 #include "machine/threads.h"
 #include "machine/waits.h"
@@ -68,6 +72,12 @@ std::wstring JoinCommandLine(const std::wstring& image, int argc, wchar_t** argv
     return line;
 }
 
+// Kernel lock held.
+std::map<wire::Kind, std::function<void(const std::string&)>>& PushHandlers() {
+    static std::map<wire::Kind, std::function<void(const std::string&)>> handlers;
+    return handlers;
+}
+
 }  // namespace
 
 class ServerLink : public ClockLink {
@@ -86,6 +96,30 @@ public:
         body = f->payload;
         ++received_;
         return true;
+    }
+
+    // A request before the link runs (at the join): the answer's status and body. What the
+    // server sends meanwhile counts as seen; a clock reading among it moves the clock.
+    std::optional<RemoteAnswer> CallBeforeRun(wire::Kind kind, const std::string& payload) {
+        const std::uint32_t id = nextId_++;
+        Send(kind, id, payload);
+        for (;;) {
+            auto f = wire::ReadFrame(fd_, in_);
+            if (!f) return std::nullopt;
+            ++received_;
+            wire::Reader r(f->payload);
+            if (f->kind == wire::Kind::Time) {
+                std::uint64_t now = 0;
+                auto& kernel = Kernel::Get();
+                std::lock_guard<std::mutex> lk(kernel.Mutex());
+                if (r.U64(now)) kernel.AdvanceToLocked(now);
+            }
+            if (f->kind != wire::Kind::Reply || f->id != id) continue;
+            RemoteAnswer a;
+            if (!r.U32(a.status)) return std::nullopt;
+            a.body = f->payload.substr(4);
+            return a;
+        }
     }
 
     void Run() {
@@ -130,7 +164,18 @@ public:
     }
     void PostLocked(wire::Kind kind, const std::string& payload) { Send(kind, nextId_++, payload); }
 
+    // The program is ending: from here on it runs its exit until its host process is gone, and
+    // a thread it leaves waiting does not make it idle.
+    void Leave(std::uint32_t exitCode) {
+        std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
+        leaving_ = true;
+        wire::Writer w;
+        w.U32(exitCode);
+        PostLocked(wire::Kind::Exit, w.Bytes());
+    }
+
     void IdleLocked(std::uint64_t earliest) override {
+        if (leaving_) return;
         if (received_ == reportedSeen_ && earliest == reportedDeadline_) return;
         reportedSeen_ = received_;
         reportedDeadline_ = earliest;
@@ -179,6 +224,10 @@ private:
             } else if (f->kind == wire::Kind::Time) {
                 std::uint64_t now = 0;
                 if (r.U64(now)) kernel.AdvanceToLocked(now);
+            } else if (f->kind == wire::Kind::DeviceTree) {
+                ReceiveDeviceTreeLocked(f->payload);
+            } else if (auto h = PushHandlers().find(f->kind); h != PushHandlers().end()) {
+                h->second(f->payload);
             }
             kernel.ReportIfIdleLocked();
         }
@@ -197,10 +246,19 @@ private:
     std::uint64_t received_ = 0;
     std::uint64_t reportedSeen_ = UINT64_MAX;
     std::uint64_t reportedDeadline_ = 0;
+    bool leaving_ = false;
 };
 
 namespace {
 ServerLink* g_link = nullptr;
+}
+
+void SetPushHandler(wire::Kind kind, std::function<void(const std::string& payload)> handler) {
+    std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
+    if (handler)
+        PushHandlers()[kind] = std::move(handler);
+    else
+        PushHandlers().erase(kind);
 }
 
 ServerLink* Link() {
@@ -432,17 +490,20 @@ bool JoinServerAtStart() {
     // The machine's shared things are the server's from here on.
     machine().registry().UseRemote(new ServedRegistry(*g_link));
     ShareWindows(*g_link, pid);
+    machine().services().UseRemote(NewServedServices(*g_link));
+    wire::Writer devices;
+    devices.U16(static_cast<std::uint16_t>(wire::DevicesOp::Tree));
+    auto tree = g_link->CallBeforeRun(wire::Kind::Devices, devices.Bytes());
+    if (!tree || tree->status != 0 || !JoinServedDevices(*g_link, tree->body))
+        std::fprintf(stderr, "the machine server gave no device tree\n");
     Kernel::Get().SetClockLink(g_link);
     g_link->Run();
+    StartDeviceNotices();
     return true;
 }
 
 void LeaveServer(std::uint32_t exitCode) {
-    if (ServerLink* link = Link()) {
-        wire::Writer w;
-        w.U32(exitCode);
-        link->Post(wire::Kind::Exit, w.Bytes());
-    }
+    if (ServerLink* link = Link()) link->Leave(exitCode);
 }
 
 void ExitHostProcess(std::uint32_t exitCode) {

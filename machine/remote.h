@@ -53,6 +53,14 @@ void PostToServerLocked(ServerLink& link, wire::Kind kind, const std::string& pa
 // calling thread goes on meanwhile.
 void CallServerThen(ServerLink& link, wire::Kind kind, const std::string& payload,
                     std::function<void(const RemoteAnswer&)> thenLocked);
+// What the program does with a message of this kind that the server sends unasked (null: drop
+// it). Runs on the link's receiving thread with the kernel lock held: it hands the message to a
+// machine thread and makes that thread runnable before it returns, and calls no server.
+void SetPushHandler(wire::Kind kind, std::function<void(const std::string& payload)> handler);
+
+class ServicesRemote;
+// The service control manager of a program on the server (machine/remote_services.cpp).
+ServicesRemote* NewServedServices(ServerLink& link);
 
 // A named kernel object that lives on the server; the handle is the server's.
 struct RemoteObj : KObject {

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include <algorithm>
+#include <atomic>
 
 #include <devguid.h>
 #include <winbase.h>
@@ -33,7 +34,13 @@ DCB DefaultState() {
     return d;
 }
 
+std::atomic<PortArbiter*> g_arbiter{nullptr};
+
 }  // namespace
+
+void UsePortArbiter(std::unique_ptr<PortArbiter> arbiter) {
+    delete g_arbiter.exchange(arbiter.release());
+}
 
 SerialPort::SerialPort(std::wstring name) : name_(std::move(name)), state_(DefaultState()) {}
 
@@ -82,6 +89,16 @@ DWORD SerialPort::Acquire() {
         std::lock_guard<std::mutex> lk(mu_);
         if (open_) return ERROR_ACCESS_DENIED;
         open_ = true;
+    }
+    if (PortArbiter* arbiter = g_arbiter.load()) {
+        if (DWORD e = arbiter->Acquire(name_)) {
+            std::lock_guard<std::mutex> lk(mu_);
+            open_ = false;
+            return e;
+        }
+    }
+    {
+        std::lock_guard<std::mutex> lk(mu_);
         ++opens_;
     }
     std::lock_guard<std::mutex> k(Kernel::Get().Mutex());
@@ -90,8 +107,11 @@ DWORD SerialPort::Acquire() {
 }
 
 void SerialPort::Release() {
-    std::lock_guard<std::mutex> lk(mu_);
-    open_ = false;
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        open_ = false;
+    }
+    if (PortArbiter* arbiter = g_arbiter.load()) arbiter->Release(name_);
 }
 
 void SerialPort::SetDeviceSink(DeviceSink sink) {

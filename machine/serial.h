@@ -23,6 +23,17 @@ namespace sim {
 
 class DeviceTree;
 
+// Where a program on a machine server takes its ports: a port open in one process is busy for
+// the others. Acquire answers 0 or ERROR_ACCESS_DENIED.
+class PortArbiter {
+public:
+    virtual ~PortArbiter() = default;
+    virtual DWORD Acquire(const std::wstring& name) = 0;
+    virtual void Release(const std::wstring& name) = 0;
+};
+// The process's arbiter from here on (it is kept for the process's life).
+void UsePortArbiter(std::unique_ptr<PortArbiter> arbiter);
+
 class SerialPort {
 public:
     explicit SerialPort(std::wstring name);

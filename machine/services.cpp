@@ -26,6 +26,73 @@ std::uint64_t Deadline(DWORD ms) {
 
 }  // namespace
 
+DWORD CheckNewService(const ServiceConfig& config) {
+    if (config.name.empty() || config.name.size() > 256 ||
+        config.name.find_first_of(L"\\/") != std::wstring::npos)
+        return ERROR_INVALID_NAME;
+    if (config.binaryPath.empty()) return ERROR_INVALID_PARAMETER;
+    return 0;
+}
+
+void ApplyConfigChange(ServiceConfig& c, DWORD type, DWORD startType, DWORD errorControl,
+                       const wchar_t* binaryPath, const wchar_t* displayName,
+                       const std::vector<std::wstring>* dependencies) {
+    if (type != SERVICE_NO_CHANGE) c.type = type;
+    if (startType != SERVICE_NO_CHANGE) c.startType = startType;
+    if (errorControl != SERVICE_NO_CHANGE) c.errorControl = errorControl;
+    if (binaryPath) c.binaryPath = binaryPath;
+    if (displayName) c.displayName = displayName;
+    if (dependencies) c.dependencies = *dependencies;
+}
+
+bool IsListedDependent(const ServiceInfo& dependent, const std::wstring& name, DWORD stateFilter) {
+    bool depends = false;
+    for (const auto& d : dependent.config.dependencies) depends |= Lower(d) == Lower(name);
+    if (!depends) return false;
+    bool stopped = dependent.status.dwCurrentState == SERVICE_STOPPED;
+    return stopped ? (stateFilter & SERVICE_INACTIVE) != 0 : (stateFilter & SERVICE_ACTIVE) != 0;
+}
+
+DWORD ControlRefusal(const SERVICE_STATUS_PROCESS& status, bool dispatcherConnected,
+                     bool stoppedReported, DWORD control) {
+    DWORD state = status.dwCurrentState;
+    if (!dispatcherConnected || state == SERVICE_STOPPED || stoppedReported)
+        return ERROR_SERVICE_NOT_ACTIVE;
+    DWORD accepted = status.dwControlsAccepted;
+    bool ok = true;
+    switch (control) {
+        case SERVICE_CONTROL_INTERROGATE:
+        case SERVICE_CONTROL_DEVICEEVENT:
+            break;
+        case SERVICE_CONTROL_STOP:
+            ok = accepted & SERVICE_ACCEPT_STOP;
+            break;
+        case SERVICE_CONTROL_SHUTDOWN:
+            ok = accepted & SERVICE_ACCEPT_SHUTDOWN;
+            break;
+        case SERVICE_CONTROL_PAUSE:
+        case SERVICE_CONTROL_CONTINUE:
+            ok = accepted & SERVICE_ACCEPT_PAUSE_CONTINUE;
+            break;
+        default:
+            ok = control >= 128 && control <= 255;
+            break;
+    }
+    if (control != SERVICE_CONTROL_INTERROGATE && control != SERVICE_CONTROL_DEVICEEVENT &&
+        (state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING))
+        return ERROR_SERVICE_CANNOT_ACCEPT_CTRL;
+    return ok ? 0 : ERROR_INVALID_SERVICE_CONTROL;
+}
+
+SERVICE_STATUS_PROCESS StartPendingStatus(DWORD type, DWORD pid) {
+    SERVICE_STATUS_PROCESS s{};
+    s.dwServiceType = type;
+    s.dwCurrentState = SERVICE_START_PENDING;
+    s.dwWaitHint = 2000;
+    s.dwProcessId = pid;
+    return s;
+}
+
 ServiceManager::ServiceManager(DeviceTree& devices, ProcessTable& processes, Faults& faults)
     : devices_(devices), processes_(processes), faults_(faults) {
     listener_ = devices_.AddListener([this](const InterfaceEvent& e) { OnInterfaceEvent(e); });
@@ -73,6 +140,7 @@ std::optional<ServiceInfo> ServiceManager::Get(const std::wstring& name) {
 }
 
 DWORD ServiceManager::Control(const std::wstring& name, DWORD control, SERVICE_STATUS* status) {
+    if (remote_) return remote_->Control(name, control, status);
     return Enqueue(name, control, 0, {}, true, status);
 }
 
@@ -105,10 +173,8 @@ std::vector<DeviceNotification> ServiceManager::Notifications() {
 // ---- Records ----
 
 DWORD ServiceManager::Create(const ServiceConfig& config) {
-    if (config.name.empty() || config.name.size() > 256 ||
-        config.name.find_first_of(L"\\/") != std::wstring::npos)
-        return ERROR_INVALID_NAME;
-    if (config.binaryPath.empty()) return ERROR_INVALID_PARAMETER;
+    if (DWORD e = CheckNewService(config)) return e;
+    if (remote_) return remote_->Create(config);
     std::lock_guard<WatchedMutex> lk(mu_);
     if (Record* r = FindLocked(config.name))
         return r->info.markedForDelete ? ERROR_SERVICE_MARKED_FOR_DELETE : ERROR_SERVICE_EXISTS;
@@ -123,6 +189,7 @@ DWORD ServiceManager::Create(const ServiceConfig& config) {
 }
 
 DWORD ServiceManager::AddHandle(const std::wstring& name) {
+    if (remote_) return remote_->AddHandle(name);
     std::lock_guard<WatchedMutex> lk(mu_);
     Record* r = FindLocked(name);
     if (!r) return ERROR_SERVICE_DOES_NOT_EXIST;
@@ -131,6 +198,7 @@ DWORD ServiceManager::AddHandle(const std::wstring& name) {
 }
 
 void ServiceManager::ReleaseHandle(const std::wstring& name) {
+    if (remote_) return remote_->ReleaseHandle(name);
     {
         std::lock_guard<WatchedMutex> lk(mu_);
         Record* r = FindLocked(name);
@@ -141,6 +209,7 @@ void ServiceManager::ReleaseHandle(const std::wstring& name) {
 }
 
 DWORD ServiceManager::Query(const std::wstring& name, SERVICE_STATUS_PROCESS* status) {
+    if (remote_) return remote_->Query(name, status);
     std::lock_guard<WatchedMutex> lk(mu_);
     Record* r = FindLocked(name);
     if (!r) return ERROR_SERVICE_DOES_NOT_EXIST;
@@ -153,21 +222,20 @@ DWORD ServiceManager::ChangeConfig(const std::wstring& name, DWORD type, DWORD s
                                    DWORD errorControl, const wchar_t* binaryPath,
                                    const wchar_t* displayName,
                                    const std::vector<std::wstring>* dependencies) {
+    if (remote_)
+        return remote_->ChangeConfig(name, type, startType, errorControl, binaryPath, displayName,
+                                     dependencies);
     std::lock_guard<WatchedMutex> lk(mu_);
     Record* r = FindLocked(name);
     if (!r) return ERROR_SERVICE_DOES_NOT_EXIST;
     if (r->info.markedForDelete) return ERROR_SERVICE_MARKED_FOR_DELETE;
-    ServiceConfig& c = r->info.config;
-    if (type != SERVICE_NO_CHANGE) c.type = type;
-    if (startType != SERVICE_NO_CHANGE) c.startType = startType;
-    if (errorControl != SERVICE_NO_CHANGE) c.errorControl = errorControl;
-    if (binaryPath) c.binaryPath = binaryPath;
-    if (displayName) c.displayName = displayName;
-    if (dependencies) c.dependencies = *dependencies;
+    ApplyConfigChange(r->info.config, type, startType, errorControl, binaryPath, displayName,
+                      dependencies);
     return 0;
 }
 
 DWORD ServiceManager::MarkForDelete(const std::wstring& name) {
+    if (remote_) return remote_->MarkForDelete(name);
     {
         std::lock_guard<WatchedMutex> lk(mu_);
         Record* r = FindLocked(name);
@@ -181,16 +249,11 @@ DWORD ServiceManager::MarkForDelete(const std::wstring& name) {
 
 std::vector<std::pair<ServiceConfig, SERVICE_STATUS>> ServiceManager::Dependents(
     const std::wstring& name, DWORD stateFilter) {
+    if (remote_) return remote_->Dependents(name, stateFilter);
     std::lock_guard<WatchedMutex> lk(mu_);
     std::vector<std::pair<ServiceConfig, SERVICE_STATUS>> out;
     for (const auto& [key, r] : records_) {
-        bool depends = false;
-        for (const auto& d : r.info.config.dependencies) depends |= Lower(d) == Lower(name);
-        if (!depends) continue;
-        bool stopped = r.info.status.dwCurrentState == SERVICE_STOPPED;
-        if ((stopped && !(stateFilter & SERVICE_INACTIVE)) ||
-            (!stopped && !(stateFilter & SERVICE_ACTIVE)))
-            continue;
+        if (!IsListedDependent(r.info, name, stateFilter)) continue;
         SERVICE_STATUS s;
         std::memcpy(&s, &r.info.status, sizeof s);
         out.emplace_back(r.info.config, s);
@@ -201,6 +264,7 @@ std::vector<std::pair<ServiceConfig, SERVICE_STATUS>> ServiceManager::Dependents
 // ---- Starting a service program ----
 
 DWORD ServiceManager::Start(const std::wstring& name, const std::vector<std::wstring>&) {
+    if (remote_) return remote_->Start(name);
     std::wstring binaryPath, account;
     bool interactive = false;
     {
@@ -232,11 +296,7 @@ DWORD ServiceManager::Start(const std::wstring& name, const std::vector<std::wst
         r->info.dispatcherConnected = false;
         r->info.serviceMainReturned = false;
         ++r->info.starts;
-        SERVICE_STATUS_PROCESS& s = r->info.status;
-        s = SERVICE_STATUS_PROCESS{};
-        s.dwServiceType = r->info.config.type;
-        s.dwCurrentState = SERVICE_START_PENDING;
-        s.dwWaitHint = 2000;
+        r->info.status = StartPendingStatus(r->info.config.type, 0);
     }
     ProcessTable::Launch l;
     l.imagePath = image;
@@ -299,10 +359,25 @@ void ServiceManager::OnProcessEnded(const std::wstring& name, DWORD launch) {
 }
 
 std::wstring ServiceManager::ServiceOfThisThread() {
+    if (remote_) return remote_->ServiceOfThisProcess();
     return CurrentProcess().serviceName.Get();
 }
 
 DWORD ServiceManager::ConnectDispatcher(const std::wstring& name, ULONG_PTR* launch) {
+    if (remote_) {
+        // The server keeps the service; this process keeps what its own calls need: the status
+        // handle, the handler and the device notifications.
+        if (DWORD e = remote_->Connect(name, launch)) return e;
+        std::lock_guard<WatchedMutex> lk(mu_);
+        Record r;
+        r.info.config.name = name;
+        r.info.config.displayName = name;
+        r.info.status = StartPendingStatus(SERVICE_WIN32_OWN_PROCESS, 0);
+        r.info.dispatcherConnected = true;
+        r.statusHandle = *launch;
+        records_[Lower(name)] = std::move(r);
+        return 0;
+    }
     {
         std::lock_guard<WatchedMutex> lk(mu_);
         Record* r = FindLocked(name);
@@ -315,6 +390,34 @@ DWORD ServiceManager::ConnectDispatcher(const std::wstring& name, ULONG_PTR* lau
 }
 
 void ServiceManager::ServeControls(const std::wstring& name, ULONG_PTR launch) {
+    if (remote_) {
+        ServedControl c;
+        while (remote_->NextControl(&c)) {
+            LPHANDLER_FUNCTION_EX handler = nullptr;
+            LPVOID context = nullptr;
+            {
+                std::lock_guard<WatchedMutex> lk(mu_);
+                if (Record* r = FindLocked(name)) {
+                    r->busy = true;
+                    handler = r->handler;
+                    context = r->context;
+                }
+            }
+            DWORD result = ERROR_CALL_NOT_IMPLEMENTED;
+            if (handler)
+                result = handler(c.control, c.eventType, c.data.empty() ? nullptr : c.data.data(),
+                                 context);
+            {
+                std::lock_guard<WatchedMutex> lk(mu_);
+                if (Record* r = FindLocked(name)) {
+                    r->busy = false;
+                    r->info.handledControls.push_back(c.control);
+                }
+            }
+            if (c.seq != 0) remote_->ControlDone(c.seq, result);
+        }
+        return;
+    }
     for (;;) {
         std::shared_ptr<ControlItem> item;
         LPHANDLER_FUNCTION_EX handler = nullptr;
@@ -401,6 +504,7 @@ DWORD ServiceManager::ReportStatus(SERVICE_STATUS_HANDLE handle, const SERVICE_S
             MaybeRemoveLocked(r->info.config.name);
         }
     }
+    if (remote_) return remote_->ReportStatus(reinterpret_cast<ULONG_PTR>(handle), status);
     return 0;
 }
 
@@ -416,35 +520,20 @@ DWORD ServiceManager::Enqueue(const std::wstring& name, DWORD control, DWORD eve
         std::lock_guard<WatchedMutex> lk(mu_);
         Record* r = FindLocked(name);
         if (!r) return ERROR_SERVICE_DOES_NOT_EXIST;
-        DWORD state = r->info.status.dwCurrentState;
-        if (!r->info.dispatcherConnected || state == SERVICE_STOPPED || r->stoppedReported)
-            return ERROR_SERVICE_NOT_ACTIVE;
-        DWORD accepted = r->info.status.dwControlsAccepted;
-        bool ok = true;
-        switch (control) {
-            case SERVICE_CONTROL_INTERROGATE:
-                break;
-            case SERVICE_CONTROL_STOP:
-                ok = accepted & SERVICE_ACCEPT_STOP;
-                break;
-            case SERVICE_CONTROL_SHUTDOWN:
-                ok = accepted & SERVICE_ACCEPT_SHUTDOWN;
-                break;
-            case SERVICE_CONTROL_PAUSE:
-            case SERVICE_CONTROL_CONTINUE:
-                ok = accepted & SERVICE_ACCEPT_PAUSE_CONTINUE;
-                break;
-            case SERVICE_CONTROL_DEVICEEVENT:
-                break;
-            default:
-                ok = control >= 128 && control <= 255;
-                break;
-        }
-        if (control != SERVICE_CONTROL_INTERROGATE && control != SERVICE_CONTROL_DEVICEEVENT &&
-            (state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING))
-            return ERROR_SERVICE_CANNOT_ACCEPT_CTRL;
-        if (!ok) return ERROR_INVALID_SERVICE_CONTROL;
-        r->queue.push_back(item);
+        if (DWORD e = ControlRefusal(r->info.status, r->info.dispatcherConnected,
+                                     r->stoppedReported, control))
+            return e;
+        if (!remote_) r->queue.push_back(item);
+    }
+    if (remote_) {
+        // On a machine server the dispatcher serves one queue: the server's controls and the
+        // events this process's device tree raised, in the order they came.
+        ServedControl c;
+        c.control = control;
+        c.eventType = eventType;
+        c.data = item->data;
+        remote_->DeliverLocal(std::move(c));
+        return 0;
     }
     if (!wait) return 0;
     std::unique_lock<WatchedMutex> lk(mu_);

@@ -58,6 +58,61 @@ struct DeviceNotification {
     bool unregisteredByCall = false;  // UnregisterDeviceNotification (not the service's end)
 };
 
+// Checks shared by the machine's own manager and the machine server's (machine/server/services.h).
+// The error CreateServiceW reports for a configuration whatever the database holds (0: none).
+DWORD CheckNewService(const ServiceConfig& config);
+// Applies ChangeServiceConfigW's arguments (SERVICE_NO_CHANGE and nulls keep a field).
+void ApplyConfigChange(ServiceConfig& config, DWORD type, DWORD startType, DWORD errorControl,
+                       const wchar_t* binaryPath, const wchar_t* displayName,
+                       const std::vector<std::wstring>* dependencies);
+// Whether `dependent` depends on `name` and its state passes EnumDependentServicesW's filter.
+bool IsListedDependent(const ServiceInfo& dependent, const std::wstring& name, DWORD stateFilter);
+// Why a control cannot be sent to a service in this state (0: it can).
+DWORD ControlRefusal(const SERVICE_STATUS_PROCESS& status, bool dispatcherConnected,
+                     bool stoppedReported, DWORD control);
+// The state a service started by the manager has until its program reports.
+SERVICE_STATUS_PROCESS StartPendingStatus(DWORD type, DWORD pid);
+
+// A control that the machine server sent to the service that this process runs.
+struct ServedControl {
+    std::uint32_t seq = 0;
+    DWORD control = 0;
+    DWORD eventType = 0;
+    std::vector<BYTE> data;
+};
+
+// The service control manager of a program on a machine server (machine/remote_services.cpp):
+// the database lives on the server; this process's service, when it runs one, gets its controls
+// from there.
+class ServicesRemote {
+public:
+    virtual ~ServicesRemote() = default;
+    virtual DWORD Create(const ServiceConfig& config) = 0;
+    virtual DWORD AddHandle(const std::wstring& name) = 0;
+    virtual void ReleaseHandle(const std::wstring& name) = 0;
+    virtual DWORD Query(const std::wstring& name, SERVICE_STATUS_PROCESS* status) = 0;
+    virtual DWORD ChangeConfig(const std::wstring& name, DWORD type, DWORD startType,
+                               DWORD errorControl, const wchar_t* binaryPath,
+                               const wchar_t* displayName,
+                               const std::vector<std::wstring>* dependencies) = 0;
+    virtual DWORD MarkForDelete(const std::wstring& name) = 0;
+    virtual std::vector<std::pair<ServiceConfig, SERVICE_STATUS>> Dependents(
+        const std::wstring& name, DWORD stateFilter) = 0;
+    virtual DWORD Start(const std::wstring& name) = 0;
+    virtual DWORD Control(const std::wstring& name, DWORD control, SERVICE_STATUS* status) = 0;
+    // The service this process was started for ("" when none).
+    virtual std::wstring ServiceOfThisProcess() = 0;
+    // Connects the dispatcher: the launch (the status handle) it belongs to.
+    virtual DWORD Connect(const std::wstring& name, ULONG_PTR* launch) = 0;
+    virtual DWORD ReportStatus(ULONG_PTR launch, const SERVICE_STATUS& status) = 0;
+    // A control that this process's machine raised itself (a device event its device tree
+    // heard): it waits with the server's, under sequence number 0.
+    virtual void DeliverLocal(ServedControl control) = 0;
+    // Waits for the next control; false once the service has reported SERVICE_STOPPED.
+    virtual bool NextControl(ServedControl* control) = 0;
+    virtual void ControlDone(std::uint32_t seq, DWORD result) = 0;
+};
+
 class ServiceManager {
 public:
     ServiceManager(DeviceTree& devices, ProcessTable& processes, Faults& faults);
@@ -92,7 +147,9 @@ public:
     std::vector<std::pair<ServiceConfig, SERVICE_STATUS>> Dependents(const std::wstring& name,
                                                                      DWORD stateFilter);
     // The service that the calling thread's process runs, when the machine started it as one.
-    static std::wstring ServiceOfThisThread();
+    std::wstring ServiceOfThisThread();
+    // On a machine server the database is the server's (null: this machine's own).
+    void UseRemote(ServicesRemote* remote) { remote_.reset(remote); }
     // The dispatcher's two steps. ConnectDispatcher connects the service's dispatcher (0, or the
     // error StartServiceCtrlDispatcherW reports) and gives the launch it belongs to; the caller
     // then starts ServiceMain, and ServeControls serves the controls until the service reports
@@ -141,6 +198,7 @@ private:
     std::map<std::wstring, Record> records_;  // key: lower-case name
     std::map<ULONG_PTR, DeviceNotification> notifications_;
     ULONG_PTR nextHandle_ = 0x7000;
+    std::unique_ptr<ServicesRemote> remote_;
 };
 
 }  // namespace sim

@@ -49,6 +49,33 @@ enum class Kind : std::uint16_t {
     AddProcess = 21,       // text image, text user, text desktop: a process that runs nothing
                            // (the user's shell); answer: u32 pid
     OpenProcess = 22,      // u32 pid; answer: u32 handle of the running process, text its user
+    Devices = 0x20,        // u16 operation and its fields (machine/device_wire.h)
+    // The service control manager (machine/server/services.h). A status is 9 x u32: type, state,
+    // controls accepted, Win32 exit code, service exit code, check point, wait hint, process id,
+    // flags. Dependencies are a u32 count and the texts.
+    ScCreate = 0x40,        // text name, text display name, u32 type, u32 start type, u32 error
+                            // control, text binary path, dependencies, text account
+    ScOpen = 0x41,          // text name: counts a handle of the client's
+    ScClose = 0x42,         // text name
+    ScQuery = 0x43,         // text name; answer: status
+    ScChangeConfig = 0x44,  // text name, u32 type, u32 start type, u32 error control, u8 has
+                            // binary path, text, u8 has display name, text, u8 has dependencies,
+                            // dependencies
+    ScDelete = 0x45,        // text name
+    ScStart = 0x46,         // text name; answered once the service's dispatcher has connected
+    ScControl = 0x47,       // text name, u32 control, u32 event type; answered once the
+                            // handler has returned: status
+    ScDependents = 0x48,    // text name, u32 state filter; answer: u32 count, count x (text
+                            // name, text display name, status)
+    ScWho = 0x49,           // answer: text the service the calling process was started for
+    ScConnect = 0x4A,       // text name; answer: u32 launch (the status handle)
+    ScSetStatus = 0x4B,     // u32 launch, status with the process id and flags ignored
+    ScControlDone = 0x4C,   // u32 control sequence number, u32 the handler's result
+    ScInfo = 0x4D,          // text name; answer: status, text binary path, text account, u32
+                            // start type, u8 marked for delete, u32 count, count x u32 every
+                            // state it had since its last start
+    ScWaitState = 0x4E,     // text name, u32 state, u64 time-out (ms); answer: u32 the state
+                            // (status WAIT_TIMEOUT at the time-out)
     // Windows and message boxes between processes (machine/server/windows.h). Notes from a
     // program about its own top-level windows (no reply):
     WindowAdded = 0x60,    // u64 window, u32 thread, text class, text title, u8 visible
@@ -74,6 +101,9 @@ enum class Kind : std::uint16_t {
     // Server to client.
     Reply = 0x100,  // u32 status (0 or an error code), then what the request gives back
     Time = 0x101,   // u64 the machine clock's new reading
+    DeviceTree = 0x120,  // the device tree after a change (machine/device_wire.h), to programs
+    ScControlPush = 0x140,  // u32 sequence number, u32 control, u32 event type, bytes data: a
+                            // control for the service the process runs
     // Messages for a program's window from another process:
     PostedMessage = 0x160,  // u64 window, u32 message, u64 wParam, u64 lParam
     SentMessage = 0x161,    // frame id: the message's id; then as SendWindow. The program answers

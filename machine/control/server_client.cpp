@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "machine/device_wire.h"
 #include "machine/machine.h"
 #include "machine/wire.h"
 
@@ -256,6 +257,69 @@ std::vector<ServerClient::Box> ServerClient::BoxJournal() {
         r.I32(answer);
         b.answer = answer;
         if (r.Ok()) out.push_back(b);
+    }
+    return out;
+}
+
+std::optional<std::uint32_t> ServerClient::PlugModem(const ModemPlug& modem) {
+    ModemOptions options;
+    options.productId = modem.productId;
+    options.variant = modem.usbChip ? ModemVariant::UsbChip : ModemVariant::Standard;
+    options.startInModemMode = modem.startInModemMode;
+    wire::Writer w;
+    w.U16(static_cast<std::uint16_t>(wire::DevicesOp::PlugModem));
+    wire::WriteModemOptions(w, options);
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::Devices), w.Bytes());
+    std::uint32_t index = 0;
+    if (!a || a->status != 0 || !wire::Reader(a->body).U32(index)) return std::nullopt;
+    return index;
+}
+
+bool ServerClient::DeviceCall(std::uint16_t op, std::uint32_t modem) {
+    wire::Writer w;
+    w.U16(op).U32(modem);
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::Devices), w.Bytes());
+    return a && a->status == 0;
+}
+
+bool ServerClient::UnplugModem(std::uint32_t modem) {
+    return DeviceCall(static_cast<std::uint16_t>(wire::DevicesOp::UnplugModem), modem);
+}
+
+bool ServerClient::ReplugModem(std::uint32_t modem) {
+    return DeviceCall(static_cast<std::uint16_t>(wire::DevicesOp::ReplugModem), modem);
+}
+
+std::optional<ServerClient::ModemState> ServerClient::GetModemState(std::uint32_t modem) {
+    wire::Writer w;
+    w.U16(static_cast<std::uint16_t>(wire::DevicesOp::ModemState)).U32(modem);
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::Devices), w.Bytes());
+    if (!a || a->status != 0) return std::nullopt;
+    wire::Reader r(a->body);
+    ModemState s;
+    std::uint8_t mode = 0;
+    if (!r.U8(mode) || !r.U32(s.switches) || !r.U32(s.ejectRequests) || !r.U32(s.passThroughs))
+        return std::nullopt;
+    s.modemMode = mode != 0;
+    return s;
+}
+
+std::vector<ServerClient::DeviceNodeInfo> ServerClient::DeviceNodes(
+    const std::wstring& instanceIdPrefix) {
+    std::vector<DeviceNodeInfo> out;
+    wire::Writer w;
+    w.U16(static_cast<std::uint16_t>(wire::DevicesOp::Tree));
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::Devices), w.Bytes());
+    if (!a || a->status != 0) return out;
+    std::vector<DeviceNode> nodes;
+    wire::Reader r(a->body);
+    if (!wire::ReadNodes(r, nodes, nullptr)) return out;
+    const std::wstring prefix = Upper(instanceIdPrefix);
+    for (const DeviceNode& n : nodes) {
+        if (Upper(n.spec.instanceId).rfind(prefix, 0) != 0) continue;
+        auto port = n.spec.deviceKey.find(L"PortName");
+        out.push_back({n.spec.instanceId, n.present, !n.disabledGlobal && !n.disabledConfig,
+                       n.problem, port == n.spec.deviceKey.end() ? L"" : port->second});
     }
     return out;
 }

@@ -100,6 +100,67 @@ public:
     };
     // Every box shown by a process of the machine, the first first.
     std::vector<Box> BoxJournal();
+    // Creates a registry key of the machine ("HKEY_LOCAL_MACHINE\\..."), as a setup package
+    // would; false when it could not.
+    bool CreateRegistryKey(const std::wstring& path);
+
+    // ---- The machine's services (machine/control/server_services.cpp) ----
+    struct ServiceState {
+        std::uint32_t state = 0;  // SERVICE_STOPPED (1) ... SERVICE_PAUSED (7)
+        std::uint32_t win32ExitCode = 0;
+        std::uint32_t controlsAccepted = 0;
+        std::uint32_t pid = 0;  // its process's machine id while it runs
+        std::wstring binaryPath;
+        std::wstring account;  // "": LocalSystem
+        std::uint32_t startType = 0;
+        bool markedForDelete = false;
+        std::vector<std::uint32_t> history;  // its states since its last start, in order
+    };
+    // Null when no service has the name.
+    std::optional<ServiceState> QueryService(const std::wstring& name);
+    // Waits until the service is in the state (one that does not exist counts as stopped), at
+    // most timeoutMs of machine time; the clock moves meanwhile. False at the time-out.
+    bool WaitForServiceState(const std::wstring& name, std::uint32_t state,
+                             std::uint64_t timeoutMs = kNoTimeout);
+    // Starts a service as the system does: 0 once its program's dispatcher has connected, or
+    // StartServiceW's error.
+    std::uint32_t StartService(const std::wstring& name);
+    // Sends a control as the system does (SERVICE_CONTROL_SHUTDOWN and device events too) and
+    // waits until the service's handler has returned: 0, or ControlService's error.
+    std::uint32_t ControlService(const std::wstring& name, std::uint32_t control,
+                                 std::uint32_t eventType = 0);
+
+    // ---- Devices (the server's device tree, which every program's mirrors) ----
+    // The modem as tests plug it in-process: the product ID, the USB chip variant, and whether it
+    // comes up in modem mode at once; the rest as the machine's modem has it by default.
+    struct ModemPlug {
+        std::uint16_t productId = 0xFFF1;
+        bool usbChip = false;
+        bool startInModemMode = false;
+    };
+    // Plugs a modem into the machine: its number for the calls below, or nullopt.
+    std::optional<std::uint32_t> PlugModem(const ModemPlug& modem);
+    std::optional<std::uint32_t> PlugModem() { return PlugModem(ModemPlug{}); }
+    bool UnplugModem(std::uint32_t modem);
+    // Plugs the same modem in again (in disk mode, or modem mode for the chip variant).
+    bool ReplugModem(std::uint32_t modem);
+    struct ModemState {
+        bool modemMode = false;
+        std::uint32_t switches = 0;       // mode switches the device began
+        std::uint32_t ejectRequests = 0;
+        std::uint32_t passThroughs = 0;   // SCSI pass-through requests it answered
+    };
+    std::optional<ModemState> GetModemState(std::uint32_t modem);
+    struct DeviceNodeInfo {
+        std::wstring instanceId;
+        bool present = false;
+        bool enabled = true;  // disabled neither everywhere nor in the current hardware profile
+        std::uint32_t problem = 0;
+        std::wstring portName;  // its device key's "PortName", when it has one
+    };
+    // The machine's nodes whose instance ID starts with the prefix (case ignored), present or not,
+    // in the order they were first added.
+    std::vector<DeviceNodeInfo> DeviceNodes(const std::wstring& instanceIdPrefix = L"");
 
     // Asks the server to stop (it ends the programs it started) and waits for it to exit.
     bool Stop();
@@ -122,6 +183,8 @@ private:
         std::string body;
     };
     std::optional<Answer> Call(std::uint16_t kind, const std::string& payload);
+    // A device request whose answer is a status alone.
+    bool DeviceCall(std::uint16_t op, std::uint32_t modem);
 
     int fd_;
     int serverPid_;  // -1 when not started here

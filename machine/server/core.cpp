@@ -1,5 +1,7 @@
 #include "machine/server/core.h"
 
+#include "machine/server/devices.h"
+
 #include <algorithm>
 #include <chrono>
 #include <utility>
@@ -89,7 +91,32 @@ Core::Core(std::string folder, Spawner& spawner, ClockMode mode, double speed)
       spawner_(spawner),
       mode_(mode),
       speed_(speed > 0 ? speed : 1.0),
-      realStartNs_(SteadyNs()) {
+      realStartNs_(SteadyNs()),
+      devices_(std::make_unique<DeviceHost>([this] { return NowLocked(); })) {
+    ServiceHooks hooks;
+    hooks.answer = [this](ClientId id, std::uint32_t request, std::uint32_t status,
+                          const std::string& body) {
+        auto it = clients_.find(id);
+        if (it == clients_.end()) return;
+        wire::Writer w;
+        w.U32(status);
+        Send(*it->second, wire::Kind::Reply, request, w.Bytes() + body, true);
+    };
+    hooks.push = [this](ClientId id, const std::string& payload) {
+        auto it = clients_.find(id);
+        if (it != clients_.end()) Send(*it->second, wire::Kind::ScControlPush, 0, payload, true);
+    };
+    hooks.spawn = [this](const std::wstring& image, const std::wstring& commandLine,
+                         const std::wstring& user, const std::wstring& desktop, DWORD* error) {
+        Process* p = SpawnProgram(image, commandLine, user, desktop, 0, false, L"", error);
+        return p ? p->pid : 0u;
+    };
+    hooks.pidOf = [this](ClientId id) {
+        auto it = clients_.find(id);
+        return it == clients_.end() ? 0u : it->second->pid;
+    };
+    hooks.now = [this] { return NowLocked(); };
+    services_ = std::make_unique<ServiceDb>(std::move(hooks));
     WindowDirectory::Outlet out;
     out.reply = [this](ClientId id, std::uint32_t request, std::uint32_t status,
                        const std::string& body) {
@@ -263,6 +290,8 @@ void Core::Handle(Client& c, const wire::Frame& f) {
             return OnTerminate(c, f, r);
         case Kind::Registry:
             return OnRegistry(c, f, r);
+        case Kind::Devices:
+            return OnDevices(c, f, r);
         case Kind::AddProcess: {
             auto p = std::make_unique<Process>();
             if (!r.Text(p->image) || !r.Text(p->user) || !r.Text(p->desktop) || !r.AtEnd() ||
@@ -308,6 +337,7 @@ void Core::Handle(Client& c, const wire::Frame& f) {
             return Reply(c, f.id, 0);
         default:
             if (WindowDirectory::Serves(f.kind)) return windows_->Handle(c.id, c.pid, f);
+            if (ServiceDb::Handles(f.kind)) return services_->Handle(c.id, f);
             return Reply(c, f.id, ERROR_INVALID_FUNCTION);
     }
 }
@@ -508,8 +538,24 @@ void Core::OnSpawn(Client& c, const wire::Frame& f, wire::Reader& r) {
     if (!r.Text(image) || !r.Text(commandLine) || !r.Text(user) || !r.Text(desktop) ||
         !r.U16(show) || !r.U8(useShow) || !r.Text(stdoutPath) || !r.AtEnd() || image.empty())
         return Reply(c, f.id, ERROR_INVALID_PARAMETER);
+    DWORD error = 0;
+    Process* p =
+        SpawnProgram(image, commandLine, user, desktop, show, useShow != 0, stdoutPath, &error);
+    if (p == nullptr) return Reply(c, f.id, error);
+    wire::Writer w;
+    w.U32(p->pid).U32(static_cast<std::uint32_t>(p->hostPid)).U32(AddHandle(c, p->waitable));
+    Reply(c, f.id, 0, w);
+}
+
+Core::Process* Core::SpawnProgram(const std::wstring& image, const std::wstring& commandLine,
+                                  const std::wstring& user, const std::wstring& desktop,
+                                  std::uint16_t show, bool useShow,
+                                  const std::wstring& stdoutPath, DWORD* error) {
     auto program = programs_.find(Lower(FileName(image)));
-    if (program == programs_.end()) return Reply(c, f.id, ERROR_FILE_NOT_FOUND);
+    if (program == programs_.end()) {
+        *error = ERROR_FILE_NOT_FOUND;
+        return nullptr;
+    }
     auto p = std::make_unique<Process>();
     p->pid = nextPid_;
     nextPid_ += 4;
@@ -518,7 +564,7 @@ void Core::OnSpawn(Client& c, const wire::Frame& f, wire::Reader& r) {
     p->user = user;
     p->desktop = desktop;
     p->show = show;
-    p->useShow = useShow != 0;
+    p->useShow = useShow;
     p->spawned = true;
     SpawnSpec spec;
     spec.executable = ToUtf8(program->second);
@@ -527,12 +573,14 @@ void Core::OnSpawn(Client& c, const wire::Frame& f, wire::Reader& r) {
     spec.env = {"MODEM_MACHINE=" + folder_, "MODEM_PID=" + std::to_string(p->pid)};
     spec.stdoutPath = ToUtf8(stdoutPath);
     p->hostPid = spawner_.Spawn(spec);
-    if (p->hostPid < 0) return Reply(c, f.id, ERROR_FILE_NOT_FOUND);
+    if (p->hostPid < 0) {
+        *error = ERROR_FILE_NOT_FOUND;
+        return nullptr;
+    }
     p->waitable->pid = p->pid;
-    wire::Writer w;
-    w.U32(p->pid).U32(static_cast<std::uint32_t>(p->hostPid)).U32(AddHandle(c, p->waitable));
+    Process* started = p.get();
     processes_[p->pid] = std::move(p);
-    Reply(c, f.id, 0, w);
+    return started;
 }
 
 void Core::OnProcesses(Client& c, const wire::Frame& f) {
@@ -634,6 +682,22 @@ void Core::OnRegistry(Client& c, const wire::Frame& f, wire::Reader& r) {
     Reply(c, f.id, 0, w);
 }
 
+void Core::OnDevices(Client& c, const wire::Frame& f, wire::Reader& r) {
+    wire::Writer w;
+    std::uint32_t status = devices_->Handle(c.id, r, w);
+    // The new tree reaches every program before the answer does.
+    PushDevices();
+    Reply(c, f.id, status, w);
+}
+
+void Core::PushDevices() {
+    auto tree = devices_->TakeChanged();
+    if (!tree) return;
+    for (auto& [id, c] : clients_)
+        if (c->hello && c->role == wire::Role::Program)
+            Send(*c, wire::Kind::DeviceTree, 0, *tree, true);
+}
+
 void Core::ServeWaits() {
     std::uint64_t now = NowLocked();
     for (std::size_t i = 0; i < waits_.size();) {
@@ -681,12 +745,13 @@ bool Core::AllIdle() const {
     for (const auto& [id, c] : clients_) {
         if (!c->hello) continue;
         anyone = true;
-        bool idle = c->role == wire::Role::Program ? c->idle
-                                                   : c->pendingWaits > 0 || !c->holdsClock;
+        bool idle = c->role == wire::Role::Program
+                        ? c->idle
+                        : c->pendingWaits > 0 || !c->holdsClock || services_->Waiting(c->id);
         if (!idle) return false;
     }
-    // A process started but not yet connected runs its start-up; one whose connection has
-    // closed runs its end until its host process has ended.
+    // A process started but not yet connected runs its start-up; one whose connection closed
+    // runs its exit until its host process is seen to end (and its exit code is known).
     for (const auto& [pid, p] : processes_)
         if (p->running && p->spawned && (!p->hello || p->client == 0)) return false;
     return anyone;
@@ -694,7 +759,10 @@ bool Core::AllIdle() const {
 
 void Core::Tick() {
     if (mode_ == ClockMode::Real) {
+        devices_->RunDue(NowLocked());
+        PushDevices();
         ServeWaits();
+        services_->Expire(NowLocked());
         return;
     }
     if (!AllIdle()) return;
@@ -702,6 +770,8 @@ void Core::Tick() {
     for (const auto& [id, c] : clients_)
         if (c->hello && c->role == wire::Role::Program) next = std::min(next, c->deadline);
     for (const auto& w : waits_) next = std::min(next, w->deadline);
+    next = std::min(next, services_->NextDeadline());
+    next = std::min(next, devices_->NextDeadline());
     if (next == wire::kNever) return;  // every participant waits for ever
     virtualNow_ = std::max(virtualNow_, next);
     // The new reading goes to every program first; those whose waits it ends count as running.
@@ -710,12 +780,15 @@ void Core::Tick() {
     for (auto& [id, c] : clients_)
         if (c->hello && c->role == wire::Role::Program)
             Send(*c, wire::Kind::Time, 0, w.Bytes(), c->deadline <= virtualNow_);
+    devices_->RunDue(virtualNow_);
+    PushDevices();
     ServeWaits();
+    services_->Expire(virtualNow_);
 }
 
 int Core::MillisecondsToNextDeadline() {
     if (mode_ != ClockMode::Real) return -1;
-    std::uint64_t next = wire::kNever;
+    std::uint64_t next = std::min(services_->NextDeadline(), devices_->NextDeadline());
     for (const auto& w : waits_) next = std::min(next, w->deadline);
     if (next == wire::kNever) return -1;
     std::uint64_t now = NowLocked();
@@ -732,6 +805,7 @@ void Core::EndProcess(Process& p, std::uint32_t exitCode) {
         std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
         p.waitable->EndLocked();
     }
+    services_->ProcessEnded(p.pid);
     ServeWaits();
 }
 
@@ -754,8 +828,10 @@ void Core::Disconnect(ClientId client) {
         else
             ++i;
     }
+    services_->ClientGone(client);
     for (auto& [id, t] : c.threads) EndThread(*t);
     windows_->ClientGone(client);
+    devices_->Disconnect(client);
     // An object lives while another client holds a handle to it.
     c.handles.clear();
     std::uint32_t pid = c.pid;

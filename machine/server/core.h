@@ -23,6 +23,7 @@
 
 #include "machine/handles.h"
 #include "machine/registry.h"
+#include "machine/server/services.h"
 #include "machine/threads.h"
 #include "machine/waits.h"
 #include "machine/wire.h"
@@ -31,6 +32,7 @@ namespace sim::server {
 
 using ClientId = int;
 class WindowDirectory;
+class DeviceHost;
 
 // Starts a program's host process.
 struct SpawnSpec {
@@ -99,10 +101,19 @@ private:
     void OnWait(Client& c, const wire::Frame& f, wire::Reader& r);
     void OnSignal(Client& c, const wire::Frame& f, wire::Reader& r);
     void OnSpawn(Client& c, const wire::Frame& f, wire::Reader& r);
+    // Starts a registered program as a host process: its record, or null with the error.
+    Process* SpawnProgram(const std::wstring& image, const std::wstring& commandLine,
+                          const std::wstring& user, const std::wstring& desktop,
+                          std::uint16_t show, bool useShow, const std::wstring& stdoutPath,
+                          DWORD* error);
     void OnProcesses(Client& c, const wire::Frame& f);
     void OnWaitProcess(Client& c, const wire::Frame& f, wire::Reader& r);
     void OnTerminate(Client& c, const wire::Frame& f, wire::Reader& r);
     void OnRegistry(Client& c, const wire::Frame& f, wire::Reader& r);
+    void OnDevices(Client& c, const wire::Frame& f, wire::Reader& r);
+    // Sends the device tree to every program when it changed (a wake, as any message that may
+    // wake a program).
+    void PushDevices();
 
     std::shared_ptr<ThreadRec> Thread(Client& c, std::uint32_t thread);
     // A client's thread has ended: the mutexes it owned are abandoned.
@@ -131,9 +142,11 @@ private:
     std::map<std::wstring, std::wstring> programs_;  // lower-case image file name -> host path
     std::map<std::wstring, std::weak_ptr<KObject>> named_;
     Registry registry_;
+    std::unique_ptr<DeviceHost> devices_;
     std::vector<std::unique_ptr<PendingWait>> waits_;  // in arrival order
     DWORD nextThreadId_ = 0x10004;
     std::unique_ptr<WindowDirectory> windows_;  // machine/server/windows.h
+    std::unique_ptr<ServiceDb> services_;
 };
 
 }  // namespace sim::server

@@ -280,7 +280,7 @@ BOOL DeleteService(SC_HANDLE service) {
 
 BOOL StartServiceCtrlDispatcherW(const SERVICE_TABLE_ENTRYW* table) {
     API_TRACE(Services, StartServiceCtrlDispatcherW, table);
-    std::wstring name = sim::ServiceManager::ServiceOfThisThread();
+    std::wstring name = Scm().ServiceOfThisThread();
     if (name.empty()) return Fail(FALSE, ERROR_FAILED_SERVICE_CONTROLLER_CONNECT);
     if (table == nullptr || table[0].lpServiceProc == nullptr)
         return Fail(FALSE, ERROR_INVALID_PARAMETER);

@@ -49,7 +49,9 @@ INSTANTIATE_TEST_SUITE_P(
         Part{"service", "=== The disk monitor service ===", "the service is stopped and removed"},
         Part{"dial", "=== A dial ===",
              "App dials \"QOB Wireless Terminal\" on the modem \"CDMA USB Modem\""},
-        Part{"road", "=== A new user's road: install, service, dial, uninstall ===",
+        Part{"setup", "=== A new user's road: install, service, dial, uninstall ===",
+             "The new user's road ended well."},
+        Part{"road", "=== A new user's road, each program in a process of its own ===",
              "The new user's road ended well."},
         Part{"skin",
              "=== App's dialogs in the default skin ===", "The dialogs show the default skin."},
@@ -110,10 +112,11 @@ TEST(DemoTest, WholeDemoRunsEveryPartOnceUnderItsHeading) {
     int rc = RunDemo(nullptr, sim::ClockMode::Virtual);
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(rc, 0) << out;
-    EXPECT_EQ(Count(out, "\n=="), 7) << out;
+    EXPECT_EQ(Count(out, "\n=="), 8) << out;
     for (const char* heading :
          {"=== The modem's road", "=== The disk monitor service ===", "=== A dial ===",
-          "=== A new user's road", "=== App's dialogs in the default skin ===",
+          "=== A new user's road: install", "=== A new user's road, each program",
+          "=== App's dialogs in the default skin ===",
           "=== The device command library against the simulated modem ===",
           "=== App on the machine, end to end ==="})
         EXPECT_EQ(Count(out, heading), 1) << heading;
@@ -138,7 +141,7 @@ TEST(DemoTest, HelpAndUnknownPartsGiveTheUsage) {
         EXPECT_EQ(DemoMain(static_cast<int>(argv.size()), argv.data(), sim::ClockMode::Virtual),
                   c.rc);
         std::string out = testing::internal::GetCapturedStdout();
-        EXPECT_EQ(out.rfind("usage: modem_demo [device|service|dial|road|skin|dm|app] "
+        EXPECT_EQ(out.rfind("usage: modem_demo [device|service|dial|setup|road|skin|dm|app] "
                             "[--screenshot <file>]\n",
                             0),
                   0u)
