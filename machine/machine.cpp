@@ -447,7 +447,7 @@ void Machine::ClearCaptured() {
 
 std::shared_ptr<KObject> Machine::FindNamed(const std::wstring& name) {
     std::lock_guard<std::mutex> lk(mu_);
-    auto it = named_.find(Lower(name));
+    auto it = named_.find(name);
     return it == named_.end() ? nullptr : it->second.lock();
 }
 
@@ -455,7 +455,7 @@ std::shared_ptr<KObject> Machine::CreateOrOpenNamed(
     const std::wstring& name, const std::function<std::shared_ptr<KObject>()>& make,
     bool* existed) {
     std::lock_guard<std::mutex> lk(mu_);
-    auto& slot = named_[Lower(name)];
+    auto& slot = named_[name];
     if (auto obj = slot.lock()) {
         *existed = true;
         return obj;

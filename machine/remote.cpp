@@ -94,14 +94,7 @@ public:
     RemoteAnswer Call(wire::Kind kind, const std::string& payload) {
         ThreadRec& self = CurrentThread();
         auto& kernel = Kernel::Get();
-        auto slot = std::make_shared<Slot>();
-        std::uint32_t id;
-        {
-            std::lock_guard<std::mutex> lk(kernel.Mutex());
-            id = nextId_++;
-            slots_[id] = slot;
-        }
-        Send(kind, id, payload);
+        auto slot = Begin(kind, payload);
         WaitResult r;
         {
             std::unique_lock<std::mutex> lk(kernel.Mutex());
@@ -112,6 +105,18 @@ public:
         ThrowIfTerminating();
         return {ERROR_PROCESS_ABORTED, {}};
     }
+
+    std::shared_ptr<PendingCall> Begin(wire::Kind kind, const std::string& payload) {
+        auto slot = std::make_shared<PendingCall>();
+        {
+            std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
+            slot->id = nextId_++;
+            slots_[slot->id] = slot;
+        }
+        Send(kind, slot->id, payload);
+        return slot;
+    }
+    void ForgetLocked(std::uint32_t id) { slots_.erase(id); }
 
     void Post(wire::Kind kind, const std::string& payload) {
         std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
@@ -129,11 +134,6 @@ public:
     }
 
 private:
-    struct Slot {
-        Gate gate;
-        RemoteAnswer answer;
-    };
-
     void Send(wire::Kind kind, std::uint32_t id, const std::string& payload) {
         wire::Frame f;
         f.kind = kind;
@@ -177,7 +177,7 @@ private:
     wire::FrameBuffer in_;
     // Kernel lock held for these.
     std::uint32_t nextId_ = 1;
-    std::map<std::uint32_t, std::shared_ptr<Slot>> slots_;
+    std::map<std::uint32_t, std::shared_ptr<PendingCall>> slots_;
     std::uint64_t received_ = 0;
     std::uint64_t reportedSeen_ = UINT64_MAX;
     std::uint64_t reportedDeadline_ = 0;
@@ -209,6 +209,19 @@ RemoteAnswer CallServer(ServerLink& link, wire::Kind kind, const std::string& pa
 
 void PostToServer(ServerLink& link, wire::Kind kind, const std::string& payload) {
     link.Post(kind, payload);
+}
+
+void PostToServerLocked(ServerLink& link, wire::Kind kind, const std::string& payload) {
+    link.PostLocked(kind, payload);
+}
+
+std::shared_ptr<PendingCall> BeginCall(ServerLink& link, wire::Kind kind,
+                                       const std::string& payload) {
+    return link.Begin(kind, payload);
+}
+
+void ForgetCallLocked(ServerLink& link, const PendingCall& call) {
+    link.ForgetLocked(call.id);
 }
 
 namespace {

@@ -6,7 +6,10 @@
 #include <cstdint>
 #include <string>
 
+#include <memory>
+
 #include "machine/handles.h"
+#include "machine/threads.h"
 #include "machine/wire.h"
 
 namespace sim {
@@ -47,6 +50,19 @@ void TellThreadEndedLocked(ServerLink& link, DWORD threadId);
 RemoteAnswer CallServer(ServerLink& link, wire::Kind kind, const std::string& payload);
 // A request whose answer nobody waits for.
 void PostToServer(ServerLink& link, wire::Kind kind, const std::string& payload);
+void PostToServerLocked(ServerLink& link, wire::Kind kind, const std::string& payload);
+
+// A request whose answer a thread waits for among other things: its gate opens when the answer
+// has come (kernel lock held for the gate and the answer).
+struct PendingCall {
+    std::uint32_t id = 0;
+    Gate gate;
+    RemoteAnswer answer;
+};
+std::shared_ptr<PendingCall> BeginCall(ServerLink& link, wire::Kind kind,
+                                       const std::string& payload);
+// The call's answer no longer matters: it is dropped when it comes (kernel lock held).
+void ForgetCallLocked(ServerLink& link, const PendingCall& call);
 
 // A named kernel object that lives on the server; the handle is the server's.
 struct RemoteObj : KObject {

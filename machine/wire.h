@@ -49,6 +49,14 @@ enum class Kind : std::uint16_t {
     AddProcess = 21,       // text image, text user, text desktop: a process that runs nothing
                            // (the user's shell); answer: u32 pid
     OpenProcess = 22,      // u32 pid; answer: u32 handle of the running process, text its user
+    // Waits that mix the server's objects with a program's own (kernel engineer's range).
+    WaitPeek = 0x80,    // u32 thread, u8 all, u32 count, count x u32 handle; answered (u32 index)
+                        // once such a wait would be satisfied, taking nothing; no time-out
+    CancelPeek = 0x81,  // u32 id of a WaitPeek: a peek still pending is answered
+                        // ERROR_INVALID_OPERATION
+    Take = 0x82,        // as WaitPeek, but takes at once what such a wait would take; answer:
+                        // u32 WAIT_OBJECT_0 + i, WAIT_ABANDONED + i or WAIT_TIMEOUT (nothing taken)
+    GiveBack = 0x83,    // u32 thread: gives back what the thread's last Take took
     // Server to client.
     Reply = 0x100,  // u32 status (0 or an error code), then what the request gives back
     Time = 0x101,   // u64 the machine clock's new reading

@@ -186,6 +186,26 @@ std::uint32_t ServerClient::CreateEvent(const std::wstring& name, bool manualRes
     return handle;
 }
 
+std::uint32_t ServerClient::CreateSemaphore(const std::wstring& name, std::int32_t initial,
+                                            std::int32_t maximum) {
+    wire::Writer w;
+    w.U16(static_cast<std::uint16_t>(wire::ObjectKind::Semaphore)).Text(name).U32(1);
+    w.I32(initial).I32(maximum);
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::CreateNamed), w.Bytes());
+    std::uint32_t handle = 0;
+    if (a && (a->status == 0 || a->status == 183 /* already exists */))
+        wire::Reader(a->body).U32(handle);
+    return handle;
+}
+
+bool ServerClient::ReleaseSemaphore(std::uint32_t semaphore, std::int32_t count) {
+    wire::Writer w;
+    w.U16(static_cast<std::uint16_t>(wire::SignalOp::ReleaseSemaphore)).U32(semaphore).U32(1);
+    w.I32(count);
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::Signal), w.Bytes());
+    return a && a->status == 0;
+}
+
 bool ServerClient::SetEvent(std::uint32_t event) {
     wire::Writer w;
     w.U16(static_cast<std::uint16_t>(wire::SignalOp::SetEvent)).U32(event).U32(1).I32(0);

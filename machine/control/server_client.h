@@ -71,6 +71,10 @@ public:
     // Named events of the machine (the tests' handshakes with their programs); 0 on failure.
     std::uint32_t CreateEvent(const std::wstring& name, bool manualReset, bool initialState);
     bool SetEvent(std::uint32_t event);
+    // Named semaphores of the machine; 0 on failure.
+    std::uint32_t CreateSemaphore(const std::wstring& name, std::int32_t initial,
+                                  std::int32_t maximum);
+    bool ReleaseSemaphore(std::uint32_t semaphore, std::int32_t count);
     // WAIT_OBJECT_0 (0), WAIT_ABANDONED (0x80), WAIT_TIMEOUT (0x102), or WAIT_FAILED.
     std::uint32_t Wait(std::uint32_t handle, std::uint64_t timeoutMs = kNoTimeout);
 

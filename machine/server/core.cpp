@@ -92,6 +92,10 @@ Core::Core(std::string folder, Spawner& spawner, ClockMode mode, double speed)
 
 Core::~Core() = default;
 
+ClientId Core::IdOf(const Client& c) {
+    return c.id;
+}
+
 std::uint64_t Core::NowLocked() const {
     if (mode_ == ClockMode::Virtual) return virtualNow_;
     return static_cast<std::uint64_t>(static_cast<double>(SteadyNs() - realStartNs_) / 1e6 *
@@ -274,6 +278,11 @@ void Core::Handle(Client& c, const wire::Frame& f) {
             body.U32(p.running ? STILL_ACTIVE : p.exitCode);
             return Reply(c, f.id, 0, body);
         }
+        case Kind::WaitPeek:
+        case Kind::CancelPeek:
+        case Kind::Take:
+        case Kind::GiveBack:
+            return OnKernelWait(c, f, r);
         case Kind::Stop:
             stopAsked_ = true;
             return Reply(c, f.id, 0);
@@ -644,6 +653,7 @@ void Core::ServeWaits() {
         waits_.erase(waits_.begin() + static_cast<std::ptrdiff_t>(i));
         Reply(c, id, 0, body);
     }
+    ServePeeks();
 }
 
 bool Core::AllIdle() const {
@@ -716,6 +726,7 @@ void Core::Disconnect(ClientId client) {
     auto it = clients_.find(client);
     if (it == clients_.end()) return;
     Client& c = *it->second;
+    DropKernelWaits(client);
     // Its waits end unanswered; then its threads end: a mutex one of them owned is abandoned.
     for (std::size_t i = 0; i < waits_.size();) {
         if (waits_[i]->client == client)

@@ -103,6 +103,13 @@ private:
     void OnTerminate(Client& c, const wire::Frame& f, wire::Reader& r);
     void OnRegistry(Client& c, const wire::Frame& f, wire::Reader& r);
 
+    // Waits that mix the server's objects with a program's own (kernel_waits.cpp): peeks, takes,
+    // give-backs; peeks are answered from ServeWaits; a client's go with its connection.
+    void OnKernelWait(Client& c, const wire::Frame& f, wire::Reader& r);
+    void ServePeeks();
+    void DropKernelWaits(ClientId client);
+    static ClientId IdOf(const Client& c);
+
     std::shared_ptr<ThreadRec> Thread(Client& c, std::uint32_t thread);
     // A client's thread has ended: the mutexes it owned are abandoned.
     void EndThread(ThreadRec& t);
@@ -132,6 +139,7 @@ private:
     Registry registry_;
     std::vector<std::unique_ptr<PendingWait>> waits_;  // in arrival order
     DWORD nextThreadId_ = 0x10004;
+    std::shared_ptr<struct KernelWaits> kernelWaits_;
 };
 
 }  // namespace sim::server

@@ -1,0 +1,77 @@
+// A program for the machine server's kernel tests. Its first argument says what it does:
+//   mixwait any|all LOCAL_MS HOW READY
+//       creates the server's semaphore "mixed sem" (count 0 of 1) and an event of its own; a
+//       thread of its own then, after LOCAL_MS of machine time (-1: never), sets that event
+//       (HOW "event") or posts the main thread a message (HOW "post"); sets the server's event
+//       READY and waits for {semaphore, own event} (any or all; with "post", a message wait for
+//       posted messages) for at most 20 s; prints "wait <result> at <tick>", then the result of
+//       a zero wait on the semaphore: "left <result>"
+//   open KIND NAME       opens the server's object NAME (KIND event, mutex or semaphore); prints
+//                        "opened" or "error <code>"
+#include <windows.h>
+
+#include <corecrt.h>
+
+#include <string>
+
+namespace {
+
+struct Own {
+    HANDLE event;
+    DWORD mainThread;
+    DWORD ms;
+    bool post;
+};
+
+DWORD WINAPI Later(LPVOID arg) {
+    auto* own = static_cast<Own*>(arg);
+    Sleep(own->ms);
+    if (own->post)
+        PostThreadMessageW(own->mainThread, WM_USER, 0, 0);
+    else
+        SetEvent(own->event);
+    return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    std::wstring mode = argc > 1 ? argv[1] : L"";
+    if (mode == L"mixwait" && argc == 6) {
+        bool all = std::wstring(argv[2]) == L"all";
+        int localMs = _wtoi(argv[3]);
+        bool post = std::wstring(argv[4]) == L"post";
+        HANDLE sem = CreateSemaphoreW(nullptr, 0, 1, L"mixed sem");
+        static Own own{CreateEventW(nullptr, FALSE, FALSE, nullptr), GetCurrentThreadId(), 0, post};
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);  // the main thread's queue exists
+        if (localMs >= 0) {
+            own.ms = static_cast<DWORD>(localMs);
+            CloseHandle(CreateThread(nullptr, 0, Later, &own, 0, nullptr));
+        }
+        HANDLE ready = OpenEventW(EVENT_ALL_ACCESS, FALSE, argv[5]);
+        SetEvent(ready);
+        CloseHandle(ready);
+        HANDLE handles[2] = {sem, own.event};
+        DWORD r = post ? MsgWaitForMultipleObjects(1, handles, all, 20000, QS_POSTMESSAGE)
+                       : WaitForMultipleObjects(2, handles, all, 20000);
+        crt::wprintf(L"wait %lu at %lu\n", static_cast<unsigned long>(r),
+                     static_cast<unsigned long>(GetTickCount()));
+        crt::wprintf(L"left %lu\n", static_cast<unsigned long>(WaitForSingleObject(sem, 0)));
+        return 0;
+    }
+    if (mode == L"open" && argc == 4) {
+        std::wstring kind = argv[2];
+        HANDLE h = kind == L"event"   ? OpenEventW(EVENT_ALL_ACCESS, FALSE, argv[3])
+                   : kind == L"mutex" ? OpenMutexW(SYNCHRONIZE, FALSE, argv[3])
+                                      : OpenSemaphoreW(SEMAPHORE_ALL_ACCESS, FALSE, argv[3]);
+        if (h == nullptr) {
+            crt::wprintf(L"error %lu\n", static_cast<unsigned long>(GetLastError()));
+            return 1;
+        }
+        crt::wprintf(L"opened\n");
+        CloseHandle(h);
+        return 0;
+    }
+    return 1;
+}
