@@ -11,6 +11,7 @@
 
 #include <unistd.h>
 
+#include "machine/config_wire.h"
 #include "machine/machine.h"
 #include "machine/processes.h"
 #include "machine/registry.h"
@@ -394,11 +395,16 @@ bool JoinServerAtStart() {
     r.Text(desktop);
     r.U16(show);
     r.U8(useShow);
+    std::string configBytes;
+    r.Blob(configBytes);
     if (!r.Ok() || status != 0) {
         std::fprintf(stderr, "the machine server refused the program\n");
         return false;
     }
+    // The machine's configuration as its control client set it (else the defaults).
     Config config;
+    if (!configBytes.empty() && !wire::DecodeConfig(configBytes, config))
+        std::fprintf(stderr, "the machine's configuration is malformed: the defaults hold\n");
     config.hostFolder = folder;
     // Its console is the host's standard output; what it tells a debugger goes to standard error.
     config.echoConsole = true;

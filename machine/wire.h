@@ -57,6 +57,9 @@ enum class Kind : std::uint16_t {
     Take = 0x82,        // as WaitPeek, but takes at once what such a wait would take; answer:
                         // u32 WAIT_OBJECT_0 + i, WAIT_ABANDONED + i or WAIT_TIMEOUT (nothing taken)
     GiveBack = 0x83,    // u32 thread: gives back what the thread's last Take took
+    Configure = 0x84,   // the machine's configuration (machine/config_wire.h), before any program
+                        // runs (else ERROR_INVALID_OPERATION); the hello answer ends with it
+                        // (blob: empty when none was set)
     // Server to client.
     Reply = 0x100,  // u32 status (0 or an error code), then what the request gives back
     Time = 0x101,   // u64 the machine clock's new reading

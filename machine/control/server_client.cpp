@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "machine/machine.h"
+#include "machine/config_wire.h"
 #include "machine/wire.h"
 
 namespace sim::control {
@@ -203,6 +204,11 @@ bool ServerClient::ReleaseSemaphore(std::uint32_t semaphore, std::int32_t count)
     w.U16(static_cast<std::uint16_t>(wire::SignalOp::ReleaseSemaphore)).U32(semaphore).U32(1);
     w.I32(count);
     auto a = Call(static_cast<std::uint16_t>(wire::Kind::Signal), w.Bytes());
+    return a && a->status == 0;
+}
+
+bool ServerClient::Configure(const sim::Config& config) {
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::Configure), wire::EncodeConfig(config));
     return a && a->status == 0;
 }
 

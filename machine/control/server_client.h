@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+namespace sim {
+struct Config;
+}
+
 namespace sim::control {
 
 inline constexpr std::uint64_t kNoTimeout = UINT64_MAX;
@@ -67,6 +71,10 @@ public:
     bool HoldClock(bool hold);
     // The machine clock's reading.
     std::uint64_t Now();
+    // Sets the machine's configuration (Windows version, code page, languages, user, folders,
+    // local time, time zone, screen) for the programs that start from now on; refused once a
+    // program runs, or for a configuration the machine could not be.
+    bool Configure(const sim::Config& config);
 
     // Named events of the machine (the tests' handshakes with their programs); 0 on failure.
     std::uint32_t CreateEvent(const std::wstring& name, bool manualReset, bool initialState);

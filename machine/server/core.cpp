@@ -96,6 +96,12 @@ ClientId Core::IdOf(const Client& c) {
     return c.id;
 }
 
+bool Core::ProgramsStarted() const {
+    for (const auto& [pid, p] : processes_)
+        if (p->running && (p->hello || p->spawned)) return true;
+    return false;
+}
+
 std::uint64_t Core::NowLocked() const {
     if (mode_ == ClockMode::Virtual) return virtualNow_;
     return static_cast<std::uint64_t>(static_cast<double>(SteadyNs() - realStartNs_) / 1e6 *
@@ -283,6 +289,8 @@ void Core::Handle(Client& c, const wire::Frame& f) {
         case Kind::Take:
         case Kind::GiveBack:
             return OnKernelWait(c, f, r);
+        case Kind::Configure:
+            return OnConfigure(c, f);
         case Kind::Stop:
             stopAsked_ = true;
             return Reply(c, f.id, 0);
@@ -332,6 +340,7 @@ void Core::OnHello(Client& c, const wire::Frame& f, wire::Reader& r) {
     w.Text(given ? p->image : L"").Text(given ? p->commandLine : L"");
     w.Text(given ? p->user : L"").Text(given ? p->desktop : L"");
     w.U16(given ? p->show : 0).U8(given && p->useShow ? 1 : 0);
+    w.Blob(configBytes_);
     Reply(c, f.id, 0, w);
 }
 

@@ -109,6 +109,10 @@ private:
     void ServePeeks();
     void DropKernelWaits(ClientId client);
     static ClientId IdOf(const Client& c);
+    // The machine's configuration set by a control client (configuration.cpp).
+    void OnConfigure(Client& c, const wire::Frame& f);
+    // Whether a program has joined or a process of the server's runs.
+    bool ProgramsStarted() const;
 
     std::shared_ptr<ThreadRec> Thread(Client& c, std::uint32_t thread);
     // A client's thread has ended: the mutexes it owned are abandoned.
@@ -140,6 +144,7 @@ private:
     std::vector<std::unique_ptr<PendingWait>> waits_;  // in arrival order
     DWORD nextThreadId_ = 0x10004;
     std::shared_ptr<struct KernelWaits> kernelWaits_;
+    std::string configBytes_;  // empty: none set (each program keeps its defaults)
 };
 
 }  // namespace sim::server

@@ -6,6 +6,9 @@
 //       READY and waits for {semaphore, own event} (any or all; with "post", a message wait for
 //       posted messages) for at most 20 s; prints "wait <result> at <tick>", then the result of
 //       a zero wait on the semaphore: "left <result>"
+//   config               prints the machine it runs on: "version <major>.<minor>.<build>
+//                        <platform> <service pack>", "acp <code page> lcid <locale> ui
+//                        <language>", "screen <width>x<height>", "hour <local hour>"
 //   open KIND NAME       opens the server's object NAME (KIND event, mutex or semaphore); prints
 //                        "opened" or "error <code>"
 #include <windows.h>
@@ -58,6 +61,24 @@ int wmain(int argc, wchar_t** argv) {
         crt::wprintf(L"wait %lu at %lu\n", static_cast<unsigned long>(r),
                      static_cast<unsigned long>(GetTickCount()));
         crt::wprintf(L"left %lu\n", static_cast<unsigned long>(WaitForSingleObject(sem, 0)));
+        return 0;
+    }
+    if (mode == L"config" && argc == 2) {
+        OSVERSIONINFOW v = {};
+        v.dwOSVersionInfoSize = sizeof v;
+        GetVersionExW(&v);
+        crt::wprintf(L"version %lu.%lu.%lu %lu %s\n", static_cast<unsigned long>(v.dwMajorVersion),
+                     static_cast<unsigned long>(v.dwMinorVersion),
+                     static_cast<unsigned long>(v.dwBuildNumber),
+                     static_cast<unsigned long>(v.dwPlatformId), v.szCSDVersion);
+        crt::wprintf(L"acp %u lcid %04lx ui %04x\n", GetACP(),
+                     static_cast<unsigned long>(GetUserDefaultLCID()),
+                     static_cast<unsigned>(GetUserDefaultUILanguage()));
+        crt::wprintf(L"screen %dx%d\n", GetSystemMetrics(SM_CXSCREEN),
+                     GetSystemMetrics(SM_CYSCREEN));
+        SYSTEMTIME t = {};
+        GetLocalTime(&t);
+        crt::wprintf(L"hour %u\n", static_cast<unsigned>(t.wHour));
         return 0;
     }
     if (mode == L"open" && argc == 4) {
