@@ -15,6 +15,7 @@
 #include "machine/machine.h"
 #include "machine/processes.h"
 #include "machine/registry.h"
+#include "machine/remote_files.h"
 #include <winreg.h>
 #include "machine/threads.h"
 #include "machine/waits.h"
@@ -425,6 +426,7 @@ bool JoinServerAtStart() {
     g_link = link.release();
     // The machine's shared things are the server's from here on.
     machine().registry().UseRemote(new ServedRegistry(*g_link));
+    machine().fileShares().UseRemote(ServedFileShares(*g_link));
     Kernel::Get().SetClockLink(g_link);
     g_link->Run();
     return true;

@@ -60,6 +60,12 @@ enum class Kind : std::uint16_t {
     Configure = 0x84,   // the machine's configuration (machine/config_wire.h), before any program
                         // runs (else ERROR_INVALID_OPERATION); the hello answer ends with it
                         // (blob: empty when none was set)
+    // The files' share table: host paths (inside the machine folder) as UTF-8 blobs.
+    FileOpen = 0x85,    // blob host path, u32 access, u32 share; answer: u32 open id, or
+                        // ERROR_SHARING_VIOLATION when an open of another's conflicts
+    FileClose = 0x86,   // u32 open id
+    FileDelete = 0x87,  // blob host path: deletes the file unless an open does not share deletion
+                        // (ERROR_SHARING_VIOLATION); ERROR_ACCESS_DENIED outside the folder
     // Server to client.
     Reply = 0x100,  // u32 status (0 or an error code), then what the request gives back
     Time = 0x101,   // u64 the machine clock's new reading

@@ -291,6 +291,10 @@ void Core::Handle(Client& c, const wire::Frame& f) {
             return OnKernelWait(c, f, r);
         case Kind::Configure:
             return OnConfigure(c, f);
+        case Kind::FileOpen:
+        case Kind::FileClose:
+        case Kind::FileDelete:
+            return OnFiles(c, f, r);
         case Kind::Stop:
             stopAsked_ = true;
             return Reply(c, f.id, 0);
@@ -735,7 +739,7 @@ void Core::Disconnect(ClientId client) {
     auto it = clients_.find(client);
     if (it == clients_.end()) return;
     Client& c = *it->second;
-    DropKernelWaits(client);
+    DropKernelState(client);
     // Its waits end unanswered; then its threads end: a mutex one of them owned is abandoned.
     for (std::size_t i = 0; i < waits_.size();) {
         if (waits_[i]->client == client)

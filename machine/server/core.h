@@ -104,10 +104,13 @@ private:
     void OnRegistry(Client& c, const wire::Frame& f, wire::Reader& r);
 
     // Waits that mix the server's objects with a program's own (kernel_waits.cpp): peeks, takes,
-    // give-backs; peeks are answered from ServeWaits; a client's go with its connection.
+    // give-backs; peeks are answered from ServeWaits. A client's go with its connection, and so
+    // do its opens of files (files.cpp).
     void OnKernelWait(Client& c, const wire::Frame& f, wire::Reader& r);
     void ServePeeks();
-    void DropKernelWaits(ClientId client);
+    void DropKernelState(ClientId client);
+    void OnFiles(Client& c, const wire::Frame& f, wire::Reader& r);
+    void DropFileOpens(ClientId client);
     static ClientId IdOf(const Client& c);
     // The machine's configuration set by a control client (configuration.cpp).
     void OnConfigure(Client& c, const wire::Frame& f);
@@ -144,6 +147,7 @@ private:
     std::vector<std::unique_ptr<PendingWait>> waits_;  // in arrival order
     DWORD nextThreadId_ = 0x10004;
     std::shared_ptr<struct KernelWaits> kernelWaits_;
+    std::shared_ptr<struct ServedFileTable> files_;
     std::string configBytes_;  // empty: none set (each program keeps its defaults)
 };
 

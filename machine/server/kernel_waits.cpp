@@ -171,7 +171,8 @@ void Core::ServePeeks() {
     }
 }
 
-void Core::DropKernelWaits(ClientId client) {
+void Core::DropKernelState(ClientId client) {
+    DropFileOpens(client);
     if (!kernelWaits_) return;
     std::erase_if(kernelWaits_->peeks, [&](const auto& p) { return p.client == client; });
     std::erase_if(kernelWaits_->taken, [&](const auto& t) { return t.first.first == client; });

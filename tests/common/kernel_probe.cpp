@@ -9,6 +9,11 @@
 //   config               prints the machine it runs on: "version <major>.<minor>.<build>
 //                        <platform> <service pack>", "acp <code page> lcid <locale> ui
 //                        <language>", "screen <width>x<height>", "hour <local hour>"
+//   holdfile PATH SHARE READY QUIT  opens PATH for reading and writing with the sharing SHARE
+//                        (prints "held" or "error <code>"), sets the server's event READY, waits
+//                        for the event QUIT ("never": for ever), closes it
+//   openfile PATH        opens PATH for reading, sharing all: "opened" or "error <code>"
+//   deletefile PATH      deletes PATH: "deleted" or "error <code>"
 //   open KIND NAME       opens the server's object NAME (KIND event, mutex or semaphore); prints
 //                        "opened" or "error <code>"
 #include <windows.h>
@@ -79,6 +84,37 @@ int wmain(int argc, wchar_t** argv) {
         SYSTEMTIME t = {};
         GetLocalTime(&t);
         crt::wprintf(L"hour %u\n", static_cast<unsigned>(t.wHour));
+        return 0;
+    }
+    if (mode == L"holdfile" && argc == 6) {
+        HANDLE file = CreateFileW(argv[2], GENERIC_READ | GENERIC_WRITE,
+                                  static_cast<DWORD>(_wtoi(argv[3])), nullptr, OPEN_ALWAYS, 0,
+                                  nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            crt::wprintf(L"error %lu\n", static_cast<unsigned long>(GetLastError()));
+        else
+            crt::wprintf(L"held\n");
+        HANDLE ready = OpenEventW(EVENT_ALL_ACCESS, FALSE, argv[4]);
+        SetEvent(ready);
+        CloseHandle(ready);
+        HANDLE quit = CreateEventW(nullptr, TRUE, FALSE, argv[5]);
+        WaitForSingleObject(quit, INFINITE);
+        CloseHandle(file);
+        return 0;
+    }
+    if ((mode == L"openfile" || mode == L"deletefile") && argc == 3) {
+        bool open = mode == L"openfile";
+        HANDLE file = open ? CreateFileW(argv[2], GENERIC_READ,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                         nullptr, OPEN_EXISTING, 0, nullptr)
+                           : INVALID_HANDLE_VALUE;
+        bool done = open ? file != INVALID_HANDLE_VALUE : DeleteFileW(argv[2]) != FALSE;
+        if (!done) {
+            crt::wprintf(L"error %lu\n", static_cast<unsigned long>(GetLastError()));
+            return 1;
+        }
+        crt::wprintf(open ? L"opened\n" : L"deleted\n");
+        if (open) CloseHandle(file);
         return 0;
     }
     if (mode == L"open" && argc == 4) {

@@ -476,3 +476,27 @@ TEST_F(CoreTest, AGiveBackReturnsWhatTheLastTakeTookAsItWas) {
     EXPECT_EQ(Request(a, Kind::GiveBack, Payload({0x104})),
               static_cast<std::uint32_t>(ERROR_INVALID_PARAMETER));  // nothing left to give
 }
+
+TEST_F(CoreTest, TheFilesShareTableKeepsToTheMachineFolderAndForgetsADeadClientsOpens) {
+    auto a = Client();
+    auto b = Client();
+    auto open = [](const std::string& path, std::uint32_t share) {
+        Writer w;
+        w.Blob(path).U32(GENERIC_READ | GENERIC_WRITE).U32(share);
+        return w;
+    };
+    EXPECT_EQ(Request(a, Kind::FileOpen, open("/machine/C/a.txt", 0)), 0u);
+    EXPECT_EQ(Request(b, Kind::FileOpen, open("/machine/C/./a.txt", FILE_SHARE_READ)),
+              static_cast<std::uint32_t>(ERROR_SHARING_VIOLATION));
+    for (const char* outside : {"/etc/passwd", "/machine/../etc/passwd", "/machine", "C/a.txt"}) {
+        Writer w;
+        w.Blob(outside);
+        EXPECT_EQ(Request(b, Kind::FileDelete, w), static_cast<std::uint32_t>(ERROR_ACCESS_DENIED))
+            << outside;
+        EXPECT_EQ(Request(b, Kind::FileOpen, open(outside, 7)),
+                  static_cast<std::uint32_t>(ERROR_ACCESS_DENIED))
+            << outside;
+    }
+    core_.Disconnect(a);
+    EXPECT_EQ(Request(b, Kind::FileOpen, open("/machine/C/a.txt", 0)), 0u);
+}
