@@ -413,10 +413,14 @@ std::optional<ModuleDef> Machine::FindModule(const std::wstring& fileName) const
 }
 
 void Machine::AppendDebugOutput(const std::wstring& text) {
-    std::lock_guard<std::mutex> lk(mu_);
-    debugOutput_.push_back(text);
-    if (config_.echoDebugOutput || TraceAskedByEnvironment())
-        std::fprintf(stderr, "[debug] %s\n", ToUtf8(text).c_str());
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        debugOutput_.push_back(text);
+        if (config_.echoDebugOutput || TraceAskedByEnvironment())
+            std::fprintf(stderr, "[debug] %s\n", ToUtf8(text).c_str());
+    }
+    // A program on a machine server: its journal there too.
+    if (ServerLink* link = JoinedLink()) JournalToServer(*link, true, text);
 }
 
 std::vector<std::wstring> Machine::DebugOutput() {
@@ -425,13 +429,16 @@ std::vector<std::wstring> Machine::DebugOutput() {
 }
 
 void Machine::AppendConsole(const std::wstring& text) {
-    std::lock_guard<std::mutex> lk(mu_);
-    console_ += text;
-    if (config_.echoConsole) {
-        std::string s = ToUtf8(text);
-        std::fwrite(s.data(), 1, s.size(), stdout);
-        std::fflush(stdout);
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        console_ += text;
+        if (config_.echoConsole) {
+            std::string s = ToUtf8(text);
+            std::fwrite(s.data(), 1, s.size(), stdout);
+            std::fflush(stdout);
+        }
     }
+    if (ServerLink* link = JoinedLink()) JournalToServer(*link, false, text);
 }
 
 std::wstring Machine::Console() {

@@ -125,6 +125,8 @@ public:
         PostLocked(kind, payload);
     }
     void PostLocked(wire::Kind kind, const std::string& payload) { Send(kind, nextId_++, payload); }
+    // A request whose answer is ignored (id 0), without the kernel lock.
+    void Note(wire::Kind kind, const std::string& payload) { Send(kind, 0, payload); }
 
     void IdleLocked(std::uint64_t earliest) override {
         if (received_ == reportedSeen_ && earliest == reportedDeadline_) return;
@@ -211,6 +213,12 @@ RemoteAnswer CallServer(ServerLink& link, wire::Kind kind, const std::string& pa
 
 void PostToServer(ServerLink& link, wire::Kind kind, const std::string& payload) {
     link.Post(kind, payload);
+}
+
+void JournalToServer(ServerLink& link, bool debug, const std::wstring& text) {
+    wire::Writer w;
+    w.U8(debug ? 2 : 1).Text(text);
+    link.Note(wire::Kind::JournalAppend, w.Bytes());
 }
 
 void PostToServerLocked(ServerLink& link, wire::Kind kind, const std::string& payload) {

@@ -48,6 +48,10 @@ void TellThreadEndedLocked(ServerLink& link, DWORD threadId);
 // A request from the calling machine thread, which waits for the answer (it counts as waiting
 // meanwhile). A thread whose process is ending unwinds instead.
 RemoteAnswer CallServer(ServerLink& link, wire::Kind kind, const std::string& payload);
+// Tells the server what the program wrote to its console (debug false) or told a debugger, for
+// its journal. Without the kernel lock's need (any thread, any time).
+void JournalToServer(ServerLink& link, bool debug, const std::wstring& text);
+
 // A request whose answer nobody waits for.
 void PostToServer(ServerLink& link, wire::Kind kind, const std::string& payload);
 void PostToServerLocked(ServerLink& link, wire::Kind kind, const std::string& payload);

@@ -66,6 +66,10 @@ enum class Kind : std::uint16_t {
     FileClose = 0x86,   // u32 open id
     FileDelete = 0x87,  // blob host path: deletes the file unless an open does not share deletion
                         // (ERROR_SHARING_VIOLATION); ERROR_ACCESS_DENIED outside the folder
+    // Journals: what each program wrote to its console and told a debugger.
+    JournalAppend = 0x88,  // u8 stream (1 console, 2 debugger), text
+    Journal = 0x89,        // u32 machine pid; answer: text console, u32 count, count x text
+                           // debugger line (the latest ones when there were many)
     // Server to client.
     Reply = 0x100,  // u32 status (0 or an error code), then what the request gives back
     Time = 0x101,   // u64 the machine clock's new reading

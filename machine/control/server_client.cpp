@@ -207,6 +207,23 @@ bool ServerClient::ReleaseSemaphore(std::uint32_t semaphore, std::int32_t count)
     return a && a->status == 0;
 }
 
+std::optional<ServerClient::Journal> ServerClient::ReadJournal(std::uint32_t pid) {
+    wire::Writer w;
+    w.U32(pid);
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::Journal), w.Bytes());
+    if (!a || a->status != 0) return std::nullopt;
+    wire::Reader r(a->body);
+    Journal j;
+    std::uint32_t count = 0;
+    if (!r.Text(j.console) || !r.U32(count)) return std::nullopt;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::wstring line;
+        if (!r.Text(line)) return std::nullopt;
+        j.debug.push_back(std::move(line));
+    }
+    return j;
+}
+
 bool ServerClient::Configure(const sim::Config& config) {
     auto a = Call(static_cast<std::uint16_t>(wire::Kind::Configure), wire::EncodeConfig(config));
     return a && a->status == 0;

@@ -54,6 +54,12 @@ public:
         std::uint32_t exitCode = 0;
     };
     std::vector<ProcessInfo> Processes();
+    // What a process wrote to its console and told a debugger (the latest, when there was much).
+    struct Journal {
+        std::wstring console;
+        std::vector<std::wstring> debug;
+    };
+    std::optional<Journal> ReadJournal(std::uint32_t pid);
     // Adds a running process that runs nothing (the logged-on user's shell, "EXPLORER.EXE"); its
     // id, or 0. Terminate ends it.
     std::uint32_t AddProcess(const std::wstring& imagePath, const std::wstring& user,

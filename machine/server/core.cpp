@@ -96,6 +96,10 @@ ClientId Core::IdOf(const Client& c) {
     return c.id;
 }
 
+std::uint32_t Core::PidOf(const Client& c) {
+    return c.pid;
+}
+
 bool Core::ProgramsStarted() const {
     for (const auto& [pid, p] : processes_)
         if (p->running && (p->hello || p->spawned)) return true;
@@ -295,6 +299,9 @@ void Core::Handle(Client& c, const wire::Frame& f) {
         case Kind::FileClose:
         case Kind::FileDelete:
             return OnFiles(c, f, r);
+        case Kind::JournalAppend:
+        case Kind::Journal:
+            return OnJournal(c, f, r);
         case Kind::Stop:
             stopAsked_ = true;
             return Reply(c, f.id, 0);

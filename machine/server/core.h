@@ -112,6 +112,9 @@ private:
     void OnFiles(Client& c, const wire::Frame& f, wire::Reader& r);
     void DropFileOpens(ClientId client);
     static ClientId IdOf(const Client& c);
+    static std::uint32_t PidOf(const Client& c);
+    // Every program's console and debugger output, by process (journals.cpp).
+    void OnJournal(Client& c, const wire::Frame& f, wire::Reader& r);
     // The machine's configuration set by a control client (configuration.cpp).
     void OnConfigure(Client& c, const wire::Frame& f);
     // Whether a program has joined or a process of the server's runs.
@@ -148,6 +151,7 @@ private:
     DWORD nextThreadId_ = 0x10004;
     std::shared_ptr<struct KernelWaits> kernelWaits_;
     std::shared_ptr<struct ServedFileTable> files_;
+    std::shared_ptr<struct Journals> journals_;
     std::string configBytes_;  // empty: none set (each program keeps its defaults)
 };
 

@@ -14,6 +14,7 @@
 //                        for the event QUIT ("never": for ever), closes it
 //   openfile PATH        opens PATH for reading, sharing all: "opened" or "error <code>"
 //   deletefile PATH      deletes PATH: "deleted" or "error <code>"
+//   say TEXT             writes "TEXT" to its console and "debug TEXT" to the debugger
 //   open KIND NAME       opens the server's object NAME (KIND event, mutex or semaphore); prints
 //                        "opened" or "error <code>"
 #include <windows.h>
@@ -115,6 +116,11 @@ int wmain(int argc, wchar_t** argv) {
         }
         crt::wprintf(open ? L"opened\n" : L"deleted\n");
         if (open) CloseHandle(file);
+        return 0;
+    }
+    if (mode == L"say" && argc == 3) {
+        crt::wprintf(L"%s\n", argv[2]);
+        OutputDebugStringW((std::wstring(L"debug ") + argv[2]).c_str());
         return 0;
     }
     if (mode == L"open" && argc == 4) {

@@ -500,3 +500,35 @@ TEST_F(CoreTest, TheFilesShareTableKeepsToTheMachineFolderAndForgetsADeadClients
     core_.Disconnect(a);
     EXPECT_EQ(Request(b, Kind::FileOpen, open("/machine/C/a.txt", 0)), 0u);
 }
+
+TEST_F(CoreTest, AJournalKeepsTheLatestOutputOfItsProgramWithinItsBounds) {
+    auto program = Client();
+    auto control = Client(sim::wire::Role::Control);
+    auto append = [&](sim::server::ClientId c, std::uint8_t stream, const std::wstring& text) {
+        Writer w;
+        w.U8(stream).Text(text);
+        return Request(c, Kind::JournalAppend, w);
+    };
+    EXPECT_EQ(append(control, 1, L"x"), static_cast<std::uint32_t>(ERROR_INVALID_OPERATION));
+    EXPECT_EQ(append(program, 3, L"x"), static_cast<std::uint32_t>(ERROR_INVALID_PARAMETER));
+    for (int i = 0; i < 600; ++i) ASSERT_EQ(append(program, 2, std::to_wstring(i)), 0u);
+    ASSERT_EQ(append(program, 2, std::wstring(2000, L'x')), 0u);
+    ASSERT_EQ(append(program, 1, std::wstring(200 * 1024, L'a') + L"end"), 0u);
+
+    ASSERT_EQ(Request(control, Kind::Processes, Writer()), 0u);
+    std::uint32_t count = 0, pid = 0;
+    sim::wire::Reader table(lastBody_);
+    ASSERT_TRUE(table.U32(count) && table.U32(pid));
+    ASSERT_EQ(Request(control, Kind::Journal, Payload({pid})), 0u);
+    sim::wire::Reader r(lastBody_);
+    std::wstring console, first, line;
+    std::uint32_t lines = 0;
+    ASSERT_TRUE(r.Text(console) && r.U32(lines) && r.Text(first));
+    EXPECT_EQ(console.size(), 128u * 1024);
+    EXPECT_EQ(console.substr(console.size() - 3), L"end");
+    EXPECT_EQ(lines, 512u);
+    EXPECT_EQ(first, L"89");  // the 601 lines' latest 512
+    for (std::uint32_t i = 1; i < lines; ++i) ASSERT_TRUE(r.Text(line));
+    EXPECT_EQ(line.size(), 512u);
+    EXPECT_TRUE(r.AtEnd());
+}
