@@ -38,10 +38,9 @@ bool DecodeConfig(const std::string& bytes, Config& config) {
     if ((platformId != 1 && platformId != 2) || codePage == 0 || c.userName.empty() ||
         c.programFolder.size() < 3 || c.programFolder.back() != L'\\' ||
         c.servicePack.size() > kMaxText || c.userName.size() > kMaxText ||
-        c.profileFolder.size() > kMaxText || c.programFolder.size() > kMaxText ||
-        bias < -24 * 60 || bias > 24 * 60 || width <= 0 || height <= 0 || width > 16384 ||
-        height > 16384 || taskbar < 0 || taskbar >= height ||
-        localTime > static_cast<std::uint64_t>(INT64_MAX))
+        c.profileFolder.size() > kMaxText || c.programFolder.size() > kMaxText || bias < -24 * 60 ||
+        bias > 24 * 60 || width <= 0 || height <= 0 || width > 16384 || height > 16384 ||
+        taskbar < 0 || taskbar >= height || localTime > static_cast<std::uint64_t>(INT64_MAX))
         return false;
     c.major = major;
     c.minor = minor;

@@ -20,14 +20,13 @@ public:
         if (a.status != 0 || !r.U32(id)) return nullptr;
         // The open counts on the server until the file's last handle goes.
         ServerLink* link = &link_;
-        return std::shared_ptr<const FileOpen>(new FileOpen{hostPath, access, share},
-                                               [link, id](const FileOpen* open) {
-                                                   wire::Writer close;
-                                                   close.U32(id);
-                                                   PostToServer(*link, wire::Kind::FileClose,
-                                                                close.Bytes());
-                                                   delete open;
-                                               });
+        return std::shared_ptr<const FileOpen>(
+            new FileOpen{hostPath, access, share}, [link, id](const FileOpen* open) {
+                wire::Writer close;
+                close.U32(id);
+                PostToServer(*link, wire::Kind::FileClose, close.Bytes());
+                delete open;
+            });
     }
 
     DWORD Delete(const std::string& hostPath) override {

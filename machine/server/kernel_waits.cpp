@@ -24,7 +24,9 @@ struct KernelWaits {
     };
     struct Took {
         std::shared_ptr<ThreadRec> thread;
-        std::vector<std::pair<std::shared_ptr<KObject>, bool>> objects;  // and whether abandoned
+        // And whether each was abandoned. Weak: what the thread took does not keep an object (or
+        // its name) alive once the last handle to it has gone.
+        std::vector<std::pair<std::weak_ptr<KObject>, bool>> objects;
     };
     std::vector<Peek> peeks;                                   // in arrival order
     std::map<std::pair<ClientId, std::uint32_t>, Took> taken;  // by client and thread
@@ -39,8 +41,7 @@ bool ReadWait(wire::Reader& r, Find find, std::uint32_t& thread, KernelWaits::Pe
     std::uint8_t all = 0;
     std::uint32_t count = 0;
     status = ERROR_INVALID_PARAMETER;
-    if (!r.U32(thread) || !r.U8(all) || !r.U32(count) || count == 0 ||
-        count > MAXIMUM_WAIT_OBJECTS)
+    if (!r.U32(thread) || !r.U8(all) || !r.U32(count) || count == 0 || count > MAXIMUM_WAIT_OBJECTS)
         return false;
     for (std::uint32_t i = 0; i < count; ++i) {
         std::uint32_t h = 0;
@@ -132,8 +133,10 @@ void Core::OnKernelWait(Client& c, const wire::Frame& f, wire::Reader& r) {
             kw.taken.erase(it);
             {
                 std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
-                for (auto& [obj, abandoned] : took.objects)
-                    obj->AsWaitable()->GiveBack(*took.thread, 0, abandoned);
+                for (auto& [weak, abandoned] : took.objects) {
+                    if (auto obj = weak.lock())
+                        obj->AsWaitable()->GiveBack(*took.thread, 0, abandoned);
+                }
             }
             // What came back may satisfy waits of others: ServeWaits follows every request.
             return Reply(c, f.id, 0);

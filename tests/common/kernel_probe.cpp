@@ -88,9 +88,9 @@ int wmain(int argc, wchar_t** argv) {
         return 0;
     }
     if (mode == L"holdfile" && argc == 6) {
-        HANDLE file = CreateFileW(argv[2], GENERIC_READ | GENERIC_WRITE,
-                                  static_cast<DWORD>(_wtoi(argv[3])), nullptr, OPEN_ALWAYS, 0,
-                                  nullptr);
+        HANDLE file =
+            CreateFileW(argv[2], GENERIC_READ | GENERIC_WRITE, static_cast<DWORD>(_wtoi(argv[3])),
+                        nullptr, OPEN_ALWAYS, 0, nullptr);
         if (file == INVALID_HANDLE_VALUE)
             crt::wprintf(L"error %lu\n", static_cast<unsigned long>(GetLastError()));
         else

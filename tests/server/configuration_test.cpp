@@ -22,12 +22,6 @@ protected:
     }
 };
 
-TEST_F(ConfigurationTest, WithoutOneProgramsRunOnTheDefaultMachine) {
-    EXPECT_EQ(ProbeMachine(),
-              "version 5.1.2600 2 Service Pack 2\nacp 936 lcid 0409 ui 0804\nscreen 1024x768\n"
-              "hour 12\n");
-}
-
 TEST_F(ConfigurationTest, ProgramsStartOnTheMachineItsControlClientConfigured) {
     sim::Config config = sim::Config::Windows7();
     config.userLocale = 0x0804;

@@ -12,8 +12,8 @@ protected:
         ASSERT_TRUE(server_->RegisterProgram(L"Probe.exe", MODEM_KERNEL_PROBE));
     }
     sim::control::ServerClient::Started Probe(const std::wstring& args, const std::string& tag) {
-        auto started = server_->StartProcess(L"C:\\Tools\\Probe.exe", L"Probe.exe " + args,
-                                             OutputPath(tag));
+        auto started =
+            server_->StartProcess(L"C:\\Tools\\Probe.exe", L"Probe.exe " + args, OutputPath(tag));
         EXPECT_TRUE(started.has_value());
         return started.value_or(sim::control::ServerClient::Started{});
     }
