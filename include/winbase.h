@@ -62,10 +62,17 @@ BOOL ResetEvent(HANDLE event);
 HANDLE CreateSemaphoreW(LPSECURITY_ATTRIBUTES attributes, LONG initialCount, LONG maximumCount,
                         LPCWSTR name);
 BOOL ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LONG* previousCount);
+HANDLE OpenSemaphoreW(DWORD access, BOOL inherit, LPCWSTR name);
 HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES attributes, BOOL initialOwner, LPCWSTR name);
+HANDLE OpenMutexW(DWORD access, BOOL inherit, LPCWSTR name);
 BOOL ReleaseMutex(HANDLE mutex);
 
+// Named objects share one namespace across the kinds; names are compared exactly, case included.
+// Opening a name that another kind holds fails with ERROR_INVALID_HANDLE, a name nobody holds
+// with ERROR_FILE_NOT_FOUND.
 #define EVENT_ALL_ACCESS 0x1F0003u
+#define SEMAPHORE_ALL_ACCESS 0x1F0003u
+#define MUTEX_ALL_ACCESS 0x1F0001u
 #define SYNCHRONIZE 0x00100000u
 
 // ---- Critical sections (re-entrant) ----

@@ -8,6 +8,7 @@ namespace sim {
 
 std::shared_ptr<const FileOpen> FileShares::Open(const std::string& hostPath, DWORD access,
                                                  DWORD share) {
+    if (remote_) return remote_->Open(hostPath, access, share);
     std::lock_guard<std::mutex> lk(mu_);
     open_.remove_if([](const std::weak_ptr<const FileOpen>& w) { return w.expired(); });
     for (const auto& w : open_) {
@@ -24,6 +25,7 @@ std::shared_ptr<const FileOpen> FileShares::Open(const std::string& hostPath, DW
 }
 
 DWORD FileShares::Delete(const std::string& hostPath) {
+    if (remote_) return remote_->Delete(hostPath);
     std::lock_guard<std::mutex> lk(mu_);
     for (const auto& w : open_) {
         auto f = w.lock();

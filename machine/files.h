@@ -19,8 +19,19 @@ struct FileOpen {
     DWORD share = 0;   // FILE_SHARE_READ, FILE_SHARE_WRITE, FILE_SHARE_DELETE
 };
 
+// The table of a machine server, for a program on one (machine/remote_files.cpp).
+class FileSharesRemote {
+public:
+    virtual ~FileSharesRemote() = default;
+    virtual std::shared_ptr<const FileOpen> Open(const std::string& hostPath, DWORD access,
+                                                 DWORD share) = 0;
+    virtual DWORD Delete(const std::string& hostPath) = 0;
+};
+
 class FileShares {
 public:
+    // From here on the table is the server's (the remote lives as long as the process).
+    void UseRemote(FileSharesRemote* remote) { remote_ = remote; }
     // Registers an open of the file with this access and sharing, or returns null when it
     // conflicts with an open already registered (the check and the registration are one step).
     std::shared_ptr<const FileOpen> Open(const std::string& hostPath, DWORD access, DWORD share);
@@ -29,6 +40,7 @@ public:
     DWORD Delete(const std::string& hostPath);
 
 private:
+    FileSharesRemote* remote_ = nullptr;
     std::mutex mu_;
     std::list<std::weak_ptr<const FileOpen>> open_;
 };

@@ -413,10 +413,14 @@ std::optional<ModuleDef> Machine::FindModule(const std::wstring& fileName) const
 }
 
 void Machine::AppendDebugOutput(const std::wstring& text) {
-    std::lock_guard<std::mutex> lk(mu_);
-    debugOutput_.push_back(text);
-    if (config_.echoDebugOutput || TraceAskedByEnvironment())
-        std::fprintf(stderr, "[debug] %s\n", ToUtf8(text).c_str());
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        debugOutput_.push_back(text);
+        if (config_.echoDebugOutput || TraceAskedByEnvironment())
+            std::fprintf(stderr, "[debug] %s\n", ToUtf8(text).c_str());
+    }
+    // A program on a machine server: its journal there too.
+    if (ServerLink* link = JoinedLink()) JournalToServer(*link, true, text);
 }
 
 std::vector<std::wstring> Machine::DebugOutput() {
@@ -425,13 +429,16 @@ std::vector<std::wstring> Machine::DebugOutput() {
 }
 
 void Machine::AppendConsole(const std::wstring& text) {
-    std::lock_guard<std::mutex> lk(mu_);
-    console_ += text;
-    if (config_.echoConsole) {
-        std::string s = ToUtf8(text);
-        std::fwrite(s.data(), 1, s.size(), stdout);
-        std::fflush(stdout);
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        console_ += text;
+        if (config_.echoConsole) {
+            std::string s = ToUtf8(text);
+            std::fwrite(s.data(), 1, s.size(), stdout);
+            std::fflush(stdout);
+        }
     }
+    if (ServerLink* link = JoinedLink()) JournalToServer(*link, false, text);
 }
 
 std::wstring Machine::Console() {
@@ -447,7 +454,7 @@ void Machine::ClearCaptured() {
 
 std::shared_ptr<KObject> Machine::FindNamed(const std::wstring& name) {
     std::lock_guard<std::mutex> lk(mu_);
-    auto it = named_.find(Lower(name));
+    auto it = named_.find(name);
     return it == named_.end() ? nullptr : it->second.lock();
 }
 
@@ -455,7 +462,7 @@ std::shared_ptr<KObject> Machine::CreateOrOpenNamed(
     const std::wstring& name, const std::function<std::shared_ptr<KObject>()>& make,
     bool* existed) {
     std::lock_guard<std::mutex> lk(mu_);
-    auto& slot = named_[Lower(name)];
+    auto& slot = named_[name];
     if (auto obj = slot.lock()) {
         *existed = true;
         return obj;

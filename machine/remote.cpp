@@ -19,6 +19,11 @@
 #include "machine/remote_windows.h"
 #include "machine/services.h"
 #include "machine/remote_devices.h"
+#include "machine/config_wire.h"
+#include "machine/machine.h"
+#include "machine/processes.h"
+#include "machine/registry.h"
+#include "machine/remote_files.h"
 #include <winreg.h>
 #include "machine/threads.h"
 #include "machine/waits.h"
@@ -129,14 +134,7 @@ public:
     RemoteAnswer Call(wire::Kind kind, const std::string& payload) {
         ThreadRec& self = CurrentThread();
         auto& kernel = Kernel::Get();
-        auto slot = std::make_shared<Slot>();
-        std::uint32_t id;
-        {
-            std::lock_guard<std::mutex> lk(kernel.Mutex());
-            id = nextId_++;
-            slots_[id] = slot;
-        }
-        Send(kind, id, payload);
+        auto slot = Begin(kind, payload);
         WaitResult r;
         {
             std::unique_lock<std::mutex> lk(kernel.Mutex());
@@ -150,19 +148,32 @@ public:
 
     void CallThen(wire::Kind kind, const std::string& payload,
                   std::function<void(const RemoteAnswer&)> thenLocked) {
-        auto slot = std::make_shared<Slot>();
+        auto slot = std::make_shared<PendingCall>();
         slot->then = std::move(thenLocked);
         std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
-        std::uint32_t id = nextId_++;
-        slots_[id] = slot;
-        Send(kind, id, payload);
+        slot->id = nextId_++;
+        slots_[slot->id] = slot;
+        Send(kind, slot->id, payload);
     }
+    std::shared_ptr<PendingCall> Begin(wire::Kind kind, const std::string& payload) {
+        auto slot = std::make_shared<PendingCall>();
+        {
+            std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
+            slot->id = nextId_++;
+            slots_[slot->id] = slot;
+        }
+        Send(kind, slot->id, payload);
+        return slot;
+    }
+    void ForgetLocked(std::uint32_t id) { slots_.erase(id); }
 
     void Post(wire::Kind kind, const std::string& payload) {
         std::lock_guard<std::mutex> lk(Kernel::Get().Mutex());
         PostLocked(kind, payload);
     }
     void PostLocked(wire::Kind kind, const std::string& payload) { Send(kind, nextId_++, payload); }
+    // A request whose answer is ignored (id 0), without the kernel lock.
+    void Note(wire::Kind kind, const std::string& payload) { Send(kind, 0, payload); }
 
     // The program is ending: from here on it runs its exit until its host process is gone, and
     // a thread it leaves waiting does not make it idle.
@@ -185,12 +196,6 @@ public:
     }
 
 private:
-    struct Slot {
-        Gate gate;
-        RemoteAnswer answer;
-        std::function<void(const RemoteAnswer&)> then;
-    };
-
     void Send(wire::Kind kind, std::uint32_t id, const std::string& payload) {
         wire::Frame f;
         f.kind = kind;
@@ -242,7 +247,7 @@ private:
     wire::FrameBuffer in_;
     // Kernel lock held for these.
     std::uint32_t nextId_ = 1;
-    std::map<std::uint32_t, std::shared_ptr<Slot>> slots_;
+    std::map<std::uint32_t, std::shared_ptr<PendingCall>> slots_;
     std::uint64_t received_ = 0;
     std::uint64_t reportedSeen_ = UINT64_MAX;
     std::uint64_t reportedDeadline_ = 0;
@@ -285,6 +290,12 @@ void PostToServer(ServerLink& link, wire::Kind kind, const std::string& payload)
     link.Post(kind, payload);
 }
 
+void JournalToServer(ServerLink& link, bool debug, const std::wstring& text) {
+    wire::Writer w;
+    w.U8(debug ? 2 : 1).Text(text);
+    link.Note(wire::Kind::JournalAppend, w.Bytes());
+}
+
 void PostToServerLocked(ServerLink& link, wire::Kind kind, const std::string& payload) {
     link.PostLocked(kind, payload);
 }
@@ -292,6 +303,15 @@ void PostToServerLocked(ServerLink& link, wire::Kind kind, const std::string& pa
 void CallServerThen(ServerLink& link, wire::Kind kind, const std::string& payload,
                     std::function<void(const RemoteAnswer&)> thenLocked) {
     link.CallThen(kind, payload, std::move(thenLocked));
+}
+
+std::shared_ptr<PendingCall> BeginCall(ServerLink& link, wire::Kind kind,
+                                       const std::string& payload) {
+    return link.Begin(kind, payload);
+}
+
+void ForgetCallLocked(ServerLink& link, const PendingCall& call) {
+    link.ForgetLocked(call.id);
 }
 
 namespace {
@@ -464,11 +484,16 @@ bool JoinServerAtStart() {
     r.Text(desktop);
     r.U16(show);
     r.U8(useShow);
+    std::string configBytes;
+    r.Blob(configBytes);
     if (!r.Ok() || status != 0) {
         std::fprintf(stderr, "the machine server refused the program\n");
         return false;
     }
+    // The machine's configuration as its control client set it (else the defaults).
     Config config;
+    if (!configBytes.empty() && !wire::DecodeConfig(configBytes, config))
+        std::fprintf(stderr, "the machine's configuration is malformed: the defaults hold\n");
     config.hostFolder = folder;
     // Its console is the host's standard output; what it tells a debugger goes to standard error.
     config.echoConsole = true;
@@ -496,6 +521,7 @@ bool JoinServerAtStart() {
     auto tree = g_link->CallBeforeRun(wire::Kind::Devices, devices.Bytes());
     if (!tree || tree->status != 0 || !JoinServedDevices(*g_link, tree->body))
         std::fprintf(stderr, "the machine server gave no device tree\n");
+    machine().fileShares().UseRemote(ServedFileShares(*g_link));
     Kernel::Get().SetClockLink(g_link);
     g_link->Run();
     StartDeviceNotices();

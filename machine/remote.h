@@ -7,7 +7,10 @@
 #include <functional>
 #include <string>
 
+#include <memory>
+
 #include "machine/handles.h"
+#include "machine/threads.h"
 #include "machine/wire.h"
 
 namespace sim {
@@ -46,6 +49,10 @@ void TellThreadEndedLocked(ServerLink& link, DWORD threadId);
 // A request from the calling machine thread, which waits for the answer (it counts as waiting
 // meanwhile). A thread whose process is ending unwinds instead.
 RemoteAnswer CallServer(ServerLink& link, wire::Kind kind, const std::string& payload);
+// Tells the server what the program wrote to its console (debug false) or told a debugger, for
+// its journal. Without the kernel lock's need (any thread, any time).
+void JournalToServer(ServerLink& link, bool debug, const std::wstring& text);
+
 // A request whose answer nobody waits for.
 void PostToServer(ServerLink& link, wire::Kind kind, const std::string& payload);
 void PostToServerLocked(ServerLink& link, wire::Kind kind, const std::string& payload);
@@ -61,6 +68,20 @@ void SetPushHandler(wire::Kind kind, std::function<void(const std::string& paylo
 class ServicesRemote;
 // The service control manager of a program on the server (machine/remote_services.cpp).
 ServicesRemote* NewServedServices(ServerLink& link);
+
+// A request whose answer a thread waits for among other things: its gate opens when the answer
+// has come (kernel lock held for the gate and the answer).
+struct PendingCall {
+    std::uint32_t id = 0;
+    Gate gate;
+    RemoteAnswer answer;
+    // Called with the answer instead of a waiting thread (CallServerThen).
+    std::function<void(const RemoteAnswer&)> then;
+};
+std::shared_ptr<PendingCall> BeginCall(ServerLink& link, wire::Kind kind,
+                                       const std::string& payload);
+// The call's answer no longer matters: it is dropped when it comes (kernel lock held).
+void ForgetCallLocked(ServerLink& link, const PendingCall& call);
 
 // A named kernel object that lives on the server; the handle is the server's.
 struct RemoteObj : KObject {

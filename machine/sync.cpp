@@ -21,6 +21,15 @@ void MutexObj::OwnerEnded(const ThreadRec& t) {
     Changed();
 }
 
+void MutexObj::GiveBack(ThreadRec& t, std::uint64_t, bool abandoned) {
+    if (owner_ != t.id || recursion_ <= 0) return;
+    if (--recursion_ == 0) {
+        owner_ = 0;
+        abandoned_ = abandoned;
+        Changed();
+    }
+}
+
 bool MutexObj::ReleaseLocked(const ThreadRec& t) {
     if (owner_ != t.id) return false;
     if (--recursion_ == 0) {

@@ -23,6 +23,9 @@ public:
         if (!manual_) signaled_ = false;
         return false;
     }
+    void GiveBack(ThreadRec&, std::uint64_t, bool) override {
+        if (!manual_) SetLocked(true);
+    }
     void SetLocked(bool state) {
         signaled_ = state;
         if (state) Changed();
@@ -42,6 +45,7 @@ public:
         --count_;
         return false;
     }
+    void GiveBack(ThreadRec&, std::uint64_t, bool) override { ReleaseLocked(1, nullptr); }
     // False when the release would pass the maximum.
     bool ReleaseLocked(LONG count, LONG* previous) {
         if (count <= 0 || count > maximum_ - count_) return false;
@@ -66,6 +70,7 @@ public:
     }
     bool Acquire(ThreadRec& t, std::uint64_t) override;
     void OwnerEnded(const ThreadRec& t) override;
+    void GiveBack(ThreadRec& t, std::uint64_t, bool abandoned) override;
     // False when the caller does not own it.
     bool ReleaseLocked(const ThreadRec& t);
 

@@ -70,7 +70,8 @@ bool Kernel::TrySatisfyLocked(WaitBlock& b) {
             if (!item.object->SignaledFor(t, item.arg)) goto queue;
         {
             bool abandoned = false;
-            for (const WaitItem& item : b.items) abandoned |= item.object->Acquire(t, item.arg);
+            if (!b.peek)
+                for (const WaitItem& item : b.items) abandoned |= item.object->Acquire(t, item.arg);
             b.result = {abandoned ? WaitOutcome::Abandoned : WaitOutcome::Object, 0};
             return true;
         }
@@ -78,7 +79,7 @@ bool Kernel::TrySatisfyLocked(WaitBlock& b) {
         for (std::size_t i = 0; i < b.items.size(); ++i) {
             const WaitItem& item = b.items[i];
             if (item.object->SignaledFor(t, item.arg)) {
-                bool abandoned = item.object->Acquire(t, item.arg);
+                bool abandoned = !b.peek && item.object->Acquire(t, item.arg);
                 b.result = {abandoned ? WaitOutcome::Abandoned : WaitOutcome::Object,
                             static_cast<DWORD>(i)};
                 return true;
@@ -179,8 +180,9 @@ void Kernel::AdvanceToLocked(std::uint64_t now) {
 
 WaitResult Kernel::Wait(std::unique_lock<std::mutex>& lk, ThreadRec& self,
                         std::span<const WaitItem> items, bool all, DWORD wakeMask,
-                        std::uint64_t deadline) {
+                        std::uint64_t deadline, bool take) {
     WaitBlock b;
+    b.peek = !take;
     b.thread = &self;
     b.items = items;
     b.all = all;

@@ -53,6 +53,10 @@ public:
     virtual bool Acquire(ThreadRec& thread, std::uint64_t arg) { return false; }
     // A thread that may own the object ended (a mutex is abandoned).
     virtual void OwnerEnded(const ThreadRec& thread) {}
+    // Undoes an Acquire of `thread` whose wait did not get to use it (a wait on objects of two
+    // machines that took one side and then missed the other): a semaphore counts up again, an
+    // auto-reset event is set again, a mutex's ownership goes back, abandoned again if `abandoned`.
+    virtual void GiveBack(ThreadRec& thread, std::uint64_t arg, bool abandoned) {}
 
     // (Public for the thread records, whose end signals them; everyone else calls it from the
     // object's own mutators.)
@@ -121,6 +125,7 @@ struct WaitBlock {
     std::uint64_t deadline = kForever;
     bool idle = false;       // RunUntilIdle's wait
     bool scheduler = false;  // the scheduler thread's wait
+    bool peek = false;       // ends as a wait would, but takes nothing
     bool done = false;
     WaitResult result{WaitOutcome::Timeout};
     std::condition_variable cv;
@@ -145,10 +150,11 @@ public:
 
     // The one wait (lock held): blocks `self` until one (or, with `all`, every) object is
     // signalled for it, its message queue holds what `wakeMask` asks for, the deadline passes,
-    // or its process ends. Objects are taken the moment they satisfy the wait.
+    // or its process ends. Objects are taken the moment they satisfy the wait (with `take`
+    // false nothing is taken: the caller only learns that they would satisfy it).
     WaitResult Wait(std::unique_lock<std::mutex>& lk, ThreadRec& self,
                     std::span<const WaitItem> items, bool all, DWORD wakeMask,
-                    std::uint64_t deadline);
+                    std::uint64_t deadline, bool take = true);
 
     // ---- Message queues (lock held) ----
     // Sets bits of a thread's queue status; a wait of that thread whose mask asks for one of them

@@ -98,6 +98,27 @@ enum class Kind : std::uint16_t {
     ScriptBox = 0x71,    // i32 answer, u32 after milliseconds
     BoxJournal = 0x72,   // answer: u32 count, count x (u32 pid, text caption, text text,
                          // u32 type, i32 answer)
+    // Waits that mix the server's objects with a program's own (kernel engineer's range).
+    WaitPeek = 0x80,    // u32 thread, u8 all, u32 count, count x u32 handle; answered (u32 index)
+                        // once such a wait would be satisfied, taking nothing; no time-out
+    CancelPeek = 0x81,  // u32 id of a WaitPeek: a peek still pending is answered
+                        // ERROR_INVALID_OPERATION
+    Take = 0x82,        // as WaitPeek, but takes at once what such a wait would take; answer:
+                        // u32 WAIT_OBJECT_0 + i, WAIT_ABANDONED + i or WAIT_TIMEOUT (nothing taken)
+    GiveBack = 0x83,    // u32 thread: gives back what the thread's last Take took
+    Configure = 0x84,   // the machine's configuration (machine/config_wire.h), before any program
+                        // runs (else ERROR_INVALID_OPERATION); the hello answer ends with it
+                        // (blob: empty when none was set)
+    // The files' share table: host paths (inside the machine folder) as UTF-8 blobs.
+    FileOpen = 0x85,    // blob host path, u32 access, u32 share; answer: u32 open id, or
+                        // ERROR_SHARING_VIOLATION when an open of another's conflicts
+    FileClose = 0x86,   // u32 open id
+    FileDelete = 0x87,  // blob host path: deletes the file unless an open does not share deletion
+                        // (ERROR_SHARING_VIOLATION); ERROR_ACCESS_DENIED outside the folder
+    // Journals: what each program wrote to its console and told a debugger.
+    JournalAppend = 0x88,  // u8 stream (1 console, 2 debugger), text
+    Journal = 0x89,        // u32 machine pid; answer: text console, u32 count, count x text
+                           // debugger line (the latest ones when there were many)
     // Server to client.
     Reply = 0x100,  // u32 status (0 or an error code), then what the request gives back
     Time = 0x101,   // u64 the machine clock's new reading

@@ -9,6 +9,7 @@
 
 #include "machine/device_wire.h"
 #include "machine/machine.h"
+#include "machine/config_wire.h"
 #include "machine/wire.h"
 
 namespace sim::control {
@@ -185,6 +186,48 @@ std::uint32_t ServerClient::CreateEvent(const std::wstring& name, bool manualRes
     if (a && (a->status == 0 || a->status == 183 /* already exists */))
         wire::Reader(a->body).U32(handle);
     return handle;
+}
+
+std::uint32_t ServerClient::CreateSemaphore(const std::wstring& name, std::int32_t initial,
+                                            std::int32_t maximum) {
+    wire::Writer w;
+    w.U16(static_cast<std::uint16_t>(wire::ObjectKind::Semaphore)).Text(name).U32(1);
+    w.I32(initial).I32(maximum);
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::CreateNamed), w.Bytes());
+    std::uint32_t handle = 0;
+    if (a && (a->status == 0 || a->status == 183 /* already exists */))
+        wire::Reader(a->body).U32(handle);
+    return handle;
+}
+
+bool ServerClient::ReleaseSemaphore(std::uint32_t semaphore, std::int32_t count) {
+    wire::Writer w;
+    w.U16(static_cast<std::uint16_t>(wire::SignalOp::ReleaseSemaphore)).U32(semaphore).U32(1);
+    w.I32(count);
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::Signal), w.Bytes());
+    return a && a->status == 0;
+}
+
+std::optional<ServerClient::Journal> ServerClient::ReadJournal(std::uint32_t pid) {
+    wire::Writer w;
+    w.U32(pid);
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::Journal), w.Bytes());
+    if (!a || a->status != 0) return std::nullopt;
+    wire::Reader r(a->body);
+    Journal j;
+    std::uint32_t count = 0;
+    if (!r.Text(j.console) || !r.U32(count)) return std::nullopt;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::wstring line;
+        if (!r.Text(line)) return std::nullopt;
+        j.debug.push_back(std::move(line));
+    }
+    return j;
+}
+
+bool ServerClient::Configure(const sim::Config& config) {
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::Configure), wire::EncodeConfig(config));
+    return a && a->status == 0;
 }
 
 bool ServerClient::SetEvent(std::uint32_t event) {

@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+namespace sim {
+struct Config;
+}
+
 namespace sim::control {
 
 inline constexpr std::uint64_t kNoTimeout = UINT64_MAX;
@@ -50,6 +54,12 @@ public:
         std::uint32_t exitCode = 0;
     };
     std::vector<ProcessInfo> Processes();
+    // What a process wrote to its console and told a debugger (the latest, when there was much).
+    struct Journal {
+        std::wstring console;
+        std::vector<std::wstring> debug;
+    };
+    std::optional<Journal> ReadJournal(std::uint32_t pid);
     // Adds a running process that runs nothing (the logged-on user's shell, "EXPLORER.EXE"); its
     // id, or 0. Terminate ends it.
     std::uint32_t AddProcess(const std::wstring& imagePath, const std::wstring& user,
@@ -67,10 +77,18 @@ public:
     bool HoldClock(bool hold);
     // The machine clock's reading.
     std::uint64_t Now();
+    // Sets the machine's configuration (Windows version, code page, languages, user, folders,
+    // local time, time zone, screen) for the programs that start from now on; refused once a
+    // program runs, or for a configuration the machine could not be.
+    bool Configure(const sim::Config& config);
 
     // Named events of the machine (the tests' handshakes with their programs); 0 on failure.
     std::uint32_t CreateEvent(const std::wstring& name, bool manualReset, bool initialState);
     bool SetEvent(std::uint32_t event);
+    // Named semaphores of the machine; 0 on failure.
+    std::uint32_t CreateSemaphore(const std::wstring& name, std::int32_t initial,
+                                  std::int32_t maximum);
+    bool ReleaseSemaphore(std::uint32_t semaphore, std::int32_t count);
     // WAIT_OBJECT_0 (0), WAIT_ABANDONED (0x80), WAIT_TIMEOUT (0x102), or WAIT_FAILED.
     std::uint32_t Wait(std::uint32_t handle, std::uint64_t timeoutMs = kNoTimeout);
 

@@ -144,6 +144,20 @@ Core::Core(std::string folder, Spawner& spawner, ClockMode mode, double speed)
 
 Core::~Core() = default;
 
+ClientId Core::IdOf(const Client& c) {
+    return c.id;
+}
+
+std::uint32_t Core::PidOf(const Client& c) {
+    return c.pid;
+}
+
+bool Core::ProgramsStarted() const {
+    for (const auto& [pid, p] : processes_)
+        if (p->running && (p->hello || p->spawned)) return true;
+    return false;
+}
+
 std::uint64_t Core::NowLocked() const {
     if (mode_ == ClockMode::Virtual) return virtualNow_;
     return static_cast<std::uint64_t>(static_cast<double>(SteadyNs() - realStartNs_) / 1e6 *
@@ -332,6 +346,20 @@ void Core::Handle(Client& c, const wire::Frame& f) {
             body.U32(p.running ? STILL_ACTIVE : p.exitCode);
             return Reply(c, f.id, 0, body);
         }
+        case Kind::WaitPeek:
+        case Kind::CancelPeek:
+        case Kind::Take:
+        case Kind::GiveBack:
+            return OnKernelWait(c, f, r);
+        case Kind::Configure:
+            return OnConfigure(c, f);
+        case Kind::FileOpen:
+        case Kind::FileClose:
+        case Kind::FileDelete:
+            return OnFiles(c, f, r);
+        case Kind::JournalAppend:
+        case Kind::Journal:
+            return OnJournal(c, f, r);
         case Kind::Stop:
             stopAsked_ = true;
             return Reply(c, f.id, 0);
@@ -383,6 +411,7 @@ void Core::OnHello(Client& c, const wire::Frame& f, wire::Reader& r) {
     w.Text(given ? p->image : L"").Text(given ? p->commandLine : L"");
     w.Text(given ? p->user : L"").Text(given ? p->desktop : L"");
     w.U16(given ? p->show : 0).U8(given && p->useShow ? 1 : 0);
+    w.Blob(configBytes_);
     Reply(c, f.id, 0, w);
 }
 
@@ -738,6 +767,7 @@ void Core::ServeWaits() {
         waits_.erase(waits_.begin() + static_cast<std::ptrdiff_t>(i));
         Reply(c, id, 0, body);
     }
+    ServePeeks();
 }
 
 bool Core::AllIdle() const {
@@ -821,6 +851,7 @@ void Core::Disconnect(ClientId client) {
     auto it = clients_.find(client);
     if (it == clients_.end()) return;
     Client& c = *it->second;
+    DropKernelState(client);
     // Its waits end unanswered; then its threads end: a mutex one of them owned is abandoned.
     for (std::size_t i = 0; i < waits_.size();) {
         if (waits_[i]->client == client)

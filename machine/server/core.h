@@ -115,6 +115,23 @@ private:
     // wake a program).
     void PushDevices();
 
+    // Waits that mix the server's objects with a program's own (kernel_waits.cpp): peeks, takes,
+    // give-backs; peeks are answered from ServeWaits. A client's go with its connection, and so
+    // do its opens of files (files.cpp).
+    void OnKernelWait(Client& c, const wire::Frame& f, wire::Reader& r);
+    void ServePeeks();
+    void DropKernelState(ClientId client);
+    void OnFiles(Client& c, const wire::Frame& f, wire::Reader& r);
+    void DropFileOpens(ClientId client);
+    static ClientId IdOf(const Client& c);
+    static std::uint32_t PidOf(const Client& c);
+    // Every program's console and debugger output, by process (journals.cpp).
+    void OnJournal(Client& c, const wire::Frame& f, wire::Reader& r);
+    // The machine's configuration set by a control client (configuration.cpp).
+    void OnConfigure(Client& c, const wire::Frame& f);
+    // Whether a program has joined or a process of the server's runs.
+    bool ProgramsStarted() const;
+
     std::shared_ptr<ThreadRec> Thread(Client& c, std::uint32_t thread);
     // A client's thread has ended: the mutexes it owned are abandoned.
     void EndThread(ThreadRec& t);
@@ -147,6 +164,10 @@ private:
     DWORD nextThreadId_ = 0x10004;
     std::unique_ptr<WindowDirectory> windows_;  // machine/server/windows.h
     std::unique_ptr<ServiceDb> services_;
+    std::shared_ptr<struct KernelWaits> kernelWaits_;
+    std::shared_ptr<struct ServedFileTable> files_;
+    std::shared_ptr<struct Journals> journals_;
+    std::string configBytes_;  // empty: none set (each program keeps its defaults)
 };
 
 }  // namespace sim::server

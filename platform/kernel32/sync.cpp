@@ -4,6 +4,7 @@
 #include <winbase.h>
 #include "machine/handles.h"
 #include "machine/machine.h"
+#include "machine/mixed_wait.h"
 #include "machine/remote.h"
 #include "machine/sync.h"
 #include "machine/threads.h"
@@ -50,8 +51,7 @@ BOOL SignalOnServer(const sim::RemoteObj& obj, sim::wire::SignalOp op, LONG coun
     return TRUE;
 }
 
-// A wait on objects of the server's only. A wait that mixes them with the process's own objects
-// or with its message queue is not served (ERROR_NOT_SUPPORTED): nothing of the system needs one.
+// A wait on objects of the server's only.
 DWORD WaitOnServer(const std::vector<std::shared_ptr<sim::RemoteObj>>& objs, bool all, DWORD ms) {
     sim::ServerLink* link = sim::Link();
     if (link == nullptr) return Fail<DWORD>(WAIT_FAILED, ERROR_INVALID_HANDLE);
@@ -103,22 +103,41 @@ DWORD WaitOn(DWORD count, const HANDLE* handles, bool all, DWORD wakeMask, DWORD
     std::vector<std::shared_ptr<sim::RemoteObj>> remote;
     for (DWORD i = 0; i < count; ++i)
         if (auto o = sim::HandleTable::Get().FindAs<sim::RemoteObj>(handles[i])) remote.push_back(o);
-    if (!remote.empty()) {
-        if (remote.size() != count || wakeMask != 0)
-            return Fail<DWORD>(WAIT_FAILED, ERROR_NOT_SUPPORTED);
+    if (!remote.empty() && remote.size() == count && wakeMask == 0)
         return WaitOnServer(remote, all, ms);
-    }
+    // A wait that mixes the server's objects with the process's own or with its message queue.
+    std::vector<sim::MixedItem> mixed;
+    std::vector<std::uint32_t> remoteHandles;
     for (DWORD i = 0; i < count; ++i) {
         auto o = sim::HandleTable::Get().Find(handles[i]);
+        if (auto r = std::dynamic_pointer_cast<sim::RemoteObj>(o)) {
+            remoteHandles.push_back(r->handle);
+            mixed.push_back({true, nullptr});
+            objs.push_back(std::move(o));
+            continue;
+        }
         sim::Waitable* w = o ? o->AsWaitable() : nullptr;
         if (w == nullptr) return Fail<DWORD>(WAIT_FAILED, ERROR_INVALID_HANDLE);
         items.push_back({w});
+        mixed.push_back({false, w});
         objs.push_back(std::move(o));
     }
     sim::ThreadRec& self = sim::CurrentThread();
     auto& kernel = Kernel::Get();
     sim::WaitResult r;
-    {
+    if (!remote.empty()) {
+        sim::ServerLink* link = sim::Link();
+        if (link == nullptr) return Fail<DWORD>(WAIT_FAILED, ERROR_INVALID_HANDLE);
+        std::uint64_t deadline;
+        {
+            std::lock_guard<std::mutex> lk(kernel.Mutex());
+            deadline = kernel.DeadlineAfterLocked(ms);
+        }
+        auto side = sim::ServedWaitSide(*link, self.id, std::move(remoteHandles));
+        sim::MixedResult m = sim::MixedWait(self, mixed, *side, all, wakeMask, deadline);
+        if (m.failed) return Fail<DWORD>(WAIT_FAILED, m.error);
+        r = m.result;
+    } else {
         std::unique_lock<std::mutex> lk(kernel.Mutex());
         r = kernel.Wait(lk, self, items, all, wakeMask, kernel.DeadlineAfterLocked(ms));
     }
@@ -142,6 +161,20 @@ DWORD WaitOn(DWORD count, const HANDLE* handles, bool all, DWORD wakeMask, DWORD
 template <class T>
 std::shared_ptr<T> Find(HANDLE h) {
     return sim::HandleTable::Get().FindAs<T>(h);
+}
+
+// Opens a named object of kind T: the server's for a program on a machine server, else the
+// process's machine's.
+template <class T>
+HANDLE OpenNamed(LPCWSTR name, sim::wire::ObjectKind kind) {
+    if (name == nullptr || *name == 0) return Fail<HANDLE>(nullptr, ERROR_FILE_NOT_FOUND);
+    if (sim::ServerLink* link = sim::Link()) return OnServer(*link, kind, name, false);
+    auto obj = sim::machine().FindNamed(name);
+    if (!obj) return Fail<HANDLE>(nullptr, ERROR_FILE_NOT_FOUND);
+    if (!std::dynamic_pointer_cast<T>(obj)) return Fail<HANDLE>(nullptr, ERROR_INVALID_HANDLE);
+    HANDLE h = sim::HandleTable::Get().Add(obj);
+    SetLastError(ERROR_SUCCESS);
+    return h;
 }
 
 }  // namespace
@@ -199,12 +232,7 @@ HANDLE CreateEventW(LPSECURITY_ATTRIBUTES arg1, BOOL manualReset, BOOL initialSt
 
 HANDLE OpenEventW(DWORD arg1, BOOL arg2, LPCWSTR name) {
     API_TRACE(Kernel, OpenEventW, arg1, arg2, name);
-    if (sim::ServerLink* link = sim::Link(); link != nullptr && name != nullptr && *name != 0)
-        return OnServer(*link, sim::wire::ObjectKind::Event, name, false);
-    auto obj =
-        name ? std::dynamic_pointer_cast<sim::EventObj>(sim::machine().FindNamed(name)) : nullptr;
-    if (!obj) return Fail<HANDLE>(nullptr, ERROR_FILE_NOT_FOUND);
-    return sim::HandleTable::Get().Add(obj);
+    return OpenNamed<sim::EventObj>(name, sim::wire::ObjectKind::Event);
 }
 
 static BOOL SetEventState(HANDLE event, bool state) {
@@ -240,6 +268,11 @@ HANDLE CreateSemaphoreW(LPSECURITY_ATTRIBUTES arg1, LONG initialCount, LONG maxi
         sim::wire::ObjectKind::Semaphore, initialCount, maximumCount);
 }
 
+HANDLE OpenSemaphoreW(DWORD access, BOOL inherit, LPCWSTR name) {
+    API_TRACE(Kernel, OpenSemaphoreW, access, inherit, name);
+    return OpenNamed<sim::SemaphoreObj>(name, sim::wire::ObjectKind::Semaphore);
+}
+
 BOOL ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LONG* previousCount) {
     API_TRACE(Kernel, ReleaseSemaphore, semaphore, releaseCount, previousCount);
     if (auto r = Find<sim::RemoteObj>(semaphore))
@@ -266,6 +299,11 @@ HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES arg1, BOOL initialOwner, LPCWSTR name)
             return m;
         },
         sim::wire::ObjectKind::Mutex, initialOwner != FALSE, 0);
+}
+
+HANDLE OpenMutexW(DWORD access, BOOL inherit, LPCWSTR name) {
+    API_TRACE(Kernel, OpenMutexW, access, inherit, name);
+    return OpenNamed<sim::MutexObj>(name, sim::wire::ObjectKind::Mutex);
 }
 
 BOOL ReleaseMutex(HANDLE mutex) {

@@ -286,3 +286,129 @@ TEST_F(CoreTest, TheRegistryKeepsKeysAndValuesForEveryClient) {
 }
 
 }  // namespace
+
+// Waits that mix the server's objects with a program's own: peeks, takes and give-backs.
+Writer Objects(std::initializer_list<std::uint32_t> handles, bool all = false) {
+    Writer w;
+    w.U32(0x104).U8(all ? 1 : 0).U32(static_cast<std::uint32_t>(handles.size()));
+    for (auto h : handles) w.U32(h);
+    return w;
+}
+
+TEST_F(CoreTest, APeekTakesNothingAndADroppedOneIsAnsweredAtOnce) {
+    auto a = Client();
+    auto b = Client();
+    using K = sim::wire::ObjectKind;
+    Request(a, Kind::CreateNamed, Named(K::Semaphore, L"S", 0, 1));
+    std::uint32_t ha = Handle();
+    Request(b, Kind::CreateNamed, Named(K::Semaphore, L"S", 0, 1));
+    std::uint32_t hb = Handle();
+    EXPECT_EQ(Request(a, Kind::WaitPeek, Objects({ha})), std::nullopt);
+    std::uint32_t peek = nextId_;
+    EXPECT_EQ(Request(a, Kind::CancelPeek, Payload({peek})), 0u);
+    ASSERT_EQ(late_[a].size(), 1u);
+    std::uint32_t status = 0;
+    sim::wire::Reader(late_[a][0].payload).U32(status);
+    EXPECT_EQ(late_[a][0].id, peek);
+    EXPECT_EQ(status, static_cast<std::uint32_t>(ERROR_INVALID_OPERATION));
+    EXPECT_EQ(Request(a, Kind::CancelPeek, Payload({peek})),
+              static_cast<std::uint32_t>(ERROR_INVALID_PARAMETER));  // gone already
+
+    EXPECT_EQ(Request(a, Kind::WaitPeek, Objects({ha})), std::nullopt);
+    Writer release;
+    release.U16(static_cast<std::uint16_t>(sim::wire::SignalOp::ReleaseSemaphore)).U32(hb);
+    release.U32(0x104).I32(1);
+    ASSERT_EQ(Request(b, Kind::Signal, release), 0u);
+    Answer(a, 0);
+    ASSERT_EQ(late_[a].size(), 2u);
+    EXPECT_EQ(WaitResult(late_[a][1]), 0u);  // status 0, index 0
+    // The count is still there for whoever takes it.
+    ASSERT_EQ(Request(b, Kind::Take, Objects({hb})), 0u);
+    EXPECT_EQ(LastWaitResult(), WAIT_OBJECT_0);
+}
+
+TEST_F(CoreTest, AGiveBackReturnsWhatTheLastTakeTookAsItWas) {
+    auto owner = Client();
+    auto a = Client();
+    auto b = Client();
+    using K = sim::wire::ObjectKind;
+    Request(owner, Kind::CreateNamed, Named(K::Mutex, L"M", 1, 0));
+    Request(a, Kind::CreateNamed, Named(K::Semaphore, L"S", 1, 1));
+    std::uint32_t sa = Handle();
+    Request(a, Kind::CreateNamed, Named(K::Mutex, L"M", 0, 0));
+    std::uint32_t ma = Handle();
+    Request(b, Kind::CreateNamed, Named(K::Semaphore, L"S", 1, 1));
+    std::uint32_t sb = Handle();
+    Request(b, Kind::CreateNamed, Named(K::Mutex, L"M", 0, 0));
+    std::uint32_t mb = Handle();
+    core_.Disconnect(owner);  // the mutex is abandoned
+    ASSERT_EQ(Request(a, Kind::Take, Objects({sa, ma}, true)), 0u);
+    EXPECT_EQ(LastWaitResult(), WAIT_ABANDONED);
+    // b waits for the count meanwhile; the give-back ends its wait.
+    EXPECT_EQ(Request(b, Kind::Wait, WaitOn(sb, sim::wire::kNever)), std::nullopt);
+    EXPECT_EQ(Request(a, Kind::GiveBack, Payload({0x104})), 0u);
+    Answer(b, 0);
+    ASSERT_EQ(late_[b].size(), 1u);
+    EXPECT_EQ(WaitResult(late_[b][0]), WAIT_OBJECT_0);
+    // The mutex is free and still abandoned for its next owner.
+    ASSERT_EQ(Request(b, Kind::Take, Objects({mb})), 0u);
+    EXPECT_EQ(LastWaitResult(), WAIT_ABANDONED);
+    EXPECT_EQ(Request(a, Kind::GiveBack, Payload({0x104})),
+              static_cast<std::uint32_t>(ERROR_INVALID_PARAMETER));  // nothing left to give
+}
+
+TEST_F(CoreTest, TheFilesShareTableKeepsToTheMachineFolderAndForgetsADeadClientsOpens) {
+    auto a = Client();
+    auto b = Client();
+    auto open = [](const std::string& path, std::uint32_t share) {
+        Writer w;
+        w.Blob(path).U32(GENERIC_READ | GENERIC_WRITE).U32(share);
+        return w;
+    };
+    EXPECT_EQ(Request(a, Kind::FileOpen, open("/machine/C/a.txt", 0)), 0u);
+    EXPECT_EQ(Request(b, Kind::FileOpen, open("/machine/C/./a.txt", FILE_SHARE_READ)),
+              static_cast<std::uint32_t>(ERROR_SHARING_VIOLATION));
+    for (const char* outside : {"/etc/passwd", "/machine/../etc/passwd", "/machine", "C/a.txt"}) {
+        Writer w;
+        w.Blob(outside);
+        EXPECT_EQ(Request(b, Kind::FileDelete, w), static_cast<std::uint32_t>(ERROR_ACCESS_DENIED))
+            << outside;
+        EXPECT_EQ(Request(b, Kind::FileOpen, open(outside, 7)),
+                  static_cast<std::uint32_t>(ERROR_ACCESS_DENIED))
+            << outside;
+    }
+    core_.Disconnect(a);
+    EXPECT_EQ(Request(b, Kind::FileOpen, open("/machine/C/a.txt", 0)), 0u);
+}
+
+TEST_F(CoreTest, AJournalKeepsTheLatestOutputOfItsProgramWithinItsBounds) {
+    auto program = Client();
+    auto control = Client(sim::wire::Role::Control);
+    auto append = [&](sim::server::ClientId c, std::uint8_t stream, const std::wstring& text) {
+        Writer w;
+        w.U8(stream).Text(text);
+        return Request(c, Kind::JournalAppend, w);
+    };
+    EXPECT_EQ(append(control, 1, L"x"), static_cast<std::uint32_t>(ERROR_INVALID_OPERATION));
+    EXPECT_EQ(append(program, 3, L"x"), static_cast<std::uint32_t>(ERROR_INVALID_PARAMETER));
+    for (int i = 0; i < 600; ++i) ASSERT_EQ(append(program, 2, std::to_wstring(i)), 0u);
+    ASSERT_EQ(append(program, 2, std::wstring(2000, L'x')), 0u);
+    ASSERT_EQ(append(program, 1, std::wstring(200 * 1024, L'a') + L"end"), 0u);
+
+    ASSERT_EQ(Request(control, Kind::Processes, Writer()), 0u);
+    std::uint32_t count = 0, pid = 0;
+    sim::wire::Reader table(lastBody_);
+    ASSERT_TRUE(table.U32(count) && table.U32(pid));
+    ASSERT_EQ(Request(control, Kind::Journal, Payload({pid})), 0u);
+    sim::wire::Reader r(lastBody_);
+    std::wstring console, first, line;
+    std::uint32_t lines = 0;
+    ASSERT_TRUE(r.Text(console) && r.U32(lines) && r.Text(first));
+    EXPECT_EQ(console.size(), 128u * 1024);
+    EXPECT_EQ(console.substr(console.size() - 3), L"end");
+    EXPECT_EQ(lines, 512u);
+    EXPECT_EQ(first, L"89");  // the 601 lines' latest 512
+    for (std::uint32_t i = 1; i < lines; ++i) ASSERT_TRUE(r.Text(line));
+    EXPECT_EQ(line.size(), 512u);
+    EXPECT_TRUE(r.AtEnd());
+}

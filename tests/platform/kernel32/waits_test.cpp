@@ -222,11 +222,11 @@ TEST_F(Events, WaitForMultipleObjectsAnyAndAll) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 }
 
-TEST_F(Events, NamedObjectsAreSharedByNameWithoutRegardToCase) {
+TEST_F(Events, NamedObjectsAreSharedByTheirExactNameCaseIncluded) {
     HANDLE first = CreateEventW(nullptr, TRUE, FALSE, L"Global\\ModemReady");
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
-    HANDLE second = CreateEventW(nullptr, FALSE, TRUE, L"global\\MODEMREADY");
+    HANDLE second = CreateEventW(nullptr, FALSE, TRUE, L"Global\\ModemReady");
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
     EXPECT_NE(first, second);
@@ -239,9 +239,16 @@ TEST_F(Events, NamedObjectsAreSharedByNameWithoutRegardToCase) {
     EXPECT_NE(opened, nullptr);
     EXPECT_EQ(OpenEventW(EVENT_ALL_ACCESS, FALSE, L"NoSuchEvent"), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    // Another case is another name: a new object of its own.
+    EXPECT_EQ(OpenEventW(EVENT_ALL_ACCESS, FALSE, L"global\\MODEMREADY"), nullptr);
+    HANDLE other = CreateEventW(nullptr, TRUE, FALSE, L"global\\MODEMREADY");
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(WaitForSingleObject(other, 0), static_cast<DWORD>(WAIT_TIMEOUT));
 
     // Another type under the same name is refused.
     EXPECT_EQ(CreateSemaphoreW(nullptr, 1, 1, L"Global\\ModemReady"), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(OpenMutexW(SYNCHRONIZE, FALSE, L"Global\\ModemReady"), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 
     HANDLE s1 = CreateSemaphoreW(nullptr, 1, 1, L"QOB Single");
@@ -250,6 +257,11 @@ TEST_F(Events, NamedObjectsAreSharedByNameWithoutRegardToCase) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
     EXPECT_EQ(WaitForSingleObject(s1, 10), WAIT_OBJECT_0);
     EXPECT_EQ(WaitForSingleObject(s2, 10), static_cast<DWORD>(WAIT_TIMEOUT));  // one count shared
+    HANDLE s4 = OpenSemaphoreW(SEMAPHORE_ALL_ACCESS, FALSE, L"QOB Single");
+    ASSERT_NE(s4, nullptr);
+    EXPECT_TRUE(ReleaseSemaphore(s4, 1, nullptr));
+    EXPECT_EQ(WaitForSingleObject(s1, 0), WAIT_OBJECT_0);
+    CloseHandle(s4);
 
     // Once every handle is closed the name is free again.
     CloseHandle(s1);
