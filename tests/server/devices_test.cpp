@@ -1,6 +1,7 @@
 // The machine's devices shared by programs running as host processes of one machine server: the
 // control client plugs the modem, programs see it, switch its mode, hear its arrivals and share
 // its serial ports.
+#include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -132,7 +133,15 @@ TEST_F(DevicesTest, ADeviceDisabledByOneProcessIsDisabledForTheOthers) {
               "present " + Utf8(ids.ChipCdromInstanceId()) + " problem 22\n");
 }
 
-TEST_F(DevicesTest, APortOpenInOneProcessIsBusyForTheOthersUntilItsProcessIsKilled) {
+// How the process holding a port goes: the server terminates it, or its host process is killed.
+struct PortHolderEnd {
+    const char* what;
+    bool terminate;
+};
+
+class PortTest : public DevicesTest, public ::testing::WithParamInterface<PortHolderEnd> {};
+
+TEST_P(PortTest, APortOpenInOneProcessIsBusyForTheOthersUntilItsProcessIsKilled) {
     ASSERT_TRUE(server_->PlugModem(Plug{0xFFF1, false, true}).has_value());
     std::uint32_t ready = server_->CreateEvent(L"holder ready", true, false);
     auto holder = Start(L"port COM3 \"holder ready\"", "holder");
@@ -149,7 +158,12 @@ TEST_F(DevicesTest, APortOpenInOneProcessIsBusyForTheOthersUntilItsProcessIsKill
     auto other = Start(L"port COM4 \"other ready\"", "other");
     ASSERT_EQ(server_->Wait(otherReady), 0u);
 
-    ASSERT_TRUE(server_->Terminate(holder.pid, 1));
+    if (GetParam().terminate) {
+        ASSERT_TRUE(server_->Terminate(holder.pid, 1));
+    } else {
+        ASSERT_EQ(kill(holder.hostPid, SIGKILL), 0);
+        ASSERT_TRUE(server_->WaitForExit(holder.pid).has_value());
+    }
     std::uint32_t nextReady = server_->CreateEvent(L"next ready", true, false);
     auto next = Start(L"port COM3 \"next ready\"", "next");
     ASSERT_EQ(server_->Wait(nextReady), 0u);
@@ -157,6 +171,10 @@ TEST_F(DevicesTest, APortOpenInOneProcessIsBusyForTheOthersUntilItsProcessIsKill
     EXPECT_TRUE(server_->Terminate(next.pid, 0));
     EXPECT_TRUE(server_->Terminate(other.pid, 0));
 }
+
+INSTANTIATE_TEST_SUITE_P(Devices, PortTest,
+                         ::testing::Values(PortHolderEnd{"terminated", true},
+                                           PortHolderEnd{"killed", false}));
 
 TEST_F(DevicesTest, TheInstallerAsItsOwnProcessSwitchesTheModemAndInstallsItsFunctionsDrivers) {
     // The installer's folders as the machine's disk holds them.
