@@ -24,7 +24,7 @@ void CheckOutput(sim::server::Core& core, sim::server::ClientId c) {
     in.Append(out.data(), out.size());
     while (auto f = in.Next())
         if (f->kind != sim::wire::Kind::Reply && f->kind != sim::wire::Kind::Time &&
-            f->kind != sim::wire::Kind::DeviceTree)
+            f->kind != sim::wire::Kind::DeviceTree && f->kind != sim::wire::Kind::RasNews)
             __builtin_trap();
     if (in.Broken() || in.Partial()) __builtin_trap();
 }

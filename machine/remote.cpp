@@ -17,6 +17,7 @@
 #include "machine/processes.h"
 #include "machine/registry.h"
 #include "machine/remote_devices.h"
+#include "machine/remote_ras.h"
 #include <winreg.h>
 #include "machine/threads.h"
 #include "machine/waits.h"
@@ -203,6 +204,8 @@ private:
                 if (r.U64(now)) kernel.AdvanceToLocked(now);
             } else if (f->kind == wire::Kind::DeviceTree) {
                 ReceiveDeviceTreeLocked(f->payload);
+            } else if (f->kind == wire::Kind::RasNews) {
+                ReceiveRasNewsLocked(f->payload);
             }
             kernel.ReportIfIdleLocked();
         }
@@ -455,6 +458,7 @@ bool JoinServerAtStart() {
     Kernel::Get().SetClockLink(g_link);
     g_link->Run();
     StartDeviceNotices();
+    JoinServedRas(*g_link);
     return true;
 }
 

@@ -50,10 +50,12 @@ enum class Kind : std::uint16_t {
                            // (the user's shell); answer: u32 pid
     OpenProcess = 22,      // u32 pid; answer: u32 handle of the running process, text its user
     Devices = 0x20,        // u16 operation and its fields (machine/device_wire.h)
+    Ras = 0xA0,            // u16 operation and its fields (machine/ras_wire.h)
     // Server to client.
     Reply = 0x100,  // u32 status (0 or an error code), then what the request gives back
     Time = 0x101,   // u64 the machine clock's new reading
     DeviceTree = 0x120,  // the device tree after a change (machine/device_wire.h), to programs
+    RasNews = 0x1A0,     // what the control client asks of a program's connection (ras_wire.h)
 };
 
 enum class Role : std::uint16_t { Program = 1, Control = 2 };

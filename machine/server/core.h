@@ -31,6 +31,7 @@ namespace sim::server {
 
 using ClientId = int;
 class DeviceHost;
+class RasHost;
 
 // Starts a program's host process.
 struct SpawnSpec {
@@ -107,6 +108,7 @@ private:
     // Sends the device tree to every program when it changed (a wake, as any message that may
     // wake a program).
     void PushDevices();
+    void OnRas(Client& c, const wire::Frame& f, wire::Reader& r);
 
     std::shared_ptr<ThreadRec> Thread(Client& c, std::uint32_t thread);
     // A client's thread has ended: the mutexes it owned are abandoned.
@@ -136,6 +138,7 @@ private:
     std::map<std::wstring, std::weak_ptr<KObject>> named_;
     Registry registry_;
     std::unique_ptr<DeviceHost> devices_;
+    std::unique_ptr<RasHost> ras_;
     std::vector<std::unique_ptr<PendingWait>> waits_;  // in arrival order
     DWORD nextThreadId_ = 0x10004;
 };
