@@ -8,7 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "machine/ras.h"
+// The machine's RAS types (machine/ras.h), for those who script RAS through the server.
+namespace sim {
+struct DialScript;
+struct DialRecord;
+struct RasLine;
+struct RasEntryRecord;
+}  // namespace sim
 
 namespace sim::control {
 
@@ -109,7 +115,7 @@ public:
     std::vector<DeviceNodeInfo> DeviceNodes(const std::wstring& instanceIdPrefix = L"");
 
     // ---- RAS (the machine's phone book, the scripts of the next dials, the journal; every
-    // program's connections) ----
+    // program's connections; their types are machine/ras.h's) ----
     // The next dial of any program follows this script (queued: each dial takes the next one).
     bool ScriptNextDial(const sim::DialScript& script);
     // Dials without a queued script follow this one.

@@ -5,6 +5,7 @@
 #include <string>
 
 #include <ras.h>
+#include "machine/ras.h"
 #include "server_fixture.h"
 
 namespace {
@@ -33,14 +34,16 @@ protected:
     std::optional<std::uint32_t> Run(const std::wstring& args, const std::string& tag) {
         return server_->WaitForExit(Dialer(args, tag).pid, kMachineMinute);
     }
-    // Starts "dial" (or "watch") and waits until its dial has come to its end.
+    // Starts "dial" (or "watch") and waits until its dial has come to its end. Its events are
+    // named after the tag.
     sim::control::ServerClient::Started Connected(const std::wstring& mode,
                                                   const std::string& tag) {
-        ready_ = server_->CreateEvent(L"ready", true, false);
-        dropped_ = server_->CreateEvent(L"dropped", true, false);
-        quit_ = server_->CreateEvent(L"quit", true, false);
-        auto p = Dialer(mode + L" Work tester ready " + (mode == L"watch" ? L"dropped " : L"") +
-                            L"quit",
+        const std::wstring name(tag.begin(), tag.end());
+        ready_ = server_->CreateEvent(name + L"-ready", true, false);
+        dropped_ = server_->CreateEvent(name + L"-dropped", true, false);
+        quit_ = server_->CreateEvent(name + L"-quit", true, false);
+        auto p = Dialer(mode + L" Work tester " + name + L"-ready " +
+                            (mode == L"watch" ? name + L"-dropped " : L"") + name + L"-quit",
                         tag);
         EXPECT_EQ(server_->Wait(ready_, kMachineMinute), 0u) << Output(tag);
         return p;
