@@ -227,10 +227,11 @@ public:
     std::vector<RasLine> Lines();
 
     // From here on the phone book, the scripts and the journal are a machine server's, and this
-    // process's connections are known there. Starts the thread that applies what the control
-    // side asks of this process's connections.
+    // process's connections are known there (set once, before any dial).
     void UseRemote(std::unique_ptr<RasRemote> remote);
-    // What the control side asked (the thread's part; every function above applies it first).
+    // Applies what the control side asked of this process's connections: a thread of the
+    // process does as it arrives, and the dial, hang-up, status, statistics and enumeration
+    // first, so that a query after the control client's request sees it.
     void ApplyNews();
 
     explicit Ras(Machine& machine);
