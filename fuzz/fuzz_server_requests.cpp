@@ -27,7 +27,7 @@ void CheckOutput(sim::server::Core& core, sim::server::ClientId c) {
         const bool windowPush = kind >= 0x160 && kind <= 0x17F;  // messages for a window
         if (f->kind != sim::wire::Kind::Reply && f->kind != sim::wire::Kind::Time &&
             f->kind != sim::wire::Kind::DeviceTree && f->kind != sim::wire::Kind::ScControlPush &&
-            !windowPush)
+            f->kind != sim::wire::Kind::RasNews && !windowPush)
             __builtin_trap();
     }
     if (in.Broken() || in.Partial()) __builtin_trap();

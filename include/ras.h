@@ -250,6 +250,16 @@ struct RASCONNSTATUSW {
 };
 using LPRASCONNSTATUSW = RASCONNSTATUSW*;
 
+// A connection as RasEnumConnectionsW lists it.
+struct RASCONNW {
+    DWORD dwSize;
+    HRASCONN hrasconn;
+    WCHAR szEntryName[RAS_MaxEntryName + 1];
+    WCHAR szDeviceType[RAS_MaxDeviceType + 1];
+    WCHAR szDeviceName[RAS_MaxDeviceName + 1];
+};
+using LPRASCONNW = RASCONNW*;
+
 // ---- Statistics ----
 struct RAS_STATS {
     DWORD dwSize;
@@ -277,6 +287,15 @@ static_assert(sizeof(RAS_STATS) == 60, "RAS_STATS is 15 DWORDs");
 DWORD RasSetEntryPropertiesW(LPCWSTR phonebook, LPCWSTR entryName, LPRASENTRYW entry,
                              DWORD entrySize, LPBYTE devInfo, DWORD devInfoSize);
 DWORD RasDeleteEntryW(LPCWSTR phonebook, LPCWSTR entryName);
+// Copies the entry in the size entry->dwSize gives (*entrySize: the buffer's bytes); with a null
+// entry, or a buffer too small, *entrySize is set to the size needed (ERROR_BUFFER_TOO_SMALL).
+// devInfo must be null.
+DWORD RasGetEntryPropertiesW(LPCWSTR phonebook, LPCWSTR entryName, LPRASENTRYW entry,
+                             LPDWORD entrySize, LPBYTE devInfo, LPDWORD devInfoSize);
+// The machine's connections, of every program: *size is the buffer's bytes (the first element's
+// dwSize set), *count what was written; a buffer too small gives ERROR_BUFFER_TOO_SMALL with
+// *size the bytes needed.
+DWORD RasEnumConnectionsW(LPRASCONNW connections, LPDWORD size, LPDWORD count);
 
 // Dials asynchronously: notifierType must be 1 and notifier a RasDialFunc1, called on a thread of
 // RAS for each state, one at a time; *connection must be null on entry. (This layer does not

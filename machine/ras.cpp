@@ -15,6 +15,8 @@ namespace sim {
 
 namespace {
 
+using Phase = RasPhase;
+
 constexpr DWORD kConnectedBps = 153600;
 
 std::wstring Field(const WCHAR* text, std::size_t capacity) {
@@ -71,6 +73,99 @@ DialScript DialScript::FailSync(DWORD error, bool returnHandle) {
     return s;
 }
 
+// ---- What a connection answers ----
+
+void RasLine::Counters(std::uint64_t now, std::uint64_t* sent, std::uint64_t* received) const {
+    std::uint64_t elapsed = counting && now > since ? now - since : 0;
+    *sent = sentBase + sentRate * elapsed / 1000;
+    *received = receivedBase + receivedRate * elapsed / 1000;
+}
+
+void RasLine::FillStatus(RASCONNSTATUSW* status) const {
+    switch (phase) {
+        case Phase::TearingDown:
+        case Phase::Gone:
+            status->rasconnstate = RASCS_Disconnected;
+            status->dwError = 0;
+            break;
+        case Phase::Dropped:
+            status->rasconnstate = RASCS_Disconnected;
+            status->dwError = statusError;
+            break;
+        default:
+            status->rasconnstate = state;
+            status->dwError = statusError;
+            break;
+    }
+    CopyField(status->szDeviceType, RASDT_Modem);
+    CopyField(status->szDeviceName, deviceName);
+    if (status->dwSize >= sizeof(RASCONNSTATUSW)) CopyField(status->szPhoneNumber, phoneNumber);
+}
+
+void RasLine::FillStatistics(std::uint64_t now, RAS_STATS* stats) const {
+    std::uint64_t sent = 0, received = 0;
+    Counters(now, &sent, &received);
+    std::memset(reinterpret_cast<BYTE*>(stats) + sizeof(DWORD), 0,
+                sizeof(RAS_STATS) - sizeof(DWORD));
+    stats->dwBytesXmited = static_cast<DWORD>(sent);
+    stats->dwBytesRcved = static_cast<DWORD>(received);
+    stats->dwFramesXmited = static_cast<DWORD>(sent / 1500);
+    stats->dwFramesRcved = static_cast<DWORD>(received / 1500);
+    if (phase == Phase::Connected) {
+        stats->dwBps = kConnectedBps;
+        stats->dwConnectDuration = static_cast<DWORD>(now - connectedAt);
+    }
+}
+
+// ---- The book ----
+
+std::wstring RasBook::Key(const std::wstring& phonebook, const std::wstring& name) {
+    return Lower(phonebook) + L"|" + Lower(name);
+}
+
+void RasBook::SetEntry(const std::wstring& phonebook, const std::wstring& name,
+                       const RasEntryRecord& record) {
+    entries_[Key(phonebook, name)] = record;
+}
+
+bool RasBook::DeleteEntry(const std::wstring& phonebook, const std::wstring& name) {
+    return entries_.erase(Key(phonebook, name)) != 0;
+}
+
+std::optional<RasEntryRecord> RasBook::Entry(const std::wstring& phonebook,
+                                             const std::wstring& name) const {
+    auto it = entries_.find(Key(phonebook, name));
+    if (it == entries_.end()) return std::nullopt;
+    return it->second;
+}
+
+RasBook::Begun RasBook::BeginDial(DialRecord& rec) {
+    Begun b;
+    auto entry = Entry(rec.phonebook, rec.entryName);
+    if (!entry) {
+        b.error = ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
+        return b;
+    }
+    if (rec.phoneNumber.empty())
+        rec.phoneNumber = Field(entry->entry.szLocalPhoneNumber, RAS_MaxPhoneNumber + 1);
+    rec.deviceName = Field(entry->entry.szDeviceName, RAS_MaxDeviceName + 1);
+    ++dials;
+    dialRecords.push_back(rec);
+    if (!scripts_.empty()) {
+        b.script = scripts_.front();
+        scripts_.pop_front();
+    } else {
+        b.script = defaultScript_;
+    }
+    if (b.script.end == DialScript::End::FailSync) {
+        b.error = b.script.syncError;
+        if (!b.script.syncHandle) return b;
+    }
+    b.handle = reinterpret_cast<HRASCONN>(nextHandle_);
+    nextHandle_ += 4;
+    return b;
+}
+
 // ---- The machine's RAS ----
 
 Ras& Ras::Of(Machine& machine) {
@@ -106,50 +201,45 @@ void Ras::SetStatisticsEntryPoint(bool present) {
     machine_.RegisterModule(def);
 }
 
-std::wstring Ras::BookKey(LPCWSTR phonebook, LPCWSTR name) {
-    return Lower(phonebook ? phonebook : L"") + L"|" + Lower(name ? name : L"");
-}
-
 void Ras::ScriptNextDial(const DialScript& script) {
     std::lock_guard<WatchedMutex> lk(mu_);
-    scripts_.push_back(script);
+    book_.ScriptNextDial(script);
 }
 
 void Ras::SetDefaultScript(const DialScript& script) {
     std::lock_guard<WatchedMutex> lk(mu_);
-    defaultScript_ = script;
+    book_.SetDefaultScript(script);
 }
 
 void Ras::SetHangUpTime(DWORD ms) {
     std::lock_guard<WatchedMutex> lk(mu_);
-    hangUpMs_ = ms;
+    book_.hangUpMs = ms;
 }
 
 int Ras::DialCount() {
     std::lock_guard<WatchedMutex> lk(mu_);
-    return dials_;
+    return book_.dials;
 }
 
 int Ras::HangUpCount() {
     std::lock_guard<WatchedMutex> lk(mu_);
-    return hangUps_;
+    return book_.hangUps;
 }
 
 int Ras::HangUpCalls() {
     std::lock_guard<WatchedMutex> lk(mu_);
-    return hangUpCalls_;
+    return book_.hangUpCalls;
 }
 
 std::vector<DialRecord> Ras::Dials() {
     std::lock_guard<WatchedMutex> lk(mu_);
-    return dialRecords_;
+    return book_.dialRecords;
 }
 
 std::optional<RasEntryRecord> Ras::Entry(const std::wstring& name, const std::wstring& phonebook) {
+    if (remote_) return remote_->Entry(phonebook, name);
     std::lock_guard<WatchedMutex> lk(mu_);
-    auto it = entries_.find(BookKey(phonebook.c_str(), name.c_str()));
-    if (it == entries_.end()) return std::nullopt;
-    return it->second;
+    return book_.Entry(phonebook, name);
 }
 
 int Ras::OpenConnections() {
@@ -196,15 +286,8 @@ void Ras::Interrupt(const std::shared_ptr<Conn>& conn) {
     conn->wake.fetch_add(1);
 }
 
-void Ras::Counters(const Conn& c, std::uint64_t now, std::uint64_t* sent,
-                   std::uint64_t* received) const {
-    std::uint64_t elapsed = c.counting && now > c.since ? now - c.since : 0;
-    *sent = c.sentBase + c.sentRate * elapsed / 1000;
-    *received = c.receivedBase + c.receivedRate * elapsed / 1000;
-}
-
 void Ras::FreezeCountersLocked(Conn& c, std::uint64_t now) {
-    Counters(c, now, &c.sentBase, &c.receivedBase);
+    c.Counters(now, &c.sentBase, &c.receivedBase);
     c.since = now;
     c.counting = false;
 }
@@ -213,6 +296,10 @@ void Ras::FailLocked(Conn& c, DWORD notifyError, DWORD statusError) {
     c.pendingFailure = true;
     c.pendingNotifyError = notifyError;
     c.pendingStatusError = statusError;
+}
+
+void Ras::PublishLocked(const Conn& c) {
+    if (remote_) remote_->Report(c);
 }
 
 bool Ras::ModemPresent(const std::wstring& deviceName) {
@@ -240,6 +327,7 @@ void Ras::OnDeviceChange() {
             FreezeCountersLocked(*c, Kernel::Get().Now());
             c->phase = Phase::Dropped;
             c->statusError = ERROR_DISCONNECTION;
+            PublishLocked(*c);
         } else if (c->phase == Phase::Dialling) {
             FailLocked(*c, ERROR_HARDWARE_FAILURE, ERROR_HARDWARE_FAILURE);
             Interrupt(c);
@@ -247,15 +335,12 @@ void Ras::OnDeviceChange() {
     }
 }
 
-bool Ras::DropLine(DWORD error) {
-    std::lock_guard<WatchedMutex> lk(mu_);
-    PurgeLocked();
-    auto c = CurrentLocked();
-    if (!c) return false;
+bool Ras::DropLocked(const std::shared_ptr<Conn>& c, DWORD error) {
     if (c->phase == Phase::Connected) {
         FreezeCountersLocked(*c, Kernel::Get().Now());
         c->phase = Phase::Dropped;
         c->statusError = error;
+        PublishLocked(*c);
         return true;
     }
     if (c->phase == Phase::Dialling) {
@@ -264,6 +349,13 @@ bool Ras::DropLine(DWORD error) {
         return true;
     }
     return false;
+}
+
+bool Ras::DropLine(DWORD error) {
+    std::lock_guard<WatchedMutex> lk(mu_);
+    PurgeLocked();
+    auto c = CurrentLocked();
+    return c && DropLocked(c, error);
 }
 
 bool Ras::KillHandle() {
@@ -276,21 +368,29 @@ bool Ras::KillHandle() {
     c->teardownEnd = 0;
     Interrupt(c);
     conns_.erase(std::find(conns_.begin(), conns_.end(), c));
+    c->phase = Phase::Gone;
+    PublishLocked(*c);
+    c->phase = Phase::TearingDown;
     return true;
+}
+
+void Ras::SetRatesLocked(std::uint64_t sentPerSecond, std::uint64_t receivedPerSecond) {
+    std::uint64_t now = Kernel::Get().Now();
+    book_.sentRate = sentPerSecond;
+    book_.receivedRate = receivedPerSecond;
+    for (auto& c : conns_) {
+        if (!c->counting) continue;
+        c->Counters(now, &c->sentBase, &c->receivedBase);
+        c->since = now;
+        c->sentRate = sentPerSecond;
+        c->receivedRate = receivedPerSecond;
+        PublishLocked(*c);
+    }
 }
 
 void Ras::SetTrafficRates(std::uint64_t sentPerSecond, std::uint64_t receivedPerSecond) {
     std::lock_guard<WatchedMutex> lk(mu_);
-    std::uint64_t now = Kernel::Get().Now();
-    sentRate_ = sentPerSecond;
-    receivedRate_ = receivedPerSecond;
-    for (auto& c : conns_) {
-        if (!c->counting) continue;
-        Counters(*c, now, &c->sentBase, &c->receivedBase);
-        c->since = now;
-        c->sentRate = sentPerSecond;
-        c->receivedRate = receivedPerSecond;
-    }
+    SetRatesLocked(sentPerSecond, receivedPerSecond);
 }
 
 bool Ras::SetCounters(std::uint64_t sent, std::uint64_t received) {
@@ -301,7 +401,55 @@ bool Ras::SetCounters(std::uint64_t sent, std::uint64_t received) {
     c->sentBase = sent;
     c->receivedBase = received;
     c->since = Kernel::Get().Now();
+    PublishLocked(*c);
     return true;
+}
+
+// ---- On a machine server ----
+
+void Ras::UseRemote(std::unique_ptr<RasRemote> remote) {
+    remote_ = std::move(remote);
+}
+
+void Ras::ApplyNews() {
+    if (!remote_) return;
+    std::lock_guard<WatchedMutex> lk(mu_);
+    // Taken under mu_: what one caller takes is applied before another caller looks.
+    for (const RasNews& n : remote_->TakeNews()) {
+        if (n.kind == RasNews::Kind::Rates) {
+            SetRatesLocked(n.a, n.b);
+            continue;
+        }
+        auto c = FindLocked(n.handle);
+        if (!c) continue;
+        if (n.kind == RasNews::Kind::Drop) {
+            DropLocked(c, static_cast<DWORD>(n.a));
+        } else {
+            c->sentBase = n.a;
+            c->receivedBase = n.b;
+            c->since = Kernel::Get().Now();
+            PublishLocked(*c);
+        }
+    }
+}
+
+std::optional<RasLine> Ras::Foreign(HRASCONN handle) {
+    if (!remote_) return std::nullopt;
+    std::uint64_t now = Kernel::Get().Now();
+    for (RasLine& line : remote_->Lines())
+        if (line.handle == handle && !(line.phase == Phase::TearingDown && now >= line.teardownEnd))
+            return line;
+    return std::nullopt;
+}
+
+std::vector<RasLine> Ras::Lines() {
+    ApplyNews();
+    if (remote_) return remote_->Lines();
+    std::lock_guard<WatchedMutex> lk(mu_);
+    PurgeLocked();
+    std::vector<RasLine> out;
+    for (const auto& c : conns_) out.push_back(*c);
+    return out;
 }
 
 // ---- The functions ----
@@ -317,52 +465,70 @@ DWORD Ras::SetEntry(LPCWSTR phonebook, LPCWSTR name, const RASENTRYW* entry, DWO
     std::memset(&rec.entry, 0, sizeof rec.entry);
     std::memcpy(&rec.entry, entry, size);
     rec.size = size;
+    const std::wstring book = phonebook ? phonebook : L"";
+    if (remote_) return remote_->SetEntry(book, name, rec);
     std::lock_guard<WatchedMutex> lk(mu_);
-    entries_[BookKey(phonebook, name)] = rec;
+    book_.SetEntry(book, name, rec);
+    return 0;
+}
+
+DWORD Ras::GetEntry(LPCWSTR phonebook, LPCWSTR name, RASENTRYW* entry, DWORD* entrySize) {
+    auto rec = Entry(name, phonebook ? phonebook : L"");
+    if (!rec) return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
+    // The entry comes back in the size the caller's structure says it has.
+    DWORD size = entry ? entry->dwSize : 0;
+    if (entry && size != RASENTRYW_V500_SIZE && size != sizeof(RASENTRYW))
+        return ERROR_INVALID_SIZE;
+    DWORD needed = size != 0 ? size : rec->size;
+    if (entry == nullptr || *entrySize < needed) {
+        *entrySize = needed;
+        return ERROR_BUFFER_TOO_SMALL;
+    }
+    std::memcpy(entry, &rec->entry, size);
+    entry->dwSize = size;
+    *entrySize = size;
     return 0;
 }
 
 DWORD Ras::DeleteEntry(LPCWSTR phonebook, LPCWSTR name) {
+    const std::wstring book = phonebook ? phonebook : L"";
+    if (remote_) return remote_->DeleteEntry(book, name);
     std::lock_guard<WatchedMutex> lk(mu_);
-    if (entries_.erase(BookKey(phonebook, name)) == 0) return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
+    if (!book_.DeleteEntry(book, name)) return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
     return 0;
 }
 
 DWORD Ras::Dial(LPCWSTR phonebook, const RASDIALPARAMSW* params, RasDialFunc1 notifier,
                 LPHRASCONN out) {
-    std::wstring entryName = Field(params->szEntryName, RAS_MaxEntryName + 1);
-    std::optional<RasEntryRecord> entry;
-    {
-        std::lock_guard<WatchedMutex> lk(mu_);
-        auto it = entries_.find(BookKey(phonebook, entryName.c_str()));
-        if (it == entries_.end()) return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
-        entry = it->second;
-    }
+    ApplyNews();
     DialRecord rec;
     rec.phonebook = phonebook ? phonebook : L"";
-    rec.entryName = entryName;
+    rec.entryName = Field(params->szEntryName, RAS_MaxEntryName + 1);
     rec.phoneNumber = Field(params->szPhoneNumber, RAS_MaxPhoneNumber + 1);
-    if (rec.phoneNumber.empty())
-        rec.phoneNumber = Field(entry->entry.szLocalPhoneNumber, RAS_MaxPhoneNumber + 1);
     rec.userName = Field(params->szUserName, UNLEN + 1);
     rec.password = Field(params->szPassword, PWLEN + 1);
-    rec.deviceName = Field(entry->entry.szDeviceName, RAS_MaxDeviceName + 1);
     rec.tick = Kernel::Get().Now();
+    RasBook::Begun begun;
+    if (remote_) {
+        RasRemote::DialAnswer a = remote_->Dial(rec);
+        begun = a.begun;
+        rec = a.record;
+        std::lock_guard<WatchedMutex> lk(mu_);
+        book_.hangUpMs = a.hangUpMs;
+        book_.sentRate = a.sentRate;
+        book_.receivedRate = a.receivedRate;
+    } else {
+        std::lock_guard<WatchedMutex> lk(mu_);
+        begun = book_.BeginDial(rec);
+    }
+    if (!begun.handle) return begun.error;
     bool present = ModemPresent(rec.deviceName);
 
     auto c = std::make_shared<Conn>();
     {
         std::lock_guard<WatchedMutex> lk(mu_);
-        ++dials_;
-        dialRecords_.push_back(rec);
-        if (!scripts_.empty()) {
-            c->script = scripts_.front();
-            scripts_.pop_front();
-        } else {
-            c->script = defaultScript_;
-        }
+        c->script = begun.script;
         if (c->script.end == DialScript::End::FailSync) {
-            if (!c->script.syncHandle) return c->script.syncError;
             c->phase = Phase::Failed;
             c->statusError = c->script.syncError;
         } else if (!present) {
@@ -371,13 +537,14 @@ DWORD Ras::Dial(LPCWSTR phonebook, const RASDIALPARAMSW* params, RasDialFunc1 no
             c->script.steps = {{RASCS_OpenPort, 0}};
             c->script.endDelayMs = 50;
         }
-        c->handle = reinterpret_cast<HRASCONN>(nextHandle_);
-        nextHandle_ += 4;
+        c->handle = begun.handle;
         c->notifier = notifier;
+        c->entryName = rec.entryName;
         c->deviceName = rec.deviceName;
         c->phoneNumber = rec.phoneNumber;
-        c->statusError = c->phase == Phase::Failed ? c->statusError : c->script.dialStatusError;
+        if (c->phase != Phase::Failed) c->statusError = c->script.dialStatusError;
         conns_.push_back(c);
+        PublishLocked(*c);
     }
     *out = c->handle;
     if (c->phase == Phase::Failed) return c->script.syncError;
@@ -432,8 +599,8 @@ void Ras::RasThread(std::shared_ptr<Conn> c) {
                     c->counting = true;
                     c->since = now;
                     c->sentBase = c->receivedBase = 0;
-                    c->sentRate = sentRate_;
-                    c->receivedRate = receivedRate_;
+                    c->sentRate = book_.sentRate;
+                    c->receivedRate = book_.receivedRate;
                     final = true;
                 } else {
                     state = c->state;
@@ -446,7 +613,10 @@ void Ras::RasThread(std::shared_ptr<Conn> c) {
             } else {
                 deliver = false;
             }
-            if (deliver) c->delivering.store(true);
+            if (deliver) {
+                c->delivering.store(true);
+                PublishLocked(*c);
+            }
         }
         if (!deliver) {
             // Until the next event is due, or a hang-up or failure interrupts.
@@ -463,20 +633,25 @@ void Ras::RasThread(std::shared_ptr<Conn> c) {
 }
 
 DWORD Ras::HangUp(HRASCONN handle) {
+    ApplyNews();
     std::shared_ptr<Conn> c;
+    bool began = false;
     {
         std::lock_guard<WatchedMutex> lk(mu_);
-        ++hangUpCalls_;
+        ++book_.hangUpCalls;
         c = FindLocked(handle);
-        if (!c) return ERROR_INVALID_HANDLE;
-        if (c->phase != Phase::TearingDown) {
+        if (c && c->phase != Phase::TearingDown) {
             std::uint64_t now = Kernel::Get().Now();
-            ++hangUps_;
+            ++book_.hangUps;
+            began = true;
             FreezeCountersLocked(*c, now);
             c->phase = Phase::TearingDown;
-            c->teardownEnd = now + hangUpMs_;
+            c->teardownEnd = now + book_.hangUpMs;
             Interrupt(c);
+            PublishLocked(*c);
         }
+        if (remote_) remote_->HangUpCall(began);
+        if (!c) return ERROR_INVALID_HANDLE;
     }
     // No notification runs once the hang-up has begun: wait for one in progress (unless this is
     // that notification calling).
@@ -487,47 +662,29 @@ DWORD Ras::HangUp(HRASCONN handle) {
 }
 
 DWORD Ras::Status(HRASCONN handle, RASCONNSTATUSW* status) {
-    std::lock_guard<WatchedMutex> lk(mu_);
-    auto c = FindLocked(handle);
-    if (!c) return ERROR_INVALID_HANDLE;
-    if (DWORD e = machine_.faults().Take(RasOp::Status)) return e;
-    switch (c->phase) {
-        case Phase::TearingDown:
-            status->rasconnstate = RASCS_Disconnected;
-            status->dwError = 0;
-            break;
-        case Phase::Dropped:
-            status->rasconnstate = RASCS_Disconnected;
-            status->dwError = c->statusError;
-            break;
-        default:
-            status->rasconnstate = c->state;
-            status->dwError = c->statusError;
-            break;
+    ApplyNews();
+    std::optional<RasLine> line;
+    {
+        std::lock_guard<WatchedMutex> lk(mu_);
+        if (auto c = FindLocked(handle)) line = static_cast<const RasLine&>(*c);
     }
-    CopyField(status->szDeviceType, RASDT_Modem);
-    CopyField(status->szDeviceName, c->deviceName);
-    if (status->dwSize >= sizeof(RASCONNSTATUSW)) CopyField(status->szPhoneNumber, c->phoneNumber);
+    if (!line) line = Foreign(handle);
+    if (!line) return ERROR_INVALID_HANDLE;
+    if (DWORD e = machine_.faults().Take(RasOp::Status)) return e;
+    line->FillStatus(status);
     return 0;
 }
 
 DWORD Ras::Statistics(HRASCONN handle, RAS_STATS* stats) {
-    std::lock_guard<WatchedMutex> lk(mu_);
-    auto c = FindLocked(handle);
-    if (!c) return ERROR_INVALID_HANDLE;
-    std::uint64_t now = Kernel::Get().Now();
-    std::uint64_t sent = 0, received = 0;
-    Counters(*c, now, &sent, &received);
-    std::memset(reinterpret_cast<BYTE*>(stats) + sizeof(DWORD), 0,
-                sizeof(RAS_STATS) - sizeof(DWORD));
-    stats->dwBytesXmited = static_cast<DWORD>(sent);
-    stats->dwBytesRcved = static_cast<DWORD>(received);
-    stats->dwFramesXmited = static_cast<DWORD>(sent / 1500);
-    stats->dwFramesRcved = static_cast<DWORD>(received / 1500);
-    if (c->phase == Phase::Connected) {
-        stats->dwBps = kConnectedBps;
-        stats->dwConnectDuration = static_cast<DWORD>(now - c->connectedAt);
+    ApplyNews();
+    std::optional<RasLine> line;
+    {
+        std::lock_guard<WatchedMutex> lk(mu_);
+        if (auto c = FindLocked(handle)) line = static_cast<const RasLine&>(*c);
     }
+    if (!line) line = Foreign(handle);
+    if (!line) return ERROR_INVALID_HANDLE;
+    line->FillStatistics(Kernel::Get().Now(), stats);
     return 0;
 }
 

@@ -74,6 +74,105 @@ struct RasEntryRecord {
     DWORD size = 0;   // the dwSize it was written with
 };
 
+enum class RasPhase : std::uint8_t { Dialling, Connected, Failed, Dropped, TearingDown, Gone };
+
+// A connection as RAS knows it, apart from the thread that dials it: what the status and
+// statistics queries answer from, in any process.
+struct RasLine {
+    HRASCONN handle = nullptr;
+    std::uint32_t pid = 0;  // the dialling process (on a machine server)
+    RasPhase phase = RasPhase::Dialling;
+    RASCONNSTATE state = RASCS_OpenPort;
+    DWORD statusError = 0;
+    std::wstring entryName;
+    std::wstring deviceName;
+    std::wstring phoneNumber;
+    std::uint64_t teardownEnd = 0;
+    std::uint64_t connectedAt = 0;
+    // Counters: base values at `since`, growing by the rates while connected.
+    std::uint64_t sentBase = 0, receivedBase = 0, since = 0;
+    std::uint64_t sentRate = 0, receivedRate = 0;
+    bool counting = false;
+
+    void Counters(std::uint64_t now, std::uint64_t* sent, std::uint64_t* received) const;
+    // The status and statistics queries' answers.
+    void FillStatus(RASCONNSTATUSW* status) const;
+    void FillStatistics(std::uint64_t now, RAS_STATS* stats) const;
+};
+
+// What RAS keeps apart from its live connections: the phone-book entries, the scripts of the
+// next dials, the journal of dials and hang-ups, the hang-up time and traffic rates. The machine's
+// RAS keeps one; on a machine server the server keeps the machine's one.
+class RasBook {
+public:
+    void SetEntry(const std::wstring& phonebook, const std::wstring& name,
+                  const RasEntryRecord& record);
+    bool DeleteEntry(const std::wstring& phonebook, const std::wstring& name);
+    std::optional<RasEntryRecord> Entry(const std::wstring& phonebook,
+                                        const std::wstring& name) const;
+    void ScriptNextDial(const DialScript& script) { scripts_.push_back(script); }
+    void SetDefaultScript(const DialScript& script) { defaultScript_ = script; }
+
+    // A dial begins: the entry's device and (when the dial gave none) its number complete the
+    // record, the dial is journalled and takes its script. error: ERROR_CANNOT_FIND_PHONEBOOK_ENTRY,
+    // or a script's synchronous error without a handle (then no handle).
+    struct Begun {
+        DWORD error = 0;
+        HRASCONN handle = nullptr;
+        DialScript script;
+    };
+    Begun BeginDial(DialRecord& record);
+
+    static std::wstring Key(const std::wstring& phonebook, const std::wstring& name);
+
+    int dials = 0, hangUps = 0, hangUpCalls = 0;
+    std::vector<DialRecord> dialRecords;
+    DWORD hangUpMs = 200;
+    std::uint64_t sentRate = 0, receivedRate = 0;
+
+private:
+    std::map<std::wstring, RasEntryRecord> entries_;  // key: lower-case phone book '|' entry
+    std::deque<DialScript> scripts_;
+    DialScript defaultScript_ = DialScript::Connect();
+    ULONG_PTR nextHandle_ = 0x7A000;
+};
+
+// What the control side asks of a live connection from elsewhere (on a machine server, the
+// control client through the server): the dialling process applies it.
+struct RasNews {
+    enum class Kind : std::uint8_t { Counters = 1, Drop = 2, Rates = 3 };
+    Kind kind = Kind::Counters;
+    HRASCONN handle = nullptr;  // Counters, Drop
+    std::uint64_t a = 0, b = 0;  // sent and received (counters, rates), or the error (Drop)
+};
+
+// The machine server's RAS, for a program's process (machine/remote_ras.cpp): its phone book,
+// scripts and journal are the server's, and the connections of other processes are known there.
+class RasRemote {
+public:
+    virtual ~RasRemote() = default;
+    virtual DWORD SetEntry(const std::wstring& phonebook, const std::wstring& name,
+                           const RasEntryRecord& record) = 0;
+    virtual DWORD DeleteEntry(const std::wstring& phonebook, const std::wstring& name) = 0;
+    virtual std::optional<RasEntryRecord> Entry(const std::wstring& phonebook,
+                                                const std::wstring& name) = 0;
+    struct DialAnswer {
+        RasBook::Begun begun;
+        DialRecord record;
+        DWORD hangUpMs = 200;
+        std::uint64_t sentRate = 0, receivedRate = 0;
+    };
+    // The record holds what the dial gave; the answer's record is the one journalled.
+    virtual DialAnswer Dial(const DialRecord& record) = 0;
+    // A connection of this process changed (phase Gone: it is no more); a hang-up call.
+    virtual void Report(const RasLine& line) = 0;
+    virtual void HangUpCall(bool beganTeardown) = 0;
+    // The machine's connections, of every process.
+    virtual std::vector<RasLine> Lines() = 0;
+    // What the control side asked since the last call.
+    virtual std::vector<RasNews> TakeNews() = 0;
+};
+
 class Ras {
 public:
     // The RAS of the process's machine, or of one machine (each machine has its own, made with
@@ -117,36 +216,35 @@ public:
 
     // ---- The functions of <ras.h> ----
     DWORD SetEntry(LPCWSTR phonebook, LPCWSTR name, const RASENTRYW* entry, DWORD entrySize);
+    DWORD GetEntry(LPCWSTR phonebook, LPCWSTR name, RASENTRYW* entry, DWORD* entrySize);
     DWORD DeleteEntry(LPCWSTR phonebook, LPCWSTR name);
     DWORD Dial(LPCWSTR phonebook, const RASDIALPARAMSW* params, RasDialFunc1 notifier,
                LPHRASCONN out);
     DWORD HangUp(HRASCONN handle);
     DWORD Status(HRASCONN handle, RASCONNSTATUSW* status);
     DWORD Statistics(HRASCONN handle, RAS_STATS* stats);
+    // The connections of the machine (of every process on a machine server), oldest first.
+    std::vector<RasLine> Lines();
+
+    // From here on the phone book, the scripts and the journal are a machine server's, and this
+    // process's connections are known there (set once, before any dial).
+    void UseRemote(std::unique_ptr<RasRemote> remote);
+    // Applies what the control side asked of this process's connections: a thread of the
+    // process does as it arrives, and the dial, hang-up, status, statistics and enumeration
+    // first, so that a query after the control client's request sees it.
+    void ApplyNews();
 
     explicit Ras(Machine& machine);
 
 private:
-    enum class Phase { Dialling, Connected, Failed, Dropped, TearingDown };
-    struct Conn {
-        HRASCONN handle = nullptr;
-        Phase phase = Phase::Dialling;
-        RASCONNSTATE state = RASCS_OpenPort;
-        DWORD statusError = 0;
+    using Phase = RasPhase;
+    struct Conn : RasLine {
         DialScript script;
         RasDialFunc1 notifier = nullptr;
-        std::wstring deviceName;
-        std::wstring phoneNumber;
         // A failure to report while dialling (drop, unplug): notification and status errors.
         bool pendingFailure = false;
         DWORD pendingNotifyError = 0;
         DWORD pendingStatusError = 0;
-        std::uint64_t teardownEnd = 0;
-        std::uint64_t connectedAt = 0;
-        // Counters: base values at `since`, growing by the rates while connected.
-        std::uint64_t sentBase = 0, receivedBase = 0, since = 0;
-        std::uint64_t sentRate = 0, receivedRate = 0;
-        bool counting = false;
         std::atomic<std::thread::id> thread{};  // the connection's RAS thread
         std::atomic<std::uint64_t> wake{0};     // bumped to interrupt the RAS thread's waits
         std::atomic<bool> delivering{false};    // a notification is running
@@ -159,24 +257,21 @@ private:
     std::shared_ptr<Conn> CurrentLocked();
     void Interrupt(const std::shared_ptr<Conn>& conn);
     void FreezeCountersLocked(Conn& conn, std::uint64_t now);
-    void Counters(const Conn& conn, std::uint64_t now, std::uint64_t* sent,
-                  std::uint64_t* received) const;
     void FailLocked(Conn& conn, DWORD notifyError, DWORD statusError);
+    bool DropLocked(const std::shared_ptr<Conn>& conn, DWORD error);
+    void SetRatesLocked(std::uint64_t sentPerSecond, std::uint64_t receivedPerSecond);
+    // Under mu_: tells a machine server of the connection's change.
+    void PublishLocked(const Conn& conn);
+    // A connection of another process (on a machine server).
+    std::optional<RasLine> Foreign(HRASCONN handle);
     bool ModemPresent(const std::wstring& deviceName);
     void OnDeviceChange();
-    static std::wstring BookKey(LPCWSTR phonebook, LPCWSTR name);
 
     Machine& machine_;
     WatchedMutex mu_;
-    std::map<std::wstring, RasEntryRecord> entries_;  // key: lower-case phone book '|' entry
+    RasBook book_;
     std::vector<std::shared_ptr<Conn>> conns_;
-    std::deque<DialScript> scripts_;
-    DialScript defaultScript_ = DialScript::Connect();
-    std::uint64_t sentRate_ = 0, receivedRate_ = 0;
-    DWORD hangUpMs_ = 200;
-    int dials_ = 0, hangUps_ = 0, hangUpCalls_ = 0;
-    std::vector<DialRecord> dialRecords_;
-    ULONG_PTR nextHandle_ = 0x7A000;
+    std::unique_ptr<RasRemote> remote_;
 };
 
 // Registers "RasAPI32.dll" on a fresh machine (called by the machine's reset).

@@ -24,6 +24,7 @@
 #include "machine/processes.h"
 #include "machine/registry.h"
 #include "machine/remote_files.h"
+#include "machine/remote_ras.h"
 #include <winreg.h>
 #include "machine/threads.h"
 #include "machine/waits.h"
@@ -231,6 +232,8 @@ private:
                 if (r.U64(now)) kernel.AdvanceToLocked(now);
             } else if (f->kind == wire::Kind::DeviceTree) {
                 ReceiveDeviceTreeLocked(f->payload);
+            } else if (f->kind == wire::Kind::RasNews) {
+                ReceiveRasNewsLocked(f->payload);
             } else if (auto h = PushHandlers().find(f->kind); h != PushHandlers().end()) {
                 h->second(f->payload);
             }
@@ -525,6 +528,7 @@ bool JoinServerAtStart() {
     Kernel::Get().SetClockLink(g_link);
     g_link->Run();
     StartDeviceNotices();
+    JoinServedRas(*g_link);
     return true;
 }
 

@@ -119,6 +119,7 @@ enum class Kind : std::uint16_t {
     JournalAppend = 0x88,  // u8 stream (1 console, 2 debugger), text
     Journal = 0x89,        // u32 machine pid; answer: text console, u32 count, count x text
                            // debugger line (the latest ones when there were many)
+    Ras = 0xA0,            // u16 operation and its fields (machine/ras_wire.h)
     // Server to client.
     Reply = 0x100,  // u32 status (0 or an error code), then what the request gives back
     Time = 0x101,   // u64 the machine clock's new reading
@@ -129,6 +130,7 @@ enum class Kind : std::uint16_t {
     PostedMessage = 0x160,  // u64 window, u32 message, u64 wParam, u64 lParam
     SentMessage = 0x161,    // frame id: the message's id; then as SendWindow. The program answers
                             // with SentDone.
+    RasNews = 0x1A0,     // what the control client asks of a program's connection (ras_wire.h)
 };
 // A WindowEntry: u64 window, u32 pid, u32 thread, text class, text title, u8 visible.
 

@@ -10,6 +10,7 @@
 #include "machine/device_wire.h"
 #include "machine/machine.h"
 #include "machine/config_wire.h"
+#include "machine/ras_wire.h"
 #include "machine/wire.h"
 
 namespace sim::control {
@@ -365,6 +366,103 @@ std::vector<ServerClient::DeviceNodeInfo> ServerClient::DeviceNodes(
                        n.problem, port == n.spec.deviceKey.end() ? L"" : port->second});
     }
     return out;
+}
+
+std::optional<ServerClient::Answer> ServerClient::RasCall(const std::string& payload) {
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::Ras), payload);
+    if (!a || a->status != 0) return std::nullopt;
+    return a;
+}
+
+bool ServerClient::RasFlag(const std::string& payload) {
+    auto a = RasCall(payload);
+    std::uint8_t done = 0;
+    return a && wire::Reader(a->body).U8(done) && done != 0;
+}
+
+namespace {
+
+wire::Writer RasRequest(wire::RasOp op) {
+    wire::Writer w;
+    w.U16(static_cast<std::uint16_t>(op));
+    return w;
+}
+
+}  // namespace
+
+bool ServerClient::ScriptNextDial(const sim::DialScript& script) {
+    wire::Writer w = RasRequest(wire::RasOp::ScriptNextDial);
+    wire::WriteScript(w, script);
+    return RasCall(w.Bytes()).has_value();
+}
+
+bool ServerClient::SetDefaultDialScript(const sim::DialScript& script) {
+    wire::Writer w = RasRequest(wire::RasOp::SetDefaultScript);
+    wire::WriteScript(w, script);
+    return RasCall(w.Bytes()).has_value();
+}
+
+bool ServerClient::SetRasCounters(std::uint64_t sent, std::uint64_t received) {
+    wire::Writer w = RasRequest(wire::RasOp::SetCounters);
+    w.U64(sent).U64(received);
+    return RasFlag(w.Bytes());
+}
+
+bool ServerClient::SetTrafficRates(std::uint64_t sentPerSecond, std::uint64_t receivedPerSecond) {
+    wire::Writer w = RasRequest(wire::RasOp::SetTrafficRates);
+    w.U64(sentPerSecond).U64(receivedPerSecond);
+    return RasCall(w.Bytes()).has_value();
+}
+
+bool ServerClient::DropLine(std::uint32_t error) {
+    wire::Writer w = RasRequest(wire::RasOp::DropLine);
+    w.U32(error);
+    return RasFlag(w.Bytes());
+}
+
+bool ServerClient::SetHangUpTime(std::uint32_t ms) {
+    wire::Writer w = RasRequest(wire::RasOp::SetHangUpTime);
+    w.U32(ms);
+    return RasCall(w.Bytes()).has_value();
+}
+
+std::optional<ServerClient::RasJournal> ServerClient::GetRasJournal() {
+    auto a = RasCall(RasRequest(wire::RasOp::Journal).Bytes());
+    if (!a) return std::nullopt;
+    wire::Reader r(a->body);
+    std::uint32_t dials = 0, hangUps = 0, calls = 0, count = 0;
+    if (!r.U32(dials) || !r.U32(hangUps) || !r.U32(calls) || !r.U32(count)) return std::nullopt;
+    RasJournal j;
+    j.dials = static_cast<int>(dials);
+    j.hangUps = static_cast<int>(hangUps);
+    j.hangUpCalls = static_cast<int>(calls);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        sim::DialRecord d;
+        if (!wire::ReadDialRecord(r, d)) return std::nullopt;
+        j.records.push_back(d);
+    }
+    return j;
+}
+
+std::vector<sim::RasLine> ServerClient::RasConnections() {
+    std::vector<sim::RasLine> out;
+    auto a = RasCall(RasRequest(wire::RasOp::Lines).Bytes());
+    if (!a) return out;
+    wire::Reader r(a->body);
+    wire::ReadLines(r, out);
+    return out;
+}
+
+std::optional<sim::RasEntryRecord> ServerClient::RasEntry(const std::wstring& name,
+                                                          const std::wstring& phonebook) {
+    wire::Writer w = RasRequest(wire::RasOp::GetEntry);
+    w.Text(phonebook).Text(name);
+    auto a = RasCall(w.Bytes());
+    sim::RasEntryRecord entry;
+    if (!a) return std::nullopt;
+    wire::Reader r(a->body);
+    if (!wire::ReadEntry(r, entry)) return std::nullopt;
+    return entry;
 }
 
 bool ServerClient::Stop() {

@@ -8,9 +8,15 @@
 #include <string>
 #include <vector>
 
+// The machine's configuration and RAS types (machine/machine.h, machine/ras.h), for those who set
+// the machine up and script RAS through the server.
 namespace sim {
 struct Config;
-}
+struct DialScript;
+struct DialRecord;
+struct RasLine;
+struct RasEntryRecord;
+}  // namespace sim
 
 namespace sim::control {
 
@@ -180,6 +186,33 @@ public:
     // in the order they were first added.
     std::vector<DeviceNodeInfo> DeviceNodes(const std::wstring& instanceIdPrefix = L"");
 
+    // ---- RAS (the machine's phone book, the scripts of the next dials, the journal; every
+    // program's connections; their types are machine/ras.h's) ----
+    // The next dial of any program follows this script (queued: each dial takes the next one).
+    bool ScriptNextDial(const sim::DialScript& script);
+    // Dials without a queued script follow this one.
+    bool SetDefaultDialScript(const sim::DialScript& script);
+    // The current connection's byte counters, in whichever program dialled it; false without a
+    // connection.
+    bool SetRasCounters(std::uint64_t sent, std::uint64_t received);
+    // Bytes per second on connected lines, from now on (also for later connections).
+    bool SetTrafficRates(std::uint64_t sentPerSecond, std::uint64_t receivedPerSecond);
+    // The current connection drops (a dial in progress fails) with this error; false when it is
+    // neither connected nor dialling.
+    bool DropLine(std::uint32_t error = 628);
+    bool SetHangUpTime(std::uint32_t ms);
+    struct RasJournal {
+        int dials = 0;
+        int hangUps = 0;      // hang-ups that began a teardown
+        int hangUpCalls = 0;  // RasHangUpW calls of any kind
+        std::vector<sim::DialRecord> records;
+    };
+    std::optional<RasJournal> GetRasJournal();
+    // The machine's connections, of every program, in the order they were dialled.
+    std::vector<sim::RasLine> RasConnections();
+    std::optional<sim::RasEntryRecord> RasEntry(const std::wstring& name,
+                                                const std::wstring& phonebook = L"");
+
     // Asks the server to stop (it ends the programs it started) and waits for it to exit.
     bool Stop();
 
@@ -203,6 +236,10 @@ private:
     std::optional<Answer> Call(std::uint16_t kind, const std::string& payload);
     // A device request whose answer is a status alone.
     bool DeviceCall(std::uint16_t op, std::uint32_t modem);
+    // A RAS request: its answer when its status is 0.
+    std::optional<Answer> RasCall(const std::string& payload);
+    // A RAS request whose answer is a flag.
+    bool RasFlag(const std::string& payload);
 
     int fd_;
     int serverPid_;  // -1 when not started here

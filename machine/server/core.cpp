@@ -1,6 +1,7 @@
 #include "machine/server/core.h"
 
 #include "machine/server/devices.h"
+#include "machine/server/ras.h"
 
 #include <algorithm>
 #include <chrono>
@@ -92,7 +93,8 @@ Core::Core(std::string folder, Spawner& spawner, ClockMode mode, double speed)
       mode_(mode),
       speed_(speed > 0 ? speed : 1.0),
       realStartNs_(SteadyNs()),
-      devices_(std::make_unique<DeviceHost>([this] { return NowLocked(); })) {
+      devices_(std::make_unique<DeviceHost>([this] { return NowLocked(); })),
+      ras_(std::make_unique<RasHost>([this] { return NowLocked(); })) {
     ServiceHooks hooks;
     hooks.answer = [this](ClientId id, std::uint32_t request, std::uint32_t status,
                           const std::string& body) {
@@ -306,6 +308,8 @@ void Core::Handle(Client& c, const wire::Frame& f) {
             return OnRegistry(c, f, r);
         case Kind::Devices:
             return OnDevices(c, f, r);
+        case Kind::Ras:
+            return OnRas(c, f, r);
         case Kind::AddProcess: {
             auto p = std::make_unique<Process>();
             if (!r.Text(p->image) || !r.Text(p->user) || !r.Text(p->desktop) || !r.AtEnd() ||
@@ -719,6 +723,18 @@ void Core::OnDevices(Client& c, const wire::Frame& f, wire::Reader& r) {
     Reply(c, f.id, status, w);
 }
 
+void Core::OnRas(Client& c, const wire::Frame& f, wire::Reader& r) {
+    wire::Writer w;
+    std::uint32_t status = ras_->Handle(c.id, c.pid, r, w);
+    // What it asks of a program's connection reaches that program before the answer does.
+    for (auto& [target, news] : ras_->TakeNews())
+        for (auto& [id, client] : clients_)
+            if (client->hello && client->role == wire::Role::Program &&
+                (target == RasHost::kEveryProgram || target == id))
+                Send(*client, wire::Kind::RasNews, 0, news, true);
+    Reply(c, f.id, status, w);
+}
+
 void Core::PushDevices() {
     auto tree = devices_->TakeChanged();
     if (!tree) return;
@@ -863,6 +879,7 @@ void Core::Disconnect(ClientId client) {
     for (auto& [id, t] : c.threads) EndThread(*t);
     windows_->ClientGone(client);
     devices_->Disconnect(client);
+    ras_->Disconnect(client);
     // An object lives while another client holds a handle to it.
     c.handles.clear();
     std::uint32_t pid = c.pid;

@@ -33,6 +33,7 @@ namespace sim::server {
 using ClientId = int;
 class WindowDirectory;
 class DeviceHost;
+class RasHost;
 
 // Starts a program's host process.
 struct SpawnSpec {
@@ -114,6 +115,7 @@ private:
     // Sends the device tree to every program when it changed (a wake, as any message that may
     // wake a program).
     void PushDevices();
+    void OnRas(Client& c, const wire::Frame& f, wire::Reader& r);
 
     // Waits that mix the server's objects with a program's own (kernel_waits.cpp): peeks, takes,
     // give-backs; peeks are answered from ServeWaits. A client's go with its connection, and so
@@ -160,6 +162,7 @@ private:
     std::map<std::wstring, std::weak_ptr<KObject>> named_;
     Registry registry_;
     std::unique_ptr<DeviceHost> devices_;
+    std::unique_ptr<RasHost> ras_;
     std::vector<std::unique_ptr<PendingWait>> waits_;  // in arrival order
     DWORD nextThreadId_ = 0x10004;
     std::unique_ptr<WindowDirectory> windows_;  // machine/server/windows.h

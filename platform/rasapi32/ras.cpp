@@ -1,7 +1,9 @@
 #include <ras.h>
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
+#include <vector>
 
 #include "machine/ras.h"
 #include "machine/trace.h"
@@ -90,6 +92,50 @@ DWORD RasSetEntryPropertiesW(LPCWSTR phonebook, LPCWSTR entryName, LPRASENTRYW e
     if (!ValidName(entryName) || entry == nullptr) return ERROR_INVALID_PARAMETER;
     if (std::wcslen(entryName) > RAS_MaxEntryName) return ERROR_INVALID_PARAMETER;
     return sim::Ras::Get().SetEntry(phonebook, entryName, entry, entrySize);
+}
+
+DWORD RasGetEntryPropertiesW(LPCWSTR phonebook, LPCWSTR entryName, LPRASENTRYW entry,
+                             LPDWORD entrySize, LPBYTE devInfo, LPDWORD devInfoSize) {
+    API_TRACE(Ras, RasGetEntryPropertiesW, phonebook, entryName, entry, entrySize, devInfo,
+              devInfoSize);
+    if (!ValidName(entryName) || entrySize == nullptr || devInfo != nullptr)
+        return ERROR_INVALID_PARAMETER;
+    if (devInfoSize) *devInfoSize = 0;
+    return sim::Ras::Get().GetEntry(phonebook, entryName, entry, entrySize);
+}
+
+DWORD RasEnumConnectionsW(LPRASCONNW connections, LPDWORD size, LPDWORD count) {
+    API_TRACE(Ras, RasEnumConnectionsW, connections, size, count);
+    if (size == nullptr || count == nullptr) return ERROR_INVALID_PARAMETER;
+    if (connections != nullptr && connections->dwSize != sizeof(RASCONNW))
+        return ERROR_INVALID_SIZE;
+    std::vector<sim::RasLine> listed;
+    for (const sim::RasLine& line : sim::Ras::Get().Lines())
+        if (line.phase != sim::RasPhase::TearingDown && line.phase != sim::RasPhase::Gone)
+            listed.push_back(line);
+    const DWORD needed = static_cast<DWORD>(listed.size() * sizeof(RASCONNW));
+    *count = 0;
+    if (needed > 0 && (connections == nullptr || *size < needed)) {
+        *size = needed;
+        return ERROR_BUFFER_TOO_SMALL;
+    }
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+        RASCONNW& out = connections[i];
+        std::memset(&out, 0, sizeof out);
+        out.dwSize = sizeof(RASCONNW);
+        out.hrasconn = listed[i].handle;
+        auto copy = [](WCHAR* dst, std::size_t capacity, const std::wstring& src) {
+            std::size_t n = std::min(src.size(), capacity - 1);
+            std::wmemcpy(dst, src.c_str(), n);
+            dst[n] = 0;
+        };
+        copy(out.szEntryName, RAS_MaxEntryName + 1, listed[i].entryName);
+        copy(out.szDeviceType, RAS_MaxDeviceType + 1, RASDT_Modem);
+        copy(out.szDeviceName, RAS_MaxDeviceName + 1, listed[i].deviceName);
+    }
+    *count = static_cast<DWORD>(listed.size());
+    *size = needed;
+    return 0;
 }
 
 DWORD RasDeleteEntryW(LPCWSTR phonebook, LPCWSTR entryName) {

@@ -132,6 +132,38 @@ TEST_F(RasTest, EntryKeepsEveryFieldAndRejectsBadSizesAndArguments) {
               static_cast<DWORD>(ERROR_CANNOT_FIND_PHONEBOOK_ENTRY));
 }
 
+TEST_F(RasTest, EntryReadsBackInTheCallersSizeAndTellsTheSizeItNeeds) {
+    ASSERT_EQ(WriteEntry(), 0u);
+    DWORD size = 0;
+    EXPECT_EQ(RasGetEntryPropertiesW(nullptr, L"test entry", nullptr, &size, nullptr, nullptr),
+              static_cast<DWORD>(ERROR_BUFFER_TOO_SMALL));
+    EXPECT_EQ(size, sizeof(RASENTRYW));
+    RASENTRYW e{};
+    e.dwSize = sizeof e;
+    size = sizeof e - 1;
+    EXPECT_EQ(RasGetEntryPropertiesW(nullptr, L"Test Entry", &e, &size, nullptr, nullptr),
+              static_cast<DWORD>(ERROR_BUFFER_TOO_SMALL));
+    EXPECT_EQ(size, sizeof(RASENTRYW));
+    EXPECT_EQ(RasGetEntryPropertiesW(nullptr, L"Test Entry", &e, &size, nullptr, nullptr), 0u);
+    EXPECT_STREQ(e.szLocalPhoneNumber, L"#777");
+    EXPECT_EQ(e.ipaddrDns.d, 1);
+    // The older structure gets the older part.
+    e = {};
+    e.dwSize = RASENTRYW_V500_SIZE;
+    size = RASENTRYW_V500_SIZE;
+    EXPECT_EQ(RasGetEntryPropertiesW(nullptr, L"Test Entry", &e, &size, nullptr, nullptr), 0u);
+    EXPECT_STREQ(e.szDeviceName, L"CDMA USB Modem");
+    EXPECT_EQ(e.dwfOptions2, 0u);
+
+    e.dwSize = 100;
+    EXPECT_EQ(RasGetEntryPropertiesW(nullptr, L"Test Entry", &e, &size, nullptr, nullptr),
+              static_cast<DWORD>(ERROR_INVALID_SIZE));
+    EXPECT_EQ(RasGetEntryPropertiesW(nullptr, L"Other", nullptr, &size, nullptr, nullptr),
+              static_cast<DWORD>(ERROR_CANNOT_FIND_PHONEBOOK_ENTRY));
+    EXPECT_EQ(RasGetEntryPropertiesW(nullptr, L"Test Entry", nullptr, nullptr, nullptr, nullptr),
+              static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+}
+
 class RasWin2000Test : public RasTest {
     sim::Config MachineConfig() override { return sim::Config::Windows2000(); }
 };
@@ -399,6 +431,37 @@ TEST_F(RasTest, DroppedLineReportsItsErrorAndAKilledHandleIsInvalid) {
     ASSERT_TRUE(ras.KillHandle());
     Status(h, &rc);
     EXPECT_EQ(rc, static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+TEST_F(RasTest, EnumeratedConnectionsAreTheLiveOnesAndABufferTooSmallIsTold) {
+    PlugModem();
+    ASSERT_EQ(WriteEntry(), 0u);
+    RASCONNW conns[2] = {};
+    conns[0].dwSize = sizeof(RASCONNW);
+    DWORD size = sizeof conns, count = 7;
+    EXPECT_EQ(RasEnumConnectionsW(conns, &size, &count), 0u);
+    EXPECT_EQ(count, 0u);
+
+    HRASCONN h;
+    ASSERT_EQ(Dial(&h), 0u);
+    size = 0;
+    EXPECT_EQ(RasEnumConnectionsW(nullptr, &size, &count),
+              static_cast<DWORD>(ERROR_BUFFER_TOO_SMALL));
+    EXPECT_EQ(size, sizeof(RASCONNW));
+    size = sizeof conns;
+    EXPECT_EQ(RasEnumConnectionsW(conns, &size, &count), 0u);
+    ASSERT_EQ(count, 1u);
+    EXPECT_EQ(conns[0].hrasconn, h);
+    EXPECT_STREQ(conns[0].szEntryName, L"Test Entry");
+    EXPECT_STREQ(conns[0].szDeviceName, L"CDMA USB Modem");
+    conns[0].dwSize = 12;
+    EXPECT_EQ(RasEnumConnectionsW(conns, &size, &count), static_cast<DWORD>(ERROR_INVALID_SIZE));
+
+    // A connection whose hang-up began is no longer listed.
+    ASSERT_EQ(RasHangUpW(h), 0u);
+    conns[0].dwSize = sizeof(RASCONNW);
+    EXPECT_EQ(RasEnumConnectionsW(conns, &size, &count), 0u);
+    EXPECT_EQ(count, 0u);
 }
 
 TEST_F(RasTest, DiallingADeviceNoModemCarriesFails) {
