@@ -14,6 +14,7 @@
 #include "machine/machine.h"
 #include "machine/processes.h"
 #include "machine/registry.h"
+#include "machine/remote_screen.h"
 #include "machine/remote_windows.h"
 #include <winreg.h>
 #include "machine/threads.h"
@@ -164,6 +165,7 @@ private:
             // A message for a window is queued to its thread first (outside the kernel lock),
             // then counted as seen: the idle report after it cannot overtake it.
             HandleWindowPush(*this, *f);
+            HandleScreenPush(*this, *f);
             std::lock_guard<std::mutex> lk(kernel.Mutex());
             ++received_;
             wire::Reader r(f->payload);
@@ -432,6 +434,7 @@ bool JoinServerAtStart() {
     // The machine's shared things are the server's from here on.
     machine().registry().UseRemote(new ServedRegistry(*g_link));
     ShareWindows(*g_link, pid);
+    ShareTray(*g_link);
     Kernel::Get().SetClockLink(g_link);
     g_link->Run();
     return true;

@@ -31,6 +31,7 @@ namespace sim::server {
 
 using ClientId = int;
 class WindowDirectory;
+class ScreenDesk;
 
 // Starts a program's host process.
 struct SpawnSpec {
@@ -134,6 +135,7 @@ private:
     std::vector<std::unique_ptr<PendingWait>> waits_;  // in arrival order
     DWORD nextThreadId_ = 0x10004;
     std::unique_ptr<WindowDirectory> windows_;  // machine/server/windows.h
+    std::unique_ptr<ScreenDesk> screen_;        // machine/server/screen.h
 };
 
 }  // namespace sim::server
