@@ -73,7 +73,7 @@ enum class Kind : std::uint16_t {
                          // u32 type, i32 answer)
     // The screen and input across processes (machine/server/screen.h). Requests of a control
     // client:
-    ScreenPng = 0xB0,    // text host path; the composed screen is saved there as PNG
+    ScreenPng = 0xB0,    // answer: blob the composed screen as a PNG file's bytes
     ScreenPixel = 0xB1,  // i32 x, i32 y; answer: u32 0x00RRGGBB of the composed screen there
     InjectInput = 0xB2,  // u8 InputOp, u8 button (0 left, 1 right), i32 x, i32 y, u32 key;
                          // answer: u32 pid of the process the input went to

@@ -1,6 +1,7 @@
 #include "machine/control/server_client.h"
 
 #include <csignal>
+#include <cstdio>
 
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -240,10 +241,13 @@ bool ServerClient::ScriptBox(int answer, std::uint32_t afterMs) {
 }
 
 bool ServerClient::SaveScreenPng(const std::string& path) {
-    wire::Writer w;
-    w.Text(FromUtf8(path));
-    auto a = Call(static_cast<std::uint16_t>(wire::Kind::ScreenPng), w.Bytes());
-    return a && a->status == 0;
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::ScreenPng), {});
+    std::string png;
+    if (!a || a->status != 0 || !wire::Reader(a->body).Blob(png)) return false;
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr) return false;
+    bool written = std::fwrite(png.data(), 1, png.size(), out) == png.size();
+    return std::fclose(out) == 0 && written;
 }
 
 std::optional<std::uint32_t> ServerClient::ScreenPixel(int x, int y) {

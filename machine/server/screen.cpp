@@ -4,7 +4,6 @@
 #include <utility>
 
 #include <winbase.h>
-#include "machine/machine.h"
 #include "machine/screen.h"
 
 namespace sim::server {
@@ -57,12 +56,9 @@ void ScreenDesk::Request(ClientId client, const wire::Frame& f) {
     g.request = f.id;
     g.kind = f.kind;
     switch (f.kind) {
-        case wire::Kind::ScreenPng: {
-            std::wstring path;
-            if (!r.Text(path) || !r.AtEnd() || path.empty()) return bad();
-            g.path = ToUtf8(path);
+        case wire::Kind::ScreenPng:
+            if (!r.AtEnd()) return bad();
             return Start(std::move(g), true);
-        }
         case wire::Kind::ScreenPixel:
             if (!r.I32(g.x) || !r.I32(g.y) || !r.AtEnd()) return bad();
             return Start(std::move(g), true);
@@ -80,11 +76,11 @@ void ScreenDesk::Request(ClientId client, const wire::Frame& f) {
             }
             wire::Writer input;  // what the program gets
             input.U8(op).U8(g.button).I32(g.x).I32(g.y).U32(key);
-            g.path = input.Bytes();
+            g.input = input.Bytes();
             auto shown = out_.shown();
             if (!IsMouse(g.op)) {
                 // Keys: the program of the front window.
-                return Route(client, f.id, shown.empty() ? nullptr : &shown.front(), g.path);
+                return Route(client, f.id, shown.empty() ? nullptr : &shown.front(), g.input);
             }
             if (held_) {
                 // A drag stays with the program that took the press.
@@ -92,7 +88,7 @@ void ScreenDesk::Request(ClientId client, const wire::Frame& f) {
                     return s.client == pressed_;
                 });
                 if (g.op == wire::InputOp::Release) held_ = false;
-                return Route(client, f.id, it == shown.end() ? nullptr : &*it, g.path);
+                return Route(client, f.id, it == shown.end() ? nullptr : &*it, g.input);
             }
             return Start(std::move(g), false);
         }
@@ -223,10 +219,19 @@ void ScreenDesk::Finish(std::uint32_t id) {
         } else {
             cairo_surface_t* screen = Compose(g);
             if (g.kind == wire::Kind::ScreenPng) {
-                bool ok = cairo_surface_write_to_png(screen, g.path.c_str()) == CAIRO_STATUS_SUCCESS;
-                wire::Writer w;
-                w.U32(static_cast<std::uint32_t>(width_)).U32(static_cast<std::uint32_t>(height_));
-                out_.reply(g.asker, g.request, ok ? 0 : ERROR_WRITE_FAULT, ok ? w.Bytes() : "");
+                std::string png;
+                bool ok = cairo_surface_write_to_png_stream(
+                              screen,
+                              [](void* to, const unsigned char* data, unsigned int n) {
+                                  static_cast<std::string*>(to)->append(
+                                      reinterpret_cast<const char*>(data), n);
+                                  return CAIRO_STATUS_SUCCESS;
+                              },
+                              &png) == CAIRO_STATUS_SUCCESS;
+                // A picture larger than one answer carries is refused.
+                ok = ok && png.size() + 64 <= wire::kMaxFrame;
+                out_.reply(g.asker, g.request, ok ? 0 : ERROR_INSUFFICIENT_BUFFER,
+                           ok ? wire::Writer().Blob(png).Bytes() : "");
             } else {
                 wire::Writer w;
                 w.U32(Screen::Pixel(screen, g.x, g.y));
@@ -249,9 +254,9 @@ void ScreenDesk::FinishInput(Gather& g) {
             held_ = true;
             pressed_ = s.client;
         }
-        return Route(g.asker, g.request, &s, g.path);
+        return Route(g.asker, g.request, &s, g.input);
     }
-    Route(g.asker, g.request, nullptr, g.path);
+    Route(g.asker, g.request, nullptr, g.input);
 }
 
 void ScreenDesk::Route(ClientId asker, std::uint32_t request, const WindowDirectory::Shown* to,

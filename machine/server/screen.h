@@ -71,7 +71,7 @@ private:
         ClientId asker = 0;
         std::uint32_t request = 0;
         wire::Kind kind = wire::Kind::ScreenPng;
-        std::string path;
+        std::string input;  // InjectInput: what the program gets
         std::int32_t x = 0, y = 0;
         wire::InputOp op = wire::InputOp::Move;
         std::uint8_t button = 0;
