@@ -53,7 +53,11 @@ void SendPicture(ServerLink& link, std::uint32_t gather, HWND hwnd, cairo_surfac
 
 void GiveLayers(ServerLink& link, const wire::Frame& f) {
     std::uint8_t pictures = 0;
-    wire::Reader(f.payload).U8(pictures);
+    std::int32_t x = 0, y = 0;
+    wire::Reader r(f.payload);
+    r.U8(pictures);
+    r.I32(x);
+    r.I32(y);
     std::vector<Screen::Layer> layers = machine().screen().Layers();
     wire::Writer done;
     done.U32(f.id).U32(static_cast<std::uint32_t>(layers.size()));
@@ -61,6 +65,7 @@ void GiveLayers(ServerLink& link, const wire::Frame& f) {
         if (pictures != 0 && l.picture != nullptr) SendPicture(link, f.id, l.hwnd, l.picture);
         done.U64(Handle(l.hwnd)).I32(l.rect.left).I32(l.rect.top).I32(l.rect.right);
         done.I32(l.rect.bottom).U8(static_cast<std::uint8_t>(std::clamp(l.alpha, 0.0, 1.0) * 255 + 0.5));
+        done.U8(machine().screen().PassesClicks(l.hwnd, POINT{x, y}) ? 1 : 0);
         if (l.picture != nullptr) cairo_surface_destroy(l.picture);
     }
     PostToServer(link, wire::Kind::LayersDone, done.Bytes());

@@ -85,7 +85,8 @@ enum class Kind : std::uint16_t {
     LayerBand = 0xB8,   // u32 gather, u64 window, u32 width, u32 height, u32 first row, blob
                         // rows of premultiplied 0xAARRGGBB pixels (width x 4 bytes a row)
     LayersDone = 0xB9,  // u32 gather, u32 count, count x (u64 window, i32 left, top, right,
-                        // bottom, u8 alpha): the program's visible top-level windows
+                        // bottom, u8 alpha, u8 passes clicks at the gather's point): the
+                        // program's visible top-level windows
     // Notes from a program about its notification-area icons (no reply):
     TrayIconSet = 0xBA,   // u64 owner, u32 id, u8 has callback, text tip, u8 has balloon, text
                           // balloon title, text balloon text: added or changed
@@ -98,7 +99,8 @@ enum class Kind : std::uint16_t {
     SentMessage = 0x161,    // frame id: the message's id; then as SendWindow. The program answers
                             // with SentDone.
     // The screen and input (machine/remote_screen.h):
-    LayersWanted = 0x1B0,  // frame id: the gather; u8 with pictures. The program answers with
+    LayersWanted = 0x1B0,  // frame id: the gather; u8 with pictures, i32 x, i32 y: the point a
+                           // mouse input is for. The program answers with
                            // LayerBand notes (with pictures) and one LayersDone
     InputEvent = 0x1B1,    // u8 InputOp, u8 button, i32 x, i32 y, u32 key
     TrayClicked = 0x1B2,   // u64 owner, u32 id, u8 TrayClick: the shell's click on the icon

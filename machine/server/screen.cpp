@@ -103,8 +103,9 @@ void ScreenDesk::Start(Gather g, bool pictures) {
     if (nextGather_ == 0) nextGather_ = 1;
     auto waiting = g.waiting;
     gathers_[id] = std::move(g);
+    const Gather& started = gathers_[id];
     wire::Writer w;
-    w.U8(pictures ? 1 : 0);
+    w.U8(pictures ? 1 : 0).I32(started.x).I32(started.y);
     for (ClientId c : waiting) out_.push(c, wire::Kind::LayersWanted, id, w.Bytes());
     if (waiting.empty()) Finish(id);
 }
@@ -155,9 +156,10 @@ void ScreenDesk::Note(ClientId client, const wire::Frame& f) {
     if (!r.U32(count)) return;
     for (std::uint32_t i = 0; i < count; ++i) {
         std::uint64_t hwnd = 0;
+        std::uint8_t passes = 0;
         Layer read;
         if (!r.U64(hwnd) || !r.I32(read.left) || !r.I32(read.top) || !r.I32(read.right) ||
-            !r.I32(read.bottom) || !r.U8(read.alpha))
+            !r.I32(read.bottom) || !r.U8(read.alpha) || !r.U8(passes))
             break;
         Layer& layer = g.layers[{client, hwnd}];
         layer.left = read.left;
@@ -165,6 +167,7 @@ void ScreenDesk::Note(ClientId client, const wire::Frame& f) {
         layer.right = read.right;
         layer.bottom = read.bottom;
         layer.alpha = read.alpha;
+        layer.passes = passes != 0;
         layer.listed = true;
     }
     g.waiting.erase(client);
@@ -247,7 +250,7 @@ void ScreenDesk::FinishInput(Gather& g) {
     // The topmost window whose rectangle holds the point.
     for (const auto& s : out_.shown()) {
         auto it = g.layers.find({s.client, s.hwnd});
-        if (it == g.layers.end() || !it->second.listed) continue;
+        if (it == g.layers.end() || !it->second.listed || it->second.passes) continue;
         const Layer& l = it->second;
         if (g.x < l.left || g.x >= l.right || g.y < l.top || g.y >= l.bottom) continue;
         if (g.op == wire::InputOp::Press) {

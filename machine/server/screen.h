@@ -6,7 +6,7 @@
 // answers once each has answered or gone. The picture is the desktop colour with the windows
 // painted bottom to top in the machine-wide z-order, each as its program shows it (layered
 // windows with their colour key and alpha). Mouse input goes to the program whose window is the
-// topmost under the point, or, while a button is held, to the program that took the press; keys
+// topmost under the point (a layered window lets a click through where it shows nothing), or, while a button is held, to the program that took the press; keys
 // go to the program of the topmost visible window (a window brought to the front comes first in
 // the z-order). That program's own machine turns the input into its window's messages.
 //
@@ -64,6 +64,7 @@ private:
     struct Layer {
         int left = 0, top = 0, right = 0, bottom = 0;
         std::uint8_t alpha = 255;
+        bool passes = false;  // a click at the gather's point goes through it
         bool listed = false;  // LayersDone named it
         cairo_surface_t* picture = nullptr;
     };

@@ -16,6 +16,9 @@
 //                      paint sets the event "shown TITLE"; a left button press prints
 //                      "down <x> <y>", a double click "double <x> <y>" (client points), a key
 //                      "key <vk>", each then setting the event "input TITLE"
+//   show TITLE RRGGBB X Y W H keyed
+//                      the same as a layered window whose right half is painted in the colour
+//                      key (magenta): it shows nothing there and lets clicks through
 //   tray TITLE TIP     makes a hidden window titled TITLE with a notification-area icon (id 9,
 //                      tip TIP, balloon "Ready" titled "Peer") and handles its messages until it
 //                      is closed: a double click on the icon prints "tray <id> double" and sets
@@ -83,6 +86,8 @@ unsigned long Number(const wchar_t* text) {
 }
 
 COLORREF g_colour = 0;
+constexpr COLORREF kKey = RGB(255, 0, 255);
+bool g_keyed = false;
 
 // Sets the named event of the machine (made by the test).
 void Signal(const std::wstring& name) {
@@ -112,6 +117,13 @@ LRESULT CALLBACK ShownProcedure(HWND window, UINT message, WPARAM wParam, LPARAM
             HBRUSH brush = CreateSolidBrush(g_colour);
             FillRect(dc, &all, brush);
             DeleteObject(brush);
+            if (g_keyed) {
+                RECT right = all;
+                right.left = (all.left + all.right) / 2;
+                HBRUSH key = CreateSolidBrush(kKey);
+                FillRect(dc, &right, key);
+                DeleteObject(key);
+            }
             EndPaint(window, &ps);
             if (!std::exchange(painted, true)) Signal(L"shown " + g_title);
             return 0;
@@ -133,8 +145,9 @@ LRESULT CALLBACK ShownProcedure(HWND window, UINT message, WPARAM wParam, LPARAM
     }
 }
 
-int RunShown(wchar_t** argv) {
+int RunShown(wchar_t** argv, bool keyed) {
     g_title = argv[2];
+    g_keyed = keyed;
     unsigned long rgb = std::wcstoul(argv[3], nullptr, 16);
     g_colour = RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
     WNDCLASSW c{};
@@ -144,10 +157,11 @@ int RunShown(wchar_t** argv) {
     c.lpszClassName = L"PeerWindow";
     RegisterClassW(&c);
     HWND window = CreateWindowExW(
-        0, L"PeerWindow", argv[2], WS_POPUP | WS_VISIBLE, static_cast<int>(Number(argv[4])),
+        g_keyed ? WS_EX_LAYERED : 0, L"PeerWindow", argv[2], WS_POPUP | WS_VISIBLE, static_cast<int>(Number(argv[4])),
         static_cast<int>(Number(argv[5])), static_cast<int>(Number(argv[6])),
         static_cast<int>(Number(argv[7])), nullptr, nullptr, c.hInstance, nullptr);
     if (window == nullptr) return 1;
+    if (g_keyed) SetLayeredWindowAttributes(window, kKey, 0, LWA_COLORKEY);
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);
@@ -242,7 +256,9 @@ HWND Find(const wchar_t* title, const wchar_t* className = L"PeerWindow") {
 int wmain(int argc, wchar_t** argv) {
     std::wstring mode = argc > 1 ? argv[1] : L"";
     if (mode == L"window" && argc == 3) return RunWindow(argv[2]);
-    if (mode == L"show" && argc == 8) return RunShown(argv);
+    if (mode == L"show" && argc == 8) return RunShown(argv, false);
+    if (mode == L"show" && argc == 9 && std::wstring(argv[8]) == L"keyed")
+        return RunShown(argv, true);
     if (mode == L"tray" && argc == 4) return RunTray(argv[2], argv[3]);
     if (mode == L"send" && argc == 5) {
         HWND to = Find(argv[2]);

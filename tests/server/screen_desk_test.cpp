@@ -42,7 +42,7 @@ protected:
     void Done(ClientId c, std::uint32_t gather, std::uint64_t hwnd, int left, int top, int side) {
         Note(c, Kind::LayersDone,
              Writer().U32(gather).U32(1).U64(hwnd).I32(left).I32(top).I32(left + side).I32(
-                 top + side).U8(255));
+                 top + side).U8(255).U8(0));
     }
     // The answer's number: a pixel, or the pid that took an input.
     std::uint32_t Pixel(ClientId control, std::uint32_t request) {

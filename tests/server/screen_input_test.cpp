@@ -25,13 +25,14 @@ protected:
     }
     // A peer showing a window in the colour at the rectangle; waits until it has painted.
     sim::control::ServerClient::Started Show(const std::wstring& title, const std::wstring& rgb,
-                                             int x, int y, int w, int h) {
+                                             int x, int y, int w, int h,
+                                             const std::wstring& more = L"") {
         std::uint32_t shown = server_->CreateEvent(L"shown " + title, true, false);
         inputs_[title] = server_->CreateEvent(L"input " + title, false, false);
         auto started = server_->StartProcess(
             L"C:\\Program Files\\Modem\\Peer.exe",
             L"Peer.exe show " + title + L" " + rgb + L" " + std::to_wstring(x) + L" " +
-                std::to_wstring(y) + L" " + std::to_wstring(w) + L" " + std::to_wstring(h),
+                std::to_wstring(y) + L" " + std::to_wstring(w) + L" " + std::to_wstring(h) + more,
             OutputPath(Tag(title)));
         EXPECT_TRUE(started.has_value());
         EXPECT_EQ(server_->Wait(shown, 600000), 0u);
@@ -102,6 +103,20 @@ TEST_F(ScreenInputTest, ThePictureShowsTwoProgramsWindowsInTheMachineWideZOrder)
     EXPECT_EQ(server_->ScreenPixel(260, 160), 0xFF0000u);
     Close(L"Below", below);
     EXPECT_EQ(server_->ScreenPixel(110, 110), kDesktop);
+}
+
+TEST_F(ScreenInputTest, ALayeredWindowShowsAndTakesClicksOnlyWhereItsColourKeyIsNot) {
+    auto below = Show(L"Under", L"FF0000", 0, 0, 200, 100);
+    auto keyed = Show(L"Keyed", L"00FF00", 0, 0, 200, 100, L" keyed");
+    EXPECT_EQ(server_->ScreenPixel(50, 50), 0x00FF00u);
+    // The right half is the colour key: the window beneath shows there and takes the click.
+    EXPECT_EQ(server_->ScreenPixel(150, 50), 0xFF0000u);
+    EXPECT_EQ(server_->Click(150, 50), below.pid);
+    WaitForInput(L"Under");
+    EXPECT_EQ(server_->Click(50, 50), keyed.pid);
+    WaitForInput(L"Keyed");
+    EXPECT_EQ(Close(L"Keyed", keyed), "down 50 50\n");
+    EXPECT_EQ(Close(L"Under", below), "down 150 50\n");
 }
 
 TEST_F(ScreenInputTest, MouseInputGoesToTheProgramWhoseWindowIsUnderThePointer) {
