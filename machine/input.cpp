@@ -10,7 +10,6 @@
 
 namespace sim::input {
 
-
 namespace {
 
 WindowTable& Windows() {
@@ -74,8 +73,7 @@ bool QueueMouse(UINT message, bool held, WPARAM high = 0) {
                   (m.down[VK_SHIFT] ? MK_SHIFT : 0) | (m.down[VK_CONTROL] ? MK_CONTROL : 0);
     auto to = message == WM_MOUSEWHEEL ? KeyboardWindow() : MouseWindow(m.cursorPos, held);
     if (!held && (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN))
-        Input().ModifyMachine(
-            [&](MachineInput& in) { in.pressWindow = to ? to->hwnd : nullptr; });
+        Input().ModifyMachine([&](MachineInput& in) { in.pressWindow = to ? to->hwnd : nullptr; });
     // Threads the pointer is not over any more stop tracking it.
     for (const auto& [id, t] : Input().Threads())
         if (t.tracking.window != nullptr && !(to && to->thread && to->thread->id == id) &&
@@ -99,8 +97,8 @@ bool Button(MouseButton button, bool down) {
 // Queues a key going down or up; `extra` goes into lParam's bits 32 and up.
 bool Key(UINT virtualKey, bool down, LPARAM extra = 0) {
     auto vk = static_cast<std::size_t>(virtualKey & 0xFF);
-    bool was = Input().ModifyMachine(
-        [&](MachineInput& m) { return std::exchange(m.down[vk], down); });
+    bool was =
+        Input().ModifyMachine([&](MachineInput& m) { return std::exchange(m.down[vk], down); });
     // Repeat count 1; bit 30: the key was down before; bit 31: it is being released.
     LPARAM lParam = 1 | (was ? LPARAM{1} << 30 : 0) | (down ? 0 : LPARAM{1} << 31) | (extra << 32);
     auto to = KeyboardWindow();

@@ -22,9 +22,9 @@ std::uint64_t Handle(HWND h) {
 void SendPicture(ServerLink& link, std::uint32_t gather, HWND hwnd, cairo_surface_t* picture) {
     cairo_surface_t* argb = picture;
     if (cairo_image_surface_get_format(picture) != CAIRO_FORMAT_ARGB32) {
-        argb = cairo_image_surface_create(CAIRO_FORMAT_ARGB32,
-                                          cairo_image_surface_get_width(picture),
-                                          cairo_image_surface_get_height(picture));
+        argb =
+            cairo_image_surface_create(CAIRO_FORMAT_ARGB32, cairo_image_surface_get_width(picture),
+                                       cairo_image_surface_get_height(picture));
         cairo_t* cr = cairo_create(argb);
         cairo_set_source_surface(cr, picture, 0, 0);
         cairo_paint(cr);
@@ -36,8 +36,8 @@ void SendPicture(ServerLink& link, std::uint32_t gather, HWND hwnd, cairo_surfac
     const std::size_t rowBytes = std::size_t{width} * 4;
     const int stride = cairo_image_surface_get_stride(argb);
     const unsigned char* data = cairo_image_surface_get_data(argb);
-    const std::uint32_t perBand =
-        static_cast<std::uint32_t>(std::max<std::size_t>(1, kBandBytes / std::max<std::size_t>(rowBytes, 1)));
+    const std::uint32_t perBand = static_cast<std::uint32_t>(
+        std::max<std::size_t>(1, kBandBytes / std::max<std::size_t>(rowBytes, 1)));
     for (std::uint32_t first = 0; first < height; first += perBand) {
         std::uint32_t rows = std::min(perBand, height - first);
         std::string bytes;
@@ -64,7 +64,8 @@ void GiveLayers(ServerLink& link, const wire::Frame& f) {
     for (const Screen::Layer& l : layers) {
         if (pictures != 0 && l.picture != nullptr) SendPicture(link, f.id, l.hwnd, l.picture);
         done.U64(Handle(l.hwnd)).I32(l.rect.left).I32(l.rect.top).I32(l.rect.right);
-        done.I32(l.rect.bottom).U8(static_cast<std::uint8_t>(std::clamp(l.alpha, 0.0, 1.0) * 255 + 0.5));
+        done.I32(l.rect.bottom)
+            .U8(static_cast<std::uint8_t>(std::clamp(l.alpha, 0.0, 1.0) * 255 + 0.5));
         done.U8(machine().screen().PassesClicks(l.hwnd, POINT{x, y}) ? 1 : 0);
         if (l.picture != nullptr) cairo_surface_destroy(l.picture);
     }
@@ -110,14 +111,32 @@ void TakeInput(const wire::Frame& f) {
     const POINT at{x, y};
     const auto b = button == 0 ? input::MouseButton::Left : input::MouseButton::Right;
     switch (static_cast<wire::InputOp>(op)) {
-        case wire::InputOp::Move: input::MoveMouse(at); return;
-        case wire::InputOp::Press: input::MoveMouse(at); input::PressMouse(b); return;
-        case wire::InputOp::Release: input::MoveMouse(at); input::ReleaseMouse(b); return;
-        case wire::InputOp::Click: input::Click(at, b); return;
-        case wire::InputOp::DoubleClick: input::DoubleClick(at); return;
-        case wire::InputOp::KeyDown: input::KeyDown(key); return;
-        case wire::InputOp::KeyUp: input::KeyUp(key); return;
-        case wire::InputOp::Key: input::PressKey(key); return;
+        case wire::InputOp::Move:
+            input::MoveMouse(at);
+            return;
+        case wire::InputOp::Press:
+            input::MoveMouse(at);
+            input::PressMouse(b);
+            return;
+        case wire::InputOp::Release:
+            input::MoveMouse(at);
+            input::ReleaseMouse(b);
+            return;
+        case wire::InputOp::Click:
+            input::Click(at, b);
+            return;
+        case wire::InputOp::DoubleClick:
+            input::DoubleClick(at);
+            return;
+        case wire::InputOp::KeyDown:
+            input::KeyDown(key);
+            return;
+        case wire::InputOp::KeyUp:
+            input::KeyUp(key);
+            return;
+        case wire::InputOp::Key:
+            input::PressKey(key);
+            return;
     }
 }
 

@@ -84,9 +84,8 @@ void ScreenDesk::Request(ClientId client, const wire::Frame& f) {
             }
             if (held_) {
                 // A drag stays with the program that took the press.
-                auto it = std::find_if(shown.begin(), shown.end(), [&](const auto& s) {
-                    return s.client == pressed_;
-                });
+                auto it = std::find_if(shown.begin(), shown.end(),
+                                       [&](const auto& s) { return s.client == pressed_; });
                 if (g.op == wire::InputOp::Release) held_ = false;
                 return Route(client, f.id, it == shown.end() ? nullptr : &*it, g.input);
             }
@@ -131,6 +130,9 @@ void ScreenDesk::Note(ClientId client, const wire::Frame& f) {
             return;
         Layer& layer = g.layers[{client, hwnd}];
         if (layer.picture == nullptr) {
+            const std::size_t size = rowBytes * height;
+            if (size > kMaxGatherBytes - g.bytes) return;
+            g.bytes += size;
             layer.picture = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(width),
                                                        static_cast<int>(height));
             if (cairo_surface_status(layer.picture) != CAIRO_STATUS_SUCCESS) {
@@ -196,15 +198,16 @@ cairo_surface_t* ScreenDesk::Compose(const Gather& g) {
     cairo_surface_t* out = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width_, height_);
     cairo_t* cr = cairo_create(out);
     cairo_set_source_rgb(cr, ((Screen::kDesktop >> 16) & 0xFF) / 255.0,
-                         ((Screen::kDesktop >> 8) & 0xFF) / 255.0, (Screen::kDesktop & 0xFF) / 255.0);
+                         ((Screen::kDesktop >> 8) & 0xFF) / 255.0,
+                         (Screen::kDesktop & 0xFF) / 255.0);
     cairo_paint(cr);
     std::vector<Screen::Layer> layers;  // topmost first
     for (const auto& s : out_.shown()) {
         auto it = g.layers.find({s.client, s.hwnd});
         if (it == g.layers.end() || !it->second.listed || it->second.picture == nullptr) continue;
         const Layer& l = it->second;
-        layers.push_back({nullptr, RECT{l.left, l.top, l.right, l.bottom}, l.picture,
-                          l.alpha / 255.0});
+        layers.push_back(
+            {nullptr, RECT{l.left, l.top, l.right, l.bottom}, l.picture, l.alpha / 255.0});
     }
     Screen::Paint(cr, layers);
     cairo_destroy(cr);

@@ -6,9 +6,10 @@
 // answers once each has answered or gone. The picture is the desktop colour with the windows
 // painted bottom to top in the machine-wide z-order, each as its program shows it (layered
 // windows with their colour key and alpha). Mouse input goes to the program whose window is the
-// topmost under the point (a layered window lets a click through where it shows nothing), or, while a button is held, to the program that took the press; keys
-// go to the program of the topmost visible window (a window brought to the front comes first in
-// the z-order). That program's own machine turns the input into its window's messages.
+// topmost under the point (a layered window lets a click through where it shows nothing), or, while
+// a button is held, to the program that took the press; keys go to the program of the topmost
+// visible window (a window brought to the front comes first in the z-order). That program's own
+// machine turns the input into its window's messages.
 //
 // The notification area: every program tells the server of its icons (owner window, id, tip,
 // balloon); a click on one goes to the owning program, whose shell posts the owner its callback
@@ -57,8 +58,10 @@ public:
     // are removed.
     void ClientGone(ClientId client);
 
-    // The largest picture of one window a program may hand over.
-    static constexpr std::uint32_t kMaxSide = 8192;
+    // The largest picture of one window a program may hand over, and the most bytes of pictures
+    // one gather keeps: a window's picture beyond them is left out of the screen.
+    static constexpr std::uint32_t kMaxSide = 4096;
+    static constexpr std::size_t kMaxGatherBytes = std::size_t{64} << 20;
 
 private:
     struct Layer {
@@ -78,6 +81,7 @@ private:
         std::uint8_t button = 0;
         std::set<ClientId> waiting;
         std::map<std::pair<ClientId, std::uint64_t>, Layer> layers;
+        std::size_t bytes = 0;  // of the layers' pictures
     };
 
     void Request(ClientId client, const wire::Frame& f);

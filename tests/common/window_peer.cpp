@@ -132,7 +132,8 @@ LRESULT CALLBACK ShownProcedure(HWND window, UINT message, WPARAM wParam, LPARAM
             Report(L"down", static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
             return 0;
         case WM_LBUTTONDBLCLK:
-            Report(L"double", static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+            Report(L"double", static_cast<short>(LOWORD(lParam)),
+                   static_cast<short>(HIWORD(lParam)));
             return 0;
         case WM_KEYDOWN:
             Report(L"key", static_cast<long>(wParam));
@@ -156,10 +157,11 @@ int RunShown(wchar_t** argv, bool keyed) {
     c.hInstance = GetModuleHandleW(nullptr);
     c.lpszClassName = L"PeerWindow";
     RegisterClassW(&c);
-    HWND window = CreateWindowExW(
-        g_keyed ? WS_EX_LAYERED : 0, L"PeerWindow", argv[2], WS_POPUP | WS_VISIBLE, static_cast<int>(Number(argv[4])),
-        static_cast<int>(Number(argv[5])), static_cast<int>(Number(argv[6])),
-        static_cast<int>(Number(argv[7])), nullptr, nullptr, c.hInstance, nullptr);
+    HWND window =
+        CreateWindowExW(g_keyed ? WS_EX_LAYERED : 0, L"PeerWindow", argv[2], WS_POPUP | WS_VISIBLE,
+                        static_cast<int>(Number(argv[4])), static_cast<int>(Number(argv[5])),
+                        static_cast<int>(Number(argv[6])), static_cast<int>(Number(argv[7])),
+                        nullptr, nullptr, c.hInstance, nullptr);
     if (window == nullptr) return 1;
     if (g_keyed) SetLayeredWindowAttributes(window, kKey, 0, LWA_COLORKEY);
     MSG msg;

@@ -41,8 +41,16 @@ protected:
     }
     void Done(ClientId c, std::uint32_t gather, std::uint64_t hwnd, int left, int top, int side) {
         Note(c, Kind::LayersDone,
-             Writer().U32(gather).U32(1).U64(hwnd).I32(left).I32(top).I32(left + side).I32(
-                 top + side).U8(255).U8(0));
+             Writer()
+                 .U32(gather)
+                 .U32(1)
+                 .U64(hwnd)
+                 .I32(left)
+                 .I32(top)
+                 .I32(left + side)
+                 .I32(top + side)
+                 .U8(255)
+                 .U8(0));
     }
     // The answer's number: a pixel, or the pid that took an input.
     std::uint32_t Pixel(ClientId control, std::uint32_t request) {
@@ -79,8 +87,8 @@ TEST_F(DeskTest, APictureIsAnsweredOnceEveryShowingProgramHasAnsweredOrGone) {
 
     // Two answers: the window on top shows where they overlap, each its own part elsewhere.
     ClientId top = Showing(0x30);
-    for (auto [x, y, rgb] : {std::tuple{5, 5, kGreen}, std::tuple{1, 1, kRed},
-                             std::tuple{20, 20, kDesktop}}) {
+    for (auto [x, y, rgb] :
+         {std::tuple{5, 5, kGreen}, std::tuple{1, 1, kRed}, std::tuple{20, 20, kDesktop}}) {
         request = AskPixel(control, x, y);
         Answer(below, Asked(below), 0x10, 0, 0, 10, kRed);
         Answer(top, Asked(top), 0x30, 4, 4, 10, kGreen);
@@ -108,8 +116,12 @@ TEST_F(DeskTest, MouseInputGoesToTheTopmostWindowUnderThePointAndKeysToTheFrontO
     EXPECT_EQ(Pushed(back, Kind::InputEvent).size(), 1u);
     // A key needs no gather: the newest window is in front.
     ASSERT_EQ(Request(control, Kind::InjectInput,
-                      Writer().U8(static_cast<std::uint8_t>(sim::wire::InputOp::Key)).U8(0).I32(0)
-                          .I32(0).U32(0x71)),
+                      Writer()
+                          .U8(static_cast<std::uint8_t>(sim::wire::InputOp::Key))
+                          .U8(0)
+                          .I32(0)
+                          .I32(0)
+                          .U32(0x71)),
               0u);
     EXPECT_EQ(Pushed(front, Kind::InputEvent).size(), 1u);
 }
@@ -122,11 +134,16 @@ TEST_F(DeskTest, BadBandsAreDroppedAndTheRestOfTheAnswerCounts) {
     std::uint32_t g = Asked(program);
     std::string row(4 * 4, '\xFF');
     // Rows not whole, a side too large, a first row past the end, more rows than the window has.
-    for (const Writer& bad :
-         {Writer().U32(g).U64(0x10).U32(4).U32(4).U32(0).Blob(row + "x"),
-          Writer().U32(g).U64(0x10).U32(sim::server::ScreenDesk::kMaxSide + 1).U32(1).U32(0).Blob(""),
-          Writer().U32(g).U64(0x10).U32(4).U32(4).U32(4).Blob(row),
-          Writer().U32(g).U64(0x10).U32(4).U32(1).U32(0).Blob(row + row)})
+    for (const Writer& bad : {Writer().U32(g).U64(0x10).U32(4).U32(4).U32(0).Blob(row + "x"),
+                              Writer()
+                                  .U32(g)
+                                  .U64(0x10)
+                                  .U32(sim::server::ScreenDesk::kMaxSide + 1)
+                                  .U32(1)
+                                  .U32(0)
+                                  .Blob(""),
+                              Writer().U32(g).U64(0x10).U32(4).U32(4).U32(4).Blob(row),
+                              Writer().U32(g).U64(0x10).U32(4).U32(1).U32(0).Blob(row + row)})
         Note(program, Kind::LayerBand, bad);
     // A program that was asked nothing of this gather is not heard for it.
     Note(stranger, Kind::LayerBand, Writer().U32(g + 100).U64(0x20).U32(4).U32(4).U32(0).Blob(row));
@@ -155,8 +172,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BadRequest{"PictureWithBytes", Kind::ScreenPng, Writer().U8(0), ERROR_INVALID_PARAMETER},
         BadRequest{"TruncatedPoint", Kind::ScreenPixel, Writer().I32(1), ERROR_INVALID_PARAMETER},
-        BadRequest{"UnknownInput", Kind::InjectInput,
-                   Writer().U8(8).U8(0).I32(0).I32(0).U32(0), ERROR_INVALID_PARAMETER},
+        BadRequest{"UnknownInput", Kind::InjectInput, Writer().U8(8).U8(0).I32(0).I32(0).U32(0),
+                   ERROR_INVALID_PARAMETER},
         BadRequest{"ThirdButton", Kind::InjectInput, Writer().U8(0).U8(2).I32(0).I32(0).U32(0),
                    ERROR_INVALID_PARAMETER},
         BadRequest{"TrailingBytes", Kind::ScreenPixel, Writer().I32(1).I32(1).U8(0),

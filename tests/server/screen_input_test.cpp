@@ -11,8 +11,8 @@
 
 namespace {
 
-constexpr unsigned kClose = 0x0010;   // WM_CLOSE
-constexpr unsigned kVkF2 = 0x71;      // VK_F2
+constexpr unsigned kClose = 0x0010;  // WM_CLOSE
+constexpr unsigned kVkF2 = 0x71;     // VK_F2
 constexpr unsigned kDesktop = 0x3A6EA5;
 
 using Button = sim::control::ServerClient::Button;
@@ -54,10 +54,10 @@ protected:
     }
     // Closes the peer's window; what it printed.
     std::string Close(const std::wstring& title, const sim::control::ServerClient::Started& owner) {
-        auto closer = server_->StartProcess(L"C:\\Program Files\\Modem\\Peer.exe",
-                                            L"Peer.exe post " + title + L" " +
-                                                std::to_wstring(kClose) + L" 0",
-                                            OutputPath("closer"));
+        auto closer = server_->StartProcess(
+            L"C:\\Program Files\\Modem\\Peer.exe",
+            L"Peer.exe post " + title + L" " + std::to_wstring(kClose) + L" 0",
+            OutputPath("closer"));
         EXPECT_TRUE(closer.has_value());
         if (closer) {
             EXPECT_EQ(server_->WaitForExit(closer->pid), 0u);
@@ -65,7 +65,9 @@ protected:
         EXPECT_EQ(server_->WaitForExit(owner.pid), 0u);
         return Output(Tag(title));
     }
-    static std::string Tag(const std::wstring& title) { return std::string(title.begin(), title.end()); }
+    static std::string Tag(const std::wstring& title) {
+        return std::string(title.begin(), title.end());
+    }
 
     std::map<std::wstring, std::uint32_t> inputs_;
 };
@@ -78,9 +80,9 @@ TEST_F(ScreenInputTest, ThePictureShowsTwoProgramsWindowsInTheMachineWideZOrder)
         std::uint32_t rgb;
     };
     // Each window's own part, the overlap (the later window is on top) and the desktop.
-    for (const Probe& p : {Probe{110, 110, 0xFF0000}, Probe{260, 160, 0x0000FF},
-                           Probe{440, 240, 0x0000FF}, Probe{50, 50, kDesktop},
-                           Probe{320, 110, kDesktop}})
+    for (const Probe& p :
+         {Probe{110, 110, 0xFF0000}, Probe{260, 160, 0x0000FF}, Probe{440, 240, 0x0000FF},
+          Probe{50, 50, kDesktop}, Probe{320, 110, kDesktop}})
         EXPECT_EQ(server_->ScreenPixel(p.x, p.y), p.rgb) << p.x << "," << p.y;
 
     const std::string png = folder_ + "/screen.png";
