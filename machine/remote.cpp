@@ -16,6 +16,7 @@
 #include "machine/machine.h"
 #include "machine/processes.h"
 #include "machine/registry.h"
+#include "machine/remote_screen.h"
 #include "machine/remote_windows.h"
 #include "machine/services.h"
 #include "machine/remote_devices.h"
@@ -215,6 +216,7 @@ private:
             // A message for a window is queued to its thread first (outside the kernel lock),
             // then counted as seen: the idle report after it cannot overtake it.
             HandleWindowPush(*this, *f);
+            HandleScreenPush(*this, *f);
             std::lock_guard<std::mutex> lk(kernel.Mutex());
             ++received_;
             wire::Reader r(f->payload);
@@ -525,6 +527,7 @@ bool JoinServerAtStart() {
     if (!tree || tree->status != 0 || !JoinServedDevices(*g_link, tree->body))
         std::fprintf(stderr, "the machine server gave no device tree\n");
     machine().fileShares().UseRemote(ServedFileShares(*g_link));
+    ShareTray(*g_link);
     Kernel::Get().SetClockLink(g_link);
     g_link->Run();
     StartDeviceNotices();

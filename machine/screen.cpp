@@ -190,6 +190,34 @@ bool Screen::PassesClicks(HWND topLevel, POINT screen) {
     return st.perPixel && (p >> 24) == 0;
 }
 
+std::vector<Screen::Layer> Screen::LayersLocked(const std::vector<HWND>& order) {
+    std::vector<Layer> layers;
+    for (HWND h : order) {
+        if (!windows_.IsVisible(h)) continue;
+        auto info = windows_.Get(h);
+        if (!info) continue;
+        Layer layer{h, info->rect, nullptr, 1.0};
+        layer.picture = ShownLocked(h, &layer.alpha);
+        layers.push_back(layer);
+    }
+    return layers;
+}
+
+std::vector<Screen::Layer> Screen::Layers() {
+    std::vector<HWND> order = windows_.TopLevel();  // topmost first
+    std::lock_guard<std::mutex> lk(mu_);
+    SweepLocked();
+    return LayersLocked(order);
+}
+
+void Screen::Paint(cairo_t* cr, const std::vector<Layer>& layers) {
+    for (auto it = layers.rbegin(); it != layers.rend(); ++it) {
+        if (it->picture == nullptr) continue;
+        cairo_set_source_surface(cr, it->picture, it->rect.left, it->rect.top);
+        cairo_paint_with_alpha(cr, it->alpha);
+    }
+}
+
 cairo_surface_t* Screen::Compose() {
     std::vector<HWND> order = windows_.TopLevel();  // topmost first
     const std::uint64_t now = Kernel::Get().Now();  // the balloon's clock, read unlocked
@@ -199,32 +227,34 @@ cairo_surface_t* Screen::Compose() {
     cairo_t* cr = cairo_create(out);
     cairo_set_source_surface(cr, desktop_, 0, 0);
     cairo_paint(cr);
-    for (auto it = order.rbegin(); it != order.rend(); ++it) {
-        if (!windows_.IsVisible(*it)) continue;
-        auto info = windows_.Get(*it);
-        if (!info) continue;
-        double alpha = 1.0;
-        cairo_surface_t* shown = ShownLocked(*it, &alpha);
-        if (shown == nullptr) continue;
-        cairo_set_source_surface(cr, shown, info->rect.left, info->rect.top);
-        cairo_paint_with_alpha(cr, alpha);
-        cairo_surface_destroy(shown);
-    }
+    std::vector<Layer> layers = LayersLocked(order);
+    Paint(cr, layers);
+    for (Layer& l : layers)
+        if (l.picture != nullptr) cairo_surface_destroy(l.picture);
     if (shell_ != nullptr) shell_->DrawTaskbar(cr, width_, height_, taskbarHeight_, now);
     cairo_destroy(cr);
     cairo_surface_flush(out);
     return out;
 }
 
+unsigned Screen::Pixel(cairo_surface_t* surface, int x, int y) {
+    if (x < 0 || y < 0 || x >= cairo_image_surface_get_width(surface) ||
+        y >= cairo_image_surface_get_height(surface))
+        return 0;
+    cairo_surface_flush(surface);
+    const unsigned char* row = cairo_image_surface_get_data(surface) +
+                               static_cast<long>(y) * cairo_image_surface_get_stride(surface);
+    std::uint32_t p;
+    std::memcpy(&p, row + static_cast<long>(x) * 4, 4);
+    return p & 0xFFFFFF;
+}
+
 unsigned Screen::PixelAt(int x, int y) {
     if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
     cairo_surface_t* s = Compose();
-    const unsigned char* row =
-        cairo_image_surface_get_data(s) + static_cast<long>(y) * cairo_image_surface_get_stride(s);
-    std::uint32_t p;
-    std::memcpy(&p, row + static_cast<long>(x) * 4, 4);
+    unsigned p = Pixel(s, x, y);
     cairo_surface_destroy(s);
-    return p & 0xFFFFFF;
+    return p;
 }
 
 bool Screen::SavePng(const std::string& path) {

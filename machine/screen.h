@@ -11,6 +11,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include <wingdi.h>
 
@@ -67,10 +68,25 @@ public:
     // key, or a constant alpha of 0).
     bool PassesClicks(HWND topLevel, POINT screen);
 
+    // A visible top-level window as it shows: its picture (colour key applied; a new reference,
+    // or null when it shows nothing), its screen rectangle and the alpha to paint it with.
+    struct Layer {
+        HWND hwnd = nullptr;
+        RECT rect{};
+        cairo_surface_t* picture = nullptr;
+        double alpha = 1.0;
+    };
+    // The visible top-level windows, topmost first. The caller destroys the pictures.
+    std::vector<Layer> Layers();
+    // Paints layers (topmost first) bottom to top onto the context.
+    static void Paint(cairo_t* cr, const std::vector<Layer>& layers);
+
     // The whole screen now (a new reference).
     cairo_surface_t* Compose();
     // 0x00RRGGBB of the composed screen at the point; 0 outside it.
     unsigned PixelAt(int x, int y);
+    // 0x00RRGGBB of an image surface's pixel; 0 outside it.
+    static unsigned Pixel(cairo_surface_t* surface, int x, int y);
     // The composed screen, or what one top-level window shows, as a PNG file.
     bool SavePng(const std::string& path);
     bool SaveWindowPng(HWND topLevel, const std::string& path);
@@ -84,6 +100,7 @@ private:
     // mu_ held. Drops the entries of windows that are gone.
     void SweepLocked();
     Entry* EntryLocked(HWND topLevel);
+    std::vector<Layer> LayersLocked(const std::vector<HWND>& order);
     // mu_ held: the window's picture as it shows (colour key and alpha applied), a new
     // reference, and the alpha to paint it with.
     cairo_surface_t* ShownLocked(HWND topLevel, double* alpha);

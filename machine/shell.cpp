@@ -3,6 +3,7 @@
 #include <pango/pangocairo.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "machine/machine.h"
 #include "machine/windows.h"
@@ -77,17 +78,24 @@ TrayIcon* Shell::FindLocked(HWND owner, UINT id) {
 }
 
 bool Shell::AddIcon(const TrayIcon& icon) {
-    std::lock_guard<std::mutex> lk(mu_);
-    if (FindLocked(icon.owner, icon.id) != nullptr) return false;
-    icons_.push_back(icon);
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        if (FindLocked(icon.owner, icon.id) != nullptr) return false;
+        icons_.push_back(icon);
+    }
+    if (shared_ != nullptr) shared_->Set(icon);
     return true;
 }
 
 bool Shell::DeleteIcon(HWND owner, UINT id) {
-    std::lock_guard<std::mutex> lk(mu_);
-    auto before = icons_.size();
-    std::erase_if(icons_, [&](const TrayIcon& i) { return i.owner == owner && i.id == id; });
-    return icons_.size() != before;
+    {
+        std::lock_guard<std::mutex> lk(mu_);
+        auto before = icons_.size();
+        std::erase_if(icons_, [&](const TrayIcon& i) { return i.owner == owner && i.id == id; });
+        if (icons_.size() == before) return false;
+    }
+    if (shared_ != nullptr) shared_->Removed(owner, id);
+    return true;
 }
 
 std::vector<TrayIcon> Shell::Icons() {
@@ -146,10 +154,13 @@ UINT Shell::RegisterMessage(const std::wstring& name) {
 }
 
 void Shell::Restart() {
+    std::vector<TrayIcon> gone;
     {
         std::lock_guard<std::mutex> lk(mu_);
-        icons_.clear();
+        gone = std::exchange(icons_, {});
     }
+    if (shared_ != nullptr)
+        for (const TrayIcon& icon : gone) shared_->Removed(icon.owner, icon.id);
     SendToTopLevel(windows_, RegisterMessage(L"TaskbarCreated"), 0, 0);
 }
 

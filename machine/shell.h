@@ -46,6 +46,15 @@ std::size_t SendToTopLevel(WindowTable& windows, UINT message, WPARAM wParam, LP
 
 enum class TrayClick { Left, LeftDouble, Right };
 
+// Told of every change to the notification area's icons (a program on a machine server tells
+// the server, machine/remote_screen.h), outside the shell's lock.
+class SharedTray {
+public:
+    virtual ~SharedTray() = default;
+    virtual void Set(const TrayIcon& icon) = 0;
+    virtual void Removed(HWND owner, UINT id) = 0;
+};
+
 class Shell {
 public:
     explicit Shell(WindowTable& windows);
@@ -56,10 +65,15 @@ public:
     // Changes the icon in place; false when there is none of that owner and id.
     template <class F>
     bool ModifyIcon(HWND owner, UINT id, F change) {
-        std::lock_guard<std::mutex> lk(mu_);
-        TrayIcon* icon = FindLocked(owner, id);
-        if (icon == nullptr) return false;
-        change(*icon);
+        TrayIcon changed;
+        {
+            std::lock_guard<std::mutex> lk(mu_);
+            TrayIcon* icon = FindLocked(owner, id);
+            if (icon == nullptr) return false;
+            change(*icon);
+            changed = *icon;
+        }
+        if (shared_ != nullptr) shared_->Set(changed);
         return true;
     }
     bool DeleteIcon(HWND owner, UINT id);
@@ -72,6 +86,9 @@ public:
     bool Click(HWND owner, UINT id, TrayClick click);
     // The balloon showing now (tick `now`), if any: the latest one whose time is not over.
     bool ShowingBalloon(std::uint64_t now, TrayIcon* out);
+
+    // From now on the changes to the icons are told (set once, at a program's start).
+    void Share(SharedTray* shared) { shared_ = shared; }
 
     // ---- Registered window messages (machine-wide) ----
     // 0xC000..0xFFFF by name (case ignored); 0 for an empty name or when the range is used up.
@@ -99,6 +116,7 @@ private:
     std::map<std::wstring, UINT> messages_;  // lower-case name -> number
     UINT nextMessage_ = 0xC000;
     bool suspended_ = false;
+    SharedTray* shared_ = nullptr;
 };
 
 }  // namespace sim

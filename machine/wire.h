@@ -120,6 +120,26 @@ enum class Kind : std::uint16_t {
     Journal = 0x89,        // u32 machine pid; answer: text console, u32 count, count x text
                            // debugger line (the latest ones when there were many)
     Ras = 0xA0,            // u16 operation and its fields (machine/ras_wire.h)
+    // The screen and input across processes (machine/server/screen.h). Requests of a control
+    // client:
+    ScreenPng = 0xB0,    // answer: blob the composed screen as a PNG file's bytes
+    ScreenPixel = 0xB1,  // i32 x, i32 y; answer: u32 0x00RRGGBB of the composed screen there
+    InjectInput = 0xB2,  // u8 InputOp, u8 button (0 left, 1 right), i32 x, i32 y, u32 key;
+                         // answer: u32 pid of the process the input went to
+    TrayIcons = 0xB3,    // answer: u32 count, count x (u32 pid, u64 owner, u32 id, u8 has
+                         // callback, text tip, u8 has balloon, text balloon title, text
+                         // balloon text), in the order they were added
+    TrayClick = 0xB4,    // u64 owner, u32 id, u8 TrayClick (0 left, 1 double, 2 right)
+    // Notes from a program answering LayersWanted (no reply):
+    LayerBand = 0xB8,   // u32 gather, u64 window, u32 width, u32 height, u32 first row, blob
+                        // rows of premultiplied 0xAARRGGBB pixels (width x 4 bytes a row)
+    LayersDone = 0xB9,  // u32 gather, u32 count, count x (u64 window, i32 left, top, right,
+                        // bottom, u8 alpha, u8 passes clicks at the gather's point): the
+                        // program's visible top-level windows
+    // Notes from a program about its notification-area icons (no reply):
+    TrayIconSet = 0xBA,   // u64 owner, u32 id, u8 has callback, text tip, u8 has balloon, text
+                          // balloon title, text balloon text: added or changed
+    TrayIconGone = 0xBB,  // u64 owner, u32 id
     // Server to client.
     Reply = 0x100,  // u32 status (0 or an error code), then what the request gives back
     Time = 0x101,   // u64 the machine clock's new reading
@@ -131,6 +151,22 @@ enum class Kind : std::uint16_t {
     SentMessage = 0x161,    // frame id: the message's id; then as SendWindow. The program answers
                             // with SentDone.
     RasNews = 0x1A0,     // what the control client asks of a program's connection (ras_wire.h)
+    // The screen and input (machine/remote_screen.h):
+    LayersWanted = 0x1B0,  // frame id: the gather; u8 with pictures, i32 x, i32 y: the point a
+                           // mouse input is for. The program answers with
+                           // LayerBand notes (with pictures) and one LayersDone
+    InputEvent = 0x1B1,    // u8 InputOp, u8 button, i32 x, i32 y, u32 key
+    TrayClicked = 0x1B2,   // u64 owner, u32 id, u8 TrayClick: the shell's click on the icon
+};
+enum class InputOp : std::uint8_t {
+    Move = 0,
+    Press = 1,
+    Release = 2,
+    Click = 3,
+    DoubleClick = 4,
+    KeyDown = 5,
+    KeyUp = 6,
+    Key = 7,  // down and up
 };
 // A WindowEntry: u64 window, u32 pid, u32 thread, text class, text title, u8 visible.
 

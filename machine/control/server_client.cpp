@@ -1,6 +1,7 @@
 #include "machine/control/server_client.h"
 
 #include <csignal>
+#include <cstdio>
 
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -281,6 +282,100 @@ bool ServerClient::ScriptBox(int answer, std::uint32_t afterMs) {
     wire::Writer w;
     w.I32(answer).U32(afterMs);
     auto a = Call(static_cast<std::uint16_t>(wire::Kind::ScriptBox), w.Bytes());
+    return a && a->status == 0;
+}
+
+bool ServerClient::SaveScreenPng(const std::string& path) {
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::ScreenPng), {});
+    std::string png;
+    if (!a || a->status != 0 || !wire::Reader(a->body).Blob(png)) return false;
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr) return false;
+    bool written = std::fwrite(png.data(), 1, png.size(), out) == png.size();
+    return std::fclose(out) == 0 && written;
+}
+
+std::optional<std::uint32_t> ServerClient::ScreenPixel(int x, int y) {
+    wire::Writer w;
+    w.I32(x).I32(y);
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::ScreenPixel), w.Bytes());
+    std::uint32_t pixel = 0;
+    if (!a || a->status != 0 || !wire::Reader(a->body).U32(pixel)) return std::nullopt;
+    return pixel;
+}
+
+std::uint32_t ServerClient::Inject(std::uint8_t op, Button button, int x, int y,
+                                   std::uint32_t key) {
+    wire::Writer w;
+    w.U8(op).U8(static_cast<std::uint8_t>(button)).I32(x).I32(y).U32(key);
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::InjectInput), w.Bytes());
+    std::uint32_t pid = 0;
+    if (!a || a->status != 0 || !wire::Reader(a->body).U32(pid)) return 0;
+    return pid;
+}
+
+namespace {
+
+std::uint8_t Op(wire::InputOp op) {
+    return static_cast<std::uint8_t>(op);
+}
+
+}  // namespace
+
+std::uint32_t ServerClient::MoveMouse(int x, int y) {
+    return Inject(Op(wire::InputOp::Move), Button::Left, x, y, 0);
+}
+std::uint32_t ServerClient::PressMouse(int x, int y, Button button) {
+    return Inject(Op(wire::InputOp::Press), button, x, y, 0);
+}
+std::uint32_t ServerClient::ReleaseMouse(int x, int y, Button button) {
+    return Inject(Op(wire::InputOp::Release), button, x, y, 0);
+}
+std::uint32_t ServerClient::Click(int x, int y, Button button) {
+    return Inject(Op(wire::InputOp::Click), button, x, y, 0);
+}
+std::uint32_t ServerClient::DoubleClick(int x, int y) {
+    return Inject(Op(wire::InputOp::DoubleClick), Button::Left, x, y, 0);
+}
+std::uint32_t ServerClient::KeyDown(std::uint32_t virtualKey) {
+    return Inject(Op(wire::InputOp::KeyDown), Button::Left, 0, 0, virtualKey);
+}
+std::uint32_t ServerClient::KeyUp(std::uint32_t virtualKey) {
+    return Inject(Op(wire::InputOp::KeyUp), Button::Left, 0, 0, virtualKey);
+}
+std::uint32_t ServerClient::PressKey(std::uint32_t virtualKey) {
+    return Inject(Op(wire::InputOp::Key), Button::Left, 0, 0, virtualKey);
+}
+
+std::vector<ServerClient::TrayEntry> ServerClient::TrayIcons() {
+    std::vector<TrayEntry> out;
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::TrayIcons), {});
+    if (!a || a->status != 0) return out;
+    wire::Reader r(a->body);
+    std::uint32_t count = 0;
+    r.U32(count);
+    for (std::uint32_t i = 0; i < count && r.Ok(); ++i) {
+        TrayEntry e;
+        std::uint8_t callback = 0, balloon = 0;
+        r.U32(e.pid);
+        r.U64(e.owner);
+        r.U32(e.id);
+        r.U8(callback);
+        r.Text(e.tip);
+        r.U8(balloon);
+        r.Text(e.balloonTitle);
+        r.Text(e.balloonText);
+        e.callback = callback != 0;
+        e.balloon = balloon != 0;
+        if (r.Ok()) out.push_back(e);
+    }
+    return out;
+}
+
+bool ServerClient::ClickTrayIcon(std::uint64_t owner, std::uint32_t id, TrayClick click) {
+    wire::Writer w;
+    w.U64(owner).U32(id).U8(static_cast<std::uint8_t>(click));
+    auto a = Call(static_cast<std::uint16_t>(wire::Kind::TrayClick), w.Bytes());
     return a && a->status == 0;
 }
 

@@ -213,6 +213,43 @@ public:
     std::optional<sim::RasEntryRecord> RasEntry(const std::wstring& name,
                                                 const std::wstring& phonebook = L"");
 
+    // ---- The screen and input of every process ----
+    // Saves the composed screen (every program's visible top-level windows in the machine-wide
+    // z-order over the desktop) as a PNG file at the host path.
+    bool SaveScreenPng(const std::string& path);
+    // 0x00RRGGBB of the composed screen at the point (0 outside it); nothing on failure.
+    std::optional<std::uint32_t> ScreenPixel(int x, int y);
+    enum class Button : std::uint8_t { Left = 0, Right = 1 };
+    // Mouse input at a screen point: it goes to the program whose window is the topmost there
+    // (while a button is held, to the one that took the press). Keys go to the program of the
+    // front window. Each answers the machine's id of the process that took the input, 0 when
+    // none did.
+    std::uint32_t MoveMouse(int x, int y);
+    std::uint32_t PressMouse(int x, int y, Button button = Button::Left);
+    std::uint32_t ReleaseMouse(int x, int y, Button button = Button::Left);
+    std::uint32_t Click(int x, int y, Button button = Button::Left);
+    std::uint32_t DoubleClick(int x, int y);
+    std::uint32_t KeyDown(std::uint32_t virtualKey);
+    std::uint32_t KeyUp(std::uint32_t virtualKey);
+    std::uint32_t PressKey(std::uint32_t virtualKey);
+
+    // ---- The notification area of every process ----
+    struct TrayEntry {
+        std::uint32_t pid = 0;  // the owner's process
+        std::uint64_t owner = 0;
+        std::uint32_t id = 0;
+        bool callback = false;  // the owner asked to be told of clicks
+        std::wstring tip;
+        bool balloon = false;
+        std::wstring balloonTitle, balloonText;
+    };
+    // Every program's icons, in the order they were added.
+    std::vector<TrayEntry> TrayIcons();
+    enum class TrayClick : std::uint8_t { Left = 0, Double = 1, Right = 2 };
+    // Clicks the icon: its owner gets the click's mouse messages as its callback message. False
+    // for an unknown icon or one whose owner asked for no callback.
+    bool ClickTrayIcon(std::uint64_t owner, std::uint32_t id, TrayClick click);
+
     // Asks the server to stop (it ends the programs it started) and waits for it to exit.
     bool Stop();
 
@@ -240,6 +277,7 @@ private:
     std::optional<Answer> RasCall(const std::string& payload);
     // A RAS request whose answer is a flag.
     bool RasFlag(const std::string& payload);
+    std::uint32_t Inject(std::uint8_t op, Button button, int x, int y, std::uint32_t key);
 
     int fd_;
     int serverPid_;  // -1 when not started here

@@ -11,6 +11,7 @@
 #include "machine/machine.h"
 #include "machine/processes.h"
 #include "machine/sync.h"
+#include "machine/server/screen.h"
 #include "machine/server/windows.h"
 
 namespace sim::server {
@@ -141,7 +142,11 @@ Core::Core(std::string folder, Spawner& spawner, ClockMode mode, double speed)
         auto it = clients_.find(id);
         return it == clients_.end() ? nullptr : FindHandle(*it->second, handle);
     };
+    ScreenDesk::Outlet screen{out.reply, out.push, [this] { return windows_->VisibleWindows(); }};
     windows_ = std::make_unique<WindowDirectory>(std::move(out));
+    const Config defaults;
+    screen_ = std::make_unique<ScreenDesk>(std::move(screen), defaults.screenWidth,
+                                           defaults.screenHeight);
 }
 
 Core::~Core() = default;
@@ -234,6 +239,10 @@ void Core::Handle(Client& c, const wire::Frame& f) {
     wire::Reader r(f.payload);
     if (WindowDirectory::IsNote(f.kind)) {
         if (c.hello && f.version == wire::kVersion) windows_->Handle(c.id, c.pid, f);
+        return;
+    }
+    if (ScreenDesk::IsNote(f.kind)) {
+        if (c.hello && f.version == wire::kVersion) screen_->Handle(c.id, c.pid, f);
         return;
     }
     if (f.kind == Kind::Idle || f.kind == Kind::Exit || f.kind == Kind::ThreadEnded) {
@@ -370,6 +379,7 @@ void Core::Handle(Client& c, const wire::Frame& f) {
         default:
             if (WindowDirectory::Serves(f.kind)) return windows_->Handle(c.id, c.pid, f);
             if (ServiceDb::Handles(f.kind)) return services_->Handle(c.id, f);
+            if (ScreenDesk::Serves(f.kind)) return screen_->Handle(c.id, c.pid, f);
             return Reply(c, f.id, ERROR_INVALID_FUNCTION);
     }
 }
@@ -880,6 +890,7 @@ void Core::Disconnect(ClientId client) {
     windows_->ClientGone(client);
     devices_->Disconnect(client);
     ras_->Disconnect(client);
+    screen_->ClientGone(client);
     // An object lives while another client holds a handle to it.
     c.handles.clear();
     std::uint32_t pid = c.pid;

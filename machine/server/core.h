@@ -34,6 +34,7 @@ using ClientId = int;
 class WindowDirectory;
 class DeviceHost;
 class RasHost;
+class ScreenDesk;
 
 // Starts a program's host process.
 struct SpawnSpec {
@@ -171,6 +172,7 @@ private:
     std::shared_ptr<struct ServedFileTable> files_;
     std::shared_ptr<struct Journals> journals_;
     std::string configBytes_;  // empty: none set (each program keeps its defaults)
+    std::unique_ptr<ScreenDesk> screen_;        // machine/server/screen.h
 };
 
 }  // namespace sim::server

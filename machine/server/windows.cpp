@@ -254,6 +254,13 @@ void WindowDirectory::Request(ClientId client, std::uint32_t pid, const wire::Fr
     }
 }
 
+std::vector<WindowDirectory::Shown> WindowDirectory::VisibleWindows() const {
+    std::vector<Shown> out;
+    for (const Entry& e : z_)
+        if (e.visible) out.push_back({e.hwnd, e.client, e.pid});
+    return out;
+}
+
 void WindowDirectory::ClientGone(ClientId client) {
     std::erase_if(z_, [&](const Entry& e) { return e.client == client; });
     for (auto it = sends_.begin(); it != sends_.end();) {

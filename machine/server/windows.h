@@ -51,6 +51,14 @@ public:
     // The client has gone: its windows are destroyed; senders waiting on them get 0.
     void ClientGone(ClientId client);
 
+    struct Shown {
+        std::uint64_t hwnd = 0;
+        ClientId client = 0;
+        std::uint32_t pid = 0;
+    };
+    // The visible top-level windows of every program, topmost first.
+    std::vector<Shown> VisibleWindows() const;
+
 private:
     struct Entry {
         std::uint64_t hwnd = 0;
