@@ -98,16 +98,9 @@ Core::Core(std::string folder, Spawner& spawner, ClockMode mode, double speed)
       ras_(std::make_unique<RasHost>([this] { return NowLocked(); })) {
     ServiceHooks hooks;
     hooks.answer = [this](ClientId id, std::uint32_t request, std::uint32_t status,
-                          const std::string& body) {
-        auto it = clients_.find(id);
-        if (it == clients_.end()) return;
-        wire::Writer w;
-        w.U32(status);
-        Send(*it->second, wire::Kind::Reply, request, w.Bytes() + body, true);
-    };
+                          const std::string& body) { ReplyTo(id, request, status, body); };
     hooks.push = [this](ClientId id, const std::string& payload) {
-        auto it = clients_.find(id);
-        if (it != clients_.end()) Send(*it->second, wire::Kind::ScControlPush, 0, payload, true);
+        PushTo(id, wire::Kind::ScControlPush, 0, payload);
     };
     hooks.spawn = [this](const std::wstring& image, const std::wstring& commandLine,
                          const std::wstring& user, const std::wstring& desktop, DWORD* error) {
@@ -122,18 +115,9 @@ Core::Core(std::string folder, Spawner& spawner, ClockMode mode, double speed)
     services_ = std::make_unique<ServiceDb>(std::move(hooks));
     WindowDirectory::Outlet out;
     out.reply = [this](ClientId id, std::uint32_t request, std::uint32_t status,
-                       const std::string& body) {
-        auto it = clients_.find(id);
-        wire::Writer w;
-        w.U32(status);
-        if (it != clients_.end())
-            Send(*it->second, wire::Kind::Reply, request, w.Bytes() + body, true);
-    };
+                       const std::string& body) { ReplyTo(id, request, status, body); };
     out.push = [this](ClientId id, wire::Kind kind, std::uint32_t request,
-                      const std::string& payload) {
-        auto it = clients_.find(id);
-        if (it != clients_.end()) Send(*it->second, kind, request, payload, true);
-    };
+                      const std::string& payload) { PushTo(id, kind, request, payload); };
     out.threadId = [this](ClientId id, std::uint32_t thread) -> std::uint32_t {
         auto it = clients_.find(id);
         return it == clients_.end() ? 0 : Thread(*it->second, thread)->id;
@@ -150,6 +134,18 @@ Core::Core(std::string folder, Spawner& spawner, ClockMode mode, double speed)
 }
 
 Core::~Core() = default;
+
+void Core::ReplyTo(ClientId client, std::uint32_t request, std::uint32_t status,
+                   const std::string& body) {
+    wire::Writer w;
+    w.U32(status);
+    PushTo(client, wire::Kind::Reply, request, w.Bytes() + body);
+}
+
+void Core::PushTo(ClientId client, wire::Kind kind, std::uint32_t id, const std::string& payload) {
+    auto it = clients_.find(client);
+    if (it != clients_.end()) Send(*it->second, kind, id, payload, true);
+}
 
 ClientId Core::IdOf(const Client& c) {
     return c.id;

@@ -97,6 +97,11 @@ private:
     void Reply(Client& c, std::uint32_t id, std::uint32_t status, const wire::Writer& body);
     void Reply(Client& c, std::uint32_t id, std::uint32_t status) { Reply(c, id, status, {}); }
     void Send(Client& c, wire::Kind kind, std::uint32_t id, const std::string& payload, bool wakes);
+    // The same by client number, for the facilities of their own (windows, services, screen);
+    // nothing for a client that has gone. Both count as waking the client.
+    void ReplyTo(ClientId client, std::uint32_t request, std::uint32_t status,
+                 const std::string& body);
+    void PushTo(ClientId client, wire::Kind kind, std::uint32_t id, const std::string& payload);
 
     void OnHello(Client& c, const wire::Frame& f, wire::Reader& r);
     void OnCreateNamed(Client& c, const wire::Frame& f, wire::Reader& r, bool create);
