@@ -1,194 +1,191 @@
-// Demo: App on the simulated machine, end to end. The disk monitor service runs; the modem is
-// plugged in as a CD-ROM; the service switches it to modem mode and starts App in the user's
-// desktop. The user then connects, watches the statistics and the speed graph, unplugs the modem
-// and ends App from the tray. Pictures of the screen are saved along the way in the folder
-// "pictures" beside the demo program.
+// Demo: App end to end, each program in a process of its own on one machine server. The disk
+// monitor service runs; the modem is plugged in as a CD-ROM; the service switches it to modem mode
+// and starts App in the user's desktop. The user then connects, watches the statistics and the
+// speed graph, and pulls the modem out. Pictures of the server's screen are saved along the way in
+// the folder "pictures" beside the demo program.
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <string>
-#include <vector>
 
-#include "app/app_resources.h"
-#include "app/qobui_app.h"
-#include "app/qobui_dlg.h"
+#include <unistd.h>
+
+#include <ras.h>
 #include "demo/demo.h"
-#include "harlune/harlune.h"
-#include "machine/boxes.h"
-#include "machine/control/input.h"
-#include "machine/control/screen.h"
-#include "machine/control/shell.h"
+#include "machine/control/server_client.h"
 #include "machine/machine.h"
-#include "machine/menus.h"
-#include "machine/modem.h"
-#include "machine/processes.h"
 #include "machine/ras.h"
-#include "machine/registry.h"
-#include "machine/services.h"
-#include "service/ulvane.h"
-#include <windows.h>
 
 namespace {
 
-// App's resources, linked into the processes of its image.
-const resources::ModuleLink kAppResources(L"App.exe", &AppResources);
+using sim::control::ServerClient;
 
-// Waits on the machine's clock until the condition holds (false after timeoutMs).
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    while (!condition()) {
-        if (GetTickCount() - start > timeoutMs) return false;
-        Sleep(50);
+const std::wstring kBin = L"C:\\Program Files\\VARNI\\Bin\\";
+const std::wstring kService = L"REriz Avadovi";
+const std::wstring kTitle = L"Raza Zevi";
+constexpr std::uint32_t kRunning = 4;
+// Where App's window comes up in the default skin: its caption, its connect button, and the
+// status area whose double click switches to the speed graph.
+constexpr int kCaptionX = 200, kCaptionY = 2;
+constexpr int kMoveX = 80, kMoveY = 40;
+constexpr int kConnectX = 206, kConnectY = 390;
+constexpr int kStatusX = 206, kStatusY = 300;
+
+class AppRoad {
+public:
+    AppRoad(ServerClient& server, std::filesystem::path pictures)
+        : server_(server), pictures_(std::move(pictures)) {
+        pause_ = server_.CreateEvent(L"demo: never set", true, false);
     }
-    return true;
-}
 
-HWND MainWindow() {
-    HWND main = FindWindowW(L"#32770", L"Raza Zevi");
-    return main != nullptr && GetDlgItem(main, IDC_BUTTON_CLOSE) != nullptr ? main : nullptr;
-}
+    void Say(const std::string& text) {
+        std::printf("[%5.1fs] %s\n", static_cast<double>(server_.Now()) / 1000.0, text.c_str());
+        std::fflush(stdout);
+    }
+    // Lets `ms` of machine time pass.
+    void Pause(std::uint64_t ms) { server_.Wait(pause_, ms); }
+    // Waits on the machine's clock, a tenth of a second at a time, until the condition holds.
+    bool Until(const std::function<bool()>& condition, std::uint64_t ms) {
+        for (std::uint64_t waited = 0; !condition(); waited += 100) {
+            if (waited > ms) return false;
+            Pause(100);
+        }
+        return true;
+    }
+    bool Picture(const char* name, const char* what) {
+        const std::string file = (pictures_ / name).string();
+        if (!server_.SaveScreenPng(file)) {
+            std::printf("The picture could not be saved in %s.\n", file.c_str());
+            return false;
+        }
+        Say(std::string("Picture of ") + what + ": " + file);
+        return true;
+    }
+    // The running App, once its main window shows; 0 when none came.
+    std::uint32_t AppShown(std::uint64_t ms) {
+        bool shown = Until(
+            [&] {
+                for (const auto& w : server_.Windows())
+                    if (w.title == kTitle && w.visible) return true;
+                return false;
+            },
+            ms);
+        if (!shown) return 0;
+        for (const auto& p : server_.Processes())
+            if (p.running && p.image == kBin + L"App.exe") return p.pid;
+        return 0;
+    }
+    std::optional<sim::RasLine> Line() {
+        auto lines = server_.RasConnections();
+        if (lines.empty()) return std::nullopt;
+        return lines.front();
+    }
 
-HWND Descendant(HWND root, int id) {
-    struct Found {
-        int id;
-        HWND window;
-    } found{id, nullptr};
-    EnumChildWindows(
-        root,
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* f = reinterpret_cast<Found*>(param);
-            if (GetDlgCtrlID(window) != f->id) return TRUE;
-            f->window = window;
-            return FALSE;
+private:
+    ServerClient& server_;
+    std::filesystem::path pictures_;
+    std::uint32_t pause_ = 0;
+};
+
+int Road(ServerClient& server, const std::filesystem::path& pictures) {
+    AppRoad road(server, pictures);
+    // The software's entry in the list of installed programs; a user is logged on; the service
+    // registered by its program.
+    server.CreateRegistryKey(
+        L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+        L"QOBWireless-101_is1");
+    server.AddProcess(L"C:\\WINDOWS\\EXPLORER.EXE", L"User");
+    const std::wstring ulvane = kBin + L"Ulvane.exe";
+    auto reg = server.StartProcess(ulvane, L"\"" + ulvane + L"\" -r");
+    if (!reg || server.WaitForExit(reg->pid) != 0u ||
+        !server.WaitForServiceState(kService, kRunning, 60000)) {
+        road.Say("The service did not come up.");
+        return 1;
+    }
+    road.Say("The disk monitor service runs as its own process.");
+    server.SetTrafficRates(150000, 1300000);
+    sim::DialScript dial = sim::DialScript::Connect();
+    dial.endDelayMs = 3000;  // long enough to see the animation
+    server.SetDefaultDialScript(dial);
+
+    auto modem = server.PlugModem();
+    road.Say("The user plugs the modem in; it shows up as a CD-ROM.");
+    std::uint32_t app = modem ? road.AppShown(120000) : 0;
+    if (app == 0) {
+        road.Say("App did not come up.");
+        return 1;
+    }
+    for (const auto& p : server.Processes())
+        if (p.pid == app)
+            road.Say("The service started App (process " + std::to_string(app) + ", \"" +
+                     sim::ToUtf8(p.commandLine) + "\" as " + sim::ToUtf8(p.user) +
+                     "); its window shows.");
+    // The user drags the window by its caption a little into the screen.
+    server.PressMouse(kCaptionX, kCaptionY);
+    server.MoveMouse(kCaptionX + kMoveX, kCaptionY + kMoveY);
+    server.ReleaseMouse(kCaptionX + kMoveX, kCaptionY + kMoveY);
+    road.Pause(3000);  // the skin's first pictures are presented
+    if (!road.Picture("app_settings.png", "the settings view")) return 1;
+
+    if (server.Click(kConnectX + kMoveX, kConnectY + kMoveY) != app) {
+        road.Say("The connect button did not take the click.");
+        return 1;
+    }
+    road.Say("The user presses the connect button.");
+    server.MoveMouse(kStatusX + kMoveX, kStatusY + kMoveY);
+    road.Pause(1200);
+    if (!road.Picture("app_connecting.png", "the connecting animation")) return 1;
+    if (!road.Until([&] { return road.Line() && road.Line()->phase == sim::RasPhase::Connected; },
+                    30000)) {
+        road.Say("The dial did not connect.");
+        return 1;
+    }
+    road.Say("Connected; the statistics come once a second.");
+    road.Pause(5000);
+    if (!road.Picture("app_connected.png", "the connected statistics")) return 1;
+    server.DoubleClick(kStatusX + kMoveX, kStatusY + kMoveY);
+    road.Say("A double click switches to the speed graph.");
+    road.Pause(3000);
+    if (!road.Picture("app_graph.png", "the speed graph")) return 1;
+
+    server.UnplugModem(*modem);
+    road.Say("The user pulls the modem out.");
+    std::wstring balloon;
+    road.Until(
+        [&] {
+            for (const auto& icon : server.TrayIcons())
+                if (!icon.balloonText.empty()) balloon = icon.balloonTitle;
+            return !balloon.empty();
         },
-        reinterpret_cast<LPARAM>(&found));
-    return found.window;
-}
-
-POINT Middle(HWND window) {
-    RECT r{};
-    GetWindowRect(window, &r);
-    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-}
-
-bool Picture(const std::filesystem::path& folder, const char* name, const char* what) {
-    // The last render asked for is on the screen first.
-    Sleep(300);
-    const std::string file = (folder / name).string();
-    if (!control::SaveScreenPng(file)) {
-        std::printf("The picture could not be saved in %s.\n", file.c_str());
-        return false;
+        10000);
+    if (balloon.empty()) {
+        road.Say("No balloon came up in the tray.");
+        return 1;
     }
-    std::printf("[%.1fs]   Picture of %s: %s\n", DemoSeconds(), what, file.c_str());
-    return true;
+    road.Say("The tray shows a balloon: \"" + sim::ToUtf8(balloon) + "\"");
+    if (!road.Picture("app_balloon.png", "the screen while the balloon shows")) return 1;
+
+    server.Terminate(app, 0);
+    road.Say(std::string("The user ends App; the tray is ") +
+             (server.TrayIcons().empty() ? "empty." : "not empty."));
+    return server.TrayIcons().empty() ? 0 : 1;
 }
 
 }  // namespace
 
-int RunAppDemo(sim::ClockMode clock) {
-    sim::Config config = ResetDemoMachine(L"Ulvane.exe", clock, 4.0);
-    sim::Machine& m = sim::machine();
-    const std::wstring folder = config.programFolder;
-    const std::filesystem::path assets(MODEM_ASSETS_DIR);
-    // What the setup leaves on the machine: the programs, the skin, the language file, the
-    // drivers.
-    m.WriteFile(folder + L"Ulvane.exe", "MZ");
-    m.WriteFile(folder + L"App.exe", "MZ");
-    if (m.CopyFromHost(assets / "skin", folder + L"skin\\") <= 0 ||
-        m.CopyFromHost(assets / "plugins", folder + L"plugins\\") <= 0 || !InstallDrivers()) {
-        std::printf("The assets were not found at %s.\n", MODEM_ASSETS_DIR);
-        return 1;
-    }
-    harlune::Install(folder);
-    m.registry().CreateKey(std::wstring(L"HKLM\\") + kUninstallKey);
-    m.processes().RegisterProgram(
-        L"Ulvane.exe", [](const sim::ProcessRun& run) { return sim::RunMain(run, &UlvaneMain); });
-    // App.exe: its application object is made as the program starts, then its entry runs.
-    m.processes().RegisterProgram(L"App.exe", [](const sim::ProcessRun&) {
-        CQOBUIApp app;
-        return static_cast<DWORD>(AppWinMain(SW_SHOW));
-    });
-    m.processes().SetOwnUser(L"SYSTEM");
-    m.processes().AddProcess(L"C:\\WINDOWS\\EXPLORER.EXE", config.userName);
+int RunAppDemo(sim::ClockMode) {
+    char tmpl[] = "/tmp/modem-app-XXXXXX";
+    if (mkdtemp(tmpl) == nullptr) return 1;
+    const std::string folder = tmpl;
     const std::filesystem::path pictures =
         std::filesystem::canonical("/proc/self/exe").parent_path() / "pictures";
     std::filesystem::create_directories(pictures);
-
-    RunProgramMain(&UlvaneMain, {folder + L"Ulvane.exe", L"-r"});
-    WaitFor([&] { return m.services().Notifications().size() >= 2; }, 5000);
-    std::printf("[%.1fs] The disk monitor service runs.\n", DemoSeconds());
-    sim::Ras::Get().SetTrafficRates(150000, 1300000);
-    sim::DialScript dial = sim::DialScript::Connect();
-    dial.endDelayMs = 3000;  // long enough to see the animation
-    sim::Ras::Get().SetDefaultScript(dial);
-
-    auto modem = sim::SimModem::Plug();
-    std::printf("[%.1fs] The user plugs the modem in; it shows up as a CD-ROM.\n", DemoSeconds());
-    if (!WaitFor([] { return MainWindow() != nullptr; }, 60000)) {
-        std::printf("App did not come up.\n");
-        return 1;
+    int rc = 1;
+    if (auto server = StartDemoServer(folder)) {
+        rc = Road(*server, pictures);
+        server->Stop();
     }
-    auto app = m.processes().WithImage(L"App.exe");
-    std::printf("[%.1fs] The service started App (process %u, \"%s\"); its window is up.\n",
-                DemoSeconds(), app.empty() ? 0u : app[0].pid,
-                app.empty() ? "" : sim::ToUtf8(app[0].commandLine).c_str());
-    HWND main = MainWindow();
-    SetWindowPos(main, nullptr, 80, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    Sleep(3000);  // the skin's first pictures are presented
-    if (!Picture(pictures, "app_settings.png", "the settings view")) return 1;
-
-    HWND connect = Descendant(main, 7811);
-    if (connect == nullptr) {
-        std::printf("The connect button was not found.\n");
-        return 1;
-    }
-    control::Click(Middle(connect));
-    std::printf("[%.1fs] The user presses the connect button.\n", DemoSeconds());
-    Sleep(1200);
-    if (!Picture(pictures, "app_connecting.png", "the connecting animation")) return 1;
-    if (!WaitFor([] { return sim::Ras::Get().CurrentState() == RASCS_Connected; }, 30000)) {
-        std::printf("The dial did not connect.\n");
-        return 1;
-    }
-    std::printf("[%.1fs] Connected; the statistics come once a second.\n", DemoSeconds());
-    Sleep(5000);
-    if (!Picture(pictures, "app_connected.png", "the connected statistics")) return 1;
-    if (HWND status = Descendant(main, 7999)) control::DoubleClick(Middle(status));
-    std::printf("[%.1fs] A double click switches to the speed graph.\n", DemoSeconds());
-    Sleep(3000);
-    if (!Picture(pictures, "app_graph.png", "the speed graph")) return 1;
-
-    modem->Unplug();
-    std::printf("[%.1fs] The user pulls the modem out.\n", DemoSeconds());
-    WaitFor(
-        [&] {
-            for (const auto& icon : control::TrayIcons())
-                if (!icon.balloonText.empty()) return true;
-            return false;
-        },
-        10000);
-    for (const auto& icon : control::TrayIcons())
-        if (!icon.balloonText.empty())
-            std::printf("[%.1fs] The tray shows a balloon: \"%s\"\n", DemoSeconds(),
-                        sim::ToUtf8(icon.balloonTitle).c_str());
-    if (!Picture(pictures, "app_balloon.png", "the tray balloon")) return 1;
-
-    // The user ends App from the tray; asked, they confirm.
-    m.boxes().Script(IDOK, 500);
-    m.menus().Script(ID_TRAY_EXIT);
-    control::ClickTrayIcon(main, 0, control::TrayClickKind::Right);
-    if (!WaitFor([&] { return !IsWindow(main); }, 60000)) {
-        std::printf("App did not end.\n");
-        return 1;
-    }
-    if (m.boxes().Journal().empty())
-        std::printf("[%.1fs] Not connected (the dial waits to redial): App ends without asking.\n",
-                    DemoSeconds());
-    for (const auto& box : m.boxes().Journal())
-        std::printf("[%.1fs] App asked \"%s\": the user answered %s.\n", DemoSeconds(),
-                    sim::ToUtf8(box.text).c_str(), box.answer == IDOK ? "OK" : "Cancel");
-    std::printf("[%.1fs] App has ended; the tray is %s.\n", DemoSeconds(),
-                control::TrayIcons().empty() ? "empty" : "not empty");
-    RunProgramMain(&UlvaneMain, {folder + L"Ulvane.exe", L"-u"});
-    return control::TrayIcons().empty() ? 0 : 1;
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
+    return rc;
 }

@@ -3,10 +3,15 @@
 // times faster than the wall clock; the tests run the parts on the virtual clock.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "machine/machine.h"  // sim::ClockMode
+
+namespace sim::control {
+class ServerClient;
+}
 
 int RunDeviceDemo(sim::ClockMode clock = sim::ClockMode::Real);
 int RunServiceDemo(sim::ClockMode clock = sim::ClockMode::Real);
@@ -15,14 +20,19 @@ int RunInstallerDemo(sim::ClockMode clock = sim::ClockMode::Real);
 // The new user's road with App, Installer and Ulvane each in a process of its own on one machine
 // server (on the server's virtual clock): each step says which process did it.
 int RunServerRoadDemo(sim::ClockMode clock = sim::ClockMode::Real);
+// Starts a machine server on a fresh machine in the host folder, with what the setup package puts
+// on its disk: the programs in "C:\Program Files\VARNI\Bin\" with App's skin and plug-ins, the
+// drivers and language files beside that folder. Null (after saying why) when it could not.
+std::unique_ptr<sim::control::ServerClient> StartDemoServer(const std::string& folder);
+
 // App's dialogs in the default skin, each saved as a picture in the folder "pictures".
 int RunSkinDemo(sim::ClockMode clock = sim::ClockMode::Real);
 // The device command library against the simulated modem: identity, signal, R-UIM and PIN, the
 // phone book, short messages.
 int RunDmDemo(sim::ClockMode clock = sim::ClockMode::Real);
-// App end to end, started by the service when the modem is plugged in: the settings view, a
-// connection with its statistics and graph, the modem pulled out, the exit from the tray; pictures
-// of the screen are saved in the folder "pictures".
+// App end to end as its own process on a machine server, started by the service when the modem is
+// plugged in: the settings view, a connection with its statistics and graph, the modem pulled
+// out; pictures of the server's screen are saved in the folder "pictures".
 int RunAppDemo(sim::ClockMode clock = sim::ClockMode::Real);
 
 // Makes a fresh Windows XP machine the process's machine, with the running program `programName`
@@ -40,9 +50,9 @@ int RunProgramMain(int (*main)(int argc, wchar_t** argv), std::vector<std::wstri
 // setup would, beside the program's folder. False when the demo's driver files are missing.
 bool InstallDrivers();
 
-// Runs the part of that name ("device", "service", "dial", "setup", "road", "skin", "dm", "app"), or every part in
-// order when part is null, each under its own heading. Returns the first failing part's result, 2
-// for an unknown part (after the usage line), else 0.
+// Runs the part of that name ("device", "service", "dial", "setup", "road", "skin", "dm", "app"),
+// or every part in order when part is null, each under its own heading. Returns the first failing
+// part's result, 2 for an unknown part (after the usage line), else 0.
 int RunDemo(const char* part, sim::ClockMode clock = sim::ClockMode::Real);
 
 // The program's command line: [part] [--screenshot <file>], or --help (-h). Returns 0 for help,

@@ -18,9 +18,38 @@
 #include "machine/control/server_client.h"
 #include "machine/machine.h"
 
-namespace {
-
 using sim::control::ServerClient;
+
+// A machine server for the folder, with what the setup package puts on its disk: the drivers and
+// language files beside the programs' folder, App's skin and plug-ins in it, the programs.
+std::unique_ptr<ServerClient> StartDemoServer(const std::string& folder) {
+    auto server = ServerClient::StartServer(MODEM_SERVER_PROGRAM, folder + "/m");
+    if (!server) {
+        std::printf("The machine server did not start.\n");
+        return nullptr;
+    }
+    std::filesystem::path root = folder + "/m/C/Program Files/VARNI";
+    std::error_code ec;
+    std::filesystem::create_directories(root / "Bin", ec);
+    const std::filesystem::path assets(MODEM_ASSETS_DIR);
+    for (const char* sub : {"Driver", "Localize"})
+        if (!ec)
+            std::filesystem::copy(assets / sub, root / sub,
+                                  std::filesystem::copy_options::recursive, ec);
+    for (const char* sub : {"skin", "plugins"})
+        if (!ec)
+            std::filesystem::copy(assets / sub, root / "Bin" / sub,
+                                  std::filesystem::copy_options::recursive, ec);
+    if (ec) {
+        std::printf("The assets folder was not found at %s.\n", MODEM_ASSETS_DIR);
+        return nullptr;
+    }
+    for (const char* program : {"Installer.exe", "Ulvane.exe", "App.exe"})
+        std::ofstream(root / "Bin" / program) << "MZ";
+    return server;
+}
+
+namespace {
 
 const std::wstring kRoot = L"C:\\Program Files\\VARNI\\";
 const std::wstring kService = L"REriz Avadovi";
@@ -31,32 +60,8 @@ public:
     explicit Road(std::string folder) : folder_(std::move(folder)) {}
 
     bool Start() {
-        server_ = ServerClient::StartServer(MODEM_SERVER_PROGRAM, folder_ + "/m");
-        if (!server_) {
-            std::printf("The machine server did not start.\n");
-            return false;
-        }
-        std::filesystem::path root = folder_ + "/m/C/Program Files/VARNI";
-        std::error_code ec;
-        std::filesystem::create_directories(root / "Bin", ec);
-        // What the setup package puts on the disk: the drivers and language files beside the
-        // programs' folder, App's skin and plug-ins in it.
-        const std::filesystem::path assets(MODEM_ASSETS_DIR);
-        for (const char* folder : {"Driver", "Localize"})
-            if (!ec)
-                std::filesystem::copy(assets / folder, root / folder,
-                                      std::filesystem::copy_options::recursive, ec);
-        for (const char* folder : {"skin", "plugins"})
-            if (!ec)
-                std::filesystem::copy(assets / folder, root / "Bin" / folder,
-                                      std::filesystem::copy_options::recursive, ec);
-        if (ec) {
-            std::printf("The assets folder was not found at %s.\n", MODEM_ASSETS_DIR);
-            return false;
-        }
-        for (const char* program : {"Installer.exe", "Ulvane.exe", "App.exe"})
-            std::ofstream(root / "Bin" / program) << "MZ";
-        return true;
+        server_ = StartDemoServer(folder_);
+        return server_ != nullptr;
     }
 
     ServerClient& Server() { return *server_; }
@@ -153,8 +158,8 @@ int RunServerRoadDemo(sim::ClockMode) {
             auto modem = server.PlugModem();
             road.Run(L"Installer.exe", L"/i");
             auto service = server.QueryService(kService);
-            road.Say("machine server", "service \"" + sim::ToUtf8(kService) +
-                                           "\": " + road.ServiceText());
+            road.Say("machine server",
+                     "service \"" + sim::ToUtf8(kService) + "\": " + road.ServiceText());
 
             road.Say("user", "unplugs the modem and plugs it in again");
             if (modem) server.UnplugModem(*modem);
@@ -162,8 +167,9 @@ int RunServerRoadDemo(sim::ClockMode) {
             std::uint32_t app = road.WaitForApp(60000);
             road.ShowProcesses();
             auto state = modem ? server.GetModemState(*modem) : std::nullopt;
-            road.Say("machine server", std::string("the modem is in ") +
-                                           (state && state->modemMode ? "modem mode" : "disk mode"));
+            road.Say("machine server",
+                     std::string("the modem is in ") +
+                         (state && state->modemMode ? "modem mode" : "disk mode"));
 
             road.Say("user", "closes App, unplugs the modem and removes the software");
             if (app) server.Terminate(app, 0);
@@ -172,8 +178,8 @@ int RunServerRoadDemo(sim::ClockMode) {
             // The service's process ends once its service has stopped.
             if (service && service->pid) server.WaitForExit(service->pid, 60000);
             road.ShowProcesses();
-            road.Say("machine server", "service \"" + sim::ToUtf8(kService) +
-                                           "\": " + road.ServiceText());
+            road.Say("machine server",
+                     "service \"" + sim::ToUtf8(kService) + "\": " + road.ServiceText());
             bool ok = app != 0 && !server.QueryService(kService).has_value();
             std::printf(ok ? "The new user's road ended well.\n"
                            : "The road went wrong somewhere.\n");

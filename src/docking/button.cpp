@@ -319,8 +319,12 @@ BOOL CDockingButton::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
             answer = OwnerDrawn() ? check_ : Default();
             break;
         case WM_SETTEXT:
-            if (Shown(m_hWnd) && lParam != 0) SetCellText(reinterpret_cast<const wchar_t*>(lParam));
             answer = Default();
+            // The new text shows at once: nothing else may repaint the button for a long time.
+            if (Shown(m_hWnd) && lParam != 0) {
+                SetCellText(reinterpret_cast<const wchar_t*>(lParam));
+                if (CDockingCell* cell = FindCell()) cell->Redraw();
+            }
             break;
         case WM_SHOWWINDOW:
             // Comes before the window's visibility changes: wParam says what its own will be.

@@ -57,7 +57,8 @@ INSTANTIATE_TEST_SUITE_P(
              "=== App's dialogs in the default skin ===", "The dialogs show the default skin."},
         Part{"dm", "=== The device command library against the simulated modem ===",
              "The command library's tour ended well."},
-        Part{"app", "=== App on the machine, end to end ===", "App has ended; the tray is empty."}),
+        Part{"app",
+             "=== App on the machine, end to end ===", "The user ends App; the tray is empty."}),
     [](const ::testing::TestParamInfo<Part>& info) { return std::string(info.param.name); });
 
 TEST(DemoTest, DialConnectsAndHangsUpWithoutAnError) {
@@ -114,9 +115,9 @@ TEST(DemoTest, WholeDemoRunsEveryPartOnceUnderItsHeading) {
     EXPECT_EQ(rc, 0) << out;
     EXPECT_EQ(Count(out, "\n=="), 8) << out;
     for (const char* heading :
-         {"=== The modem's road", "=== The disk monitor service ===", "=== A dial ===",
-          "=== A new user's road: install", "=== A new user's road, each program",
-          "=== App's dialogs in the default skin ===",
+         {"=== The modem's road",
+          "=== The disk monitor service ===", "=== A dial ===", "=== A new user's road: install",
+          "=== A new user's road, each program", "=== App's dialogs in the default skin ===",
           "=== The device command library against the simulated modem ===",
           "=== App on the machine, end to end ==="})
         EXPECT_EQ(Count(out, heading), 1) << heading;
@@ -128,8 +129,8 @@ TEST(DemoTest, HelpAndUnknownPartsGiveTheUsage) {
         int rc;
     };
     const Case cases[] = {
-        {{"--help"}, 0}, {{"-h"}, 0}, {{"dial", "--help"}, 0}, {{"nothing"}, 2},
-        {{"--screenshot"}, 2}, {{"nothing", "--screenshot", "x.png"}, 2},
+        {{"--help"}, 0},  {{"-h"}, 0},           {{"dial", "--help"}, 0},
+        {{"nothing"}, 2}, {{"--screenshot"}, 2}, {{"nothing", "--screenshot", "x.png"}, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[0]);

@@ -15,6 +15,7 @@
 #include <commctrl.h>
 #include "machine/control/input.h"
 #include "machine/control/resources.h"
+#include "machine/control/screen.h"
 #include <winuser.h>
 #include "skin_helper.h"
 
@@ -275,6 +276,29 @@ TEST_F(Buttons, AStaticHandsItsTextToItsCellInBlackWhenTheCellHasNoColour) {
     ::ShowWindow(Item(kNum), SW_HIDE);
     ::SendMessageW(Item(kNum), WM_DOCKING_PAINT, 0, 0);
     EXPECT_EQ(cell.text.Ref(), L"");
+}
+
+}  // namespace
+
+namespace {
+
+// The screen's pixels of the band along the button's top, where the layout puts its caption.
+std::vector<COLORREF> Face(HWND button) {
+    RECT r{};
+    ::GetWindowRect(button, &r);
+    std::vector<COLORREF> pixels;
+    for (int y = r.top; y < r.top + 12 && y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x) pixels.push_back(control::PixelAt(x, y));
+    return pixels;
+}
+
+TEST_F(Buttons, ANewTextShowsOnTheButtonWithoutAnythingElseRepaintingIt) {
+    Open("font=\"color:#00FFFFFF\"");
+    const std::vector<COLORREF> before = Face(Item(kPush));
+    ::SetWindowTextW(Item(kPush), L"WWWW");
+    Settle();
+    EXPECT_EQ(CellOf(kPush).text.Ref(), L"WWWW");
+    EXPECT_NE(Face(Item(kPush)), before);
 }
 
 }  // namespace
