@@ -319,12 +319,12 @@ DWORD ServiceManager::Start(const std::wstring& name, const std::vector<std::wst
             lk,
             [&] {
                 Record* r = FindLocked(key);
-                return !r || r->statusHandle != launch || r->info.dispatcherConnected ||
+                return !r || r->statusHandle != launch || r->connectedLaunch == launch ||
                        r->info.status.dwCurrentState == SERVICE_STOPPED;
             },
             Deadline(kStartTimeoutMs));
         Record* r = FindLocked(key);
-        connected = r && r->statusHandle == launch && r->info.dispatcherConnected;
+        connected = r && r->statusHandle == launch && r->connectedLaunch == launch;
         if (!connected && r && r->statusHandle == launch &&
             r->info.status.dwCurrentState == SERVICE_START_PENDING) {
             r->info.status.dwCurrentState = SERVICE_STOPPED;
@@ -384,6 +384,7 @@ DWORD ServiceManager::ConnectDispatcher(const std::wstring& name, ULONG_PTR* lau
         if (!r) return ERROR_FAILED_SERVICE_CONTROLLER_CONNECT;
         if (r->info.dispatcherConnected) return ERROR_SERVICE_ALREADY_RUNNING;
         r->info.dispatcherConnected = true;
+        r->connectedLaunch = r->statusHandle;
         *launch = r->statusHandle;
     }
     return 0;

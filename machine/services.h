@@ -176,6 +176,9 @@ private:
     struct Record {
         ServiceInfo info;
         ULONG_PTR statusHandle = 0;
+        // The last launch whose dispatcher connected: kept when its process ends, so that a start
+        // whose service connected and ended at once is still a start that succeeded.
+        ULONG_PTR connectedLaunch = 0;
         LPHANDLER_FUNCTION_EX handler = nullptr;
         LPVOID context = nullptr;
         bool stoppedReported = false;
