@@ -80,6 +80,7 @@ public:
         wire::Writer w;
         w.U64(Handle(icon.owner)).U32(icon.id).U8(icon.callbackMessage != 0 ? 1 : 0).Text(icon.tip);
         w.U8(icon.hasBalloon ? 1 : 0).Text(icon.balloonTitle).Text(icon.balloonText);
+        w.U64(icon.balloonTick).U32(icon.balloonTimeoutMs);
         PostToServer(link_, wire::Kind::TrayIconSet, w.Bytes());
     }
     void Removed(HWND owner, UINT id) override {

@@ -128,16 +128,21 @@ bool Shell::Click(HWND owner, UINT id, TrayClick click) {
     return true;
 }
 
-bool Shell::ShowingBalloon(std::uint64_t now, TrayIcon* out) {
-    std::lock_guard<std::mutex> lk(mu_);
+const TrayIcon* ShownBalloon(const std::vector<TrayIcon>& icons, std::uint64_t now) {
     const TrayIcon* latest = nullptr;
-    for (const auto& i : icons_)
+    for (const auto& i : icons)
         if (i.hasBalloon && (latest == nullptr || i.balloonTick >= latest->balloonTick))
             latest = &i;
-    if (latest == nullptr) return false;
+    if (latest == nullptr) return nullptr;
     DWORD shows = std::clamp(latest->balloonTimeoutMs, kShortestBalloonMs, kLongestBalloonMs);
-    if (now >= latest->balloonTick + shows) return false;
-    if (out != nullptr) *out = *latest;
+    return now >= latest->balloonTick + shows ? nullptr : latest;
+}
+
+bool Shell::ShowingBalloon(std::uint64_t now, TrayIcon* out) {
+    std::lock_guard<std::mutex> lk(mu_);
+    const TrayIcon* shown = ShownBalloon(icons_, now);
+    if (shown == nullptr) return false;
+    if (out != nullptr) *out = *shown;
     return true;
 }
 
@@ -185,13 +190,18 @@ bool Shell::Resume() {
 }
 
 void Shell::DrawTaskbar(cairo_t* cr, int width, int height, int taskbarHeight, std::uint64_t now) {
+    const std::vector<TrayIcon> icons = Icons();
+    PaintTaskbar(cr, width, height, taskbarHeight, icons, ShownBalloon(icons, now));
+}
+
+void PaintTaskbar(cairo_t* cr, int width, int height, int taskbarHeight,
+                  const std::vector<TrayIcon>& icons, const TrayIcon* shown) {
     if (taskbarHeight <= 0) return;
     const int top = height - taskbarHeight;
     cairo_save(cr);
     SetColor(cr, 0x245EDC);  // the bar
     cairo_rectangle(cr, 0, top, width, taskbarHeight);
     cairo_fill(cr);
-    std::vector<TrayIcon> icons = Icons();
     const int slots = static_cast<int>(icons.size());
     const int trayWidth = slots * (kTrayIconSide + kTrayIconGap) + kTrayIconGap;
     SetColor(cr, 0x0F8CEB);  // the notification area
@@ -215,8 +225,8 @@ void Shell::DrawTaskbar(cairo_t* cr, int width, int height, int taskbarHeight, s
         cairo_restore(cr);
     }
 
-    TrayIcon balloon;
-    if (ShowingBalloon(now, &balloon)) {
+    if (shown != nullptr) {
+        const TrayIcon& balloon = *shown;
         PangoLayout* title = Layout(cr, balloon.balloonTitle, true);
         PangoLayout* text = Layout(cr, balloon.balloonText, false);
         const int titleHeight = balloon.balloonTitle.empty() ? 0 : LayoutHeight(title) + 4;

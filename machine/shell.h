@@ -37,6 +37,13 @@ struct TrayIcon {
     DWORD balloonTimeoutMs = 0;
 };
 
+// The balloon showing at tick `now` among the icons: the latest one whose time is not over.
+const TrayIcon* ShownBalloon(const std::vector<TrayIcon>& icons, std::uint64_t now);
+// Paints the taskbar with the icons (their pictures, when they have one) and the balloon shown
+// (null: none) along the bottom of a screen of width x height.
+void PaintTaskbar(cairo_t* cr, int width, int height, int taskbarHeight,
+                  const std::vector<TrayIcon>& icons, const TrayIcon* shown);
+
 // Sends the message to every top-level window that a thread owns, queued for that thread as a
 // message nobody waits for (the window handles it in its thread's next message call, even when
 // that thread caused the broadcast); `payload` is what lParam points into, kept alive with the

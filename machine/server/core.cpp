@@ -126,11 +126,12 @@ Core::Core(std::string folder, Spawner& spawner, ClockMode mode, double speed)
         auto it = clients_.find(id);
         return it == clients_.end() ? nullptr : FindHandle(*it->second, handle);
     };
-    ScreenDesk::Outlet screen{out.reply, out.push, [this] { return windows_->VisibleWindows(); }};
+    ScreenDesk::Outlet screen{out.reply, out.push, [this] { return windows_->VisibleWindows(); },
+                              [this] { return NowLocked(); }};
     windows_ = std::make_unique<WindowDirectory>(std::move(out));
     const Config defaults;
     screen_ = std::make_unique<ScreenDesk>(std::move(screen), defaults.screenWidth,
-                                           defaults.screenHeight);
+                                           defaults.screenHeight, defaults.taskbarHeight);
 }
 
 Core::~Core() = default;

@@ -5,6 +5,7 @@
 
 #include <winbase.h>
 #include "machine/screen.h"
+#include "machine/shell.h"
 
 namespace sim::server {
 
@@ -16,8 +17,11 @@ bool IsMouse(wire::InputOp op) {
 
 }  // namespace
 
-ScreenDesk::ScreenDesk(Outlet outlet, int width, int height)
-    : out_(std::move(outlet)), width_(std::max(width, 1)), height_(std::max(height, 1)) {}
+ScreenDesk::ScreenDesk(Outlet outlet, int width, int height, int taskbarHeight)
+    : out_(std::move(outlet)),
+      width_(std::max(width, 1)),
+      height_(std::max(height, 1)),
+      taskbarHeight_(std::clamp(taskbarHeight, 0, height_)) {}
 
 ScreenDesk::~ScreenDesk() {
     for (auto& [id, g] : gathers_) Drop(g);
@@ -210,6 +214,22 @@ cairo_surface_t* ScreenDesk::Compose(const Gather& g) {
             {nullptr, RECT{l.left, l.top, l.right, l.bottom}, l.picture, l.alpha / 255.0});
     }
     Screen::Paint(cr, layers);
+    // The taskbar with every program's icons (their pictures stay with their programs) and the
+    // balloon showing now.
+    std::vector<TrayIcon> tray;
+    for (const Icon& i : icons_) {
+        TrayIcon t;
+        t.owner = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(i.owner));
+        t.id = i.id;
+        t.balloonTitle = i.balloonTitle;
+        t.balloonText = i.balloonText;
+        t.hasBalloon = i.balloon;
+        t.balloonTick = i.balloonTick;
+        t.balloonTimeoutMs = i.balloonTimeoutMs;
+        tray.push_back(std::move(t));
+    }
+    PaintTaskbar(cr, width_, height_, taskbarHeight_, tray,
+                 ShownBalloon(tray, out_.now ? out_.now() : 0));
     cairo_destroy(cr);
     cairo_surface_flush(out);
     return out;

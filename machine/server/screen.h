@@ -41,9 +41,12 @@ public:
             push;
         // The visible top-level windows, topmost first.
         std::function<std::vector<WindowDirectory::Shown>()> shown;
+        // The machine's clock (a balloon shows for its time).
+        std::function<std::uint64_t()> now;
     };
     // The screen's size in pixels.
-    ScreenDesk(Outlet outlet, int width, int height);
+    // taskbarHeight: the taskbar along the bottom (0: none).
+    ScreenDesk(Outlet outlet, int width, int height, int taskbarHeight = 0);
     ~ScreenDesk();
     ScreenDesk(const ScreenDesk&) = delete;
     ScreenDesk& operator=(const ScreenDesk&) = delete;
@@ -109,11 +112,14 @@ private:
         bool callback = false;
         std::wstring tip, balloonTitle, balloonText;
         bool balloon = false;
+        std::uint64_t balloonTick = 0;
+        std::uint32_t balloonTimeoutMs = 0;
     };
     std::vector<Icon> icons_;  // in the order they were added
 
     Outlet out_;
     int width_, height_;
+    int taskbarHeight_;
     std::map<std::uint32_t, Gather> gathers_;
     std::uint32_t nextGather_ = 1;
     // The program that took a button's press, until its release.

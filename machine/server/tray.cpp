@@ -20,7 +20,10 @@ void ScreenDesk::TrayNote(ClientId client, std::uint32_t pid, const wire::Frame&
     }
     std::uint8_t callback = 0, balloon = 0;
     if (!r.U8(callback) || !r.Text(icon.tip) || !r.U8(balloon) || !r.Text(icon.balloonTitle) ||
-        !r.Text(icon.balloonText) || !r.AtEnd())
+        !r.Text(icon.balloonText))
+        return;
+    // When the balloon came (machine tick) and how long it shows: given by programs that say.
+    if (!r.AtEnd() && (!r.U64(icon.balloonTick) || !r.U32(icon.balloonTimeoutMs) || !r.AtEnd()))
         return;
     icon.client = client;
     icon.pid = pid;

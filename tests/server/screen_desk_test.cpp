@@ -4,6 +4,7 @@
 #include <string>
 
 #include "desk_fixture.h"
+#include "machine/machine.h"
 #include "machine/server/screen.h"
 
 namespace {
@@ -124,6 +125,22 @@ TEST_F(DeskTest, MouseInputGoesToTheTopmostWindowUnderThePointAndKeysToTheFrontO
                           .U32(0x71)),
               0u);
     EXPECT_EQ(Pushed(front, Kind::InputEvent).size(), 1u);
+}
+
+// The screen's bottom is the taskbar; a program's balloon shows above its icon there.
+TEST_F(DeskTest, TheScreenShowsTheTaskbarAndAProgramsBalloon) {
+    ClientId owner = Program();
+    ClientId control = Control();
+    const sim::Config machine;
+    const int bottom = machine.screenHeight - 1, right = machine.screenWidth - 1;
+    const int aboveBar = machine.screenHeight - machine.taskbarHeight - 20;
+    EXPECT_EQ(Pixel(control, AskPixel(control, 5, bottom)), 0x245EDCu);
+    EXPECT_EQ(Pixel(control, AskPixel(control, right - 24, aboveBar)), kDesktop);
+    Note(owner, Kind::TrayIconSet,
+         Writer().U64(0x10).U32(1).U8(1).Text(L"Tip").U8(1).Text(L"Title").Text(L"x").U64(0).U32(
+             10000));
+    EXPECT_EQ(Pixel(control, AskPixel(control, right - 24, aboveBar)), 0xFFFFE1u);
+    EXPECT_EQ(Pixel(control, AskPixel(control, 5, bottom)), 0x245EDCu);
 }
 
 TEST_F(DeskTest, BadBandsAreDroppedAndTheRestOfTheAnswerCounts) {
