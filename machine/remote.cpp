@@ -81,8 +81,9 @@ std::wstring JoinCommandLine(const std::wstring& image, int argc, wchar_t** argv
 
 // Kernel lock held.
 std::map<wire::Kind, std::function<void(const std::string&)>>& PushHandlers() {
-    static std::map<wire::Kind, std::function<void(const std::string&)>> handlers;
-    return handlers;
+    // Never destroyed: the link's thread may still look here while the program exits.
+    static auto* handlers = new std::map<wire::Kind, std::function<void(const std::string&)>>;
+    return *handlers;
 }
 
 }  // namespace
@@ -132,6 +133,9 @@ public:
     void Run() {
         std::thread([this] { Receive(); }).detach();
     }
+    // The program's exit has begun: once the message in hand is handled, the link's thread
+    // handles no more (the process ends around it).
+    void StopReceiving() { receiving_.lock(); }
 
     RemoteAnswer Call(wire::Kind kind, const std::string& payload) {
         ThreadRec& self = CurrentThread();
@@ -213,6 +217,8 @@ private:
         for (;;) {
             auto f = wire::ReadFrame(fd_, in_);
             if (!f) break;
+            // Not once the program's exit has begun: its globals are being destroyed.
+            std::lock_guard<std::mutex> hold(receiving_);
             // A message for a window is queued to its thread first (outside the kernel lock),
             // then counted as seen: the idle report after it cannot overtake it.
             HandleWindowPush(*this, *f);
@@ -249,6 +255,7 @@ private:
 
     int fd_;
     std::mutex writeMu_;
+    std::mutex receiving_;  // held while a message is handled; for good from the exit on
     wire::FrameBuffer in_;
     // Kernel lock held for these.
     std::uint32_t nextId_ = 1;
@@ -530,6 +537,8 @@ bool JoinServerAtStart() {
     ShareTray(*g_link);
     Kernel::Get().SetClockLink(g_link);
     g_link->Run();
+    // Registered after the machine and the link's tables were made: runs before they go.
+    std::atexit([] { g_link->StopReceiving(); });
     StartDeviceNotices();
     JoinServedRas(*g_link);
     return true;
