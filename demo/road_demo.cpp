@@ -53,7 +53,6 @@ namespace {
 
 const std::wstring kRoot = L"C:\\Program Files\\VARNI\\";
 const std::wstring kService = L"REriz Avadovi";
-constexpr std::uint32_t kRunning = 4;
 
 class Road {
 public:
